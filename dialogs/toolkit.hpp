@@ -155,6 +155,7 @@ public:
         std::vector<ControlState> controls;
         std::vector<std::pair<int, Callback>> commands;
         Callback closeCallback;
+        long shownAt = 0;  // order of the last show(screen, 1): the newest visible screen is active
     };
     const ScreenState* screen_state(int screen) const;
     ScreenState* screen_state(int screen);
@@ -163,6 +164,13 @@ public:
     // Finds a control of a screen by caption (exact, then case-blind, then by
     // prefix) or by its numeric id written as text; nullptr when none fits.
     ControlState* find_control(int screen, std::string_view captionOrId);
+    // Every control that fits `captionOrId` at the first matching stage (id,
+    // exact caption, case-blind caption, case-blind prefix); more than one
+    // means the text is ambiguous.
+    std::vector<ControlState*> find_controls(int screen, std::string_view captionOrId);
+    // The screen the message loop serves: the most recently shown visible
+    // screen, or -1.
+    int active() const { return active_; }
 
 protected:
     // The backend produces the next input message for the shown screen
@@ -174,6 +182,7 @@ protected:
     // Called whenever control values change programmatically while a screen
     // is visible, so that a backend may redraw.
     virtual void changed(int screen) {}
+    // Records the failure (the first one is kept) and ends the program.
     void fail(std::string message);
 
     int active_screen() const { return active_; }
@@ -183,7 +192,11 @@ private:
     bool quit_posted_ = false;
     bool ended_ = false;
     int active_ = -1;
+    long show_seq_ = 0;
     std::string failure_;
+
+    void refresh_active();
+    void notify(int screen);
 };
 
 // Backends.

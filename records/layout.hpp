@@ -106,8 +106,37 @@ ReadOutcome read_text(std::string_view record, const Layout& layout, std::span<c
 
 // Internal write: formats the values into records (one string per record).
 std::vector<std::string> write_text(const Layout& layout, std::span<const Value> values);
-// Convenience for a layout that produces a single record.
+// Convenience for a layout that produces a single record (several records
+// come back joined by '\n').
 std::string write_line(const Layout& layout, std::span<const Value> values);
+
+// Record-at-a-time forms of the two routines above, for callers whose records
+// come from or go to a stream (the console, an open unit).
+class RecordSource {
+public:
+    // Supplies the next record (without its line end); false when none is left.
+    // The view stays valid until the next call.
+    virtual bool next(std::string_view& record) = 0;
+
+protected:
+    ~RecordSource() = default;
+};
+class RecordSink {
+public:
+    virtual void put(std::string_view record) = 0;
+
+protected:
+    ~RecordSink() = default;
+};
+// Reads as read_text does; `records_used` receives the number of records taken
+// from the source (including a record that was asked for but missing).
+ReadOutcome read_from(RecordSource& source, const Layout& layout, std::span<const Target> targets,
+                      int& records_used);
+// Writes as write_text does, handing every record to the sink.
+void write_to(RecordSink& sink, const Layout& layout, std::span<const Value> values);
+// Appends the records to `out`, separated by '\n' (no '\n' after the last).  Reusing one
+// buffer this way allocates nothing once the buffer has grown.
+void append_text(std::string& out, const Layout& layout, std::span<const Value> values);
 
 // Single-field helpers used throughout the program.
 std::string format_integer(long long v, int width);               // Iw

@@ -1,0 +1,61 @@
+#!/usr/bin/env bash
+# Installs what the build needs when it is missing, builds, and then
+#   ./setup.sh run [EXAMPLE]   runs an example from examples/ (default: first-run)
+#   ./setup.sh test            runs every test, then again under AddressSanitizer
+#                              and UndefinedBehaviorSanitizer
+#   ./setup.sh                 only installs and builds
+set -euo pipefail
+cd "$(dirname "$0")"
+ROOT=$(pwd)
+JOBS=$(nproc 2>/dev/null || echo 2)
+
+packages=(g++ make cmake libgtest-dev libgmock-dev libbenchmark-dev libncurses-dev)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
+done
+if ((${#missing[@]})); then
+  echo "setup: installing ${missing[*]}"
+  SUDO=""
+  if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+  $SUDO apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq "${missing[@]}"
+fi
+
+build() {  # build DIR [cmake options...]
+  local dir=$1; shift
+  cmake -S "$ROOT" -B "$dir" -DCMAKE_BUILD_TYPE=Release "$@" >/dev/null
+  cmake --build "$dir" -j"$JOBS"
+}
+
+mode=${1:-build}
+case "$mode" in
+  build)
+    build build
+    ;;
+  run)
+    build build
+    example=${2:-first-run}
+    src="$ROOT/examples/$example"
+    [ -d "$src" ] || { echo "setup: no example '$example' in examples/"; exit 2; }
+    out="$ROOT/out/$example"
+    rm -rf "$out"; mkdir -p "$out"
+    cp -r "$src"/. "$out"/
+    cd "$out"
+    "$ROOT/build/apps/pelkam" --script answers.txt
+    echo
+    echo "Example '$example' done; its files are in out/$example/:"
+    ls -1 "$out"
+    ;;
+  test)
+    build build
+    ctest --test-dir build --output-on-failure -j"$JOBS"
+    echo "setup: running the tests again under AddressSanitizer and UndefinedBehaviorSanitizer"
+    build build-sanitize -DCMAKE_BUILD_TYPE=Debug -DPELKAM_SANITIZE=ON -DPELKAM_BENCH=OFF
+    ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+      ctest --test-dir build-sanitize --output-on-failure -j"$JOBS"
+    ;;
+  *)
+    echo "usage: ./setup.sh [build | run [EXAMPLE] | test]"; exit 2
+    ;;
+esac

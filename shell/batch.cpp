@@ -1,0 +1,177 @@
+#include "shell/batch.hpp"
+
+#include "records/text.hpp"
+#include "shell/run_context.hpp"
+
+namespace shell {
+using records::BatchLine;
+using records::pad;
+using records::Status;
+
+namespace {
+
+std::string trimmed(std::string_view s) { return std::string(records::trim(s)); }
+
+bool starred(std::string_view s) {
+    std::string_view t = records::trim(s);
+    return !t.empty() && t.front() == '*';
+}
+std::string unstarred(std::string_view s) {
+    std::string t = trimmed(s);
+    if (!t.empty() && t.front() == '*') t.erase(0, 1);
+    return trimmed(t);
+}
+
+}  // namespace
+
+bool parse_batch_line(std::string_view raw, BatchLine& b) {
+    b = BatchLine{};
+    std::string line = pad(records::rtrim(raw), 80);
+    std::size_t commas[4];
+    std::size_t from = 0;
+    int found = 0;
+    for (; found < 4; ++found) {
+        std::size_t c = line.find(',', from);
+        if (c == std::string::npos) break;
+        commas[found] = c;
+        from = c + 1;
+    }
+    auto field = [&](std::size_t a, std::size_t e) { return a < e ? line.substr(a, e - a) : std::string(); };
+    // Fields present before the last comma found; the rest are blank.
+    std::size_t start = 0;
+    std::string f[5];
+    for (int i = 0; i < found; ++i) {
+        f[i] = field(start, commas[i]);
+        start = commas[i] + 1;
+    }
+    if (found < 4) {
+        f[found] = trimmed(field(start, line.size()));
+    } else {
+        std::size_t end = records::find_blanks(line, 3, start);
+        if (end == std::string::npos) end = line.size();
+        f[4] = field(start, end);
+        // The extension characters stand right after the three terminating blanks.
+        if (end + 3 < line.size()) b.extension = pad(line.substr(end + 3, 3), 3);
+    }
+    b.directory = pad(records::trim(f[0]), 40);
+    b.runName = pad(records::trim(f[1]), 60);
+    b.thermoFile = pad(records::trim(f[2]), 60);
+    b.aqueousFile = pad(records::trim(f[3]), 60);
+    b.compositionList = pad(records::trim(f[4]), 40);
+    return !records::is_blank(unstarred(b.runName));
+}
+
+std::string batch_prefix(const BatchLine& b) {
+    std::size_t two = records::find_blanks(b.directory, 2);
+    std::string d = two == std::string::npos ? b.directory : b.directory.substr(0, two);
+    return trimmed(d);
+}
+
+void apply_batch_names(records::RunSettings& rs) {
+    const BatchLine& b = rs.batchLine;
+    std::string prefix = batch_prefix(b);
+    std::string in = prefix + "restart.res";
+    std::string out = prefix + "restart.lrs";
+    rs.unitNames[records::kMasterSlot] = prefix + trimmed(rs.unitNames[records::kMasterSlot]);
+    rs.unitNames[records::kPlotSlot] = prefix + trimmed(rs.unitNames[records::kPlotSlot]);
+    std::string run = unstarred(b.runName);
+    std::string runPrefix = starred(b.runName) ? std::string() : prefix;
+    if (run != "restart.res") {
+        in = runPrefix + run;
+        std::size_t point = run.find('.');
+        std::string base = point == std::string::npos ? run + "." : run.substr(0, point + 1);
+        rs.unitNames[records::kMasterSlot] = runPrefix + base + "sum";
+        rs.unitNames[records::kPlotSlot] = runPrefix + base + "plt";
+        out = runPrefix + base + "lrs";
+    }
+    rs.unitNames[records::kInputSlot] = in;
+    rs.unitNames[records::kRestartSlot] = out;
+    if (!records::is_blank(b.thermoFile))
+        rs.unitNames[records::kThermoSlot] = starred(b.thermoFile) ? unstarred(b.thermoFile) : prefix + trimmed(b.thermoFile);
+    if (!records::is_blank(b.aqueousFile))
+        rs.unitNames[records::kAqueousSlot] =
+            starred(b.aqueousFile) ? unstarred(b.aqueousFile) : prefix + trimmed(b.aqueousFile);
+}
+
+std::string batch_list_file(const BatchLine& b) {
+    if (starred(b.compositionList)) return unstarred(b.compositionList);
+    std::string prefix = batch_prefix(b);
+    if (!records::is_blank(b.directory.substr(0, 5))) return prefix + trimmed(b.compositionList);
+    return trimmed(b.compositionList);
+}
+
+std::string batch_composition_file(const BatchLine& b, std::string_view entry) {
+    std::string name = trimmed(entry);
+    std::string ext = trimmed(b.extension);
+    if (!ext.empty()) {
+        std::size_t point = name.rfind('.');
+        name = (point == std::string::npos ? name : name.substr(0, point)) + "." + ext;
+    }
+    if (starred(b.compositionList)) {
+        std::string list = unstarred(b.compositionList);
+        std::size_t slash = list.rfind('/');
+        return (slash == std::string::npos ? std::string() : list.substr(0, slash + 1)) + name;
+    }
+    return batch_prefix(b) + name;
+}
+
+std::string batch_plot_file(const BatchLine& b, std::string_view entry, int lineCounter) {
+    std::string name = trimmed(entry);
+    std::size_t cut = name.find_first_of(". ");
+    if (cut != std::string::npos) name.resize(cut);
+    std::string prefix = records::is_blank(b.directory) ? std::string() : batch_prefix(b);
+    return prefix + name + ".p" + std::to_string(lineCounter);
+}
+
+Status run_batch(RunContext& ctx, const std::function<Status(RunContext&)>& runOne) {
+    records::Streams& st = ctx.streams;
+    if (st.open(records::kUnitBatch, "batch.dat", records::OpenMode::Existing) != 0) {
+        // The batch file is looked for under any letter case of its name.
+        if (st.open(records::kUnitBatch, "BATCH.DAT", records::OpenMode::Existing) != 0) {
+            dialogs::show_input_error(ctx.screens, " Cannot open file BATCH.DAT - must be in correct path");
+            return Status::stop("Cannot open file BATCH.DAT");
+        }
+    }
+    ctx.settings.batchMode = 'Y';
+    ctx.batchLineCount = 0;
+    bool firstLog = true;
+    std::string line;
+    while (st.read_line(records::kUnitBatch, line).done()) {
+        if (records::is_blank(line)) continue;
+        ++ctx.batchLineCount;
+        st.open(records::kUnitBatchLog, "klv.log", firstLog ? records::OpenMode::NewOrReplace : records::OpenMode::Append);
+        st.keep_on_abort(records::kUnitBatchLog);
+        firstLog = false;
+        records::RunSettings& rs = ctx.settings;
+        rs.batchLine = BatchLine{};
+        bool named = true;
+        if (!records::is_blank(pad(line, 10))) named = parse_batch_line(line, rs.batchLine);
+        if (!named) {
+            st.write_line(records::kUnitBatchLog, " Batch line " + std::to_string(ctx.batchLineCount) +
+                                                      " names no run (field 2 is blank); line skipped");
+            st.close(records::kUnitBatchLog);
+            continue;
+        }
+        bool listOpen = false;
+        if (!records::is_blank(rs.batchLine.compositionList)) {
+            std::string list = batch_list_file(rs.batchLine);
+            if (st.open(records::kUnitCompList, list, records::OpenMode::Existing) != 0) {
+                st.write_line(records::kUnitBatchLog,
+                              " Cannot open file with names of composition files " + pad(rs.batchLine.compositionList, 40));
+                st.close(records::kUnitBatchLog);
+                if (!dialogs::show_input_error(ctx.screens, "Cannot open file listing composition files - " + list))
+                    return Status::quit();
+                continue;
+            }
+            listOpen = true;
+        }
+        Status s = runOne(ctx);
+        if (listOpen) st.close(records::kUnitCompList);
+        st.close(records::kUnitBatchLog);
+        if (s.code == records::StatusCode::Quit || s.code == records::StatusCode::Stop) return s;
+    }
+    st.close(records::kUnitBatch);
+    return Status::success();
+}
+
+}  // namespace shell

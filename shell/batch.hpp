@@ -1,0 +1,37 @@
+// Batch runs: batch.dat lines, the names of a batch run, composition lists
+// and the log klv.log.
+#pragma once
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "records/run_settings.hpp"
+#include "records/status.hpp"
+
+namespace shell {
+
+struct RunContext;
+
+// Splits one batch.dat line (80 columns) into its fields.  Returns false
+// when the line has no run name (field 2 blank).
+bool parse_batch_line(std::string_view line, records::BatchLine& out);
+
+// The directory prefix of a batch line (up to its first two blanks).
+std::string batch_prefix(const records::BatchLine& b);
+
+// Applies the names of a batch run to the unit names (after the
+// configuration has set its defaults).
+void apply_batch_names(records::RunSettings& rs);
+
+// The composition file and plot file of one composition-list entry.
+std::string batch_composition_file(const records::BatchLine& b, std::string_view entry);
+std::string batch_plot_file(const records::BatchLine& b, std::string_view entry, int lineCounter);
+
+// The name under which the composition list of a batch line is opened.
+std::string batch_list_file(const records::BatchLine& b);
+
+// The batch loop: runs `runOne` once per line of batch.dat.  Returns a
+// Quit/Stop status when the program must end, else success.
+records::Status run_batch(RunContext& ctx, const std::function<records::Status(RunContext&)>& runOne);
+
+}  // namespace shell

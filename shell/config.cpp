@@ -1,0 +1,164 @@
+#include "shell/config.hpp"
+
+#include <filesystem>
+#include <fstream>
+
+#include "records/streams.hpp"
+#include "records/text.hpp"
+
+namespace shell {
+namespace fs = std::filesystem;
+using records::pad;
+using records::RunSettings;
+
+namespace {
+
+std::string lower(std::string_view s) {
+    std::string out(s);
+    for (char& c : out)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return out;
+}
+
+// Columns [first, last] (1-based) of a line padded to 80 columns.
+std::string columns(std::string_view line, int first, int last) {
+    std::string padded = pad(line, 80);
+    return padded.substr(static_cast<std::size_t>(first - 1), static_cast<std::size_t>(last - first + 1));
+}
+
+bool printable(std::string_view s) {
+    for (unsigned char c : s)
+        if (c < 32 || c > 126) return false;
+    return true;
+}
+
+struct NameKey {
+    const char* key;
+    int first, last, keep;
+};
+
+}  // namespace
+
+std::string find_config_file(const std::string& dir) {
+    fs::path base = dir.empty() ? fs::path(".") : fs::path(dir);
+    std::error_code ec;
+    for (const char* n : kConfigNames)
+        if (fs::is_regular_file(base / n, ec)) return (base / n).string();
+    for (const auto& entry : fs::directory_iterator(base, ec)) {
+        if (!entry.is_regular_file(ec)) continue;
+        if (lower(entry.path().filename().string()) == "pelkam.fig") return entry.path().string();
+    }
+    return {};
+}
+
+void set_config_defaults(RunSettings& rs) {
+    rs.waterStandardState = ' ';
+    rs.path = std::string(25, ' ');
+    rs.unitNames[records::kPlotSlot] = "plot.plt";
+    rs.unitNames[records::kThermoSlot] = "jun92.rqt";
+    rs.solutionFile = "solid.sln";
+    rs.unitNames[records::kAqueousSlot] = "hkf81.aqu";
+    rs.unitNames[records::kRestartSlot] = "restart.res";
+    rs.unitNames[records::kMasterSlot] = "summary.dat";
+    rs.metastableEquilibria = ' ';
+    rs.printActivities = ' ';
+    rs.metastableOn = false;
+    rs.printActivitiesOn = false;
+    rs.summaryOff = false;
+}
+
+std::string apply_config_line(RunSettings& rs, std::string_view raw) {
+    std::string_view line = records::rtrim(raw);
+    auto starts = [&](std::string_view key) { return line.substr(0, key.size()) == key; };
+
+    static constexpr NameKey kNameKeys[] = {
+        {"PLOTFILE=", 10, 50, 40},      {"MINERAL DATA=", 14, 80, 40}, {"SOLUTION DATA=", 15, 80, 30},
+        {"AQUEOUS DATA=", 14, 80, 40},  {"RESTARTFILE=", 13, 53, 40},  {"SUMMARYFILE=", 13, 53, 40},
+    };
+
+    if (starts("SOH STD STATE=")) {
+        rs.waterStandardState = columns(line, 15, 15)[0];
+        return {};
+    }
+    if (starts("PATH=")) {
+        std::string v = columns(line, 6, 31).substr(0, 25);
+        if (!printable(v)) return "PATH= holds characters that are not plain text; line ignored";
+        rs.path = v;
+        return {};
+    }
+    if (starts("METASTABLE EQUILIBRIA?=")) {
+        rs.metastableEquilibria = columns(line, 24, 24)[0];
+        if (rs.metastableEquilibria == 'Y') rs.metastableOn = true;
+        return {};
+    }
+    if (starts("PRINT ACTIVITIES?=")) {
+        rs.printActivities = columns(line, 19, 19)[0];
+        if (rs.printActivities == 'Y') rs.printActivitiesOn = true;
+        return {};
+    }
+    for (const NameKey& k : kNameKeys) {
+        if (!starts(k.key)) continue;
+        std::string v = columns(line, k.first, k.last).substr(0, static_cast<std::size_t>(k.keep));
+        if (!printable(v))
+            return std::string(k.key) + " holds characters that are not plain text (a tab?); line ignored";
+        std::string key = k.key;
+        if (key == "SUMMARYFILE=") {
+            // A summary name that begins with two blanks switches the summary off.
+            rs.summaryOff = v.substr(0, 2) == "  ";
+            rs.unitNames[records::kMasterSlot] = std::string(records::rtrim(v));
+            return {};
+        }
+        if (records::is_blank(v)) return key + " names no file; the previous name is kept";
+        std::string name(records::trim(v));
+        if (key == "PLOTFILE=") rs.unitNames[records::kPlotSlot] = name;
+        else if (key == "MINERAL DATA=") rs.unitNames[records::kThermoSlot] = name;
+        else if (key == "SOLUTION DATA=") rs.solutionFile = name;
+        else if (key == "AQUEOUS DATA=") rs.unitNames[records::kAqueousSlot] = name;
+        else if (key == "RESTARTFILE=") rs.unitNames[records::kRestartSlot] = name;
+        return {};
+    }
+    return {};
+}
+
+bool read_configuration(RunSettings& rs, const std::string& dir, std::vector<std::string>* warnings) {
+    set_config_defaults(rs);
+    std::string file = find_config_file(dir);
+    bool found = !file.empty();
+    if (found) {
+        std::ifstream in(file, std::ios::binary);
+        std::string line;
+        int number = 0;
+        while (std::getline(in, line)) {
+            ++number;
+            if (line.size() > 80) line.resize(80);
+            std::string w = apply_config_line(rs, line);
+            if (!w.empty() && warnings)
+                warnings->push_back(fs::path(file).filename().string() + ", line " + std::to_string(number) + ": " + w);
+        }
+    }
+    // The configuration never sets the console units.
+    rs.unitNames[records::kInputSlot] = "CON:";
+    rs.unitNames[records::kOutputSlot] = "CON:";
+    return found;
+}
+
+std::string resolve_input_name(const std::string& name) {
+    std::string trimmed(records::trim(name));
+    if (trimmed.empty() || records::is_console_name(trimmed)) return trimmed;
+    std::error_code ec;
+    fs::path p(trimmed);
+    if (fs::exists(p, ec)) return trimmed;
+    fs::path dir = p.has_parent_path() ? p.parent_path() : fs::path(".");
+    std::string want = lower(p.filename().string());
+    std::string found;
+    int matches = 0;
+    for (const auto& entry : fs::directory_iterator(dir, ec)) {
+        if (lower(entry.path().filename().string()) == want) {
+            found = p.has_parent_path() ? (dir / entry.path().filename()).string() : entry.path().filename().string();
+            ++matches;
+        }
+    }
+    return matches == 1 ? found : trimmed;
+}
+
+}  // namespace shell

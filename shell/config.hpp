@@ -1,0 +1,37 @@
+// The configuration file PELKAM.fig: keys in column 1, values in fixed
+// columns after the "=".
+#pragma once
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "records/run_settings.hpp"
+
+namespace shell {
+
+// Names tried for the configuration file, in this order; when none exists
+// any file of the directory whose name matches "pelkam.fig" regardless of
+// letter case is taken.
+inline constexpr const char* kConfigNames[] = {"PELKAM.fig", "PELKAM.FIG", "pelkam.fig"};
+
+// The configuration file of `dir`, or empty when there is none.
+std::string find_config_file(const std::string& dir);
+
+// Resets the fields the configuration sets to their defaults.
+void set_config_defaults(records::RunSettings& rs);
+
+// Applies one configuration line.  Returns a warning text when the line
+// carries a key whose value cannot be used (the line is then ignored), else
+// an empty string.
+std::string apply_config_line(records::RunSettings& rs, std::string_view line);
+
+// Reads the configuration file of `dir` (defaults first).  Warnings name the
+// file and line; they are returned for the caller to show.  Returns false
+// when no configuration file exists (the defaults stay).
+bool read_configuration(records::RunSettings& rs, const std::string& dir, std::vector<std::string>* warnings);
+
+// For input files: the name itself when that file exists, else the one file
+// of its directory whose name differs only in letter case, else the name.
+std::string resolve_input_name(const std::string& name);
+
+}  // namespace shell

@@ -1,0 +1,230 @@
+#include "shell/files.hpp"
+
+#include <filesystem>
+
+#include "records/text.hpp"
+#include "shell/batch.hpp"
+#include "shell/config.hpp"
+
+namespace shell {
+namespace fs = std::filesystem;
+using namespace dialogs;
+using records::pad;
+using records::RunSettings;
+using records::Status;
+
+namespace {
+
+std::string trimmed(std::string_view s) { return std::string(records::trim(s)); }
+
+bool same_existing_file(const std::string& a, const std::string& b) {
+    std::error_code ec;
+    if (a.empty() || b.empty() || !fs::exists(a, ec) || !fs::exists(b, ec)) return false;
+    return fs::equivalent(a, b, ec);
+}
+
+// Database-version screen.
+Status database_screen(RunContext& ctx) {
+    RunSettings& rs = ctx.settings;
+    Toolkit& tk = *ctx.tk;
+    int h = ctx.screens[kDatabaseScreen];
+    DatabaseGuess g = guess_database_version(rs);
+    rs.databaseVersion = g.version;
+    tk.set_check(h, g.version == 1 ? kDbVersion1 : g.version == 2 ? kDbVersion2 : kDbFromFig, true);
+    tk.set_text(h, kDbMessage, g.message);
+    if (!tk.run_screen(h)) return Status::quit();
+    tk.show(h, 0);
+    if (tk.get_check(h, kDbVersion1)) {
+        rs.unitNames[records::kThermoSlot] = "JUN92.RQT";
+        rs.solutionFile = "JUN92.SLN";
+        rs.databaseVersion = 1;
+    } else if (tk.get_check(h, kDbVersion2)) {
+        rs.unitNames[records::kThermoSlot] = "DEC06.DAT";
+        rs.solutionFile = "DEC06.SLN";
+        rs.databaseVersion = 2;
+    }
+    return Status::success();
+}
+
+Status files_screen(RunContext& ctx) {
+    RunSettings& rs = ctx.settings;
+    Toolkit& tk = *ctx.tk;
+    int h = ctx.screens[kFilesScreen];
+    static constexpr int kFields[] = {kFilesMineral, kFilesAqueous, kFilesInput, kFilesOutput,
+                                      kFilesMaster,  kFilesPlot,    kFilesRestart};
+    static constexpr int kSlots[] = {records::kThermoSlot, records::kAqueousSlot, records::kInputSlot,
+                                     records::kOutputSlot, records::kMasterSlot,  records::kPlotSlot,
+                                     records::kRestartSlot};
+    for (int i = 0; i < 7; ++i) tk.set_text(h, kFields[i], trimmed(rs.unitNames[kSlots[i]]));
+    tk.set_text(h, kFilesSolution, trimmed(rs.solutionFile));
+    tk.set_text(h, kFilesPath, std::string(records::rtrim(rs.path)));
+    tk.set_check(h, kFilesUsePath, pad(rs.path, 25).substr(0, 2) != "  ");
+    if (!tk.run_screen(h)) return Status::quit();
+    tk.show(h, 0);
+
+    // Read back in the order of the screen.
+    rs.unitNames[records::kThermoSlot] = trimmed(pad(tk.get_text(h, kFilesMineral), 40));
+    rs.solutionFile = trimmed(pad(tk.get_text(h, kFilesSolution), 30));
+    for (int i = 1; i < 7; ++i) rs.unitNames[kSlots[i]] = trimmed(pad(tk.get_text(h, kFields[i]), 40));
+    rs.path = pad(tk.get_text(h, kFilesPath), 25);
+    if (tk.get_check(h, kFilesRestartYes)) {
+        rs.unitNames[records::kInputSlot] = "RESTART.RES";
+        rs.restartChoice = 1;
+    } else if (tk.get_check(h, kFilesRestartLast)) {
+        rs.unitNames[records::kInputSlot] = "RESTART.RES";
+        rs.restartChoice = 2;
+    } else {
+        rs.restartChoice = 0;
+    }
+    apply_restart_clash(rs);
+    apply_path(rs, tk.get_check(h, kFilesUsePath));
+    return Status::success();
+}
+
+Status diagram_screen(RunContext& ctx) {
+    Toolkit& tk = *ctx.tk;
+    int h = ctx.screens[kDiagramScreen];
+    if (!tk.run_screen(h)) return Status::quit();
+    tk.show(h, 0);
+    static constexpr int kRadios[] = {kDiagPT, kDiagTX, kDiagPX, kDiagActT, kDiagActP, kDiagActAct};
+    static constexpr int kTypes[] = {0, 1, 2, 4, 5, 6};
+    for (int i = 0; i < 6; ++i)
+        if (tk.get_check(h, kRadios[i])) ctx.settings.diagramType = kTypes[i];
+    return Status::success();
+}
+
+}  // namespace
+
+DatabaseGuess guess_database_version(const RunSettings& rs) {
+    std::string thermo = records::upper(records::trim(rs.unitNames[records::kThermoSlot]));
+    std::string solution = records::upper(records::trim(rs.solutionFile));
+    if (thermo == "DEC06.DAT" && solution == "DEC06.SLN") return {2, "set as version 2.3 in PELKAM.FIG"};
+    if (thermo == "JUN92.RQT" && solution == "JUN92.SLN") return {1, "set as version 1 in PELKAM.FIG  "};
+    return {0, "version not set in PELKAM.FIG   "};
+}
+
+void apply_restart_clash(RunSettings& rs) {
+    std::string& in = rs.unitNames[records::kInputSlot];
+    std::string& out = rs.unitNames[records::kRestartSlot];
+    for (int pass = 0; pass < 2; ++pass) {
+        bool clash = trimmed(in) == trimmed(out);
+        // On a file system that ignores letter case, or through the
+        // case-blind lookup of input files, two names can denote one file:
+        // writing the new restart file must not replace the one replayed.
+        if (!clash && !records::is_console_name(in))
+            clash = same_existing_file(resolve_input_name(in), trimmed(out));
+        if (!clash) continue;
+        out = trimmed(out) == "restart.lrs" ? "restart.2rs" : "restart.lrs";
+    }
+}
+
+void apply_path(RunSettings& rs, bool usePathChecked) {
+    if (!usePathChecked) {
+        rs.usePath = 'N';
+        return;
+    }
+    rs.usePath = 'Y';
+    std::string p = pad(rs.path, 25);
+    std::size_t blank = p.find(' ');
+    if (blank == std::string::npos || blank == 0) return;  // no blank: not applied; blank path: nothing
+    std::string prefix = p.substr(0, blank);
+    for (int slot : {records::kPlotSlot, records::kMasterSlot, records::kRestartSlot})
+        rs.unitNames[slot] = prefix + trimmed(rs.unitNames[slot]);
+    if (!records::is_console_name(rs.unitNames[records::kInputSlot]))
+        rs.unitNames[records::kInputSlot] = prefix + trimmed(rs.unitNames[records::kInputSlot]);
+}
+
+std::string reassign_message(int unit) {
+    std::string n = std::to_string(unit);
+    if (n.size() < 2) n += ' ';
+    return "Error opening unit # " + n + ": reassign all units";
+}
+
+Status assign_files(RunContext& ctx, std::string_view message) {
+    RunSettings& rs = ctx.settings;
+    if (records::is_blank(message)) {
+        std::vector<std::string> warnings;
+        read_configuration(rs, ".", &warnings);
+        for (const std::string& w : warnings) ctx.tk->console_line(w);
+        if (rs.batchMode == 'Y') {
+            apply_batch_names(rs);
+            apply_restart_clash(rs);
+            return Status::success();
+        }
+    }
+    if (rs.batchMode == 'Y') return Status::success();
+    if (Status s = database_screen(ctx); !s) return s;
+    if (Status s = files_screen(ctx); !s) return s;
+    if (records::is_console_name(rs.unitNames[records::kInputSlot]))
+        if (Status s = diagram_screen(ctx); !s) return s;
+    return Status::success();
+}
+
+int open_units(RunContext& ctx) {
+    RunSettings& rs = ctx.settings;
+    records::Streams& st = ctx.streams;
+    auto name = [&](int slot) { return trimmed(rs.unitNames[slot]); };
+    rs.inputFromFile = !records::is_console_name(name(records::kInputSlot));
+
+    if (st.open(records::kUnitThermo, resolve_input_name(name(records::kThermoSlot)), records::OpenMode::Existing))
+        return records::kUnitThermo;
+    if (st.open(records::kUnitAqueous, resolve_input_name(name(records::kAqueousSlot)), records::OpenMode::Existing))
+        return records::kUnitAqueous;
+    if (rs.summaryOff) {
+        st.open(records::kUnitMaster, "summary", records::OpenMode::Scratch);
+    } else if (st.open(records::kUnitMaster, name(records::kMasterSlot), records::OpenMode::NewOrReplace)) {
+        return records::kUnitMaster;
+    }
+    if (st.open(records::kUnitPlot, name(records::kPlotSlot), records::OpenMode::NewOrReplace)) return records::kUnitPlot;
+    if (st.open(records::kUnitRestart, name(records::kRestartSlot), records::OpenMode::NewOrReplace))
+        return records::kUnitRestart;
+    if (rs.inputFromFile) {
+        st.close(records::kUnitInput);
+        if (st.open(records::kUnitInput, resolve_input_name(name(records::kInputSlot)), records::OpenMode::Existing))
+            return records::kUnitInput;
+    } else {
+        st.open(records::kUnitInput, "CON:", records::OpenMode::Existing);
+    }
+    if (!records::is_console_name(name(records::kOutputSlot))) {
+        st.close(records::kUnitOutput);
+        if (st.open(records::kUnitOutput, name(records::kOutputSlot), records::OpenMode::NewOrReplace))
+            return records::kUnitOutput;
+        st.keep_on_abort(records::kUnitOutput);
+    }
+
+    static constexpr const char* kLabels[] = {
+        " UNIT  3 (THERMO DATA)   IS ASSIGNED TO: ", " UNIT  4 (AQUEOUS DATA)  IS ASSIGNED TO: ",
+        " UNIT  5 (INTER. INPUT)  IS ASSIGNED TO: ", " UNIT  6 (INTER. OUTPUT) IS ASSIGNED TO: ",
+        " UNIT  7 (MASTER OUTPUT) IS ASSIGNED TO: ", " UNIT  8 (PLOT DATA)     IS ASSIGNED TO: ",
+        " UNIT 10 (RESTART FILE)  IS ASSIGNED TO: "};
+    for (int i = 0; i < 7; ++i)
+        st.write_line(records::kUnitMaster, std::string(kLabels[i]) + pad(rs.unitNames[i], 20));
+    st.write_line(records::kUnitMaster, " ");
+    return 0;
+}
+
+Status assign_and_open(RunContext& ctx) {
+    std::string message;
+    for (;;) {
+        if (Status s = assign_files(ctx, message); !s) return s;
+        int failed = open_units(ctx);
+        if (failed == 0) return Status::success();
+        RunSettings& rs = ctx.settings;
+        int slot = 0;
+        for (int i = 0; i < 7; ++i)
+            if (records::kUnitNumbers[static_cast<std::size_t>(i)] == failed) slot = i;
+        for (int unit : records::kUnitNumbers)
+            if (unit != records::kUnitOutput) ctx.streams.close(unit);
+        if (rs.batchMode == 'Y') {
+            ctx.streams.write_line(records::kUnitBatchLog, "UNIT " + records::format_integer(failed, 2) +
+                                                                ": CANNOT OPEN FILE " + pad(rs.unitNames[slot], 40));
+            Status s = Status::error("cannot open file", "no such file or not writable");
+            s.file = trimmed(rs.unitNames[slot]);
+            return s;
+        }
+        message = reassign_message(failed);
+        if (!show_input_error(ctx.screens, message)) return Status::quit();
+    }
+}
+
+}  // namespace shell

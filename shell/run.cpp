@@ -1,0 +1,236 @@
+#include "shell/run.hpp"
+
+#include <chrono>
+#include <cmath>
+#include <ctime>
+
+#include "records/layout.hpp"
+#include "records/text.hpp"
+#include "shell/batch.hpp"
+#include "shell/files.hpp"
+#include "shell/options.hpp"
+
+namespace shell {
+using namespace dialogs;
+using records::pad;
+using records::RunSettings;
+using records::Status;
+
+namespace {
+
+std::string trimmed(std::string_view s) { return std::string(records::trim(s)); }
+
+std::string time_of_day() {
+    auto now = std::chrono::system_clock::now();
+    std::time_t t = std::chrono::system_clock::to_time_t(now);
+    std::tm tm{};
+    localtime_r(&t, &tm);
+    auto cs = std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000 / 10;
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "%02d:%02d:%02d.%02d", tm.tm_hour, tm.tm_min, tm.tm_sec, static_cast<int>(cs));
+    return buf;  // eleven characters
+}
+
+// The axis ranges in diagram coordinates (x then y).
+void window(const RunSettings& rs, double& xmin, double& xmax, double& ymin, double& ymax) {
+    switch (rs.diagramType) {
+        case records::kPT: xmin = rs.tMin, xmax = rs.tMax, ymin = rs.pMin, ymax = rs.pMax; break;
+        case records::kTX:
+        case records::kActT: xmin = rs.xAxisMin, xmax = rs.xAxisMax, ymin = rs.tMin, ymax = rs.tMax; break;
+        case records::kPX:
+        case records::kActP: xmin = rs.xAxisMin, xmax = rs.xAxisMax, ymin = rs.pMin, ymax = rs.pMax; break;
+        default: xmin = rs.xAxisMin, xmax = rs.xAxisMax, ymin = rs.yAxisMin, ymax = rs.yAxisMax; break;
+    }
+}
+
+// Label style: read from the replayed input or taken from the options.
+Status label_style(RunContext& ctx) {
+    RunSettings& rs = ctx.settings;
+    char c = rs.labelAnswer;
+    if (rs.inputFromFile) {
+        std::string text;
+        records::Target t[] = {records::TextTarget{&text, 1}};
+        static const records::Layout a1("(A1)");
+        records::ReadOutcome r = ctx.streams.read_record(records::kUnitInput, a1, t);
+        if (r.result == records::ReadResult::EndOfFile) {
+            ctx.say("");
+            ctx.say("");
+            ctx.say(" ***END OF FILE IN INPUT DATA,EXECUTION TERMINATED");
+            return Status::stop("end of file in input data");
+        }
+        c = text.empty() ? ' ' : text[0];
+    }
+    if (c != 'Y' && c != 'N') c = 'N';
+    rs.labelAnswer = c;
+    static const records::Layout layout("(A1,25X,A20)");
+    std::string option(1, c);
+    records::Value v[] = {std::string_view(option),
+                          std::string_view(c == 'Y' ? "USE ABBREVIATIONS" : "USE FULL NAMES")};
+    ctx.streams.write_record(records::kUnitRestart, layout, v);
+    return Status::success();
+}
+
+// The conditions of the run on the master output.
+void write_conditions(RunContext& ctx) {
+    const RunSettings& rs = ctx.settings;
+    auto say7 = [&](const std::string& l) { ctx.streams.write_line(records::kUnitMaster, l); };
+    int t = rs.diagramType;
+    std::string p, temp;
+    if (t == records::kTX || t == records::kActT || t == records::kActAct) {
+        p = rs.saturationChoice == 1 ? "P(sat)" : rs.saturationChoice == 2 ? "P(geo) " : label_number(rs.pMin) + " bar";
+    }
+    if (t == records::kPX || t == records::kActAct) temp = label_number(rs.tMin) + " C";
+    if (t == records::kActP)
+        temp = rs.saturationChoice == 1 ? "T(sat)" : rs.saturationChoice == 2 ? "T(geo) " : label_number(rs.tMin) + " C";
+    if (!p.empty()) say7("  Pressure = " + p);
+    if (!temp.empty()) say7("  Temperature = " + temp);
+}
+
+// One composition set: the plot file and its heading.
+Status composition_set(RunContext& ctx) {
+    RunSettings& rs = ctx.settings;
+    AxisLabels labels = axis_labels(rs);
+    (void)labels;  // the plot header takes them
+    ctx.streams.write_line(records::kUnitMaster, "**** Current plotfile = " + trimmed(rs.unitNames[records::kPlotSlot]));
+    show_progress(ctx.screens, "Starting time = " + time_of_day());
+    return Status::success();
+}
+
+}  // namespace
+
+std::string label_number(double value) {
+    return trimmed(records::format_integer(static_cast<long long>(std::lround(value)), 6));
+}
+
+AxisLabels axis_labels(const RunSettings& rs) {
+    const std::string tLabel = "Temperature (C)", pLabel = "Pressure (bar)";
+    AxisLabels l;
+    switch (rs.diagramType) {
+        case records::kPT: l = {tLabel, pLabel}; break;
+        case records::kTX: l = {"Mole fraction CO2 " + label_number(rs.pMin) + " bar", tLabel}; break;
+        case records::kPX: l = {"Mole fraction CO2 " + label_number(rs.tMin) + " C  ", pLabel}; break;
+        default: {
+            // Activity axes: " Log a(phase) : condition" (the phase text comes
+            // with the axis definition).
+            std::string cond;
+            if (rs.diagramType == records::kActP)
+                cond = rs.saturationChoice == 1 ? "T(sat)" : rs.saturationChoice == 2 ? "T(geo) " : label_number(rs.tMin) + " C";
+            else
+                cond = rs.saturationChoice == 1 ? "P(sat)" : rs.saturationChoice == 2 ? "P(geo) " : label_number(rs.pMin) + " bar";
+            std::string xPhase = trimmed(rs.xAxisText);
+            l.x = " Log a(" + xPhase + ")" + " : " + cond;
+            if (rs.diagramType == records::kActAct) l.y = " Log a(" + trimmed(rs.yAxisText) + ")" + " : " + cond;
+            else l.y = rs.diagramType == records::kActT ? tLabel : pLabel;
+            break;
+        }
+    }
+    l.x = pad(l.x, 27);
+    l.y = pad(l.y, 27);
+    return l;
+}
+
+void set_tolerances(RunSettings& rs) {
+    double xmin, xmax, ymin, ymax;
+    window(rs, xmin, xmax, ymin, ymax);
+    rs.xTolerance = std::min(1.0, std::fabs(xmax - xmin) / 1000);
+    rs.yTolerance = std::min(1.0, std::fabs(ymax - ymin) / 1000);
+}
+
+std::string dxf_name(std::string_view plotName) {
+    std::string name(records::rtrim(plotName));
+    std::size_t cut = name.find('.');
+    std::size_t blanks = records::find_blanks(name, 2);
+    if (blanks < cut) cut = blanks;
+    if (cut != std::string::npos) name.resize(cut);
+    return name + ".dxf";
+}
+
+std::array<std::string, 6> completion_lines(const RunSettings& rs) {
+    std::array<std::string, 6> lines;
+    if (rs.batchMode == 'Y') {
+        lines[0] = "** BATCH RUN COMPLETED **";
+        lines[1] = "*  KLV.LOG lists the calculated plot files *";
+        lines[2] = "";
+    } else {
+        lines[0] = "Tabular Output : " + trimmed(rs.unitNames[records::kMasterSlot]);
+        lines[1] = "Plot Output : " + trimmed(rs.unitNames[records::kPlotSlot]);
+        lines[2] = "DXF Output : " + dxf_name(trimmed(rs.unitNames[records::kPlotSlot]));
+    }
+    lines[3] = "Number of Reactions Examined = " + records::format_integer(rs.reactionsExamined, 4);
+    lines[4] = "Number of Reactions Calculated = " + records::format_integer(rs.reactionsCalculated, 4);
+    lines[5] = "Number of Reactions Plotted = " + records::format_integer(rs.reactionsPlotted, 4);
+    for (std::string& l : lines)
+        if (l.size() > 45) l.resize(45);
+    return lines;
+}
+
+Status run_calculation(RunContext& ctx) {
+    RunSettings& rs = ctx.settings;
+    // 1. Curve-tracing defaults.
+    ctx.tracing = TracingLimits{};
+    rs.reactionsExamined = rs.reactionsCalculated = rs.reactionsPlotted = 0;
+    // 2. Files.
+    if (Status s = assign_and_open(ctx); !s) return s;
+    // 3. Run options.
+    if (Status s = collect_options(ctx); !s) return s;
+    // 4-5. Database, chemical system and phase selection come here.
+    // 6. Batch notes.
+    if (rs.batchMode == 'Y') {
+        std::string run = trimmed(rs.batchLine.runName), dir = trimmed(rs.batchLine.directory);
+        if (!run.empty()) ctx.streams.write_line(records::kUnitMaster, "**** Restart file = " + run);
+        if (!dir.empty()) ctx.streams.write_line(records::kUnitMaster, "**** Path used = " + dir);
+    }
+    // 7-8. Property summary and solid-solution table come here.
+    // 9. Label style.
+    if (Status s = label_style(ctx); !s) return s;
+    // 12. Tolerances of the curve tracer.
+    set_tolerances(rs);
+    write_conditions(ctx);
+    // 13-15. Composition sets.
+    if (Status s = composition_set(ctx); !s) return s;
+    if (rs.batchMode == 'Y')
+        ctx.streams.write_line(records::kUnitBatchLog, "Calculation completed. Plot output written to " +
+                                                           pad(rs.unitNames[records::kPlotSlot], 40));
+    // 16. Close the units of the run.
+    for (int unit : {records::kUnitThermo, records::kUnitAqueous, records::kUnitInput, records::kUnitMaster,
+                     records::kUnitPlot, records::kUnitRestart})
+        ctx.streams.close(unit);
+    ctx.tk->show(ctx.screens[kProgressScreen], 0);
+    return Status::success();
+}
+
+Status run_driver(RunContext& ctx) {
+    Toolkit& tk = *ctx.tk;
+    RunSettings& rs = ctx.settings;
+    rs.batchLine.compositionList = std::string(40, ' ');
+    ctx.batchLineCount = 0;
+    tk.show(ctx.screens[kAboutScreen], 1);
+    int batch = ctx.screens[kBatchScreen];
+    if (!tk.run_screen(batch)) return Status::quit();
+    tk.show(batch, 0);
+    Status s;
+    if (tk.get_check(batch, kBatchCheck)) {
+        s = run_batch(ctx, run_calculation);
+    } else {
+        rs.batchMode = 'N';
+        s = run_calculation(ctx);
+    }
+    if (!s) return s;
+    int h = ctx.screens[kCompletionScreen];
+    auto lines = completion_lines(rs);
+    for (int i = 0; i < 6; ++i) tk.set_text(h, kCompLine1 + i, lines[static_cast<std::size_t>(i)]);
+    tk.run_screen(h);
+    return Status::success();
+}
+
+Status start_up(RunContext& ctx) {
+    ctx.screens = create_pelkam_screens(*ctx.tk);
+    Status s = run_driver(ctx);
+    if (!ctx.tk->failure().empty()) {
+        Status f = Status::error(ctx.tk->failure());
+        return f;
+    }
+    return s;
+}
+
+}  // namespace shell

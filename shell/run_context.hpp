@@ -1,0 +1,38 @@
+// The run context: every record of a calculation run, passed explicitly.
+// It lives for the program's lifetime; each run overwrites what it sets.
+#pragma once
+#include <string>
+
+#include "dialogs/pelkam_screens.hpp"
+#include "records/run_settings.hpp"
+#include "records/status.hpp"
+#include "records/streams.hpp"
+
+namespace shell {
+
+// Limits of the curve tracer, set at the start of every run.
+struct TracingLimits {
+    int rootIterations = 50;
+    int refinementRounds = 20;
+    double gibbsTolerance = 0.10000000149011612;  // 0.1 J held in single precision
+};
+
+struct RunContext {
+    records::RunSettings settings;
+    records::Streams streams;
+    dialogs::Toolkit* tk = nullptr;
+    dialogs::PelkamScreens screens;
+    TracingLimits tracing;
+
+    // Program-lifetime bookkeeping of the screens.
+    int optionsDiagramType = -1;  // diagram type the options screen was last initialised for
+    bool firstRun = true;
+    int batchLineCount = 0;       // batch line counter (used in plot-file names)
+    std::string compositionName;  // current composition file of a batch line (blank: none)
+    bool labelOnPlot = false;     // label counter of the plot labels (0 = straight to the plot file)
+
+    // Output routed to the interactive output (unit 6).
+    void say(std::string_view line) { streams.write_line(records::kUnitOutput, line); }
+};
+
+}  // namespace shell
