@@ -22,10 +22,14 @@ if ((${#missing[@]})); then
   DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq "${missing[@]}"
 fi
 
-build() {  # build DIR [cmake options...]
+build() {  # build DIR [cmake options...]; TARGETS limits what is built
   local dir=$1; shift
   cmake -S "$ROOT" -B "$dir" -DCMAKE_BUILD_TYPE=Release "$@" >/dev/null
-  cmake --build "$dir" -j"$JOBS"
+  if [ -n "${TARGETS:-}" ]; then
+    cmake --build "$dir" -j"$JOBS" --target $TARGETS
+  else
+    cmake --build "$dir" -j"$JOBS"
+  fi
 }
 
 mode=${1:-build}
@@ -34,7 +38,7 @@ case "$mode" in
     build build
     ;;
   run)
-    build build
+    TARGETS="pelkam tarvek" build build
     example=${2:-first-run}
     src="$ROOT/examples/$example"
     [ -d "$src" ] || { echo "setup: no example '$example' in examples/"; exit 2; }

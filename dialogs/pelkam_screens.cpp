@@ -141,22 +141,22 @@ ScreenResource options_screen() {
     // The fluid routine rows, labelled from the table of routine names.
     c.push_back(st(kOptMixLabel, "CO2 Mixing:", 11, 2, 13));
     c.push_back(radio(kOptMix1, "Nonideal (KJ, 1981)", 2, 11, 15, true));
-    c.push_back(radio(kOptMix2, "Ideal", 2, 11, 40));
-    c.push_back(radio(kOptMix3, "H&P(90)", 2, 11, 60));
+    c.push_back(radio(kOptMix2, "Ideal", 2, 11, 42));
+    c.push_back(radio(kOptMix3, "H&P(90)", 2, 11, 62));
     c.push_back(st(kOptWaterLabel, "H20 Routine:", 12, 2, 13));
     c.push_back(radio(kOptWater1, "Haar et al. (1984)", 3, 12, 15, true));
-    c.push_back(radio(kOptWater2, "K&J(81)", 3, 12, 40));
-    c.push_back(radio(kOptWater3, "H&P(90)", 3, 12, 60));
+    c.push_back(radio(kOptWater2, "K&J(81)", 3, 12, 42));
+    c.push_back(radio(kOptWater3, "H&P(90)", 3, 12, 62));
     c.push_back(st(kOptCO2RoutineLabel, "CO2 Routine:", 13, 2, 13));
     c.push_back(radio(kOptCO2Routine1, "Kovan & Tessel (1991)", 4, 13, 15, true));
-    c.push_back(radio(kOptCO2Routine2, "K&J(81)", 4, 13, 40));
-    c.push_back(radio(kOptCO2Routine3, "H&P(90)", 4, 13, 60));
+    c.push_back(radio(kOptCO2Routine2, "K&J(81)", 4, 13, 42));
+    c.push_back(radio(kOptCO2Routine3, "H&P(90)", 4, 13, 62));
     c.push_back(st(0, "Plot output:", 15, 2));
     c.push_back(radio(kOptStable, "STABLE CURVES", 5, 15, 15, true));
-    c.push_back(radio(kOptMetastable, "METASTABLE REACTIONS", 5, 15, 40));
+    c.push_back(radio(kOptMetastable, "METASTABLE REACTIONS", 5, 15, 42));
     c.push_back(st(0, "Labels:", 16, 2));
     c.push_back(radio(kOptAbbrev, "ABBREVIATIONS", 6, 16, 15, true));
-    c.push_back(radio(kOptFullNames, "FULL NAMES", 6, 16, 40));
+    c.push_back(radio(kOptFullNames, "FULL NAMES", 6, 16, 42));
     c.push_back(button(kNext, "Next", 19, 20, true));
     c.push_back(button(kExitControl, "Exit", 19, 40));
     return r;
@@ -202,13 +202,13 @@ ScreenResource solution_screen() {
         std::string n = std::to_string(row + 1);
         c.push_back(st(sm_row_control(kSmRowLabel, row), "", line, 2, 20));
         c.push_back(radio(sm_row_control(kSmRowYes, row), "YES " + n, 10 + row, line, 23));
-        c.push_back(radio(sm_row_control(kSmRowNo, row), "NO " + n, 10 + row, line, 31));
-        ControlDef d = list(sm_row_control(kSmRowList, row), "Variant " + n, K::DropDown, 40, line, 39, 1);
+        c.push_back(radio(sm_row_control(kSmRowNo, row), "NO " + n, 10 + row, line, 33));
+        ControlDef d = list(sm_row_control(kSmRowList, row), "Variant " + n, K::DropDown, 40, line, 42, 1);
         c.push_back(d);
     }
     c.push_back(radio(kSmAll, "All Solution Models", 20, 12, 2, true));
     c.push_back(radio(kSmNone, "None", 20, 12, 26));
-    c.push_back(radio(kSmIndividual, "Select Individual Models", 20, 12, 34));
+    c.push_back(radio(kSmIndividual, "Select Individual Models", 20, 12, 36));
     c.push_back(edit(kSmFilename, "Filename:", 40, 14, 2));
     c.push_back(button(kNext, "Next", 17, 20, true));
     c.push_back(button(kExitControl, "Exit", 17, 40));

@@ -261,7 +261,8 @@ void ScriptedToolkit::show(int screen, int command) {
     Toolkit::show(screen, command);
     const ScreenState* st = screen_state(screen);
     if (trace_ && command != 0 && st)
-        *trace_ << "script: screen \"" << st->resource.name << "\" (" << st->resource.title << ") shown\n";
+        *trace_ << "script: screen " << st->resource.id << " \"" << st->resource.name << "\" ("
+                << st->resource.title << ") shown\n";
 }
 
 void ScriptedToolkit::console_line(std::string_view line) { *console_ << line << '\n'; }

@@ -61,6 +61,7 @@ private:
     void* term_ = nullptr;  // the ncurses SCREEN
     bool started_ = false;
     bool broken_ = false;
+    bool handling_ = false;  // a key is being handled: the input loop redraws afterwards
     std::vector<ScreenUi> ui_;
     std::vector<std::string> scrollback_;
     std::size_t printed_ = 0;  // console lines already on standard output
@@ -69,11 +70,17 @@ private:
     void stop();
     ScreenUi& ui(int screen);
     void draw(int screen);
+    void render(int screen);  // draws without refreshing the terminal
+    void set_focus(int screen, int index);
+    int default_button(int screen) const;
     void draw_control(int screen, int index, bool focused);
     void draw_status(int screen);
+    // Text at a terminal position, clipped to the terminal.
     void put(int row, int col, std::string_view text, unsigned long attr, int maxWidth = -1);
+    // Text and line-drawing characters at a form position (scroll offsets applied).
     void put_form(const ScreenUi& u, int row, int col, std::string_view text, unsigned long attr,
                   int maxWidth = -1);
+    void put_char(const ScreenUi& u, int row, int col, unsigned long ch);
     void redraw_active();
 
     int first_focus(int screen) const;

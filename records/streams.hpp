@@ -44,10 +44,13 @@ public:
     void set_console(Console console) { console_ = std::move(console); }
     const Console& console() const { return console_; }
 
-    // Opens `unit` on `name`.  Returns 0 on success, else a positive status
-    // code (1 no such file, 2 cannot create, 3 bad unit, 4 not a regular file).
-    // A unit already open is closed first.  A console name attaches the unit
-    // to the console.
+    // Opens `unit` on `name` (trailing blanks are not part of the name).
+    // Returns 0 on success, else a positive status code (1 no such file,
+    // 2 cannot create, 3 bad unit, 4 not a regular file, 5 cannot read,
+    // 6 the file open on this unit before could not be saved).  A unit
+    // already open is closed first.  A console name attaches the unit to the
+    // console; opened NewOrReplace or Append it only writes.  Units 5 and 6
+    // start attached to the console.
     int open(int unit, std::string_view name, OpenMode mode);
     bool is_open(int unit) const;
     bool is_console(int unit) const;
@@ -71,6 +74,8 @@ public:
     // Closes the unit; a written disk file is saved.  Returns false when the
     // file could not be saved.
     bool close(int unit);
+    // Closes the unit without saving what was written to it.
+    void discard(int unit);
     // Marks a written unit to be saved even if the Streams end without a close.
     void keep_on_abort(int unit, bool keep = true);
     // Saves and closes every open unit (normal end of a run).

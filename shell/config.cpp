@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "records/files.hpp"
 #include "records/streams.hpp"
 #include "records/text.hpp"
 
@@ -13,12 +14,6 @@ using records::RunSettings;
 
 namespace {
 
-std::string lower(std::string_view s) {
-    std::string out(s);
-    for (char& c : out)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return out;
-}
 
 // Columns [first, last] (1-based) of a line padded to 80 columns.
 std::string columns(std::string_view line, int first, int last) {
@@ -39,17 +34,6 @@ struct NameKey {
 
 }  // namespace
 
-std::string find_config_file(const std::string& dir) {
-    fs::path base = dir.empty() ? fs::path(".") : fs::path(dir);
-    std::error_code ec;
-    for (const char* n : kConfigNames)
-        if (fs::is_regular_file(base / n, ec)) return (base / n).string();
-    for (const auto& entry : fs::directory_iterator(base, ec)) {
-        if (!entry.is_regular_file(ec)) continue;
-        if (lower(entry.path().filename().string()) == "pelkam.fig") return entry.path().string();
-    }
-    return {};
-}
 
 void set_config_defaults(RunSettings& rs) {
     rs.waterStandardState = ' ';
@@ -142,23 +126,5 @@ bool read_configuration(RunSettings& rs, const std::string& dir, std::vector<std
     return found;
 }
 
-std::string resolve_input_name(const std::string& name) {
-    std::string trimmed(records::trim(name));
-    if (trimmed.empty() || records::is_console_name(trimmed)) return trimmed;
-    std::error_code ec;
-    fs::path p(trimmed);
-    if (fs::exists(p, ec)) return trimmed;
-    fs::path dir = p.has_parent_path() ? p.parent_path() : fs::path(".");
-    std::string want = lower(p.filename().string());
-    std::string found;
-    int matches = 0;
-    for (const auto& entry : fs::directory_iterator(dir, ec)) {
-        if (lower(entry.path().filename().string()) == want) {
-            found = p.has_parent_path() ? (dir / entry.path().filename()).string() : entry.path().filename().string();
-            ++matches;
-        }
-    }
-    return matches == 1 ? found : trimmed;
-}
 
 }  // namespace shell

@@ -5,17 +5,13 @@
 #include <string_view>
 #include <vector>
 
+#include "records/files.hpp"
 #include "records/run_settings.hpp"
 
 namespace shell {
 
-// Names tried for the configuration file, in this order; when none exists
-// any file of the directory whose name matches "pelkam.fig" regardless of
-// letter case is taken.
-inline constexpr const char* kConfigNames[] = {"PELKAM.fig", "PELKAM.FIG", "pelkam.fig"};
-
-// The configuration file of `dir`, or empty when there is none.
-std::string find_config_file(const std::string& dir);
+using records::find_config_file;
+using records::resolve_input_name;
 
 // Resets the fields the configuration sets to their defaults.
 void set_config_defaults(records::RunSettings& rs);
@@ -29,9 +25,5 @@ std::string apply_config_line(records::RunSettings& rs, std::string_view line);
 // file and line; they are returned for the caller to show.  Returns false
 // when no configuration file exists (the defaults stay).
 bool read_configuration(records::RunSettings& rs, const std::string& dir, std::vector<std::string>* warnings);
-
-// For input files: the name itself when that file exists, else the one file
-// of its directory whose name differs only in letter case, else the name.
-std::string resolve_input_name(const std::string& name);
 
 }  // namespace shell

@@ -213,8 +213,11 @@ Status assign_and_open(RunContext& ctx) {
         int slot = 0;
         for (int i = 0; i < 7; ++i)
             if (records::kUnitNumbers[static_cast<std::size_t>(i)] == failed) slot = i;
+        // Nothing of this attempt is kept: the units are opened again.
         for (int unit : records::kUnitNumbers)
-            if (unit != records::kUnitOutput) ctx.streams.close(unit);
+            if (unit != records::kUnitOutput && unit != records::kUnitInput) ctx.streams.discard(unit);
+        ctx.streams.discard(records::kUnitInput);
+        ctx.streams.open(records::kUnitInput, "CON:", records::OpenMode::Existing);
         if (rs.batchMode == 'Y') {
             ctx.streams.write_line(records::kUnitBatchLog, "UNIT " + records::format_integer(failed, 2) +
                                                                 ": CANNOT OPEN FILE " + pad(rs.unitNames[slot], 40));

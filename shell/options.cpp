@@ -24,10 +24,6 @@ namespace {
 bool is_activity(int t) { return t == records::kActT || t == records::kActP || t == records::kActAct; }
 bool is_x_co2(int t) { return t == records::kTX || t == records::kPX; }
 
-std::string fixed(double v, int decimals) {
-    std::string s = records::format_fixed(v, 14, decimals);
-    return std::string(records::trim(s));
-}
 
 bool read_real(const std::string& field, double& out) {
     return records::parse_real_field(field, 0, out);
@@ -38,7 +34,8 @@ constexpr int kRangeControls[8] = {kOptRow1Min, kOptRow1Max, kOptRow2Min, kOptRo
 constexpr int kMoleControls[4] = {kOptH2O, kOptH2OMax, kOptCO2, kOptCO2Max};
 
 // Replay failures: the message on the interactive output, then a stop.
-Status replay_failure(RunContext& ctx, const records::ReadOutcome& r, const char* detail = nullptr) {
+Status replay_failure(RunContext& ctx, records::ReadOutcome r, const char* detail = nullptr) {
+    if (r.record == 0) r.record = ctx.streams.line_number(records::kUnitInput);
     std::string file = ctx.settings.unitNames[records::kInputSlot];
     if (r.result == records::ReadResult::EndOfFile) {
         ctx.say("");

@@ -1,0 +1,61 @@
+// The formula utility's start-up, its screens and configuration keys.
+#pragma once
+#include <string>
+#include <string_view>
+
+#include "dialogs/toolkit.hpp"
+#include "records/status.hpp"
+
+namespace formula {
+
+// Control and dialog identifiers of the utility.
+enum TarvekId : int {
+    kMainDialog = 101,
+    kDoneDialog = 103,
+    kOopsDialog = 104,
+    kBatchProgressDialog = 105,
+    kExitButton = 2,
+    kOxideFile = 1006,
+    kFerricYes = 1007,
+    kFerricNo = 1008,
+    kStartColumn = 1009,
+    kMappingYes = 1010,
+    kMappingNo = 1011,
+    kHeaderLines = 1012,
+    kBatchRun = 1013,
+    kGarnet3Percent = 1015,
+    kGarnetOffset = 1016,
+    kVersion232 = 30001,
+    kVersion102 = 30002,
+    kDoneAnother = 1031,
+    kOopsText = 1041,
+    kOopsRetry = 1042,
+    kProgressText = 1051,
+};
+
+// The screen record of the utility.
+struct TarvekSettings {
+    std::string oxideFile;          // 40
+    std::string startColumn = "1";  // 1
+    std::string headerLines = "0";  // 1
+    std::string garnetOffset = "0.00";  // 4
+    bool ferric = false;
+    bool mapping = false;
+    bool batch = false;
+    bool garnet3Percent = false;
+};
+
+// Applies one configuration line (read as 40 columns) to the settings.
+void apply_tarvek_config_line(TarvekSettings& s, std::string_view line);
+// Reads the configuration file of `dir`; false when there is none (the
+// defaults stay, with a blank file name).
+bool read_tarvek_config(TarvekSettings& s, const std::string& dir);
+
+const dialogs::ScreenResource& tarvek_screen(int dialogId);
+
+// Runs the utility on `tk` until it ends.
+records::Status run_tarvek(dialogs::Toolkit& tk, TarvekSettings& settings);
+
+constexpr std::string_view kTarvekVersion = "2.32";
+
+}  // namespace formula

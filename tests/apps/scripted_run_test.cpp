@@ -1,0 +1,178 @@
+// Whole runs of pelkam driven by answer scripts.
+#include <gtest/gtest.h>
+
+#include "run_helpers.hpp"
+
+using apptest::run_program;
+using apptest::WorkDir;
+
+namespace {
+
+const char* kToOptions =
+    "press Continue\n"                 // batch question
+    "press Continue\n"                 // database version
+    "press Next\n"                     // files
+    "radio P-T\npress Next\n";         // diagram
+
+std::string contains(const std::vector<std::string>& lines, const std::string& text) {
+    for (const auto& l : lines)
+        if (l.find(text) != std::string::npos) return l;
+    return {};
+}
+
+}  // namespace
+
+TEST(ScriptedRun, OptionsScreenWithAnInputErrorThenCompletion) {
+    WorkDir w("options");
+    w.write("PELKAM.fig", apptest::bundled_config());
+    std::string script = std::string(kToOptions) +
+                         "screen \"Global Options\"\n"
+                         "set \"Row 1 min\" = 1\n"  // no decimal point: refused
+                         "set \"Row 1 max\" = 10000.\n"
+                         "set \"Row 2 min\" = 200.\n"
+                         "set \"Row 2 max\" = 900.\n"
+                         "press Next\n"
+                         "screen \"Input error\"\n"
+                         "press Continue\n"
+                         "screen \"Global Options\"\n"
+                         "set \"Row 1 min\" = 1.\n"
+                         "set xH2O = 1.0\n"
+                         "press Next\n"
+                         "screen Completion\n"
+                         "press Exit\n";
+    w.write("answers.txt", script);
+    auto r = run_program(PELKAM_EXE, {"--script", "answers.txt"}, w.path);
+    ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
+
+    auto summary = w.lines("summary.dat");
+    ASSERT_GE(summary.size(), 8u);
+    EXPECT_EQ(summary[0].substr(0, 41), " UNIT  3 (THERMO DATA)   IS ASSIGNED TO: ");
+    EXPECT_EQ(summary[0].substr(41), (apptest::data_dir() / "thermo1988.dat").string().substr(0, 20));
+    EXPECT_EQ(summary[2], " UNIT  5 (INTER. INPUT)  IS ASSIGNED TO: CON:");
+    EXPECT_EQ(summary[4], " UNIT  7 (MASTER OUTPUT) IS ASSIGNED TO: summary.dat");
+    EXPECT_EQ(summary[5], " UNIT  8 (PLOT DATA)     IS ASSIGNED TO: plot.plt");
+    EXPECT_EQ(summary[6], " UNIT 10 (RESTART FILE)  IS ASSIGNED TO: restart.res");
+    EXPECT_EQ(summary[7], "");
+    EXPECT_FALSE(contains(summary, "PHASE DIAGRAM: TEMPERATURE-PRESSURE").empty());
+    EXPECT_FALSE(contains(summary, " HAAR EQUATION OF STATE USED FOR WATER").empty());
+    EXPECT_FALSE(contains(summary, " MOLE FRACTIONS OF H2O-CO2 FLUID:      1.000     0.000").empty());
+
+    auto restart = w.lines("restart.res");
+    ASSERT_GE(restart.size(), 5u);
+    EXPECT_EQ(restart[0], "1 DIAGRAM TYPE: 1=PT 2=TX 3=PX 4=TA 5=PA 6=AA");
+    EXPECT_EQ(restart[1], "   200.000   900.000     1.000 10000.000    20.000    20.000     0");
+    EXPECT_EQ(restart[2], "       1.000       0.000");
+    EXPECT_EQ(restart[3], "1          WATER ROUTINE: Haar et al. (1984)");
+    EXPECT_EQ(restart[4], "Y          ONLY STABL REACT Y/N");
+}
+
+TEST(ScriptedRun, ReplayedOptionsAreWrittenAgain) {
+    WorkDir w("replay");
+    w.write("PELKAM.fig", apptest::bundled_config());
+    w.write("old.res",
+            "2 DIAGRAM TYPE: 1=PT 2=TX 3=PX 4=TA 5=PA 6=AA\n"
+            "  2000.000\n"
+            "     0.000     1.000   300.000   900.000    20.000    20.000     0\n"
+            "       0.500       0.500\n"
+            "1          WATER ROUTINE: Haar et al. (1984)\n"
+            "1          CO2 ROUTINE: Kovan + Tessel (91)\n"
+            "1          MIXING ROUTINE: Kerrick + Jacobs (1981)\n"
+            "N          ONLY STABL REACT Y/N\n"
+            "Y                         USE ABBREVIATIONS\n");
+    w.write("answers.txt",
+            "press Continue\npress Continue\n"
+            "set \"Inter. Input\" = old.res\npress Next\n"
+            "screen Completion\npress Exit\n");
+    auto r = run_program(PELKAM_EXE, {"--script", "answers.txt"}, w.path);
+    ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
+    auto restart = w.lines("restart.res");
+    ASSERT_GE(restart.size(), 9u);
+    EXPECT_EQ(restart[0], "2 DIAGRAM TYPE: 1=PT 2=TX 3=PX 4=TA 5=PA 6=AA");
+    EXPECT_EQ(restart[1], "  2000.000");
+    // Mixing after Kerrick and Jacobs starts the diagram at 350 C.
+    EXPECT_EQ(restart[2], "     0.000     1.000   350.000   900.000    20.000    20.000     0");
+    EXPECT_EQ(restart[3], "       0.500       0.500");
+    EXPECT_EQ(restart[6], "1          MIXING ROUTINE: Kerrick + Jacobs (1981)");
+    EXPECT_EQ(restart[7], "N          ONLY STABL REACT Y/N");
+    EXPECT_EQ(restart[8], "Y                         USE ABBREVIATIONS");
+}
+
+TEST(ScriptedRun, ReplayFileWithAWrongAnswerStops) {
+    WorkDir w("badreplay");
+    w.write("PELKAM.fig", apptest::bundled_config());
+    w.write("old.res", "9 DIAGRAM TYPE: 1=PT 2=TX 3=PX 4=TA 5=PA 6=AA\n");
+    w.write("answers.txt", "press Continue\npress Continue\nset \"Inter. Input\" = old.res\npress Next\n");
+    auto r = run_program(PELKAM_EXE, {"--script", "answers.txt"}, w.path);
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.out.find(" ***ERROR IN INPUT DATA, EXECUTION TERMINATED"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("old.res, line 1, field 1"), std::string::npos) << r.out;
+    EXPECT_FALSE(w.exists("restart.res"));  // no half-written output
+}
+
+TEST(ScriptedRun, ReplayFileEndingEarlyStops) {
+    WorkDir w("eofreplay");
+    w.write("PELKAM.fig", apptest::bundled_config());
+    w.write("old.res", "1 DIAGRAM TYPE: 1=PT 2=TX 3=PX 4=TA 5=PA 6=AA\n");
+    w.write("answers.txt", "press Continue\npress Continue\nset \"Inter. Input\" = old.res\npress Next\n");
+    auto r = run_program(PELKAM_EXE, {"--script", "answers.txt"}, w.path);
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.out.find(" ***END OF FILE IN INPUT DATA,EXECUTION TERMINATED"), std::string::npos) << r.out;
+}
+
+TEST(ScriptedRun, MissingDataFileAsksForReassignment) {
+    WorkDir w("missing");
+    w.write("PELKAM.fig", "MINERAL DATA=nowhere.dat\n");
+    w.write("answers.txt",
+            "press Continue\npress Continue\npress Next\nradio P-T\npress Next\n"
+            "screen \"Input error\"\n"
+            "press Quit\n");
+    auto r = run_program(PELKAM_EXE, {"--script", "answers.txt"}, w.path);
+    EXPECT_EQ(r.exitCode, 0) << r.out << r.err;
+    EXPECT_FALSE(w.exists("summary.dat"));
+}
+
+TEST(ScriptedRun, ReassignmentThenSuccess) {
+    WorkDir w("reassign");
+    w.write("PELKAM.fig", "MINERAL DATA=nowhere.dat\nAQUEOUS DATA=" + (apptest::data_dir() / "empty.aqu").string() + "\n");
+    w.write("answers.txt",
+            "press Continue\npress Continue\npress Next\nradio P-T\npress Next\n"
+            "screen \"Input error\"\npress Continue\n"
+            "screen \"Database version\"\npress Continue\n"
+            "screen \"Global Options\"\n"
+            "set \"Mineral Data\" = " + (apptest::data_dir() / "thermo1988.dat").string() + "\n"
+            "press Next\n"
+            "screen \"Selection of Diagram Variables\"\npress Next\n"
+            "screen \"Global Options\"\npress Next\n"
+            "screen Completion\npress Exit\n");
+    auto r = run_program(PELKAM_EXE, {"--script", "answers.txt"}, w.path);
+    EXPECT_EQ(r.exitCode, 0) << r.out << r.err;
+    EXPECT_TRUE(w.exists("restart.res"));
+}
+
+TEST(ScriptedRun, ScriptThatDoesNotFitNamesScreenAndLine) {
+    WorkDir w("misfit");
+    w.write("PELKAM.fig", apptest::bundled_config());
+    w.write("answers.txt", "press Continue\nset \"No Such Field\" = 1\n");
+    auto r = run_program(PELKAM_EXE, {"--script", "answers.txt"}, w.path);
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_NE(r.err.find("line 2"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("Database version"), std::string::npos) << r.err;
+}
+
+TEST(ScriptedRun, MissingScriptAndBadArguments) {
+    WorkDir w("args");
+    auto r = run_program(PELKAM_EXE, {"--script", "nothere.txt"}, w.path);
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_NE(r.err.find("nothere.txt"), std::string::npos);
+    r = run_program(PELKAM_EXE, {"--bogus"}, w.path);
+    EXPECT_EQ(r.exitCode, 2);
+    r = run_program(PELKAM_EXE, {"--help"}, w.path);
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_NE(r.out.find("--script FILE"), std::string::npos);
+    r = run_program(PELKAM_EXE, {"--version"}, w.path);
+    EXPECT_EQ(r.out, "pelkam 2.34\n");
+    // Without a terminal and without a script the program says what to do.
+    r = run_program(PELKAM_EXE, {}, w.path);
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_NE(r.err.find("--script"), std::string::npos);
+}

@@ -1,0 +1,36 @@
+#include <gtest/gtest.h>
+
+#include "dialogs/toolkit.hpp"
+#include "formula/tarvek_shell.hpp"
+
+using formula::TarvekSettings;
+
+TEST(TarvekConfig, KeysInTheirColumns) {
+    TarvekSettings s;
+    formula::apply_tarvek_config_line(s, "ZUN-START=3");
+    formula::apply_tarvek_config_line(s, "ZUN-COMMENT= 2");
+    formula::apply_tarvek_config_line(s, "ZUN-OFFSET=0.05");
+    formula::apply_tarvek_config_line(s, "ZUN-FERRIC=N");
+    EXPECT_EQ(s.startColumn, "3");
+    EXPECT_EQ(s.headerLines, "2");
+    EXPECT_EQ(s.garnetOffset, "0.05");
+    EXPECT_FALSE(s.ferric);
+    formula::apply_tarvek_config_line(s, "ZUN-FERRIC=Y");
+    formula::apply_tarvek_config_line(s, "ZUN-3%FE3GT=Y");
+    EXPECT_TRUE(s.ferric);
+    EXPECT_TRUE(s.garnet3Percent);
+    // Calculator keys are not the utility's.
+    formula::apply_tarvek_config_line(s, "MINERAL DATA=x");
+    EXPECT_EQ(s.startColumn, "3");
+}
+
+TEST(TarvekScreen, MainScreenShowsThePresetsAndExits) {
+    auto tk = dialogs::make_scripted_toolkit_from_text(
+        "screen Tarvek\nset \"Oxide file\" = garnet\ncheck \"Batch Run?\"\npress Exit\n", "t.ans");
+    ASSERT_TRUE(tk);
+    TarvekSettings s;
+    s.oxideFile = "zuntest";
+    s.ferric = true;
+    EXPECT_TRUE(formula::run_tarvek(*tk, s).ok());
+    EXPECT_TRUE(tk->failure().empty()) << tk->failure();
+}

@@ -1,0 +1,223 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "records/run_settings.hpp"
+#include "records/text.hpp"
+#include "shell/config.hpp"
+#include "shell/files.hpp"
+
+namespace fs = std::filesystem;
+using records::RunSettings;
+
+namespace {
+
+struct TempDir {
+    fs::path path;
+    TempDir() {
+        path = fs::temp_directory_path() / ("pelkam_cfg_" + std::to_string(::getpid()) + "_" +
+                                            std::to_string(reinterpret_cast<std::uintptr_t>(this)));
+        fs::create_directories(path);
+    }
+    ~TempDir() { fs::remove_all(path); }
+    void write(const std::string& name, const std::string& text) const { std::ofstream(path / name) << text; }
+};
+
+RunSettings configured(const std::string& text, std::vector<std::string>* warnings = nullptr) {
+    TempDir d;
+    d.write("PELKAM.fig", text);
+    RunSettings rs;
+    EXPECT_TRUE(shell::read_configuration(rs, d.path.string(), warnings));
+    return rs;
+}
+
+}  // namespace
+
+TEST(Configuration, DefaultsWithoutFile) {
+    TempDir d;
+    RunSettings rs;
+    rs.unitNames[records::kThermoSlot] = "something.dat";
+    EXPECT_FALSE(shell::read_configuration(rs, d.path.string(), nullptr));
+    EXPECT_EQ(rs.unitNames[records::kThermoSlot], "jun92.rqt");
+    EXPECT_EQ(rs.unitNames[records::kAqueousSlot], "hkf81.aqu");
+    EXPECT_EQ(rs.unitNames[records::kMasterSlot], "summary.dat");
+    EXPECT_EQ(rs.unitNames[records::kPlotSlot], "plot.plt");
+    EXPECT_EQ(rs.unitNames[records::kRestartSlot], "restart.res");
+    EXPECT_EQ(rs.solutionFile, "solid.sln");
+    EXPECT_EQ(rs.unitNames[records::kInputSlot], "CON:");
+    EXPECT_EQ(rs.unitNames[records::kOutputSlot], "CON:");
+    // Without a configuration the database screen offers "use the file named in it".
+    auto g = shell::guess_database_version(rs);
+    EXPECT_EQ(g.version, 0);
+    EXPECT_EQ(g.message, "version not set in PELKAM.FIG   ");
+}
+
+TEST(Configuration, EveryKeyInItsColumns) {
+    RunSettings rs = configured(
+        "MINERAL DATA=thermo1988.dat\n"
+        "SOLUTION DATA=models.sln\n"
+        "AQUEOUS DATA=aq.dat\n"
+        "PLOTFILE=grid.plt\n"
+        "SUMMARYFILE=grid.sum\n"
+        "RESTARTFILE=grid.res\n"
+        "PATH=runs/ a\n"
+        "SOH STD STATE=P\n"
+        "METASTABLE EQUILIBRIA?=Y\n"
+        "PRINT ACTIVITIES?=Y\n"
+        "ZUN-COMMENT= 2\n");
+    EXPECT_EQ(rs.unitNames[records::kThermoSlot], "thermo1988.dat");
+    EXPECT_EQ(rs.solutionFile, "models.sln");
+    EXPECT_EQ(rs.unitNames[records::kAqueousSlot], "aq.dat");
+    EXPECT_EQ(rs.unitNames[records::kPlotSlot], "grid.plt");
+    EXPECT_EQ(rs.unitNames[records::kMasterSlot], "grid.sum");
+    EXPECT_EQ(rs.unitNames[records::kRestartSlot], "grid.res");
+    EXPECT_EQ(rs.path, "runs/ a                  ");
+    EXPECT_EQ(rs.waterStandardState, 'P');
+    EXPECT_TRUE(rs.metastableOn);
+    EXPECT_TRUE(rs.printActivitiesOn);
+    EXPECT_FALSE(rs.summaryOff);
+}
+
+TEST(Configuration, FirstColumnRuleAndLastValueWins) {
+    RunSettings rs = configured(
+        " MINERAL DATA=ignored.dat\n"
+        "MINERAL DATA=first.dat\n"
+        "MINERAL DATA=second.dat\n"
+        "mineral data=lower.dat\n");
+    EXPECT_EQ(rs.unitNames[records::kThermoSlot], "second.dat");
+}
+
+TEST(Configuration, QuestionKeysStayOnOnceSet) {
+    RunSettings rs = configured("METASTABLE EQUILIBRIA?=Y\nMETASTABLE EQUILIBRIA?=N\nPRINT ACTIVITIES?=N\n");
+    EXPECT_TRUE(rs.metastableOn);
+    EXPECT_EQ(rs.metastableEquilibria, 'N');
+    EXPECT_FALSE(rs.printActivitiesOn);
+}
+
+TEST(Configuration, SummaryOffByTwoLeadingBlanks) {
+    EXPECT_TRUE(configured("SUMMARYFILE=  \n").summaryOff);
+    EXPECT_TRUE(configured("SUMMARYFILE=  x.sum\n").summaryOff);
+    EXPECT_FALSE(configured("SUMMARYFILE= x.sum\n").summaryOff);
+}
+
+TEST(Configuration, NameFieldsAreCutToTheirWidths) {
+    std::string long_name(60, 'a');
+    RunSettings rs = configured("MINERAL DATA=" + long_name + "\nSOLUTION DATA=" + long_name + "\n");
+    EXPECT_EQ(rs.unitNames[records::kThermoSlot], std::string(40, 'a'));
+    EXPECT_EQ(rs.solutionFile, std::string(30, 'a'));
+}
+
+TEST(Configuration, UnusableValuesAreReportedWithFileAndLine) {
+    std::vector<std::string> warnings;
+    RunSettings rs = configured("MINERAL DATA=\nPLOTFILE=a\tb.plt\nRESTARTFILE=ok.res\n", &warnings);
+    ASSERT_EQ(warnings.size(), 2u);
+    EXPECT_NE(warnings[0].find("PELKAM.fig, line 1"), std::string::npos);
+    EXPECT_NE(warnings[0].find("MINERAL DATA="), std::string::npos);
+    EXPECT_NE(warnings[1].find("line 2"), std::string::npos);
+    EXPECT_EQ(rs.unitNames[records::kThermoSlot], "jun92.rqt");
+    EXPECT_EQ(rs.unitNames[records::kPlotSlot], "plot.plt");
+    EXPECT_EQ(rs.unitNames[records::kRestartSlot], "ok.res");
+}
+
+TEST(Configuration, FoundWhateverTheLetterCase) {
+    for (const char* name : {"PELKAM.FIG", "pelkam.fig", "Pelkam.Fig"}) {
+        TempDir d;
+        d.write(name, "PLOTFILE=found.plt\n");
+        RunSettings rs;
+        EXPECT_TRUE(shell::read_configuration(rs, d.path.string(), nullptr)) << name;
+        EXPECT_EQ(rs.unitNames[records::kPlotSlot], "found.plt") << name;
+    }
+}
+
+TEST(DatabaseVersion, RecognisedPairsAreCaseBlindAndNamesKept) {
+    RunSettings rs;
+    rs.unitNames[records::kThermoSlot] = "dec06.dat";
+    rs.solutionFile = "Dec06.sln";
+    auto g = shell::guess_database_version(rs);
+    EXPECT_EQ(g.version, 2);
+    EXPECT_EQ(g.message, "set as version 2.3 in PELKAM.FIG");
+    EXPECT_EQ(rs.unitNames[records::kThermoSlot], "dec06.dat");
+    rs.unitNames[records::kThermoSlot] = "JUN92.RQT";
+    rs.solutionFile = "jun92.sln";
+    g = shell::guess_database_version(rs);
+    EXPECT_EQ(g.version, 1);
+    EXPECT_EQ(g.message, "set as version 1 in PELKAM.FIG  ");
+    rs.solutionFile = "dec06.sln";
+    EXPECT_EQ(shell::guess_database_version(rs).version, 0);
+}
+
+TEST(RestartClash, RenamesTheOutput) {
+    RunSettings rs;
+    rs.unitNames[records::kInputSlot] = "run1.res";
+    rs.unitNames[records::kRestartSlot] = "run1.res";
+    shell::apply_restart_clash(rs);
+    EXPECT_EQ(rs.unitNames[records::kRestartSlot], "restart.lrs");
+
+    rs.unitNames[records::kInputSlot] = "restart.lrs";
+    rs.unitNames[records::kRestartSlot] = "restart.lrs";
+    shell::apply_restart_clash(rs);
+    EXPECT_EQ(rs.unitNames[records::kRestartSlot], "restart.2rs");
+
+    // Checked twice: the new name is checked against the input as well.
+    rs.unitNames[records::kInputSlot] = "restart.lrs";
+    rs.unitNames[records::kRestartSlot] = "restart.lrs";
+    shell::apply_restart_clash(rs);
+    EXPECT_NE(rs.unitNames[records::kRestartSlot], rs.unitNames[records::kInputSlot]);
+}
+
+TEST(RestartClash, NamesDifferingInCaseOnlyDoNotClashUnlessOneFile) {
+    RunSettings rs;
+    rs.unitNames[records::kInputSlot] = "RESTART.RES";
+    rs.unitNames[records::kRestartSlot] = "restart.res";
+    shell::apply_restart_clash(rs);
+    EXPECT_EQ(rs.unitNames[records::kRestartSlot], "restart.res");
+}
+
+TEST(RestartClash, InputFoundThroughCaseBlindLookupIsNotOverwritten) {
+    TempDir d;
+    d.write("restart.res", "1 DIAGRAM TYPE\n");
+    RunSettings rs;
+    rs.unitNames[records::kInputSlot] = (d.path / "RESTART.RES").string();
+    rs.unitNames[records::kRestartSlot] = (d.path / "restart.res").string();
+    shell::apply_restart_clash(rs);
+    EXPECT_EQ(rs.unitNames[records::kRestartSlot], "restart.lrs");
+}
+
+TEST(PathRule, PrefixUpToFirstBlank) {
+    RunSettings rs;
+    rs.path = records::pad("work/ extra", 25);
+    rs.unitNames[records::kPlotSlot] = "plot.plt";
+    rs.unitNames[records::kMasterSlot] = "summary.dat";
+    rs.unitNames[records::kRestartSlot] = "restart.res";
+    rs.unitNames[records::kInputSlot] = "CON:";
+    shell::apply_path(rs, true);
+    EXPECT_EQ(rs.usePath, 'Y');
+    EXPECT_EQ(rs.unitNames[records::kPlotSlot], "work/plot.plt");
+    EXPECT_EQ(rs.unitNames[records::kMasterSlot], "work/summary.dat");
+    EXPECT_EQ(rs.unitNames[records::kRestartSlot], "work/restart.res");
+    EXPECT_EQ(rs.unitNames[records::kInputSlot], "CON:");
+
+    RunSettings replay;
+    replay.path = records::pad("dir/", 25);
+    replay.unitNames[records::kInputSlot] = "old.res";
+    shell::apply_path(replay, true);
+    EXPECT_EQ(replay.unitNames[records::kInputSlot], "dir/old.res");
+}
+
+TEST(PathRule, NotAppliedWithoutBlankOrUnchecked) {
+    RunSettings rs;
+    rs.path = std::string(25, 'd');
+    shell::apply_path(rs, true);
+    EXPECT_EQ(rs.unitNames[records::kPlotSlot], "plot.plt");
+    RunSettings off;
+    off.path = records::pad("work/", 25);
+    shell::apply_path(off, false);
+    EXPECT_EQ(off.usePath, 'N');
+    EXPECT_EQ(off.unitNames[records::kPlotSlot], "plot.plt");
+}
+
+TEST(Reassign, MessageCarriesTheUnit) {
+    EXPECT_EQ(shell::reassign_message(3), "Error opening unit # 3 : reassign all units");
+    EXPECT_EQ(shell::reassign_message(10), "Error opening unit # 10: reassign all units");
+}

@@ -1,0 +1,194 @@
+#include <gtest/gtest.h>
+
+#include "records/run_settings.hpp"
+#include "shell/options.hpp"
+#include "shell/run.hpp"
+
+using records::RunSettings;
+using shell::OptionEntries;
+
+namespace {
+
+std::string check(int type, OptionEntries e, RunSettings* out = nullptr) {
+    RunSettings rs;
+    std::string m = shell::check_entries(type, std::move(e), rs);
+    if (out) *out = rs;
+    return m;
+}
+
+OptionEntries pt(std::array<const char*, 4> ranges, const char* h2o = "0.000", const char* co2 = "0.000") {
+    OptionEntries e = shell::initial_entries(records::kPT, false);
+    for (int i = 0; i < 4; ++i) e.ranges[static_cast<std::size_t>(i)] = ranges[static_cast<std::size_t>(i)];
+    e.moles[0] = h2o;
+    e.moles[2] = co2;
+    return e;
+}
+
+}  // namespace
+
+TEST(OptionChecks, InitialEntriesPass) {
+    for (int t : {0, 1, 2, 4, 5, 6}) {
+        RunSettings rs;
+        EXPECT_EQ(check(t, shell::initial_entries(t, false), &rs), "") << "type " << t;
+    }
+}
+
+TEST(OptionChecks, InitialValuesByDiagramType) {
+    RunSettings rs;
+    ASSERT_EQ(check(records::kPT, shell::initial_entries(records::kPT, false), &rs), "");
+    EXPECT_EQ(rs.pMin, 500);
+    EXPECT_EQ(rs.pMax, 10000);
+    EXPECT_EQ(rs.tMin, 100);
+    EXPECT_EQ(rs.tMax, 1300);
+    EXPECT_EQ(rs.plotCurves, 'Y');
+    ASSERT_EQ(check(records::kPX, shell::initial_entries(records::kPX, false), &rs), "");
+    EXPECT_EQ(rs.tMin, 500);
+    EXPECT_EQ(rs.pMin, 1000);
+    EXPECT_EQ(rs.pMax, 10000);
+    EXPECT_DOUBLE_EQ(rs.xCO2, 0.5);
+    EXPECT_DOUBLE_EQ(rs.xH2O, 0.5);
+    EXPECT_EQ(shell::initial_entries(records::kTX, false).elements, "o h c ");
+    EXPECT_EQ(shell::initial_entries(records::kPT, false).elements, "o si ");
+    EXPECT_EQ(shell::initial_entries(records::kPT, true).plotCurves, 'N');
+}
+
+TEST(OptionChecks, MessagesInTheirOrder) {
+    // The decimal point of the ranges is checked before their values.
+    EXPECT_EQ(check(0, pt({"5000", "x", "100.", "1300."})), "missing decimal point in P-T values - try again");
+    EXPECT_EQ(check(0, pt({"5000.", "1.2.3", "100.", "1300."})), "invalid real # - try again");
+    EXPECT_EQ(check(0, pt({"5000.", "100.", "100.", "1300."})), "min & max reversed - try again");
+    EXPECT_EQ(check(0, pt({"500.", "5000.", "800.", "300."})), "min & max reversed - try again");
+    // Ranges are checked before the mole fractions.
+    EXPECT_EQ(check(0, pt({"500.", "100.", "100.", "1300."}, "1", "0.")), "min & max reversed - try again");
+    EXPECT_EQ(check(0, pt({"500.", "5000.", "100.", "1300."}, "1", "0.")),
+              "missing decimal point in mole fractions-try again");
+    EXPECT_EQ(check(0, pt({"500.", "5000.", "100.", "1300."}, "0.a", "0.")), "invalid real # - try again");
+    EXPECT_EQ(check(0, pt({"500.", "5000.", "100.", "1300."}, "0.6", "0.5")), "Sum of xH2O+xCO2 > 1 - try again");
+    EXPECT_EQ(check(0, pt({"500.", "5000.", "100.", "1300."}, "0.5", "0.5")), "");
+}
+
+TEST(OptionChecks, PressureWithoutPointIsRefused) {
+    EXPECT_EQ(check(0, pt({"5000", "10000.", "100.", "1300."})), "missing decimal point in P-T values - try again");
+    EXPECT_EQ(check(0, pt({"5000.", "10000.", "100.", "1300."})), "");
+}
+
+TEST(OptionChecks, LowerLimitsRaised) {
+    RunSettings rs;
+    ASSERT_EQ(check(0, pt({"0.", "5000.", "0.", "1300."}), &rs), "");
+    EXPECT_EQ(rs.pMin, 1);
+    EXPECT_EQ(rs.tMin, 25);
+}
+
+TEST(OptionChecks, XCo2AxisReversed) {
+    OptionEntries e = shell::initial_entries(records::kTX, false);
+    e.moles[2] = "0.8";
+    e.moles[3] = "0.2";
+    EXPECT_EQ(check(records::kTX, e), "min & max reversed - try again");
+}
+
+TEST(OptionChecks, MoleFractionsOutsideZeroToOne) {
+    EXPECT_EQ(check(0, pt({"500.", "5000.", "100.", "1300."}, "-0.1", "0.")),
+              "mole fractions must lie between 0 and 1 - try again");
+}
+
+TEST(OptionChecks, ReversedActivityAxes) {
+    OptionEntries e = shell::initial_entries(records::kActAct, false);
+    e.ranges[6] = "5.";
+    e.ranges[7] = "-5.";
+    EXPECT_EQ(check(records::kActAct, e), "min & max reversed - try again");
+    e = shell::initial_entries(records::kActAct, false);
+    e.ranges[4] = "5.";
+    e.ranges[5] = "-5.";
+    EXPECT_EQ(check(records::kActAct, e), "min & max reversed - try again");
+    e = shell::initial_entries(records::kActP, false);
+    e.ranges[2] = "900.";
+    e.ranges[3] = "100.";
+    EXPECT_EQ(check(records::kActP, e), "min & max reversed - try again");
+}
+
+TEST(OptionChecks, SaturationAndGeothermChoices) {
+    RunSettings rs;
+    OptionEntries e = shell::initial_entries(records::kActT, false);
+    e.ranges[0] = "0.";
+    ASSERT_EQ(check(records::kActT, e, &rs), "");
+    EXPECT_EQ(rs.saturationChoice, 1);
+    e.ranges[0] = "-1.";
+    ASSERT_EQ(check(records::kActT, e, &rs), "");
+    EXPECT_EQ(rs.saturationChoice, 2);
+    e.ranges[0] = "300.";
+    ASSERT_EQ(check(records::kActT, e, &rs), "");
+    EXPECT_EQ(rs.saturationChoice, 0);
+    EXPECT_EQ(rs.pMin, 300);
+}
+
+TEST(OptionChecks, SaturationConfinesTheRange) {
+    RunSettings rs;
+    rs.diagramType = records::kActT;
+    rs.saturationChoice = 1;
+    rs.tMin = 25;
+    rs.tMax = 400;
+    shell::confine_to_saturation(rs);
+    EXPECT_EQ(rs.tMin, 100);
+    EXPECT_EQ(rs.tMax, 375);
+    rs.diagramType = records::kActP;
+    rs.pMin = 0.5;
+    rs.pMax = 1000;
+    shell::confine_to_saturation(rs);
+    EXPECT_EQ(rs.pMin, 1);
+    EXPECT_EQ(rs.pMax, 220);
+}
+
+TEST(OptionChecks, GeothermLine) {
+    double d1 = 0, d2 = 0;
+    EXPECT_TRUE(shell::parse_geotherm("  0.025000  0.000100", d1, d2));
+    EXPECT_DOUBLE_EQ(d1, 0.025);
+    EXPECT_DOUBLE_EQ(d2, 0.0001);
+    EXPECT_FALSE(shell::parse_geotherm("abc", d1, d2));
+    EXPECT_FALSE(shell::parse_geotherm("", d1, d2));
+}
+
+TEST(Completion, LinesAndDxfName) {
+    RunSettings rs;
+    rs.unitNames[records::kMasterSlot] = "summary.dat";
+    rs.unitNames[records::kPlotSlot] = "run.plt";
+    rs.reactionsExamined = 12;
+    rs.reactionsCalculated = 7;
+    rs.reactionsPlotted = 5;
+    auto l = shell::completion_lines(rs);
+    EXPECT_EQ(l[0], "Tabular Output : summary.dat");
+    EXPECT_EQ(l[1], "Plot Output : run.plt");
+    EXPECT_EQ(l[2], "DXF Output : run.dxf");
+    EXPECT_EQ(l[3], "Number of Reactions Examined =   12");
+    EXPECT_EQ(l[4], "Number of Reactions Calculated =    7");
+    EXPECT_EQ(l[5], "Number of Reactions Plotted =    5");
+    EXPECT_EQ(shell::dxf_name("plotfile  with blanks"), "plotfile.dxf");
+    EXPECT_EQ(shell::dxf_name("noext"), "noext.dxf");
+    rs.batchMode = 'Y';
+    l = shell::completion_lines(rs);
+    EXPECT_EQ(l[0], "** BATCH RUN COMPLETED **");
+    EXPECT_EQ(l[1], "*  KLV.LOG lists the calculated plot files *");
+    EXPECT_EQ(l[2], "");
+    for (const auto& line : l) EXPECT_LE(line.size(), 45u);
+}
+
+TEST(AxisLabels, FixedValueWithoutLeadingBlanks) {
+    RunSettings rs;
+    rs.diagramType = records::kTX;
+    rs.pMin = rs.pMax = 2000;
+    auto l = shell::axis_labels(rs);
+    EXPECT_EQ(l.x, "Mole fraction CO2 2000 bar ");
+    EXPECT_EQ(l.y, "Temperature (C)            ");
+    rs.diagramType = records::kPX;
+    rs.tMin = rs.tMax = 500;
+    EXPECT_EQ(shell::axis_labels(rs).x, "Mole fraction CO2 500 C    ");
+    EXPECT_EQ(shell::axis_labels(rs).x.size(), 27u);
+}
+
+TEST(Tolerances, RangeOverThousandCappedAtOne) {
+    RunSettings rs;
+    rs.diagramType = records::kPT;
+    rs.tMin = 200, rs.tMax = 900, rs.pMin = 1, rs.pMax = 10000;
+    shell::set_tolerances(rs);
+    EXPECT_DOUBLE_EQ(rs.xTolerance, 0.7);
+    EXPECT_DOUBLE_EQ(rs.yTolerance, 1.0);
+}
