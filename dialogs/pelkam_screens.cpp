@@ -10,67 +10,32 @@ namespace {
 using K = ControlKind;
 
 ControlDef st(int id, std::string text, int row, int col, int width = 0) {
-    ControlDef c;
-    c.id = id;
-    c.kind = K::Static;
-    c.caption = std::move(text);
-    c.row = row;
-    c.col = col;
-    c.width = width ? width : static_cast<int>(c.caption.size());
-    return c;
+    return make_control(id, K::Static, std::move(text), row, col, width);
 }
 ControlDef edit(int id, std::string caption, int width, int row, int col, std::string initial = {},
                 bool hidden = false) {
-    ControlDef c;
-    c.id = id;
-    c.kind = K::Edit;
-    c.caption = std::move(caption);
-    c.width = width;
-    c.row = row;
-    c.col = col;
+    ControlDef c = make_control(id, K::Edit, std::move(caption), row, col, width);
     c.initial = std::move(initial);
     c.captionHidden = hidden;
     return c;
 }
 ControlDef radio(int id, std::string caption, int group, int row, int col, bool on = false) {
-    ControlDef c;
-    c.id = id;
-    c.kind = K::Radio;
-    c.caption = std::move(caption);
-    c.group = group;
-    c.row = row;
-    c.col = col;
+    ControlDef c = make_control(id, K::Radio, std::move(caption), row, col, 0, group);
     c.initial = on ? "1" : "";
     return c;
 }
 ControlDef check(int id, std::string caption, int row, int col, bool on = false) {
-    ControlDef c;
-    c.id = id;
-    c.kind = K::Check;
-    c.caption = std::move(caption);
-    c.row = row;
-    c.col = col;
+    ControlDef c = make_control(id, K::Check, std::move(caption), row, col);
     c.initial = on ? "1" : "";
     return c;
 }
 ControlDef button(int id, std::string caption, int row, int col, bool isDefault = false) {
-    ControlDef c;
-    c.id = id;
-    c.kind = K::Button;
-    c.caption = std::move(caption);
-    c.row = row;
-    c.col = col;
+    ControlDef c = make_control(id, K::Button, std::move(caption), row, col);
     c.isDefault = isDefault;
     return c;
 }
 ControlDef list(int id, std::string caption, K kind, int width, int row, int col, int height) {
-    ControlDef c;
-    c.id = id;
-    c.kind = kind;
-    c.caption = std::move(caption);
-    c.width = width;
-    c.row = row;
-    c.col = col;
+    ControlDef c = make_control(id, kind, std::move(caption), row, col, width);
     c.height = height;
     c.captionHidden = true;
     return c;

@@ -447,4 +447,16 @@ void Toolkit::fail(std::string message) {
     ended_ = true;
 }
 
+ControlDef make_control(int id, ControlKind kind, std::string caption, int row, int col, int width, int group) {
+    ControlDef c;
+    c.id = id;
+    c.kind = kind;
+    c.caption = std::move(caption);
+    c.row = row;
+    c.col = col;
+    c.width = width ? width : static_cast<int>(c.caption.size());
+    c.group = group;
+    return c;
+}
+
 }  // namespace dialogs

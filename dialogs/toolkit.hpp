@@ -49,6 +49,10 @@ struct ControlDef {
     bool captionHidden = false;  // caption names the control for scripts but is not drawn
 };
 
+// A control definition; width 0 takes the caption's length.
+ControlDef make_control(int id, ControlKind kind, std::string caption, int row, int col, int width = 0,
+                        int group = 0);
+
 struct ScreenResource {
     int id = 0;
     std::string name;   // e.g. "Global Options" (also accepted by scripts)

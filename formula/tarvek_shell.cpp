@@ -14,15 +14,7 @@ using dialogs::ScreenResource;
 namespace {
 
 ControlDef control(int id, ControlKind kind, std::string caption, int row, int col, int width = 0, int group = 0) {
-    ControlDef c;
-    c.id = id;
-    c.kind = kind;
-    c.caption = std::move(caption);
-    c.row = row;
-    c.col = col;
-    c.width = width ? width : static_cast<int>(c.caption.size());
-    c.group = group;
-    return c;
+    return dialogs::make_control(id, kind, std::move(caption), row, col, width, group);
 }
 
 std::vector<ScreenResource> build_screens() {

@@ -176,3 +176,61 @@ TEST(ScriptedRun, MissingScriptAndBadArguments) {
     EXPECT_EQ(r.exitCode, 2);
     EXPECT_NE(r.err.find("--script"), std::string::npos);
 }
+
+TEST(ScriptedRun, UnusableConfigurationValueIsReported) {
+    WorkDir w("badcfg");
+    w.write("PELKAM.fig", apptest::bundled_config() + "PLOTFILE=\n");
+    w.write("answers.txt", std::string(kToOptions) + "press Next\nscreen Completion\npress Exit\n");
+    auto r = run_program(PELKAM_EXE, {"--script", "answers.txt"}, w.path);
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.out.find("PELKAM.fig, line 3: PLOTFILE= names no file"), std::string::npos) << r.out;
+    EXPECT_TRUE(w.exists("plot.plt"));
+}
+
+TEST(ScriptedRun, GeothermAskedOnTheConsoleAndRecorded) {
+    WorkDir w("geotherm");
+    w.write("PELKAM.fig", apptest::bundled_config());
+    w.write("answers.txt",
+            "press Continue\npress Continue\npress Next\nradio Act-Temp\npress Next\n"
+            "screen 3\nset \"Row 1 min\" = -1.\npress Next\n"
+            "answer not numbers\n"
+            "answer   0.025000  0.000100\n"
+            "screen Completion\npress Exit\n");
+    auto r = run_program(PELKAM_EXE, {"--script", "answers.txt"}, w.path);
+    ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
+    auto restart = w.lines("restart.res");
+    ASSERT_GE(restart.size(), 3u);
+    EXPECT_EQ(restart[0], "4 DIAGRAM TYPE: 1=PT 2=TX 3=PX 4=TA 5=PA 6=AA");
+    EXPECT_EQ(restart[1], "    -1.000");
+    EXPECT_EQ(restart[2], "2    0.02500   0.00010     ICRITC, dPdT, dPdT^2");
+}
+
+TEST(ScriptedRun, BatchLineReplaysItsRunAndLogs) {
+    WorkDir w("batch");
+    w.write("PELKAM.fig", apptest::bundled_config());
+    w.write("grid.res",
+            "1 DIAGRAM TYPE: 1=PT 2=TX 3=PX 4=TA 5=PA 6=AA\n"
+            "   200.000   900.000     1.000 10000.000    20.000    20.000     0\n"
+            "       0.000       0.000\n"
+            "Y          ONLY STABL REACT Y/N\n"
+            "Y                         USE ABBREVIATIONS\n");
+    w.write("batch.dat", ",grid.res,,,   \n");
+    w.write("answers.txt", "check \"Batch Run?\"\npress Continue\nscreen Completion\npress Exit\n");
+    auto r = run_program(PELKAM_EXE, {"--script", "answers.txt"}, w.path);
+    ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
+    EXPECT_TRUE(w.exists("grid.sum"));
+    EXPECT_TRUE(w.exists("grid.plt"));
+    auto restart = w.lines("grid.lrs");
+    ASSERT_GE(restart.size(), 1u);
+    EXPECT_EQ(restart[0], "1 DIAGRAM TYPE: 1=PT 2=TX 3=PX 4=TA 5=PA 6=AA");
+    auto log = w.lines("klv.log");
+    ASSERT_EQ(log.size(), 1u);
+    EXPECT_EQ(log[0], "Calculation completed. Plot output written to grid.plt");
+}
+
+TEST(ScriptedRun, MissingBatchFileStops) {
+    WorkDir w("nobatch");
+    w.write("answers.txt", "check \"Batch Run?\"\npress Continue\nscreen \"Input error\"\npress Continue\n");
+    auto r = run_program(PELKAM_EXE, {"--script", "answers.txt"}, w.path);
+    EXPECT_EQ(r.exitCode, 1);
+}

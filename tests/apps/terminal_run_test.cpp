@@ -71,10 +71,15 @@ PtyResult run_on_pty(const std::string& exe, const std::string& dir, const std::
             return r;
         }
     }
-    r.timedOut = true;
-    kill(pid, SIGKILL);
     int status = 0;
-    waitpid(pid, &status, 0);
+    if (open) {  // still running at the deadline
+        r.timedOut = true;
+        kill(pid, SIGKILL);
+        waitpid(pid, &status, 0);
+    } else {     // the terminal closed: the program has ended
+        waitpid(pid, &status, 0);
+        r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
     close(master);
     return r;
 }
@@ -88,7 +93,7 @@ TEST(TerminalRun, AboutBatchQuestionAndDatabaseScreens) {
                              {{"Batch Run?", kEnter},  // Continue
                               {"version not set in PELKAM.FIG", kF10}});
     EXPECT_FALSE(r.timedOut) << r.screen;
-    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.exitCode, 0) << r.screen;
     EXPECT_NE(r.screen.find("Pelkam (version 2.34)"), std::string::npos);
     EXPECT_NE(r.screen.find("Batch Run: requires info input into file BATCH.DAT"), std::string::npos);
     EXPECT_NE(r.screen.find("KLV  v. 1 (1994 database)"), std::string::npos);
