@@ -1,0 +1,85 @@
+// Apparent Gibbs energy of phases and of reactions at a calculation point.
+//
+// Units: P in bar, T in kelvin inside the routines (the point holds degrees
+// Celsius; T = t + 273.15 with 273.15 in single precision, 273.149993896484375,
+// in PhaseGibbs and in the fluid routine; in double precision in
+// ReactionGibbs), energies in J/mol, volumes in J/bar.  R = 8.3143 J/(mol K);
+// reference state 298.15 K and 1 bar.
+#pragma once
+#include <array>
+
+#include "records/run_settings.hpp"
+#include "solutions/solution_models.hpp"
+#include "thermodb/phase.hpp"
+
+namespace props {
+
+constexpr double kR = 8.3143;
+constexpr double kRLn10 = 19.144383238680394;
+constexpr double kTr = 298.15;
+constexpr double kKelvinSingle = 273.149993896484375;  // 273.15 held in single precision
+constexpr int kFluidKinds = 11;  // mole fractions by kind 0..10 (1 H2O, 2 CO2, ...)
+
+// The conditions of the current calculation point.
+struct PointState {
+    double P = 1;   // bar
+    double t = 25;  // degrees C
+    std::array<double, kFluidKinds> x{};  // mole fraction of each fluid kind
+    records::FluidModelChoice fluid;
+    bool otherGases = false;  // equations of state for oxygen, hydrogen and sulfur gas
+};
+
+// Result of one fluid evaluation.
+struct FluidState {
+    double phi = 1;       // fugacity coefficient
+    double activity = 1;  // activity factor (mole fraction times activity coefficient)
+    double volume = 0;    // cm3/mol
+    double gibbs = 0;     // water Gibbs energy under the Haar routine, J/mol
+};
+
+// The current reaction: its participating phases with their coefficients
+// (products positive) and the sums of the database values over them.
+constexpr int kMaxReactionPhases = 32;
+struct ReactionTerms {
+    int count = 0;
+    std::array<int, kMaxReactionPhases> phase{};   // 0-based phase indices, in load order
+    std::array<double, kMaxReactionPhases> coef{};
+    double dH = 0, dS = 0, dV0 = 0;
+    std::array<double, 7> dK{};
+    std::array<double, kFluidKinds> kindCoef{};     // coefficients summed by fluid kind (1..10)
+    // Coefficient of every loaded phase (0 for phases outside the reaction).
+    std::array<double, thermodb::kMaxPhases> all{};
+};
+
+// Builds the terms of a reaction from one coefficient per loaded phase.
+// Phases listed in `excluded` (count `nExcluded`) take part but are left out
+// of the sums (activity-axis phases).
+void makeReactionTerms(const thermodb::PhaseTable& table, const double* coefficients, ReactionTerms& out,
+                       const int* excluded = nullptr, int nExcluded = 0);
+
+// Explicit per-run state of the property routines: the phase table, the
+// solution models, the current point and reaction, and the caches.
+struct GibbsContext {
+    const thermodb::PhaseTable* table = nullptr;
+    const solutions::SolutionModelSet* models = nullptr;
+    PointState point;
+    const ReactionTerms* reaction = nullptr;
+    double currentReactionGibbs = 0;  // the last result of ReactionGibbs
+    double pyrrhotiteComposition = 0;  // 1 - y of the last pyrrhotite evaluation
+};
+
+// Apparent Gibbs energy of phase `index` (0-based) at the current point, J/mol.
+double PhaseGibbs(GibbsContext& ctx, int index);
+// Sum of the lambda-transition terms of a phase at (P bar, T K), J/mol.
+double LambdaGibbs(const thermodb::PhaseTable& table, const thermodb::PhaseRecord& phase, double P, double T);
+// Gibbs energy change of the current reaction (ctx.reaction) at the current
+// point, J per mole of reaction; also stored in ctx.currentReactionGibbs.
+double ReactionGibbs(GibbsContext& ctx);
+
+// Fluid species (kind 1..10) at the current point; `reuse` is the number of
+// fluid kinds already evaluated at this point by the caller.
+FluidState FluidProperties(GibbsContext& ctx, int kind, int reuse);
+// Extra Gibbs energy of the special phases (J/mol).
+double SpecialPhaseGibbs(GibbsContext& ctx, double P, double T, thermodb::SpecialPhase which);
+
+}  // namespace props
