@@ -1,1 +1,627 @@
-int main() { return 2; }
+// pelkam-props: Gibbs energies of phases and reactions of a thermodynamic
+// database at chosen temperatures and pressures, computed with the routines
+// the equilibrium calculator uses.
+#include <algorithm>
+#include <array>
+#include <bitset>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "props/gibbs.hpp"
+#include "records/status.hpp"
+#include "records/streams.hpp"
+#include "records/text.hpp"
+#include "thermodb/chemical_system.hpp"
+#include "thermodb/database.hpp"
+#include "thermodb/phase.hpp"
+#include "thermodb/scan.hpp"
+
+namespace {
+
+constexpr int kThermoUnit = 3;
+constexpr int kAqueousUnit = 4;
+constexpr int kMessagesUnit = 6;
+constexpr int kExitDataStop = 1;
+constexpr int kExitUsage = 2;
+constexpr double kBalanceTolerance = 1e-6;
+constexpr double kAbsoluteZeroC = -273.15;
+
+void usage(std::FILE* out) {
+    std::fprintf(out,
+                 "Usage: pelkam-props --db FILE --T LIST --P LIST [--csv] ITEM...\n"
+                 "       pelkam-props --help\n"
+                 "\n"
+                 "Prints the apparent Gibbs energy (J/mol) of phases of a thermodynamic database,\n"
+                 "or the Gibbs energy change of reactions among them (J per mole of reaction,\n"
+                 "products minus reactants), at every combination of the given temperatures and\n"
+                 "pressures, computed with the same routines as pelkam.\n"
+                 "\n"
+                 "Options:\n"
+                 "  --db FILE   the thermodynamic database file (for example DEC06.DAT)\n"
+                 "  --T LIST    temperatures in degrees C, separated by commas: --T 400,600.5\n"
+                 "  --P LIST    pressures in bar, separated by commas: --P 1,5000\n"
+                 "  --csv       write comma-separated values instead of aligned columns\n"
+                 "  --help      show this help and exit\n"
+                 "  (--db=FILE, --T=LIST and --P=LIST are accepted as well; '--' ends the options)\n"
+                 "\n"
+                 "An ITEM is a phase, given by its abbreviation or its name (upper and lower case\n"
+                 "alike; abbreviations are tried first), or a reaction written with abbreviations\n"
+                 "or names and decimal coefficients:\n"
+                 "  \"3 Ky = 3 Sil\"   \"Ms + Qz = Kfs + Sil + H2O\"   \"2Ky=2Sil\"   \"0.5 Ky = 0.5 Sil\"\n"
+                 "Blanks around + and = are optional; a missing coefficient is 1; fractions such\n"
+                 "as 3/2 are not accepted (write 1.5).  A reaction must be balanced in every\n"
+                 "element to within 1e-6.  Quote items that contain blanks.\n"
+                 "\n"
+                 "Every temperature is combined with every pressure (temperature outer, pressure\n"
+                 "inner), for each item in the order given.  Output: a header line, then one line\n"
+                 "per item and point with the columns item, T_C, P_bar and G_J_per_mol;\n"
+                 "temperatures and pressures are printed as given.  With --csv the header is\n"
+                 "item,T_C,P_bar,G_J_per_mol and an item containing a comma is quoted.\n"
+                 "\n"
+                 "The database is loaded for a chemical system made of the elements of the\n"
+                 "requested phases.  Aqueous species are not supported.  Water and carbon\n"
+                 "dioxide are evaluated as pure fluids with the default fluid routines (1,1,1);\n"
+                 "the fluid equations of state are still placeholders (ideal gas at unit\n"
+                 "activity, no water Gibbs-energy term), so their values are provisional.\n"
+                 "\n"
+                 "Exit status: 0 success; 1 the database stopped the load (its message is on\n"
+                 "standard error); 2 wrong usage, an unknown item, an unreadable number, a missing\n"
+                 "database file, an empty list, or a malformed or unbalanced reaction.\n");
+}
+
+int fail(int code, const std::string& message) {
+    std::fprintf(stderr, "pelkam-props: %s\n", message.c_str());
+    return code;
+}
+int usageError(const std::string& message) {
+    fail(kExitUsage, message);
+    std::fprintf(stderr, "Try 'pelkam-props --help'.\n");
+    return kExitUsage;
+}
+
+std::string trimmed(std::string_view s) { return std::string(records::trim(s)); }
+
+// Upper case with runs of blanks made single: the key names are compared by.
+std::string nameKey(std::string_view s) {
+    std::string out;
+    for (char c : records::trim(s)) {
+        if (c == ' ' || c == '\t') {
+            if (!out.empty() && out.back() != ' ') out += ' ';
+        } else {
+            out += c;
+        }
+    }
+    return records::upper(out);
+}
+
+std::string formatNumber(double v) {
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%.10g", v);
+    return buf;
+}
+
+// ---------------------------------------------------------------------------
+// Command line
+
+struct Number {
+    double value = 0;
+    std::string text;  // as given
+};
+
+struct Options {
+    std::string db;
+    bool haveDb = false, haveT = false, haveP = false;
+    std::vector<Number> T, P;
+    bool csv = false;
+    bool help = false;
+    std::vector<std::string> items;
+};
+
+// A plain decimal number (digits, sign, point, exponent); nothing else.
+bool parseDecimal(std::string_view text, double& out) {
+    if (text.empty()) return false;
+    for (char c : text)
+        if (!((c >= '0' && c <= '9') || c == '.' || c == '+' || c == '-' || c == 'e' || c == 'E')) return false;
+    const std::string s(text);
+    char* end = nullptr;
+    const double v = std::strtod(s.c_str(), &end);
+    if (end != s.c_str() + s.size() || !std::isfinite(v)) return false;
+    out = v;
+    return true;
+}
+
+// A comma-separated list of numbers; `what` names the option in messages.
+bool parseList(std::string_view text, const char* what, std::vector<Number>& out, std::string& error) {
+    out.clear();
+    if (records::trim(text).empty()) {
+        error = std::string("the ") + what + " list is empty";
+        return false;
+    }
+    std::size_t pos = 0;
+    int index = 0;
+    while (true) {
+        const std::size_t comma = text.find(',', pos);
+        const std::string_view part =
+            text.substr(pos, comma == std::string_view::npos ? std::string_view::npos : comma - pos);
+        ++index;
+        Number n;
+        n.text = trimmed(part);
+        if (n.text.empty()) {
+            error = std::string("value ") + std::to_string(index) + " of the " + what + " list is empty";
+            return false;
+        }
+        if (!parseDecimal(n.text, n.value)) {
+            error = std::string("value ") + std::to_string(index) + " of the " + what + " list, '" + n.text +
+                    "', is not a number";
+            return false;
+        }
+        out.push_back(n);
+        if (comma == std::string_view::npos) break;
+        pos = comma + 1;
+    }
+    return true;
+}
+
+bool parseArguments(int argc, char** argv, Options& o, std::string& error) {
+    bool optionsEnded = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        if (optionsEnded || a.empty() || a[0] != '-' || a == "-") {
+            o.items.push_back(a);
+            continue;
+        }
+        if (a == "--") {
+            optionsEnded = true;
+            continue;
+        }
+        if (a == "--help" || a == "-h") {
+            o.help = true;
+            continue;
+        }
+        if (a == "--csv") {
+            o.csv = true;
+            continue;
+        }
+        // Options with a value: "--db FILE" or "--db=FILE".
+        std::string name = a, value;
+        bool haveValue = false;
+        if (const std::size_t eq = a.find('='); eq != std::string::npos) {
+            name = a.substr(0, eq);
+            value = a.substr(eq + 1);
+            haveValue = true;
+        }
+        if (name != "--db" && name != "--T" && name != "--P") {
+            error = "unknown option '" + a + "'";
+            return false;
+        }
+        if (!haveValue) {
+            if (i + 1 >= argc) {
+                error = "option " + name + " needs a value";
+                return false;
+            }
+            value = argv[++i];
+        }
+        if (name == "--db") {
+            if (o.haveDb) {
+                error = "--db given twice";
+                return false;
+            }
+            if (records::trim(value).empty()) {
+                error = "--db needs a file name";
+                return false;
+            }
+            o.db = value;
+            o.haveDb = true;
+        } else if (name == "--T") {
+            if (o.haveT) {
+                error = "--T given twice (give all temperatures in one list)";
+                return false;
+            }
+            if (!parseList(value, "--T", o.T, error)) return false;
+            o.haveT = true;
+        } else {
+            if (o.haveP) {
+                error = "--P given twice (give all pressures in one list)";
+                return false;
+            }
+            if (!parseList(value, "--P", o.P, error)) return false;
+            o.haveP = true;
+        }
+    }
+    return true;
+}
+
+// ---------------------------------------------------------------------------
+// Items
+
+struct Term {
+    double coefficient = 1;  // positive for products, negative for reactants
+    std::string name;        // as written
+    int match = -1;          // index into the name table
+};
+
+struct Item {
+    std::string text;  // as written, trimmed
+    bool reaction = false;
+    std::vector<Term> terms;
+};
+
+// One term of a reaction side: an optional decimal coefficient and a phase.
+bool parseTerm(std::string_view raw, double sign, const std::string& item, Term& out, std::string& error) {
+    const std::string term = trimmed(raw);
+    if (term.empty()) {
+        error = "reaction \"" + item + "\" has an empty term (a '+' or '=' with nothing beside it)";
+        return false;
+    }
+    std::size_t k = 0;
+    while (k < term.size() && ((term[k] >= '0' && term[k] <= '9') || term[k] == '.')) ++k;
+    double coefficient = 1;
+    if (k > 0) {
+        const std::string digits = term.substr(0, k);
+        std::size_t after = k;
+        while (after < term.size() && term[after] == ' ') ++after;
+        if (after < term.size() && term[after] == '/') {
+            error = "reaction \"" + item + "\": the coefficient in \"" + term +
+                    "\" is a fraction; write it as a decimal number (for example 1.5)";
+            return false;
+        }
+        if (!parseDecimal(digits, coefficient)) {
+            error = "reaction \"" + item + "\": the coefficient '" + digits + "' in \"" + term +
+                    "\" is not a number";
+            return false;
+        }
+        if (!(coefficient > props::kTakesPart)) {
+            error = "reaction \"" + item + "\": the coefficient '" + digits + "' in \"" + term +
+                    "\" is too small (it must exceed " + formatNumber(props::kTakesPart) + ")";
+            return false;
+        }
+    }
+    out.coefficient = sign * coefficient;
+    out.name = trimmed(std::string_view(term).substr(k));
+    if (out.name.empty()) {
+        error = "reaction \"" + item + "\": the term \"" + term + "\" names no phase";
+        return false;
+    }
+    return true;
+}
+
+bool parseItem(const std::string& raw, Item& out, std::string& error) {
+    out = Item{};
+    out.text = trimmed(raw);
+    if (out.text.empty()) {
+        error = "an item is empty";
+        return false;
+    }
+    const std::size_t eq = out.text.find('=');
+    if (eq == std::string::npos) {
+        out.terms.push_back(Term{1.0, out.text, -1});
+        return true;
+    }
+    out.reaction = true;
+    if (out.text.find('=', eq + 1) != std::string::npos) {
+        error = "reaction \"" + out.text + "\" has more than one '='";
+        return false;
+    }
+    const std::string_view sides[2] = {std::string_view(out.text).substr(0, eq),
+                                       std::string_view(out.text).substr(eq + 1)};
+    for (int side = 0; side < 2; ++side) {
+        const double sign = side == 0 ? -1.0 : 1.0;
+        if (records::trim(sides[side]).empty()) {
+            error = "reaction \"" + out.text + "\" has no " + (side == 0 ? "reactants" : "products");
+            return false;
+        }
+        std::size_t pos = 0;
+        while (true) {
+            const std::size_t plus = sides[side].find('+', pos);
+            Term t;
+            if (!parseTerm(sides[side].substr(pos, plus == std::string_view::npos ? std::string_view::npos
+                                                                                   : plus - pos),
+                           sign, out.text, t, error))
+                return false;
+            out.terms.push_back(t);
+            if (plus == std::string_view::npos) break;
+            pos = plus + 1;
+        }
+    }
+    return true;
+}
+
+// ---------------------------------------------------------------------------
+// Finding the phases in the database
+
+// A distinct phase name or abbreviation written in the items, and what the
+// scan found for it: the first phase with that abbreviation, else the first
+// with that name.
+struct NameMatch {
+    std::string key;
+    std::string written;
+    bool byAbbreviation = false, byName = false;
+    thermodb::ScannedPhase abbreviationHit, nameHit;
+    const thermodb::ScannedPhase& chosen() const { return byAbbreviation ? abbreviationHit : nameHit; }
+};
+
+using ElementSet = std::bitset<thermodb::kMaxElements>;
+
+ElementSet elementsOf(const thermodb::ScannedPhase& p, int elementCount) {
+    ElementSet s;
+    for (int e = 0; e < elementCount; ++e)
+        if (p.coefficients[static_cast<std::size_t>(e)] != 0.0) s.set(static_cast<std::size_t>(e));
+    return s;
+}
+
+bool loadedByPTRun(int kind) { return kind == thermodb::kMineral || (kind >= 1 && kind <= 5); }
+
+std::string elementName(const thermodb::ChemicalSystem& sys, int e) {
+    return trimmed(sys.elementSymbols[static_cast<std::size_t>(e)]);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    Options o;
+    std::string error;
+    if (!parseArguments(argc, argv, o, error)) return usageError(error);
+    if (o.help) {
+        usage(stdout);
+        return 0;
+    }
+    if (!o.haveDb) return usageError("no database given (--db FILE)");
+    if (!o.haveT) return usageError("no temperatures given (--T LIST, degrees C)");
+    if (!o.haveP) return usageError("no pressures given (--P LIST, bar)");
+    if (o.items.empty()) return usageError("no phase or reaction given");
+    for (const Number& t : o.T)
+        if (!(t.value > kAbsoluteZeroC))
+            return usageError("temperature " + t.text + " C is not above absolute zero (-273.15 C)");
+    for (const Number& p : o.P)
+        if (!(p.value > 0)) return usageError("pressure " + p.text + " bar is not positive");
+
+    std::vector<Item> items(o.items.size());
+    for (std::size_t i = 0; i < items.size(); ++i)
+        if (!parseItem(o.items[i], items[i], error)) return usageError(error);
+
+    // The distinct names written in the items.
+    std::vector<NameMatch> names;
+    for (Item& item : items)
+        for (Term& t : item.terms) {
+            const std::string key = nameKey(t.name);
+            auto it = std::find_if(names.begin(), names.end(), [&](const NameMatch& m) { return m.key == key; });
+            if (it == names.end()) {
+                names.push_back(NameMatch{});
+                names.back().key = key;
+                names.back().written = t.name;
+                it = names.end() - 1;
+            }
+            t.match = static_cast<int>(it - names.begin());
+        }
+
+    // Messages of the database routines go to standard error, so that the
+    // standard output holds the table alone.
+    records::Streams streams;
+    records::Console console;
+    console.write_line = [](std::string_view line) {
+        std::fwrite(line.data(), 1, line.size(), stderr);
+        std::fputc('\n', stderr);
+    };
+    console.read_line = [](std::string&) { return false; };
+    streams.set_console(console);
+
+    switch (streams.open(kThermoUnit, o.db, records::OpenMode::Existing)) {
+        case 0: break;
+        case 1: return fail(kExitUsage, "cannot open the database " + o.db + ": no such file");
+        case 4: return fail(kExitUsage, "cannot open the database " + o.db + ": not a regular file");
+        default: return fail(kExitUsage, "cannot read the database " + o.db);
+    }
+
+    // First pass: the element header and every phase header.
+    auto sys = std::make_unique<thermodb::ChemicalSystem>();
+    records::Status s = thermodb::readElementHeader(streams, kThermoUnit, *sys, kMessagesUnit);
+    if (!s) return fail(records::exit_code(s) == 1 ? kExitDataStop : kExitUsage, s.describe());
+    std::vector<ElementSet> loadable;  // element sets of the phases a P-T load can keep
+    s = thermodb::scanPhaseHeaders(streams, kThermoUnit, *sys, kMessagesUnit, [&](const thermodb::ScannedPhase& p) {
+        if (loadedByPTRun(p.kind)) loadable.push_back(elementsOf(p, sys->elementCount));
+        const std::string abbreviation = nameKey(p.abbreviation);
+        const std::string name = nameKey(p.name);
+        for (NameMatch& m : names) {
+            if (!m.byAbbreviation && m.key == abbreviation) {
+                m.byAbbreviation = true;
+                m.abbreviationHit = p;
+            }
+            if (!m.byName && m.key == name) {
+                m.byName = true;
+                m.nameHit = p;
+            }
+        }
+    });
+    if (!s) return fail(records::exit_code(s) == 1 ? kExitDataStop : kExitUsage, s.describe());
+
+    for (const NameMatch& m : names) {
+        if (!m.byAbbreviation && !m.byName)
+            return fail(kExitUsage, "unknown phase '" + m.written + "': no abbreviation or name in " + o.db +
+                                        " matches it");
+        const thermodb::ScannedPhase& p = m.chosen();
+        if (p.kind < 0)
+            return fail(kExitUsage, "'" + m.written + "' is the aqueous species " + trimmed(p.name) +
+                                        "; aqueous species are not supported");
+        if (p.kind == thermodb::kAxisGas)
+            return fail(kExitUsage, "'" + m.written + "' is the gas " + trimmed(p.name) +
+                                        ", which is not loaded: only WATER, CARBON DIOXIDE, OXYGEN GAS, "
+                                        "HYDROGEN GAS and SULFUR GAS have gas properties");
+    }
+
+    // Reactions: one coefficient per phase, balanced in every element.
+    for (Item& item : items) {
+        if (!item.reaction) continue;
+        std::vector<Term> merged;
+        for (const Term& t : item.terms) {
+            const int line = names[static_cast<std::size_t>(t.match)].chosen().line;
+            auto it = std::find_if(merged.begin(), merged.end(), [&](const Term& m) {
+                return names[static_cast<std::size_t>(m.match)].chosen().line == line;
+            });
+            if (it == merged.end())
+                merged.push_back(t);
+            else
+                it->coefficient += t.coefficient;
+        }
+        std::erase_if(merged, [](const Term& t) { return !(std::fabs(t.coefficient) > props::kTakesPart); });
+        if (merged.empty()) return fail(kExitUsage, "reaction \"" + item.text + "\" has no net change");
+        std::string unbalanced;
+        for (int e = 0; e < sys->elementCount; ++e) {
+            double excess = 0;
+            for (const Term& t : merged)
+                excess += t.coefficient *
+                          names[static_cast<std::size_t>(t.match)].chosen().coefficients[static_cast<std::size_t>(e)];
+            if (std::fabs(excess) > kBalanceTolerance)
+                unbalanced += (unbalanced.empty() ? "" : "; ") + elementName(*sys, e) +
+                              " excess " + (excess > 0 ? "+" : "") + formatNumber(excess);
+        }
+        if (!unbalanced.empty())
+            return fail(kExitUsage, "reaction \"" + item.text + "\" is not balanced (products minus reactants): " +
+                                        unbalanced);
+        item.terms = merged;
+    }
+
+    // The chemical system: the elements of the requested phases, widened by
+    // the phases that come first in the file when fewer than two phases of
+    // the database would load (the loader needs two).
+    ElementSet chosen;
+    for (const NameMatch& m : names) chosen |= elementsOf(m.chosen(), sys->elementCount);
+    auto fitting = [&](const ElementSet& system) {
+        int n = 0;
+        for (const ElementSet& p : loadable) n += (p & ~system).none() ? 1 : 0;
+        return n;
+    };
+    for (std::size_t k = 0; k < loadable.size() && fitting(chosen) < 2; ++k) {
+        const ElementSet wider = chosen | loadable[k];
+        if (wider != chosen && static_cast<int>(wider.count()) <= thermodb::kMaxComponents) chosen = wider;
+    }
+    if (static_cast<int>(chosen.count()) > thermodb::kMaxComponents)
+        return fail(kExitUsage, "the items need " + std::to_string(chosen.count()) +
+                                    " elements; a chemical system has at most " +
+                                    std::to_string(thermodb::kMaxComponents) + ": compute them in separate runs");
+    std::string elementLine;
+    for (int e = 0; e < sys->elementCount; ++e)
+        if (chosen.test(static_cast<std::size_t>(e))) elementLine += elementName(*sys, e) + " ";
+
+    // Second pass: the load itself, as pelkam does it.
+    auto table = std::make_unique<thermodb::PhaseTable>();
+    sys = std::make_unique<thermodb::ChemicalSystem>();
+    streams.rewind(kThermoUnit);
+    s = thermodb::readElementHeader(streams, kThermoUnit, *sys, kMessagesUnit);
+    if (s) s = thermodb::setSystemLine(*sys, elementLine, records::kPT, streams, kMessagesUnit);
+    // No aqueous data file: an empty one stands in, should the system name
+    // the element that calls for it.
+    if (s && streams.open(kAqueousUnit, "aqueous.tmp", records::OpenMode::Scratch) != 0)
+        s = records::Status::error("cannot open a scratch unit");
+    const records::FluidModelChoice fluid;
+    if (s) {
+        thermodb::LoadOptions load;
+        load.unitThermo = kThermoUnit;
+        load.unitAqueous = kAqueousUnit;
+        load.unitMessages = kMessagesUnit;
+        load.diagramType = records::kPT;
+        load.waterRoutine = fluid.water;
+        s = thermodb::loadDatabase(load, streams, *sys, *table);
+    }
+    if (!s) return fail(records::exit_code(s) == 1 ? kExitDataStop : kExitUsage, s.describe());
+
+    // The loaded phase of every name.
+    std::vector<int> loadedIndex(names.size(), -1);
+    for (std::size_t n = 0; n < names.size(); ++n) {
+        const thermodb::ScannedPhase& p = names[n].chosen();
+        for (int i = 0; i < table->count && loadedIndex[n] < 0; ++i) {
+            const thermodb::PhaseRecord& r = (*table)[i];
+            if (r.name == p.name && r.abbreviation == p.abbreviation && r.kind == p.kind) loadedIndex[n] = i;
+        }
+        if (loadedIndex[n] < 0)
+            return fail(kExitUsage, "'" + names[n].written + "' (" + trimmed(p.name) + ", line " +
+                                        std::to_string(p.line) + " of " + o.db +
+                                        ") has no valid data: the database marks its enthalpy as missing");
+    }
+
+    // The table of results: items in order, temperature outer, pressure inner.
+    struct Row {
+        const Item* item;
+        const Number* T;
+        const Number* P;
+        double G;
+    };
+    std::vector<Row> rows;
+    rows.reserve(items.size() * o.T.size() * o.P.size());
+    auto ctx = std::make_unique<props::GibbsContext>();
+    ctx->table = table.get();
+    auto terms = std::make_unique<props::ReactionTerms>();
+    std::array<double, thermodb::kMaxPhases> coefficients{};
+    for (const Item& item : items) {
+        coefficients.fill(0.0);
+        std::array<double, props::kFluidKinds> x{};
+        for (const Term& t : item.terms) {
+            const int i = loadedIndex[static_cast<std::size_t>(t.match)];
+            coefficients[static_cast<std::size_t>(i)] = t.coefficient;
+            // Each fluid species taking part is the pure fluid: absent from
+            // the fluid it would only get the absent-species value.
+            const int kind = (*table)[i].kind;
+            if (props::isFluidSpecies(kind, false) && kind < props::kFluidKinds)
+                x[static_cast<std::size_t>(kind)] = 1.0;
+        }
+        if (item.reaction) {
+            props::makeReactionTerms(*table, coefficients.data(), *terms);
+            ctx->reaction = terms.get();
+        }
+        for (const Number& T : o.T)
+            for (const Number& P : o.P) {
+                ctx->point = props::PointState{};
+                ctx->point.P = P.value;
+                ctx->point.t = T.value;
+                ctx->point.x = x;
+                ctx->point.fluid = fluid;
+                const double G =
+                    item.reaction ? props::ReactionGibbs(*ctx)
+                                  : props::PhaseGibbs(*ctx, loadedIndex[static_cast<std::size_t>(item.terms[0].match)]);
+                rows.push_back(Row{&item, &T, &P, G});
+            }
+    }
+
+    auto gText = [](double g) {
+        char buf[64];
+        std::snprintf(buf, sizeof buf, "%.4f", g);
+        std::string text = buf;
+        if (text == "-0.0000") text.erase(0, 1);  // a balanced reaction rounding to zero
+        return text;
+    };
+    if (o.csv) {
+        std::printf("item,T_C,P_bar,G_J_per_mol\n");
+        for (const Row& r : rows) {
+            std::string item = r.item->text;
+            if (item.find_first_of(",\"") != std::string::npos) {
+                std::string quoted = "\"";
+                for (char c : item) {
+                    if (c == '"') quoted += '"';
+                    quoted += c;
+                }
+                item = quoted + "\"";
+            }
+            std::printf("%s,%s,%s,%s\n", item.c_str(), r.T->text.c_str(), r.P->text.c_str(), gText(r.G).c_str());
+        }
+    } else {
+        std::size_t wItem = 4, wT = 3, wP = 5, wG = 11;  // the header words
+        for (const Row& r : rows) {
+            wItem = std::max(wItem, r.item->text.size());
+            wT = std::max(wT, r.T->text.size());
+            wP = std::max(wP, r.P->text.size());
+            wG = std::max(wG, gText(r.G).size());
+        }
+        auto line = [&](const std::string& a, const std::string& b, const std::string& c, const std::string& d) {
+            std::printf("%-*s  %*s  %*s  %*s\n", static_cast<int>(wItem), a.c_str(), static_cast<int>(wT),
+                        b.c_str(), static_cast<int>(wP), c.c_str(), static_cast<int>(wG), d.c_str());
+        };
+        line("item", "T_C", "P_bar", "G_J_per_mol");
+        for (const Row& r : rows) line(r.item->text, r.T->text, r.P->text, gText(r.G));
+    }
+    if (std::fflush(stdout) != 0 || std::ferror(stdout)) return fail(kExitUsage, "cannot write the output");
+    return 0;
+}

@@ -39,7 +39,9 @@ struct FluidState {
 
 // The current reaction: its participating phases with their coefficients
 // (products positive) and the sums of the database values over them.
-constexpr int kMaxReactionPhases = 32;
+// Every loaded phase may take part (a hand-made coefficient vector can name
+// more phases than the C + 1 of an enumerated reaction).
+constexpr int kMaxReactionPhases = thermodb::kMaxPhases;
 struct ReactionTerms {
     int count = 0;
     std::array<int, kMaxReactionPhases> phase{};   // 0-based phase indices, in load order
@@ -51,9 +53,13 @@ struct ReactionTerms {
     std::array<double, thermodb::kMaxPhases> all{};
 };
 
-// Builds the terms of a reaction from one coefficient per loaded phase.
-// Phases listed in `excluded` (count `nExcluded`) take part but are left out
-// of the sums (activity-axis phases).
+// A phase takes part in a reaction when its coefficient exceeds this in magnitude.
+constexpr double kTakesPart = 0.001;
+
+// Builds the terms of a reaction from one coefficient per loaded phase
+// (`table.count` entries, load order).  Phases listed in `excluded` (0-based
+// indices, count `nExcluded`) take part but are left out of the sums of H, S,
+// V0 and K0..K6 (activity-axis phases); they still count in `kindCoef`.
 void makeReactionTerms(const thermodb::PhaseTable& table, const double* coefficients, ReactionTerms& out,
                        const int* excluded = nullptr, int nExcluded = 0);
 
@@ -81,5 +87,29 @@ double ReactionGibbs(GibbsContext& ctx);
 FluidState FluidProperties(GibbsContext& ctx, int kind, int reuse);
 // Extra Gibbs energy of the special phases (J/mol).
 double SpecialPhaseGibbs(GibbsContext& ctx, double P, double T, thermodb::SpecialPhase which);
+
+// Whether a phase of `kind` is evaluated as a fluid species: water and carbon
+// dioxide always, the other gases (kinds 3 and up) only when their equations
+// of state are switched on; a gas kept as an activity-axis variable never.
+constexpr bool isFluidSpecies(int kind, bool otherGases) {
+    return kind == thermodb::kWater || kind == thermodb::kCarbonDioxide ||
+           (otherGases && kind > thermodb::kCarbonDioxide && kind < thermodb::kAxisGas);
+}
+
+// Gibbs energy of a disorder record at (P bar, T K): the heat-capacity
+// disorder integral, or the albite ordering term when D0 and D1 are both
+// below 0.001 in magnitude.  J/mol.
+double DisorderGibbs(const thermodb::DisorderRecord& d, double P, double T);
+
+// Equilibrium state of the Landau model of albite (displacive order Q,
+// Al-Si order Qod) at T kelvin, with its Gibbs energy, entropy and enthalpy
+// (J/mol) and the number of evaluations the search used.  All zero at and
+// above 1290 K.
+struct AlbiteOrder {
+    double Q = 0, Qod = 0;
+    double G = 0, S = 0, H = 0;
+    int evaluations = 0;
+};
+AlbiteOrder albiteOrdering(double T);
 
 }  // namespace props

@@ -168,6 +168,7 @@ OptionEntries initial_entries(int t, bool metastableWanted) {
 std::string check_entries(int t, OptionEntries e, RunSettings& rs) {
     // 1. Elements in upper case.
     std::string elements = records::upper(records::pad(e.elements, 120));
+    if (records::is_blank(elements)) return "no elements given - try again";
     // 2. Decimal points in the range rows.
     for (int i = 0; i < 4; ++i)
         if (!records::is_blank(e.ranges[static_cast<std::size_t>(i)]) &&
@@ -535,23 +536,23 @@ void write_option_statement(RunContext& ctx) {
     Axis first{}, second{};
     switch (t) {
         case records::kPT:
-            first = {"TEMPERATURE", rs.tMin, rs.tMax, "DEG C"};
-            second = {"PRESSURE", rs.pMin, rs.pMax, "BARS"};
+            first = {"TEMPERATURE", rs.tMin, rs.tMax, " DEG C"};
+            second = {"PRESSURE", rs.pMin, rs.pMax, " BARS"};
             break;
         case records::kTX:
-            first = {"TEMPERATURE", rs.tMin, rs.tMax, "DEG C"};
+            first = {"TEMPERATURE", rs.tMin, rs.tMax, " DEG C"};
             second = {"MOLE FRACTION CO2", rs.xAxisMin, rs.xAxisMax, ""};
             break;
         case records::kPX:
-            first = {"PRESSURE", rs.pMin, rs.pMax, "BARS"};
+            first = {"PRESSURE", rs.pMin, rs.pMax, " BARS"};
             second = {"MOLE FRACTION CO2", rs.xAxisMin, rs.xAxisMax, ""};
             break;
         case records::kActT:
-            first = {"TEMPERATURE", rs.tMin, rs.tMax, "DEG C"};
+            first = {"TEMPERATURE", rs.tMin, rs.tMax, " DEG C"};
             second = {"LOG ACTIVITY", rs.xAxisMin, rs.xAxisMax, ""};
             break;
         case records::kActP:
-            first = {"PRESSURE", rs.pMin, rs.pMax, "BARS"};
+            first = {"PRESSURE", rs.pMin, rs.pMax, " BARS"};
             second = {"LOG ACTIVITY", rs.xAxisMin, rs.xAxisMax, ""};
             break;
         default:

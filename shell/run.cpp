@@ -7,6 +7,8 @@
 #include "records/layout.hpp"
 #include "records/text.hpp"
 #include "shell/batch.hpp"
+#include "shell/database_step.hpp"
+#include "solutions/property_summary.hpp"
 #include "shell/files.hpp"
 #include "shell/options.hpp"
 
@@ -173,14 +175,19 @@ Status run_calculation(RunContext& ctx) {
     if (Status s = assign_and_open(ctx); !s) return s;
     // 3. Run options.
     if (Status s = collect_options(ctx); !s) return s;
-    // 4-5. Database, chemical system and phase selection come here.
+    // 4. Element header, chemical system and the phases of the system.
+    if (Status s = read_database(ctx); !s) return s;
+    // 5. Phase selection comes here.
+    int phaseCount = ctx.phases.count;
     // 6. Batch notes.
     if (rs.batchMode == 'Y') {
         std::string run = trimmed(rs.batchLine.runName), dir = trimmed(rs.batchLine.directory);
         if (!run.empty()) ctx.streams.write_line(records::kUnitMaster, "**** Restart file = " + run);
         if (!dir.empty()) ctx.streams.write_line(records::kUnitMaster, "**** Path used = " + dir);
     }
-    // 7-8. Property summary and solid-solution table come here.
+    // 7. Property summary; 8. solid-solution parameters.
+    solutions::writePropertySummary(ctx.streams, records::kUnitMaster, ctx.system, ctx.phases, rs.fluid, phaseCount);
+    write_solid_solution_table(ctx, phaseCount);
     // 9. Label style.
     if (Status s = label_style(ctx); !s) return s;
     // 12. Tolerances of the curve tracer.

@@ -4,6 +4,10 @@
 #include <string>
 
 #include "dialogs/pelkam_screens.hpp"
+#include "props/gibbs.hpp"
+#include "solutions/solution_models.hpp"
+#include "thermodb/chemical_system.hpp"
+#include "thermodb/phase.hpp"
 #include "records/run_settings.hpp"
 #include "records/status.hpp"
 #include "records/streams.hpp"
@@ -23,6 +27,12 @@ struct RunContext {
     dialogs::Toolkit* tk = nullptr;
     dialogs::PelkamScreens screens;
     TracingLimits tracing;
+
+    // The records of the run.
+    thermodb::ChemicalSystem system;
+    thermodb::PhaseTable phases;
+    solutions::SolutionModelSet models;
+    props::GibbsContext gibbs;
 
     // Program-lifetime bookkeeping of the screens.
     int optionsDiagramType = -1;  // diagram type the options screen was last initialised for

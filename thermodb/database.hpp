@@ -25,6 +25,9 @@ struct LoadOptions {
 // `unit` into the element table.  A malformed header is a Stop status whose
 // message names the file, line and field.
 records::Status readElementHeader(records::Streams& streams, int unit, ChemicalSystem& system);
+// The same, with the message lines of a malformed header written to
+// `messages` instead of the interactive output (unit 6).
+records::Status readElementHeader(records::Streams& streams, int unit, ChemicalSystem& system, int messages);
 
 // Sets the chemical system from an element line as the user typed it (the
 // "H O C " prefix is added for T-xCO2 and P-xCO2 diagrams): builds the

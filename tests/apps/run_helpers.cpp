@@ -72,9 +72,10 @@ RunResult run_program(const std::string& exe, const std::vector<std::string>& ar
     return r;
 }
 
-std::string bundled_config() {
-    return "MINERAL DATA=" + (data_dir() / "thermo1988.dat").string() + "\n" +
-           "AQUEOUS DATA=" + (data_dir() / "empty.aqu").string() + "\n";
+std::string bundled_config(const WorkDir& w) {
+    fs::copy_file(data_dir() / "thermo1988.dat", w.path / "thermo1988.dat", fs::copy_options::overwrite_existing);
+    fs::copy_file(data_dir() / "empty.aqu", w.path / "empty.aqu", fs::copy_options::overwrite_existing);
+    return "MINERAL DATA=thermo1988.dat\nAQUEOUS DATA=empty.aqu\n";
 }
 
 }  // namespace apptest

@@ -24,7 +24,7 @@ std::string contains(const std::vector<std::string>& lines, const std::string& t
 
 TEST(ScriptedRun, OptionsScreenWithAnInputErrorThenCompletion) {
     WorkDir w("options");
-    w.write("PELKAM.fig", apptest::bundled_config());
+    w.write("PELKAM.fig", apptest::bundled_config(w));
     std::string script = std::string(kToOptions) +
                          "screen \"Global Options\"\n"
                          "set \"Row 1 min\" = 1\n"  // no decimal point: refused
@@ -47,7 +47,7 @@ TEST(ScriptedRun, OptionsScreenWithAnInputErrorThenCompletion) {
     auto summary = w.lines("summary.dat");
     ASSERT_GE(summary.size(), 8u);
     EXPECT_EQ(summary[0].substr(0, 41), " UNIT  3 (THERMO DATA)   IS ASSIGNED TO: ");
-    EXPECT_EQ(summary[0].substr(41), (apptest::data_dir() / "thermo1988.dat").string().substr(0, 20));
+    EXPECT_EQ(summary[0].substr(41), "thermo1988.dat");
     EXPECT_EQ(summary[2], " UNIT  5 (INTER. INPUT)  IS ASSIGNED TO: CON:");
     EXPECT_EQ(summary[4], " UNIT  7 (MASTER OUTPUT) IS ASSIGNED TO: summary.dat");
     EXPECT_EQ(summary[5], " UNIT  8 (PLOT DATA)     IS ASSIGNED TO: plot.plt");
@@ -64,11 +64,14 @@ TEST(ScriptedRun, OptionsScreenWithAnInputErrorThenCompletion) {
     EXPECT_EQ(restart[2], "       1.000       0.000");
     EXPECT_EQ(restart[3], "1          WATER ROUTINE: Haar et al. (1984)");
     EXPECT_EQ(restart[4], "Y          ONLY STABL REACT Y/N");
+    EXPECT_EQ(restart[5], "O SI");
+    EXPECT_FALSE(contains(summary, " *SUMMARY OF THE SYSTEM PROPERTIES*").empty());
+    EXPECT_FALSE(contains(summary, "QUARTZ").empty());
 }
 
 TEST(ScriptedRun, ReplayedOptionsAreWrittenAgain) {
     WorkDir w("replay");
-    w.write("PELKAM.fig", apptest::bundled_config());
+    w.write("PELKAM.fig", apptest::bundled_config(w));
     w.write("old.res",
             "2 DIAGRAM TYPE: 1=PT 2=TX 3=PX 4=TA 5=PA 6=AA\n"
             "  2000.000\n"
@@ -78,6 +81,7 @@ TEST(ScriptedRun, ReplayedOptionsAreWrittenAgain) {
             "1          CO2 ROUTINE: Kovan + Tessel (91)\n"
             "1          MIXING ROUTINE: Kerrick + Jacobs (1981)\n"
             "N          ONLY STABL REACT Y/N\n"
+            "H O C SI O\n"
             "Y                         USE ABBREVIATIONS\n");
     w.write("answers.txt",
             "press Continue\npress Continue\n"
@@ -86,7 +90,7 @@ TEST(ScriptedRun, ReplayedOptionsAreWrittenAgain) {
     auto r = run_program(PELKAM_EXE, {"--script", "answers.txt"}, w.path);
     ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
     auto restart = w.lines("restart.res");
-    ASSERT_GE(restart.size(), 9u);
+    ASSERT_GE(restart.size(), 10u);
     EXPECT_EQ(restart[0], "2 DIAGRAM TYPE: 1=PT 2=TX 3=PX 4=TA 5=PA 6=AA");
     EXPECT_EQ(restart[1], "  2000.000");
     // Mixing after Kerrick and Jacobs starts the diagram at 350 C.
@@ -94,12 +98,13 @@ TEST(ScriptedRun, ReplayedOptionsAreWrittenAgain) {
     EXPECT_EQ(restart[3], "       0.500       0.500");
     EXPECT_EQ(restart[6], "1          MIXING ROUTINE: Kerrick + Jacobs (1981)");
     EXPECT_EQ(restart[7], "N          ONLY STABL REACT Y/N");
-    EXPECT_EQ(restart[8], "Y                         USE ABBREVIATIONS");
+    EXPECT_EQ(restart[8], "H O C SI O");  // the prefix is not added twice
+    EXPECT_EQ(restart[9], "Y                         USE ABBREVIATIONS");
 }
 
 TEST(ScriptedRun, ReplayFileWithAWrongAnswerStops) {
     WorkDir w("badreplay");
-    w.write("PELKAM.fig", apptest::bundled_config());
+    w.write("PELKAM.fig", apptest::bundled_config(w));
     w.write("old.res", "9 DIAGRAM TYPE: 1=PT 2=TX 3=PX 4=TA 5=PA 6=AA\n");
     w.write("answers.txt", "press Continue\npress Continue\nset \"Inter. Input\" = old.res\npress Next\n");
     auto r = run_program(PELKAM_EXE, {"--script", "answers.txt"}, w.path);
@@ -111,7 +116,7 @@ TEST(ScriptedRun, ReplayFileWithAWrongAnswerStops) {
 
 TEST(ScriptedRun, ReplayFileEndingEarlyStops) {
     WorkDir w("eofreplay");
-    w.write("PELKAM.fig", apptest::bundled_config());
+    w.write("PELKAM.fig", apptest::bundled_config(w));
     w.write("old.res", "1 DIAGRAM TYPE: 1=PT 2=TX 3=PX 4=TA 5=PA 6=AA\n");
     w.write("answers.txt", "press Continue\npress Continue\nset \"Inter. Input\" = old.res\npress Next\n");
     auto r = run_program(PELKAM_EXE, {"--script", "answers.txt"}, w.path);
@@ -133,13 +138,14 @@ TEST(ScriptedRun, MissingDataFileAsksForReassignment) {
 
 TEST(ScriptedRun, ReassignmentThenSuccess) {
     WorkDir w("reassign");
-    w.write("PELKAM.fig", "MINERAL DATA=nowhere.dat\nAQUEOUS DATA=" + (apptest::data_dir() / "empty.aqu").string() + "\n");
+    apptest::bundled_config(w);
+    w.write("PELKAM.fig", "MINERAL DATA=nowhere.dat\nAQUEOUS DATA=empty.aqu\n");
     w.write("answers.txt",
             "press Continue\npress Continue\npress Next\nradio P-T\npress Next\n"
             "screen \"Input error\"\npress Continue\n"
             "screen \"Database version\"\npress Continue\n"
             "screen \"Global Options\"\n"
-            "set \"Mineral Data\" = " + (apptest::data_dir() / "thermo1988.dat").string() + "\n"
+            "set \"Mineral Data\" = thermo1988.dat\n"
             "press Next\n"
             "screen \"Selection of Diagram Variables\"\npress Next\n"
             "screen \"Global Options\"\npress Next\n"
@@ -151,7 +157,7 @@ TEST(ScriptedRun, ReassignmentThenSuccess) {
 
 TEST(ScriptedRun, ScriptThatDoesNotFitNamesScreenAndLine) {
     WorkDir w("misfit");
-    w.write("PELKAM.fig", apptest::bundled_config());
+    w.write("PELKAM.fig", apptest::bundled_config(w));
     w.write("answers.txt", "press Continue\nset \"No Such Field\" = 1\n");
     auto r = run_program(PELKAM_EXE, {"--script", "answers.txt"}, w.path);
     EXPECT_EQ(r.exitCode, 2);
@@ -179,7 +185,7 @@ TEST(ScriptedRun, MissingScriptAndBadArguments) {
 
 TEST(ScriptedRun, UnusableConfigurationValueIsReported) {
     WorkDir w("badcfg");
-    w.write("PELKAM.fig", apptest::bundled_config() + "PLOTFILE=\n");
+    w.write("PELKAM.fig", apptest::bundled_config(w) + "PLOTFILE=\n");
     w.write("answers.txt", std::string(kToOptions) + "press Next\nscreen Completion\npress Exit\n");
     auto r = run_program(PELKAM_EXE, {"--script", "answers.txt"}, w.path);
     EXPECT_EQ(r.exitCode, 0) << r.err;
@@ -189,7 +195,7 @@ TEST(ScriptedRun, UnusableConfigurationValueIsReported) {
 
 TEST(ScriptedRun, GeothermAskedOnTheConsoleAndRecorded) {
     WorkDir w("geotherm");
-    w.write("PELKAM.fig", apptest::bundled_config());
+    w.write("PELKAM.fig", apptest::bundled_config(w));
     w.write("answers.txt",
             "press Continue\npress Continue\npress Next\nradio Act-Temp\npress Next\n"
             "screen 3\nset \"Row 1 min\" = -1.\npress Next\n"
@@ -207,12 +213,13 @@ TEST(ScriptedRun, GeothermAskedOnTheConsoleAndRecorded) {
 
 TEST(ScriptedRun, BatchLineReplaysItsRunAndLogs) {
     WorkDir w("batch");
-    w.write("PELKAM.fig", apptest::bundled_config());
+    w.write("PELKAM.fig", apptest::bundled_config(w));
     w.write("grid.res",
             "1 DIAGRAM TYPE: 1=PT 2=TX 3=PX 4=TA 5=PA 6=AA\n"
             "   200.000   900.000     1.000 10000.000    20.000    20.000     0\n"
             "       0.000       0.000\n"
             "Y          ONLY STABL REACT Y/N\n"
+            "SI AL O\n"
             "Y                         USE ABBREVIATIONS\n");
     w.write("batch.dat", ",grid.res,,,   \n");
     w.write("answers.txt", "check \"Batch Run?\"\npress Continue\nscreen Completion\npress Exit\n");
@@ -233,4 +240,17 @@ TEST(ScriptedRun, MissingBatchFileStops) {
     w.write("answers.txt", "check \"Batch Run?\"\npress Continue\nscreen \"Input error\"\npress Continue\n");
     auto r = run_program(PELKAM_EXE, {"--script", "answers.txt"}, w.path);
     EXPECT_EQ(r.exitCode, 1);
+}
+
+TEST(ScriptedRun, MalformedDatabaseStopsWithItsMessage) {
+    WorkDir w("baddb");
+    apptest::bundled_config(w);
+    apptest::fs::copy_file(apptest::fs::path(PELKAM_FIXTURES) / "thermodb" / "err_unknown_symbol.dat", w.path / "bad.dat");
+    w.write("PELKAM.fig", "MINERAL DATA=bad.dat\nAQUEOUS DATA=empty.aqu\n");
+    w.write("answers.txt", std::string(kToOptions) + "set Elements = si al o\npress Next\n");
+    auto r = run_program(PELKAM_EXE, {"--script", "answers.txt"}, w.path);
+    EXPECT_EQ(r.exitCode, 1) << r.out << r.err;
+    EXPECT_NE(r.out.find(" ONE OF THE ELEMENTAL SYMBOLS COULD NOT BE RECOGNIZED."), std::string::npos) << r.out;
+    EXPECT_FALSE(w.exists("summary.dat"));
+    EXPECT_FALSE(w.exists("restart.res"));
 }

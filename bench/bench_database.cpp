@@ -1,0 +1,42 @@
+// Full load of the bundled database for the system SI AL K O H C: element
+// header, element line and all phases.
+#include <benchmark/benchmark.h>
+
+#include <memory>
+#include <string>
+
+#include "records/streams.hpp"
+#include "thermodb/database.hpp"
+
+namespace {
+
+void BM_LoadBundledDatabase(benchmark::State& state) {
+    const std::string path = std::string(PELKAM_SOURCE_DIR) + "/data/thermo1988.dat";
+    auto system = std::make_unique<thermodb::ChemicalSystem>();
+    auto phases = std::make_unique<thermodb::PhaseTable>();
+    thermodb::LoadOptions options;
+    options.waterRoutine = 2;
+    int loaded = 0;
+    for (auto _ : state) {
+        records::Streams streams;
+        streams.set_console({[](std::string_view) {}, {}});
+        if (streams.open(3, path, records::OpenMode::Existing) != 0) {
+            state.SkipWithError("cannot open the bundled database");
+            return;
+        }
+        if (!thermodb::readElementHeader(streams, 3, *system).ok() ||
+            !thermodb::setSystemLine(*system, "SI AL K O H C", 0, streams, 6).ok() ||
+            !thermodb::loadDatabase(options, streams, *system, *phases).ok()) {
+            state.SkipWithError("load failed");
+            return;
+        }
+        loaded = phases->count;
+        benchmark::DoNotOptimize(phases->phase[0].H);
+    }
+    state.counters["phases"] = loaded;
+}
+BENCHMARK(BM_LoadBundledDatabase)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();

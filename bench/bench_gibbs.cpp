@@ -1,0 +1,99 @@
+// The innermost operations of the calculator: the Gibbs energy of a reaction
+// and of single phases at one point, on the phases of the bundled database.
+#include <benchmark/benchmark.h>
+
+#include <array>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "props/gibbs.hpp"
+#include "records/streams.hpp"
+#include "thermodb/chemical_system.hpp"
+#include "thermodb/database.hpp"
+
+namespace {
+
+std::unique_ptr<thermodb::PhaseTable> loadBundled() {
+    auto table = std::make_unique<thermodb::PhaseTable>();
+    auto system = std::make_unique<thermodb::ChemicalSystem>();
+    records::Streams streams;
+    streams.set_console(records::Console{[](std::string_view) {}, [](std::string&) { return false; }});
+    const std::string file = std::string(PELKAM_SOURCE_DIR) + "/data/thermo1988.dat";
+    if (streams.open(3, file, records::OpenMode::Existing) != 0 || !thermodb::readElementHeader(streams, 3, *system) ||
+        !thermodb::setSystemLine(*system, "SI AL CA K NA O", 0, streams, 6) ||
+        !thermodb::loadDatabase(thermodb::LoadOptions{}, streams, *system, *table))
+        table->count = 0;
+    return table;
+}
+
+int indexOf(const thermodb::PhaseTable& table, std::string_view name) {
+    for (int i = 0; i < table.count; ++i) {
+        std::string_view n = table[i].name;
+        while (!n.empty() && n.back() == ' ') n.remove_suffix(1);
+        if (n == name) return i;
+    }
+    return -1;
+}
+
+struct Setup {
+    std::unique_ptr<thermodb::PhaseTable> table = loadBundled();
+    props::GibbsContext ctx;
+    Setup() {
+        ctx.table = table.get();
+        ctx.point.t = 600.0;
+        ctx.point.P = 5000.0;
+        ctx.point.x[thermodb::kWater] = 1.0;
+    }
+};
+
+// GROSSULAR + 2 KYANITE + QUARTZ = 3 ANORTHITE (quartz with its lambda term).
+void BM_ReactionGibbs_FourMinerals(benchmark::State& state) {
+    Setup s;
+    const int grs = indexOf(*s.table, "GROSSULAR"), ky = indexOf(*s.table, "KYANITE"),
+              qz = indexOf(*s.table, "QUARTZ"), an = indexOf(*s.table, "ANORTHITE");
+    if (grs < 0 || ky < 0 || qz < 0 || an < 0) {
+        state.SkipWithError("the bundled database did not load");
+        return;
+    }
+    std::array<double, thermodb::kMaxPhases> c{};
+    c[static_cast<std::size_t>(grs)] = -1;
+    c[static_cast<std::size_t>(ky)] = -2;
+    c[static_cast<std::size_t>(qz)] = -1;
+    c[static_cast<std::size_t>(an)] = 3;
+    props::ReactionTerms rx;
+    props::makeReactionTerms(*s.table, c.data(), rx);
+    s.ctx.reaction = &rx;
+    double t = 600.0;
+    for (auto _ : state) {
+        s.ctx.point.t = t;
+        benchmark::DoNotOptimize(props::ReactionGibbs(s.ctx));
+        t = t < 700.0 ? t + 0.5 : 600.0;
+    }
+}
+BENCHMARK(BM_ReactionGibbs_FourMinerals);
+
+void phaseBenchmark(benchmark::State& state, const char* name) {
+    Setup s;
+    const int i = indexOf(*s.table, name);
+    if (i < 0) {
+        state.SkipWithError("the bundled database did not load");
+        return;
+    }
+    double t = 600.0;
+    for (auto _ : state) {
+        s.ctx.point.t = t;
+        benchmark::DoNotOptimize(props::PhaseGibbs(s.ctx, i));
+        t = t < 700.0 ? t + 0.5 : 600.0;
+    }
+}
+
+void BM_PhaseGibbs_QuartzLambda(benchmark::State& state) { phaseBenchmark(state, "QUARTZ"); }
+BENCHMARK(BM_PhaseGibbs_QuartzLambda);
+
+void BM_PhaseGibbs_KFeldsparDisorder(benchmark::State& state) { phaseBenchmark(state, "K-FELDSPAR"); }
+BENCHMARK(BM_PhaseGibbs_KFeldsparDisorder);
+
+}  // namespace
+
+BENCHMARK_MAIN();

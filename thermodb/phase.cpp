@@ -1,0 +1,48 @@
+#include "thermodb/phase.hpp"
+
+#include <string_view>
+
+#include "records/text.hpp"
+
+namespace thermodb {
+
+namespace {
+
+struct SpecialName {
+    std::string_view name;
+    SpecialPhase which;
+};
+
+// Names (and the abbreviations used as names in some databases) of the
+// phases with their own Gibbs-energy routines.
+constexpr SpecialName kSpecialNames[] = {
+    {"CALCITESS", SpecialPhase::Calcite},         {"Ccss", SpecialPhase::Calcite},
+    {"ALENSTATITE", SpecialPhase::AlEnstatite},   {"aEn", SpecialPhase::AlEnstatite},
+    {"CORDIERITE", SpecialPhase::Cordierite},     {"Cd", SpecialPhase::Cordierite},
+    {"FE_CORDIERITE", SpecialPhase::Cordierite},  {"fCd", SpecialPhase::Cordierite},
+    {"HYD-CORDIERITE", SpecialPhase::HydCordierite}, {"hCd", SpecialPhase::HydCordierite},
+    {"PYRRHOTITE3", SpecialPhase::Pyrrhotite},    {"Po", SpecialPhase::Pyrrhotite},
+};
+
+// Does the 20-character blank-padded form of `name` equal `wanted`?
+bool same_name20(std::string_view name, std::string_view wanted) {
+    constexpr std::size_t kWidth = 20;
+    for (std::size_t i = 0; i < kWidth; ++i) {
+        char a = i < name.size() ? name[i] : ' ';
+        char b = i < wanted.size() ? wanted[i] : ' ';
+        if (a != b) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+SpecialPhase special_phase_of(const std::string& name) {
+    for (const SpecialName& s : kSpecialNames)
+        if (same_name20(name, s.name)) return s.which;
+    return SpecialPhase::None;
+}
+
+bool is_quartz_name(const std::string& name) { return same_name20(name, "QUARTZ") || same_name20(name, "Qz"); }
+
+}  // namespace thermodb
