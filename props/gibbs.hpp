@@ -8,6 +8,7 @@
 #pragma once
 #include <array>
 
+#include "props/fluids.hpp"
 #include "records/run_settings.hpp"
 #include "solutions/solution_models.hpp"
 #include "thermodb/phase.hpp"
@@ -72,6 +73,7 @@ struct GibbsContext {
     const ReactionTerms* reaction = nullptr;
     double currentReactionGibbs = 0;  // the last result of ReactionGibbs
     double pyrrhotiteComposition = 0;  // 1 - y of the last pyrrhotite evaluation
+    FluidCache fluidCache;             // last water state and mixture result
 };
 
 // Apparent Gibbs energy of phase `index` (0-based) at the current point, J/mol.

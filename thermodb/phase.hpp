@@ -26,7 +26,8 @@ enum PhaseKind : int {
 };
 
 // Phases whose names call for the special Gibbs-energy routines.
-enum class SpecialPhase : unsigned char { None, Calcite, AlEnstatite, Cordierite, HydCordierite, Pyrrhotite };
+// PyrrhotiteVacancy is the vacancy end-member of pyrrhotite ("VACANCYS"); no name selects it.
+enum class SpecialPhase : unsigned char { None, Calcite, AlEnstatite, Cordierite, HydCordierite, Pyrrhotite, PyrrhotiteVacancy };
 
 // Lambda transition (Cp anomaly of the form (u+d)(l1+l2(u+d))^2).
 struct LambdaRecord {

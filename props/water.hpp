@@ -1,0 +1,37 @@
+// Pure water: the equation of state of Haar, Gallagher and Kell (1984) with
+// a high-pressure extension, and the saturation pressure.
+// Units: P bar, T kelvin, V cm3/mol, G J/mol.
+#pragma once
+
+namespace props {
+
+struct WaterState {
+    double V = 0;  // molar volume, cm3/mol
+    double G = 0;  // Gibbs energy, J/mol (the equation's value + 54955.23561461212)
+};
+
+// Haar, Gallagher and Kell (1984) restricted as the program uses it: a
+// Redlich-Kwong start, a bounded Newton search on density, only the last
+// additional term below 449.35 K, the 1.01325 bar reference.
+WaterState WaterHaar(double P, double T);
+
+// The water Gibbs energy of the fluid routine and the cordierite hydration:
+// WaterHaar at min(P, 10000) minus 285829.96875 and 20845.037109375, plus the
+// high-pressure polynomial difference 4.184 (W(t, P) - W(t, 10000)) above
+// 10,000 bar.
+double WaterGibbsHaar(double P, double T);
+
+// Saturation pressure of water (bar) at T (K); 220.55 above 647.25 K.
+double WaterSaturationPressure(double T);
+
+// The last water state, so that an unchanged point costs nothing.
+struct WaterCache {
+    double P = -1, T = -1;
+    WaterState state;
+    double gibbsHaar = 0;  // WaterGibbsHaar at (P, T)
+    bool valid = false;
+    // WaterGibbsHaar and the Haar volume at (P, T), computed or reused.
+    const WaterCache& at(double P, double T);
+};
+
+}  // namespace props
