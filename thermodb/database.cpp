@@ -357,6 +357,7 @@ Status Loader::header_line(int unit) {
         row[j] = (k < system_.elementCount && system_.systemCoefficients[j] != 0.0) ? header_.coefficients[j] : 0.0;
     }
     p.special = special_phase_of(p.name);
+    p.nameFlags = name_flags_of(p.name);
     p.isQuartz = is_quartz_name(p.name);
     p.normalisingWeight = row[0];
     current_ = index;

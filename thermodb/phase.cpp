@@ -43,6 +43,16 @@ SpecialPhase special_phase_of(const std::string& name) {
     return SpecialPhase::None;
 }
 
+unsigned char name_flags_of(const std::string& name) {
+    const std::string_view n = name;
+    unsigned char flags = 0;
+    if (same_name20(n, "PYROPE") || n.starts_with("Py ")) flags |= kNamePyrope;
+    if (same_name20(n, "SPINEL") || n.starts_with("Sp ")) flags |= kNameSpinel;
+    if (same_name20(n, "FORSTERITE") || n.starts_with("Fo ")) flags |= kNameForsterite;
+    if (same_name20(n, "SULFUR GAS") || n.starts_with("S2")) flags |= kNameSulfurGas;
+    return flags;
+}
+
 bool is_quartz_name(const std::string& name) { return same_name20(name, "QUARTZ") || same_name20(name, "Qz"); }
 
 }  // namespace thermodb

@@ -29,6 +29,16 @@ enum PhaseKind : int {
 // PyrrhotiteVacancy is the vacancy end-member of pyrrhotite ("VACANCYS"); no name selects it.
 enum class SpecialPhase : unsigned char { None, Calcite, AlEnstatite, Cordierite, HydCordierite, Pyrrhotite, PyrrhotiteVacancy };
 
+// Phases that the special routines look for among a reaction's phases,
+// recognised once from the name when the phase is loaded (bits of
+// PhaseRecord::nameFlags).
+enum NameFlag : unsigned char {
+    kNamePyrope = 1,      // "PYROPE", or a name beginning "Py "
+    kNameSpinel = 2,      // "SPINEL", or a name beginning "Sp "
+    kNameForsterite = 4,  // "FORSTERITE", or a name beginning "Fo "
+    kNameSulfurGas = 8,   // "SULFUR GAS", or a name beginning "S2"
+};
+
 // Lambda transition (Cp anomaly of the form (u+d)(l1+l2(u+d))^2).
 struct LambdaRecord {
     double ASPIKE = 0;    // l1
@@ -76,6 +86,7 @@ struct PhaseRecord {
 
     // Derived from the name when the phase is loaded.
     SpecialPhase special = SpecialPhase::None;
+    unsigned char nameFlags = 0;  // NameFlag bits
     bool isQuartz = false;     // name "QUARTZ" or "Qz": the beta-quartz rule applies
     double normalisingWeight = 0;  // first entry of the stoichiometry row as loaded
 };
@@ -101,6 +112,8 @@ struct PhaseTable {
 // The special routine named by a phase name (20 characters), and whether the
 // name is quartz's.
 SpecialPhase special_phase_of(const std::string& name);
+// The NameFlag bits of a phase name (20 characters, blank-padded or shorter).
+unsigned char name_flags_of(const std::string& name);
 bool is_quartz_name(const std::string& name);
 
 }  // namespace thermodb
