@@ -33,21 +33,38 @@ constexpr double kAbsoluteZeroC = -273.15;
 
 void usage(std::FILE* out) {
     std::fprintf(out,
-                 "Usage: pelkam-props --db FILE --T LIST --P LIST [--csv] ITEM...\n"
+                 "Usage: pelkam-props --db FILE --T LIST --P LIST [FLUID OPTIONS] [--csv] ITEM...\n"
+                 "       pelkam-props --fluid SPECIES --T LIST --P LIST [FLUID OPTIONS] [--csv]\n"
                  "       pelkam-props --help\n"
                  "\n"
                  "Prints the apparent Gibbs energy (J/mol) of phases of a thermodynamic database,\n"
                  "or the Gibbs energy change of reactions among them (J per mole of reaction,\n"
                  "products minus reactants), at every combination of the given temperatures and\n"
-                 "pressures, computed with the same routines as pelkam.\n"
+                 "pressures, computed with the same routines as pelkam.  With --fluid it prints\n"
+                 "the state of a fluid species instead (no database needed).\n"
                  "\n"
                  "Options:\n"
                  "  --db FILE   the thermodynamic database file (for example DEC06.DAT)\n"
                  "  --T LIST    temperatures in degrees C, separated by commas: --T 400,600.5\n"
                  "  --P LIST    pressures in bar, separated by commas: --P 1,5000\n"
+                 "  --fluid SPECIES\n"
+                 "              H2O, CO2, O2, H2 or S2 (upper or lower case; several may be\n"
+                 "              given separated by commas: --fluid H2O,CO2)\n"
                  "  --csv       write comma-separated values instead of aligned columns\n"
                  "  --help      show this help and exit\n"
-                 "  (--db=FILE, --T=LIST and --P=LIST are accepted as well; '--' ends the options)\n"
+                 "  (--db=FILE, --T=LIST, --fluid=SPECIES and the like are accepted as well;\n"
+                 "  '--' ends the options)\n"
+                 "\n"
+                 "Fluid options (both forms):\n"
+                 "  --xco2 X             mole fraction of CO2 in the H2O-CO2 fluid, 0 to 1\n"
+                 "  --water-routine N    1 Haar, Gallagher and Kell (1984) (default)\n"
+                 "                       2 Kerrick and Jacobs (1981) modified Redlich-Kwong\n"
+                 "                       3 Holland and Powell (89) fugacity polynomial\n"
+                 "  --co2-routine N      1 Kovan and Tessel (91) equation of state (default)\n"
+                 "                       2 Kerrick and Jacobs (1981) modified Redlich-Kwong\n"
+                 "                       3 Holland and Powell (89) fugacity polynomial\n"
+                 "  --mixing N           H2O-CO2 mixing: 1 Kerrick and Jacobs (1981) (default),\n"
+                 "                       2 ideal, 3 Holland and Powell (90) asymmetric\n"
                  "\n"
                  "An ITEM is a phase, given by its abbreviation or its name (upper and lower case\n"
                  "alike; abbreviations are tried first), or a reaction written with abbreviations\n"
@@ -64,14 +81,33 @@ void usage(std::FILE* out) {
                  "item,T_C,P_bar,G_J_per_mol and an item containing a comma is quoted.\n"
                  "\n"
                  "The database is loaded for a chemical system made of the elements of the\n"
-                 "requested phases.  Aqueous species are not supported.  Water and carbon\n"
-                 "dioxide are evaluated as pure fluids with the default fluid routines (1,1,1);\n"
-                 "the fluid equations of state are still placeholders (ideal gas at unit\n"
-                 "activity, no water Gibbs-energy term), so their values are provisional.\n"
+                 "requested phases.  Aqueous species are not supported.  Water (H2O) and carbon\n"
+                 "dioxide (CO2) get their full fluid terms from the chosen routines: R T ln a\n"
+                 "plus the Haar water energy for water under water routine 1, R T ln(phi P a)\n"
+                 "otherwise.  The fluid is the one given by --xco2; without it, each item's\n"
+                 "fluid is the pure fluid of the species it contains, and a reaction containing\n"
+                 "both H2O and CO2 needs --xco2.  A fluid species absent from the fluid (for\n"
+                 "example H2O at --xco2 1) gets the 1,000,000 J/mol that keeps it out of stable\n"
+                 "assemblages.  Oxygen, hydrogen and sulfur gas are taken at a fugacity of 1 bar.\n"
+                 "\n"
+                 "With --fluid one line is printed per species and point, species outer, with\n"
+                 "the columns species, T_C, P_bar, xCO2, phi, activity, volume_cm3 and\n"
+                 "G_J_per_mol: the fugacity coefficient, the activity factor (mole fraction times\n"
+                 "activity coefficient; 0 for H2O or CO2 absent from the fluid), the molar volume\n"
+                 "in cm3/mol and, for H2O under water routine 1 only, the Haar water Gibbs energy\n"
+                 "in J/mol.  A value the routine does not give is left empty: phi for H2O under\n"
+                 "water routine 1 (that routine gives G instead), the volume under the Holland\n"
+                 "and Powell polynomial, G everywhere else.  xCO2 is the fluid of H2O and CO2:\n"
+                 "--xco2, else 0 for H2O and 1 for CO2; it is empty for O2, H2 and S2, which are\n"
+                 "evaluated pure with their Redlich-Kwong equations (--xco2 does not apply to\n"
+                 "them).  With --csv the header is\n"
+                 "species,T_C,P_bar,xCO2,phi,activity,volume_cm3,G_J_per_mol.\n"
                  "\n"
                  "Exit status: 0 success; 1 the database stopped the load (its message is on\n"
-                 "standard error); 2 wrong usage, an unknown item, an unreadable number, a missing\n"
-                 "database file, an empty list, or a malformed or unbalanced reaction.\n");
+                 "standard error); 2 wrong usage, an unknown item or species, an unreadable\n"
+                 "number, a routine other than 1, 2 or 3, an --xco2 outside 0 to 1, a missing\n"
+                 "database file, an empty list, a malformed or unbalanced reaction, or a\n"
+                 "reaction with both H2O and CO2 but no --xco2.\n");
 }
 
 int fail(int code, const std::string& message) {
@@ -120,7 +156,64 @@ struct Options {
     bool csv = false;
     bool help = false;
     std::vector<std::string> items;
+    // Fluid species of the --fluid form and the fluid options of both forms.
+    std::vector<int> fluids;  // species codes (kinds) 1..5
+    bool haveFluid = false;
+    Number xco2;
+    bool haveX = false;
+    records::FluidModelChoice routines;
+    bool haveWater = false, haveCo2 = false, haveMixing = false;
 };
+
+struct FluidSpecies {
+    const char* name;
+    int kind;
+};
+constexpr FluidSpecies kFluidSpecies[] = {
+    {"H2O", thermodb::kWater},     {"CO2", thermodb::kCarbonDioxide}, {"O2", thermodb::kOxygenGas},
+    {"H2", thermodb::kHydrogenGas}, {"S2", thermodb::kSulfurGas},
+};
+const char* speciesName(int kind) {
+    for (const FluidSpecies& f : kFluidSpecies)
+        if (f.kind == kind) return f.name;
+    return "?";
+}
+
+// A comma-separated list of fluid species.
+bool parseSpecies(std::string_view text, std::vector<int>& out, std::string& error) {
+    out.clear();
+    std::size_t pos = 0;
+    int index = 0;
+    while (true) {
+        const std::size_t comma = text.find(',', pos);
+        const std::string word = records::upper(trimmed(
+            text.substr(pos, comma == std::string_view::npos ? std::string_view::npos : comma - pos)));
+        ++index;
+        int kind = 0;
+        for (const FluidSpecies& f : kFluidSpecies)
+            if (word == f.name) kind = f.kind;
+        if (kind == 0) {
+            error = word.empty() ? "species " + std::to_string(index) + " of the --fluid list is empty"
+                                 : "unknown fluid species '" + word + "' (H2O, CO2, O2, H2 or S2)";
+            return false;
+        }
+        out.push_back(kind);
+        if (comma == std::string_view::npos) break;
+        pos = comma + 1;
+    }
+    return true;
+}
+
+// A routine number: 1, 2 or 3.
+bool parseRoutine(const std::string& name, std::string_view text, int& out, std::string& error) {
+    const std::string t = trimmed(text);
+    if (t != "1" && t != "2" && t != "3") {
+        error = name + " must be 1, 2 or 3, not '" + t + "'";
+        return false;
+    }
+    out = t[0] - '0';
+    return true;
+}
 
 // A plain decimal number (digits, sign, point, exponent); nothing else.
 bool parseDecimal(std::string_view text, double& out) {
@@ -195,7 +288,8 @@ bool parseArguments(int argc, char** argv, Options& o, std::string& error) {
             value = a.substr(eq + 1);
             haveValue = true;
         }
-        if (name != "--db" && name != "--T" && name != "--P") {
+        if (name != "--db" && name != "--T" && name != "--P" && name != "--fluid" && name != "--xco2" &&
+            name != "--water-routine" && name != "--co2-routine" && name != "--mixing") {
             error = "unknown option '" + a + "'";
             return false;
         }
@@ -217,6 +311,39 @@ bool parseArguments(int argc, char** argv, Options& o, std::string& error) {
             }
             o.db = value;
             o.haveDb = true;
+        } else if (name == "--fluid") {
+            if (o.haveFluid) {
+                error = "--fluid given twice (give all species in one list)";
+                return false;
+            }
+            if (!parseSpecies(value, o.fluids, error)) return false;
+            o.haveFluid = true;
+        } else if (name == "--xco2") {
+            if (o.haveX) {
+                error = "--xco2 given twice";
+                return false;
+            }
+            o.xco2.text = trimmed(value);
+            if (!parseDecimal(o.xco2.text, o.xco2.value)) {
+                error = "--xco2 '" + o.xco2.text + "' is not a number";
+                return false;
+            }
+            if (!(o.xco2.value >= 0.0 && o.xco2.value <= 1.0)) {
+                error = "--xco2 " + o.xco2.text + " is outside 0 to 1 (it is the mole fraction of CO2)";
+                return false;
+            }
+            o.haveX = true;
+        } else if (name == "--water-routine" || name == "--co2-routine" || name == "--mixing") {
+            bool& have = name == "--water-routine" ? o.haveWater : name == "--co2-routine" ? o.haveCo2 : o.haveMixing;
+            int& routine = name == "--water-routine" ? o.routines.water
+                           : name == "--co2-routine" ? o.routines.co2
+                                                     : o.routines.mixing;
+            if (have) {
+                error = name + " given twice";
+                return false;
+            }
+            if (!parseRoutine(name, value, routine, error)) return false;
+            have = true;
         } else if (name == "--T") {
             if (o.haveT) {
                 error = "--T given twice (give all temperatures in one list)";
@@ -360,6 +487,100 @@ std::string elementName(const thermodb::ChemicalSystem& sys, int e) {
     return trimmed(sys.elementSymbols[static_cast<std::size_t>(e)]);
 }
 
+// ---------------------------------------------------------------------------
+// The --fluid form
+
+// Warnings of the CO2 routine go to standard error, so that the standard
+// output holds the table alone.
+props::WarningSink warningsToStderr() {
+    return [](std::string_view line) {
+        std::fwrite(line.data(), 1, line.size(), stderr);
+        std::fputc('\n', stderr);
+    };
+}
+
+std::string formatValue(double v) {
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%.10g", v);
+    return buf;
+}
+std::string formatGibbs(double g) {
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%.4f", g);
+    std::string text = buf;
+    if (text == "-0.0000") text.erase(0, 1);  // a balanced reaction rounding to zero
+    return text;
+}
+
+// Prints rows of cells as CSV or as aligned columns (the first column left-aligned).
+void printTable(const std::vector<std::vector<std::string>>& rows, bool csv) {
+    if (rows.empty()) return;
+    if (csv) {
+        for (const auto& row : rows) {
+            std::string line;
+            for (std::size_t c = 0; c < row.size(); ++c) line += (c ? "," : "") + row[c];
+            std::printf("%s\n", line.c_str());
+        }
+        return;
+    }
+    std::vector<std::size_t> width(rows[0].size(), 0);
+    for (const auto& row : rows)
+        for (std::size_t c = 0; c < row.size(); ++c) width[c] = std::max(width[c], row[c].size());
+    for (const auto& row : rows) {
+        std::string line;
+        for (std::size_t c = 0; c < row.size(); ++c) {
+            const std::string pad(width[c] - row[c].size(), ' ');
+            line += c == 0 ? row[c] + pad : "  " + pad + row[c];
+        }
+        std::printf("%s\n", line.c_str());
+    }
+}
+
+int runFluids(const Options& o) {
+    bool waterOrCo2 = false;
+    for (int kind : o.fluids) waterOrCo2 = waterOrCo2 || kind <= thermodb::kCarbonDioxide;
+    if (o.haveX && !waterOrCo2)
+        return usageError("--xco2 applies to H2O and CO2 only; O2, H2 and S2 are evaluated pure");
+
+    auto ctx = std::make_unique<props::GibbsContext>();
+    ctx->fluidCache.warn = warningsToStderr();
+    std::vector<std::vector<std::string>> rows;
+    rows.push_back({"species", "T_C", "P_bar", "xCO2", "phi", "activity", "volume_cm3", "G_J_per_mol"});
+    for (int kind : o.fluids) {
+        const bool mixable = kind <= thermodb::kCarbonDioxide;
+        // H2O and CO2 in their H2O-CO2 fluid; the other gases pure.
+        std::array<double, props::kFluidKinds> x{};
+        std::string xText;
+        if (mixable) {
+            const double X = o.haveX ? o.xco2.value : (kind == thermodb::kCarbonDioxide ? 1.0 : 0.0);
+            x[thermodb::kWater] = 1.0 - X;
+            x[thermodb::kCarbonDioxide] = X;
+            xText = o.haveX ? o.xco2.text : (kind == thermodb::kCarbonDioxide ? "1" : "0");
+        } else {
+            x[static_cast<std::size_t>(kind)] = 1.0;
+        }
+        const bool haar = kind == thermodb::kWater && o.routines.water == 1;
+        // Below this mole fraction the calculator counts a species as absent.
+        const bool absent = x[static_cast<std::size_t>(kind)] < 1e-10;
+        for (const Number& T : o.T)
+            for (const Number& P : o.P) {
+                ctx->point = props::PointState{};
+                ctx->point.P = P.value;
+                ctx->point.t = T.value;
+                ctx->point.x = x;
+                ctx->point.fluid = o.routines;
+                const props::FluidState f = props::FluidProperties(*ctx, kind, 0);
+                const bool hasVolume = f.volume > 0.0;
+                rows.push_back({speciesName(kind), T.text, P.text, xText, haar ? "" : formatValue(f.phi),
+                                formatValue(absent ? 0.0 : f.activity), hasVolume ? formatValue(f.volume) : "",
+                                haar ? formatGibbs(f.gibbs) : ""});
+            }
+    }
+    printTable(rows, o.csv);
+    if (std::fflush(stdout) != 0 || std::ferror(stdout)) return fail(kExitUsage, "cannot write the output");
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -370,15 +591,21 @@ int main(int argc, char** argv) {
         usage(stdout);
         return 0;
     }
-    if (!o.haveDb) return usageError("no database given (--db FILE)");
+    if (o.haveFluid) {
+        if (o.haveDb) return usageError("--fluid needs no database: give either --fluid or --db with items");
+        if (!o.items.empty()) return usageError("--fluid cannot be combined with phases or reactions ('" + o.items[0] + "')");
+    } else {
+        if (!o.haveDb) return usageError("no database given (--db FILE)");
+    }
     if (!o.haveT) return usageError("no temperatures given (--T LIST, degrees C)");
     if (!o.haveP) return usageError("no pressures given (--P LIST, bar)");
-    if (o.items.empty()) return usageError("no phase or reaction given");
+    if (!o.haveFluid && o.items.empty()) return usageError("no phase or reaction given");
     for (const Number& t : o.T)
         if (!(t.value > kAbsoluteZeroC))
             return usageError("temperature " + t.text + " C is not above absolute zero (-273.15 C)");
     for (const Number& p : o.P)
         if (!(p.value > 0)) return usageError("pressure " + p.text + " bar is not positive");
+    if (o.haveFluid) return runFluids(o);
 
     std::vector<Item> items(o.items.size());
     for (std::size_t i = 0; i < items.size(); ++i)
@@ -482,6 +709,16 @@ int main(int argc, char** argv) {
         if (!unbalanced.empty())
             return fail(kExitUsage, "reaction \"" + item.text + "\" is not balanced (products minus reactants): " +
                                         unbalanced);
+        // Both fluid species: the fluid's composition cannot be guessed.
+        bool water = false, co2 = false;
+        for (const Term& t : merged) {
+            const int kind = names[static_cast<std::size_t>(t.match)].chosen().kind;
+            water = water || kind == thermodb::kWater;
+            co2 = co2 || kind == thermodb::kCarbonDioxide;
+        }
+        if (water && co2 && !o.haveX)
+            return usageError("reaction \"" + item.text +
+                              "\" contains both H2O and CO2: give the fluid composition with --xco2 X");
         item.terms = merged;
     }
 
@@ -517,7 +754,7 @@ int main(int argc, char** argv) {
     // the element that calls for it.
     if (s && streams.open(kAqueousUnit, "aqueous.tmp", records::OpenMode::Scratch) != 0)
         s = records::Status::error("cannot open a scratch unit");
-    const records::FluidModelChoice fluid;
+    const records::FluidModelChoice fluid = o.routines;
     if (s) {
         thermodb::LoadOptions load;
         load.unitThermo = kThermoUnit;
@@ -554,6 +791,7 @@ int main(int argc, char** argv) {
     rows.reserve(items.size() * o.T.size() * o.P.size());
     auto ctx = std::make_unique<props::GibbsContext>();
     ctx->table = table.get();
+    ctx->fluidCache.warn = warningsToStderr();
     auto terms = std::make_unique<props::ReactionTerms>();
     std::array<double, thermodb::kMaxPhases> coefficients{};
     for (const Item& item : items) {
@@ -562,11 +800,16 @@ int main(int argc, char** argv) {
         for (const Term& t : item.terms) {
             const int i = loadedIndex[static_cast<std::size_t>(t.match)];
             coefficients[static_cast<std::size_t>(i)] = t.coefficient;
-            // Each fluid species taking part is the pure fluid: absent from
-            // the fluid it would only get the absent-species value.
+            // Without --xco2 each fluid species taking part is the pure
+            // fluid: absent from the fluid it would only get the
+            // absent-species value.
             const int kind = (*table)[i].kind;
             if (props::isFluidSpecies(kind, false) && kind < props::kFluidKinds)
                 x[static_cast<std::size_t>(kind)] = 1.0;
+        }
+        if (o.haveX) {
+            x[thermodb::kWater] = 1.0 - o.xco2.value;
+            x[thermodb::kCarbonDioxide] = o.xco2.value;
         }
         if (item.reaction) {
             props::makeReactionTerms(*table, coefficients.data(), *terms);
@@ -586,13 +829,7 @@ int main(int argc, char** argv) {
             }
     }
 
-    auto gText = [](double g) {
-        char buf[64];
-        std::snprintf(buf, sizeof buf, "%.4f", g);
-        std::string text = buf;
-        if (text == "-0.0000") text.erase(0, 1);  // a balanced reaction rounding to zero
-        return text;
-    };
+    const auto gText = formatGibbs;
     if (o.csv) {
         std::printf("item,T_C,P_bar,G_J_per_mol\n");
         for (const Row& r : rows) {

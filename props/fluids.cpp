@@ -1,18 +1,120 @@
-// Fluid species at the current point.
+// Fluid species at the current point: the dispatcher between the water, CO2
+// and mixing routines of the run's fluid-model choice and the
+// Redlich-Kwong of the other gases.
 //
-// The fluid equations of state are not in place yet: ideal gas at unit
-// activity (phi = 1, a = 1, no volume, no water Gibbs-energy correction).
+// H2O and CO2 first get their activity factors in the H2O-CO2 fluid (only
+// for a true mixture, 1e-15 < XCO2 < 1), then their fugacity coefficient from
+// the chosen routine.  The Kerrick-Jacobs mixture result is kept in the
+// context's fluid cache so that the second species of a reaction at the same
+// point takes it unchanged.
 #include "props/gibbs.hpp"
 
 namespace props {
+namespace {
 
-FluidState FluidProperties(GibbsContext&, int, int) {
-    FluidState f;
-    f.phi = 1.0;
-    f.activity = 1.0;
-    f.volume = 0.0;
-    f.gibbs = 0.0;
-    return f;
+constexpr double kMixtureMin = 1e-15;
+
+// The stored mixture may stand in for a new computation: the caller has
+// already evaluated a fluid species at this point, the pure-CO2 coefficient
+// comes from the mixture routine (CO2 routine 2), water does not use the
+// polynomial, and the point is the same.
+bool mayReuseMixture(const FluidCache& cache, const records::FluidModelChoice& choice, int reuse, double P, double T,
+                     double XCO2) {
+    return reuse > 0 && choice.co2 == 2 && choice.water != 3 && cache.mixValid && cache.mixP == P && cache.mixT == T &&
+           cache.mixX == XCO2;
+}
+
+}  // namespace
+
+FluidState FluidProperties(GibbsContext& ctx, int kind, int reuse) {
+    const PointState& point = ctx.point;
+    const records::FluidModelChoice& choice = point.fluid;
+    const double P = point.P;
+    const double T = point.t + kKelvinSingle;
+    FluidState s;
+
+    auto fraction = [&point](int k) { return k >= 0 && k < kFluidKinds ? point.x[static_cast<std::size_t>(k)] : 0.0; };
+
+    if (kind != thermodb::kWater && kind != thermodb::kCarbonDioxide) {
+        // Other gases: their own Redlich-Kwong, at their own mole fraction.
+        // A kind without an equation of state stays an ideal gas.
+        if (kind >= thermodb::kOxygenGas && kind <= thermodb::kSulfurGas) {
+            const GasState g = RedlichKwongGas(kind, P, T);
+            s.phi = g.phi;
+            s.volume = g.V;
+        }
+        s.activity = fraction(kind);
+        return s;
+    }
+
+    // 1. Mixing step.
+    const double XCO2 = fraction(thermodb::kCarbonDioxide);
+    const double XH2O = fraction(thermodb::kWater);
+    const bool mixture = XCO2 > kMixtureMin && XCO2 < 1.0;
+    double aH2O = 1.0, aCO2 = 1.0;
+    const MixedKJ* kj = nullptr;
+    if (mixture && choice.mixing == 1) {
+        FluidCache& cache = ctx.fluidCache;
+        if (!mayReuseMixture(cache, choice, reuse, P, T, XCO2)) {
+            cache.mix = MixedFluidKJ(P, T, XCO2);
+            cache.mixP = P;
+            cache.mixT = T;
+            cache.mixX = XCO2;
+            cache.mixValid = true;
+            ++cache.mixEvaluations;
+        }
+        kj = &cache.mix;
+        aH2O = kj->aH2O;
+        aCO2 = kj->aCO2;
+    } else if (mixture && choice.mixing == 3) {
+        const HpActivities hp = HollandPowellMixing(P, T, XH2O, XCO2);
+        aH2O = hp.aH2O;
+        aCO2 = hp.aCO2;
+    }
+
+    // 2. Species step.
+    if (kind == thermodb::kWater) {
+        if (choice.water == 2) {
+            if (kj != nullptr) {
+                s.phi = kj->phiH2O;
+                s.volume = kj->VH2O;
+            } else {
+                const MrkFluid w = MrkPureH2O(P, T);
+                s.phi = w.phi;
+                s.volume = w.V;
+            }
+        } else if (choice.water == 3) {
+            s.phi = HollandPowellPhi(thermodb::kWater, P, T);
+        } else {
+            const WaterCache& w = ctx.fluidCache.water.at(P, T);
+            s.gibbs = w.gibbsHaar;
+            s.volume = w.state.V;
+        }
+        s.activity = aH2O;
+    } else {
+        if (choice.co2 == 2) {
+            if (kj != nullptr) {
+                s.phi = kj->phiCO2;
+                s.volume = kj->VCO2;
+            } else {
+                const MrkFluid c = MrkPureCO2(P, T);
+                s.phi = c.phi;
+                s.volume = c.V;
+            }
+        } else if (choice.co2 == 3) {
+            s.phi = HollandPowellPhi(thermodb::kCarbonDioxide, P, T);
+        } else {
+            const WarningSink& warn = ctx.fluidCache.warn;
+            const Co2State c = Co2KovanTessel(P, T, warn ? &warn : nullptr);
+            s.phi = c.phi;
+            s.volume = c.V;
+        }
+        s.activity = aCO2;
+    }
+
+    // 3. Ideal mixing: the species' own mole fraction.
+    if (choice.mixing == 2) s.activity = fraction(kind);
+    return s;
 }
 
 }  // namespace props

@@ -12,7 +12,10 @@ struct WaterState {
 
 // Haar, Gallagher and Kell (1984) restricted as the program uses it: a
 // Redlich-Kwong start, a bounded Newton search on density, only the last
-// additional term below 449.35 K, the 1.01325 bar reference.
+// additional term below 449.35 K, the 1.01325 bar reference. Near the saturation
+// curve, and between 647.25 K and the equation's critical point, the stable one of
+// liquid and vapour is returned. A pressure or temperature that is not a positive
+// finite number gives G = 1,000,000 J/mol (the unevaluable-fluid energy) and V = 18.0152.
 WaterState WaterHaar(double P, double T);
 
 // The water Gibbs energy of the fluid routine and the cordierite hydration:
@@ -30,7 +33,9 @@ struct WaterCache {
     WaterState state;
     double gibbsHaar = 0;  // WaterGibbsHaar at (P, T)
     bool valid = false;
-    // WaterGibbsHaar and the Haar volume at (P, T), computed or reused.
+    // WaterGibbsHaar and the Haar volume at (P, T), computed or reused; recomputed only
+    // when P or T differ from the cached ones. Above 10,000 bar `state` is the Haar state
+    // at 10,000 bar (the volume where the equation stops).
     const WaterCache& at(double P, double T);
 };
 

@@ -1,6 +1,7 @@
 // pelkam-props run as a whole program on the bundled database.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <map>
@@ -169,19 +170,251 @@ TEST(PelkamProps, PlainOutputIsAlignedColumns) {
     EXPECT_NEAR(g, -2660639.163675, 0.5);
 }
 
-// Water and carbon dioxide are evaluated as pure fluids; absent from the
-// fluid they would only get the 1,000,000 J/mol that marks an absent species.
-// (The fluid equations of state are placeholders for now, so only the sign
-// and the absence of that value are checked.)
-TEST(PelkamProps, FluidItemsAreThePureFluid) {
+// Fluid items get their full fluid terms: without --xco2 each item's fluid
+// is the pure fluid of its species.  Between two routines only the fugacity
+// coefficient changes, so the difference of G is R T ln(phi1/phi2), with the
+// coefficients of /work/shared/reference/fluid-reference-values.csv
+// (KJ81_pure, HP_poly and KT91_CO2 rows).
+TEST(PelkamProps, FluidItemsUseTheChosenRoutines) {
     WorkDir w("props_fluid");
-    auto r = run_program(PROPS_EXE,
-                         {"--db", database(), "--csv", "--T", "500", "--P", "1000", "CO2", "Cc + Qz = Wo + CO2"}, w.path);
+    auto run = [&](std::vector<std::string> extra, const std::string& t, const std::string& p,
+                   const std::vector<std::string>& items) {
+        std::vector<std::string> args = {"--db", database(), "--csv", "--T", t, "--P", p};
+        for (const auto& a : extra) args.push_back(a);
+        for (const auto& i : items) args.push_back(i);
+        auto r = run_program(PROPS_EXE, args, w.path);
+        EXPECT_EQ(r.exitCode, 0) << r.err;
+        return csvValues(r.out);
+    };
+    const double R = 8.3143;
+    // Water at 500 C and 1000 bar: modified Redlich-Kwong against the polynomial.
+    const double T500 = 500 + 273.1499938964844;
+    auto kj = run({"--water-routine", "2"}, "500", "1000", {"H2O"});
+    auto hp = run({"--water-routine", "3"}, "500", "1000", {"H2O"});
+    EXPECT_NEAR(hp[key("H2O", "500", "1000")] - kj[key("H2O", "500", "1000")],
+                R * T500 * std::log(0.4309140496275136 / 0.45342613751174876), 0.01);
+    // CO2 at 600 C and 5000 bar under its three routines.
+    const double T600 = 600 + 273.1499938964844;
+    const double phi[] = {5.514113888347613, 6.132677982013399, 6.0166266954314};
+    double g[3];
+    for (int routine = 1; routine <= 3; ++routine)
+        g[routine - 1] = run({"--co2-routine", std::to_string(routine)}, "600", "5000", {"CO2"})[key("CO2", "600", "5000")];
+    EXPECT_NEAR(g[1] - g[0], R * T600 * std::log(phi[1] / phi[0]), 1.0);
+    EXPECT_NEAR(g[2] - g[1], R * T600 * std::log(phi[2] / phi[1]), 1.0);
+    // Under the Haar routine water's database values are replaced by the
+    // water energy of /work/shared/reference/water-reference-values.csv.
+    auto haar = run({}, "500", "2000", {"H2O"});
+    EXPECT_NEAR(haar[key("H2O", "500", "2000")], -354580.1777, 0.06);
+}
+
+TEST(PelkamProps, FluidCompositionOfItems) {
+    WorkDir w("props_xco2");
+    auto run = [&](const std::string& x) {
+        std::vector<std::string> args = {"--db", database(), "--csv", "--T", "500", "--P", "2000", "--mixing", "2"};
+        if (!x.empty()) {
+            args.push_back("--xco2");
+            args.push_back(x);
+        }
+        for (const char* item : {"H2O", "CO2", "Cc + Qz = Wo + CO2"}) args.push_back(item);
+        // A reaction with both species needs the composition.
+        if (!x.empty()) args.push_back("Mgs + H2O = Brc + CO2");
+        auto r = run_program(PROPS_EXE, args, w.path);
+        EXPECT_EQ(r.exitCode, 0) << r.err;
+        return csvValues(r.out);
+    };
+    const double R = 8.3143;
+    const double Tp = 500 + 273.1499938964844;  // the phase form's kelvin
+    const double Tr = 500 + 273.15;             // the reaction form's
+    auto pure = run("");
+    auto x25 = run("0.25");
+    auto x75 = run("0.75");
+    auto at = [](std::map<std::string, double>& v, const char* item) { return v[key(item, "500", "2000")]; };
+    // Ideal mixing: the activity is the mole fraction.
+    EXPECT_NEAR(at(x25, "H2O") - at(pure, "H2O"), R * Tp * std::log(0.75), 0.001);
+    EXPECT_NEAR(at(x25, "CO2") - at(pure, "CO2"), R * Tp * std::log(0.25), 0.001);
+    EXPECT_NEAR(at(x75, "Cc + Qz = Wo + CO2") - at(pure, "Cc + Qz = Wo + CO2"), R * Tr * std::log(0.75), 0.001);
+    // Mgs + H2O = Brc + CO2: R T ln(xCO2 / xH2O) between the two fluids.
+    EXPECT_NEAR(at(x75, "Mgs + H2O = Brc + CO2") - at(x25, "Mgs + H2O = Brc + CO2"), 2 * R * Tr * std::log(3.0), 0.001);
+    // Water absent from a CO2 fluid gets the absent-species value.
+    auto co2 = run("1");
+    EXPECT_EQ(at(co2, "H2O"), 1000000.0);
+}
+
+// --fluid rows against /work/shared/reference/fluid-reference-values.csv
+// (phi, activity and volume columns; computed independently with the same
+// equations) and water-reference-values.csv (WaterGibbsHaar for routine 1).
+struct FluidReference {
+    const char* species;
+    const char* t;
+    const char* p;
+    std::vector<std::string> options;
+    double phi, activity, volume;  // -1: the cell is empty
+    double relative;               // tolerance suggested with the reference
+};
+
+std::vector<FluidReference> fluidReferences() {
+    return {
+        // KJ81_pure water2 / HP_poly water3, 500 C, 1000 bar
+        {"H2O", "500", "1000", {"--water-routine", "2"}, 0.45342613751174876, 1.0, 33.90708240495626, 1e-4},
+        {"H2O", "500", "1000", {"--water-routine", "3"}, 0.4309140496275136, 1.0, -1, 1e-6},
+        // KT91_CO2 co2_1, KJ81_pure co2_2, HP_poly co2_3, 600 C, 5000 bar
+        {"CO2", "600", "5000", {}, 5.514113888347613, 1.0, 42.71595247025841, 1e-4},
+        {"CO2", "600", "5000", {"--co2-routine", "2"}, 6.132677982013399, 1.0, 43.593369583819275, 1e-4},
+        {"CO2", "600", "5000", {"--co2-routine", "3"}, 6.0166266954314, 1.0, -1, 1e-6},
+        // KJ81_mix mix1, 600 C, 2000 bar, xCO2 0.5 (phi of the pure species)
+        {"H2O", "600", "2000", {"--xco2", "0.5", "--water-routine", "2", "--co2-routine", "2"},
+         0.5259615483799437, 0.595263544521903, -2, 1e-4},
+        {"CO2", "600", "2000", {"--xco2", "0.5", "--water-routine", "2", "--co2-routine", "2"},
+         1.8590868356367611, 0.5377538985033141, -2, 1e-4},
+        // HP90_mix mix3, 600 C, xCO2 0.3, either side of 1500 bar
+        {"H2O", "600", "1499", {"--xco2", "0.3", "--mixing", "3", "--water-routine", "2"}, -2, 0.5853697658338691, -2, 1e-6},
+        {"CO2", "600", "1499", {"--xco2", "0.3", "--mixing", "3"}, -2, 0.2646700377735715, -2, 1e-6},
+        {"H2O", "600", "1500", {"--xco2", "0.3", "--mixing", "3", "--water-routine", "2"}, -2, 0.7100581085863337, -2, 1e-6},
+        {"CO2", "600", "1500", {"--xco2", "0.3", "--mixing", "3"}, -2, 0.41251795113803097, -2, 1e-6},
+        // ideal mixing: the mole fraction
+        {"CO2", "600", "1500", {"--xco2", "0.3", "--mixing", "2"}, -2, 0.3, -2, 1e-12},
+        // RK_gas gas3, gas4, gas5
+        {"O2", "700", "2000", {}, 1.5693086381156178, 1.0, 60.4008444294297, 1e-6},
+        {"H2", "700", "2000", {}, 1.5666524624954796, 1.0, 58.73923804339045, 1e-6},
+        {"S2", "700", "10", {}, 0.9324385617913928, 1.0, 7504.978495619626, 1e-6},
+        {"S2", "700", "30", {}, 0.48847465673321655, 1.0, 118.77440822945904, 1e-6},
+    };
+}
+
+TEST(PelkamProps, FluidStatesAgreeWithReferenceValues) {
+    WorkDir w("props_fluid_states");
+    for (const FluidReference& ref : fluidReferences()) {
+        std::vector<std::string> args = {"--fluid", ref.species, "--T", ref.t, "--P", ref.p, "--csv"};
+        for (const auto& o : ref.options) args.push_back(o);
+        auto r = run_program(PROPS_EXE, args, w.path);
+        ASSERT_EQ(r.exitCode, 0) << r.err;
+        auto rows = lines(r.out);
+        ASSERT_EQ(rows.size(), 2u) << r.out;
+        auto cells = split(rows[1] + ",", ',');  // keep an empty last cell
+        ASSERT_EQ(cells.size(), 8u) << rows[1];
+        const std::string what = std::string(ref.species) + " " + ref.t + " " + ref.p + " " + rows[1];
+        auto check = [&](const std::string& cell, double expected, double relative) {
+            if (expected == -2) return;  // not compared
+            if (expected == -1) {
+                EXPECT_TRUE(cell.empty()) << what;
+                return;
+            }
+            ASSERT_FALSE(cell.empty()) << what;
+            EXPECT_NEAR(std::strtod(cell.c_str(), nullptr), expected, relative * expected) << what;
+        };
+        check(cells[4], ref.phi, ref.relative);
+        check(cells[5], ref.activity, ref.relative);
+        check(cells[6], ref.volume, std::max(ref.relative, 2e-6));
+        EXPECT_TRUE(cells[7].empty()) << what;  // G only for water under the Haar routine
+    }
+}
+
+TEST(PelkamProps, HaarWaterGibbsEnergyOfTheFluidForm) {
+    // water-reference-values.csv: T_C, P_bar, V, WaterGibbsHaar (the reference
+    // is at t + 273.15 exactly; the routine's single-precision 273.15 moves G
+    // by less than 0.01 J/mol).
+    struct Row {
+        const char *t, *p;
+        double V, G;
+    } rows[] = {{"25", "1", 18.068296, -306675.0059},
+                {"500", "2000", 26.061288, -354580.1777},
+                {"700", "10000", 19.051125, -365112.3387},
+                {"300", "15000", -1, -307202.8125}};
+    WorkDir w("props_haar");
+    for (const Row& row : rows) {
+        auto r = run_program(PROPS_EXE, {"--fluid", "h2o", "--T", row.t, "--P", row.p, "--csv"}, w.path);
+        ASSERT_EQ(r.exitCode, 0) << r.err;
+        auto out = lines(r.out);
+        ASSERT_EQ(out.size(), 2u);
+        auto cells = split(out[1], ',');
+        ASSERT_EQ(cells.size(), 8u) << out[1];
+        EXPECT_EQ(cells[0], "H2O");
+        EXPECT_EQ(cells[3], "0");
+        EXPECT_TRUE(cells[4].empty()) << out[1];  // the Haar routine gives G, not phi
+        EXPECT_EQ(cells[5], "1");
+        if (row.V > 0) {
+            EXPECT_NEAR(std::strtod(cells[6].c_str(), nullptr), row.V, 1e-3 * row.V) << out[1];
+        }
+        EXPECT_NEAR(std::strtod(cells[7].c_str(), nullptr), row.G, 0.06) << out[1];
+    }
+}
+
+TEST(PelkamProps, FluidTableColumnsAndOrder) {
+    WorkDir w("props_fluid_columns");
+    auto r = run_program(PROPS_EXE, {"--fluid", "CO2,H2O,S2", "--T", "500,650", "--P", "1e3,2000", "--xco2", "0.40",
+                                     "--csv", "--co2-routine", "3"},
+                         w.path);
     ASSERT_EQ(r.exitCode, 0) << r.err;
-    auto values = csvValues(r.out);
-    const double co2 = values[key("CO2", "500", "1000")];
-    EXPECT_LT(co2, -300000.0);
-    EXPECT_LT(std::fabs(values[key("Cc + Qz = Wo + CO2", "500", "1000")]), 200000.0);
+    auto rows = lines(r.out);
+    ASSERT_EQ(rows.size(), 1u + 3 * 2 * 2) << r.out;
+    EXPECT_EQ(rows[0], "species,T_C,P_bar,xCO2,phi,activity,volume_cm3,G_J_per_mol");
+    const char* order[][3] = {{"CO2", "500", "1e3"}, {"CO2", "500", "2000"}, {"CO2", "650", "1e3"},
+                              {"CO2", "650", "2000"}, {"H2O", "500", "1e3"}, {"H2O", "500", "2000"},
+                              {"H2O", "650", "1e3"}, {"H2O", "650", "2000"}, {"S2", "500", "1e3"},
+                              {"S2", "500", "2000"}, {"S2", "650", "1e3"},  {"S2", "650", "2000"}};
+    for (std::size_t i = 0; i < 12; ++i) {
+        auto cells = split(rows[i + 1] + ",", ',');
+        ASSERT_EQ(cells.size(), 8u) << rows[i + 1];
+        EXPECT_EQ(cells[0], order[i][0]);
+        EXPECT_EQ(cells[1], order[i][1]);
+        EXPECT_EQ(cells[2], order[i][2]);
+        const std::string species = cells[0];
+        EXPECT_EQ(cells[3], species == "S2" ? "" : "0.40") << rows[i + 1];  // as given; none for the other gases
+        EXPECT_EQ(cells[4].empty(), species == "H2O") << rows[i + 1];       // Haar water: no phi
+        EXPECT_EQ(cells[6].empty(), species == "CO2") << rows[i + 1];       // polynomial: no volume
+        EXPECT_EQ(cells[7].empty(), species != "H2O") << rows[i + 1];       // G only for Haar water
+        const double a = std::strtod(cells[5].c_str(), nullptr);
+        if (species == "S2") EXPECT_EQ(a, 1.0);
+        else EXPECT_GT(a, 0.0);
+    }
+
+    // Aligned columns: every line as long as the header, which ends with G's name.
+    auto plain = run_program(PROPS_EXE, {"--fluid", "O2,H2O", "--T", "500", "--P", "1000"}, w.path);
+    ASSERT_EQ(plain.exitCode, 0) << plain.err;
+    auto text = lines(plain.out);
+    ASSERT_EQ(text.size(), 3u);
+    EXPECT_TRUE(text[0].starts_with("species")) << text[0];
+    EXPECT_TRUE(text[0].ends_with("G_J_per_mol")) << text[0];
+    for (const auto& l : text) EXPECT_EQ(l.size(), text[0].size()) << l;
+
+    // A species absent from the fluid has no activity.
+    auto absent = run_program(PROPS_EXE, {"--fluid", "H2O", "--T", "500", "--P", "1000", "--xco2", "1", "--csv"}, w.path);
+    ASSERT_EQ(absent.exitCode, 0) << absent.err;
+    EXPECT_EQ(split(lines(absent.out)[1], ',')[5], "0");
+}
+
+TEST(PelkamProps, FluidOptionErrorsExitWithStatusTwo) {
+    WorkDir w("props_fluid_errors");
+    const std::string db = database();
+    struct Case {
+        std::vector<std::string> args;
+        std::string message;
+    };
+    const std::vector<Case> cases = {
+        {{"--fluid", "H2O", "--T", "500", "--P", "1", "--water-routine", "4"}, "--water-routine must be 1, 2 or 3"},
+        {{"--fluid", "H2O", "--T", "500", "--P", "1", "--co2-routine", "0"}, "--co2-routine must be 1, 2 or 3"},
+        {{"--fluid", "H2O", "--T", "500", "--P", "1", "--mixing", "1.5"}, "--mixing must be 1, 2 or 3"},
+        {{"--db", db, "--T", "500", "--P", "1", "--mixing", "x", "Ky"}, "--mixing must be 1, 2 or 3"},
+        {{"--fluid", "H2O", "--T", "500", "--P", "1", "--xco2", "1.01"}, "outside 0 to 1"},
+        {{"--fluid", "H2O", "--T", "500", "--P", "1", "--xco2", "-0.1"}, "outside 0 to 1"},
+        {{"--db", db, "--T", "500", "--P", "1", "--xco2", "2", "H2O"}, "outside 0 to 1"},
+        {{"--fluid", "H2O", "--T", "500", "--P", "1", "--xco2", "abc"}, "is not a number"},
+        {{"--fluid", "N2", "--T", "500", "--P", "1"}, "unknown fluid species 'N2'"},
+        {{"--fluid", "H2O,,CO2", "--T", "500", "--P", "1"}, "species 2 of the --fluid list is empty"},
+        {{"--fluid", "O2", "--T", "500", "--P", "1", "--xco2", "0.5"}, "--xco2 applies to H2O and CO2 only"},
+        {{"--fluid", "H2O", "--db", db, "--T", "500", "--P", "1"}, "--fluid needs no database"},
+        {{"--fluid", "H2O", "--T", "500", "--P", "1", "Ky"}, "cannot be combined with phases or reactions"},
+        {{"--fluid", "H2O", "--P", "1"}, "no temperatures given"},
+        {{"--fluid", "H2O", "--T", "500", "--P", "0"}, "not positive"},
+        {{"--db", db, "--T", "500", "--P", "2000", "Mgs + H2O = Brc + CO2"}, "contains both H2O and CO2"},
+        {{"--fluid", "H2O", "--fluid", "CO2", "--T", "500", "--P", "1"}, "--fluid given twice"},
+    };
+    for (const Case& c : cases) {
+        auto r = run_program(PROPS_EXE, c.args, w.path);
+        EXPECT_EQ(r.exitCode, 2) << c.message << "\n" << r.err;
+        EXPECT_NE(r.err.find(c.message), std::string::npos) << c.message << "\n" << r.err;
+        EXPECT_TRUE(r.out.empty()) << r.out;
+    }
 }
 
 // A small database: two minerals (one with a comma in its abbreviation), an
@@ -266,7 +499,9 @@ TEST(PelkamProps, HelpDescribesTheForm) {
     WorkDir w("props_help");
     auto r = run_program(PROPS_EXE, {"--help"}, w.path);
     EXPECT_EQ(r.exitCode, 0);
-    for (const char* word : {"--db FILE", "--T LIST", "--P LIST", "--csv", "3 Ky = 3 Sil", "Exit status"})
+    for (const char* word : {"--db FILE", "--T LIST", "--P LIST", "--csv", "3 Ky = 3 Sil", "Exit status", "--fluid SPECIES",
+                             "--xco2 X", "--water-routine N", "--co2-routine N", "--mixing N",
+                             "species,T_C,P_bar,xCO2,phi,activity,volume_cm3,G_J_per_mol"})
         EXPECT_NE(r.out.find(word), std::string::npos) << word;
 }
 
