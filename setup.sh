@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs what the build needs when it is missing, builds, and then
-#   ./setup.sh run [EXAMPLE]   runs an example from examples/ (default: first-run)
+#   ./setup.sh run [EXAMPLE]   runs an example from examples/ (default: aluminosilicates)
 #   ./setup.sh test            runs every test, then again under AddressSanitizer
 #                              and UndefinedBehaviorSanitizer
 #   ./setup.sh                 only installs and builds
@@ -39,12 +39,13 @@ case "$mode" in
     ;;
   run)
     TARGETS="pelkam tarvek" build build
-    example=${2:-first-run}
+    example=${2:-aluminosilicates}
     src="$ROOT/examples/$example"
     [ -d "$src" ] || { echo "setup: no example '$example' in examples/"; exit 2; }
     out="$ROOT/out/$example"
     rm -rf "$out"; mkdir -p "$out"
     cp -r "$src"/. "$out"/
+    [ -f "$out/rxtns_calib.dat" ] || cp "$ROOT/data/rxtns_calib.dat" "$out"/
     cd "$out"
     "$ROOT/build/apps/pelkam" --script answers.txt
     echo

@@ -7,6 +7,8 @@
 // negative value means the product side is stable.
 #pragma once
 
+#include <array>
+
 #include "props/gibbs.hpp"
 #include "props/water.hpp"
 #include "records/run_settings.hpp"
@@ -44,7 +46,43 @@ public:
     const DiagramState& state() const { return state_; }
     props::GibbsContext& gibbs() { return gibbs_; }
 
+    // Recognises, once, the phases that need a rule of their own (the
+    // electron, pyrrhotite, the reaction-dependent special phases).  The
+    // constructor and prepareFixedConditions call it; call it again after the
+    // phase table has been loaded or compacted if the evaluator already exists.
+    // (A changed phase count is noticed on its own.)
+    void preparePhases();
+    // The mole fractions of the third fluid species and of NaCl, fixed for a
+    // run (0 unless set); the T-xCO2 and P-xCO2 diagrams leave the rest to water.
+    void setFurtherFluid(double xThird, double xNaCl) {
+        state_.xThird = xThird;
+        state_.xNaCl = xNaCl;
+    }
+    // Whether prepareFixedConditions has run (activity-activity diagrams
+    // prepare on their first evaluation otherwise).  The stored energies
+    // include the solution-model terms, so a new composition set needs a new
+    // prepareFixedConditions.
+    bool fixedConditionsReady() const { return fixedReady_; }
+
 private:
+    // Temperature (C) and pressure (bar) of the fixed-condition modes.
+    double pressureByMode(double tC) const;
+    double temperatureByMode(double P);
+    void applyPoint();
+    void setAxisActivity(const solutions::AxisQuotient& axis, double logA);
+    // Chemical potential of a member of an axis quotient (Act-T, Act-P) and
+    // of an axis principal phase.
+    double quotientPotential(const solutions::AxisQuotient& axis, double TK);
+    double quotientPotentialFixed(const solutions::AxisQuotient& axis, double TK, double TKs);
+    double electronPotential(int i);
+    double aqueousPotential(int i);
+    // The part of a stored (activity-activity) energy that changes per point:
+    // the activity term and the reaction-dependent special-phase terms.
+    double activityTerm(int i, double TKs) const;
+    double perPointSpecial(int i, double TKs);
+    double sumActivityTypes();
+    double sumActivityActivity();
+
     const records::RunSettings& rs_;
     thermodb::PhaseTable& phases_;
     const solutions::PhaseSelection& sel_;
@@ -52,6 +90,10 @@ private:
     DiagramState state_;
     props::WaterCache water_;  // water volume for the aqueous species
     std::array<double, thermodb::kMaxPhases> fixedG_{};
+    bool fixedReady_ = false;
+    std::array<unsigned char, thermodb::kMaxPhases> flags_{};  // PhaseRule bits per phase
+    int flagsCount_ = -1;                                       // phase count the flags were made for
+    double satP_ = -1, satT_ = 0;  // last pressure of the Act-P saturation mode and its temperature
 };
 
 // Saturation pressure of the Act-T saturation mode and the temperature of

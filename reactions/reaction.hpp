@@ -4,6 +4,7 @@
 #include <string>
 
 #include "props/gibbs.hpp"
+#include "thermodb/chemical_system.hpp"
 #include "thermodb/phase.hpp"
 
 namespace reactions {
@@ -17,6 +18,7 @@ struct Reaction {
     std::array<double, thermodb::kMaxPhases> coef{};
     std::string text = std::string(120, ' ');
     props::ReactionTerms terms;  // participants and sums (FormatReaction fills them)
+    double dPdT = 0;  // slope of the selection listing, truncated toward zero (bar/K)
 };
 
 // Assemblages that are never stable on the diagram, and reactions already

@@ -56,6 +56,8 @@ Status read_database(RunContext& ctx) {
     if (Status s = thermodb::loadDatabase(o, st, ctx.system, ctx.phases); !s) return s;
 
     ctx.gibbs.table = &ctx.phases;
+    dialogs::Toolkit* tk = ctx.tk;
+    ctx.gibbs.fluidCache.warn = [tk](std::string_view line) { tk->console_line(line); };
     ctx.gibbs.models = &ctx.models;
     ctx.gibbs.point.fluid = rs.fluid;
     ctx.gibbs.point.x.fill(0.0);

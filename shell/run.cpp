@@ -7,6 +7,8 @@
 #include "records/layout.hpp"
 #include "records/text.hpp"
 #include "shell/batch.hpp"
+#include "shell/calculation.hpp"
+#include "solutions/phase_selection.hpp"
 #include "shell/database_step.hpp"
 #include "solutions/property_summary.hpp"
 #include "shell/files.hpp"
@@ -22,16 +24,6 @@ namespace {
 
 std::string trimmed(std::string_view s) { return std::string(records::trim(s)); }
 
-std::string time_of_day() {
-    auto now = std::chrono::system_clock::now();
-    std::time_t t = std::chrono::system_clock::to_time_t(now);
-    std::tm tm{};
-    localtime_r(&t, &tm);
-    auto cs = std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000 / 10;
-    char buf[16];
-    std::snprintf(buf, sizeof buf, "%02d:%02d:%02d.%02d", tm.tm_hour, tm.tm_min, tm.tm_sec, static_cast<int>(cs));
-    return buf;  // eleven characters
-}
 
 // The axis ranges in diagram coordinates (x then y).
 void window(const RunSettings& rs, double& xmin, double& xmax, double& ymin, double& ymax) {
@@ -86,16 +78,6 @@ void write_conditions(RunContext& ctx) {
         temp = rs.saturationChoice == 1 ? "T(sat)" : rs.saturationChoice == 2 ? "T(geo) " : label_number(rs.tMin) + " C";
     if (!p.empty()) say7("  Pressure = " + p);
     if (!temp.empty()) say7("  Temperature = " + temp);
-}
-
-// One composition set: the plot file and its heading.
-Status composition_set(RunContext& ctx) {
-    RunSettings& rs = ctx.settings;
-    AxisLabels labels = axis_labels(rs);
-    (void)labels;  // the plot header takes them
-    ctx.streams.write_line(records::kUnitMaster, "**** Current plotfile = " + trimmed(rs.unitNames[records::kPlotSlot]));
-    show_progress(ctx.screens, "Starting time = " + time_of_day());
-    return Status::success();
 }
 
 }  // namespace
@@ -177,8 +159,19 @@ Status run_calculation(RunContext& ctx) {
     if (Status s = collect_options(ctx); !s) return s;
     // 4. Element header, chemical system and the phases of the system.
     if (Status s = read_database(ctx); !s) return s;
-    // 5. Phase selection comes here.
-    int phaseCount = ctx.phases.count;
+    // 5. Phase selection, axes and basis (with the solution-model screen).
+    if (Status s = solutions::runEndMemberSelection(ctx.screens, ctx.streams, rs, ctx.phases, ctx.system,
+                                                    ctx.selection, ctx.models);
+        !s)
+        return s;
+    if (Status s = solutions::prepareSelectedPhases(ctx.screens, ctx.streams, rs, ctx.phases, ctx.system,
+                                                    ctx.selection, ctx.models);
+        !s)
+        return s;
+    const int phaseCount = ctx.selection.mainCount + ctx.selection.testCount;
+    // 10. The activity axes.
+    rs.xAxisText = ctx.selection.xAxis.text;
+    rs.yAxisText = ctx.selection.yAxis.text;
     // 6. Batch notes.
     if (rs.batchMode == 'Y') {
         std::string run = trimmed(rs.batchLine.runName), dir = trimmed(rs.batchLine.directory);
@@ -190,17 +183,17 @@ Status run_calculation(RunContext& ctx) {
     write_solid_solution_table(ctx, phaseCount);
     // 9. Label style.
     if (Status s = label_style(ctx); !s) return s;
+    // 11. Rows of the reactions calculated by a replayed run.
+    if (Status s = read_replayed_rows(ctx); !s) return s;
     // 12. Tolerances of the curve tracer.
     set_tolerances(rs);
     write_conditions(ctx);
     // 13-15. Composition sets.
-    if (Status s = composition_set(ctx); !s) return s;
-    if (rs.batchMode == 'Y')
-        ctx.streams.write_line(records::kUnitBatchLog, "Calculation completed. Plot output written to " +
-                                                           pad(rs.unitNames[records::kPlotSlot], 40));
+    if (Status s = calculate_composition_sets(ctx); !s) return s;
     // 16. Close the units of the run.
-    for (int unit : {records::kUnitThermo, records::kUnitAqueous, records::kUnitInput, records::kUnitMaster,
-                     records::kUnitPlot, records::kUnitRestart})
+    for (int unit : std::initializer_list<int>{records::kUnitThermo, records::kUnitAqueous, records::kUnitInput,
+                                               records::kUnitMaster, records::kUnitPlot, records::kUnitRestart,
+                                               solutions::kUnitActivities})
         ctx.streams.close(unit);
     ctx.tk->show(ctx.screens[kProgressScreen], 0);
     return Status::success();
@@ -226,6 +219,11 @@ Status run_driver(RunContext& ctx) {
     int h = ctx.screens[kCompletionScreen];
     auto lines = completion_lines(rs);
     for (int i = 0; i < 6; ++i) tk.set_text(h, kCompLine1 + i, lines[static_cast<std::size_t>(i)]);
+    // The same lines on the console, so that a run without a terminal
+    // reports them too.
+    tk.console_line("Diagram Complete");
+    for (const std::string& l : lines)
+        if (!l.empty()) tk.console_line(l);
     tk.run_screen(h);
     return Status::success();
 }

@@ -1,10 +1,14 @@
 // The run context: every record of a calculation run, passed explicitly.
 // It lives for the program's lifetime; each run overwrites what it sets.
 #pragma once
+#include <array>
 #include <string>
+#include <vector>
 
 #include "dialogs/pelkam_screens.hpp"
 #include "props/gibbs.hpp"
+#include "reactions/reaction.hpp"
+#include "solutions/selection.hpp"
 #include "solutions/solution_models.hpp"
 #include "thermodb/chemical_system.hpp"
 #include "thermodb/phase.hpp"
@@ -33,6 +37,11 @@ struct RunContext {
     thermodb::PhaseTable phases;
     solutions::SolutionModelSet models;
     props::GibbsContext gibbs;
+    solutions::PhaseSelection selection;
+    reactions::PrunedAssemblageList pruned;
+    // Rows of the reactions calculated by the replayed run (one value per
+    // loaded phase), read from the end of the replayed input.
+    std::vector<std::array<double, thermodb::kMaxPhases>> replayedRows;
 
     // Program-lifetime bookkeeping of the screens.
     int optionsDiagramType = -1;  // diagram type the options screen was last initialised for

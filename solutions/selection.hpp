@@ -40,6 +40,10 @@ struct AxisQuotient {
 struct Basis {
     int componentCount = 0;                                   // C
     std::array<int, thermodb::kMaxComponents> phase{};        // phase index per position, -1 unit row
+    // Element column (index into the stoichiometry rows) of the component
+    // whose unit row position k started from.
+    std::array<int, thermodb::kMaxComponents> element{};
+    int unitRowCount = 0;                                     // positions left at their unit row
     // Coordinates of every phase in the basis (a basis phase's row is its
     // unit vector); values of magnitude at most 0.001 are 0.
     std::array<std::array<double, thermodb::kMaxComponents>, thermodb::kMaxPhases> coords{};
@@ -65,6 +69,17 @@ struct PhaseSelection {
     bool hasXAxis = false, hasYAxis = false;
     AxisQuotient xAxis, yAxis;
     Basis basis;
+
+    // Axis labels of the plot file (100 characters each).
+    std::string xLabel = std::string(100, ' ');
+    std::string yLabel = std::string(100, ' ');
+    // The solution-model end-member each phase stands for (model and
+    // end-member 1-based, 0 none) and the reciprocal set its model owns.  The
+    // solution-model screen switches the phase's links in the PhaseRecord on
+    // or off from these.
+    std::array<int, thermodb::kMaxPhases> linkModel{};
+    std::array<int, thermodb::kMaxPhases> linkEndMember{};
+    std::array<int, thermodb::kMaxPhases> linkReciprocal{};
 };
 
 }  // namespace solutions

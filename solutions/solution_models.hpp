@@ -76,12 +76,39 @@ struct ReciprocalSet {
     std::array<ReciprocalTerm, kMaxReciprocalTerms> terms;
 };
 
+// Streams of the solution-properties file (open only while it is read) and
+// of the activity listing "activities".
+constexpr int kUnitSolutionFile = 13;
+constexpr int kUnitActivities = 14;
+
+// One slot of the solution-model screen: a model with at least one linked
+// phase of the run.
+constexpr int kMaxModelSlots = 8;
+struct ModelSlot {
+    int model = 0;                             // 1-based model number
+    std::string name = std::string(20, ' ');   // model name
+    char useFlag = 'N';                        // 'Y' used, 'N' not
+    int variant = 0;                           // chosen mixing variant, 1-based; 0 none
+};
+
+// The composition choice of a run: which models are used, with which
+// variant, and the composition file that gives their site fractions.
+struct CompositionSet {
+    std::string fileName = std::string(40, ' ');  // blank when no model is used
+    int slotCount = 0;
+    std::array<ModelSlot, kMaxModelSlots> slots;
+    bool anyModelUsed = false;
+};
+
 // The solution models of a run.
 struct SolutionModelSet {
     int count = 0;
     std::array<SolutionModel, kMaxModels> models;
     int reciprocalCount = 0;
     std::array<ReciprocalSet, kMaxReciprocalSets> reciprocal;
+    // The choice made on the solution-model screen (not touched by the
+    // reading of the solution-properties file).
+    CompositionSet composition;
 };
 
 // RT ln a of end-member `endMember` of model `model` (both 1-based), J/mol.

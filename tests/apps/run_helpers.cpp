@@ -75,7 +75,8 @@ RunResult run_program(const std::string& exe, const std::vector<std::string>& ar
 std::string bundled_config(const WorkDir& w) {
     fs::copy_file(data_dir() / "thermo1988.dat", w.path / "thermo1988.dat", fs::copy_options::overwrite_existing);
     fs::copy_file(data_dir() / "empty.aqu", w.path / "empty.aqu", fs::copy_options::overwrite_existing);
-    return "MINERAL DATA=thermo1988.dat\nAQUEOUS DATA=empty.aqu\n";
+    fs::copy_file(data_dir() / "solution-models.sln", w.path / "models.sln", fs::copy_options::overwrite_existing);
+    return "MINERAL DATA=thermo1988.dat\nAQUEOUS DATA=empty.aqu\nSOLUTION DATA=models.sln\n";
 }
 
 }  // namespace apptest

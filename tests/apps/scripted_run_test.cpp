@@ -14,6 +14,16 @@ const char* kToOptions =
     "press Next\n"                     // files
     "radio P-T\npress Next\n";         // diagram
 
+// The end-member screen with every phase at its defaults, and the
+// solution-model screen without models.
+const char* kSelection =
+    "screen \"End-member selection\"\n"
+    "check \"Include all endmembers in reactions\"\n"
+    "check \"Use defaults (activity=1; no special options) for all endmembers\"\n"
+    "press Next\n"
+    "screen \"Selection of Solution Models\"\n"
+    "press Next\n";
+
 std::string contains(const std::vector<std::string>& lines, const std::string& text) {
     for (const auto& l : lines)
         if (l.find(text) != std::string::npos) return l;
@@ -37,7 +47,8 @@ TEST(ScriptedRun, OptionsScreenWithAnInputErrorThenCompletion) {
                          "screen \"Global Options\"\n"
                          "set \"Row 1 min\" = 1.\n"
                          "set xH2O = 1.0\n"
-                         "press Next\n"
+                         "press Next\n" +
+                         kSelection +
                          "screen Completion\n"
                          "press Exit\n";
     w.write("answers.txt", script);
@@ -65,41 +76,50 @@ TEST(ScriptedRun, OptionsScreenWithAnInputErrorThenCompletion) {
     EXPECT_EQ(restart[3], "1          WATER ROUTINE: Haar et al. (1984)");
     EXPECT_EQ(restart[4], "Y          ONLY STABL REACT Y/N");
     EXPECT_EQ(restart[5], "O SI");
+    EXPECT_EQ(restart[6].substr(0, 13), "0 0.10000D+01");
     EXPECT_FALSE(contains(summary, " *SUMMARY OF THE SYSTEM PROPERTIES*").empty());
     EXPECT_FALSE(contains(summary, "QUARTZ").empty());
 }
 
-TEST(ScriptedRun, ReplayedOptionsAreWrittenAgain) {
+// A T-xCO2 run at 2000 bar with Kerrick-Jacobs mixing, as answered on the
+// screens (its restart file is the input of the replay tests).
+std::string txRunScript() {
+    return std::string(
+               "press Continue\npress Continue\npress Next\n"
+               "radio T-xCO2\npress Next\n"
+               "screen 3\nset Elements = si\nset \"Row 1 min\" = 2000.\n"
+               "set \"Row 2 min\" = 300.\nset \"Row 2 max\" = 900.\nradio \"METASTABLE REACTIONS\"\npress Next\n") +
+           kSelection + "screen Completion\npress Exit\n";
+}
+
+TEST(ScriptedRun, ReplayWritesTheSameRecords) {
     WorkDir w("replay");
     w.write("PELKAM.fig", apptest::bundled_config(w));
-    w.write("old.res",
-            "2 DIAGRAM TYPE: 1=PT 2=TX 3=PX 4=TA 5=PA 6=AA\n"
-            "  2000.000\n"
-            "     0.000     1.000   300.000   900.000    20.000    20.000     0\n"
-            "       0.500       0.500\n"
-            "1          WATER ROUTINE: Haar et al. (1984)\n"
-            "1          CO2 ROUTINE: Kovan + Tessel (91)\n"
-            "1          MIXING ROUTINE: Kerrick + Jacobs (1981)\n"
-            "N          ONLY STABL REACT Y/N\n"
-            "H O C SI O\n"
-            "Y                         USE ABBREVIATIONS\n");
+    w.write("answers.txt", txRunScript());
+    auto r = run_program(PELKAM_EXE, {"--script", "answers.txt"}, w.path);
+    ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
+    auto first = w.lines("restart.res");
+    ASSERT_GE(first.size(), 10u);
+    EXPECT_EQ(first[0], "2 DIAGRAM TYPE: 1=PT 2=TX 3=PX 4=TA 5=PA 6=AA");
+    EXPECT_EQ(first[1], "  2000.000");
+    // Mixing after Kerrick and Jacobs starts the diagram at 350 C.
+    EXPECT_EQ(first[2], "     0.000     1.000   350.000   900.000    20.000    20.000     0");
+    EXPECT_EQ(first[3], "       0.500       0.500");
+    EXPECT_EQ(first[6], "1          MIXING ROUTINE: Kerrick + Jacobs (1981)");
+    EXPECT_EQ(first[7], "N          ONLY STABL REACT Y/N");
+    EXPECT_EQ(first[8], "H O C  SI");
+    EXPECT_FALSE(contains(first, "QUARTZ").empty());
+    EXPECT_EQ(first.back(), "Y                         USE ABBREVIATIONS");
+
+    // Replaying it: no screens after the files screen, the same records.
+    std::filesystem::rename(w.path / "restart.res", w.path / "old.res");
     w.write("answers.txt",
             "press Continue\npress Continue\n"
             "set \"Inter. Input\" = old.res\npress Next\n"
             "screen Completion\npress Exit\n");
-    auto r = run_program(PELKAM_EXE, {"--script", "answers.txt"}, w.path);
+    r = run_program(PELKAM_EXE, {"--script", "answers.txt"}, w.path);
     ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
-    auto restart = w.lines("restart.res");
-    ASSERT_GE(restart.size(), 10u);
-    EXPECT_EQ(restart[0], "2 DIAGRAM TYPE: 1=PT 2=TX 3=PX 4=TA 5=PA 6=AA");
-    EXPECT_EQ(restart[1], "  2000.000");
-    // Mixing after Kerrick and Jacobs starts the diagram at 350 C.
-    EXPECT_EQ(restart[2], "     0.000     1.000   350.000   900.000    20.000    20.000     0");
-    EXPECT_EQ(restart[3], "       0.500       0.500");
-    EXPECT_EQ(restart[6], "1          MIXING ROUTINE: Kerrick + Jacobs (1981)");
-    EXPECT_EQ(restart[7], "N          ONLY STABL REACT Y/N");
-    EXPECT_EQ(restart[8], "H O C SI O");  // the prefix is not added twice
-    EXPECT_EQ(restart[9], "Y                         USE ABBREVIATIONS");
+    EXPECT_EQ(w.lines("restart.res"), first);
 }
 
 TEST(ScriptedRun, ReplayFileWithAWrongAnswerStops) {
@@ -139,17 +159,17 @@ TEST(ScriptedRun, MissingDataFileAsksForReassignment) {
 TEST(ScriptedRun, ReassignmentThenSuccess) {
     WorkDir w("reassign");
     apptest::bundled_config(w);
-    w.write("PELKAM.fig", "MINERAL DATA=nowhere.dat\nAQUEOUS DATA=empty.aqu\n");
+    w.write("PELKAM.fig", "MINERAL DATA=nowhere.dat\nAQUEOUS DATA=empty.aqu\nSOLUTION DATA=models.sln\n");
     w.write("answers.txt",
-            "press Continue\npress Continue\npress Next\nradio P-T\npress Next\n"
-            "screen \"Input error\"\npress Continue\n"
-            "screen \"Database version\"\npress Continue\n"
-            "screen \"Global Options\"\n"
-            "set \"Mineral Data\" = thermo1988.dat\n"
-            "press Next\n"
-            "screen \"Selection of Diagram Variables\"\npress Next\n"
-            "screen \"Global Options\"\npress Next\n"
-            "screen Completion\npress Exit\n");
+            std::string("press Continue\npress Continue\npress Next\nradio P-T\npress Next\n"
+                        "screen \"Input error\"\npress Continue\n"
+                        "screen \"Database version\"\npress Continue\n"
+                        "screen \"Global Options\"\n"
+                        "set \"Mineral Data\" = thermo1988.dat\n"
+                        "press Next\n"
+                        "screen \"Selection of Diagram Variables\"\npress Next\n"
+                        "screen \"Global Options\"\npress Next\n") +
+                kSelection + "screen Completion\npress Exit\n");
     auto r = run_program(PELKAM_EXE, {"--script", "answers.txt"}, w.path);
     EXPECT_EQ(r.exitCode, 0) << r.out << r.err;
     EXPECT_TRUE(w.exists("restart.res"));
@@ -186,10 +206,10 @@ TEST(ScriptedRun, MissingScriptAndBadArguments) {
 TEST(ScriptedRun, UnusableConfigurationValueIsReported) {
     WorkDir w("badcfg");
     w.write("PELKAM.fig", apptest::bundled_config(w) + "PLOTFILE=\n");
-    w.write("answers.txt", std::string(kToOptions) + "press Next\nscreen Completion\npress Exit\n");
+    w.write("answers.txt", std::string(kToOptions) + "press Next\n" + kSelection + "screen Completion\npress Exit\n");
     auto r = run_program(PELKAM_EXE, {"--script", "answers.txt"}, w.path);
     EXPECT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_NE(r.out.find("PELKAM.fig, line 3: PLOTFILE= names no file"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("PELKAM.fig, line 4: PLOTFILE= names no file"), std::string::npos) << r.out;
     EXPECT_TRUE(w.exists("plot.plt"));
 }
 
@@ -201,6 +221,10 @@ TEST(ScriptedRun, GeothermAskedOnTheConsoleAndRecorded) {
             "screen 3\nset \"Row 1 min\" = -1.\npress Next\n"
             "answer not numbers\n"
             "answer   0.025000  0.000100\n"
+            "screen \"End-member selection\"\nset X-axis = quartz\n"
+            "check \"Include all endmembers in reactions\"\n"
+            "check \"Use defaults (activity=1; no special options) for all endmembers\"\npress Next\n"
+            "screen \"Selection of Solution Models\"\npress Next\n"
             "screen Completion\npress Exit\n");
     auto r = run_program(PELKAM_EXE, {"--script", "answers.txt"}, w.path);
     ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
@@ -214,22 +238,16 @@ TEST(ScriptedRun, GeothermAskedOnTheConsoleAndRecorded) {
 TEST(ScriptedRun, BatchLineReplaysItsRunAndLogs) {
     WorkDir w("batch");
     w.write("PELKAM.fig", apptest::bundled_config(w));
-    w.write("grid.res",
-            "1 DIAGRAM TYPE: 1=PT 2=TX 3=PX 4=TA 5=PA 6=AA\n"
-            "   200.000   900.000     1.000 10000.000    20.000    20.000     0\n"
-            "       0.000       0.000\n"
-            "Y          ONLY STABL REACT Y/N\n"
-            "SI AL O\n"
-            "Y                         USE ABBREVIATIONS\n");
+    w.write("answers.txt", txRunScript());
+    ASSERT_EQ(run_program(PELKAM_EXE, {"--script", "answers.txt"}, w.path).exitCode, 0);
+    std::filesystem::rename(w.path / "restart.res", w.path / "grid.res");
     w.write("batch.dat", ",grid.res,,,   \n");
     w.write("answers.txt", "check \"Batch Run?\"\npress Continue\nscreen Completion\npress Exit\n");
     auto r = run_program(PELKAM_EXE, {"--script", "answers.txt"}, w.path);
     ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
     EXPECT_TRUE(w.exists("grid.sum"));
     EXPECT_TRUE(w.exists("grid.plt"));
-    auto restart = w.lines("grid.lrs");
-    ASSERT_GE(restart.size(), 1u);
-    EXPECT_EQ(restart[0], "1 DIAGRAM TYPE: 1=PT 2=TX 3=PX 4=TA 5=PA 6=AA");
+    EXPECT_EQ(w.lines("grid.lrs"), w.lines("grid.res"));
     auto log = w.lines("klv.log");
     ASSERT_EQ(log.size(), 1u);
     EXPECT_EQ(log[0], "Calculation completed. Plot output written to grid.plt");
@@ -253,4 +271,33 @@ TEST(ScriptedRun, MalformedDatabaseStopsWithItsMessage) {
     EXPECT_NE(r.out.find(" ONE OF THE ELEMENTAL SYMBOLS COULD NOT BE RECOGNIZED."), std::string::npos) << r.out;
     EXPECT_FALSE(w.exists("summary.dat"));
     EXPECT_FALSE(w.exists("restart.res"));
+}
+
+TEST(ScriptedRun, ChosenReactionsFromTheSelectionScreen) {
+    WorkDir w("choose");
+    w.write("PELKAM.fig", apptest::bundled_config(w));
+    apptest::fs::copy_file(apptest::data_dir() / "rxtns_calib.dat", w.path / "rxtns_calib.dat");
+    w.write("answers.txt",
+            std::string(kToOptions) +
+                "screen 3\nset Elements = k al si o h\nset \"Row 1 min\" = 1.\nset \"Row 1 max\" = 10000.\n"
+                "set \"Row 2 min\" = 200.\nset \"Row 2 max\" = 900.\nset xH2O = 1.0\npress Next\n"
+                "screen \"End-member selection\"\n"
+                "select Phases = ANDALUSITE; KYANITE; SILLIMANITE; QUARTZ; MUSCOVITE; K-FELDSPAR; WATER\n"
+                "check \"Choose specific reactions to calculate\"\n"
+                "check \"Use defaults (activity=1; no special options) for all endmembers\"\npress Next\n"
+                "screen \"Selection of Solution Models\"\nradio None\npress Next\n"
+                "screen \"REACTION SELECTION\"\nradio \"Calculate only suggested reactions\"\npress Next\n"
+                "screen Completion\npress Exit\n");
+    auto r = run_program(PELKAM_EXE, {"--script", "answers.txt"}, w.path);
+    ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
+    auto listing = w.lines("rxtns.lst");
+    ASSERT_GE(listing.size(), 8u);
+    EXPECT_EQ(listing[0], "    6/ 2=Total/Independent Equilibria: Select rxtns to compute (* = suggested)");
+    // Every reaction of this system is calibrated: the three polymorph pairs and the
+    // muscovite breakdown with each aluminosilicate (two of the group M).
+    int marked = 0;
+    for (std::size_t i = 2; i < listing.size(); ++i)
+        if (listing[i].size() > 29 && listing[i][29] == '*') ++marked;
+    EXPECT_EQ(marked, 5);
+    EXPECT_NE(r.out.find("Number of Reactions Examined =    5"), std::string::npos) << r.out;
 }

@@ -1,0 +1,313 @@
+#include "reactions/select.hpp"
+
+#include <algorithm>
+#include <cmath>
+
+#include "records/layout.hpp"
+#include "records/text.hpp"
+
+namespace reactions {
+
+using thermodb::kMaxPhases;
+
+namespace {
+
+std::size_t at(int i) { return static_cast<std::size_t>(i); }
+
+constexpr double kListed = 0.01;  // a phase counts in the listing above this magnitude
+constexpr int kListExtentPixels = 1205;
+constexpr int kListItemWidth = 200;
+
+bool startsWith(std::string_view s, std::string_view prefix) { return s.substr(0, prefix.size()) == prefix; }
+
+records::Status listError(const std::string& what, const std::string& file, const records::ReadOutcome& r) {
+    records::Status s = records::Status::error(what, r.text.empty() ? std::string("unreadable record") : r.text);
+    s.file = file;
+    s.line = r.record;
+    s.field = r.field;
+    s.value = r.text;
+    return s;
+}
+
+// Reads the next reaction of the list into `coef`; false at the end.
+records::Status readReaction(records::Streams& streams, const SelectionSetup& setup, int n,
+                             std::array<double, kMaxPhases>& coef, bool& got) {
+    static const records::Layout layout(kReactionListLayout);
+    got = false;
+    coef.fill(0.0);
+    if (n <= 0) return records::Status::success();
+    std::array<records::Target, kMaxPhases> targets;
+    for (int i = 0; i < n; ++i) targets[at(i)] = &coef[at(i)];
+    records::ReadOutcome r = streams.read_record(setup.listUnit, layout,
+                                                 std::span<const records::Target>(targets.data(), at(n)));
+    if (r.result == records::ReadResult::EndOfFile && r.field <= 1) return records::Status::success();
+    if (!r.done()) return listError("cannot read the reaction list", setup.listName, r);
+    got = true;
+    return records::Status::success();
+}
+
+// Whether the phases with a coefficient above 0.001 are the same in both rows.
+bool samePhaseSet(const double* a, const double* b, int n) {
+    for (int i = 0; i < n; ++i)
+        if ((std::fabs(a[i]) > 0.001) != (std::fabs(b[i]) > 0.001)) return false;
+    return true;
+}
+
+struct Listed {
+    int number = 0;
+    ListingValues values;
+    std::string text;
+};
+
+}  // namespace
+
+void readCalibrationList(records::Streams& streams, int unit, const std::string& name, CalibrationList& list) {
+    list = CalibrationList{};
+    if (streams.open(unit, name, records::OpenMode::Existing) != 0) return;  // missing: nothing suggested
+    static const records::Layout layout("(A1,A1,1X,10(A4,2X))");
+    while (list.count < kMaxCalibrationLines) {
+        std::string mark, group;
+        std::array<std::string, kCalibrationPhases> abbr;
+        std::array<records::Target, 2 + kCalibrationPhases> targets;
+        targets[0] = records::TextTarget{&mark, 1};
+        targets[1] = records::TextTarget{&group, 1};
+        for (int k = 0; k < kCalibrationPhases; ++k) targets[at(2 + k)] = records::TextTarget{&abbr[at(k)], 4};
+        records::ReadOutcome r = streams.read_record(unit, layout, targets);
+        if (!r.done()) break;
+        CalibrationLine& line = list.line[at(list.count++)];
+        line.mark = mark.empty() ? ' ' : mark[0];
+        line.group = group.empty() ? ' ' : group[0];
+        for (int k = 0; k < kCalibrationPhases; ++k) line.abbreviation[at(k)] = records::pad(abbr[at(k)], 4);
+    }
+    streams.close(unit);
+}
+
+std::string matchingAbbreviation(std::string_view abbreviation, int reactionPhases) {
+    if (reactionPhases >= 3) {
+        if (startsWith(abbreviation, "aQz") || startsWith(abbreviation, "bQz")) return "Qz  ";
+        if (startsWith(abbreviation, "Ky") || startsWith(abbreviation, "Si") || startsWith(abbreviation, "And"))
+            return "Als ";
+    }
+    return records::pad(abbreviation, 4);
+}
+
+int offerSuggestion(CalibrationList& list, Suggestions& suggestions, int number,
+                    std::span<const std::string> abbreviations) {
+    if (abbreviations.empty()) return -1;
+    int chosen = -1;
+    for (int l = 0; l < list.count && chosen < 0; ++l) {
+        if (list.used[at(l)]) continue;
+        const CalibrationLine& line = list.line[at(l)];
+        bool all = true;
+        for (const std::string& a : abbreviations) {
+            // A phase without an abbreviation never matches.
+            bool found = false;
+            if (!records::is_blank(a))
+                for (const std::string& c : line.abbreviation) found = found || c == a;
+            all = all && found;
+        }
+        if (all) chosen = l;
+    }
+    if (chosen < 0) return -1;
+    list.used[at(chosen)] = true;
+
+    const char group = list.line[at(chosen)].group;
+    if (group != ' ') {
+        int members = 0, latest = -1;
+        for (int s = 0; s < suggestions.count; ++s) {
+            if (list.line[at(suggestions.line[at(s)])].group != group) continue;
+            ++members;
+            if (latest < 0 || suggestions.line[at(s)] > suggestions.line[at(latest)]) latest = s;
+        }
+        if (members >= 2) {
+            if (chosen > suggestions.line[at(latest)]) return -1;
+            suggestions.reaction[at(latest)] = number;
+            suggestions.line[at(latest)] = chosen;
+            return chosen;
+        }
+    }
+    if (suggestions.count >= kMaxCalibrationLines) return -1;
+    suggestions.reaction[at(suggestions.count)] = number;
+    suggestions.line[at(suggestions.count)] = chosen;
+    ++suggestions.count;
+    return chosen;
+}
+
+ListingValues listingValues(const thermodb::PhaseTable& table, const Reaction& reaction) {
+    ListingValues v;
+    const int n = std::clamp(table.count, 0, kMaxPhases);
+    for (int i = 0; i < n; ++i) {
+        const double c = reaction.coef[at(i)];
+        if (!(std::fabs(c) > kListed)) continue;
+        ++v.phases;
+        v.w += std::fabs(c) * table[i].normalisingWeight;
+    }
+    if (v.phases >= 3)
+        for (int i = 0; i < n; ++i) {
+            const double c = reaction.coef[at(i)];
+            if (std::fabs(c) > kListed && records::trim(table[i].abbreviation) == "W") v.W += 0.5 * c;
+        }
+    const double dV = reaction.terms.dV0 + v.W;
+    const double slope = reaction.terms.dS / dV;
+    v.dPdT = std::isfinite(slope) ? slope : 0.0;
+    // Without a weight the normalised values have no meaning: they are listed as 0.
+    if (v.w != 0.0 && std::isfinite(v.w)) {
+        v.dH = 2.0 * reaction.terms.dH / v.w / 100.0;
+        v.dS = 2.0 * reaction.terms.dS / v.w;
+        v.dV = 2.0 * dV / v.w;
+    }
+    return v;
+}
+
+std::string listingLine(int number, const ListingValues& v, char mark, std::string_view text) {
+    static const records::Layout layout("(I4,': ',F5.1,2F6.2,F5.0,1X,A1,1X,A)");
+    const std::string m(1, mark);
+    const records::Value values[] = {static_cast<long long>(number), v.dH, v.dS, v.dV, v.dPdT,
+                                     std::string_view(m), records::rtrim(text)};
+    return records::write_line(layout, values);
+}
+
+records::Status SelectReactions(const thermodb::PhaseTable& table, const solutions::PhaseSelection& selection,
+                                records::Streams& streams, const SelectionSetup& setup, const ReactionSink& sink,
+                                SelectionResult& result) {
+    result = SelectionResult{};
+    const int n = std::clamp(table.count, 0, kMaxPhases);
+    const bool replay = setup.screens == nullptr || setup.screens->tk == nullptr;
+
+    CalibrationList calibration;
+    readCalibrationList(streams, setup.calibrationUnit, setup.calibrationName, calibration);
+
+    if (!streams.is_open(setup.listUnit) || !streams.rewind(setup.listUnit)) {
+        records::Status s = records::Status::error("cannot read the reaction list", "not open");
+        s.file = setup.listName;
+        return s;
+    }
+
+    // Read every reaction: the first 3000 are listed; in a replay with the
+    // last reactions only, each is matched against the rows given.
+    std::vector<Listed> listed;
+    std::vector<bool> replayChoice;
+    Suggestions suggestions;
+    Reaction reaction;
+    std::array<double, kMaxPhases> coef{};
+    while (true) {
+        bool got = false;
+        if (records::Status s = readReaction(streams, setup, n, coef, got); !s) return s;
+        if (!got) break;
+        const int number = ++result.total;
+        if (replay && setup.lastReactionsOnly) {
+            bool match = false;
+            for (const auto& row : setup.lastRows) match = match || samePhaseSet(row.data(), coef.data(), n);
+            replayChoice.push_back(match);
+        }
+        if (number > kMaxListedReactions) continue;
+
+        reaction.coef = coef;
+        reaction.number = number;
+        FormatReaction(table, selection, reaction);
+        Listed entry;
+        entry.number = number;
+        entry.values = listingValues(table, reaction);
+        entry.text = reaction.text;
+
+        std::array<std::string, kMaxPhases> abbr;
+        int na = 0;
+        for (int i = 0; i < n; ++i)
+            if (std::fabs(coef[at(i)]) > kListed)
+                abbr[at(na++)] = matchingAbbreviation(table[i].abbreviation, entry.values.phases);
+        offerSuggestion(calibration, suggestions, number, std::span<const std::string>(abbr.data(), at(na)));
+        listed.push_back(std::move(entry));
+    }
+    result.listed = static_cast<int>(listed.size());
+    result.suggested = suggestions.count;
+
+    // The listing: suggested reactions first, with their line's mark.
+    std::vector<std::string> lines;
+    lines.reserve(listed.size());
+    std::vector<bool> isSuggested(listed.size() + 1, false);
+    for (int s = 0; s < suggestions.count; ++s) {
+        const int number = suggestions.reaction[at(s)];
+        isSuggested[at(number)] = true;
+        const Listed& e = listed[at(number - 1)];
+        lines.push_back(listingLine(number, e.values, calibration.line[at(suggestions.line[at(s)])].mark, e.text));
+    }
+    for (const Listed& e : listed)
+        if (!isSuggested[at(e.number)]) lines.push_back(listingLine(e.number, e.values, ' ', e.text));
+
+    if (streams.open(setup.listingUnit, setup.listingName, records::OpenMode::NewOrReplace) != 0) {
+        records::Status s = records::Status::error("cannot create the reaction listing");
+        s.file = setup.listingName;
+        return s;
+    }
+    static const records::Layout header(
+        "(1X,I4,'/',I2,'=Total/Independent Equilibria: Select rxtns to compute (* = suggested)',/,"
+        "'  #     dH       dS      dV     dPdT    Equilibrium')");
+    const int independent = n - selection.basis.componentCount;
+    const records::Value hv[] = {static_cast<long long>(result.listed), static_cast<long long>(independent)};
+    bool written = streams.write_record(setup.listingUnit, header, hv);
+    for (const std::string& l : lines) written = streams.write_line(setup.listingUnit, l) && written;
+    if (!streams.close(setup.listingUnit) || !written) {
+        records::Status s = records::Status::error("cannot write the reaction listing");
+        s.file = setup.listingName;
+        return s;
+    }
+
+    // The choice.
+    std::vector<int>& chosen = result.chosen;
+    if (replay) {
+        for (int r = 1; r <= result.total; ++r)
+            if (!setup.lastReactionsOnly || replayChoice[at(r - 1)]) chosen.push_back(r);
+    } else {
+        dialogs::Toolkit& tk = *setup.screens->tk;
+        const int h = (*setup.screens)[dialogs::kReactionScreen];
+        tk.set_text(h, dialogs::kRxHeader1, std::to_string(independent) + " = # of independent equilibria");
+        tk.set_text(h, dialogs::kRxHeader2, "Eqm #    dH   dS    dV  dPdT ! Equilibrium");
+        tk.set_list_count(h, dialogs::kRxList, static_cast<int>(lines.size()));
+        for (std::size_t i = 0; i < lines.size(); ++i)
+            tk.set_list_item(h, dialogs::kRxList, static_cast<int>(i),
+                             std::string_view(lines[i]).substr(0, kListItemWidth));
+        tk.set_horizontal_extent(h, dialogs::kRxList, kListExtentPixels);
+        // With suggestions the screen starts on the suggested reactions.
+        tk.set_check(h, suggestions.count > 0 ? dialogs::kRxSuggested : dialogs::kRxAll, true);
+        const bool go_on = tk.run_screen(h);
+        tk.show(h, 0);
+        if (!go_on) return records::Status::quit();
+
+        if (tk.get_check(h, dialogs::kRxSpecific)) {
+            for (int index : tk.selected_indices(h, dialogs::kRxList)) {
+                const std::string item = tk.list_item(h, dialogs::kRxList, index);
+                long long number = 0;
+                if (records::parse_integer_field(std::string_view(item).substr(0, 4), number) && number >= 1 &&
+                    number <= result.listed)
+                    chosen.push_back(static_cast<int>(number));
+            }
+        } else if (tk.get_check(h, dialogs::kRxSuggested)) {
+            for (int s = 0; s < suggestions.count; ++s) chosen.push_back(suggestions.reaction[at(s)]);
+        } else {
+            for (int r = 1; r <= result.listed; ++r) chosen.push_back(r);
+        }
+        std::sort(chosen.begin(), chosen.end());
+        chosen.erase(std::unique(chosen.begin(), chosen.end()), chosen.end());
+    }
+
+    // The chosen reactions, read again from the list in ascending order.
+    if (chosen.empty()) return records::Status::success();
+    streams.rewind(setup.listUnit);
+    std::size_t next = 0;
+    for (int r = 1; r <= result.total && next < chosen.size(); ++r) {
+        bool got = false;
+        if (records::Status s = readReaction(streams, setup, n, coef, got); !s) return s;
+        if (!got) break;
+        if (r != chosen[next]) continue;
+        ++next;
+        reaction.coef = coef;
+        reaction.number = r;
+        FormatReaction(table, selection, reaction);
+        reaction.dPdT = std::trunc(listingValues(table, reaction).dPdT);
+        if (sink)
+            if (records::Status s = sink(reaction); !s) return s;
+    }
+    return records::Status::success();
+}
+
+}  // namespace reactions

@@ -1,0 +1,133 @@
+#include "shell/calculation.hpp"
+
+#include <chrono>
+#include <ctime>
+
+#include "reactions/enumerate.hpp"
+#include "reactions/select.hpp"
+#include "records/layout.hpp"
+#include "records/text.hpp"
+#include "shell/batch.hpp"
+#include "shell/run.hpp"
+#include "shell/run_context.hpp"
+#include "solutions/model_screen.hpp"
+
+namespace shell {
+using records::Status;
+
+namespace {
+
+std::string trimmed(std::string_view s) { return std::string(records::trim(s)); }
+
+std::string time_of_day() {
+    auto now = std::chrono::system_clock::now();
+    std::time_t t = std::chrono::system_clock::to_time_t(now);
+    std::tm tm{};
+    localtime_r(&t, &tm);
+    auto cs = std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000 / 10;
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "%02d:%02d:%02d.%02d", tm.tm_hour, tm.tm_min, tm.tm_sec, static_cast<int>(cs));
+    return buf;  // eleven characters
+}
+
+// One reaction handed over for calculation.
+Status calculate(RunContext& ctx, reactions::Reaction& reaction) {
+    ++ctx.settings.reactionsExamined;
+    (void)reaction;
+    return Status::success();
+}
+
+// The reactions of one composition set.
+Status reactions_of_set(RunContext& ctx) {
+    records::RunSettings& rs = ctx.settings;
+    solutions::PhaseSelection& sel = ctx.selection;
+    const int N = sel.mainCount;
+    const int C = sel.basis.componentCount;
+    double possible = reactions::possibleReactionCount(N, C, sel.allReactionsCount);
+    static const records::Layout countLine("(I3,' phases with ',I2,' components -->',I8,'possible rxtns')");
+    records::Value v[] = {static_cast<long long>(N), static_cast<long long>(C), static_cast<long long>(possible)};
+    dialogs::show_progress(ctx.screens, records::write_line(countLine, v), dialogs::kProgStatus);
+
+    ctx.pruned.clear();
+    reactions::EnumerationOptions options;
+    options.listMode = sel.chooseReactions && !rs.inputFromFile;
+    reactions::EnumerationResult result;
+    auto sink = [&ctx](reactions::Reaction& r) { return calculate(ctx, r); };
+    auto progress = [&ctx](int percent) {
+        dialogs::show_progress(ctx.screens, std::to_string(percent) + " % of the reactions left", dialogs::kProgCounts);
+    };
+    if (!options.listMode) {
+        return reactions::EnumerateReactions(ctx.phases, sel, ctx.pruned, options, ctx.streams, sink, progress, result);
+    }
+    // List mode: the reactions are listed and the user chooses.
+    reactions::EnumerateReactions(ctx.phases, sel, ctx.pruned, options, ctx.streams, nullptr, progress, result);
+    reactions::SelectionSetup setup;
+    setup.screens = rs.inputFromFile ? nullptr : &ctx.screens;
+    setup.lastReactionsOnly = rs.lastReactionsOnly;
+    setup.lastRows = ctx.replayedRows;
+    reactions::SelectionResult chosen;
+    Status s = reactions::SelectReactions(ctx.phases, sel, ctx.streams, setup, sink, chosen);
+    ctx.streams.discard(options.listUnit);
+    return s;
+}
+
+}  // namespace
+
+Status read_replayed_rows(RunContext& ctx) {
+    ctx.replayedRows.clear();
+    if (!ctx.settings.inputFromFile) return Status::success();
+    const int n = ctx.phases.count;
+    static const records::Layout rows("(16F8.1)");
+    for (;;) {
+        std::array<double, thermodb::kMaxPhases> row{};
+        std::array<records::Target, thermodb::kMaxPhases> targets;
+        for (int i = 0; i < n; ++i) targets[static_cast<std::size_t>(i)] = &row[static_cast<std::size_t>(i)];
+        records::ReadOutcome r = ctx.streams.read_record(records::kUnitInput, rows,
+                                                         std::span<const records::Target>(targets.data(), n));
+        if (r.result == records::ReadResult::EndOfFile) break;
+        if (!r.done()) {
+            ctx.say(" ***ERROR IN INPUT DATA, EXECUTION TERMINATED");
+            Status s = Status::stop("unreadable row of calculated reactions");
+            s.file = trimmed(ctx.settings.unitNames[records::kInputSlot]);
+            s.line = r.record;
+            s.field = r.field;
+            s.value = r.text;
+            ctx.say(" " + s.describe());
+            return s;
+        }
+        ctx.replayedRows.push_back(row);
+    }
+    return Status::success();
+}
+
+Status calculate_composition_sets(RunContext& ctx) {
+    records::RunSettings& rs = ctx.settings;
+    records::Streams& st = ctx.streams;
+    const bool list = rs.batchMode == 'Y' && st.is_open(records::kUnitCompList);
+    for (;;) {
+        std::string entry;
+        if (list) {
+            if (!st.read_line(records::kUnitCompList, entry).done()) break;
+            if (records::is_blank(entry)) continue;
+            std::string plot = batch_plot_file(rs.batchLine, entry, ctx.batchLineCount);
+            if (int e = st.open(records::kUnitPlot, plot, records::OpenMode::NewOrReplace); e != 0) {
+                st.write_line(records::kUnitBatchLog,
+                              "Error " + records::format_integer(e, 3) + " opening plotfile " + records::pad(plot, 40));
+                continue;
+            }
+            rs.unitNames[records::kPlotSlot] = plot;
+            ctx.compositionName = batch_composition_file(rs.batchLine, entry);
+        }
+        st.write_line(records::kUnitMaster, "**** Current plotfile = " + trimmed(rs.unitNames[records::kPlotSlot]));
+        dialogs::show_progress(ctx.screens, "Starting time = " + time_of_day());
+        if (Status s = reactions_of_set(ctx); !s) return s;
+        if (rs.batchMode == 'Y')
+            st.write_line(records::kUnitBatchLog, "Calculation completed. Plot output written to " +
+                                                      records::pad(rs.unitNames[records::kPlotSlot], 40));
+        if (!list) break;
+        st.close(records::kUnitPlot);
+    }
+    return Status::success();
+}
+
+}  // namespace shell
