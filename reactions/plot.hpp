@@ -1,11 +1,21 @@
 // The plot file and the curve listing of the master output.
+//
+// The plot file is what the separate plotting program draws from: a header
+// that describes the diagram completely (window, plot lengths, axis titles
+// and labels, the composition-file labels), then every plotted curve with its
+// labels, and on P-T diagrams the liquid-vapour curve of water after the
+// first curve.  docs/plot-file.md gives every record layout.
 #pragma once
+#include <array>
+#include <initializer_list>
 #include <string>
+#include <string_view>
 
 #include "reactions/diagram.hpp"
 #include "reactions/reaction.hpp"
 #include "reactions/trace.hpp"
 #include "records/run_settings.hpp"
+#include "records/status.hpp"
 #include "records/streams.hpp"
 #include "solutions/selection.hpp"
 
@@ -15,6 +25,61 @@ namespace reactions {
 struct PlotHeaderTexts {
     std::string xLabel, yLabel;  // axis labels (27 characters each; activity axes may be longer)
 };
+
+// First record of every plot file, and the version of the layout.
+constexpr const char* kPlotFileIdentifier = "PELKAM PLOT FILE";
+constexpr int kPlotFileVersion = 1;
+// Lines copied from the label scratch file into the header, and their width.
+constexpr int kMaxCopiedLabelLines = 20;
+constexpr int kCopiedLabelWidth = 80;
+// Axis-label lines of the header: at most this many per axis, this wide.
+constexpr int kMaxAxisLabelLines = 4;
+constexpr int kAxisLabelWidth = 100;
+// The liquid-vapour curve of water: at most one stored point and one dash
+// start per step of its 100 steps.
+constexpr int kMaxWaterCurvePoints = 200;
+
+// How curves are labelled.  The integer of option record 4
+// (RunSettings::recordFourInteger) selects it: 1 labels each stretch with the
+// curve number; 0 (the default) and any other value label each stretch with
+// the two sides of the reaction, one on either side of the curve.
+enum class LabelMode { ReactionText, CurveNumber };
+LabelMode labelModeOf(const records::RunSettings& settings);
+
+// The diagram window in diagram coordinates (x horizontal, y vertical).
+struct PlotWindow {
+    double xmin = 0, xmax = 1, ymin = 0, ymax = 1;
+};
+PlotWindow plotWindow(const records::RunSettings& settings);
+
+// The three axis titles of a diagram type (12 characters each).
+struct AxisTitles {
+    std::string y, x, third;
+};
+AxisTitles axisTitlesOf(int diagramType);
+
+// Name of a diagram type as the plot header gives it ("P-T", "T-xCO2", ...).
+const char* diagramTypeName(int diagramType);
+
+// Saturation pressure of water (bar) at t degrees C as the plotted
+// liquid-vapour curve uses it; 0 outside 0 to 374.135986328125 C.
+double plotSaturationPressure(double tC);
+
+// The plotted liquid-vapour curve of water over a P-T window: dashes of 10
+// degrees with gaps of 10 degrees, flag 3 at the start of every dash.
+struct WaterCurve {
+    int count = 0;
+    std::array<CurvePoint, kMaxWaterCurvePoints> points{};
+};
+void liquidVapourCurve(const PlotWindow& window, WaterCurve& out);
+// Whether a run's plot files carry the liquid-vapour curve after their first
+// curve: a P-T diagram with water in the fluid, a window that reaches the
+// curve, and at least one point of the curve inside it.
+bool waterCurveWanted(const records::RunSettings& settings);
+
+// The text of a reaction with full phase names instead of abbreviations, laid
+// out as the reaction text is ("A + 2 B = C"), without the 120-character cut.
+std::string reactionTextWithNames(const thermodb::PhaseTable& phases, const Reaction& reaction);
 
 class PlotWriter {
 public:
@@ -34,7 +99,34 @@ public:
     // increases `reactionsPlotted` when the curve was written.
     bool writeCurve(const CurveTrace& trace, const Reaction& reaction, long& reactionsPlotted);
 
+    // The first write failure since construction (Ok when none), naming the
+    // file; the writer goes on after a failure so that the run can report it.
+    const records::Status& status() const { return status_; }
+
 private:
+    struct Stretch {
+        int first = 0, last = 0;
+    };
+    struct Label {
+        double x = 0, y = 0, height = 0, angle = 0;
+        const std::string* text = nullptr;
+    };
+
+    int collectStretches(const CurveTrace& trace, int n, std::array<Stretch, kMaxCurvePoints>& out) const;
+    // Sums of |coefficient| times chemical potential over the reactants and
+    // over the products at the diagram point (x, y).
+    void sideSums(const Reaction& reaction, double x, double y, double& reactants, double& products);
+    double sidePotential(int phase, double TK);
+    void writePlotCurve(const CurveTrace& trace, int n, const Label* labels, int labelCount);
+    void writeWaterCurve();
+    void writeListing(const CurveTrace& trace, const std::array<Stretch, kMaxCurvePoints>& stretches,
+                      int stretchCount, const Reaction& reaction, long curveNumber);
+    // Pressure (Act-T) or temperature (Act-P) of a listed point.
+    double thirdVariable(double x, double y);
+    void put(int unit, const records::Layout& layout, std::initializer_list<records::Value> values);
+    void putLine(int unit, std::string_view line);
+    void noteFailure(int unit, const char* what);
+
     records::Streams& st_;
     int plotUnit_, summaryUnit_;
     const records::RunSettings& rs_;
@@ -42,6 +134,9 @@ private:
     const thermodb::PhaseTable& phases_;
     const solutions::PhaseSelection& sel_;
     bool waterCurveWritten_ = false;
+    bool waterCurvePending_ = false;  // the header announced the water curve; not yet written
+    PlotWindow window_;
+    records::Status status_;
 };
 
 }  // namespace reactions

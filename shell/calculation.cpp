@@ -1,10 +1,15 @@
 #include "shell/calculation.hpp"
 
 #include <chrono>
+#include <memory>
 #include <ctime>
 
+#include "reactions/diagram.hpp"
 #include "reactions/enumerate.hpp"
+#include "reactions/plot.hpp"
 #include "reactions/select.hpp"
+#include "reactions/stability.hpp"
+#include "reactions/trace.hpp"
 #include "records/layout.hpp"
 #include "records/text.hpp"
 #include "shell/batch.hpp"
@@ -30,15 +35,48 @@ std::string time_of_day() {
     return buf;  // eleven characters
 }
 
+// The calculation machinery of a run: the evaluator of diagram points, the
+// stability test, the plot writer and the curve tracer.
+struct Calculation {
+    reactions::PointEvaluator evaluator;
+    reactions::StabilityTester stability;
+    reactions::PlotWriter plot;
+    reactions::CurveTracer tracer;
+
+    explicit Calculation(RunContext& ctx)
+        : evaluator(ctx.settings, ctx.phases, ctx.selection, ctx.gibbs),
+          stability(evaluator, ctx.phases, ctx.selection),
+          plot(ctx.streams, records::kUnitPlot, records::kUnitMaster, ctx.settings, evaluator, ctx.phases,
+               ctx.selection),
+          tracer(evaluator, stability, plot, ctx.pruned, ctx.selection, trace_settings(ctx), ctx.streams,
+                 records::kUnitRestart, [&ctx](std::string_view status) {
+                     dialogs::show_progress(ctx.screens, status, dialogs::kProgStatus);
+                 }) {}
+
+    static reactions::TraceSettings trace_settings(const RunContext& ctx) {
+        reactions::TraceSettings t = reactions::traceSettingsFor(ctx.settings);
+        t.rootIterations = ctx.tracing.rootIterations;
+        t.refinementRounds = ctx.tracing.refinementRounds;
+        t.gTolerance = ctx.tracing.gibbsTolerance;
+        return t;
+    }
+};
+
 // One reaction handed over for calculation.
-Status calculate(RunContext& ctx, reactions::Reaction& reaction) {
-    ++ctx.settings.reactionsExamined;
-    (void)reaction;
-    return Status::success();
+Status calculate(RunContext& ctx, Calculation& calc, reactions::Reaction& reaction) {
+    records::RunSettings& rs = ctx.settings;
+    ++rs.reactionsExamined;
+    Status s = calc.tracer.calculateReaction(reaction, rs.reactionsCalculated, rs.reactionsPlotted);
+    dialogs::show_progress(ctx.screens,
+                           "Examined" + records::format_integer(rs.reactionsExamined, 6) + "  calculated" +
+                               records::format_integer(rs.reactionsCalculated, 6) + "  plotted" +
+                               records::format_integer(rs.reactionsPlotted, 6),
+                           dialogs::kProgCounts);
+    return s;
 }
 
 // The reactions of one composition set.
-Status reactions_of_set(RunContext& ctx) {
+Status reactions_of_set(RunContext& ctx, Calculation& calc) {
     records::RunSettings& rs = ctx.settings;
     solutions::PhaseSelection& sel = ctx.selection;
     const int N = sel.mainCount;
@@ -52,10 +90,8 @@ Status reactions_of_set(RunContext& ctx) {
     reactions::EnumerationOptions options;
     options.listMode = sel.chooseReactions && !rs.inputFromFile;
     reactions::EnumerationResult result;
-    auto sink = [&ctx](reactions::Reaction& r) { return calculate(ctx, r); };
-    auto progress = [&ctx](int percent) {
-        dialogs::show_progress(ctx.screens, std::to_string(percent) + " % of the reactions left", dialogs::kProgCounts);
-    };
+    auto sink = [&ctx, &calc](reactions::Reaction& r) { return calculate(ctx, calc, r); };
+    auto progress = [](int) {};
     if (!options.listMode) {
         return reactions::EnumerateReactions(ctx.phases, sel, ctx.pruned, options, ctx.streams, sink, progress, result);
     }
@@ -104,6 +140,7 @@ Status calculate_composition_sets(RunContext& ctx) {
     records::RunSettings& rs = ctx.settings;
     records::Streams& st = ctx.streams;
     const bool list = rs.batchMode == 'Y' && st.is_open(records::kUnitCompList);
+    auto calc = std::make_unique<Calculation>(ctx);
     for (;;) {
         std::string entry;
         if (list) {
@@ -118,9 +155,16 @@ Status calculate_composition_sets(RunContext& ctx) {
             rs.unitNames[records::kPlotSlot] = plot;
             ctx.compositionName = batch_composition_file(rs.batchLine, entry);
         }
+        AxisLabels labels = axis_labels(rs);
+        reactions::PlotHeaderTexts texts;
+        texts.xLabel = std::string(records::rtrim(labels.x));
+        texts.yLabel = std::string(records::rtrim(labels.y));
+        calc->plot.writeHeader(texts, 0);
         st.write_line(records::kUnitMaster, "**** Current plotfile = " + trimmed(rs.unitNames[records::kPlotSlot]));
         dialogs::show_progress(ctx.screens, "Starting time = " + time_of_day());
-        if (Status s = reactions_of_set(ctx); !s) return s;
+        if (rs.diagramType == records::kActAct) calc->evaluator.prepareFixedConditions();
+        if (Status s = reactions_of_set(ctx, *calc); !s) return s;
+        if (!calc->plot.status().ok()) return calc->plot.status();
         if (rs.batchMode == 'Y')
             st.write_line(records::kUnitBatchLog, "Calculation completed. Plot output written to " +
                                                       records::pad(rs.unitNames[records::kPlotSlot], 40));

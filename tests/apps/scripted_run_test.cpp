@@ -109,7 +109,9 @@ TEST(ScriptedRun, ReplayWritesTheSameRecords) {
     EXPECT_EQ(first[7], "N          ONLY STABL REACT Y/N");
     EXPECT_EQ(first[8], "H O C  SI");
     EXPECT_FALSE(contains(first, "QUARTZ").empty());
-    EXPECT_EQ(first.back(), "Y                         USE ABBREVIATIONS");
+    EXPECT_FALSE(contains(first, "Y                         USE ABBREVIATIONS").empty());
+    // The calculated reaction's coefficients close the file (16F8.1).
+    EXPECT_NE(first.back().find("    -1.0"), std::string::npos);
 
     // Replaying it: no screens after the files screen, the same records.
     std::filesystem::rename(w.path / "restart.res", w.path / "old.res");

@@ -1,0 +1,337 @@
+// The worked examples, run end to end: counts, the plot file read back,
+// every stored curve point re-evaluated independently of the tracer, the
+// aluminosilicate triple point, and stable against metastable runs.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <fstream>
+#include <map>
+#include <regex>
+#include <sstream>
+
+#include "props/gibbs.hpp"
+#include "reactions/plot_reader.hpp"
+#include "records/streams.hpp"
+#include "records/text.hpp"
+#include "run_helpers.hpp"
+#include "thermodb/database.hpp"
+
+using apptest::fs::path;
+using apptest::run_program;
+using apptest::WorkDir;
+
+namespace {
+
+struct ExampleRun {
+    apptest::RunResult result;
+    reactions::PlotFileContents plot;
+    std::vector<std::string> summary, restart;
+    std::vector<std::string> selected;              // phase names of the run, in table order
+    std::vector<std::vector<double>> plottedRows;   // coefficients of each plotted reaction
+    long examined = -1, calculated = -1, plotted = -1;
+};
+
+long count_after(const std::string& out, const std::string& label) {
+    std::size_t at = out.find(label);
+    return at == std::string::npos ? -1 : std::stol(out.substr(at + label.size()));
+}
+
+// Runs examples/<name> in a fresh directory; `edit` may change its answers.
+ExampleRun run_example(WorkDir& w, const std::string& name, const std::string& from = "", const std::string& to = "") {
+    const path root(PELKAM_SOURCE_DIR);
+    apptest::fs::copy(root / "examples" / name, w.path,
+                      apptest::fs::copy_options::recursive | apptest::fs::copy_options::overwrite_existing);
+    apptest::fs::copy_file(root / "data" / "rxtns_calib.dat", w.path / "rxtns_calib.dat");
+    w.write("PELKAM.fig", apptest::bundled_config(w));
+    if (!from.empty()) {
+        std::string a = w.read("answers.txt");
+        std::size_t at = a.find(from);
+        EXPECT_NE(at, std::string::npos) << from;
+        if (at != std::string::npos) a.replace(at, from.size(), to);
+        w.write("answers.txt", a);
+    }
+    ExampleRun run;
+    run.result = run_program(PELKAM_EXE, {"--script", "answers.txt"}, w.path);
+    EXPECT_EQ(run.result.exitCode, 0) << run.result.out << run.result.err;
+    run.examined = count_after(run.result.out, "Number of Reactions Examined =");
+    run.calculated = count_after(run.result.out, "Number of Reactions Calculated =");
+    run.plotted = count_after(run.result.out, "Number of Reactions Plotted =");
+    records::Status s = reactions::readPlotFile((w.path / "plot.plt").string(), run.plot);
+    EXPECT_TRUE(s.ok()) << s.describe();
+    run.summary = w.lines("summary.dat");
+    run.restart = w.lines("restart.res");
+
+    // The restart file: the per-phase records (code, activity, name) give the
+    // phases of the run (code 1 excluded, code 4 moved behind the others);
+    // after the label-style record come the rows of the plotted reactions.
+    std::regex phaseRecord(R"(^([0-5])[ 0-9.D+-]{12}     (.+)$)");
+    std::vector<std::string> main, test;
+    std::size_t rowsFrom = 0;
+    for (std::size_t i = 0; i < run.restart.size(); ++i) {
+        const std::string& l = run.restart[i];
+        std::smatch m;
+        if (std::regex_match(l, m, phaseRecord)) {
+            if (m[1] == "4") test.push_back(m[2]);
+            else if (m[1] != "1") main.push_back(m[2]);
+        }
+        if (l.find("USE ABBREVIATIONS") != std::string::npos || l.find("USE FULL NAMES") != std::string::npos)
+            rowsFrom = i + 1;
+    }
+    run.selected = main;
+    run.selected.insert(run.selected.end(), test.begin(), test.end());
+    const std::size_t n = run.selected.size(), linesPerRow = (n + 15) / 16;
+    EXPECT_GT(n, 0u) << "no phase records in the restart file";
+    if (n == 0 || rowsFrom == 0) return run;
+    for (std::size_t i = rowsFrom; i + linesPerRow <= run.restart.size(); i += linesPerRow) {
+        std::vector<double> row;
+        for (std::size_t k = 0; k < linesPerRow; ++k) {
+            const std::string& l = run.restart[i + k];
+            for (std::size_t c = 0; c + 8 <= l.size() + 8 && row.size() < n && c < l.size(); c += 8)
+                row.push_back(std::stod(l.substr(c, 8)));
+        }
+        while (row.size() < n) row.push_back(0.0);
+        run.plottedRows.push_back(row);
+    }
+    return run;
+}
+
+// The bundled database loaded independently of the run, for the elements
+// of an example.
+struct Phases {
+    thermodb::PhaseTable table;
+    thermodb::ChemicalSystem system;
+};
+std::unique_ptr<Phases> load(const std::string& elements, int waterRoutine, int diagramType) {
+    auto p = std::make_unique<Phases>();
+    records::Streams st;
+    st.set_console(records::Console{[](std::string_view) {}, [](std::string&) { return false; }});
+    EXPECT_EQ(st.open(3, (apptest::data_dir() / "thermo1988.dat").string(), records::OpenMode::Existing), 0);
+    EXPECT_TRUE(thermodb::readElementHeader(st, 3, p->system).ok());
+    EXPECT_TRUE(thermodb::setSystemLine(p->system, elements, diagramType, st, 6).ok());
+    thermodb::LoadOptions o;
+    o.waterRoutine = waterRoutine;
+    o.diagramType = diagramType;
+    st.open(4, (apptest::data_dir() / "empty.aqu").string(), records::OpenMode::Existing);
+    EXPECT_TRUE(thermodb::loadDatabase(o, st, p->system, p->table).ok());
+    return p;
+}
+
+int index_of(const thermodb::PhaseTable& t, const std::string& name) {
+    for (int i = 0; i < t.count; ++i)
+        if (std::string(records::rtrim(t[i].name)) == std::string(records::rtrim(name))) return i;
+    return -1;
+}
+
+// Every point of every plotted curve (the water curve aside) lies on its
+// reaction: |dG| below ten times the Gibbs-energy tolerance, evaluated with
+// ReactionGibbs on a fresh context, allowing for the rounding of the plot
+// file's columns (F9.4 for x, F10.2 for y: at a few bar the water term
+// alone moves by tens of joules per 0.01 bar).  Points on the switch of
+// quartz to the beta-quartz rule are exempt: ReactionGibbs steps there (by
+// up to ~100 J at 12 kbar), so the curve crosses the step; for them the
+// sign of dG must change across the switch.  `setPoint` maps (x, y) to
+// the point.
+template <class SetPoint>
+void expect_points_on_curves(const ExampleRun& run, const Phases& db, records::FluidModelChoice fluid,
+                             SetPoint setPoint) {
+    std::vector<const reactions::PlotCurveRecord*> curves;
+    for (const auto& c : run.plot.curves)
+        if (!c.waterCurve) curves.push_back(&c);
+    ASSERT_EQ(curves.size(), run.plottedRows.size());
+    std::size_t checked = 0, onSwitch = 0;
+    for (std::size_t k = 0; k < curves.size(); ++k) {
+        std::array<double, thermodb::kMaxPhases> coef{};
+        bool quartz = false;
+        for (std::size_t i = 0; i < run.selected.size(); ++i) {
+            int j = index_of(db.table, run.selected[i]);
+            ASSERT_GE(j, 0) << run.selected[i];
+            coef[static_cast<std::size_t>(j)] = run.plottedRows[k][i];
+            if (db.table[j].isQuartz && std::fabs(run.plottedRows[k][i]) > 0.001) quartz = true;
+        }
+        props::ReactionTerms terms;
+        props::makeReactionTerms(db.table, coef.data(), terms);
+        props::GibbsContext g;
+        g.table = &db.table;
+        g.reaction = &terms;
+        g.point.fluid = fluid;
+        auto dG = [&](double x, double y) {
+            setPoint(g.point, x, y);
+            return props::ReactionGibbs(g);
+        };
+        for (const reactions::CurvePoint& p : curves[k]->points) {
+            const double here = dG(p.x, p.y);
+            const double dx = (dG(p.x + 1e-3, p.y) - dG(p.x - 1e-3, p.y)) / 2e-3;
+            const double dy = (dG(p.x, p.y + 1e-2) - dG(p.x, p.y - 1e-2)) / 2e-2;
+            const double tolerance = 10 * 0.10000000149011612 + std::fabs(dx) * 5e-5 + std::fabs(dy) * 5e-3;
+            setPoint(g.point, p.x, p.y);
+            const double TK = g.point.t + 273.15, switchK = 848 + 0.023742999881505966 * (g.point.P - 1);
+            if (quartz && std::fabs(TK - switchK) < 2e-3) {
+                ++onSwitch;
+                setPoint(g.point, p.x, p.y);
+                g.point.t = switchK - 273.15 - 1e-3;
+                const double below = props::ReactionGibbs(g);
+                g.point.t = switchK - 273.15 + 1e-3;
+                const double above = props::ReactionGibbs(g);
+                EXPECT_LE(below * above, 0.0) << "curve " << k + 1 << " on the beta-quartz switch";
+            } else {
+                EXPECT_LT(std::fabs(here), tolerance) << "curve " << k + 1 << " at (" << p.x << ", " << p.y << ")";
+            }
+            ++checked;
+        }
+    }
+    EXPECT_GT(checked, 0u);
+    EXPECT_LT(onSwitch * 20, checked + 20);  // a few points at most
+}
+
+void expect_counts_agree(const ExampleRun& run) {
+    // Completion screen, summary listing, plot file and restart file.
+    long listed = 0, lastNumber = 0;
+    for (const std::string& l : run.summary) {
+        if (l.rfind("1  REACTION: ", 0) == 0) ++listed;
+        if (l.rfind(" THIS CURVE IS NUMBER ", 0) == 0) lastNumber = std::stol(l.substr(22));
+    }
+    long curves = 0;
+    for (const auto& c : run.plot.curves)
+        if (!c.waterCurve) ++curves;
+    EXPECT_EQ(run.plotted, listed);
+    EXPECT_EQ(run.plotted, lastNumber);
+    EXPECT_EQ(run.plotted, curves);
+    EXPECT_EQ(run.plotted, static_cast<long>(run.plottedRows.size()));
+    EXPECT_LE(run.plotted, run.calculated);
+    EXPECT_LE(run.calculated, run.examined);
+    // Every stretch of two or more points in the plot is listed: the plot
+    // has one label record per side of the reaction and stretch, the listing
+    // one separator message before every stretch after the first.
+    std::vector<int> separators;
+    for (const std::string& l : run.summary) {
+        if (l.rfind("1  REACTION: ", 0) == 0) separators.push_back(0);
+        else if (l.rfind(" ===== BETWEEN THE PRECEEDING POINTS AND THE", 0) == 0 && !separators.empty())
+            ++separators.back();
+    }
+    std::size_t k = 0;
+    for (const auto& c : run.plot.curves) {
+        if (c.waterCurve) continue;
+        ASSERT_LT(k, separators.size());
+        EXPECT_EQ(c.labels.size(), 2u * static_cast<std::size_t>(separators[k] + 1)) << "curve " << k + 1;
+        ++k;
+    }
+}
+
+props::PointState& pt(props::PointState& p, double t, double P) {
+    p.t = t;
+    p.P = P;
+    return p;
+}
+
+}  // namespace
+
+TEST(Examples, AluminosilicatesTriplePointAndPointsOnCurves) {
+    WorkDir w("ex_a");
+    ExampleRun run = run_example(w, "aluminosilicates");
+    EXPECT_EQ(run.examined, 6);
+    EXPECT_EQ(run.calculated, 6);
+    EXPECT_EQ(run.plotted, 5);
+    expect_counts_agree(run);
+
+    auto db = load("K AL SI O H", 1, 0);
+    records::FluidModelChoice fluid;  // Haar water
+    expect_points_on_curves(run, *db, fluid, [](props::PointState& p, double x, double y) {
+        pt(p, x, y);
+        p.x[thermodb::kWater] = 1.0;
+    });
+
+    // The triple point: the polymorph curves (two-phase reactions) end at it.
+    std::vector<reactions::CurvePoint> ends;
+    for (std::size_t k = 0; k < run.plottedRows.size(); ++k) {
+        int phases = 0;
+        for (double c : run.plottedRows[k]) phases += std::fabs(c) > 0.001;
+        if (phases != 2) continue;
+        const auto& pts = run.plot.curves[k].points;
+        ends.push_back(pts.front());
+        ends.push_back(pts.back());
+    }
+    ASSERT_EQ(ends.size(), 6u);
+    int atTriple = 0;
+    for (const auto& e : ends) {
+        if (std::fabs(e.x - 505.58) < 2.0 && std::fabs(e.y - 3736.7) < 20.0) ++atTriple;
+    }
+    EXPECT_EQ(atTriple, 3) << "each polymorph curve has one end at the triple point";
+}
+
+TEST(Examples, MetastableRunAddsOnlyMetastableStretches) {
+    WorkDir ws("ex_a_stable"), wm("ex_a_meta");
+    ExampleRun stable = run_example(ws, "aluminosilicates");
+    ExampleRun meta = run_example(wm, "aluminosilicates", "radio \"STABLE CURVES\"", "radio \"METASTABLE REACTIONS\"");
+    expect_counts_agree(meta);
+    // Every reaction is calculated and plotted when metastable curves are wanted.
+    EXPECT_EQ(meta.examined, 6);
+    EXPECT_EQ(meta.plotted, 6);
+    // Every stable curve's points lie on the same reaction's metastable-run curve,
+    // which is longer.
+    for (std::size_t k = 0; k < stable.plottedRows.size(); ++k) {
+        std::size_t m = 0;
+        while (m < meta.plottedRows.size() && meta.plottedRows[m] != stable.plottedRows[k]) ++m;
+        ASSERT_LT(m, meta.plottedRows.size()) << "stable curve " << k + 1 << " is not in the metastable run";
+        const auto& sp = stable.plot.curves[k].points;
+        const auto& mp = meta.plot.curves[m].points;
+        EXPECT_GT(mp.size(), sp.size());
+    }
+    // The summary of the metastable run carries the warning box, the stable one the note.
+    auto has = [](const std::vector<std::string>& lines, const std::string& t) {
+        for (const auto& l : lines)
+            if (l.find(t) != std::string::npos) return true;
+        return false;
+    };
+    EXPECT_TRUE(has(stable.summary, " META-STABLE PORTIONS OF CURVES ARE NOT PRINTED"));
+    EXPECT_TRUE(has(meta.summary, " META-STABLE PORTIONS OF CURVES ARE OUTPUT"));
+}
+
+TEST(Examples, CalciteQuartzOnPTAndTxDiagrams) {
+    WorkDir wp("ex_b_pt"), wx("ex_b_tx");
+    ExampleRun pt_run = run_example(wp, "calcite-quartz-pt");
+    EXPECT_EQ(pt_run.examined, 1);
+    EXPECT_EQ(pt_run.calculated, 1);
+    EXPECT_EQ(pt_run.plotted, 1);
+    expect_counts_agree(pt_run);
+    auto db = load("CA SI C O", 1, 0);
+    records::FluidModelChoice fluid;
+    expect_points_on_curves(pt_run, *db, fluid, [](props::PointState& p, double x, double y) {
+        pt(p, x, y);
+        p.x[thermodb::kCarbonDioxide] = 1.0;
+    });
+
+    ExampleRun tx = run_example(wx, "calcite-quartz-tx");
+    EXPECT_EQ(tx.examined, 1);
+    EXPECT_EQ(tx.calculated, 1);
+    EXPECT_EQ(tx.plotted, 1);
+    expect_counts_agree(tx);
+    auto dbx = load("CA SI", 1, 1);
+    expect_points_on_curves(tx, *dbx, fluid, [](props::PointState& p, double x, double y) {
+        pt(p, y, 2000.0);
+        p.x[thermodb::kCarbonDioxide] = x;
+        p.x[thermodb::kWater] = 1.0 - x;
+    });
+    // The decarbonation runs to lower temperature in water-rich fluid.
+    const auto& pts = tx.plot.curves.front().points;
+    double tRich = 0, tPoor = 1e9;
+    for (const auto& p : pts) {
+        if (p.x > 0.9) tRich = std::max(tRich, p.y);
+        if (p.x < 0.1) tPoor = std::min(tPoor, p.y);
+    }
+    EXPECT_GT(tRich, tPoor);
+}
+
+TEST(Examples, KfmashGrid) {
+    WorkDir w("ex_c");
+    ExampleRun run = run_example(w, "kfmash-grid");
+    EXPECT_EQ(run.examined, 1041);
+    EXPECT_EQ(run.calculated, 847);
+    EXPECT_EQ(run.plotted, 170);
+    expect_counts_agree(run);
+    auto db = load("K FE MG AL SI O H", 1, 0);
+    records::FluidModelChoice fluid;
+    expect_points_on_curves(run, *db, fluid, [](props::PointState& p, double x, double y) {
+        pt(p, x, y);
+        p.x[thermodb::kWater] = 1.0;
+    });
+}
