@@ -52,13 +52,13 @@ std::string coefficientText(double magnitude) {
 }
 
 // Appends one term ("coefficient abbreviation") to `out`.
-void appendTerm(std::string& out, double magnitude, const thermodb::PhaseRecord& p) {
+void appendTerm(std::string& out, double magnitude, const thermodb::PhaseRecord& p, bool fullNames) {
     std::string coef = coefficientText(magnitude);
     if (!coef.empty()) {
         out += coef;
         out += ' ';
     }
-    out += records::trim(p.abbreviation);
+    out += records::trim(fullNames ? p.name : p.abbreviation);
 }
 
 // Drops leading blanks, reduces every run of blanks to one, and cuts or pads
@@ -419,18 +419,13 @@ void RationalizeCoefficients(double* c, int n, double tolerance) {
     }
 }
 
-bool FormatReaction(const thermodb::PhaseTable& table, const solutions::PhaseSelection& selection,
-                    Reaction& reaction) {
-    const int n = std::clamp(table.count, 0, kMaxPhases);
-    reaction.phaseCount = n;
-    const double* coef = reaction.coef.data();
-
+void reactionSides(const thermodb::PhaseTable& table, const double* coef, int n, bool fullNames,
+                   std::string& left, std::string& right) {
     // Reactants read from the left; products are placed from the right end
     // towards the middle, so on each side condensed phases (first pass)
     // precede fluid species (second pass).
-    std::string left, right;
-    left.reserve(kWorkLine);
-    right.reserve(kWorkLine);
+    left.clear();
+    right.clear();
     std::string term;
     for (int pass = 1; pass <= 2; ++pass) {
         for (int i = 0; i < n; ++i) {
@@ -440,7 +435,7 @@ bool FormatReaction(const thermodb::PhaseTable& table, const solutions::PhaseSel
             const bool first = (!fluid && c < 0) || (fluid && c > 0);
             if (first != (pass == 1)) continue;
             term.clear();
-            appendTerm(term, std::fabs(c), table[i]);
+            appendTerm(term, std::fabs(c), table[i], fullNames);
             if (c < 0) {
                 if (!left.empty()) left += " + ";
                 left += term;
@@ -450,6 +445,18 @@ bool FormatReaction(const thermodb::PhaseTable& table, const solutions::PhaseSel
             }
         }
     }
+}
+
+bool FormatReaction(const thermodb::PhaseTable& table, const solutions::PhaseSelection& selection,
+                    Reaction& reaction) {
+    const int n = std::clamp(table.count, 0, kMaxPhases);
+    reaction.phaseCount = n;
+    const double* coef = reaction.coef.data();
+
+    std::string left, right;
+    left.reserve(kWorkLine);
+    right.reserve(kWorkLine);
+    reactionSides(table, coef, n, false, left, right);
 
     // The work line: reactants from its left end, products ending at its
     // right end, "=" midway between them.  Sides too long for the line are

@@ -49,6 +49,13 @@ void RationalizeCoefficients(double* c, int n, double tolerance);
 // Returns false when the reaction breaks the include-in-all-reactions rule:
 // its phases together with the listed phases not already in it number more
 // than C + 1.
+// The two sides of a reaction's text, with phase abbreviations or full
+// names: each term the coefficient's magnitude (none for 1) and the phase;
+// condensed phases before fluid species on each side, products in the order
+// they take from the right end of the line.
+void reactionSides(const thermodb::PhaseTable& table, const double* coef, int n, bool fullNames,
+                   std::string& left, std::string& right);
+
 bool FormatReaction(const thermodb::PhaseTable& table, const solutions::PhaseSelection& selection,
                     Reaction& reaction);
 

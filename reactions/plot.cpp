@@ -17,6 +17,8 @@
 // of every stretch in three columns.
 #include "reactions/plot.hpp"
 
+#include "reactions/enumerate.hpp"
+
 #include <algorithm>
 #include <cmath>
 #include <initializer_list>
@@ -129,19 +131,6 @@ double rangeOf(double lo, double hi) {
     return r != 0.0 && std::isfinite(r) ? r : 1.0;
 }
 
-// The magnitude of a coefficient as the reaction text writes it: whole
-// numbers without decimals, others with up to three; nothing for 1.
-std::string coefficientText(double magnitude) {
-    const bool whole = magnitude == std::trunc(magnitude);
-    const std::string s = records::format_fixed(magnitude, 12, whole ? 0 : 3);
-    std::string_view v = records::trim(s);
-    if (v.find('.') != std::string_view::npos) {
-        while (!v.empty() && v.back() == '0') v.remove_suffix(1);
-        if (!v.empty() && v.back() == '.') v.remove_suffix(1);
-    }
-    if (v == "1") return {};
-    return std::string(v);
-}
 
 // Without leading blanks and with every run of blanks reduced to one.
 std::string condensed(std::string_view text) {
@@ -272,28 +261,8 @@ bool waterCurveWanted(const records::RunSettings& rs) {
 std::string reactionTextWithNames(const thermodb::PhaseTable& phases, const Reaction& reaction) {
     const int n = std::clamp(reaction.phaseCount > 0 ? std::min(reaction.phaseCount, phases.count) : phases.count, 0,
                              thermodb::kMaxPhases);
-    // The order of the reaction text: condensed phases before fluid species
-    // on either side; products are placed from the right end.
-    std::string left, right, term;
-    for (int pass = 1; pass <= 2; ++pass) {
-        for (int i = 0; i < n; ++i) {
-            const double c = reaction.coef[at(i)];
-            if (!(std::fabs(c) >= kSmallestCoefficient)) continue;
-            const bool fluid = phases[i].kind > 0;
-            const bool first = (!fluid && c < 0) || (fluid && c > 0);
-            if (first != (pass == 1)) continue;
-            term = coefficientText(std::fabs(c));
-            if (!term.empty()) term += ' ';
-            term += records::trim(phases[i].name);
-            if (c < 0) {
-                if (!left.empty()) left += " + ";
-                left += term;
-            } else {
-                if (!right.empty()) term += " + ";
-                right.insert(0, term);
-            }
-        }
-    }
+    std::string left, right;
+    reactionSides(phases, reaction.coef.data(), n, true, left, right);
     return condensed(left + " = " + right);
 }
 
