@@ -9,6 +9,7 @@
 #include <regex>
 #include <sstream>
 
+#include "common/bundled_db.hpp"
 #include "props/gibbs.hpp"
 #include "reactions/plot_reader.hpp"
 #include "records/streams.hpp"
@@ -97,30 +98,14 @@ ExampleRun run_example(WorkDir& w, const std::string& name, const std::string& f
 
 // The bundled database loaded independently of the run, for the elements
 // of an example.
-struct Phases {
-    thermodb::PhaseTable table;
-    thermodb::ChemicalSystem system;
-};
+using Phases = testsupport::BundledDatabase;
 std::unique_ptr<Phases> load(const std::string& elements, int waterRoutine, int diagramType) {
-    auto p = std::make_unique<Phases>();
-    records::Streams st;
-    st.set_console(records::Console{[](std::string_view) {}, [](std::string&) { return false; }});
-    EXPECT_EQ(st.open(3, (apptest::data_dir() / "thermo1988.dat").string(), records::OpenMode::Existing), 0);
-    EXPECT_TRUE(thermodb::readElementHeader(st, 3, p->system).ok());
-    EXPECT_TRUE(thermodb::setSystemLine(p->system, elements, diagramType, st, 6).ok());
-    thermodb::LoadOptions o;
-    o.waterRoutine = waterRoutine;
-    o.diagramType = diagramType;
-    st.open(4, (apptest::data_dir() / "empty.aqu").string(), records::OpenMode::Existing);
-    EXPECT_TRUE(thermodb::loadDatabase(o, st, p->system, p->table).ok());
+    auto p = std::make_unique<Phases>(testsupport::loadBundled(elements, waterRoutine, diagramType));
+    EXPECT_TRUE(p->ok) << p->messages;
     return p;
 }
 
-int index_of(const thermodb::PhaseTable& t, const std::string& name) {
-    for (int i = 0; i < t.count; ++i)
-        if (std::string(records::rtrim(t[i].name)) == std::string(records::rtrim(name))) return i;
-    return -1;
-}
+int index_of(const thermodb::PhaseTable& t, const std::string& name) { return testsupport::phaseIndex(t, name); }
 
 // Every point of every plotted curve (the water curve aside) lies on its
 // reaction: |dG| below ten times the Gibbs-energy tolerance, evaluated with
@@ -143,15 +128,15 @@ void expect_points_on_curves(const ExampleRun& run, const Phases& db, records::F
         std::array<double, thermodb::kMaxPhases> coef{};
         bool quartz = false;
         for (std::size_t i = 0; i < run.selected.size(); ++i) {
-            int j = index_of(db.table, run.selected[i]);
+            int j = index_of((*db.table), run.selected[i]);
             ASSERT_GE(j, 0) << run.selected[i];
             coef[static_cast<std::size_t>(j)] = run.plottedRows[k][i];
-            if (db.table[j].isQuartz && std::fabs(run.plottedRows[k][i]) > 0.001) quartz = true;
+            if ((*db.table)[j].isQuartz && std::fabs(run.plottedRows[k][i]) > 0.001) quartz = true;
         }
         props::ReactionTerms terms;
-        props::makeReactionTerms(db.table, coef.data(), terms);
+        props::makeReactionTerms((*db.table), coef.data(), terms);
         props::GibbsContext g;
-        g.table = &db.table;
+        g.table = &(*db.table);
         g.reaction = &terms;
         g.point.fluid = fluid;
         auto dG = [&](double x, double y) {
@@ -334,4 +319,17 @@ TEST(Examples, KfmashGrid) {
         pt(p, x, y);
         p.x[thermodb::kWater] = 1.0;
     });
+}
+
+TEST(Examples, ReplayFileReproducesTheRun) {
+    WorkDir w("ex_replay");
+    ExampleRun first = run_example(w, "aluminosilicates");
+    const std::string plot = w.read("plot.plt"), summary = w.read("summary.dat");
+    // The example's own replay file is the restart file of this very run.
+    EXPECT_EQ(w.lines("restart.res"), w.lines("replay.res"));
+    auto r = run_program(PELKAM_EXE, {"--script", "replay.txt"}, w.path);
+    ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
+    EXPECT_EQ(w.read("plot.plt"), plot);
+    EXPECT_EQ(w.lines("restart.res"), w.lines("replay.res"));
+    EXPECT_EQ(count_after(r.out, "Number of Reactions Plotted ="), first.plotted);
 }

@@ -3,6 +3,7 @@
 #include <memory>
 #include <string>
 
+#include "common/bundled_db.hpp"
 #include "records/streams.hpp"
 #include "thermodb/chemical_system.hpp"
 #include "thermodb/database.hpp"
@@ -12,20 +13,8 @@ namespace props_test {
 namespace {
 
 std::unique_ptr<thermodb::PhaseTable> load() {
-    auto table = std::make_unique<thermodb::PhaseTable>();
-    auto system = std::make_unique<thermodb::ChemicalSystem>();
-    records::Streams streams;
-    std::string messages;
-    streams.set_console(records::Console{[&](std::string_view l) { messages += std::string(l) + "\n"; },
-                                         [](std::string&) { return false; }});
-    const std::string file = std::string(PELKAM_SOURCE_DIR) + "/data/thermo1988.dat";
-    if (streams.open(3, file, records::OpenMode::Existing) != 0) return table;
-    if (!thermodb::readElementHeader(streams, 3, *system)) return table;
-    if (!thermodb::setSystemLine(*system, "SI AL MG FE CA NA K TI H C O", 0, streams, 6)) return table;
-    thermodb::LoadOptions options;
-    options.waterRoutine = 2;
-    if (!thermodb::loadDatabase(options, streams, *system, *table)) table->count = 0;
-    return table;
+    // Water routine 2 keeps water's database values.
+    return std::move(testsupport::loadBundled("SI AL MG FE CA NA K TI H C O", 2).table);
 }
 
 }  // namespace

@@ -6,6 +6,8 @@
 // equilibria of the bundled database.
 #include <gtest/gtest.h>
 
+#include "common/bundled_db.hpp"
+
 #include <array>
 #include <cmath>
 #include <limits>
@@ -31,20 +33,8 @@ constexpr double kKelvinGap = 273.15 - props::kKelvinSingle;
 // The bundled phases loaded for the Haar water routine: water's database
 // values are cleared, its whole Gibbs energy comes from the equation of state.
 const thermodb::PhaseTable& haarPhases() {
-    static const std::unique_ptr<thermodb::PhaseTable> table = [] {
-        auto t = std::make_unique<thermodb::PhaseTable>();
-        auto system = std::make_unique<thermodb::ChemicalSystem>();
-        records::Streams streams;
-        streams.set_console(records::Console{[](std::string_view) {}, [](std::string&) { return false; }});
-        const std::string file = std::string(PELKAM_SOURCE_DIR) + "/data/thermo1988.dat";
-        if (streams.open(3, file, records::OpenMode::Existing) != 0) return t;
-        if (!thermodb::readElementHeader(streams, 3, *system)) return t;
-        if (!thermodb::setSystemLine(*system, "SI AL MG FE CA NA K TI H C O", 0, streams, 6)) return t;
-        thermodb::LoadOptions options;
-        options.waterRoutine = 1;
-        if (!thermodb::loadDatabase(options, streams, *system, *t)) t->count = 0;
-        return t;
-    }();
+    static const std::unique_ptr<thermodb::PhaseTable> table =
+        std::move(testsupport::loadBundled("SI AL MG FE CA NA K TI H C O", 1).table);
     return *table;
 }
 

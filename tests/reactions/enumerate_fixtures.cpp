@@ -1,5 +1,7 @@
 #include "enumerate_fixtures.hpp"
 
+#include "common/bundled_db.hpp"
+
 #include <algorithm>
 #include <cmath>
 #include <sstream>
@@ -66,19 +68,11 @@ int rank(const std::vector<Row>& rows) {
 
 std::unique_ptr<PhaseSet> bundledPhases(const std::string& elements, const std::vector<std::string>& abbreviations) {
     auto set = std::make_unique<PhaseSet>();
-    auto loaded = std::make_unique<thermodb::PhaseTable>();
-    auto system = std::make_unique<thermodb::ChemicalSystem>();
-    records::Streams streams;
-    std::string messages;
-    streams.set_console(records::Console{[&](std::string_view l) { messages += std::string(l) + "\n"; },
-                                         [](std::string&) { return false; }});
-    const std::string file = std::string(PELKAM_SOURCE_DIR) + "/data/thermo1988.dat";
-    if (streams.open(3, file, records::OpenMode::Existing) != 0) return nullptr;
-    if (!thermodb::readElementHeader(streams, 3, *system)) return nullptr;
-    if (!thermodb::setSystemLine(*system, elements, 0, streams, 6)) return nullptr;
-    thermodb::LoadOptions options;
-    options.waterRoutine = 2;
-    if (!thermodb::loadDatabase(options, streams, *system, *loaded)) return nullptr;
+    // Water routine 2 keeps water's database values.
+    testsupport::BundledDatabase db = testsupport::loadBundled(elements, 2);
+    if (!db.ok) return nullptr;
+    const std::unique_ptr<thermodb::PhaseTable>& loaded = db.table;
+    const std::unique_ptr<thermodb::ChemicalSystem>& system = db.system;
 
     set->table = *loaded;  // keeps the lambda and disorder records the phases refer to
     auto compacted = std::make_unique<thermodb::ChemicalSystem>(*system);
