@@ -203,7 +203,7 @@ TEST(AqueousFile, ReadOnlyWhenTheSystemHoldsCharge) {
         SCOPED_TRACE(std::string(c.elements) + " diagram " + std::to_string(c.diagram));
         Harness h;
         ASSERT_TRUE(h.start(fixture("aqueous_switch.dat"), c.elements, c.diagram).ok());
-        ASSERT_TRUE(h.open(fixture("species.aqu"), 4));
+        ASSERT_TRUE(h.open(fixture("aqueous_ions.aqu"), 4));
         LoadOptions o = pt_run();
         o.diagramType = c.diagram;
         ASSERT_TRUE(h.load(o).ok());
@@ -215,7 +215,7 @@ TEST(AqueousFile, ReadOnlyWhenTheSystemHoldsCharge) {
 TEST(AqueousFile, SlotsOfThePlainAndSecondModels) {
     Harness h;
     ASSERT_TRUE(h.start(fixture("aqueous_switch.dat"), "SI O H E", 4).ok());
-    ASSERT_TRUE(h.open(fixture("species.aqu"), 4));
+    ASSERT_TRUE(h.open(fixture("aqueous_ions.aqu"), 4));
     LoadOptions o = pt_run();
     o.diagramType = 4;
     ASSERT_TRUE(h.load(o).ok());
