@@ -94,18 +94,22 @@ AxisLabels axis_labels(const RunSettings& rs) {
         case records::kTX: l = {"Mole fraction CO2 " + label_number(rs.pMin) + " bar", tLabel}; break;
         case records::kPX: l = {"Mole fraction CO2 " + label_number(rs.tMin) + " C  ", pLabel}; break;
         default: {
-            // Activity axes: " Log a(phase) : condition" (the phase text comes
-            // with the axis definition).
-            std::string cond;
-            if (rs.diagramType == records::kActP)
-                cond = rs.saturationChoice == 1 ? "T(sat)" : rs.saturationChoice == 2 ? "T(geo) " : label_number(rs.tMin) + " C";
-            else
-                cond = rs.saturationChoice == 1 ? "P(sat)" : rs.saturationChoice == 2 ? "P(geo) " : label_number(rs.pMin) + " bar";
-            std::string xPhase = trimmed(rs.xAxisText);
-            l.x = " Log a(" + xPhase + ")" + " : " + cond;
+            // Activity axes: " Log a(phase) : condition"; the other axis of an
+            // activity-T or activity-P diagram is labelled on the next line.
+            // These labels keep their whole length (the phase text may be long).
+            std::string pCond = rs.saturationChoice == 1   ? "P(sat)"
+                                : rs.saturationChoice == 2 ? "P(geo) "
+                                                           : label_number(rs.pMin) + " bar";
+            std::string tCond = rs.saturationChoice == 1   ? "T(sat)"
+                                : rs.saturationChoice == 2 ? "T(geo) "
+                                                           : label_number(rs.tMin) + " C";
+            std::string cond = rs.diagramType == records::kActP   ? tCond
+                               : rs.diagramType == records::kActT ? pCond
+                                                                  : pCond + ", " + label_number(rs.tMin) + " C";
+            l.x = " Log a(" + trimmed(rs.xAxisText) + ")" + " : " + cond;
             if (rs.diagramType == records::kActAct) l.y = " Log a(" + trimmed(rs.yAxisText) + ")" + " : " + cond;
-            else l.y = rs.diagramType == records::kActT ? tLabel : pLabel;
-            break;
+            else l.y = rs.diagramType == records::kActT ? tLabel : "Pressure (bars)";
+            return l;
         }
     }
     l.x = pad(l.x, 27);

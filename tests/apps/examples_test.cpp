@@ -333,3 +333,58 @@ TEST(Examples, ReplayFileReproducesTheRun) {
     EXPECT_EQ(w.lines("restart.res"), w.lines("replay.res"));
     EXPECT_EQ(count_after(r.out, "Number of Reactions Plotted ="), first.plotted);
 }
+
+TEST(Examples, ActivityTemperatureDiagramOfWater) {
+    // Ms + Qz = Kfs + Sil + H2O against log a(H2O) at 2000 bar: every point
+    // lies on the reaction with water at the axis activity.
+    WorkDir w("act_t");
+    apptest::bundled_config(w);
+    w.write("PELKAM.fig", apptest::bundled_config(w));
+    w.write("answers.txt",
+            "press Continue\npress Continue\npress Next\nradio Act-Temp\npress Next\n"
+            "screen 3\nset Elements = k al si o h\nset \"Row 1 min\" = 2000.\nset \"Row 2 min\" = 400.\n"
+            "set \"Row 2 max\" = 900.\nset \"X-axis min\" = -2.\nset \"X-axis max\" = 0.\nset xH2O = 1.0\npress Next\n"
+            "screen \"End-member selection\"\nset X-axis = water\n"
+            "select Phases = SILLIMANITE; QUARTZ; MUSCOVITE; K-FELDSPAR; WATER\n"
+            "check \"Use defaults (activity=1; no special options) for all endmembers\"\npress Next\n"
+            "screen \"Selection of Solution Models\"\nradio None\npress Next\n"
+            "screen Completion\npress Exit\n");
+    auto r = run_program(PELKAM_EXE, {"--script", "answers.txt"}, w.path);
+    ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
+    EXPECT_EQ(count_after(r.out, "Number of Reactions Plotted ="), 1);
+    reactions::PlotFileContents plot;
+    ASSERT_TRUE(reactions::readPlotFile((w.path / "plot.plt").string(), plot).ok());
+    ASSERT_EQ(plot.curves.size(), 1u);
+    EXPECT_EQ(plot.xLabel.front(), " Log a(water) : 2000 bar");
+
+    auto db = testsupport::loadBundled("K AL SI O H", 1, 0);
+    ASSERT_TRUE(db.ok);
+    thermodb::PhaseTable& t = *db.table;
+    std::array<double, thermodb::kMaxPhases> coef{};
+    coef[static_cast<std::size_t>(testsupport::phaseIndex(t, "MUSCOVITE"))] = -1;
+    coef[static_cast<std::size_t>(testsupport::phaseIndex(t, "QUARTZ"))] = -1;
+    coef[static_cast<std::size_t>(testsupport::phaseIndex(t, "K-FELDSPAR"))] = 1;
+    coef[static_cast<std::size_t>(testsupport::phaseIndex(t, "SILLIMANITE"))] = 1;
+    const int water = testsupport::phaseIndex(t, "WATER");
+    coef[static_cast<std::size_t>(water)] = 1;
+    props::ReactionTerms terms;
+    props::makeReactionTerms(t, coef.data(), terms);
+    props::GibbsContext g;
+    g.table = &t;
+    g.reaction = &terms;
+    g.point.x[thermodb::kWater] = 1.0;
+    g.point.P = 2000;
+    double tHigh = 0, tLow = 1e9;
+    for (const auto& p : plot.curves.front().points) {
+        t[water].logActivity = p.x;
+        g.point.t = p.y;
+        // Rounding of the columns: 5e-5 in log a, 0.005 C in T.
+        EXPECT_LT(std::fabs(props::ReactionGibbs(g)), 1.0 + 19.15 * (p.y + 273.15) * 5e-5 + 60 * 5e-3)
+            << "at (" << p.x << ", " << p.y << ")";
+        if (p.x > -0.01) tHigh = p.y;
+        if (p.x < -0.9) tLow = std::min(tLow, p.y);
+    }
+    // Lower water activity, lower dehydration temperature (592 C in pure water).
+    EXPECT_NEAR(tHigh, 592, 2);
+    EXPECT_LT(tLow, tHigh);
+}

@@ -182,6 +182,19 @@ TEST(AxisLabels, FixedValueWithoutLeadingBlanks) {
     rs.tMin = rs.tMax = 500;
     EXPECT_EQ(shell::axis_labels(rs).x, "Mole fraction CO2 500 C    ");
     EXPECT_EQ(shell::axis_labels(rs).x.size(), 27u);
+    // Activity axes keep their length; the fixed condition names the curve followed.
+    rs.diagramType = records::kActT;
+    rs.xAxisText = "ALMANDINE/PYROPE^2";
+    rs.pMin = 300;
+    rs.saturationChoice = 0;
+    EXPECT_EQ(shell::axis_labels(rs).x, " Log a(ALMANDINE/PYROPE^2) : 300 bar");
+    EXPECT_EQ(shell::axis_labels(rs).y, "Temperature (C)");
+    rs.saturationChoice = 1;
+    EXPECT_EQ(shell::axis_labels(rs).x, " Log a(ALMANDINE/PYROPE^2) : P(sat)");
+    rs.diagramType = records::kActP;
+    rs.saturationChoice = 2;
+    EXPECT_EQ(shell::axis_labels(rs).x, " Log a(ALMANDINE/PYROPE^2) : T(geo) ");
+    EXPECT_EQ(shell::axis_labels(rs).y, "Pressure (bars)");
 }
 
 TEST(Tolerances, RangeOverThousandCappedAtOne) {
