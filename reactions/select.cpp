@@ -47,11 +47,6 @@ records::Status readReaction(records::Streams& streams, const SelectionSetup& se
 }
 
 // Whether the phases with a coefficient above 0.001 are the same in both rows.
-bool samePhaseSet(const double* a, const double* b, int n) {
-    for (int i = 0; i < n; ++i)
-        if ((std::fabs(a[i]) > 0.001) != (std::fabs(b[i]) > 0.001)) return false;
-    return true;
-}
 
 struct Listed {
     int number = 0;
@@ -60,6 +55,12 @@ struct Listed {
 };
 
 }  // namespace
+
+bool samePhaseSet(const double* a, const double* b, int n) {
+    for (int i = 0; i < n; ++i)
+        if ((std::fabs(a[i]) > 0.001) != (std::fabs(b[i]) > 0.001)) return false;
+    return true;
+}
 
 void readCalibrationList(records::Streams& streams, int unit, const std::string& name, CalibrationList& list) {
     list = CalibrationList{};

@@ -77,6 +77,10 @@ ListingValues listingValues(const thermodb::PhaseTable& table, const Reaction& r
 // One line of the listing: (I4,': ',F5.1,2F6.2,F5.0,1X,A1,1X,A).
 std::string listingLine(int number, const ListingValues& v, char mark, std::string_view text);
 
+// Whether two coefficient rows (n values) hold the same phases, a phase
+// counting when its coefficient exceeds 0.001 in magnitude.
+bool samePhaseSet(const double* a, const double* b, int n);
+
 struct SelectionSetup {
     int listUnit = kUnitReactionList;  // the reaction list written by EnumerateReactions
     std::string listName = "rxtn.lst";

@@ -65,6 +65,14 @@ struct Calculation {
 // One reaction handed over for calculation.
 Status calculate(RunContext& ctx, Calculation& calc, reactions::Reaction& reaction) {
     records::RunSettings& rs = ctx.settings;
+    // "Yes, w. last calculated rxtns only": the reactions of the replayed run.
+    if (rs.lastReactionsOnly) {
+        bool calculatedLastTime = false;
+        for (const auto& row : ctx.replayedRows)
+            calculatedLastTime = calculatedLastTime ||
+                                 reactions::samePhaseSet(row.data(), reaction.coef.data(), ctx.phases.count);
+        if (!calculatedLastTime) return Status::success();
+    }
     ++rs.reactionsExamined;
     Status s = calc.tracer.calculateReaction(reaction, rs.reactionsCalculated, rs.reactionsPlotted);
     dialogs::show_progress(ctx.screens,

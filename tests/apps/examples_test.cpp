@@ -388,3 +388,20 @@ TEST(Examples, ActivityTemperatureDiagramOfWater) {
     EXPECT_NEAR(tHigh, 592, 2);
     EXPECT_LT(tLow, tHigh);
 }
+
+TEST(Examples, ReplayWithTheLastCalculatedReactionsOnly) {
+    WorkDir w("ex_last");
+    ExampleRun first = run_example(w, "aluminosilicates");
+    ASSERT_EQ(first.plotted, 5);
+    // "Yes, w. last calculated rxtns only" replays RESTART.RES (found as
+    // restart.res); the new restart file takes the name restart.lrs.
+    w.write("last.txt",
+            "press Continue\npress Continue\nscreen 1\nradio \"Yes, w. last calculated rxtns only\"\npress Next\n"
+            "screen Completion\npress Exit\n");
+    auto r = run_program(PELKAM_EXE, {"--script", "last.txt"}, w.path);
+    ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
+    EXPECT_EQ(count_after(r.out, "Number of Reactions Examined ="), 5);
+    EXPECT_EQ(count_after(r.out, "Number of Reactions Plotted ="), 5);
+    EXPECT_TRUE(w.exists("restart.lrs"));
+    EXPECT_EQ(w.lines("restart.lrs"), w.lines("restart.res"));
+}
