@@ -1,3 +1,4 @@
+#include "records/text.hpp"
 #include "dialogs/scripted.hpp"
 
 #include <cctype>
@@ -11,6 +12,9 @@
 namespace dialogs {
 namespace {
 
+using records::equal_blind;
+using records::starts_blind;
+
 using Op = ScriptedToolkit::Op;
 using Line = ScriptedToolkit::Line;
 
@@ -22,18 +26,6 @@ std::string_view strip(std::string_view s) {
     while (!s.empty() && (blank(s.front()) || s.front() == '\r' || s.front() == '\n')) s.remove_prefix(1);
     while (!s.empty() && (blank(s.back()) || s.back() == '\r' || s.back() == '\n')) s.remove_suffix(1);
     return s;
-}
-
-bool equal_blind(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
-            return false;
-    return true;
-}
-
-bool starts_blind(std::string_view s, std::string_view prefix) {
-    return s.size() >= prefix.size() && equal_blind(s.substr(0, prefix.size()), prefix);
 }
 
 bool all_digits(std::string_view s) {

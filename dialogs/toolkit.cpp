@@ -1,3 +1,4 @@
+#include "records/text.hpp"
 #include "dialogs/toolkit.hpp"
 
 #include <cctype>
@@ -7,20 +8,11 @@
 namespace dialogs {
 namespace {
 
+using records::equal_blind;
+using records::starts_blind;
+
 bool is_list(ControlKind k) {
     return k == ControlKind::ListSingle || k == ControlKind::ListMulti || k == ControlKind::DropDown;
-}
-
-bool equal_blind(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
-            return false;
-    return true;
-}
-
-bool starts_blind(std::string_view s, std::string_view prefix) {
-    return s.size() >= prefix.size() && equal_blind(s.substr(0, prefix.size()), prefix);
 }
 
 std::string_view strip(std::string_view s) {

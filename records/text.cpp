@@ -30,6 +30,18 @@ std::string upper(std::string_view s) {
 
 bool is_blank(std::string_view s) { return rtrim(s).empty(); }
 
+bool equal_blind(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
+            return false;
+    return true;
+}
+
+bool starts_blind(std::string_view s, std::string_view prefix) {
+    return s.size() >= prefix.size() && equal_blind(s.substr(0, prefix.size()), prefix);
+}
+
 std::size_t find_blanks(std::string_view s, std::size_t count, std::size_t from) {
     if (count == 0) return from;
     std::size_t run = 0;

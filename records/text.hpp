@@ -13,6 +13,9 @@ std::string_view rtrim(std::string_view s);
 std::string_view trim(std::string_view s);
 std::string upper(std::string_view s);
 bool is_blank(std::string_view s);
+// Comparisons that ignore letter case.
+bool equal_blind(std::string_view a, std::string_view b);
+bool starts_blind(std::string_view s, std::string_view prefix);
 // Position of the first run of `count` blanks at or after `from`, or npos.
 std::size_t find_blanks(std::string_view s, std::size_t count, std::size_t from = 0);
 
