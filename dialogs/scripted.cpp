@@ -1,5 +1,5 @@
-#include "records/text.hpp"
 #include "dialogs/scripted.hpp"
+#include "records/text.hpp"
 
 #include <cctype>
 #include <cstdlib>

@@ -1,5 +1,5 @@
-#include "records/text.hpp"
 #include "dialogs/toolkit.hpp"
+#include "records/text.hpp"
 
 #include <cctype>
 #include <climits>
