@@ -28,6 +28,7 @@
 
 #include "records/layout.hpp"
 #include "records/text.hpp"
+#include "solutions/activity.hpp"
 
 namespace reactions {
 namespace {
@@ -522,10 +523,34 @@ bool PlotWriter::writeCurve(const CurveTrace& trace, const Reaction& reaction, l
         waterCurveWritten_ = true;
     }
     if (!rs_.summaryOff) writeListing(trace, stretches, stretchCount, reaction, curveNumber);
+    writeActivityListing(trace, stretches, stretchCount, reaction);
 
     pe_.setStateFromDiagram(savedX, savedY);
     pe_.gibbs().reaction = savedReaction;
     return true;
+}
+
+void PlotWriter::writeActivityListing(const CurveTrace& trace, const std::array<Stretch, kMaxCurvePoints>& stretches,
+                                      int stretchCount, const Reaction& reaction) {
+    const solutions::SolutionModelSet* models = pe_.gibbs().models;
+    if (models == nullptr || !st_.is_open(solutions::kUnitActivities)) return;
+    bool any = false;
+    for (int j = 0; j < reaction.terms.count; ++j) any = any || phases_[reaction.terms.phase[at(j)]].activityModel > 0;
+    if (!any) return;
+    for (int k = 0; k < stretchCount; ++k)
+        for (int i = stretches[at(k)].first; i <= stretches[at(k)].last; ++i) {
+            pe_.setStateFromDiagram(trace.points[at(i)].x, trace.points[at(i)].y);
+            const double P = pe_.state().P, T = pe_.state().t + props::kKelvinSingle;
+            for (int j = 0; j < reaction.terms.count; ++j) {
+                const thermodb::PhaseRecord& p = phases_[reaction.terms.phase[at(j)]];
+                if (p.activityModel < 1 || p.activityModel > models->count) continue;
+                const solutions::SolutionModel& m = models->models[at(p.activityModel - 1)];
+                const solutions::EndMemberActivity a = solutions::endMemberActivity(m, p.activityEndMember, P, T);
+                if (!st_.write_line(solutions::kUnitActivities,
+                                    solutions::activityListingLine(m, p.activityEndMember, P, T, a)))
+                    noteFailure(solutions::kUnitActivities, "cannot write the activity listing");
+            }
+        }
 }
 
 void PlotWriter::writePlotCurve(const CurveTrace& trace, int n, const Label* labels, int labelCount) {

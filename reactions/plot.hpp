@@ -121,6 +121,10 @@ private:
     void writeWaterCurve();
     void writeListing(const CurveTrace& trace, const std::array<Stretch, kMaxCurvePoints>& stretches,
                       int stretchCount, const Reaction& reaction, long curveNumber);
+    // The activity listing "activities" (when it is open): one line per
+    // listed point and phase of the reaction linked to a solution model.
+    void writeActivityListing(const CurveTrace& trace, const std::array<Stretch, kMaxCurvePoints>& stretches,
+                              int stretchCount, const Reaction& reaction);
     // Pressure (Act-T) or temperature (Act-P) of a listed point.
     double thirdVariable(double x, double y);
     void put(int unit, const records::Layout& layout, std::initializer_list<records::Value> values);

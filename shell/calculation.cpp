@@ -15,7 +15,10 @@
 #include "shell/batch.hpp"
 #include "shell/run.hpp"
 #include "shell/run_context.hpp"
+#include "solutions/composition_run.hpp"
 #include "solutions/model_screen.hpp"
+#include "solutions/phase_selection.hpp"
+#include "solutions/solution_report.hpp"
 
 namespace shell {
 using records::Status;
@@ -115,6 +118,37 @@ Status reactions_of_set(RunContext& ctx, Calculation& calc) {
     return s;
 }
 
+// The composition file of a batch composition set: the phases start again
+// from the activities chosen for them, then the file's site fractions and
+// fixed activities apply.  `opened` is false when the file is not there.
+Status read_set_composition(RunContext& ctx, const std::string& name, bool& opened) {
+    opened = true;
+    if (!ctx.models.composition.anyModelUsed) return Status::success();
+    for (int i = 0; i < ctx.phases.count; ++i)
+        ctx.phases[i].logActivity = solutions::logActivityOf(ctx.selection.activity[static_cast<std::size_t>(i)]);
+    bool openFailed = false;
+    Status s = solutions::readCompositionFile(ctx.screens, name, ctx.settings, ctx.phases, ctx.models, ctx.streams,
+                                              openFailed);
+    if (!s) return s;
+    opened = !openFailed;
+    if (opened) ctx.models.composition.fileName = records::pad(name, 40);
+    return Status::success();
+}
+
+// The solution models of the set, on the master output and the activity
+// listing, with the activities at the middle of the diagram.
+void report_solution_models(RunContext& ctx, Calculation& calc) {
+    const reactions::PlotWindow w = reactions::plotWindow(ctx.settings);
+    calc.evaluator.setStateFromDiagram((w.xmin + w.xmax) / 2, (w.ymin + w.ymax) / 2);
+    const reactions::DiagramState& at = calc.evaluator.state();
+    const int phaseCount = ctx.selection.mainCount + ctx.selection.testCount;
+    for (const std::string& l : solutions::solutionModelReport(ctx.phases, phaseCount, ctx.models, at.t, at.P)) {
+        ctx.streams.write_line(records::kUnitMaster, l);
+        if (ctx.streams.is_open(solutions::kUnitActivities)) ctx.streams.write_line(solutions::kUnitActivities, l);
+    }
+    if (ctx.streams.is_open(solutions::kUnitActivities)) ctx.streams.write_line(solutions::kUnitActivities, "");
+}
+
 }  // namespace
 
 Status read_replayed_rows(RunContext& ctx) {
@@ -162,15 +196,27 @@ Status calculate_composition_sets(RunContext& ctx) {
             }
             rs.unitNames[records::kPlotSlot] = plot;
             ctx.compositionName = batch_composition_file(rs.batchLine, entry);
+            // The set's composition before the plot header, which carries its labels.
+            bool opened = true;
+            if (Status s = read_set_composition(ctx, ctx.compositionName, opened); !s) return s;
+            if (!opened) {
+                st.write_line(records::kUnitBatchLog, " Error opening composition file " + ctx.compositionName);
+                st.discard(records::kUnitPlot);
+                continue;
+            }
         }
         AxisLabels labels = axis_labels(rs);
         reactions::PlotHeaderTexts texts;
         texts.xLabel = std::string(records::rtrim(labels.x));
         texts.yLabel = std::string(records::rtrim(labels.y));
-        calc->plot.writeHeader(texts, 0);
+        const reactions::PlotWindow window = reactions::plotWindow(rs);
+        const bool labelled =
+            solutions::writeCompositionLabels(st, ctx.models, window.xmin, window.xmax, window.ymin, window.ymax);
+        calc->plot.writeHeader(texts, labelled ? solutions::kUnitLabels : 0);
         st.write_line(records::kUnitMaster, "**** Current plotfile = " + trimmed(rs.unitNames[records::kPlotSlot]));
         dialogs::show_progress(ctx.screens, "Starting time = " + time_of_day());
         if (rs.diagramType == records::kActAct) calc->evaluator.prepareFixedConditions();
+        report_solution_models(ctx, *calc);
         if (Status s = reactions_of_set(ctx, *calc); !s) return s;
         if (!calc->plot.status().ok()) return calc->plot.status();
         if (rs.batchMode == 'Y')

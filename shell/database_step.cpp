@@ -1,8 +1,11 @@
 #include "shell/database_step.hpp"
 
+#include <array>
+
 #include "records/layout.hpp"
 #include "records/text.hpp"
 #include "shell/run_context.hpp"
+#include "solutions/activity.hpp"
 #include "thermodb/database.hpp"
 
 namespace shell {
@@ -78,7 +81,9 @@ void write_solid_solution_table(RunContext& ctx, int phaseCount) {
         const thermodb::PhaseRecord& p = ctx.phases[i];
         if (p.activityModel > 0) {
             const solutions::SolutionModel& m = ctx.models.models[static_cast<std::size_t>(p.activityModel - 1)];
-            const auto& abc = m.excessCoefficients[static_cast<std::size_t>(p.activityEndMember - 1)];
+            // The excess of the end-member as a - bT + c(P - 1) (also for a
+            // model that sums its terms on every call).
+            const std::array<double, 3> abc = solutions::excessParameters(m, p.activityEndMember);
             const std::string& name = m.endMembers[static_cast<std::size_t>(p.activityEndMember - 1)].name;
             records::Value v[] = {std::string_view(name), abc[0], abc[1], abc[2], p.logActivity};
             ctx.streams.write_record(records::kUnitMaster, member, v);

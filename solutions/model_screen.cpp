@@ -13,6 +13,7 @@
 
 #include "records/layout.hpp"
 #include "records/text.hpp"
+#include "solutions/composition_run.hpp"
 #include "solutions/replay_input.hpp"
 
 namespace solutions {
@@ -255,12 +256,6 @@ std::string defaultCompositionFileName(const records::RunSettings& settings) {
         case 2: return "zuntest.zu2";
         default: return "zuntest.zun";
     }
-}
-
-Status readCompositionFile(PelkamScreens&, const std::string&, const records::RunSettings&, thermodb::PhaseTable&,
-                           SolutionModelSet&, records::Streams&, bool& openFailed) {
-    openFailed = false;
-    return Status::success();
 }
 
 Status runSolutionModelScreen(PelkamScreens& screens, records::Streams& streams, const records::RunSettings& settings,

@@ -8,6 +8,7 @@
 #include "records/run_settings.hpp"
 #include "records/status.hpp"
 #include "records/streams.hpp"
+#include "solutions/composition_run.hpp"
 #include "solutions/selection.hpp"
 #include "solutions/solution_models.hpp"
 #include "thermodb/phase.hpp"
@@ -18,7 +19,8 @@ namespace solutions {
 // in models.composition (or reads the same choice from the replayed input),
 // switches the phases' solution-model links on for the models used and off
 // for the others, lists the slots on the interactive output, reads the
-// composition file through readCompositionFile when a model is used, and
+// composition file through readCompositionFile (solutions/composition_run.hpp,
+// with its fixed activities) when a model is used, and
 // writes the restart records:
 //   one line (A40,5X,A25): the composition file name (blank when no model is
 //   used) and "FILE OF MINERAL COMPS";
@@ -30,14 +32,6 @@ namespace solutions {
 records::Status runSolutionModelScreen(dialogs::PelkamScreens& screens, records::Streams& streams,
                                        const records::RunSettings& settings, thermodb::PhaseTable& phases,
                                        PhaseSelection& sel, SolutionModelSet& models);
-
-// Hook for the reading of the composition file (site fractions of the used
-// models, their excess coefficients, the fixed-activity block and the plot
-// labels).  That reading is not built yet: this reads nothing, leaves
-// `openFailed` false and reports success.
-records::Status readCompositionFile(dialogs::PelkamScreens& screens, const std::string& fileName,
-                                    const records::RunSettings& settings, thermodb::PhaseTable& phases,
-                                    SolutionModelSet& models, records::Streams& streams, bool& openFailed);
 
 // The "Filename:" default: the path (up to its first blank) when a path is in
 // use, else the composition file of the database version: "zuntest.zun"

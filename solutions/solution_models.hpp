@@ -61,7 +61,6 @@ struct SolutionModel {
     // X(c, s): cation c = 0..6 on site s = 1..5 (index s-1); X(0, s) = 1.
     std::array<std::array<double, kMaxCations + 1>, kMaxSites> siteFractions{};
     std::array<std::array<double, 3>, kMaxEndMembers> excessCoefficients{};  // A, B, C
-    double lastOrderingRatio = 0;
 };
 
 struct ReciprocalTerm {
@@ -91,6 +90,11 @@ struct ModelSlot {
     int variant = 0;                           // chosen mixing variant, 1-based; 0 none
 };
 
+// The plot labels of a composition file: its name, each model used with its
+// variant, the lines of the fixed-activity block (40 characters each).  The
+// plot file has room for ten.
+constexpr int kMaxCompositionLabels = 10;
+
 // The composition choice of a run: which models are used, with which
 // variant, and the composition file that gives their site fractions.
 struct CompositionSet {
@@ -98,6 +102,10 @@ struct CompositionSet {
     int slotCount = 0;
     std::array<ModelSlot, kMaxModelSlots> slots;
     bool anyModelUsed = false;
+    // Filled when the composition file is read.
+    int labelCount = 0;
+    std::array<std::string, kMaxCompositionLabels> labels;
+    std::array<int, kMaxModelSlots> valueLine{};  // line of each used slot's value line in the file
 };
 
 // The solution models of a run.
@@ -111,9 +119,13 @@ struct SolutionModelSet {
     CompositionSet composition;
 };
 
-// RT ln a of end-member `endMember` of model `model` (both 1-based), J/mol.
+// The two terms the phase Gibbs energy adds for a phase linked to a model
+// (solutions/activity.hpp has the routines behind them).  P bar, T K.
+// RT ln a of end-member `endMember` of model `model` (both 1-based), J/mol;
+// 0 for a model number outside the table.
 double endMemberActivityTerm(const SolutionModelSet& set, double P, double T, int model, int endMember);
-// The reciprocal contribution of the end-member for reciprocal set `set` (1-based), J/mol.
+// The reciprocal contribution of the end-member for reciprocal set `recip`
+// (1-based), J/mol; 0 for a set or model outside the table.
 double reciprocalTerm(const SolutionModelSet& set, double P, double T, int model, int endMember, int recip);
 
 }  // namespace solutions

@@ -18,8 +18,22 @@ std::size_t at(int i) { return static_cast<std::size_t>(i); }
 records::Status select(SelectionRun& r) {
     return runEndMemberSelection(r.screens, r.streams, r.settings, *r.phases, *r.system, *r.sel, *r.models);
 }
-records::Status prepare(SelectionRun& r) {
-    return prepareSelectedPhases(r.screens, r.streams, r.settings, *r.phases, *r.system, *r.sel, *r.models);
+// Runs the preparation in the run's own directory, where the composition
+// files of the solution-model screen are looked for; `compositionFiles`
+// puts the default ones there (the bundled example's compositions).
+records::Status prepare(SelectionRun& r, bool compositionFiles = true) {
+    if (compositionFiles) {
+        const auto zun = selection_test::readLines(selection_test::bundled("example-pelite.zun"));
+        std::string text;
+        for (const auto& l : zun) text += l + "\n";
+        for (const char* name : {"zuntest.zun", "zuntest.zu2"}) r.dir.write(name, text);
+    }
+    const auto cwd = std::filesystem::current_path();
+    std::filesystem::current_path(r.dir.path);
+    records::Status s =
+        prepareSelectedPhases(r.screens, r.streams, r.settings, *r.phases, *r.system, *r.sel, *r.models);
+    std::filesystem::current_path(cwd);
+    return s;
 }
 std::string phaseRecord(const char* code, const char* activity, const char* name) {
     return std::string(code) + activity + "     " + records::pad(name, 20);
@@ -304,6 +318,7 @@ TEST(PrepareSelectedPhases, CompactionNotesBasisAndModelChoice) {
     EXPECT_TRUE(r.tk->enabled(sm, dialogs::sm_row_control(dialogs::kSmRowYes, 1)));
     EXPECT_FALSE(r.tk->enabled(sm, dialogs::sm_row_control(dialogs::kSmRowYes, 2)));
 
+    // The notes, then the composition file copied.
     const std::vector<std::string> master = r.master();
     const std::vector<std::string> notes = {
         "",
@@ -312,7 +327,19 @@ TEST(PrepareSelectedPhases, CompactionNotesBasisAndModelChoice) {
         "",
         " THE DIAGRAM WILL BE CALCULATED AS A PROJECTION FROM THE FOLLOWING PHASES:  QUARTZ              ",
         "     WATER               "};
-    EXPECT_EQ(master, notes);
+    ASSERT_GT(master.size(), notes.size() + 2);
+    EXPECT_EQ(std::vector<std::string>(master.begin(), master.begin() + 6), notes);
+    EXPECT_EQ(master[7], "**ZUN FILE BEGINS**");
+    EXPECT_EQ(master[8], records::pad("GARN [-Gr-][-Py-][-Alm][-Sp-]  illustrative amphibolite-facies metapelite (not a measured analysis)", 80));
+    // Only the used model's site fractions are read; the labels name the file and the model.
+    const SolutionModel& micaModel = r.models->models[at(cs.slots[1].model - 1)];
+    EXPECT_DOUBLE_EQ(micaModel.siteFractions[0][2], 0.17);
+    EXPECT_DOUBLE_EQ(micaModel.siteFractions[2][0], 1.0);
+    EXPECT_EQ(r.models->models[at(cs.slots[0].model - 1)].siteFractions[0][1], 0.0);
+    ASSERT_EQ(cs.labelCount, 5);
+    EXPECT_EQ(cs.labels[0], records::pad("zuntest.zun", 40));
+    EXPECT_EQ(cs.labels[1], records::pad("MICA=IDEAL", 40));
+    EXPECT_EQ(cs.labels[2], records::pad("QUARTZ=1.0", 40));
 
     const std::vector<std::string> restart = r.restart();
     const std::vector<std::string> expected = {

@@ -160,14 +160,24 @@ TEST(SolutionFile, EmptyAndTruncatedFiles) {
     ASSERT_TRUE(readSolutionModels(r.dir.write("blank.sln", "    \nGARN04\n"), {}, *r.models, r.streams).ok());
     EXPECT_EQ(r.models->count, 0);
 
-    // The end of the file inside the second model's end-member lines drops
-    // that model only, with a warning.
-    const std::string text = header("AAAA", 0, 1, "First") + "(1):X\nXX X\nIDEAL    i\nEND\n\n" +
-                             header("BBBB", 0, 2, "Second") + "(1):Y\nYY Y\n";
-    ASSERT_TRUE(readSolutionModels(r.dir.write("cut.sln", text), {}, *r.models, r.streams).ok());
-    EXPECT_EQ(r.models->count, 1);
-    ASSERT_FALSE(r.out.empty());
-    EXPECT_NE(r.out.back().find("ends inside model \"BBBB\""), std::string::npos);
+    // The end of the file inside a model block is a read error naming the
+    // file's last line: after the header, inside the end-member lines, inside
+    // an interaction list.
+    const std::string first = header("AAAA", 0, 1, "First") + "(1):X\nXX X\nIDEAL    i\nEND\n\n";
+    const std::pair<std::string, int> cuts[] = {
+        {first + header("BBBB", 0, 2, "Second"), 7},
+        {first + header("BBBB", 0, 2, "Second") + "(1):Y\nYY Y\n", 9},
+        {first + header("BBBB", 0, 1, "Second") + "(1):Y\nYY Y\nIDEAL    i\n", 10},
+    };
+    for (const auto& [text, line] : cuts) {
+        r.out.clear();
+        records::Status s = readSolutionModels(r.dir.write("cut.sln", text), {}, *r.models, r.streams);
+        EXPECT_EQ(s.code, StatusCode::Stop) << line;
+        EXPECT_EQ(s.line, line);
+        ASSERT_EQ(r.out.size(), 2u);
+        EXPECT_EQ(r.out[0], "Error reading file Solution Properties from " + records::pad(r.dir.file("cut.sln"), 30));
+        EXPECT_NE(r.out[1].find("the file ends inside model \"BBBB\""), std::string::npos) << r.out[1];
+    }
 
     // A file ending after the last END line (no blank line) keeps its model.
     ASSERT_TRUE(readSolutionModels(r.dir.write("end.sln", header("AAAA", 0, 1, "First") + "(1):X\nXX X\nIDEAL    i\nEND"),
