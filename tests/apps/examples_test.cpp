@@ -15,6 +15,9 @@
 #include "records/streams.hpp"
 #include "records/text.hpp"
 #include "run_helpers.hpp"
+#include "solutions/activity.hpp"
+#include "solutions/composition_file.hpp"
+#include "solutions/sln_format.hpp"
 #include "thermodb/database.hpp"
 
 using apptest::fs::path;
@@ -118,7 +121,7 @@ int index_of(const thermodb::PhaseTable& t, const std::string& name) { return te
 // the point.
 template <class SetPoint>
 void expect_points_on_curves(const ExampleRun& run, const Phases& db, records::FluidModelChoice fluid,
-                             SetPoint setPoint) {
+                             SetPoint setPoint, const solutions::SolutionModelSet* models = nullptr) {
     std::vector<const reactions::PlotCurveRecord*> curves;
     for (const auto& c : run.plot.curves)
         if (!c.waterCurve) curves.push_back(&c);
@@ -138,6 +141,7 @@ void expect_points_on_curves(const ExampleRun& run, const Phases& db, records::F
         props::GibbsContext g;
         g.table = &(*db.table);
         g.reaction = &terms;
+        g.models = models;
         g.point.fluid = fluid;
         auto dG = [&](double x, double y) {
             setPoint(g.point, x, y);
@@ -404,4 +408,84 @@ TEST(Examples, ReplayWithTheLastCalculatedReactionsOnly) {
     EXPECT_EQ(count_after(r.out, "Number of Reactions Plotted ="), 5);
     EXPECT_TRUE(w.exists("restart.lrs"));
     EXPECT_EQ(w.lines("restart.lrs"), w.lines("restart.res"));
+}
+
+TEST(Examples, ThermobarometryIntersectionAndReplay) {
+    WorkDir w("ex_tb");
+    // The example names the bundled composition file by its path from
+    // out/thermobarometry; the test's copy sits beside the run.
+    apptest::fs::copy_file(apptest::data_dir() / "example-pelite.zun", w.path / "pelite.zun");
+    ExampleRun run = run_example(w, "thermobarometry", "= ../../data/example-pelite.zun", "= pelite.zun");
+    EXPECT_EQ(run.examined, 2);
+    EXPECT_EQ(run.plotted, 2);
+    expect_counts_agree(run);
+    // The example's restart file is the restart file of this very run.
+    std::vector<std::string> recorded = w.lines("replay.res");
+    for (std::string& l : recorded)
+        if (l.rfind("../../data/example-pelite.zun", 0) == 0)
+            l = records::pad("pelite.zun", 45) + std::string(records::rtrim(l.substr(45)));
+    EXPECT_EQ(w.lines("restart.res"), recorded);
+
+    // The plot header carries the composition file, the models and the fixed activities.
+    std::vector<std::string> labels;
+    for (const auto& l : run.plot.labelLines)
+        if (l.size() > 45) labels.push_back(std::string(records::rtrim(l.substr(45))));
+    EXPECT_EQ(labels, (std::vector<std::string>{"pelite.zun", "GARN=GT1990", "PLAG=FL88", "BIOT=BT1991", "QUARTZ=1.0",
+                                                "KYANITE=1.0", "SILLIMANITE=1.0"}));
+
+    // The curves cross near 607 C and 6332 bar (data/README-solutions.md),
+    // read off the plotted points by linear interpolation.
+    ASSERT_EQ(run.plot.curves.size(), 2u);
+    const auto& a = run.plot.curves[0].points;
+    const auto& b = run.plot.curves[1].points;
+    bool found = false;
+    for (std::size_t i = 0; i + 1 < a.size() && !found; ++i)
+        for (std::size_t j = 0; j + 1 < b.size() && !found; ++j) {
+            const double x1 = a[i].x, y1 = a[i].y, x2 = a[i + 1].x, y2 = a[i + 1].y;
+            const double x3 = b[j].x, y3 = b[j].y, x4 = b[j + 1].x, y4 = b[j + 1].y;
+            // In plot-like units (1 C ~ 40 bar) the segments are well conditioned.
+            const double den = (x1 - x2) * (y3 - y4) - (y1 - y2) * (x3 - x4);
+            if (den == 0) continue;
+            const double s = ((x1 - x3) * (y3 - y4) - (y1 - y3) * (x3 - x4)) / den;
+            const double u = -((x1 - x2) * (y1 - y3) - (y1 - y2) * (x1 - x3)) / den;
+            if (s < 0 || s > 1 || u < 0 || u > 1) continue;
+            found = true;
+            EXPECT_NEAR(x1 + s * (x2 - x1), 607, 2.0);
+            EXPECT_NEAR(y1 + s * (y2 - y1), 6332, 100.0);
+        }
+    EXPECT_TRUE(found) << "the two curves do not cross";
+
+    // Every plotted point lies on its reaction with the activities of the
+    // composition file, evaluated independently of the run.
+    auto db = load("K FE MG CA AL SI O H", 1, 0);
+    auto models = std::make_unique<solutions::SolutionModelSet>();
+    std::vector<std::string> said;
+    const std::array<int, solutions::kMaxModels> variants{2, 2, 2};  // GT1990, FL88, BT1991
+    ASSERT_TRUE(solutions::parseSolutionModels(w.lines("models.sln"), "models.sln", variants, *models, said).ok());
+    const auto zun = w.lines("pelite.zun");
+    for (int m = 0; m < 3; ++m) {
+        solutions::SolutionModel& model = models->models[static_cast<std::size_t>(m)];
+        solutions::CompositionValues v;
+        ASSERT_TRUE(solutions::findComposition(zun, "pelite.zun", model.abbreviation, solutions::siteFractionCount(model), v).ok());
+        solutions::setSiteFractions(model, v);
+        solutions::precomputeExcessCoefficients(model);
+    }
+    const std::pair<const char*, std::array<int, 2>> links[] = {{"GROSSULAR", {1, 1}},  {"PYROPE", {1, 2}},
+                                                                 {"ALMANDINE", {1, 3}},  {"ANORTHITE", {2, 1}},
+                                                                 {"PHLOGOPITE", {3, 1}}, {"ANNITE", {3, 2}}};
+    for (const auto& [name, link] : links) {
+        thermodb::PhaseRecord& p = (*db->table)[index_of(*db->table, name)];
+        p.activityModel = link[0];
+        p.activityEndMember = link[1];
+    }
+    records::FluidModelChoice fluid;
+    expect_points_on_curves(
+        run, *db, fluid, [](props::PointState& p, double x, double y) { pt(p, x, y); }, models.get());
+
+    // A replay of the restart file writes the same plot file.
+    const std::string plot = w.read("plot.plt");
+    w.write("replay.res", w.read("restart.res"));
+    auto r = run_program(PELKAM_EXE, {"--script", "replay.txt"}, w.path);
+    ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
+    EXPECT_EQ(w.read("plot.plt"), plot);
 }
