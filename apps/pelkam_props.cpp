@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <array>
 #include <bitset>
+#include <fstream>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -16,6 +17,9 @@
 #include "records/status.hpp"
 #include "records/streams.hpp"
 #include "records/text.hpp"
+#include "solutions/activity.hpp"
+#include "solutions/composition_file.hpp"
+#include "solutions/sln_format.hpp"
 #include "thermodb/chemical_system.hpp"
 #include "thermodb/database.hpp"
 #include "thermodb/phase.hpp"
@@ -50,6 +54,14 @@ void usage(std::FILE* out) {
                  "  --fluid SPECIES\n"
                  "              H2O, CO2, O2, H2 or S2 (upper or lower case; several may be\n"
                  "              given separated by commas: --fluid H2O,CO2)\n"
+                 "  --sln FILE  a solution-properties file (for example solution-models.sln)\n"
+                 "  --zun FILE  a mineral composition file (for example example-pelite.zun)\n"
+                 "  --models LIST\n"
+                 "              the solution models to use with their variants, separated by\n"
+                 "              commas: --models GARN=GT1990,PLAG=FL88,BIOT (a model without\n"
+                 "              '=' takes its first variant); 'all' uses every model of the\n"
+                 "              solution file that has a composition in the composition file,\n"
+                 "              each with its first variant\n"
                  "  --csv       write comma-separated values instead of aligned columns\n"
                  "  --help      show this help and exit\n"
                  "  (--db=FILE, --T=LIST, --fluid=SPECIES and the like are accepted as well;\n"
@@ -103,8 +115,19 @@ void usage(std::FILE* out) {
                  "them).  With --csv the header is\n"
                  "species,T_C,P_bar,xCO2,phi,activity,volume_cm3,G_J_per_mol.\n"
                  "\n"
-                 "Exit status: 0 success; 1 the database stopped the load (its message is on\n"
-                 "standard error); 2 wrong usage, an unknown item or species, an unreadable\n"
+                 "Solution models (--sln, --zun and --models, all three together): every phase\n"
+                 "whose name, up to its first blank, is an end-member of a chosen model gets the\n"
+                 "activity of that end-member at the composition of the composition file, as in\n"
+                 "a pelkam run with those models: G then includes R T ln a (and the model's\n"
+                 "reciprocal term, if any), and the output gains the column RTlna_J_per_mol,\n"
+                 "that term itself (for a reaction the sum of coefficient times term; 0 for a\n"
+                 "phase without a model).  The composition file's fixed-activity block applies\n"
+                 "as well.  An end-member whose ideal activity is below 1e-6 (or is 0) stops\n"
+                 "with the calculator's message (**ERROR** X=0 ...).\n"
+                 "\n"
+                 "Exit status: 0 success; 1 the database, the solution file or the composition\n"
+                 "file stopped the run (the message is on standard error); 2 wrong usage, an\n"
+                 "unknown item or species, an unknown model or variant, an unreadable\n"
                  "number, a routine other than 1, 2 or 3, an --xco2 outside 0 to 1, a missing\n"
                  "database file, an empty list, a malformed or unbalanced reaction, or a\n"
                  "reaction with both H2O and CO2 but no --xco2.\n");
@@ -163,6 +186,10 @@ struct Options {
     bool haveX = false;
     records::FluidModelChoice routines;
     bool haveWater = false, haveCo2 = false, haveMixing = false;
+    // Solution models: the two files and the choice ("CODE" or "CODE=VARIANT"; "all").
+    std::string sln, zun;
+    bool haveSln = false, haveZun = false, haveModels = false, allModels = false;
+    std::vector<std::pair<std::string, std::string>> models;
 };
 
 struct FluidSpecies {
@@ -260,6 +287,35 @@ bool parseList(std::string_view text, const char* what, std::vector<Number>& out
     return true;
 }
 
+// The --models list: "all", or codes with an optional "=VARIANT".
+bool parseModels(std::string_view text, Options& o, std::string& error) {
+    o.models.clear();
+    if (records::upper(trimmed(text)) == "ALL") {
+        o.allModels = true;
+        return true;
+    }
+    std::size_t pos = 0;
+    int index = 0;
+    while (true) {
+        const std::size_t comma = text.find(',', pos);
+        const std::string part =
+            trimmed(text.substr(pos, comma == std::string_view::npos ? std::string_view::npos : comma - pos));
+        ++index;
+        const std::size_t eq = part.find('=');
+        const std::string code = trimmed(part.substr(0, eq));
+        const std::string variant = eq == std::string::npos ? std::string() : trimmed(part.substr(eq + 1));
+        if (code.empty() || code.size() > 4 || (eq != std::string::npos && variant.empty())) {
+            error = "model " + std::to_string(index) + " of the --models list, '" + part +
+                    "', is not CODE or CODE=VARIANT (a code has at most four characters)";
+            return false;
+        }
+        o.models.emplace_back(records::pad(code, 4), variant);
+        if (comma == std::string_view::npos) break;
+        pos = comma + 1;
+    }
+    return true;
+}
+
 bool parseArguments(int argc, char** argv, Options& o, std::string& error) {
     bool optionsEnded = false;
     for (int i = 1; i < argc; ++i) {
@@ -289,7 +345,8 @@ bool parseArguments(int argc, char** argv, Options& o, std::string& error) {
             haveValue = true;
         }
         if (name != "--db" && name != "--T" && name != "--P" && name != "--fluid" && name != "--xco2" &&
-            name != "--water-routine" && name != "--co2-routine" && name != "--mixing") {
+            name != "--water-routine" && name != "--co2-routine" && name != "--mixing" && name != "--sln" &&
+            name != "--zun" && name != "--models") {
             error = "unknown option '" + a + "'";
             return false;
         }
@@ -311,6 +368,25 @@ bool parseArguments(int argc, char** argv, Options& o, std::string& error) {
             }
             o.db = value;
             o.haveDb = true;
+        } else if (name == "--sln" || name == "--zun") {
+            bool& have = name == "--sln" ? o.haveSln : o.haveZun;
+            if (have) {
+                error = name + " given twice";
+                return false;
+            }
+            if (records::trim(value).empty()) {
+                error = name + " needs a file name";
+                return false;
+            }
+            (name == "--sln" ? o.sln : o.zun) = value;
+            have = true;
+        } else if (name == "--models") {
+            if (o.haveModels) {
+                error = "--models given twice (give all models in one list)";
+                return false;
+            }
+            if (!parseModels(value, o, error)) return false;
+            o.haveModels = true;
         } else if (name == "--fluid") {
             if (o.haveFluid) {
                 error = "--fluid given twice (give all species in one list)";
@@ -581,6 +657,108 @@ int runFluids(const Options& o) {
     return 0;
 }
 
+// ---------------------------------------------------------------------------
+// Solution models
+
+bool readFileLines(const std::string& path, std::vector<std::string>& lines) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return false;
+    lines.clear();
+    for (std::string l; std::getline(in, l);) {
+        if (!l.empty() && l.back() == '\r') l.pop_back();
+        lines.push_back(l);
+    }
+    return true;
+}
+
+// Reads the solution file with the chosen variants, sets the compositions
+// and links the phases of `table`; returns 0 or the exit status after its
+// message.
+int loadSolutionModels(const Options& o, thermodb::PhaseTable& table, solutions::SolutionModelSet& set) {
+    std::vector<std::string> sln, zun;
+    if (!readFileLines(o.sln, sln)) return fail(kExitUsage, "cannot open the solution file " + o.sln);
+    if (!readFileLines(o.zun, zun)) return fail(kExitUsage, "cannot open the composition file " + o.zun);
+    std::vector<std::string> said;
+    auto parse = [&](std::span<const int> variants) {
+        said.clear();
+        const records::Status st = solutions::parseSolutionModels(sln, o.sln, variants, set, said);
+        for (const std::string& l : said) std::fprintf(stderr, "%s\n", l.c_str());
+        return st;
+    };
+    if (records::Status st = parse({}); !st) return fail(kExitDataStop, st.describe());
+
+    // The chosen models and variants.
+    std::array<int, solutions::kMaxModels> variants{};
+    if (o.allModels) {
+        for (int m = 0; m < set.count; ++m) {
+            const solutions::SolutionModel& sm = set.models[static_cast<std::size_t>(m)];
+            solutions::CompositionValues v;
+            if (sm.mixingModelCount == 0) continue;
+            const records::Status st =
+                solutions::findComposition(zun, o.zun, sm.abbreviation, solutions::siteFractionCount(sm), v);
+            // A model without a value line is left out; a file that cannot be read is said.
+            if (st.ok()) variants[static_cast<std::size_t>(m)] = 1;
+            else if (st.what != solutions::missingCompositionMessage(sm.abbreviation))
+                return fail(kExitDataStop, st.describe());
+        }
+    }
+    for (const auto& [code, variant] : o.models) {
+        int found = -1;
+        for (int m = 0; m < set.count && found < 0; ++m)
+            if (records::upper(set.models[static_cast<std::size_t>(m)].abbreviation) == records::upper(code)) found = m;
+        if (found < 0) return usageError("no model '" + trimmed(code) + "' in " + o.sln);
+        const solutions::SolutionModel& sm = set.models[static_cast<std::size_t>(found)];
+        int v = variant.empty() && sm.mixingModelCount > 0 ? 1 : 0;
+        std::string offered;
+        for (int k = 0; k < sm.mixingModelCount; ++k) {
+            const std::string keyword = trimmed(sm.mixingModels[static_cast<std::size_t>(k)].keyword);
+            offered += (k ? ", " : "") + keyword;
+            if (!variant.empty() && records::upper(keyword) == records::upper(variant)) v = k + 1;
+        }
+        if (v == 0)
+            return usageError("model " + trimmed(code) + " has no variant '" + variant + "' (it has " +
+                              (offered.empty() ? std::string("none") : offered) + ")");
+        variants[static_cast<std::size_t>(found)] = v;
+    }
+    if (records::Status st = parse(variants); !st) return fail(kExitDataStop, st.describe());
+
+    // Compositions, then the links of the phases.
+    for (int m = 0; m < set.count; ++m) {
+        solutions::SolutionModel& sm = set.models[static_cast<std::size_t>(m)];
+        if (variants[static_cast<std::size_t>(m)] == 0) continue;
+        solutions::CompositionValues v;
+        if (records::Status st =
+                solutions::findComposition(zun, o.zun, sm.abbreviation, solutions::siteFractionCount(sm), v);
+            !st)
+            return fail(kExitDataStop, st.describe());
+        solutions::setSiteFractions(sm, v);
+        solutions::precomputeExcessCoefficients(sm);
+    }
+    for (int i = 0; i < table.count; ++i) {
+        thermodb::PhaseRecord& p = table[i];
+        int model = 0, member = 0;
+        if (!solutions::endMemberOfPhase(set, p.name, model, member) || variants[static_cast<std::size_t>(model - 1)] == 0)
+            continue;
+        p.activityModel = model;
+        p.activityEndMember = member;
+        p.reciprocalSet = solutions::reciprocalSetOf(set, model);
+    }
+    solutions::FixedActivityBlock block;
+    if (records::Status st = solutions::parseFixedActivities(zun, o.zun, block); !st)
+        return fail(kExitDataStop, st.describe());
+    solutions::applyFixedActivities(table, block);
+    return 0;
+}
+
+// The solution-model terms of phase i at (P bar, T K), J/mol.
+double solutionTerm(const thermodb::PhaseRecord& p, const solutions::SolutionModelSet& set, double P, double T) {
+    if (p.activityModel == 0) return 0.0;
+    double g = solutions::endMemberActivityTerm(set, P, T, p.activityModel, p.activityEndMember);
+    if (p.reciprocalSet != 0)
+        g += solutions::reciprocalTerm(set, P, T, p.activityModel, p.activityEndMember, p.reciprocalSet);
+    return g;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -605,6 +783,10 @@ int main(int argc, char** argv) {
             return usageError("temperature " + t.text + " C is not above absolute zero (-273.15 C)");
     for (const Number& p : o.P)
         if (!(p.value > 0)) return usageError("pressure " + p.text + " bar is not positive");
+    const bool withModels = o.haveSln || o.haveZun || o.haveModels;
+    if (withModels && !(o.haveSln && o.haveZun && o.haveModels))
+        return usageError("solution models need all of --sln FILE, --zun FILE and --models LIST");
+    if (withModels && o.haveFluid) return usageError("--fluid takes no solution models");
     if (o.haveFluid) return runFluids(o);
 
     std::vector<Item> items(o.items.size());
@@ -780,17 +962,34 @@ int main(int argc, char** argv) {
                                         ") has no valid data: the database marks its enthalpy as missing");
     }
 
+    auto models = std::make_unique<solutions::SolutionModelSet>();
+    if (withModels) {
+        if (int code = loadSolutionModels(o, *table, *models); code != 0) return code;
+        // Every end-member asked for needs an activity.
+        for (int i : loadedIndex) {
+            const thermodb::PhaseRecord& p = (*table)[i];
+            if (p.activityModel == 0) continue;
+            const solutions::SolutionModel& sm = models->models[static_cast<std::size_t>(p.activityModel - 1)];
+            const solutions::EndMemberActivity a = solutions::endMemberActivity(sm, p.activityEndMember, 1.0, 298.15);
+            if (a.vanishing)
+                return fail(kExitDataStop, solutions::vanishingActivityMessage(sm, p.activityEndMember, a) +
+                                               " (composition file " + o.zun + ", model " + sm.abbreviation + ")");
+        }
+    }
+
     // The table of results: items in order, temperature outer, pressure inner.
     struct Row {
         const Item* item;
         const Number* T;
         const Number* P;
         double G;
+        double term;  // the solution-model terms (with --models)
     };
     std::vector<Row> rows;
     rows.reserve(items.size() * o.T.size() * o.P.size());
     auto ctx = std::make_unique<props::GibbsContext>();
     ctx->table = table.get();
+    ctx->models = models.get();
     ctx->fluidCache.warn = warningsToStderr();
     auto terms = std::make_unique<props::ReactionTerms>();
     std::array<double, thermodb::kMaxPhases> coefficients{};
@@ -825,13 +1024,21 @@ int main(int argc, char** argv) {
                 const double G =
                     item.reaction ? props::ReactionGibbs(*ctx)
                                   : props::PhaseGibbs(*ctx, loadedIndex[static_cast<std::size_t>(item.terms[0].match)]);
-                rows.push_back(Row{&item, &T, &P, G});
+                // The same temperature as the routine above: single-precision
+                // 273.15 for a phase, double for a reaction.
+                double term = 0.0;
+                for (const Term& t : item.terms) {
+                    const thermodb::PhaseRecord& p = (*table)[loadedIndex[static_cast<std::size_t>(t.match)]];
+                    const double TK = T.value + (item.reaction ? 273.15 : props::kKelvinSingle);
+                    term += (item.reaction ? t.coefficient : 1.0) * solutionTerm(p, *models, P.value, TK);
+                }
+                rows.push_back(Row{&item, &T, &P, G, term});
             }
     }
 
     const auto gText = formatGibbs;
     if (o.csv) {
-        std::printf("item,T_C,P_bar,G_J_per_mol\n");
+        std::printf(withModels ? "item,T_C,P_bar,G_J_per_mol,RTlna_J_per_mol\n" : "item,T_C,P_bar,G_J_per_mol\n");
         for (const Row& r : rows) {
             std::string item = r.item->text;
             if (item.find_first_of(",\"") != std::string::npos) {
@@ -842,22 +1049,33 @@ int main(int argc, char** argv) {
                 }
                 item = quoted + "\"";
             }
-            std::printf("%s,%s,%s,%s\n", item.c_str(), r.T->text.c_str(), r.P->text.c_str(), gText(r.G).c_str());
+            if (withModels)
+                std::printf("%s,%s,%s,%s,%s\n", item.c_str(), r.T->text.c_str(), r.P->text.c_str(), gText(r.G).c_str(),
+                            gText(r.term).c_str());
+            else
+                std::printf("%s,%s,%s,%s\n", item.c_str(), r.T->text.c_str(), r.P->text.c_str(), gText(r.G).c_str());
         }
     } else {
-        std::size_t wItem = 4, wT = 3, wP = 5, wG = 11;  // the header words
+        std::size_t wItem = 4, wT = 3, wP = 5, wG = 11, wA = 15;  // the header words
         for (const Row& r : rows) {
             wItem = std::max(wItem, r.item->text.size());
             wT = std::max(wT, r.T->text.size());
             wP = std::max(wP, r.P->text.size());
             wG = std::max(wG, gText(r.G).size());
+            wA = std::max(wA, gText(r.term).size());
         }
-        auto line = [&](const std::string& a, const std::string& b, const std::string& c, const std::string& d) {
-            std::printf("%-*s  %*s  %*s  %*s\n", static_cast<int>(wItem), a.c_str(), static_cast<int>(wT),
-                        b.c_str(), static_cast<int>(wP), c.c_str(), static_cast<int>(wG), d.c_str());
+        auto line = [&](const std::string& a, const std::string& b, const std::string& c, const std::string& d,
+                        const std::string& e) {
+            std::string l(1024, '\0');
+            const int n = std::snprintf(l.data(), l.size(), "%-*s  %*s  %*s  %*s", static_cast<int>(wItem), a.c_str(),
+                                        static_cast<int>(wT), b.c_str(), static_cast<int>(wP), c.c_str(),
+                                        static_cast<int>(wG), d.c_str());
+            l.resize(static_cast<std::size_t>(std::max(0, std::min(n, static_cast<int>(l.size()) - 1))));
+            if (withModels) l += "  " + std::string(wA - std::min(wA, e.size()), ' ') + e;
+            std::printf("%s\n", l.c_str());
         };
-        line("item", "T_C", "P_bar", "G_J_per_mol");
-        for (const Row& r : rows) line(r.item->text, r.T->text, r.P->text, gText(r.G));
+        line("item", "T_C", "P_bar", "G_J_per_mol", "RTlna_J_per_mol");
+        for (const Row& r : rows) line(r.item->text, r.T->text, r.P->text, gText(r.G), gText(r.term));
     }
     if (std::fflush(stdout) != 0 || std::ferror(stdout)) return fail(kExitUsage, "cannot write the output");
     return 0;

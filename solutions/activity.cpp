@@ -206,6 +206,29 @@ double reciprocalTerm(const SolutionModelSet& set, double P, double T, int model
     return reciprocalContribution(set.models[at(model - 1)], set.reciprocal[at(recip - 1)], endMember, P, T);
 }
 
+bool endMemberOfPhase(const SolutionModelSet& set, std::string_view phaseName, int& model, int& endMember) {
+    model = endMember = 0;
+    const std::string_view key = phaseName.substr(0, phaseName.find(' '));
+    if (key.empty()) return false;
+    for (int m = 1; m <= set.count && m <= kMaxModels; ++m) {
+        const SolutionModel& sm = set.models[at(m - 1)];
+        for (int e = 1; e <= sm.endMemberCount; ++e)
+            if (records::rtrim(endMemberOf(sm, e).name) == key) {
+                model = m;
+                endMember = e;
+                return true;
+            }
+    }
+    return false;
+}
+
+int reciprocalSetOf(const SolutionModelSet& set, int model) {
+    if (model < 1 || model > set.count) return 0;
+    for (int r = 0; r < set.reciprocalCount && r < kMaxReciprocalSets; ++r)
+        if (set.reciprocal[at(r)].model == set.models[at(model - 1)].abbreviation) return r + 1;
+    return 0;
+}
+
 std::string vanishingActivityMessage(const SolutionModel& m, int endMember, const EndMemberActivity& a) {
     const char c = a.lowCation > 0 && a.lowCation < 10 ? static_cast<char>('0' + a.lowCation) : '?';
     const char s = a.lowCation > 0 && a.lowSite < 10 ? static_cast<char>('0' + a.lowSite) : '?';

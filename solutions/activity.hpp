@@ -28,6 +28,7 @@
 #pragma once
 #include <array>
 #include <string>
+#include <string_view>
 
 #include "solutions/solution_models.hpp"
 
@@ -96,6 +97,13 @@ EndMemberActivity endMemberActivity(const SolutionModel& m, int endMember, doubl
 // gives sign * G X(u, siteA) X(w, siteB) (or sign * G X(u, siteA)
 // (1 - X(t, siteB)) when t is 3 or 4), G = g0 - T g1 + (P - 1) g2.
 double reciprocalContribution(const SolutionModel& m, const ReciprocalSet& rs, int endMember, double P, double T);
+
+// The model and end-member (both 1-based) that a phase stands for: the
+// first end-member, in model and end-member order, whose name equals the
+// phase name up to its first blank.  False when there is none.
+bool endMemberOfPhase(const SolutionModelSet& set, std::string_view phaseName, int& model, int& endMember);
+// The reciprocal set (1-based) owned by model `model`, 0 when none.
+int reciprocalSetOf(const SolutionModelSet& set, int model);
 
 // "**ERROR** X=0 for cation#c on site#s of NAME": c and s are the position
 // and site of EndMemberActivity::lowCation, '?' when there is none.

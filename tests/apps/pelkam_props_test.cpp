@@ -506,3 +506,78 @@ TEST(PelkamProps, HelpDescribesTheForm) {
 }
 
 }  // namespace
+
+// Solution models: G gains RT ln a of the chosen variant at the composition
+// file's site fractions; the values against tests/fixtures/solutions
+// (computed independently), the failures with their exit status.
+TEST(PelkamProps, SolutionModelsAndCompositionFile) {
+    WorkDir w("props_models");
+    const std::string sln = (apptest::data_dir() / "solution-models.sln").string();
+    const std::string zun = (apptest::data_dir() / "example-pelite.zun").string();
+    auto run = [&](std::vector<std::string> extra) {
+        std::vector<std::string> args = {"--db", database(), "--sln", sln, "--zun", zun, "--T", "600", "--P", "6000"};
+        args.insert(args.end(), extra.begin(), extra.end());
+        return run_program(PROPS_EXE, args, w.path);
+    };
+    auto pure = run_program(PROPS_EXE, {"--db", database(), "--csv", "--T", "600", "--P", "6000", "Grs", "An", "Ky",
+                                        "Grs + 2 Ky + Qz = 3 An"},
+                            w.path);
+    ASSERT_EQ(pure.exitCode, 0) << pure.err;
+    auto r = run({"--models", "garn=GT1990,PLAG=FL88", "--csv", "Grs", "An", "Ky", "Grs + 2 Ky + Qz = 3 An"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    auto rows = lines(r.out), pureRows = lines(pure.out);
+    ASSERT_EQ(rows.size(), 5u) << r.out;
+    EXPECT_EQ(rows[0], "item,T_C,P_bar,G_J_per_mol,RTlna_J_per_mol");
+    // RT ln a at T = 873.15 K; the phase form's kelvin differs by 6e-6 K.
+    const double expected[] = {-55623.6246, -6445.3057, 0.0, 3 * -6445.3057 + 55623.6246};
+    for (std::size_t i = 0; i < 4; ++i) {
+        auto cells = split(rows[i + 1], ','), pureCells = split(pureRows[i + 1], ',');
+        ASSERT_EQ(cells.size(), 5u) << rows[i + 1];
+        EXPECT_NEAR(std::stod(cells[4]), expected[i], 2e-3) << rows[i + 1];
+        EXPECT_NEAR(std::stod(cells[3]) - std::stod(pureCells[3]), std::stod(cells[4]), 2e-4) << rows[i + 1];
+    }
+    // "all": every model with a composition, first variant (IDEAL).
+    r = run({"--models", "all", "--csv", "Ms", "Phl"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    rows = lines(r.out);
+    ASSERT_EQ(rows.size(), 3u);
+    EXPECT_NEAR(std::stod(split(rows[1], ',')[4]), -2494.3535, 2e-3);
+    EXPECT_NEAR(std::stod(split(rows[2], ',')[4]), -21313.3816, 2e-3);
+
+    // Failures: usage (2) and data (1).
+    w.write("z0.zun", "GARN g\nGARN .0000 .5000 .5000\n");
+    w.write("bad.zun", "GARN g\nGARN .0x00 .5000 .5000\n");
+    struct Bad {
+        std::vector<std::string> args;
+        int exit;
+        const char* says;
+    };
+    const Bad bad[] = {
+        {{"--models", "XXX", "Grs"}, 2, "no model 'XXX'"},
+        {{"--models", "GARN=GT91", "Grs"}, 2, "has no variant 'GT91' (it has IDEAL, GT1990)"},
+        {{"--models", "GARN=", "Grs"}, 2, "is not CODE or CODE=VARIANT"},
+        {{"--models", "all", "--zun", "z0.zun", "Grs"}, 2, "--zun given twice"},
+    };
+    for (const Bad& b : bad) {
+        auto f = run(b.args);
+        EXPECT_EQ(f.exitCode, b.exit) << f.err;
+        EXPECT_NE(f.err.find(b.says), std::string::npos) << f.err;
+    }
+    auto f = run_program(PROPS_EXE, {"--db", database(), "--sln", sln, "--models", "all", "--T", "600", "--P", "1", "Grs"},
+                         w.path);
+    EXPECT_EQ(f.exitCode, 2);
+    EXPECT_NE(f.err.find("need all of --sln FILE, --zun FILE and --models LIST"), std::string::npos) << f.err;
+    for (const auto& [file, says] : std::vector<std::pair<std::string, std::string>>{
+             {"z0.zun", "**ERROR** X=0 for cation#1 on site#1 of GROSSULAR"},
+             {"bad.zun", "Check format - error reading file: bad.zun (bad.zun, line 2, field 1)"}}) {
+        f = run_program(PROPS_EXE, {"--db", database(), "--sln", sln, "--zun", file, "--models", "GARN", "--T", "600",
+                                    "--P", "1", "Grs"},
+                        w.path);
+        EXPECT_EQ(f.exitCode, 1) << file;
+        EXPECT_NE(f.err.find(says), std::string::npos) << f.err;
+    }
+    // Help names the options.
+    auto h = run_program(PROPS_EXE, {"--help"}, w.path);
+    for (const char* o : {"--sln FILE", "--zun FILE", "--models LIST", "RTlna_J_per_mol"})
+        EXPECT_NE(h.out.find(o), std::string::npos) << o;
+}
