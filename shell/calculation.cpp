@@ -146,7 +146,12 @@ void report_solution_models(RunContext& ctx, Calculation& calc) {
         ctx.streams.write_line(records::kUnitMaster, l);
         if (ctx.streams.is_open(solutions::kUnitActivities)) ctx.streams.write_line(solutions::kUnitActivities, l);
     }
-    if (ctx.streams.is_open(solutions::kUnitActivities)) ctx.streams.write_line(solutions::kUnitActivities, "");
+    if (!ctx.streams.is_open(solutions::kUnitActivities)) return;
+    if (ctx.models.composition.anyModelUsed)
+        ctx.streams.write_line(solutions::kUnitActivities,
+                               " Lines at the points of the curves: model, end-member, P (bar), T (C), gamma, ideal"
+                               " activity (PLAG: the activity), RT ln a (J/mol)");
+    ctx.streams.write_line(solutions::kUnitActivities, "");
 }
 
 }  // namespace

@@ -68,7 +68,9 @@ double interactionFactor(const SolutionModel& m, int endMember, const Interactio
 bool idealVariant(const SolutionModel& m) {
     const int v = m.selectedMixingModel;
     if (v < 1 || v > m.mixingModelCount) return false;
-    return records::pad(m.mixingModels[at(v - 1)].keyword, 8) == "IDEAL   ";
+    // Compared over eight characters, without a copy (this runs at every point).
+    const std::string_view keyword(m.mixingModels[at(v - 1)].keyword);
+    return records::rtrim(keyword.substr(0, 8)) == "IDEAL";
 }
 
 std::array<double, 3> excessParameters(const SolutionModel& m, int endMember) {
@@ -118,6 +120,28 @@ double excessEnergy(const SolutionModel& m, int endMember, double P, double T, d
     return E;
 }
 
+// The ideal part of the activity: the site-mixing product, or the
+// aluminium-avoidance form for "PLAG".  Independent of P and T.
+double idealPart(const SolutionModel& m, int endMember) {
+    const EndMemberDefinition& em = endMemberOf(m, endMember);
+    if (m.abbreviation == "PLAG") {
+        const double x = siteFraction(m, 1, 1);
+        return endMember == 1 ? 0.25 * x * (1.0 + x) * (1.0 + x) : (1.0 - x * x) * siteFraction(m, endMember, 1);
+    }
+    double ideal = 1.0;
+    for (int s = 1; s <= m.siteCount; ++s) {
+        const int multiplicity = m.sites[at(s - 1)].multiplicity;
+        for (int k = 0; k < em.entries[at(s - 1)]; ++k) {
+            const int n = em.count[at(s - 1)][at(k)];
+            if (n <= 0) continue;
+            // The ratio of multiplicity to count in single precision.
+            const double ratio = static_cast<double>(static_cast<float>(multiplicity) / static_cast<float>(n));
+            ideal *= integerPower(ratio * siteFraction(m, em.cation[at(s - 1)][at(k)], s), n);
+        }
+    }
+    return ideal;
+}
+
 EndMemberActivity endMemberActivity(const SolutionModel& m, int endMember, double P, double T) {
     EndMemberActivity a;
     if (endMember < 1 || endMember > m.endMemberCount) {
@@ -139,27 +163,14 @@ EndMemberActivity endMemberActivity(const SolutionModel& m, int endMember, doubl
                 a.lowSite = s;
             }
 
+    const double ideal = idealPart(m, endMember);
     if (m.abbreviation == "PLAG") {
         // Aluminium avoidance: x is the anorthite fraction (cation 1 on site 1).
         a.plagioclase = true;
-        const double x = siteFraction(m, 1, 1);
-        a.activity = endMember == 1 ? 0.25 * x * (1.0 + x) * (1.0 + x) * a.gamma
-                                    : (1.0 - x * x) * siteFraction(m, endMember, 1) * a.gamma;
+        a.activity = ideal * a.gamma;
         a.vanishing = !(a.activity > 0.0);
         a.mu = a.activity > 0.0 ? RT * std::log(a.activity) : -std::numeric_limits<double>::infinity();
         return a;
-    }
-
-    double ideal = 1.0;
-    for (int s = 1; s <= m.siteCount; ++s) {
-        const int multiplicity = m.sites[at(s - 1)].multiplicity;
-        for (int k = 0; k < em.entries[at(s - 1)]; ++k) {
-            const int n = em.count[at(s - 1)][at(k)];
-            if (n <= 0) continue;
-            // The ratio of multiplicity to count in single precision.
-            const double ratio = static_cast<double>(static_cast<float>(multiplicity) / static_cast<float>(n));
-            ideal *= integerPower(ratio * siteFraction(m, em.cation[at(s - 1)][at(k)], s), n);
-        }
     }
     a.activity = ideal;
     a.vanishing = !(ideal >= kVanishingActivity);
@@ -198,7 +209,12 @@ double reciprocalContribution(const SolutionModel& m, const ReciprocalSet& rs, i
 
 double endMemberActivityTerm(const SolutionModelSet& set, double P, double T, int model, int endMember) {
     if (model < 1 || model > set.count) return 0.0;
-    return endMemberActivity(set.models[at(model - 1)], endMember, P, T).mu;
+    const SolutionModel& m = set.models[at(model - 1)];
+    if (endMember < 1 || endMember > m.endMemberCount) return -std::numeric_limits<double>::infinity();
+    // RT ln a = RT ln(ideal part) + E for every model ("PLAG": a = ideal part * gamma).
+    const double ideal = idealPart(m, endMember);
+    if (!(ideal > 0.0)) return -std::numeric_limits<double>::infinity();
+    return kGasConstant * T * std::log(ideal) + excessEnergy(m, endMember, P, T);
 }
 
 double reciprocalTerm(const SolutionModelSet& set, double P, double T, int model, int endMember, int recip) {
