@@ -489,3 +489,39 @@ TEST(Examples, ThermobarometryIntersectionAndReplay) {
     ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
     EXPECT_EQ(w.read("plot.plt"), plot);
 }
+
+// A batch line with a list of composition files: each set reads its own
+// file (its labels in its own plot file, its own curves); a file that is not
+// there is logged and its set skipped.
+TEST(Examples, ThermobarometryBatchOverCompositionFiles) {
+    WorkDir w("ex_tb_batch");
+    apptest::fs::copy_file(apptest::data_dir() / "example-pelite.zun", w.path / "pelite.zun");
+    ExampleRun run = run_example(w, "thermobarometry", "= ../../data/example-pelite.zun", "= pelite.zun");
+    ASSERT_EQ(run.plotted, 2);
+    std::filesystem::rename(w.path / "restart.res", w.path / "tb.res");
+    // A hotter garnet-biotite pair: more magnesian garnet.
+    std::string hot = w.read("pelite.zun");
+    hot.replace(hot.find("GARN .0600 .1500 .7200 .0700"), 28, "GARN .0600 .1800 .6900 .0700");
+    w.write("hot.zun", hot);
+    w.write("list.txt", "pelite.zun\nmissing.zun\nhot.zun\n");
+    w.write("batch.dat", ",tb.res,,,list.txt\n");
+    w.write("answers.txt", "check \"Batch Run?\"\npress Continue\nscreen Completion\npress Exit\n");
+    auto r = run_program(PELKAM_EXE, {"--script", "answers.txt"}, w.path);
+    ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
+    const auto log = w.lines("klv.log");
+    EXPECT_EQ(log, (std::vector<std::string>{"Calculation completed. Plot output written to pelite.p1",
+                                             " Error opening composition file missing.zun",
+                                             "Calculation completed. Plot output written to hot.p1"}));
+    EXPECT_FALSE(w.exists("missing.p1"));
+    reactions::PlotFileContents cool, warm;
+    ASSERT_TRUE(reactions::readPlotFile((w.path / "pelite.p1").string(), cool).ok());
+    ASSERT_TRUE(reactions::readPlotFile((w.path / "hot.p1").string(), warm).ok());
+    ASSERT_FALSE(cool.labelLines.empty());
+    EXPECT_NE(cool.labelLines[1].find("pelite.zun"), std::string::npos);
+    EXPECT_NE(warm.labelLines[1].find("hot.zun"), std::string::npos);
+    // The first set is the run itself; the exchange thermometer moves to higher T.
+    ASSERT_EQ(cool.curves.size(), 2u);
+    ASSERT_EQ(warm.curves.size(), 2u);
+    EXPECT_EQ(cool.curves[1].points.size(), run.plot.curves[1].points.size());
+    EXPECT_GT(warm.curves[1].points.back().x, cool.curves[1].points.back().x + 20);
+}
