@@ -168,8 +168,9 @@ EndMemberActivity endMemberActivity(const SolutionModel& m, int endMember, doubl
         // Aluminium avoidance: x is the anorthite fraction (cation 1 on site 1).
         a.plagioclase = true;
         a.activity = ideal * a.gamma;
-        a.vanishing = !(a.activity > 0.0);
-        a.mu = a.activity > 0.0 ? RT * std::log(a.activity) : -std::numeric_limits<double>::infinity();
+        // gamma is positive at any P and T: the activity vanishes with its ideal part.
+        a.vanishing = !(ideal > 0.0);
+        a.mu = ideal > 0.0 ? RT * std::log(ideal) + a.excess : -std::numeric_limits<double>::infinity();
         return a;
     }
     a.activity = ideal;

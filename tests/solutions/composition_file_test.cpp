@@ -11,6 +11,7 @@
 #include "solutions/composition_file.hpp"
 #include "solutions/model_screen.hpp"
 #include "solutions/phase_selection.hpp"
+#include "solutions/sln_format.hpp"
 
 using records::StatusCode;
 using selection_test::SelectionRun;
@@ -234,4 +235,69 @@ TEST(CompositionFile, RunStopsOnAMissingCompositionOrAVanishingActivity) {
         ASSERT_FALSE(r.out.empty());
         EXPECT_NE(r.out.back().find("gasp.zun"), std::string::npos) << r.out.back();
     }
+}
+
+// Damaged files never crash the readers: the bundled solution and
+// composition files with characters replaced, lines dropped or cut short
+// are either read or refused with a message naming file and line, and what
+// is read gives activities that are numbers (or minus infinity), never NaN.
+TEST(CompositionFile, DamagedFilesAreReadOrRefused) {
+    const auto sln = selection_test::readLines(selection_test::bundled("solution-models.sln"));
+    const auto zun = selection_test::readLines(selection_test::bundled("example-pelite.zun"));
+    unsigned seed = 12345;
+    auto next = [&seed](unsigned n) {
+        seed = seed * 1103515245u + 12345u;
+        return (seed >> 16) % n;
+    };
+    const char garbage[] = "0123456789 .,-()=:ABCFIXENDxyz\t";
+    auto damage = [&](std::vector<std::string> lines) {
+        for (int k = 0, n = 1 + static_cast<int>(next(3)); k < n && !lines.empty(); ++k) {
+            std::string& l = lines[next(static_cast<unsigned>(lines.size()))];
+            switch (next(3)) {
+                case 0:
+                    if (!l.empty()) l[next(static_cast<unsigned>(l.size()))] = garbage[next(sizeof garbage - 1)];
+                    break;
+                case 1: l.resize(next(static_cast<unsigned>(l.size() + 1))); break;
+                default: lines.erase(lines.begin() + (&l - lines.data())); break;
+            }
+        }
+        return lines;
+    };
+    int read = 0, refused = 0;
+    for (int round = 0; round < 400; ++round) {
+        const auto lines = damage(sln);
+        auto set = std::make_unique<SolutionModelSet>();
+        std::vector<std::string> said;
+        std::array<int, kMaxModels> variants{2, 2, 2, 1, 1, 1, 1};
+        const records::Status s = parseSolutionModels(lines, "damaged.sln", variants, *set, said);
+        if (!s.ok()) {
+            ++refused;
+            EXPECT_EQ(s.file, "damaged.sln");
+            EXPECT_GT(s.line, 0) << s.describe();
+            EXPECT_FALSE(said.empty());
+            continue;
+        }
+        ++read;
+        const auto zl = damage(zun);
+        for (int m = 0; m < set->count; ++m) {
+            SolutionModel& model = set->models[at(m)];
+            CompositionValues v;
+            const records::Status z = findComposition(zl, "damaged.zun", model.abbreviation, siteFractionCount(model), v);
+            if (!z.ok()) {
+                EXPECT_EQ(z.code, StatusCode::Stop);
+                continue;
+            }
+            setSiteFractions(model, v);
+            precomputeExcessCoefficients(model);
+            for (int e = 1; e <= model.endMemberCount; ++e) {
+                const EndMemberActivity a = endMemberActivity(model, e, 5000, 900);
+                EXPECT_FALSE(std::isnan(a.mu)) << model.abbreviation << " " << e;
+                EXPECT_FALSE(std::isnan(endMemberActivityTerm(*set, 5000, 900, m + 1, e)));
+            }
+        }
+        FixedActivityBlock b;
+        (void)parseFixedActivities(zl, "damaged.zun", b);
+    }
+    EXPECT_GT(read, 50);
+    EXPECT_GT(refused, 50);
 }
