@@ -141,8 +141,9 @@ TEST(Mistakes, MissingConfigurationAndDatabaseAreNamed) {
 
 // A batch line whose replay file is truncated, a line without a run name and
 // a line whose composition list is missing are logged by their line numbers
-// in batch.dat; the good line between them is calculated, no screen stops the
-// batch, and the run ends with status 1 saying that lines were skipped.
+// in batch.dat (blank lines counted, as in the plot-file names); the good line
+// between them is calculated, no screen stops the batch, and the run ends
+// with status 1 saying that lines were skipped.
 TEST(Mistakes, BatchLogsBadLinesAndGoesOn) {
     WorkDir w("batchlines");
     w.write("PELKAM.fig", apptest::bundled_config(w));
@@ -153,7 +154,8 @@ TEST(Mistakes, BatchLogsBadLinesAndGoesOn) {
     std::string truncated;
     for (std::size_t i = 0; i < 4; ++i) truncated += good[i] + "\n";
     w.write("cut.res", truncated);
-    w.write("batch.dat", ",cut.res,,,   \n\n,good.res,,,   \n , , , ,   \n,good.res,,,nolist.txt   \n");
+    w.write("list.txt", "garnet.zun\n");
+    w.write("batch.dat", ",cut.res,,,   \n\n,good.res,,,list.txt   \n , , , ,   \n,good.res,,,nolist.txt   \n");
     w.write("answers.txt", "check \"Batch Run?\"\npress Continue\nscreen Completion\npress Exit\n");
     auto r = run_program(PELKAM_EXE, {"--script", "answers.txt"}, w.path);
     EXPECT_EQ(r.exitCode, 1) << r.out << r.err;
@@ -162,7 +164,7 @@ TEST(Mistakes, BatchLogsBadLinesAndGoesOn) {
     ASSERT_EQ(log.size(), 4u) << r.out;
     EXPECT_EQ(log[0].rfind(" Batch line 1: end of file in input data", 0), 0u) << log[0];
     EXPECT_NE(log[0].find("(cut.res)"), std::string::npos) << log[0];
-    EXPECT_EQ(log[1], "Calculation completed. Plot output written to good.plt");
+    EXPECT_EQ(log[1], "Calculation completed. Plot output written to garnet.p3");  // line 3 of batch.dat
     EXPECT_EQ(log[2], " Batch line 4 names no run (field 2 is blank); line skipped");
     EXPECT_EQ(log[3], " Cannot open file with names of composition files nolist.txt");
     EXPECT_EQ(w.lines("good.lrs"), good);
