@@ -560,7 +560,8 @@ bool TerminalToolkit::confirm(std::string_view question) {
         const int y = std::max(0, (LINES - 5) / 2);
         std::string border(static_cast<std::size_t>(w - 2), '-');
         put(y, x, "+" + border + "+", A_NORMAL);
-        for (int r = 1; r <= 3; ++r) put(y + r, x, "|" + std::string(static_cast<std::size_t>(w - 2), ' ') + "|", A_NORMAL);
+        const std::string inside = "|" + std::string(static_cast<std::size_t>(w - 2), ' ') + "|";
+        for (int r = 1; r <= 3; ++r) put(y + r, x, inside, A_NORMAL);
         put(y + 4, x, "+" + border + "+", A_NORMAL);
         put(y + 1, x + 2, q, A_BOLD, w - 4);
         put(y + 3, x + 2, keys, A_NORMAL, w - 4);

@@ -152,7 +152,8 @@ Status run_batch(RunContext& ctx, const std::function<Status(RunContext&)>& runO
         bool named = true;
         if (!records::is_blank(pad(line, 10))) named = parse_batch_line(line, rs.batchLine);
         if (!named) {
-            st.write_line(records::kUnitBatchLog, " Batch line " + lineNo + " names no run (field 2 is blank); line skipped");
+            st.write_line(records::kUnitBatchLog,
+                          " Batch line " + lineNo + " names no run (field 2 is blank); line skipped");
             st.close(records::kUnitBatchLog);
             ++ctx.batchLinesFailed;
             continue;

@@ -167,7 +167,8 @@ std::string open_failure_reason(const std::string& name, bool reading) {
     if (fs::exists(st) && !fs::is_regular_file(st)) return "not a regular file";
     fs::path dir = p.has_parent_path() ? p.parent_path() : fs::path(".");
     if (!fs::is_directory(dir, ec)) return "no such directory: " + dir.string();
-    if (::access(dir.c_str(), W_OK) != 0) return std::string(std::strerror(errno)) + " (directory " + dir.string() + ")";
+    if (::access(dir.c_str(), W_OK) != 0)
+        return std::string(std::strerror(errno)) + " (directory " + dir.string() + ")";
     if (fs::exists(st) && ::access(name.c_str(), W_OK) != 0) return std::strerror(errno);
     return "it cannot be written";
 }
