@@ -24,8 +24,9 @@ records::Status run_calculation(RunContext& ctx);
 // first two blanks, followed by ".dxf".
 std::string dxf_name(std::string_view plotName);
 
-// The six lines of the completion screen (each at most 45 characters).
-std::array<std::string, 6> completion_lines(const records::RunSettings& rs);
+// The six lines of the completion screen (each at most 45 characters); in
+// batch mode the third line counts the lines that could not be run.
+std::array<std::string, 6> completion_lines(const records::RunSettings& rs, int batchLinesFailed = 0);
 
 // Axis labels of the plot file (27 characters each): x then y.
 struct AxisLabels {

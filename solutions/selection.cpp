@@ -124,6 +124,14 @@ void resetSelection(PhaseSelection& sel, const thermodb::PhaseTable& phases) {
     }
 }
 
+// The phases that take part in the run (all but the excluded ones).
+int selectedCount(const PhaseSelection& sel, const thermodb::PhaseTable& phases) {
+    int count = 0;
+    for (int i = 0; i < phases.count; ++i)
+        if (sel.optionCode[at(i)] != kExclude && sel.optionCode[at(i)] != kNotChosen) ++count;
+    return count;
+}
+
 void clearCodes(PhaseSelection& sel) {
     sel.optionCode.fill(kNotChosen);
     sel.activity.fill(1.0);
@@ -131,7 +139,7 @@ void clearCodes(PhaseSelection& sel) {
 
 // ---- Interactive
 
-void setUpEndMemberScreen(Toolkit& tk, int h, int type, const thermodb::PhaseTable& phases, bool first) {
+void setUpEndMemberScreen(Toolkit& tk, int h, int type, const thermodb::PhaseTable& phases) {
     tk.set_list_count(h, kEmList, phases.count);
     for (int i = 0; i < phases.count; ++i) tk.set_list_item(h, kEmList, i, records::pad(phases[i].name, 20));
     const AxisHeaders a = headersFor(type);
@@ -142,7 +150,9 @@ void setUpEndMemberScreen(Toolkit& tk, int h, int type, const thermodb::PhaseTab
             tk.set_text(h, control, fixed);
             tk.enable(h, control, false);
         } else {
-            if (first) tk.set_text(h, control, "");
+            // An axis typed before stays (the screen may be shown again);
+            // a fixed text of another diagram type gives way.
+            if (!tk.enabled(h, control)) tk.set_text(h, control, "");
             tk.enable(h, control, true);
         }
     };
@@ -223,12 +233,10 @@ Status askSelection(PelkamScreens& screens, records::Streams& streams, int type,
                     PhaseSelection& sel) {
     Toolkit& tk = *screens.tk;
     const int h = screens[kEndMemberScreen];
-    bool first = true;
     for (;;) {
         clearCodes(sel);
         sel.hasXAxis = sel.hasYAxis = false;
-        setUpEndMemberScreen(tk, h, type, phases, first);
-        first = false;
+        setUpEndMemberScreen(tk, h, type, phases);
         if (!tk.run_screen(h)) return Status::quit();
         tk.show(h, 0);
         const std::string xText = records::pad(tk.get_text(h, kEmXText), 40);
@@ -368,10 +376,17 @@ Status runEndMemberSelection(PelkamScreens& screens, records::Streams& streams, 
                              SolutionModelSet&) {
     resetSelection(sel, phases);
     const int type = settings.diagramType;
-    Status s = settings.inputFromFile ? replaySelection(streams, settings, phases, sel)
-                                      : askSelection(screens, streams, type, phases, sel);
-    if (!s) return s;
-    applyRules(type, phases, sel);
+    for (;;) {
+        Status s = settings.inputFromFile ? replaySelection(streams, settings, phases, sel)
+                                          : askSelection(screens, streams, type, phases, sel);
+        if (!s) return s;
+        applyRules(type, phases, sel);
+        // Fewer than two phases leave nothing to calculate: on the screens
+        // the choice is made again, with the list as it was (a replayed run
+        // stops when the phases are compacted).
+        if (settings.inputFromFile || selectedCount(sel, phases) >= 2) break;
+        if (!show_input_error(screens, "FEWER THAN TWO PHASES SELECTED - try again")) return Status::quit();
+    }
     writeSelectionRecords(streams, type, phases, sel);
     return Status::success();
 }
@@ -552,9 +567,11 @@ Status prepareSelectedPhases(PelkamScreens& screens, records::Streams& streams, 
     // 5. Components and basis.
     if (Status s = chooseBasis(system, phases, sel, streams, kMessages); !s) return s;
 
-    // 6. Solution-model links (the file read with no variant chosen).
+    // 6. Solution-model links (the file read with no variant chosen).  A file
+    // that cannot be opened is an Error naming it: the shell has the files
+    // named again.
     const std::string file = records::resolve_input_name(std::string(records::trim(settings.solutionFile)));
-    if (Status s = loadSolutionModels(screens, file, {}, models, streams, kMessages); !s) return s;
+    if (Status s = readSolutionModels(file, {}, models, streams, kMessages); !s) return s;
     linkSolutionModels(phases, sel, models);
 
     // 7. The activity listing.

@@ -266,7 +266,7 @@ TEST(ScriptedRun, MalformedDatabaseStopsWithItsMessage) {
     WorkDir w("baddb");
     apptest::bundled_config(w);
     apptest::fs::copy_file(apptest::fs::path(PELKAM_FIXTURES) / "thermodb" / "err_unknown_symbol.dat", w.path / "bad.dat");
-    w.write("PELKAM.fig", "MINERAL DATA=bad.dat\nAQUEOUS DATA=empty.aqu\n");
+    w.write("PELKAM.fig", "MINERAL DATA=bad.dat\nAQUEOUS DATA=empty.aqu\nSOLUTION DATA=models.sln\n");
     w.write("answers.txt", std::string(kToOptions) + "set Elements = si al o\npress Next\n");
     auto r = run_program(PELKAM_EXE, {"--script", "answers.txt"}, w.path);
     EXPECT_EQ(r.exitCode, 1) << r.out << r.err;

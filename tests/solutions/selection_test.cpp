@@ -101,13 +101,32 @@ TEST(EndMemberSelection, UnreadableActivityIsAskedAgain) {
     SelectionRun r;
     ASSERT_TRUE(r.load("SI AL O"));
     r.script(
-        "select Phases = QUARTZ\npress Next\n"
+        "select Phases = QUARTZ; KYANITE\npress Next\n"
+        "screen Phase options\npress Next\n"
         "screen Phase options\nset Activity of Phase: = abc\npress Next\n"
         "screen Input error\npress Continue\n"
         "screen Phase options\nset Activity of Phase: = 2\npress Next\n");
     ASSERT_TRUE(select(r).ok()) << r.tk->failure();
     EXPECT_EQ(r.sel->activity[at(r.index("QUARTZ"))], 2.0);
     EXPECT_DOUBLE_EQ((*r.phases)[r.index("QUARTZ")].logActivity, std::log10(2.0));
+}
+
+// Fewer than two phases chosen on the screen: the message, then the screen
+// again with the phases chosen so far still selected.
+TEST(EndMemberSelection, FewerThanTwoPhasesAreChosenAgain) {
+    SelectionRun r;
+    ASSERT_TRUE(r.load("SI AL O"));
+    r.script(
+        "select Phases = QUARTZ\ncheck Use defaults\npress Next\n"
+        "screen Input error\npress Continue\n"
+        "screen End-member selection\nselect Phases = KYANITE\npress Next\n");
+    ASSERT_TRUE(select(r).ok()) << r.tk->failure();
+    EXPECT_EQ(r.tk->get_text(r.screens[dialogs::kInputErrorScreen], dialogs::kErrMessage),
+              records::pad("FEWER THAN TWO PHASES SELECTED - try again", 90));
+    EXPECT_EQ(r.sel->optionCode[at(r.index("QUARTZ"))], kInclude);
+    EXPECT_EQ(r.sel->optionCode[at(r.index("KYANITE"))], kInclude);
+    EXPECT_EQ(r.sel->optionCode[at(r.index("CORUNDUM"))], kExclude);
+    EXPECT_EQ(r.restart().size(), static_cast<std::size_t>(r.phases->count));  // recorded once
 }
 
 TEST(EndMemberSelection, ExitEndsTheRun) {
