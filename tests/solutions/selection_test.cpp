@@ -19,8 +19,18 @@ std::size_t at(int i) { return static_cast<std::size_t>(i); }
 records::Status select(SelectionRun& r) {
     return runEndMemberSelection(r.screens, r.streams, r.settings, *r.phases, *r.system, *r.sel, *r.models);
 }
-records::Status prepare(SelectionRun& r) {
-    return prepareSelectedPhases(r.screens, r.streams, r.settings, *r.phases, *r.system, *r.sel, *r.models);
+// Runs the preparation in the run's own directory, where the composition
+// files of the solution-model screen are looked for; `compositionFiles`
+// puts the default ones there.
+records::Status prepare(SelectionRun& r, bool compositionFiles = true) {
+    if (compositionFiles)
+        for (const char* name : {"zuntest.zun", "zuntest.zu2"}) r.dir.write(name, "");
+    const auto cwd = std::filesystem::current_path();
+    std::filesystem::current_path(r.dir.path);
+    records::Status s =
+        prepareSelectedPhases(r.screens, r.streams, r.settings, *r.phases, *r.system, *r.sel, *r.models);
+    std::filesystem::current_path(cwd);
+    return s;
 }
 std::string phaseRecord(const char* code, const char* activity, const char* name) {
     return std::string(code) + activity + "     " + records::pad(name, 20);
@@ -465,6 +475,40 @@ TEST(PrepareSelectedPhases, ReplayedModelChoice) {
         bad[4] = "Y IDEAL    Garnet              ";
         EXPECT_EQ(replayed(bad, r).code, StatusCode::Stop);
         EXPECT_EQ(r.out[r.out.size() - 2], " ***ERROR IN INPUT DATA, EXECUTION TERMINATED");
+    }
+}
+
+// A composition file that is not there is said, never taken for a run of
+// pure phases: on the screen (input-error screen, then the solution-model
+// screen again), in a replay with a stop naming the file.
+TEST(PrepareSelectedPhases, MissingCompositionFileIsSaid) {
+    {
+        SelectionRun r;
+        chooseMicaRun(r);
+        r.script(
+            "screen Selection of Solution Models\npress Next\nscreen Input error\npress Continue\n"
+            "screen Selection of Solution Models\nradio None\npress Next\n");
+        ASSERT_TRUE(prepare(r, false).ok()) << r.tk->failure();
+        EXPECT_EQ(records::rtrim(r.tk->get_text(r.screens[dialogs::kInputErrorScreen], dialogs::kErrMessage)),
+                  "Cannot open mineral compositions file - TRY AGAIN");
+        EXPECT_TRUE(r.said(" Cannot open mineral compositions file zuntest.zun: no such file"));
+        EXPECT_FALSE(r.models->composition.anyModelUsed);
+    }
+    {
+        SelectionRun first;
+        chooseMicaRun(first);
+        first.script("screen Selection of Solution Models\npress Next\n");
+        ASSERT_TRUE(prepare(first).ok()) << first.tk->failure();
+        std::string text;
+        for (const auto& l : first.restart()) text += l + "\n";
+        SelectionRun r;
+        chooseMicaRun(r);
+        r.replay(text);
+        r.script("");
+        records::Status s = prepare(r, false);
+        EXPECT_EQ(s.code, StatusCode::Stop);
+        EXPECT_EQ(s.file, "zuntest.zun");
+        EXPECT_TRUE(r.said(" Cannot open mineral compositions file zuntest.zun: no such file"));
     }
 }
 
