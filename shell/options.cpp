@@ -3,7 +3,6 @@
 #include <cmath>
 #include <iomanip>
 #include <sstream>
-#include <vector>
 
 #include "dialogs/pelkam_screens.hpp"
 #include "records/layout.hpp"
@@ -117,10 +116,11 @@ bool fits(double v, Field f) {
 }
 std::string too_wide(const std::string& name, double v, Field f) {
     // The largest and the smallest value the field holds, as written there.
-    const std::string decimals(static_cast<std::size_t>(f.decimals), '9');
-    const std::string limit = !(v < 0) ? "at most " + std::string(static_cast<std::size_t>(f.width - f.decimals - 1), '9')
-                                       : "at least -" + std::string(static_cast<std::size_t>(f.width - f.decimals - 2), '9');
-    return name + " " + plain_number(v) + " does not fit the plot file: " + limit + "." + decimals;
+    const bool high = !(v < 0);
+    const auto digits = static_cast<std::size_t>(f.width - f.decimals - (high ? 1 : 2));
+    const std::string limit = (high ? "at most " : "at least -") + std::string(digits, '9') + "." +
+                              std::string(static_cast<std::size_t>(f.decimals), '9');
+    return name + " " + plain_number(v) + " does not fit the plot file: " + limit;
 }
 
 // Where a window value is written in the plot file: the header window (F15.5),
@@ -339,7 +339,6 @@ std::string check_entries(int t, OptionEntries e, RunSettings& rs) {
     rs = std::move(out);
     return {};
 }
-
 
 void confine_to_saturation(RunSettings& rs) {
     if (rs.saturationChoice != 1) return;

@@ -266,10 +266,12 @@ TEST_F(SelectRun, RefusedChoicesComeBackToTheScreen) {
         {"field and list together", kCalibration,
          "radio Calculate specific reactions\nset Reactions: = 1, 3-4\nselect Reactions = 6:\npress Next\n", "",
          {1, 3, 4, 6}},
-        {"ranges in either order, blanks around the dash", nullptr, "radio Calculate specific reactions\nset Reactions: = 5 - 4;2\npress Next\n",
-         "", {2, 4, 5}},
-        {"nothing chosen", nullptr, "radio Calculate specific reactions\npress Next\nscreen Input error\npress Continue\n"
-         "screen REACTION SELECTION\nset Reactions: = 2\npress Next\n", "no reactions chosen - try again", {2}},
+        {"ranges in either order, blanks around the dash", nullptr,
+         "radio Calculate specific reactions\nset Reactions: = 5 - 4;2\npress Next\n", "", {2, 4, 5}},
+        {"nothing chosen", nullptr,
+         "radio Calculate specific reactions\npress Next\nscreen Input error\npress Continue\n"
+         "screen REACTION SELECTION\nset Reactions: = 2\npress Next\n",
+         "no reactions chosen - try again", {2}},
         {"a number beyond the list", nullptr, "radio Calculate specific reactions\nset Reactions: = 2, 7\npress Next\n"
          "screen Input error\npress Continue\nscreen REACTION SELECTION\nset Reactions: = 2\npress Next\n",
          "reaction 7 is not in the list (1 to 6) - try again", {2}},
