@@ -206,8 +206,13 @@ Status run_steps(RunContext& ctx, Back from, const std::string& message, Setback
     // 5. Phase selection, axes and basis (with the solution-model screen).
     if (Status s = solutions::runEndMemberSelection(ctx.screens, ctx.streams, rs, ctx.phases, ctx.system,
                                                     ctx.selection, ctx.models);
-        !s)
+        !s) {
+        // A fluid phase chosen with none of it in the fluid: the mole
+        // fractions are put right on the options screen.
+        if (s.code == records::StatusCode::Error && s.what == solutions::kFluidCompositionProblem)
+            back = {Back::Options, s.why + " - try again"};
         return s;
+    }
     if (Status s = solutions::prepareSelectedPhases(ctx.screens, ctx.streams, rs, ctx.phases, ctx.system,
                                                     ctx.selection, ctx.models);
         !s) {

@@ -17,6 +17,10 @@
 
 namespace solutions {
 
+// What runEndMemberSelection's Error status says when a fluid phase was
+// chosen with none of it in the fluid (its `why` is the message for the user).
+constexpr const char* kFluidCompositionProblem = "fluid phase without fluid";
+
 // Asks, phase by phase, how each loaded phase takes part in the run, and the
 // activity axes; or reads the same answers from the replayed input (unit 5)
 // when settings.inputFromFile is set.  An activity of 0 is refused (it would

@@ -444,7 +444,8 @@ Status runEndMemberSelection(PelkamScreens& screens, records::Streams& streams, 
             stop.file = std::string(records::trim(settings.unitNames[records::kInputSlot]));
             return stop;
         }
-        if (!show_input_error(screens, problem + " - try again")) return Status::quit();
+        // On the screens the mole fractions are put right on the options screen.
+        return Status::error(kFluidCompositionProblem, problem);
     }
     writeSelectionRecords(streams, type, phases, sel);
     return Status::success();

@@ -170,3 +170,27 @@ TEST(Mistakes, BatchLogsBadLinesAndGoesOn) {
     EXPECT_EQ(w.lines("good.lrs"), good);
     for (const char* name : {"cut.sum", "cut.plt", "cut.lrs"}) EXPECT_FALSE(w.exists(name)) << name;
 }
+
+// A fluid phase chosen with none of it in the fluid: the mole fractions are
+// put right on the options screen, then the phases are chosen again.
+TEST(Mistakes, FluidWithoutFluidGoesBackToTheOptionsScreen) {
+    WorkDir w("fluid");
+    w.write("PELKAM.fig", apptest::bundled_config(w));
+    const std::string phases =
+        "screen \"End-member selection\"\nselect Phases = QUARTZ; KYANITE; ANDALUSITE; SILLIMANITE; MUSCOVITE; "
+        "K-FELDSPAR; WATER\ncheck \"Use defaults (activity=1; no special options) for all endmembers\"\npress Next\n";
+    w.write("answers.txt",
+            "press Continue\npress Continue\npress Next\nradio P-T\npress Next\n"
+            "screen 3\nset Elements = k al si o h\nset \"Row 1 min\" = 1000.\nset xH2O = 0.0\nset xCO2 = 0.0\npress Next\n" +
+                phases +
+                "screen \"Input error\"\npress Continue\nscreen 3\nset xH2O = 1.0\npress Next\n" + phases +
+                "screen \"Selection of Solution Models\"\nradio None\npress Next\nscreen Completion\npress Exit\n");
+    auto r = run_program(PELKAM_EXE, {"--script", "answers.txt"}, w.path);
+    ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
+    EXPECT_NE(r.out.find("xH2O is 0: leave out WATER or give xH2O on the options screen"), std::string::npos)
+        << r.out;
+    EXPECT_TRUE(w.exists("plot.plt"));
+    bool water = false;
+    for (const std::string& l : w.lines("restart.res")) water = water || l.rfind("       1.000       0.000", 0) == 0;
+    EXPECT_TRUE(water) << "the restart file records the corrected fluid";
+}

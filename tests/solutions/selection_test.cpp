@@ -214,15 +214,12 @@ TEST(EndMemberSelection, FluidSpeciesWithoutFluidAndZeroActivitiesAreRefused) {
     };
     const std::vector<Case> cases = {
         {"water without water in the fluid", 0, 0,
-         "select Phases = QUARTZ; WATER\ncheck Use defaults\npress Next\nscreen Input error\npress Continue\n"
-         "screen End-member selection\nclear Phases\nselect Phases = QUARTZ; COESITE\npress Next\n",
-         "xH2O is 0: leave out WATER or give xH2O on the options screen - try again"},
-        {"CO2 in a fluid of water", 1, 0,
-         "select Phases = QUARTZ; WATER; CARBON DIOXIDE\ncheck Use defaults\npress Next\n"
-         "screen Input error\npress Continue\nscreen End-member selection\nclear Phases\n"
-         "select Phases = QUARTZ; WATER\npress Next\n",
-         "xCO2 is 0: leave out CARBON DIOXIDE or give xCO2 on the options screen - try again"},
-        {"water in a fluid of water", 1, 0, "select Phases = QUARTZ; WATER\ncheck Use defaults\npress Next\n", ""},
+         "select Phases = QUARTZ; WATER\ncheck Use defaults\npress Next\n",
+         "xH2O is 0: leave out WATER or give xH2O on the options screen"},
+        {"CO2 with no CO2 in the fluid", 1, 0,
+         "select Phases = QUARTZ; WATER; CARBON DIOXIDE\ncheck Use defaults\npress Next\n",
+         "xCO2 is 0: leave out CARBON DIOXIDE or give xCO2 on the options screen"},
+        {"water with water present", 1, 0, "select Phases = QUARTZ; WATER\ncheck Use defaults\npress Next\n", ""},
         {"activity 0 typed for a phase", 0, 0,
          "select Phases = QUARTZ; COESITE\npress Next\nscreen Phase options\npress Next\n"
          "screen Phase options\nset Activity of Phase: = 0\npress Next\nscreen Input error\npress Continue\n"
@@ -243,7 +240,15 @@ TEST(EndMemberSelection, FluidSpeciesWithoutFluidAndZeroActivitiesAreRefused) {
         r.script(c.script);
         if (std::string_view(c.name) == "activity 0 as the default")
             r.tk->set_text(r.screens[dialogs::kPhaseOptionsScreen], dialogs::kPoActivity, "0");
-        ASSERT_TRUE(select(r).ok()) << r.tk->failure();
+        const records::Status s = select(r);
+        if (std::string_view(c.name).find("fluid") != std::string_view::npos) {
+            // The fluid is put right on the options screen: the run goes back there.
+            EXPECT_EQ(s.code, StatusCode::Error);
+            EXPECT_EQ(s.what, kFluidCompositionProblem);
+            EXPECT_EQ(s.why, c.message);
+            continue;
+        }
+        ASSERT_TRUE(s.ok()) << r.tk->failure();
         EXPECT_EQ(records::rtrim(r.tk->get_text(r.screens[dialogs::kInputErrorScreen], dialogs::kErrMessage)),
                   c.message);
         EXPECT_EQ(r.sel->activity[at(r.index("QUARTZ"))], 1.0);
