@@ -4,7 +4,7 @@
 #include <string>
 
 #include "dialogs/toolkit.hpp"
-#include "formula/tarvek_shell.hpp"
+#include "tarvek/tarvek_shell.hpp"
 
 int main(int argc, char** argv) {
     std::string script;

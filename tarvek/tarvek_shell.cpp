@@ -1,4 +1,4 @@
-#include "formula/tarvek_shell.hpp"
+#include "tarvek/tarvek_shell.hpp"
 
 #include <fstream>
 #include <vector>
