@@ -367,7 +367,7 @@ TEST(FormulaOutputs, RunWritesEveryOutput) {
                           "cord.p"})
         EXPECT_TRUE(w.has(f)) << f;
     std::string mintab = w.read("mintab.csv");
-    EXPECT_EQ(mintab.substr(mintab.find('\n') + 1, 82),
+    EXPECT_EQ(mintab.substr(mintab.find('\n') + 1, 83),
               "GARN, 36.30,  0.00, 22.03, 29.70,  2.13,  1.25,  8.54,  0.00,  0.00,  0.00, 99.95,\n");
     // One entry per mineral (the last analysis of each), readable in the
     // composition-file layout (A4,1X,24F6.4).
