@@ -4,7 +4,9 @@
 #include <vector>
 
 #include "records/files.hpp"
+#include "records/layout.hpp"
 #include "records/text.hpp"
+#include "tarvek/batch.hpp"
 
 namespace formula {
 using dialogs::ControlDef;
@@ -55,7 +57,44 @@ std::vector<ScreenResource> build_screens() {
 
     ScreenResource progress{kBatchProgressDialog, "Batch", "Calculating mineral formulae....in batch mode", {}};
     progress.controls.push_back(control(kProgressText, K::Static, "", 2, 2, 60));
-    return {main, done, oops, progress};
+    std::vector<ScreenResource> all = {main, done, oops, progress};
+    auto page = [&](int id, const char* name, const std::vector<const char*>& lines) {
+        ScreenResource p{id, name, name, {}};
+        int row = 1;
+        for (const char* l : lines) p.controls.push_back(control(0, K::Static, l, row++, 2, 76));
+        p.controls.push_back(control(kPageBack, K::Button, "Back", row + 1, 2));
+        p.controls.back().isDefault = true;
+        all.push_back(p);
+    };
+    page(kInfoPage, "!info",
+         {"Tarvek recalculates electron-microprobe oxide analyses (weight per cent) into",
+          "cations per formula unit, estimates Fe3+ by charge balance where asked, and",
+          "writes the mineral composition file that pelkam reads (.ZU1 for version 1.02,",
+          ".ZU3 with Fe3+ calculated, else .ZU2), the cation file (.CAT), mintab.csv,",
+          "zun.log and small plot files (*.p) of the compositions.",
+          "",
+          "Type the oxide file's name without .OXI and press a version button.",
+          "!help: the oxide-file format.  !oxi: the mineral labels.  !x: end."});
+    page(kHelpPage, "!help",
+         {"An oxide file (NAME.OXI): a title line, the header lines you set, then an",
+          "oxide-label line such as  SiO2,TiO2,Al2O3,FeO,MnO,MgO,CaO,Na2O,K2O,Total",
+          "(up to 25 of SiO2 TiO2 Al2O3 Cr2O3 FeO Fe2O3 MnO MgO CaO Na2O K2O BaO NiO F",
+          "ZnO Nb2O5 V2O3 V2O5 SrO Cl SO3 P2O5 H2O Total Tot; a digit 0 reads as O).",
+          "Then one analysis per line: the mineral code and a label before the first",
+          "comma, then the values in label order, e.g.  GARN grt-1,36.3,0,22.0,...",
+          "With map coordinates on, two coordinates come before the values.",
+          "A line that is not numbers starts a new block with its own label line.",
+          "The label line must not hold a '.' (a value line given as labels)."});
+    page(kOxiPage, "!oxi",
+         {"Mineral labels (first letter from the start column; upper or lower case):",
+          "G garnet (GARN)  B biotite (BIO6; BIO1 with version 1.02)  BE biotite (BIEX)",
+          "P or F plagioclase (PLAG)  K K-feldspar (KSPR)  A or H amphibole (AMPH)",
+          "Cm cummingtonite (CUM)  C clinopyroxene (CPX2; CPX with version 1.02)",
+          "O orthopyroxene (OPX1; OPX with 1.02)  OL olivine  CD or CORD cordierite",
+          "I ilmenite  M white mica  Q quartz  S spinel  Z Mg-Fe phase (MGFE)",
+          "Written in full: BIO1 BIO2 BIO3 BIO6 BIEX CPX2 OPX1 OPX2 OPXE CUM",
+          "Composition-file labels: GARN,CPX ,OPX ,BIOT,MICA,AMPH,CUM ,CORD,PLAG,ILME"});
+    return all;
 }
 
 }  // namespace
@@ -94,9 +133,49 @@ bool read_tarvek_config(TarvekSettings& s, const std::string& dir) {
     return true;
 }
 
+bool run_options(const TarvekSettings& s, Version v, OxideRunOptions& o, std::string& error) {
+    o = OxideRunOptions{};
+    o.baseName = std::string(records::trim(s.oxideFile));
+    o.version = v;
+    long long start = 0, header = 0;
+    if (!records::parse_integer_field(records::trim(s.startColumn), start) || start < 1 || start > 30) {
+        error = "Start column must be a number from 1 to 30: \"" + s.startColumn + "\"";
+        return false;
+    }
+    if (!records::parse_integer_field(records::trim(s.headerLines), header) || header < 0 || header > 9) {
+        error = "Header lines must be a number from 0 to 9: \"" + s.headerLines + "\"";
+        return false;
+    }
+    double offset = 0;
+    if (!records::parse_real_field(records::trim(s.garnetOffset), 2, offset)) {
+        error = "Garnet plot offset must be a number: \"" + s.garnetOffset + "\"";
+        return false;
+    }
+    o.startColumn = static_cast<int>(start);
+    o.headerLines = static_cast<int>(header);
+    o.mapping = s.mapping;
+    o.scheme.ferric = s.ferric;
+    o.scheme.garnet3Percent = s.garnet3Percent;
+    o.scheme.garnetOffset = offset;
+    return true;
+}
+
+namespace {
+
+// The message of a failed run for the OOPS! screen.
+std::string oops_text(const records::Status& s) {
+    std::string t = s.what;
+    if (s.line > 0) t += " (line " + std::to_string(s.line) + ")";
+    return t.substr(0, 76);
+}
+
+}  // namespace
+
 records::Status run_tarvek(dialogs::Toolkit& tk, TarvekSettings& s) {
     int main = tk.create(tarvek_screen(kMainDialog));
     int oops = tk.create(tarvek_screen(kOopsDialog));
+    int done = tk.create(tarvek_screen(kDoneDialog));
+    int progress = tk.create(tarvek_screen(kBatchProgressDialog));
     tk.set_text(main, kOxideFile, s.oxideFile);
     tk.set_text(main, kStartColumn, s.startColumn);
     tk.set_text(main, kHeaderLines, s.headerLines);
@@ -116,9 +195,70 @@ records::Status run_tarvek(dialogs::Toolkit& tk, TarvekSettings& s) {
         while (tk.get_message(m))
             if (!tk.is_dialog_message(main, m)) tk.dispatch(m);
         if (tk.program_ended() || pressed == 0) break;
-        tk.set_text(oops, kOopsText, "The recalculation of oxide analyses is not available in this version.");
-        tk.on_command(oops, kOopsRetry, [&] { tk.close(oops); });
-        if (!tk.run_screen(oops)) break;
+        s.oxideFile = tk.get_text(main, kOxideFile);
+        s.startColumn = tk.get_text(main, kStartColumn);
+        s.headerLines = tk.get_text(main, kHeaderLines);
+        s.garnetOffset = tk.get_text(main, kGarnetOffset);
+        s.ferric = tk.get_check(main, kFerricYes);
+        s.mapping = tk.get_check(main, kMappingYes);
+        s.batch = tk.get_check(main, kBatchRun);
+        s.garnet3Percent = tk.get_check(main, kGarnet3Percent);
+        Version version = pressed == kVersion102 ? Version::V102 : Version::V232;
+
+        auto show_oops = [&](const std::string& text) {
+            tk.set_text(oops, kOopsText, text);
+            tk.on_command(oops, kOopsRetry, [&] { tk.close(oops); });
+            return tk.run_screen(oops);
+        };
+        auto show_done = [&] {
+            tk.on_command(done, kDoneAnother, [&] { tk.close(done); });
+            return tk.run_screen(done);
+        };
+        OxideRunOptions options;
+        std::string error;
+        if (!run_options(s, version, options, error)) {
+            if (!show_oops(error)) break;
+            continue;
+        }
+        std::string name(records::trim(s.oxideFile));
+        if (!s.batch) {
+            int page = records::equal_blind(name, "!info")   ? kInfoPage
+                       : records::equal_blind(name, "!help") ? kHelpPage
+                       : records::equal_blind(name, "!oxi")  ? kOxiPage
+                                                             : 0;
+            if (page != 0) {
+                int p = tk.create(tarvek_screen(page));
+                tk.on_command(p, kPageBack, [&] { tk.close(p); });
+                bool on = tk.run_screen(p);
+                tk.release(p);
+                if (!on) break;
+                continue;
+            }
+            if (name == "!x" || name == "!X") {
+                tk.end_program();
+                break;
+            }
+            if (name.empty()) {
+                if (!show_oops("Type the name of an oxide file (without .OXI)")) break;
+                continue;
+            }
+            records::Status r = run_oxide_file(options);
+            if (!(r.ok() ? show_done() : show_oops(oops_text(r)))) break;
+            continue;
+        }
+        // Batch: the progress screen stays up while the files are run.
+        tk.show(progress, 1);
+        BatchReport report;
+        records::Status b = run_batch("BATCH.DAT", options, report,
+                                      [&](std::string_view line) { tk.set_text(progress, kProgressText, line); });
+        tk.show(progress, 0);
+        bool on;
+        if (!b.ok()) on = show_oops(b.what);
+        else if (!report.messages.empty())
+            on = show_oops(std::to_string(report.filesDone) + " files done; " + report.messages.front() +
+                           (report.messages.size() > 1 ? " (" + std::to_string(report.messages.size() - 1) + " more)" : ""));
+        else on = show_done();
+        if (!on) break;
     }
     if (!tk.failure().empty()) return records::Status::error(tk.failure());
     return records::Status::success();
