@@ -11,6 +11,13 @@
 
 namespace {
 
+// The utility's message, and where when it concerns a line of a file.
+std::string message(const records::Status& s) {
+    std::string m = s.what;
+    if (s.line > 0) m += " (" + s.file + ", line " + std::to_string(s.line) + ")";
+    return m;
+}
+
 void usage() {
     std::printf(
         "Usage: tarvek [--script FILE]            the screen (or an answer script)\n"
@@ -107,7 +114,7 @@ int main(int argc, char** argv) {
                 std::printf("%.*s\n", static_cast<int>(line.size()), line.data());
             });
             if (!s.ok()) {
-                std::fprintf(stderr, "tarvek: %s\n", s.what.c_str());
+                std::fprintf(stderr, "tarvek: %s(%s)\n", s.what.c_str(), batchFile.c_str());
                 return 1;
             }
             std::printf("%d oxide files processed, %zu failures\n", report.filesDone, report.messages.size());
@@ -116,7 +123,7 @@ int main(int argc, char** argv) {
         formula::OxideRunReport report;
         records::Status s = formula::run_oxide_file(options, &report);
         if (!s.ok()) {
-            std::fprintf(stderr, "tarvek: %s\n", s.describe().c_str());
+            std::fprintf(stderr, "tarvek: %s\n", message(s).c_str());
             return 1;
         }
         std::printf("%s: %d analyses, %d recalculated\n", report.oxideFile.c_str(), report.analyses,
