@@ -8,8 +8,6 @@
 
 namespace formula {
 
-void log_amphibole_recalculation(SchemeResult& r, const Recalculation& x);
-
 namespace {
 
 double ratio(double a, double b) { return b == 0 ? 0 : a / b; }
@@ -37,7 +35,7 @@ double iron_on_m4(double n4, double mg, double fe, double k, bool& converged) {
 
 }  // namespace
 
-void amphibole(SchemeResult& r, const Analysis& a, const SchemeOptions& o) {
+void detail::amphibole(SchemeResult& r, const Analysis& a, const SchemeOptions& o) {
     // Formula on 23 oxygens (46 charges, anhydrous) with Fe3+ by charge
     // balance at 13 cations excluding Ca, Na and K (Leake et al. 1997, Can.
     // Mineral. 35, 219-246; Schumacher 1997, ibid. 35, 238-246).  When that
@@ -62,7 +60,7 @@ void amphibole(SchemeResult& r, const Analysis& a, const SchemeOptions& o) {
         y.alVI = std::max(y.cations[Al] - std::max(8 - y.cations[Si], 0.0), 0.0);
         x = y;
     }
-    log_amphibole_recalculation(r, x);
+    detail::log_recalculation(r, x);
     r.passes.push_back(x);
     const CationArray& c = x.cations;
     double fe3 = o.ferric ? c[Fe3] : 0;
@@ -104,10 +102,7 @@ void amphibole(SchemeResult& r, const Analysis& a, const SchemeOptions& o) {
         {"MgM1", (mgC - mgM2) / 3}, {"FeM1", (feC - feM2) / 3}, {"MnM1", mnC / 3}, {"SiT1", (4 - alT) / 4},
         {"AlT1", alT / 4},      {"OO3", 0.0},             {"OHO3", oh / 2},        {"FO3", f / 2},
     };
-    std::string line = "          ";
-    for (const auto& [name, v] : sites) {
-        r.fractions.push_back({name, v});
-    }
+    for (const auto& [name, v] : sites) r.fractions.push_back({name, v});
     CompositionEntry e;
     e.code = "AMPH";
     e.header =

@@ -142,8 +142,8 @@ void CompositionFile::put(const CompositionEntry& e) {
             return;
         }
     }
-    // A new entry goes before a trailing fixed-activity block only when the
-    // file ends with one; otherwise at the end.
+    // A new mineral goes at the end (after a fixed-activity block too: the
+    // reader skips the block while it searches).
     items_.push_back(std::move(it));
 }
 

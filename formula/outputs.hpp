@@ -67,9 +67,7 @@ private:
         const PlotFamily* family = nullptr;
         std::string name;
         int count = 0;
-        std::vector<std::string> records;       // header and tick records
-        std::vector<std::string> pointRecords;  // built at finish
-        std::vector<std::string> points;        // "(2F10.3,I2)" items
+        std::vector<std::string> points;  // "(2F10.3,I2)" items, seven to a record
     };
     std::vector<File> files_;
     std::map<std::string, int> current_;  // family -> index into files_

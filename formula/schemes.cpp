@@ -9,6 +9,7 @@
 
 namespace formula {
 
+
 namespace {
 
 using records::format_fixed;
@@ -28,18 +29,16 @@ std::string header_number(double v) {
 }
 std::string calc_used(double calc, double used) { return header_number(calc) + "-" + header_number(used); }
 
-const std::array<PlotFamily, 11> kFamilies = {{
-    {"garn", "Si Al A Sum fname FeMg Xgr", {"nGr", "Fe/Fe+Mg", "xSp"}, 1.0, 5},
-    {"biot", "Biotite Fe Ti Al", {"Fe/Fe+Mg", "nTi", "nAl"}, 3.0, 2},
-    {"cpx", "Si Ca Sum", {"nAl/10", "Fe/Fe+Mg", "nNa"}, 1.0, 2},
-    {"opx", "Orthopyroxene Fe Al Ca", {"Fe/Fe+Mg", "nAl", "nCa"}, 1.0, 2},
-    {"plag", "Tet A Sum", {"Tet", "A", "Sum"}, 5.5, 4},
-    {"KSPR", "Tet A Sum", {"Tet", "A", "Sum"}, 5.5, 1},
-    {"cord", "Cordierite Fe Na Ca", {"Fe/Fe+Mg", "nNa", "nCa"}, 1.0, 2},
-    {"oliv", "Olivine Fe Ca Ni", {"Fe/Fe+Mg", "nCa", "nNi"}, 1.0, 2},
-    {"amph", "xNa(A) Sum", {"nAl", "nNa", "Fe/Fe+Mg"}, 4.0, 2},
-    {"", "", {"", "", ""}, 1.0, 1},
-    {"", "", {"", "", ""}, 1.0, 1},
+const std::array<PlotFamily, 9> kFamilies = {{
+    {"garn", "Si Al A Sum fname FeMg Xgr", {"nGr", "Fe/Fe+Mg", "xSp"}, 1.0},
+    {"biot", "Biotite Fe Ti Al", {"Fe/Fe+Mg", "nTi", "nAl"}, 3.0},
+    {"cpx", "Si Ca Sum", {"nAl/10", "Fe/Fe+Mg", "nNa"}, 1.0},
+    {"opx", "Orthopyroxene Fe Al Ca", {"Fe/Fe+Mg", "nAl", "nCa"}, 1.0},
+    {"plag", "Tet A Sum", {"Tet", "A", "Sum"}, 5.5},
+    {"KSPR", "Tet A Sum", {"Tet", "A", "Sum"}, 5.5},
+    {"cord", "Cordierite Fe Na Ca", {"Fe/Fe+Mg", "nNa", "nCa"}, 1.0},
+    {"oliv", "Olivine Fe Ca Ni", {"Fe/Fe+Mg", "nCa", "nNi"}, 1.0},
+    {"amph", "xNa(A) Sum", {"nAl", "nNa", "Fe/Fe+Mg"}, 4.0},
 }};
 
 void set_plot(SchemeResult& r, const char* family, double a, double b, double c) {
@@ -60,7 +59,7 @@ void entry(SchemeResult& r, std::string code, std::string header) {
 }
 
 // The lines every recalculation writes to the log.
-void log_recalculation(SchemeResult& r, const Recalculation& x) {
+void write_recalculation_log(SchemeResult& r, const Recalculation& x) {
     const RecalcParams& p = x.params;
     r.log.push_back("          Cations: " + fx(p.cations, 4, 0) + " charge:" + fx(p.charge, 4, 0) +
                     " tetrahedral:" + fx(p.tetrahedral, 3, 0) + " mode:" + std::to_string(p.mode));
@@ -96,7 +95,7 @@ void log_recalculation(SchemeResult& r, const Recalculation& x) {
 
 Recalculation pass(SchemeResult& r, const Analysis& a, RecalcParams p) {
     Recalculation x = recalculate(a.oxides, p);
-    log_recalculation(r, x);
+    write_recalculation_log(r, x);
     r.passes.push_back(x);
     return x;
 }
@@ -471,9 +470,7 @@ void mgfe(SchemeResult& r, const Analysis& a) {
 
 }  // namespace
 
-// The amphibole scheme lives in amphibole.cpp.
-void amphibole(SchemeResult& r, const Analysis& a, const SchemeOptions& o);
-void log_amphibole_recalculation(SchemeResult& r, const Recalculation& x) { log_recalculation(r, x); }
+void detail::log_recalculation(SchemeResult& r, const Recalculation& x) { write_recalculation_log(r, x); }
 
 const PlotFamily* plot_family(std::string_view name) {
     for (const PlotFamily& f : kFamilies)
@@ -512,7 +509,7 @@ SchemeResult run_scheme(const Analysis& a, const SchemeOptions& o) {
     else if (code == "ILME") ilmenite(r, a, o);
     else if (code == "SPIN") spinel(r, a, o);
     else if (code == "MGFE") mgfe(r, a);
-    else if (code == "AMPH" || code == "CUM ") amphibole(r, a, o);
+    else if (code == "AMPH" || code == "CUM ") detail::amphibole(r, a, o);
     else if (code == "QTZ ") {
         r.log.push_back("Quartz");
         add(r, "SiO2", a.oxides[Si]);

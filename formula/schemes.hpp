@@ -72,18 +72,22 @@ bool has_scheme(std::string_view code);
 // empty result.
 SchemeResult run_scheme(const Analysis& a, const SchemeOptions& o);
 
-// The plot-file families: base name, title, three series names, y maximum and
-// the number of files before the last one takes every further analysis.
+// The plot-file families: base name, title, three series names, y maximum.
 struct PlotFamily {
     const char* name;
     const char* title;
     const char* series[3];
     double yMax;
-    int files;
 };
 const PlotFamily* plot_family(std::string_view name);
 
 // The header lines of the spinel and ilmenite tables.
 std::string table_heading(std::string_view tableFile);
+
+namespace detail {
+// Parts of the schemes shared between their source files.
+void log_recalculation(SchemeResult& r, const Recalculation& x);
+void amphibole(SchemeResult& r, const Analysis& a, const SchemeOptions& o);
+}  // namespace detail
 
 }  // namespace formula
