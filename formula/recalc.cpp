@@ -74,7 +74,8 @@ Recalculation recalculate(const OxideValues& oxides, const RecalcParams& p) {
         r.cations[Fe3] = fe3;
         r.cations[Fe2] = iron - fe3;
     }
-    for (double v : r.cations) r.cationSum += v;
+    for (int e = 0; e < kElementCount; ++e)
+        if (!is_anion(e)) r.cationSum += r.cations[e];
     if (p.mode == 5 || (p.tetrahedral == 0 && p.cations == 10)) return r;
 
     double tetFromAl = std::max(p.tetrahedral - c[Si], 0.0);

@@ -26,7 +26,7 @@ struct Recalculation {
     RecalcParams params;
     CationArray cations{};     // per formula unit, after the Fe3+ step
     CationArray perElevenO{};  // every cation on 22 charges (11 oxygens, all oxides counted)
-    double cationSum = 0;      // sum over all 19 elements
+    double cationSum = 0;      // sum over the 17 cations (F and Cl left out)
     double charge = 0;         // total charge Q before the Fe3+ step (Si 0 in mode 2)
     double deficit = 0;        // E - Q (charge-balance rules only)
     double fe3Read = 0;        // Fe3+ and Fe2+ as read, on the formula unit
