@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what the build needs when it is missing, builds, and then
-#   ./setup.sh run [EXAMPLE]   runs an example from examples/ (default: aluminosilicates)
+#   ./setup.sh run [EXAMPLE]   runs an example from examples/ (default: aluminosilicates);
+#                              oxide-analyses runs tarvek on its oxide file
 #   ./setup.sh test            runs every test, then again under AddressSanitizer
 #                              and UndefinedBehaviorSanitizer
 #   ./setup.sh                 only installs and builds
@@ -45,9 +46,16 @@ case "$mode" in
     out="$ROOT/out/$example"
     rm -rf "$out"; mkdir -p "$out"
     cp -r "$src"/. "$out"/
-    [ -f "$out/rxtns_calib.dat" ] || cp "$ROOT/data/rxtns_calib.dat" "$out"/
     cd "$out"
-    "$ROOT/build/apps/pelkam" --script answers.txt
+    if [ -f tarvek.args ]; then
+      # One tarvek run per line of tarvek.args (oxide file and options).
+      grep -v '^#' tarvek.args | while read -r args; do
+        [ -n "$args" ] && "$ROOT/build/apps/tarvek" $args
+      done
+    else
+      [ -f rxtns_calib.dat ] || cp "$ROOT/data/rxtns_calib.dat" .
+      "$ROOT/build/apps/pelkam" --script answers.txt
+    fi
     echo
     echo "Example '$example' done; its files are in out/$example/:"
     ls -1 "$out"
