@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -104,8 +105,7 @@ int main(int argc, char** argv) {
     render::DrawingOptions options;
     double dpi = 150;
     auto usageError = [](const std::string& message) {
-        std::fprintf(stderr, "pelkam-plot: %s\n\n", message.c_str());
-        usage(stderr);
+        std::fprintf(stderr, "pelkam-plot: %s\n(pelkam-plot --help lists the options)\n", message.c_str());
         return 2;
     };
     for (int i = 1; i < argc; ++i) {
@@ -176,6 +176,15 @@ int main(int argc, char** argv) {
 
     // Everything is read and laid out before anything is written.
     reactions::PlotFileContents plot;
+    {
+        std::error_code ec;
+        if (!std::filesystem::is_regular_file(plotPath, ec)) {
+            records::Status s = records::Status::error(
+                "cannot open the plot file", std::filesystem::exists(plotPath, ec) ? "not a file" : "no such file");
+            s.file = plotPath;
+            return fail(s);
+        }
+    }
     if (records::Status s = reactions::readPlotFile(plotPath, plot); !s) return fail(s);
     render::SummaryReactions summary;
     if (!summaryPath.empty())

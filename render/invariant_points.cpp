@@ -121,8 +121,13 @@ std::vector<InvariantPoint> findInvariantPoints(const reactions::PlotFileContent
             const CurveDescription& c = diagram.curves[d];
             if (c.water || std::find(descriptions.begin(), descriptions.end(), d) != descriptions.end()) continue;
             const auto& pts = plot.curves[static_cast<std::size_t>(c.index)].points;
+            auto far = [&](int i) {
+                return std::hypot((pts[static_cast<std::size_t>(i)].x - p.x) / tol.x,
+                                  (pts[static_cast<std::size_t>(i)].y - p.y) / tol.y) > kPassingMargin;
+            };
+            // An end this close belongs to a group of its own, not here.
             for (const Stretch& s : c.stretches)
-                if (s.size() >= 2 && distance(p.x, p.y, pts, s) <= kPassingMargin) {
+                if (s.size() >= 2 && far(s.first) && far(s.last) && distance(p.x, p.y, pts, s) <= kPassingMargin) {
                     descriptions.push_back(d);
                     break;
                 }
