@@ -20,6 +20,7 @@ constexpr double kFrameWidth = 0.8, kTickWidth = 0.5, kCurveWidth = 0.75, kWater
 constexpr double kTickCap = 6.2, kTitleCap = 7.3, kLegendCap = 5.4, kInvariantCap = 5.0;
 constexpr double kLineSpacing = 1.7;  // baseline distance in capital heights
 constexpr double kMarkerRadius = 1.8;
+constexpr double kMarkerClear = 1.6;  // half side of the square kept free around a dot, in radii
 // A label overlapping more groups than this is in a crowd that moving a few
 // groups does not clear.
 constexpr std::size_t kMostRepaired = 3;
@@ -229,7 +230,7 @@ Figure buildFigure(const reactions::PlotFileContents& plot, const DiagramDescrip
         const double r = kMarkerRadius / f.unit;
         for (const InvariantPoint& p : invariants) {
             const Vec at{plotX(p.x), plotY(p.y)};
-            layout.addObstacle({at, {1, 0}, r * 2.5, r * 2.5});
+            layout.addObstacle({at, {1, 0}, kMarkerClear * r, kMarkerClear * r});
             f.markers.push_back({Layer::Invariant, toPage(f, at.x, at.y), kMarkerRadius});
         }
     }
@@ -385,11 +386,13 @@ Figure buildFigure(const reactions::PlotFileContents& plot, const DiagramDescrip
             l.capHeight = kInvariantCap / f.unit;
             const std::string text = "[" + std::to_string(p.number) + "]";
             l.width = textWidth(text, l.capHeight);
-            const double d = r + 0.3 * l.capHeight, cw = l.width, ch = l.capHeight;
-            const Vec starts[8] = {{at.x + d, at.y + d * 0.5},        {at.x - d - cw, at.y + d * 0.5},
-                                   {at.x + d, at.y - d - ch},         {at.x - d - cw, at.y - d - ch},
-                                   {at.x + d, at.y - ch / 2},         {at.x - d - cw, at.y - ch / 2},
-                                   {at.x - cw / 2, at.y + d},         {at.x - cw / 2, at.y - d - ch}};
+            // Beside the dot, clear of its keep-out square: above right first.
+            const double cw = l.width, ch = l.capHeight, de = kDescentEm * fontSizeForCap(ch);
+            const double c = kMarkerClear * r / 0.7 + 0.2 * ch, cd = 0.7 * c;
+            const Vec starts[8] = {{at.x + cd, at.y + cd + de},        {at.x - cd - cw, at.y + cd + de},
+                                   {at.x + cd, at.y - cd - ch},        {at.x - cd - cw, at.y - cd - ch},
+                                   {at.x + c, at.y - (ch - de) / 2},   {at.x - c - cw, at.y - (ch - de) / 2},
+                                   {at.x - cw / 2, at.y + c + de},     {at.x - cw / 2, at.y - c - ch}};
             Box boxes[8];
             for (int k = 0; k < 8; ++k) {
                 l.start = starts[k];
