@@ -32,11 +32,13 @@ records::Status writeRunDrawings(const reactions::PlotFileContents& plot, const 
     }
     Drawing d;
     if (records::Status s = makeDrawing(plot, plotPath, given, DrawingOptions{}, d); !s) return s;
-    if (!dxfPath.empty())
-        if (records::Status s = writeFileAtomically(dxfPath, figureToDxf(d.figure, provenance)); !s) return s;
+    // Both are tried; the first failure is reported.
+    records::Status result = records::Status::success();
+    if (!dxfPath.empty()) result = writeFileAtomically(dxfPath, figureToDxf(d.figure, provenance));
     if (!svgPath.empty())
-        if (records::Status s = writeFileAtomically(svgPath, figureToSvg(d.figure, provenance)); !s) return s;
-    return records::Status::success();
+        if (records::Status s = writeFileAtomically(svgPath, figureToSvg(d.figure, provenance)); !s && result.ok())
+            result = s;
+    return result;
 }
 
 records::Status writeRunDrawings(const std::string& plotPath, const std::string& dxfPath, const std::string& svgPath,

@@ -36,6 +36,8 @@ records::Status makeDrawing(const reactions::PlotFileContents& plot, const std::
 // contents, both written whole or not at all.  `summaryPath` (may be empty)
 // names the run's summary file, whose reaction texts fill the legend of a
 // curve-number diagram.  An empty `dxfPath` or `svgPath` skips that file.
+// When one file cannot be written the other is still tried; the status
+// names the first failure.
 records::Status writeRunDrawings(const reactions::PlotFileContents& plot, const std::string& plotPath,
                                  const std::string& dxfPath, const std::string& svgPath,
                                  const Provenance& provenance, const std::string& summaryPath = {});

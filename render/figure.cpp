@@ -136,7 +136,7 @@ Figure buildFigure(const reactions::PlotFileContents& plot, const DiagramDescrip
     line(Layer::Axes, {frameRight, f.frameTop}, {frameRight, frameBottom}, kFrameWidth);
     line(Layer::Axes, {frameRight, frameBottom}, {f.frameLeft, frameBottom}, kFrameWidth);
     line(Layer::Axes, {f.frameLeft, frameBottom}, {f.frameLeft, f.frameTop}, kFrameWidth);
-    auto ticks = [&](bool xAxis, double lo, double hi, double step, double minor, const std::vector<double>& major) {
+    auto ticks = [&](bool xAxis, double lo, double hi, double step, double minor) {
         const long first = static_cast<long>(std::ceil((lo - (hi - lo) * 1e-3) / minor));
         const long last = static_cast<long>(std::floor((hi + (hi - lo) * 1e-3) / minor));
         for (long k = first; k <= last && k - first < 1000; ++k) {
@@ -154,10 +154,9 @@ Figure buildFigure(const reactions::PlotFileContents& plot, const DiagramDescrip
                 line(Layer::Axes, {frameRight, py}, {frameRight - len, py}, kTickWidth);
             }
         }
-        (void)major;
     };
-    ticks(true, w.xmin, w.xmax, xStep, xMinor, xt);
-    ticks(false, w.ymin, w.ymax, yStep, yMinor, yt);
+    ticks(true, w.xmin, w.xmax, xStep, xMinor);
+    ticks(false, w.ymin, w.ymax, yStep, yMinor);
     for (double v : xt) {
         const double px = f.frameLeft + std::clamp(plotX(v), 0.0, W) * f.unit;
         f.texts.push_back({Layer::Axes, {px, frameBottom + 5 + kTickCap}, kTickCap, 0, Anchor::Middle,

@@ -295,3 +295,33 @@ TEST(OutputFiles, WrittenWholeOrNotAtAll) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(RunDrawings, DxfAndSvgOfAFinishedRun) {
+    const fs::path dir = fs::path(PELKAM_BINARY_DIR) / "render-run-drawings-test";
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    const std::string dxf = (dir / "plot.dxf").string(), svg = (dir / "plot.svg").string();
+    records::Status s = render::writeRunDrawings(fixture("curve-numbers.plt"), dxf, svg, kProvenance,
+                                                 fixture("aluminosilicates-summary.dat"));
+    ASSERT_TRUE(s.ok()) << s.describe();
+    std::ifstream in(svg);
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(svgTexts(text, "legend").count("Ky = Sil"), 1u);
+    testdxf::Drawing d;
+    std::ifstream din(dxf);
+    EXPECT_EQ(testdxf::read(std::string((std::istreambuf_iterator<char>(din)), std::istreambuf_iterator<char>()), d), "");
+    // A DXF that cannot be written does not keep the SVG from being written.
+    fs::remove(svg);
+    s = render::writeRunDrawings(fixture("curve-numbers.plt"), (dir / "no" / "plot.dxf").string(), svg, kProvenance);
+    EXPECT_FALSE(s.ok());
+    EXPECT_TRUE(fs::exists(svg));
+    // A plot file that cannot be read writes nothing.
+    fs::remove(svg);
+    EXPECT_FALSE(render::writeRunDrawings((dir / "none.plt").string(), dxf + "2", svg, kProvenance).ok());
+    EXPECT_FALSE(fs::exists(svg));
+    fs::remove_all(dir);
+}
+
+}  // namespace
