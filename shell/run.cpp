@@ -5,6 +5,7 @@
 #include <ctime>
 
 #include "records/layout.hpp"
+#include "records/provenance.hpp"
 #include "records/text.hpp"
 #include "shell/batch.hpp"
 #include "shell/calculation.hpp"
@@ -133,7 +134,7 @@ std::string dxf_name(std::string_view plotName) {
     return name + ".dxf";
 }
 
-std::array<std::string, 6> completion_lines(const RunSettings& rs) {
+std::array<std::string, 6> completion_lines(const RunSettings& rs, bool screenWidth) {
     std::array<std::string, 6> lines;
     if (rs.batchMode == 'Y') {
         lines[0] = "** BATCH RUN COMPLETED **";
@@ -147,12 +148,67 @@ std::array<std::string, 6> completion_lines(const RunSettings& rs) {
     lines[3] = "Number of Reactions Examined = " + records::format_integer(rs.reactionsExamined, 4);
     lines[4] = "Number of Reactions Calculated = " + records::format_integer(rs.reactionsCalculated, 4);
     lines[5] = "Number of Reactions Plotted = " + records::format_integer(rs.reactionsPlotted, 4);
-    for (std::string& l : lines)
-        if (l.size() > 45) l.resize(45);
+    if (screenWidth)
+        for (std::string& l : lines)
+            if (l.size() > 45) l.resize(45);
     return lines;
 }
 
+namespace {
+
+// The files a run writes on its units; they are saved together at its end.
+constexpr int kRunOutputUnits[] = {records::kUnitMaster, records::kUnitPlot, records::kUnitRestart,
+                                   solutions::kUnitActivities};
+
+Status calculate_run(RunContext& ctx);
+
+// 16. The units of the run are closed and its outputs saved together: the
+// data files it read are recorded at the end of the restart file, every file
+// is written and flushed before any is renamed, and a batch log names the
+// plot files only once they are on the disk.
+Status save_outputs(RunContext& ctx) {
+    records::Streams& st = ctx.streams;
+    for (int unit : {records::kUnitThermo, records::kUnitAqueous, records::kUnitInput}) st.close(unit);
+    for (const records::DataProvenance& p : ctx.provenance)
+        if (p.read()) st.write_line(records::kUnitRestart, records::provenance_record(p));
+    if (Status s = st.commit(kRunOutputUnits); !s) return outputs_not_written(ctx, s);
+    if (ctx.settings.batchMode == 'Y')
+        for (const std::string& plot : ctx.completedPlots)
+            st.write_line(records::kUnitBatchLog,
+                          "Calculation completed. Plot output written to " + records::name_field(plot, 40));
+    return Status::success();
+}
+
+}  // namespace
+
+Status outputs_not_written(RunContext& ctx, Status s) {
+    s.code = records::StatusCode::Error;
+    s.why += std::string(s.why.empty() ? "" : "; ") + "no output of this run was written (files of earlier runs are kept)";
+    ctx.outputsFailed = true;
+    if (ctx.settings.batchMode == 'Y') {
+        // The batch goes on with its next line; the log and the console say why this one failed.
+        ctx.streams.write_line(records::kUnitBatchLog, " " + s.describe());
+        ctx.tk->console_line(s.describe());
+    }
+    return s;
+}
+
 Status run_calculation(RunContext& ctx) {
+    // The outputs of the run are kept until all of them can be saved; a run
+    // that fails saves none.
+    ctx.streams.defer_saves(true);
+    ctx.completedPlots.clear();
+    Status s = calculate_run(ctx);
+    if (s) s = save_outputs(ctx);
+    if (!s) ctx.streams.abandon(kRunOutputUnits);
+    ctx.streams.defer_saves(false);
+    ctx.tk->show(ctx.screens[kProgressScreen], 0);
+    return s;
+}
+
+namespace {
+
+Status calculate_run(RunContext& ctx) {
     RunSettings& rs = ctx.settings;
     // 1. Curve-tracing defaults.
     ctx.tracing = TracingLimits{};
@@ -193,15 +249,10 @@ Status run_calculation(RunContext& ctx) {
     set_tolerances(rs);
     write_conditions(ctx);
     // 13-15. Composition sets.
-    if (Status s = calculate_composition_sets(ctx); !s) return s;
-    // 16. Close the units of the run.
-    for (int unit : std::initializer_list<int>{records::kUnitThermo, records::kUnitAqueous, records::kUnitInput,
-                                               records::kUnitMaster, records::kUnitPlot, records::kUnitRestart,
-                                               solutions::kUnitActivities})
-        ctx.streams.close(unit);
-    ctx.tk->show(ctx.screens[kProgressScreen], 0);
-    return Status::success();
+    return calculate_composition_sets(ctx);
 }
+
+}  // namespace
 
 Status run_driver(RunContext& ctx) {
     Toolkit& tk = *ctx.tk;
@@ -224,11 +275,13 @@ Status run_driver(RunContext& ctx) {
     auto lines = completion_lines(rs);
     for (int i = 0; i < 6; ++i) tk.set_text(h, kCompLine1 + i, lines[static_cast<std::size_t>(i)]);
     // The same lines on the console, so that a run without a terminal
-    // reports them too.
+    // reports them too; there the file names are given whole.
     tk.console_line("Diagram Complete");
-    for (const std::string& l : lines)
+    for (const std::string& l : completion_lines(rs, false))
         if (!l.empty()) tk.console_line(l);
     tk.run_screen(h);
+    if (ctx.outputsFailed)
+        return Status::error("the outputs of some batch lines could not be written", "klv.log names them");
     return Status::success();
 }
 
