@@ -27,8 +27,11 @@ struct RunResult {
     std::string err;  // standard error
 };
 
-// Runs `exe` with `args` in `dir`, standard input from /dev/null.
-RunResult run_program(const std::string& exe, const std::vector<std::string>& args, const fs::path& dir);
+// Runs `exe` with `args` in `dir`, standard input from /dev/null.  A
+// `fileSizeLimit` (bytes) makes every write beyond that size fail as on a
+// full disk.
+RunResult run_program(const std::string& exe, const std::vector<std::string>& args, const fs::path& dir,
+                      long fileSizeLimit = -1);
 
 // The bundled data directory.
 inline fs::path data_dir() { return fs::path(PELKAM_SOURCE_DIR) / "data"; }

@@ -364,6 +364,44 @@ TEST_F(StreamsTest, ValueTooWideFailsTheFile) {
     EXPECT_EQ(get("free.dat"), "     1.0********\n");
 }
 
+// A program ended by a signal while it saves its outputs leaves no
+// temporary: the signal takes effect once the files are in place.
+TEST_F(StreamsTest, SignalDuringCommitLeavesNoTemporary) {
+    const std::string line(99, 'x');
+    constexpr int kLines = 200000;  // 20 MB: the save takes long enough to be caught at it
+    int ready[2];
+    ASSERT_EQ(pipe(ready), 0);
+    pid_t child = fork();
+    if (child == 0) {
+        Streams st;
+        st.defer_saves(true);
+        if (st.open(7, path("big.dat"), OpenMode::NewOrReplace) != 0) _exit(2);
+        for (int i = 0; i < kLines; ++i) st.write_line(7, line);
+        const int units[] = {7};
+        if (write(ready[1], "c", 1) != 1) _exit(4);  // about to commit
+        _exit(st.commit(units).ok() ? 0 : 3);
+    }
+    ASSERT_GT(child, 0);
+    close(ready[1]);
+    char c = 0;
+    ASSERT_EQ(read(ready[0], &c, 1), 1);
+    close(ready[0]);
+    bool signalled = false;
+    int status = 0;
+    while (waitpid(child, &status, WNOHANG) == 0) {
+        if (!signalled && files_in_dir() > 0) {
+            kill(child, SIGTERM);
+            signalled = true;
+        }
+    }
+    for (const auto& e : fs::directory_iterator(dir_)) EXPECT_NE(e.path().filename().string()[0], '.') << e.path();
+    if (signalled) {
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM);
+        ASSERT_TRUE(fs::exists(dir_ / "big.dat"));
+        EXPECT_EQ(fs::file_size(dir_ / "big.dat"), static_cast<std::uintmax_t>(kLines) * 100);
+    }
+}
+
 // Temporaries of a process that no longer runs are removed; those of running
 // processes and files of other shapes are left alone.
 TEST_F(StreamsTest, StaleTemporariesOfDeadProcessesAreRemoved) {
