@@ -288,6 +288,11 @@ Status run_driver(RunContext& ctx) {
 Status start_up(RunContext& ctx) {
     ctx.screens = create_pelkam_screens(*ctx.tk);
     Status s = run_driver(ctx);
+    // An interactive output assigned to a file is saved at the end of the
+    // program, whatever ended it; a failure to save it is reported.
+    if (ctx.streams.is_open(records::kUnitOutput) && !ctx.streams.is_console(records::kUnitOutput) &&
+        !ctx.streams.close(records::kUnitOutput) && s.code != records::StatusCode::Error)
+        s = ctx.streams.failure();
     if (!ctx.tk->failure().empty()) {
         Status f = Status::error(ctx.tk->failure());
         return f;

@@ -36,9 +36,8 @@ RunResult run_program(const std::string& exe, const std::vector<std::string>& ar
 // The bundled data directory.
 inline fs::path data_dir() { return fs::path(PELKAM_SOURCE_DIR) / "data"; }
 
-// Copies the bundled database and the empty aqueous file into `w` and
-// returns a PELKAM.fig naming them (names in the configuration are limited
-// to 40 characters, so the copies keep them short).
+// Copies the bundled database, the empty aqueous file and the solution
+// models into `w` and returns a PELKAM.fig naming them.
 std::string bundled_config(const WorkDir& w);
 
 }  // namespace apptest
