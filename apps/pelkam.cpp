@@ -24,7 +24,8 @@ void usage(std::FILE* out) {
                  "and a restart file that replays the run.\n"
                  "\n"
                  "Without options the run is collected through full-screen forms on the terminal\n"
-                 "(Tab/Shift-Tab move, Space selects, Enter presses a button, Esc leaves).\n"
+                 "(Tab/Shift-Tab move, Space selects, Enter presses a button, Esc leaves,\n"
+                 "asking first when the form was changed).\n"
                  "\n"
                  "Options:\n"
                  "  --script FILE  answer the screens from a plain-text answer script instead of\n"
@@ -34,7 +35,8 @@ void usage(std::FILE* out) {
                  "\n"
                  "Files are read and written in the working directory; the configuration file\n"
                  "PELKAM.fig (also found as PELKAM.FIG or pelkam.fig) names the data files.\n"
-                 "Exit status: 0 normal end or Exit/Quit, 1 the run stopped on a data error,\n"
+                 "Exit status: 0 normal end or Exit/Quit, 1 the run stopped on a data error\n"
+                 "(or lines of a batch could not be run: klv.log names them),\n"
                  "2 wrong usage, an answer script that does not fit, no terminal, or outputs\n"
                  "that could not be written (the files of earlier runs are then kept).\n");
 }

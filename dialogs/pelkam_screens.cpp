@@ -198,6 +198,7 @@ ScreenResource input_error_screen() {
     c.push_back(st(kErrMessage, "", 2, 2, 90));
     c.push_back(button(kNext, "Continue", 6, 20, true));
     c.push_back(button(kExitControl, "Quit", 6, 40));
+    r.messageControl = kErrMessage;
     return r;
 }
 

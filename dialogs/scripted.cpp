@@ -246,7 +246,14 @@ std::string ScriptedToolkit::misfit(const Line& line, int screen, const std::str
     const ScreenState* st = screen_state(screen);
     std::string screenName = st ? st->resource.name : std::string("?");
     return "answer script line " + std::to_string(line.number) + " (\"" + shorten(line.text) +
-           "\") does not fit screen \"" + screenName + "\": " + why + where();
+           "\") does not fit screen \"" + screenName + "\": " + why + where() + says(screen);
+}
+
+std::string ScriptedToolkit::says(int screen) const {
+    std::string text = screen_message(screen);
+    if (text.empty()) return {};
+    const ScreenState* st = screen_state(screen);
+    return "\n  the screen \"" + st->resource.title + "\" says: " + text;
 }
 
 void ScriptedToolkit::show(int screen, int command) {
@@ -326,7 +333,7 @@ bool ScriptedToolkit::next_input(int screen, Message& m) {
         }
     }
     fail("answer script ended" + (last_line_ ? " after line " + std::to_string(last_line_) : std::string()) +
-         " while screen \"" + st->resource.name + "\" waits for input" + where());
+         " while screen \"" + st->resource.name + "\" waits for input" + where() + says(screen));
     return false;
 }
 

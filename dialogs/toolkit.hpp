@@ -46,6 +46,7 @@ struct ControlDef {
     int height = 1;       // rows (lists)
     int group = 0;        // radio group
     bool isDefault = false;  // the default button: pressing it closes the screen
+    bool isCancel = false;   // the button Esc presses (the control kExitControl is one without this flag)
     std::string initial;  // initial text / "1" for a set radio or check
     bool captionHidden = false;  // caption names the control for scripts but is not drawn
 };
@@ -62,6 +63,9 @@ struct ScreenResource {
     std::string name;   // e.g. "Global Options" (also accepted by scripts)
     std::string title;  // window title, e.g. "Pelkam"
     std::vector<ControlDef> controls;
+    // A message screen (an error screen): the control holding its message,
+    // which a run without a terminal reports when it stops there; 0 for none.
+    int messageControl = 0;
 };
 
 // The control every screen uses for "Exit"/"Quit".
@@ -172,6 +176,14 @@ public:
     // Finds a control of a screen by caption (exact, then case-blind, then by
     // prefix) or by its numeric id written as text; nullptr when none fits.
     ControlState* find_control(int screen, std::string_view captionOrId);
+    // The button Esc presses: the control kExitControl, else a button marked
+    // isCancel; 0 when the screen has none.
+    int cancel_button(int screen) const;
+    // The default button of a screen, 0 when it has none.
+    int default_button(int screen) const;
+    // The message of a message screen (its messageControl), without trailing
+    // blanks; empty for other screens.
+    std::string screen_message(int screen) const;
     // Every control that fits `captionOrId` at the first matching stage (id,
     // exact caption, case-blind caption, case-blind prefix); more than one
     // means the text is ambiguous.

@@ -40,6 +40,7 @@ std::vector<ScreenResource> build_screens() {
     m[6].initial = "";
     m[7].initial = "1";
     m[10].initial = "1";
+    m.back().isCancel = true;  // Esc leaves the utility, as its Exit button does
 
     ScreenResource done{kDoneDialog, "Done", "Done!", {}};
     done.controls.push_back(
@@ -52,6 +53,7 @@ std::vector<ScreenResource> build_screens() {
     oops.controls.push_back(control(kOopsText, K::Static, "", 2, 2, 76));
     oops.controls.push_back(control(kOopsRetry, K::Button, "Retry", 5, 10));
     oops.controls.push_back(control(dialogs::kExitControl, K::Button, "QUIT", 5, 30));
+    oops.messageControl = kOopsText;
 
     ScreenResource progress{kBatchProgressDialog, "Batch", "Calculating mineral formulae....in batch mode", {}};
     progress.controls.push_back(control(kProgressText, K::Static, "", 2, 2, 60));

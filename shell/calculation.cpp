@@ -77,7 +77,7 @@ Status calculate(RunContext& ctx, Calculation& calc, reactions::Reaction& reacti
     ++rs.reactionsExamined;
     Status s = calc.tracer.calculateReaction(reaction, rs.reactionsCalculated, rs.reactionsPlotted);
     // A curve that cannot be written ends the run at once.
-    if (s && !calc.plot.status().ok()) return outputs_not_written(ctx, calc.plot.status());
+    if (s && !calc.plot.status().ok()) return outputs_not_written(calc.plot.status());
     dialogs::show_progress(ctx.screens,
                            "Examined" + records::format_integer(rs.reactionsExamined, 6) + "  calculated" +
                                records::format_integer(rs.reactionsCalculated, 6) + "  plotted" +
@@ -191,7 +191,7 @@ Status calculate_composition_sets(RunContext& ctx) {
         dialogs::show_progress(ctx.screens, "Starting time = " + time_of_day());
         if (rs.diagramType == records::kActAct) calc->evaluator.prepareFixedConditions();
         if (Status s = reactions_of_set(ctx, *calc); !s) return s;
-        if (!calc->plot.status().ok()) return outputs_not_written(ctx, calc->plot.status());
+        if (!calc->plot.status().ok()) return outputs_not_written(calc->plot.status());
         // The log names the plot file once the run's outputs are saved.
         ctx.completedPlots.push_back(trimmed(rs.unitNames[records::kPlotSlot]));
         if (!list) break;

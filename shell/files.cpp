@@ -1,11 +1,16 @@
 #include "shell/files.hpp"
 
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 
 #include "records/provenance.hpp"
 #include "records/text.hpp"
 #include "shell/batch.hpp"
 #include "shell/config.hpp"
+#include "solutions/solution_models.hpp"
 
 namespace shell {
 namespace fs = std::filesystem;
@@ -35,14 +40,27 @@ Status database_screen(RunContext& ctx) {
     tk.set_text(h, kDbMessage, g.message);
     if (!tk.run_screen(h)) return Status::quit();
     tk.show(h, 0);
-    if (tk.get_check(h, kDbVersion1)) {
-        rs.unitNames[records::kThermoSlot] = "JUN92.RQT";
-        rs.solutionFile = "JUN92.SLN";
-        rs.databaseVersion = 1;
-    } else if (tk.get_check(h, kDbVersion2)) {
-        rs.unitNames[records::kThermoSlot] = "DEC06.DAT";
-        rs.solutionFile = "DEC06.SLN";
-        rs.databaseVersion = 2;
+    std::string& thermo = rs.unitNames[records::kThermoSlot];
+    std::string& solution = rs.solutionFile;
+    const bool v1 = tk.get_check(h, kDbVersion1), v2 = tk.get_check(h, kDbVersion2);
+    if (v1 || v2) {
+        if (!ctx.versionReplacedNames) {
+            ctx.namesBeforeVersion[0] = thermo;
+            ctx.namesBeforeVersion[1] = solution;
+            ctx.versionReplacedNames = true;
+        }
+        thermo = v1 ? "JUN92.RQT" : "DEC06.DAT";
+        solution = v1 ? "JUN92.SLN" : "DEC06.SLN";
+        rs.databaseVersion = v1 ? 1 : 2;
+    } else {
+        // A version whose files could not be opened does not stick: its
+        // names give way to the ones it replaced, unless they were edited.
+        if (ctx.versionReplacedNames && guess_database_version(rs).version != 0) {
+            thermo = ctx.namesBeforeVersion[0];
+            solution = ctx.namesBeforeVersion[1];
+            rs.databaseVersion = guess_database_version(rs).version;
+        }
+        ctx.versionReplacedNames = false;
     }
     return Status::success();
 }
@@ -199,25 +217,57 @@ std::string output_name_clash(const std::vector<RunFile>& inputs, const std::vec
     return {};
 }
 
-std::string reassign_message(int unit) {
-    std::string n = std::to_string(unit);
-    if (n.size() < 2) n += ' ';
-    return "Error opening unit # " + n + ": reassign all units";
+std::string open_failure_reason(const std::string& name, bool reading) {
+    if (name.empty()) return "no file name given";
+    std::error_code ec;
+    fs::path p(name);
+    fs::file_status st = fs::status(p, ec);
+    if (fs::is_directory(st)) return "it is a directory";
+    if (reading) {
+        if (!fs::exists(st)) return "no such file";
+        if (!fs::is_regular_file(st)) return "not a regular file";
+        if (::access(name.c_str(), R_OK) != 0) return std::strerror(errno);
+        return "it cannot be read";
+    }
+    if (fs::exists(st) && !fs::is_regular_file(st)) return "not a regular file";
+    fs::path dir = p.has_parent_path() ? p.parent_path() : fs::path(".");
+    if (!fs::is_directory(dir, ec)) return "no such directory: " + dir.string();
+    if (::access(dir.c_str(), W_OK) != 0)
+        return std::string(std::strerror(errno)) + " (directory " + dir.string() + ")";
+    if (fs::exists(st) && ::access(name.c_str(), W_OK) != 0) return std::strerror(errno);
+    return "it cannot be written";
+}
+
+std::string open_error_message(std::string_view role, std::string_view name, std::string_view reason,
+                               std::string_view note) {
+    constexpr std::size_t kWidth = 90;  // the message field of the input-error screen
+    std::string head = "Error opening " + std::string(role) + " ";
+    std::string tail = ": " + std::string(reason) + std::string(note);
+    std::string n(name);
+    if (head.size() + n.size() + tail.size() > kWidth) {
+        // The end of a long name says most: its front gives way.
+        std::size_t room = kWidth > head.size() + tail.size() + 3 ? kWidth - head.size() - tail.size() - 3 : 0;
+        if (room < 12) room = 12;
+        if (n.size() > room) n = "..." + n.substr(n.size() - room);
+    }
+    return head + n + tail;
 }
 
 Status assign_files(RunContext& ctx, std::string_view message) {
     RunSettings& rs = ctx.settings;
     if (records::is_blank(message)) {
         std::vector<std::string> warnings;
-        read_configuration(rs, ".", &warnings);
+        ctx.configFound = read_configuration(rs, ".", &warnings);
+        ctx.versionReplacedNames = false;
+        if (!ctx.configFound)
+            ctx.tk->console_line("No PELKAM.fig in the working directory: the default file names are used");
         for (const std::string& w : warnings) ctx.tk->console_line(w);
         if (rs.batchMode == 'Y') {
             apply_batch_names(rs);
             apply_restart_clash(rs);
+            // The batch loop logs a line whose outputs would replace its inputs.
             const std::string clash = output_name_clash(run_inputs(ctx), run_outputs(rs));
-            if (clash.empty()) return Status::success();
-            ctx.streams.write_line(records::kUnitBatchLog, " " + clash + "; batch line skipped");
-            return Status::error(clash);
+            return clash.empty() ? Status::success() : Status::error(clash);
         }
     }
     if (rs.batchMode == 'Y') return Status::success();
@@ -302,6 +352,12 @@ int open_units(RunContext& ctx) {
         return records::kUnitThermo;
     if (st.open(records::kUnitAqueous, resolve_input_name(name(records::kAqueousSlot)), records::OpenMode::Existing))
         return records::kUnitAqueous;
+    // The solution-properties file is read later in every run; a name that
+    // cannot be opened is found here, where the files can still be named again.
+    if (st.open(solutions::kUnitSolutionFile, resolve_input_name(trimmed(rs.solutionFile)),
+                records::OpenMode::Existing))
+        return solutions::kUnitSolutionFile;
+    st.close(solutions::kUnitSolutionFile);
     if (rs.summaryOff) {
         st.open(records::kUnitMaster, "summary", records::OpenMode::Scratch);
     } else if (st.open(records::kUnitMaster, name(records::kMasterSlot), records::OpenMode::NewOrReplace)) {
@@ -317,7 +373,10 @@ int open_units(RunContext& ctx) {
     } else {
         st.open(records::kUnitInput, "CON:", records::OpenMode::Existing);
     }
-    if (!records::is_console_name(name(records::kOutputSlot))) {
+    // An interactive output already open on its file (a run that went back
+    // to an earlier screen) goes on: its messages are kept.
+    if (!records::is_console_name(name(records::kOutputSlot)) &&
+        !(st.is_open(records::kUnitOutput) && st.name(records::kUnitOutput) == name(records::kOutputSlot))) {
         st.close(records::kUnitOutput);
         if (st.open(records::kUnitOutput, name(records::kOutputSlot), records::OpenMode::NewOrReplace))
             return records::kUnitOutput;
@@ -336,16 +395,45 @@ int open_units(RunContext& ctx) {
     return 0;
 }
 
-Status assign_and_open(RunContext& ctx) {
-    std::string message;
+namespace {
+
+// A file of the run that could not be opened: its field on the files screen,
+// its name and why.
+struct OpenFailure {
+    std::string role, name, reason, note;
+};
+
+OpenFailure open_failure_of(const RunContext& ctx, int unit) {
+    const RunSettings& rs = ctx.settings;
+    static constexpr const char* kRoles[] = {"Mineral Data",  "Aqueous Data", "Inter. Input", "Inter. Output",
+                                             "Master Output", "Plot Output",  "Restart File"};
+    OpenFailure f{"Mineral Solution Data", trimmed(rs.solutionFile), {}, {}};
+    bool reading = true;
+    for (std::size_t i = 0; i < 7; ++i) {
+        if (records::kUnitNumbers[i] != unit) continue;
+        f.role = kRoles[i];
+        f.name = trimmed(rs.unitNames[i]);
+        reading = unit == records::kUnitThermo || unit == records::kUnitAqueous || unit == records::kUnitInput;
+    }
+    f.reason = open_failure_reason(reading ? resolve_input_name(f.name) : f.name, reading);
+    const bool dataFile = unit == records::kUnitThermo || unit == records::kUnitAqueous ||
+                          unit == solutions::kUnitSolutionFile;
+    if (dataFile && !ctx.configFound) f.note = " (no PELKAM.fig)";
+    return f;
+}
+
+}  // namespace
+
+Status assign_and_open(RunContext& ctx, std::string message, bool assign) {
+    RunSettings& rs = ctx.settings;
     for (;;) {
-        if (Status s = assign_files(ctx, message); !s) return s;
-        int failed = open_units(ctx);
+        if (assign)
+            if (Status s = assign_files(ctx, message); !s) return s;
+        assign = true;
+        const int failed = open_units(ctx);
         if (failed == 0) return Status::success();
-        RunSettings& rs = ctx.settings;
-        int slot = 0;
-        for (int i = 0; i < 7; ++i)
-            if (records::kUnitNumbers[static_cast<std::size_t>(i)] == failed) slot = i;
+        const OpenFailure f = open_failure_of(ctx, failed);
+        message = open_error_message(f.role, f.name, f.reason, f.note);
         // Nothing of this attempt is kept: the units are opened again.
         for (int unit : records::kUnitNumbers)
             if (unit != records::kUnitOutput && unit != records::kUnitInput) ctx.streams.discard(unit);
@@ -353,12 +441,13 @@ Status assign_and_open(RunContext& ctx) {
         ctx.streams.open(records::kUnitInput, "CON:", records::OpenMode::Existing);
         if (rs.batchMode == 'Y') {
             ctx.streams.write_line(records::kUnitBatchLog, "UNIT " + records::format_integer(failed, 2) +
-                                                                ": CANNOT OPEN FILE " + records::name_field(rs.unitNames[slot], 40));
-            Status s = Status::error("cannot open file", "no such file or not writable");
-            s.file = trimmed(rs.unitNames[slot]);
+                                                                ": CANNOT OPEN FILE " + records::name_field(f.name, 40));
+            Status s = Status::error("Error opening " + f.role, f.reason);
+            s.file = f.name;
             return s;
         }
-        message = reassign_message(failed);
+        // The message goes to the console too, where it can still be read.
+        ctx.say(" " + message);
         if (!show_input_error(ctx.screens, message)) return Status::quit();
     }
 }

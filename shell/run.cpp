@@ -1,9 +1,11 @@
 #include "shell/run.hpp"
 
+#include <cctype>
 #include <chrono>
 #include <cmath>
 #include <ctime>
 
+#include "records/files.hpp"
 #include "records/layout.hpp"
 #include "records/provenance.hpp"
 #include "records/text.hpp"
@@ -134,12 +136,15 @@ std::string dxf_name(std::string_view plotName) {
     return name + ".dxf";
 }
 
-std::array<std::string, 6> completion_lines(const RunSettings& rs, bool screenWidth) {
+std::array<std::string, 6> completion_lines(const RunSettings& rs, int batchLinesFailed, bool screenWidth) {
     std::array<std::string, 6> lines;
     if (rs.batchMode == 'Y') {
         lines[0] = "** BATCH RUN COMPLETED **";
         lines[1] = "*  KLV.LOG lists the calculated plot files *";
-        lines[2] = "";
+        // Lines that could not be run are not passed over in silence.
+        lines[2] = batchLinesFailed == 0 ? std::string()
+                   : "*  " + std::to_string(batchLinesFailed) +
+                         (batchLinesFailed == 1 ? " line" : " lines") + " could not be run: see KLV.LOG *";
     } else {
         lines[0] = "Tabular Output : " + trimmed(rs.unitNames[records::kMasterSlot]);
         lines[1] = "Plot Output : " + trimmed(rs.unitNames[records::kPlotSlot]);
@@ -156,11 +161,25 @@ std::array<std::string, 6> completion_lines(const RunSettings& rs, bool screenWi
 
 namespace {
 
+// Where a run goes back to after a mistake the user can put right there.
+enum class Back { Nowhere, Files, Options };
+
+struct Setback {
+    Back to = Back::Nowhere;
+    std::string message;  // for the input-error screen (90 characters)
+};
+
 // The files a run writes on its units; they are saved together at its end.
 constexpr int kRunOutputUnits[] = {records::kUnitMaster, records::kUnitPlot, records::kUnitRestart,
                                    solutions::kUnitActivities};
 
-Status calculate_run(RunContext& ctx);
+// The files a run writes.  A run that does not finish leaves none of them
+// (nor, in a batch, hands them half-written to the next line's run).
+void discard_outputs(RunContext& ctx) {
+    const int units[] = {records::kUnitMaster, records::kUnitPlot, records::kUnitRestart, solutions::kUnitActivities,
+                         solutions::kUnitSolutionFile};
+    ctx.streams.abandon(units);
+}
 
 // 16. The units of the run are closed and its outputs saved together: the
 // data files it read are recorded at the end of the restart file, every file
@@ -171,7 +190,7 @@ Status save_outputs(RunContext& ctx) {
     for (int unit : {records::kUnitThermo, records::kUnitAqueous, records::kUnitInput}) st.close(unit);
     for (const records::DataProvenance& p : ctx.provenance)
         if (p.read()) st.write_line(records::kUnitRestart, records::provenance_record(p));
-    if (Status s = st.commit(kRunOutputUnits); !s) return outputs_not_written(ctx, s);
+    if (Status s = st.commit(kRunOutputUnits); !s) return outputs_not_written(s);
     if (ctx.settings.batchMode == 'Y')
         for (const std::string& plot : ctx.completedPlots)
             st.write_line(records::kUnitBatchLog,
@@ -179,55 +198,54 @@ Status save_outputs(RunContext& ctx) {
     return Status::success();
 }
 
-}  // namespace
-
-Status outputs_not_written(RunContext& ctx, Status s) {
-    s.code = records::StatusCode::Error;
-    s.why += std::string(s.why.empty() ? "" : "; ") + "no output of this run was written (files of earlier runs are kept)";
-    ctx.outputsFailed = true;
-    if (ctx.settings.batchMode == 'Y') {
-        // The batch goes on with its next line; the log and the console say why this one failed.
-        ctx.streams.write_line(records::kUnitBatchLog, " " + s.describe());
-        ctx.tk->console_line(s.describe());
-    }
-    return s;
+// The input-error message for elements the database step could not use.
+std::string element_message(const Status& s) {
+    const std::string tail = " - try again";
+    std::string text = s.what;
+    if (!s.why.empty() && text.size() + 2 + s.why.size() + tail.size() <= 90) text += ": " + s.why;
+    if (text.size() + tail.size() > 90) text.resize(90 - tail.size());
+    if (!text.empty()) text[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(text[0])));
+    return text + tail;
 }
 
-Status run_calculation(RunContext& ctx) {
-    // The outputs of the run are kept until all of them can be saved; a run
-    // that fails saves none.
-    ctx.streams.defer_saves(true);
-    ctx.completedPlots.clear();
-    Status s = calculate_run(ctx);
-    if (s) s = save_outputs(ctx);
-    if (!s) ctx.streams.abandon(kRunOutputUnits);
-    ctx.streams.defer_saves(false);
-    ctx.tk->show(ctx.screens[kProgressScreen], 0);
-    return s;
-}
-
-namespace {
-
-Status calculate_run(RunContext& ctx) {
+// One attempt at the run, from the screen `from` on.
+Status run_steps(RunContext& ctx, Back from, const std::string& message, Setback& back) {
     RunSettings& rs = ctx.settings;
     // 1. Curve-tracing defaults.
     ctx.tracing = TracingLimits{};
     rs.reactionsExamined = rs.reactionsCalculated = rs.reactionsPlotted = 0;
-    // 2. Files.
-    if (Status s = assign_and_open(ctx); !s) return s;
+    // 2. Files: the screens again only when the mistake lies in a file name.
+    if (Status s = assign_and_open(ctx, message, from == Back::Files); !s) return s;
     // 3. Run options.
     if (Status s = collect_options(ctx); !s) return s;
-    // 4. Element header, chemical system and the phases of the system.
-    if (Status s = read_database(ctx); !s) return s;
+    // 4. Element header, chemical system and the phases of the system.  The
+    // elements typed on the options screen can be typed again there.
+    DatabaseFault fault = DatabaseFault::DataFile;
+    if (Status s = read_database(ctx, &fault); !s) {
+        if (fault == DatabaseFault::ElementChoice && rs.batchMode != 'Y' && !rs.inputFromFile)
+            back = {Back::Options, element_message(s)};
+        return s;
+    }
     // 5. Phase selection, axes and basis (with the solution-model screen).
     if (Status s = solutions::runEndMemberSelection(ctx.screens, ctx.streams, rs, ctx.phases, ctx.system,
                                                     ctx.selection, ctx.models);
-        !s)
+        !s) {
+        // A fluid phase chosen with none of it in the fluid: the mole
+        // fractions are put right on the options screen.
+        if (s.code == records::StatusCode::Error && s.what == solutions::kFluidCompositionProblem)
+            back = {Back::Options, s.why + " - try again"};
         return s;
+    }
     if (Status s = solutions::prepareSelectedPhases(ctx.screens, ctx.streams, rs, ctx.phases, ctx.system,
                                                     ctx.selection, ctx.models);
-        !s)
+        !s) {
+        // A solution file that cannot be read is named again on the files screen.
+        const std::string solution = records::resolve_input_name(trimmed(rs.solutionFile));
+        if (s.code == records::StatusCode::Error && s.file == solution && rs.batchMode != 'Y')
+            back = {Back::Files, open_error_message("Mineral Solution Data", trimmed(rs.solutionFile),
+                                                    open_failure_reason(solution, true))};
         return s;
+    }
     const int phaseCount = ctx.selection.mainCount + ctx.selection.testCount;
     // 10. The activity axes.
     rs.xAxisText = ctx.selection.xAxis.text;
@@ -254,6 +272,38 @@ Status calculate_run(RunContext& ctx) {
 
 }  // namespace
 
+Status outputs_not_written(Status s) {
+    s.code = records::StatusCode::Error;
+    s.why += std::string(s.why.empty() ? "" : "; ") + "no output of this run was written (files of earlier runs are kept)";
+    return s;
+}
+
+Status run_calculation(RunContext& ctx) {
+    // An input mistake of an interactive run (a file that cannot be opened,
+    // elements the database cannot use) shows its message and takes the user
+    // back to the screen where it is put right, with the answers kept; the
+    // outputs of the attempt are discarded and written afresh.  Replayed and
+    // batch runs stop (or skip the batch line) as before.  The outputs of an
+    // attempt are kept until all of them can be saved together.
+    Back from = Back::Files;
+    std::string message;  // blank: the configuration file is read
+    for (;;) {
+        Setback back;
+        ctx.streams.defer_saves(true);
+        ctx.completedPlots.clear();
+        Status s = run_steps(ctx, from, message, back);
+        if (s) s = save_outputs(ctx);
+        if (!s) discard_outputs(ctx);
+        ctx.streams.defer_saves(false);
+        ctx.tk->show(ctx.screens[kProgressScreen], 0);
+        if (back.to == Back::Nowhere) return s;
+        ctx.say(" " + back.message);
+        if (!show_input_error(ctx.screens, back.message)) return Status::quit();
+        from = back.to;
+        message = back.message;
+    }
+}
+
 Status run_driver(RunContext& ctx) {
     Toolkit& tk = *ctx.tk;
     RunSettings& rs = ctx.settings;
@@ -272,16 +322,20 @@ Status run_driver(RunContext& ctx) {
     }
     if (!s) return s;
     int h = ctx.screens[kCompletionScreen];
-    auto lines = completion_lines(rs);
+    const int failed = rs.batchMode == 'Y' ? ctx.batchLinesFailed : 0;
+    auto lines = completion_lines(rs, failed);
     for (int i = 0; i < 6; ++i) tk.set_text(h, kCompLine1 + i, lines[static_cast<std::size_t>(i)]);
     // The same lines on the console, so that a run without a terminal
     // reports them too; there the file names are given whole.
     tk.console_line("Diagram Complete");
-    for (const std::string& l : completion_lines(rs, false))
+    for (const std::string& l : completion_lines(rs, failed, false))
         if (!l.empty()) tk.console_line(l);
     tk.run_screen(h);
-    if (ctx.outputsFailed)
-        return Status::error("the outputs of some batch lines could not be written", "klv.log names them");
+    if (failed > 0) {
+        Status f = Status::stop("batch lines that could not be run");
+        f.why = std::to_string(failed) + " (klv.log names them)";
+        return f;
+    }
     return Status::success();
 }
 

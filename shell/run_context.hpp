@@ -53,13 +53,18 @@ struct RunContext {
     // Plot files of the run whose calculation is complete; the batch log
     // names them once they are saved.
     std::vector<std::string> completedPlots;
-    // Set when the outputs of a run (a batch line) could not be written.
-    bool outputsFailed = false;
 
     // Program-lifetime bookkeeping of the screens.
     int optionsDiagramType = -1;  // diagram type the options screen was last initialised for
     bool firstRun = true;
-    int batchLineCount = 0;       // batch line counter (used in plot-file names)
+    int batchLineCount = 0;       // batch line counter: the line of batch.dat (used in plot-file names)
+    int batchLinesFailed = 0;     // lines of batch.dat that could not be run (klv.log names them)
+    bool configFound = true;      // the run's configuration file exists
+    // The data-file names a version button of the database screen replaced;
+    // choosing "Use database from the file pelkam.fig" afterwards brings
+    // them back (unless they were edited on the files screen since).
+    bool versionReplacedNames = false;
+    std::string namesBeforeVersion[2];  // thermodynamic data, solution file
     std::string compositionName;  // current composition file of a batch line (blank: none)
     bool labelOnPlot = false;     // label counter of the plot labels (0 = straight to the plot file)
 

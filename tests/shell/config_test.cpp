@@ -226,7 +226,32 @@ TEST(PathRule, NotAppliedWithoutBlankOrUnchecked) {
     EXPECT_EQ(off.unitNames[records::kPlotSlot], "plot.plt");
 }
 
-TEST(Reassign, MessageCarriesTheUnit) {
-    EXPECT_EQ(shell::reassign_message(3), "Error opening unit # 3 : reassign all units");
-    EXPECT_EQ(shell::reassign_message(10), "Error opening unit # 10: reassign all units");
+// A file that cannot be opened is named on the input-error screen with its
+// field on the files screen and the reason, not with a unit number.
+TEST(Reassign, MessageNamesTheFileAndWhy) {
+    TempDir d;
+    d.write("here.dat", "x\n");
+    const std::string dir = d.path.string();
+    struct Case {
+        std::string name;
+        bool reading;
+        std::string reason;
+    } cases[] = {
+        {dir + "/nowhere.dat", true, "no such file"},
+        {dir, true, "it is a directory"},
+        {dir + "/here.dat", true, "it cannot be read"},  // readable: no reason of its own
+        {dir + "/no/such/plot.plt", false, "no such directory: " + dir + "/no/such"},
+        {dir, false, "it is a directory"},
+        {"", true, "no file name given"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(shell::open_failure_reason(c.name, c.reading), c.reason) << c.name;
+
+    EXPECT_EQ(shell::open_error_message("Mineral Data", "jun92.rqt", "no such file", " (no PELKAM.fig)"),
+              "Error opening Mineral Data jun92.rqt: no such file (no PELKAM.fig)");
+    // A long name gives up its front; the message fits the 90-character field.
+    std::string longName = std::string(60, 'd') + "/thermo.dat";
+    std::string m = shell::open_error_message("Mineral Solution Data", longName, "no such file");
+    EXPECT_LE(m.size(), 90u);
+    EXPECT_EQ(m.substr(0, 39), "Error opening Mineral Solution Data ...");
+    EXPECT_NE(m.find("d/thermo.dat: no such file"), std::string::npos) << m;
 }
