@@ -1,4 +1,5 @@
 // pelkam: the equilibrium calculator.
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <iostream>
@@ -36,7 +37,8 @@ void usage(std::FILE* out) {
                  "PELKAM.fig (also found as PELKAM.FIG or pelkam.fig) names the data files.\n"
                  "Exit status: 0 normal end or Exit/Quit, 1 the run stopped on a data error\n"
                  "(or lines of a batch could not be run: klv.log names them),\n"
-                 "2 wrong usage, an answer script that does not fit, or no terminal.\n");
+                 "2 wrong usage, an answer script that does not fit, no terminal, or outputs\n"
+                 "that could not be written (the files of earlier runs are then kept).\n");
 }
 
 }  // namespace
@@ -64,6 +66,10 @@ int main(int argc, char** argv) {
         }
     }
 
+    // A file that outgrows the size limit fails its write with an error the
+    // run reports, rather than ending the program.
+    std::signal(SIGXFSZ, SIG_IGN);
+
     std::string error;
     std::unique_ptr<dialogs::Toolkit> tk =
         script.empty() ? dialogs::make_terminal_toolkit(&error) : dialogs::make_scripted_toolkit(script, &error);
@@ -75,6 +81,7 @@ int main(int argc, char** argv) {
     {
         auto ctx = std::make_unique<shell::RunContext>();
         ctx->tk = tk.get();
+        ctx->answerScript = script;
         dialogs::Toolkit* t = tk.get();
         ctx->streams.set_console(records::Console{
             [t](std::string_view line) { t->console_line(line); },

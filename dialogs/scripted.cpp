@@ -371,9 +371,9 @@ std::string ScriptedToolkit::apply(int screen, const Line& line) {
     switch (line.op) {
         case Op::Set: {
             if (kind == ControlKind::Edit) {
-                if (c.def.width > 0 && static_cast<int>(line.value.size()) > c.def.width)
+                if (accepted_length(c.def) > 0 && static_cast<int>(line.value.size()) > accepted_length(c.def))
                     return "the text has " + std::to_string(line.value.size()) + " characters; field " +
-                           control_name(c) + " takes " + std::to_string(c.def.width);
+                           control_name(c) + " takes " + std::to_string(accepted_length(c.def));
                 set_text(screen, id, line.value);
                 return {};
             }

@@ -664,7 +664,7 @@ int TerminalToolkit::handle_key(int screen, int key) {
             if (is_enter(key)) return press_if_enabled(screen, default_button(screen));
             if (key == KEY_DOWN) move_focus(+1);
             else if (key == KEY_UP) move_focus(-1);
-            else edit_key(c.text, cu, c.def.width, key);
+            else edit_key(c.text, cu, accepted_length(c.def), key);
             return 0;
         case ControlKind::Radio: {
             if (is_enter(key)) return press_if_enabled(screen, default_button(screen));

@@ -40,6 +40,7 @@ struct ControlDef {
     ControlKind kind = ControlKind::Static;
     std::string caption;  // label shown with the control; scripts address it by this text
     int width = 0;        // characters of the value (edit fields, lists, static texts)
+    int maxLength = 0;    // edit fields: characters accepted (scrolled within `width`); 0: `width`
     int row = 0;          // position on an 80x24 form (0-based)
     int col = 0;
     int height = 1;       // rows (lists)
@@ -49,6 +50,9 @@ struct ControlDef {
     std::string initial;  // initial text / "1" for a set radio or check
     bool captionHidden = false;  // caption names the control for scripts but is not drawn
 };
+
+// Characters an edit field accepts.
+inline int accepted_length(const ControlDef& d) { return d.maxLength > 0 ? d.maxLength : d.width; }
 
 // A control definition; width 0 takes the caption's length.
 ControlDef make_control(int id, ControlKind kind, std::string caption, int row, int col, int width = 0,

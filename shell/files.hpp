@@ -3,6 +3,7 @@
 #pragma once
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "shell/run_context.hpp"
 
@@ -48,5 +49,23 @@ std::string open_failure_reason(const std::string& name, bool reading);
 // long for the 90-character message gives up its front.
 std::string open_error_message(std::string_view role, std::string_view name, std::string_view reason,
                                std::string_view note = {});
+
+// A file of the run and the role in which the run uses it (the caption of
+// its field on the files screen, or the file's own name).
+struct RunFile {
+    std::string role;
+    std::string name;
+};
+// The files a run reads (data files, replayed input, answer script,
+// configuration, suggested reactions; in batch mode batch.dat and the
+// composition list) and the files it writes, as the settings name them.
+std::vector<RunFile> run_inputs(const RunContext& ctx);
+std::vector<RunFile> run_outputs(const records::RunSettings& rs);
+// Whether two names denote one file: for existing files the same file
+// (device and inode), otherwise the same path once resolved.
+bool same_file(const std::string& a, const std::string& b);
+// The first output named like an input or like another output, as a message
+// naming both roles; empty when every output has a name of its own.
+std::string output_name_clash(const std::vector<RunFile>& inputs, const std::vector<RunFile>& outputs);
 
 }  // namespace shell

@@ -7,6 +7,7 @@
 
 #include "records/files.hpp"
 #include "records/layout.hpp"
+#include "records/provenance.hpp"
 #include "records/text.hpp"
 #include "shell/batch.hpp"
 #include "shell/calculation.hpp"
@@ -135,7 +136,7 @@ std::string dxf_name(std::string_view plotName) {
     return name + ".dxf";
 }
 
-std::array<std::string, 6> completion_lines(const RunSettings& rs, int batchLinesFailed) {
+std::array<std::string, 6> completion_lines(const RunSettings& rs, int batchLinesFailed, bool screenWidth) {
     std::array<std::string, 6> lines;
     if (rs.batchMode == 'Y') {
         lines[0] = "** BATCH RUN COMPLETED **";
@@ -152,8 +153,9 @@ std::array<std::string, 6> completion_lines(const RunSettings& rs, int batchLine
     lines[3] = "Number of Reactions Examined = " + records::format_integer(rs.reactionsExamined, 4);
     lines[4] = "Number of Reactions Calculated = " + records::format_integer(rs.reactionsCalculated, 4);
     lines[5] = "Number of Reactions Plotted = " + records::format_integer(rs.reactionsPlotted, 4);
-    for (std::string& l : lines)
-        if (l.size() > 45) l.resize(45);
+    if (screenWidth)
+        for (std::string& l : lines)
+            if (l.size() > 45) l.resize(45);
     return lines;
 }
 
@@ -167,12 +169,33 @@ struct Setback {
     std::string message;  // for the input-error screen (90 characters)
 };
 
+// The files a run writes on its units; they are saved together at its end.
+constexpr int kRunOutputUnits[] = {records::kUnitMaster, records::kUnitPlot, records::kUnitRestart,
+                                   solutions::kUnitActivities};
+
 // The files a run writes.  A run that does not finish leaves none of them
 // (nor, in a batch, hands them half-written to the next line's run).
 void discard_outputs(RunContext& ctx) {
-    for (int unit : std::initializer_list<int>{records::kUnitMaster, records::kUnitPlot, records::kUnitRestart,
-                                               solutions::kUnitActivities, solutions::kUnitSolutionFile})
-        ctx.streams.discard(unit);
+    const int units[] = {records::kUnitMaster, records::kUnitPlot, records::kUnitRestart, solutions::kUnitActivities,
+                         solutions::kUnitSolutionFile};
+    ctx.streams.abandon(units);
+}
+
+// 16. The units of the run are closed and its outputs saved together: the
+// data files it read are recorded at the end of the restart file, every file
+// is written and flushed before any is renamed, and a batch log names the
+// plot files only once they are on the disk.
+Status save_outputs(RunContext& ctx) {
+    records::Streams& st = ctx.streams;
+    for (int unit : {records::kUnitThermo, records::kUnitAqueous, records::kUnitInput}) st.close(unit);
+    for (const records::DataProvenance& p : ctx.provenance)
+        if (p.read()) st.write_line(records::kUnitRestart, records::provenance_record(p));
+    if (Status s = st.commit(kRunOutputUnits); !s) return outputs_not_written(s);
+    if (ctx.settings.batchMode == 'Y')
+        for (const std::string& plot : ctx.completedPlots)
+            st.write_line(records::kUnitBatchLog,
+                          "Calculation completed. Plot output written to " + records::name_field(plot, 40));
+    return Status::success();
 }
 
 // The input-error message for elements the database step could not use.
@@ -244,30 +267,35 @@ Status run_steps(RunContext& ctx, Back from, const std::string& message, Setback
     set_tolerances(rs);
     write_conditions(ctx);
     // 13-15. Composition sets.
-    if (Status s = calculate_composition_sets(ctx); !s) return s;
-    // 16. Close the units of the run.
-    for (int unit : std::initializer_list<int>{records::kUnitThermo, records::kUnitAqueous, records::kUnitInput,
-                                               records::kUnitMaster, records::kUnitPlot, records::kUnitRestart,
-                                               solutions::kUnitActivities})
-        ctx.streams.close(unit);
-    ctx.tk->show(ctx.screens[kProgressScreen], 0);
-    return Status::success();
+    return calculate_composition_sets(ctx);
 }
 
 }  // namespace
+
+Status outputs_not_written(Status s) {
+    s.code = records::StatusCode::Error;
+    s.why += std::string(s.why.empty() ? "" : "; ") + "no output of this run was written (files of earlier runs are kept)";
+    return s;
+}
 
 Status run_calculation(RunContext& ctx) {
     // An input mistake of an interactive run (a file that cannot be opened,
     // elements the database cannot use) shows its message and takes the user
     // back to the screen where it is put right, with the answers kept; the
     // outputs of the attempt are discarded and written afresh.  Replayed and
-    // batch runs stop (or skip the batch line) as before.
+    // batch runs stop (or skip the batch line) as before.  The outputs of an
+    // attempt are kept until all of them can be saved together.
     Back from = Back::Files;
     std::string message;  // blank: the configuration file is read
     for (;;) {
         Setback back;
+        ctx.streams.defer_saves(true);
+        ctx.completedPlots.clear();
         Status s = run_steps(ctx, from, message, back);
+        if (s) s = save_outputs(ctx);
         if (!s) discard_outputs(ctx);
+        ctx.streams.defer_saves(false);
+        ctx.tk->show(ctx.screens[kProgressScreen], 0);
         if (back.to == Back::Nowhere) return s;
         ctx.say(" " + back.message);
         if (!show_input_error(ctx.screens, back.message)) return Status::quit();
@@ -298,9 +326,9 @@ Status run_driver(RunContext& ctx) {
     auto lines = completion_lines(rs, failed);
     for (int i = 0; i < 6; ++i) tk.set_text(h, kCompLine1 + i, lines[static_cast<std::size_t>(i)]);
     // The same lines on the console, so that a run without a terminal
-    // reports them too.
+    // reports them too; there the file names are given whole.
     tk.console_line("Diagram Complete");
-    for (const std::string& l : lines)
+    for (const std::string& l : completion_lines(rs, failed, false))
         if (!l.empty()) tk.console_line(l);
     tk.run_screen(h);
     if (failed > 0) {
@@ -314,6 +342,11 @@ Status run_driver(RunContext& ctx) {
 Status start_up(RunContext& ctx) {
     ctx.screens = create_pelkam_screens(*ctx.tk);
     Status s = run_driver(ctx);
+    // An interactive output assigned to a file is saved at the end of the
+    // program, whatever ended it; a failure to save it is reported.
+    if (ctx.streams.is_open(records::kUnitOutput) && !ctx.streams.is_console(records::kUnitOutput) &&
+        !ctx.streams.close(records::kUnitOutput) && s.code != records::StatusCode::Error)
+        s = ctx.streams.failure();
     if (!ctx.tk->failure().empty()) {
         Status f = Status::error(ctx.tk->failure());
         return f;

@@ -12,6 +12,7 @@
 #include "solutions/solution_models.hpp"
 #include "thermodb/chemical_system.hpp"
 #include "thermodb/phase.hpp"
+#include "records/provenance.hpp"
 #include "records/run_settings.hpp"
 #include "records/status.hpp"
 #include "records/streams.hpp"
@@ -42,6 +43,16 @@ struct RunContext {
     // Rows of the reactions calculated by the replayed run (one value per
     // loaded phase), read from the end of the replayed input.
     std::vector<std::array<double, thermodb::kMaxPhases>> replayedRows;
+
+    // The answer script of a scripted run (an input of every run; empty
+    // when the screens are answered on the terminal).
+    std::string answerScript;
+    // The data files of the run (database, solution file, aqueous file) as
+    // read when the units were opened.
+    std::array<records::DataProvenance, 3> provenance;
+    // Plot files of the run whose calculation is complete; the batch log
+    // names them once they are saved.
+    std::vector<std::string> completedPlots;
 
     // Program-lifetime bookkeeping of the screens.
     int optionsDiagramType = -1;  // diagram type the options screen was last initialised for

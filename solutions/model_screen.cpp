@@ -135,6 +135,14 @@ Status readWithExtension(PelkamScreens& screens, const std::string& name, const 
     return Status::success();
 }
 
+// The restart record of the composition file holds its name in 40 columns;
+// a longer name would come back cut when the run is replayed.
+constexpr std::size_t kCompositionNameWidth = 40;
+std::string tooLongForRestart(const std::string& name) {
+    return "Composition file name longer than " + std::to_string(kCompositionNameWidth) +
+           " characters (the restart file holds 40): " + name;
+}
+
 // Slots from the closed screen.
 void readScreen(const Toolkit& tk, int h, SolutionModelSet& models) {
     CompositionSet& cs = models.composition;
@@ -202,9 +210,13 @@ Status interactive(PelkamScreens& screens, records::Streams& streams, const reco
         std::string used;
         if (Status s = readWithExtension(screens, typed, settings, phases, models, streams, opened, used); !s)
             return s;
-        if (opened) {
-            cs.fileName = records::pad(used, 40);
+        if (opened && used.size() <= kCompositionNameWidth) {
+            cs.fileName = records::pad(used, kCompositionNameWidth);
             return Status::success();
+        }
+        if (opened) {
+            if (!show_input_error(screens, tooLongForRestart(used))) return Status::quit();
+            continue;
         }
         streams.write_line(kMessages, " Cannot open mineral compositions file " + std::string(records::trim(typed)) +
                                           ": " + whyNotOpened(typed));
@@ -258,7 +270,13 @@ Status replay(PelkamScreens& screens, records::Streams& streams, const records::
         s.file = file;
         return s;
     }
-    cs.fileName = records::pad(used, 40);
+    if (used.size() > kCompositionNameWidth) {
+        streams.write_line(kMessages, " " + tooLongForRestart(used));
+        Status s = Status::stop(tooLongForRestart(used));
+        s.file = used;
+        return s;
+    }
+    cs.fileName = records::pad(used, kCompositionNameWidth);
     return Status::success();
 }
 

@@ -114,8 +114,11 @@ TEST(ScriptedRun, ReplayWritesTheSameRecords) {
     EXPECT_EQ(first[8], "H O C  SI");
     EXPECT_FALSE(contains(first, "QUARTZ").empty());
     EXPECT_FALSE(contains(first, "Y                         USE ABBREVIATIONS").empty());
-    // The calculated reaction's coefficients close the file (16F8.1).
-    EXPECT_NE(first.back().find("    -1.0"), std::string::npos);
+    // The calculated reaction's coefficients (16F8.1), then the data files read.
+    ASSERT_GE(first.size(), 4u);
+    EXPECT_NE(first[first.size() - 4].find("    -1.0"), std::string::npos);
+    EXPECT_EQ(first[first.size() - 3].substr(0, 37), "*** DATA FILE: THERMO DATA   SHA-256 ");
+    EXPECT_EQ(first.back().substr(0, 37), "*** DATA FILE: AQUEOUS DATA  SHA-256 ");
 
     // Replaying it: no screens after the files screen, the same records.
     std::filesystem::rename(w.path / "restart.res", w.path / "old.res");

@@ -101,11 +101,20 @@ TEST(Configuration, SummaryOffByTwoLeadingBlanks) {
     EXPECT_FALSE(configured("SUMMARYFILE= x.sum\n").summaryOff);
 }
 
-TEST(Configuration, NameFieldsAreCutToTheirWidths) {
-    std::string long_name(60, 'a');
-    RunSettings rs = configured("MINERAL DATA=" + long_name + "\nSOLUTION DATA=" + long_name + "\n");
-    EXPECT_EQ(rs.unitNames[records::kThermoSlot], std::string(40, 'a'));
-    EXPECT_EQ(rs.solutionFile, std::string(30, 'a'));
+// Names are never cut: a long path stays whole, beyond column 80 too; a
+// path prefix longer than its 25-character field is refused with a message.
+TEST(Configuration, NamesKeepTheirWholeLength) {
+    const std::string deep = "../../some/deeply/nested/project/directory/of/data/" + std::string(60, 'a') + ".dat";
+    std::vector<std::string> warnings;
+    RunSettings rs = configured("MINERAL DATA=" + deep + "\nSOLUTION DATA=" + deep + "\nPLOTFILE=" + deep +
+                                    "\nPATH=" + std::string(26, 'p') + "\nPATH=runs/ " + std::string(40, 'c') + "\n",
+                                &warnings);
+    EXPECT_EQ(rs.unitNames[records::kThermoSlot], deep);
+    EXPECT_EQ(rs.solutionFile, deep);
+    EXPECT_EQ(rs.unitNames[records::kPlotSlot], deep);
+    ASSERT_EQ(warnings.size(), 1u);
+    EXPECT_NE(warnings[0].find("line 4: PATH= is longer than the 25 characters"), std::string::npos) << warnings[0];
+    EXPECT_EQ(rs.path, records::pad("runs/ " + std::string(40, 'c'), 25));  // the path proper fits; the rest is a note
 }
 
 TEST(Configuration, UnusableValuesAreReportedWithFileAndLine) {
