@@ -114,13 +114,23 @@ struct Field {
 bool fits(double v, Field f) {
     return std::isfinite(v) && records::format_fixed(v, f.width, f.decimals).find('*') == std::string::npos;
 }
-std::string too_wide(const std::string& name, double v, Field f) {
+std::string too_wide(const std::string& name, double v, Field f, const char* file = "the plot file") {
     // The largest and the smallest value the field holds, as written there.
     const bool high = !(v < 0);
     const auto digits = static_cast<std::size_t>(f.width - f.decimals - (high ? 1 : 2));
     const std::string limit = (high ? "at most " : "at least -") + std::string(digits, '9') + "." +
                               std::string(static_cast<std::size_t>(f.decimals), '9');
-    return name + " " + plain_number(v) + " does not fit the plot file: " + limit;
+    return name + " " + plain_number(v) + " does not fit " + file + ": " + limit;
+}
+
+// Where a window value is listed in the summary: the points as y F10.2 and
+// x F10.5, on activity-T and activity-P diagrams y F10.5, x F10.5 and the
+// third variable (the pressure, or the temperature, of the point) F7.2.
+constexpr Field kThirdVariableField{7, 2};
+Field summaryField(int axis, int t) {
+    const bool activity = t == records::kActT || t == records::kActP;
+    if (axis == 0) return {10, 5};
+    return activity ? Field{10, 5} : Field{10, 2};
 }
 
 // Where a window value is written in the plot file: the header window (F15.5),
@@ -154,6 +164,10 @@ std::string fixed_values_problem(int t, int saturationChoice, double p, double t
         if (std::round(v) > 999999)
             return std::string(k == 0 ? "pressure " : "temperature ") + plain_number(v) +
                    " does not fit the axis label: at most 999999";
+        // The fixed value of an activity-T (pressure) or activity-P diagram
+        // (temperature) is listed with every point of the summary.
+        if ((t == records::kActT || t == records::kActP) && !fits(v, kThirdVariableField))
+            return too_wide(k == 0 ? "pressure" : "temperature", v, kThirdVariableField, "the summary");
     }
     return {};
 }
@@ -378,6 +392,7 @@ std::string window_problem(const RunSettings& rs) {
         }
         if (w == 'X' && (v < 0 || v > 1)) return "mole fractions must lie between 0 and 1";
         if (const Field* f = overflowing_field(v, axis, t)) return too_wide(name, v, *f);
+        if (const Field f = summaryField(axis, t); !fits(v, f)) return too_wide(name, v, f, "the summary");
     }
     return {};
 }

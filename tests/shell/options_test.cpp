@@ -152,6 +152,11 @@ TEST(OptionChecks, WindowsThatMakeNoSenseOrDoNotFitThePlotFile) {
         {kActT, {{4, "-5000."}}, "log activity -5000 does not fit the plot file: at least -999.9999 - try again"},
         {kActAct, {{7, "20000."}}, "log activity 20000 does not fit the plot file: at most 9999.99999 - try again"},
         {kActAct, {{6, "-999.99999"}}, ""},
+        // The summary lists activity-T and activity-P points with the
+        // pressure in F7.2 (activity-T) or F10.5 (activity-P).
+        {kActT, {{0, "12000."}}, "pressure 12000 does not fit the summary: at most 9999.99 - try again"},
+        {kActP, {{3, "12000."}}, "pressure 12000 does not fit the summary: at most 9999.99999 - try again"},
+        {kActP, {{3, "9000."}}, ""},
     };
     for (const Case& c : cases) {
         OptionEntries e = shell::initial_entries(c.type, false);
