@@ -77,7 +77,15 @@ Status files_screen(RunContext& ctx, bool refill) {
                                      records::kOutputSlot, records::kMasterSlot,  records::kPlotSlot,
                                      records::kRestartSlot};
     if (refill) {
-        for (int i = 0; i < 7; ++i) tk.set_text(h, kFields[i], trimmed(rs.unitNames[kSlots[i]]));
+        // The names without the path prefix, which the screen adds again.
+        const std::string prefix = rs.usePath == 'Y' ? path_prefix(rs) : std::string();
+        for (int i = 0; i < 7; ++i) {
+            std::string name = trimmed(rs.unitNames[kSlots[i]]);
+            const bool prefixed = kSlots[i] == records::kPlotSlot || kSlots[i] == records::kMasterSlot ||
+                                  kSlots[i] == records::kRestartSlot || kSlots[i] == records::kInputSlot;
+            if (prefixed && !prefix.empty() && name.rfind(prefix, 0) == 0) name.erase(0, prefix.size());
+            tk.set_text(h, kFields[i], name);
+        }
         tk.set_text(h, kFilesSolution, trimmed(rs.solutionFile));
         tk.set_text(h, kFilesPath, std::string(records::rtrim(rs.path)));
         tk.set_check(h, kFilesUsePath, pad(rs.path, 25).substr(0, 2) != "  ");
@@ -141,16 +149,21 @@ void apply_restart_clash(RunSettings& rs) {
     }
 }
 
+std::string path_prefix(const RunSettings& rs) {
+    std::string p = pad(rs.path, 25);
+    std::size_t blank = p.find(' ');
+    if (blank == std::string::npos || blank == 0) return {};  // no blank: not applied; blank path: nothing
+    return p.substr(0, blank);
+}
+
 void apply_path(RunSettings& rs, bool usePathChecked) {
     if (!usePathChecked) {
         rs.usePath = 'N';
         return;
     }
     rs.usePath = 'Y';
-    std::string p = pad(rs.path, 25);
-    std::size_t blank = p.find(' ');
-    if (blank == std::string::npos || blank == 0) return;  // no blank: not applied; blank path: nothing
-    std::string prefix = p.substr(0, blank);
+    const std::string prefix = path_prefix(rs);
+    if (prefix.empty()) return;
     for (int slot : {records::kPlotSlot, records::kMasterSlot, records::kRestartSlot})
         rs.unitNames[slot] = prefix + trimmed(rs.unitNames[slot]);
     if (!records::is_console_name(rs.unitNames[records::kInputSlot]))

@@ -19,6 +19,9 @@ DatabaseGuess guess_database_version(const records::RunSettings& rs);
 
 // The restart-name clash rule: the output never has the input's name.
 void apply_restart_clash(records::RunSettings& rs);
+// The prefix the path rule puts before the output names: the path up to its
+// first blank (nothing for a blank path or one without a blank).
+std::string path_prefix(const records::RunSettings& rs);
 // The path rule of the files screen ("Use path?" checked).
 void apply_path(records::RunSettings& rs, bool usePathChecked);
 

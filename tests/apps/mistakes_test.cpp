@@ -194,3 +194,20 @@ TEST(Mistakes, FluidWithoutFluidGoesBackToTheOptionsScreen) {
     for (const std::string& l : w.lines("restart.res")) water = water || l.rfind("       1.000       0.000", 0) == 0;
     EXPECT_TRUE(water) << "the restart file records the corrected fluid";
 }
+
+// The files screen shown again after a mistake shows the names as typed: the
+// path prefix, which the screen adds, is not added twice.
+TEST(Mistakes, PathPrefixIsAddedOnceAfterAMistake) {
+    WorkDir w("path");
+    fs::create_directories(w.path / "out");
+    w.write("PELKAM.fig", apptest::bundled_config(w) + "SOLUTION DATA=none.sln\n");
+    w.write("answers.txt",
+            ptScript("si al o", {},
+                     "press Continue\nscreen 1\ncheck \"Use path?\"\nset Path = out/\npress Next\nradio P-T\npress Next\n"
+                     "screen \"Input error\"\npress Continue\nscreen \"Database version\"\npress Continue\n"
+                     "screen 1\nset \"Mineral Solution Data\" = models.sln\npress Next\nscreen 2\npress Next\n"));
+    auto r = run_program(PELKAM_EXE, {"--script", "answers.txt"}, w.path);
+    ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
+    EXPECT_TRUE(w.exists("out/plot.plt"));
+    EXPECT_FALSE(fs::exists(w.path / "out" / "out"));
+}
