@@ -137,6 +137,8 @@ Status run_batch(RunContext& ctx, const std::function<Status(RunContext&)>& runO
     ctx.batchLineCount = 0;
     ctx.batchLinesFailed = 0;
     bool firstLog = true;
+    bool logLost = false;  // a record of klv.log could not be saved
+    auto closeLog = [&] { logLost = !st.close(records::kUnitBatchLog) || logLost; };
     std::string line;
     while (st.read_line(records::kUnitBatch, line).done()) {
         // The line counter is the line's number in batch.dat, blank lines
@@ -144,7 +146,9 @@ Status run_batch(RunContext& ctx, const std::function<Status(RunContext&)>& runO
         ctx.batchLineCount = st.line_number(records::kUnitBatch);
         if (records::is_blank(line)) continue;
         const std::string lineNo = std::to_string(ctx.batchLineCount);
-        st.open(records::kUnitBatchLog, "klv.log", firstLog ? records::OpenMode::NewOrReplace : records::OpenMode::Append);
+        if (st.open(records::kUnitBatchLog, "klv.log",
+                    firstLog ? records::OpenMode::NewOrReplace : records::OpenMode::Append) != 0)
+            logLost = true;
         st.keep_on_abort(records::kUnitBatchLog);
         firstLog = false;
         records::RunSettings& rs = ctx.settings;
@@ -154,7 +158,7 @@ Status run_batch(RunContext& ctx, const std::function<Status(RunContext&)>& runO
         if (!named) {
             st.write_line(records::kUnitBatchLog,
                           " Batch line " + lineNo + " names no run (field 2 is blank); line skipped");
-            st.close(records::kUnitBatchLog);
+            closeLog();
             ++ctx.batchLinesFailed;
             continue;
         }
@@ -165,7 +169,7 @@ Status run_batch(RunContext& ctx, const std::function<Status(RunContext&)>& runO
                 // Logged, and said on the console; no screen stops the batch.
                 st.write_line(records::kUnitBatchLog,
                               " Cannot open file with names of composition files " + pad(rs.batchLine.compositionList, 40));
-                st.close(records::kUnitBatchLog);
+                closeLog();
                 ctx.tk->console_line("Batch line " + lineNo + ": Cannot open file listing composition files - " + list);
                 ++ctx.batchLinesFailed;
                 continue;
@@ -175,7 +179,7 @@ Status run_batch(RunContext& ctx, const std::function<Status(RunContext&)>& runO
         Status s = runOne(ctx);
         if (listOpen) st.close(records::kUnitCompList);
         if (s.code == records::StatusCode::Quit) {
-            st.close(records::kUnitBatchLog);
+            closeLog();
             return s;
         }
         // A line that cannot be run (a malformed or truncated replay file, a
@@ -186,9 +190,12 @@ Status run_batch(RunContext& ctx, const std::function<Status(RunContext&)>& runO
             ctx.tk->console_line(why);
             ++ctx.batchLinesFailed;
         }
-        st.close(records::kUnitBatchLog);
+        closeLog();
     }
     st.close(records::kUnitBatch);
+    // The log is what tells the user which plot files were made: a batch
+    // whose log could not be written did not do what it was asked.
+    if (logLost) return Status::error("cannot write the batch log", "klv.log could not be saved");
     return Status::success();
 }
 

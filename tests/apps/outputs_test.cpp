@@ -126,6 +126,13 @@ TEST(Outputs, BatchLogNamesOnlySavedPlotFiles) {
     r = run_program(PELKAM_EXE, {"--script", "answers.txt"}, w.path);
     EXPECT_EQ(r.exitCode, 0) << r.out << r.err;
     EXPECT_EQ(w.lines("klv.log"), std::vector<std::string>{"Calculation completed. Plot output written to grid.plt"});
+
+    // A log that cannot be saved (here a directory of its name) fails the batch.
+    fs::remove(w.path / "klv.log");
+    fs::create_directory(w.path / "klv.log");
+    r = run_program(PELKAM_EXE, {"--script", "answers.txt"}, w.path);
+    EXPECT_NE(r.exitCode, 0) << r.out << r.err;
+    EXPECT_NE((r.out + r.err).find("klv.log"), std::string::npos) << r.out << r.err;
 }
 
 // An output named like an input of the run is refused on the files screen
