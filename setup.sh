@@ -60,7 +60,8 @@ case "$mode" in
       db=$(sed -n 's/^MINERAL DATA=//p' PELKAM.fig | head -n 1)
       summary=""
       [ -f summary.dat ] && summary=summary.dat
-      "$ROOT/build/apps/pelkam-plot" plot.plt -o plot.svg -o plot.png -o plot.dxf \
+      # pelkam itself writes plot.dxf and plot.svg; the PNG is for a quick look.
+      "$ROOT/build/apps/pelkam-plot" plot.plt -o plot.png \
         ${summary:+--summary "$summary"} ${db:+--db "$db"}
     fi
     echo

@@ -1,5 +1,7 @@
 #include "shell/run.hpp"
 
+#include "render/drawing.hpp"
+
 #include <cctype>
 #include <chrono>
 #include <cmath>
@@ -127,14 +129,26 @@ void set_tolerances(RunSettings& rs) {
     rs.yTolerance = std::min(1.0, std::fabs(ymax - ymin) / 1000);
 }
 
-std::string dxf_name(std::string_view plotName) {
+namespace {
+
+// The plot file's name cut before its first '.' or its first two blanks.  The
+// cut looks at the file's own name only: a '.' in a directory ("../run.plt")
+// would otherwise leave no name at all.
+std::string drawing_stem(std::string_view plotName) {
     std::string name(records::rtrim(plotName));
-    std::size_t cut = name.find('.');
-    std::size_t blanks = records::find_blanks(name, 2);
+    const std::size_t slash = name.find_last_of('/');
+    const std::size_t from = slash == std::string::npos ? 0 : slash + 1;
+    std::size_t cut = name.find('.', from);
+    std::size_t blanks = records::find_blanks(name, 2, from);
     if (blanks < cut) cut = blanks;
     if (cut != std::string::npos) name.resize(cut);
-    return name + ".dxf";
+    return name;
 }
+
+}  // namespace
+
+std::string dxf_name(std::string_view plotName) { return drawing_stem(plotName) + ".dxf"; }
+std::string svg_name(std::string_view plotName) { return drawing_stem(plotName) + ".svg"; }
 
 std::array<std::string, 6> completion_lines(const RunSettings& rs, int batchLinesFailed, bool screenWidth) {
     std::array<std::string, 6> lines;
@@ -148,7 +162,8 @@ std::array<std::string, 6> completion_lines(const RunSettings& rs, int batchLine
     } else {
         lines[0] = "Tabular Output : " + trimmed(rs.unitNames[records::kMasterSlot]);
         lines[1] = "Plot Output : " + trimmed(rs.unitNames[records::kPlotSlot]);
-        lines[2] = "DXF Output : " + dxf_name(trimmed(rs.unitNames[records::kPlotSlot]));
+        const std::string plot = trimmed(rs.unitNames[records::kPlotSlot]);
+        lines[2] = "DXF Output : " + dxf_name(plot) + "  SVG: " + svg_name(plot);
     }
     lines[3] = "Number of Reactions Examined = " + records::format_integer(rs.reactionsExamined, 4);
     lines[4] = "Number of Reactions Calculated = " + records::format_integer(rs.reactionsCalculated, 4);
@@ -181,6 +196,30 @@ void discard_outputs(RunContext& ctx) {
     ctx.streams.abandon(units);
 }
 
+// The drawings of every plot file the run saved: the DXF file named on the
+// completion screen and an SVG beside it, each carrying the program, the
+// database (name, label, SHA-256) and the date.
+Status write_drawings(RunContext& ctx) {
+    render::Provenance p;
+    p.program = "pelkam " + std::string(dialogs::kProgramVersion);
+    p.date = render::isoDateNow();
+    for (const records::DataProvenance& d : ctx.provenance)
+        if (d.role == records::kThermoDataRole && d.read()) {
+            p.databaseFile = d.name;
+            p.databaseLabel = d.label;
+            p.databaseSha256 = d.sha256;
+        }
+    const RunSettings& rs = ctx.settings;
+    const std::string summary = rs.summaryOff ? std::string() : trimmed(rs.unitNames[records::kMasterSlot]);
+    for (const std::string& plot : ctx.completedPlots) {
+        if (Status s = render::writeRunDrawings(plot, dxf_name(plot), svg_name(plot), p, summary); !s) {
+            ctx.tk->console_line("pelkam: the drawings of " + plot + " could not be written: " + s.describe());
+            return s;
+        }
+    }
+    return Status::success();
+}
+
 // 16. The units of the run are closed and its outputs saved together: the
 // data files it read are recorded at the end of the restart file, every file
 // is written and flushed before any is renamed, and a batch log names the
@@ -195,7 +234,7 @@ Status save_outputs(RunContext& ctx) {
         for (const std::string& plot : ctx.completedPlots)
             st.write_line(records::kUnitBatchLog,
                           "Calculation completed. Plot output written to " + records::name_field(plot, 40));
-    return Status::success();
+    return write_drawings(ctx);
 }
 
 // The input-error message for elements the database step could not use.

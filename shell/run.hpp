@@ -23,6 +23,8 @@ records::Status run_calculation(RunContext& ctx);
 // The DXF name of a plot file: the name cut before its first '.' or its
 // first two blanks, followed by ".dxf".
 std::string dxf_name(std::string_view plotName);
+// The SVG drawing of a plot file: the same name with ".svg".
+std::string svg_name(std::string_view plotName);
 
 // The six lines of the completion screen (each at most 45 characters; with
 // `screenWidth` false the lines keep the file names whole); in batch mode

@@ -15,6 +15,8 @@
 #include "records/provenance.hpp"
 #include "records/streams.hpp"
 #include "records/text.hpp"
+#include "common/dxf_reader.hpp"
+#include "records/checksum.hpp"
 #include "run_helpers.hpp"
 #include "thermodb/database.hpp"
 
@@ -248,6 +250,29 @@ TEST(Examples, AluminosilicatesTriplePointAndPointsOnCurves) {
         if (std::fabs(e.x - 505.58) < 2.0 && std::fabs(e.y - 3736.7) < 20.0) ++atTriple;
     }
     EXPECT_EQ(atTriple, 3) << "each polymorph curve has one end at the triple point";
+
+    // The run's drawings: the DXF named on the completion screen and an SVG,
+    // with every stretch of two or more points and the database's SHA-256.
+    ASSERT_TRUE(w.exists("plot.dxf"));
+    ASSERT_TRUE(w.exists("plot.svg"));
+    testdxf::Drawing dxf;
+    ASSERT_EQ(testdxf::read(w.read("plot.dxf"), dxf), "");
+    std::size_t stretches = 0, polylines = 0;
+    for (const auto& c : run.plot.curves)
+        for (std::size_t i = 0; i < c.points.size();) {
+            std::size_t j = i + 1;
+            while (j < c.points.size() && c.points[j].flag != reactions::kNewStretch) ++j;
+            stretches += j - i >= 2;
+            i = j;
+        }
+    for (const auto& e : dxf.entities) polylines += e.type == "POLYLINE" && e.layer != "AXES";
+    EXPECT_EQ(polylines, stretches);
+    const auto digest = records::sha256_of_file((w.path / "thermo1988.dat").string());
+    ASSERT_TRUE(digest.has_value());
+    bool named = false;
+    for (const auto& c : dxf.comments) named = named || c.find(*digest) != std::string::npos;
+    EXPECT_TRUE(named) << "the DXF names the database by its SHA-256";
+    EXPECT_NE(w.read("plot.svg").find(*digest), std::string::npos);
 }
 
 TEST(Examples, MetastableRunAddsOnlyMetastableStretches) {

@@ -229,12 +229,15 @@ TEST(Completion, LinesAndDxfName) {
     auto l = shell::completion_lines(rs);
     EXPECT_EQ(l[0], "Tabular Output : summary.dat");
     EXPECT_EQ(l[1], "Plot Output : run.plt");
-    EXPECT_EQ(l[2], "DXF Output : run.dxf");
+    EXPECT_EQ(l[2], "DXF Output : run.dxf  SVG: run.svg");
     EXPECT_EQ(l[3], "Number of Reactions Examined =   12");
     EXPECT_EQ(l[4], "Number of Reactions Calculated =    7");
     EXPECT_EQ(l[5], "Number of Reactions Plotted =    5");
     EXPECT_EQ(shell::dxf_name("plotfile  with blanks"), "plotfile.dxf");
     EXPECT_EQ(shell::dxf_name("noext"), "noext.dxf");
+    // The cut looks at the file's own name, not at its directories.
+    EXPECT_EQ(shell::dxf_name("../runs/a.b/grid.plt"), "../runs/a.b/grid.dxf");
+    EXPECT_EQ(shell::svg_name("./grid.plt"), "./grid.svg");
     rs.batchMode = 'Y';
     l = shell::completion_lines(rs);
     EXPECT_EQ(l[0], "** BATCH RUN COMPLETED **");
