@@ -4,29 +4,21 @@
 #include <ctime>
 #include <fstream>
 
-#include "records/checksum.hpp"
+#include "records/provenance.hpp"
 #include "records/text.hpp"
 
 namespace render {
 
 records::Status describeDatabase(const std::string& path, Provenance& p) {
-    std::ifstream in(path, std::ios::binary);
-    std::string first;
-    if (!in || !std::getline(in, first)) {
-        records::Status s = records::Status::error("cannot read the database file", "no such file or not readable");
-        s.file = path;
-        return s;
-    }
-    std::optional<std::string> sum = records::sha256_of_file(path);
-    if (!sum) {
-        records::Status s = records::Status::error("cannot read the database file", "its contents could not be read");
+    const records::DataProvenance d = records::provenance_of(records::kThermoDataRole, path, true);
+    if (!d.read()) {
+        records::Status s = records::Status::error("cannot read the database file", d.error);
         s.file = path;
         return s;
     }
     p.databaseFile = path;
-    // The label: line 1, columns 6 to 18.
-    p.databaseLabel = first.size() > 5 ? std::string(records::trim(std::string_view(first).substr(5, 13))) : "";
-    p.databaseSha256 = *sum;
+    p.databaseLabel = d.label;
+    p.databaseSha256 = d.sha256;
     return records::Status::success();
 }
 
