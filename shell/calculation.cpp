@@ -62,6 +62,19 @@ struct Calculation {
     }
 };
 
+// The first point at which each fluid routine gave no usable value (and each
+// phase energy was not finite), once per run: on the console and in the
+// summary.
+void report_range_events(RunContext& ctx) {
+    for (; ctx.rangeEventsReported < ctx.rangeEvents.firstCount(); ++ctx.rangeEventsReported) {
+        const std::string text =
+            props::describeRangeEvent(ctx.rangeEvents.first(ctx.rangeEventsReported), &ctx.phases) +
+            "; no curve is traced through such points";
+        if (ctx.gibbs.fluidCache.warn) ctx.gibbs.fluidCache.warn(text);
+        ctx.streams.write_line(records::kUnitMaster, " " + text);
+    }
+}
+
 // One reaction handed over for calculation.
 Status calculate(RunContext& ctx, Calculation& calc, reactions::Reaction& reaction) {
     records::RunSettings& rs = ctx.settings;
@@ -75,6 +88,7 @@ Status calculate(RunContext& ctx, Calculation& calc, reactions::Reaction& reacti
     }
     ++rs.reactionsExamined;
     Status s = calc.tracer.calculateReaction(reaction, rs.reactionsCalculated, rs.reactionsPlotted);
+    report_range_events(ctx);
     dialogs::show_progress(ctx.screens,
                            "Examined" + records::format_integer(rs.reactionsExamined, 6) + "  calculated" +
                                records::format_integer(rs.reactionsCalculated, 6) + "  plotted" +
@@ -171,7 +185,9 @@ Status calculate_composition_sets(RunContext& ctx) {
         st.write_line(records::kUnitMaster, "**** Current plotfile = " + trimmed(rs.unitNames[records::kPlotSlot]));
         dialogs::show_progress(ctx.screens, "Starting time = " + time_of_day());
         if (rs.diagramType == records::kActAct) calc->evaluator.prepareFixedConditions();
-        if (Status s = reactions_of_set(ctx, *calc); !s) return s;
+        Status s = reactions_of_set(ctx, *calc);
+        report_range_events(ctx);
+        if (!s) return s;
         if (!calc->plot.status().ok()) return calc->plot.status();
         if (rs.batchMode == 'Y')
             st.write_line(records::kUnitBatchLog, "Calculation completed. Plot output written to " +
