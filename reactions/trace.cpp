@@ -712,10 +712,17 @@ int CurveTracer::traceCurve() {
             switch (accept(p, false)) {
                 case Accept::Failed: return 1;
                 case Accept::Full: return 0;
-                case Accept::Unusable: unusablePoint = true; break;  // the branch ends before it
+                case Accept::Unusable: unusablePoint = true; break;
                 case Accept::Ok: break;
             }
-            if (unusablePoint) break;
+            if (unusablePoint) {
+                // Shorter steps towards it, down to the tolerances; then the
+                // branch ends at the last usable point.
+                incX_ /= 2.0;
+                incY_ /= 2.0;
+                if (std::fabs(incX_) >= set_.xTolerance || std::fabs(incY_) >= set_.yTolerance) continue;
+                break;
+            }
             if (closing) {
                 // A closed curve: both of its ends are here.
                 stats_.closedLoop = true;
