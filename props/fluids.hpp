@@ -29,12 +29,8 @@ double MrkVolume(double P, double T, const MrkParameters& m, double V0, double* 
 
 // The stable volume: of the roots of the isotherm at P the one of lowest
 // Gibbs energy, which is MrkVolume's own result wherever that is the stable
-// root.  Costs some seventy pressure evaluations more than MrkVolume.
+// root.  Costs a few dozen pressure evaluations more than MrkVolume.
 double MrkStableVolume(double P, double T, const MrkParameters& m, double V0);
-
-// Whether V is a root at P on a falling stretch of the isotherm (to within
-// 0.1 cm3 of volume).
-bool MrkIsRoot(double P, double T, const MrkParameters& m, double V);
 
 // Initial volumes of the Newton search (cm3/mol) by pressure (bar); water's
 // also by temperature t (degrees C).

@@ -43,10 +43,11 @@ constexpr double kVolumeFloor = 10.0;
 constexpr double kMixMinC = 325.0;
 constexpr double kMixMaxC = 1050.0;
 
-// Above this temperature (C) the isotherm of pure water and of every
-// H2O-CO2 mixture falls monotonically: one root (the loop of water closes at
-// about 413 C).
+// Above this temperature (C), and from this pressure (bar) up, the isotherm
+// of pure water and of every H2O-CO2 mixture has one root: the loop of water
+// closes at about 413 C and 287 bar, and no loop reaches higher.
 constexpr double kSingleRootAboveC = 415.0;
+constexpr double kSingleRootFromP = 500.0;
 
 struct PressureSlope {
     double P = 0, dPdV = 0;
@@ -128,10 +129,17 @@ MrkParameters KerrickJacobsH2O(double T) {
 
 namespace {
 
+// A volume and whether it is a root on a falling stretch of the isotherm.
+struct VolumeResult {
+    double V = 0;
+    bool root = false;
+};
+
 // Newton's method as published: at most 50 steps, stopping when a step is
 // below 0.01 cm3; each new volume is capped at 1e6 and raised to 10 when
-// below 9.9.
-double mrkNewton(double P, double T, const MrkParameters& m, double V0) {
+// below 9.9.  A stop on a step that small where the isotherm falls is a root
+// (to within the step); anything else is looked at again by the caller.
+VolumeResult mrkNewton(double P, double T, const MrkParameters& m, double V0) {
     // The hard-sphere term has its pole at V = b/4 (y = 1); below it the
     // equation has no physical meaning.  For water the volume floor of 10
     // lies above the pole, but for CO2 and CO2-rich mixtures (b >= 39.6) it
@@ -150,15 +158,12 @@ double mrkNewton(double P, double T, const MrkParameters& m, double V0) {
             V = 0.5 * (V + pole);
             continue;
         }
-        if (std::fabs(next - V) < kVolumeStep) {
-            V = next;
-            break;
-        }
+        if (std::fabs(next - V) < kVolumeStep) return VolumeResult{next, f.dPdV < 0.0 && next > pole};
         if (next > kVolumeCap) next = kVolumeCap;
         if (next < kVolumeFloorTest) next = kVolumeFloor;
         V = next;
     }
-    return V;
+    return VolumeResult{V, false};
 }
 
 // V is a root on a mechanically stable stretch of the isotherm (dP/dV < 0)
@@ -172,15 +177,17 @@ bool isStableRoot(double P, double T, const MrkParameters& m, double V) {
 }
 
 // The roots of P(V) = P on falling stretches of the isotherm, between the
-// pole (or the volume floor, whichever is higher) and the volume cap: each
-// is bracketed on a logarithmic grid (volume ratio 1.2 between grid points)
-// and refined by Newton steps kept inside the bracket.  Two roots that share
-// one grid interval are missed together; they lie close to a spinodal, where
-// the root left over is the stable one.  Of the roots found the one of
-// lowest Gibbs energy (lowest ln phi of this parameter set; for a mixture
-// that is the mole-fraction sum of its species' ln phi) is returned, 0 when
-// there is none.
-constexpr int kGridIntervals = 64;
+// pole (or the volume floor, whichever is higher) and 2 R T / P + 10 b
+// (beyond it the compressibility would exceed 2 at a volume where the
+// equation is nearly ideal): each is bracketed on a logarithmic grid (volume
+// ratio 1.2 between grid points) and refined by Newton steps kept inside the
+// bracket.  Two roots that share one grid interval are missed together; they
+// lie close to a spinodal, where the root left over is the stable one.  Of
+// the roots found the one of lowest Gibbs energy (lowest ln phi of this
+// parameter set; for a mixture that is the mole-fraction sum of its species'
+// ln phi) is returned, 0 when there is none.
+constexpr double kGridRatio = 1.2;
+constexpr int kMaxGridIntervals = 200;
 constexpr int kRefineSteps = 100;
 
 double refineRoot(double P, double T, const MrkParameters& m, double lo, double hi) {
@@ -203,11 +210,14 @@ double refineRoot(double P, double T, const MrkParameters& m, double lo, double 
 
 double lowestGibbsRoot(double P, double T, const MrkParameters& m) {
     const double lo = std::max(m.b / 4.0, kVolumeFloorTest) * (1.0 + 1e-9);
-    const double ratio = std::pow(kVolumeCap / lo, 1.0 / kGridIntervals);
+    const double hi = std::min(kVolumeCap, 2.0 * kR * T / P + 10.0 * m.b);
+    if (!(hi > lo)) return 0.0;
+    const int n = std::clamp(static_cast<int>(std::ceil(std::log(hi / lo) / std::log(kGridRatio))), 1, kMaxGridIntervals);
+    const double ratio = std::pow(hi / lo, 1.0 / n);
     double best = 0.0, bestLnPhi = HUGE_VAL;
     double a = lo, fa = mrkPressure(a, T, m).P - P;
-    for (int i = 1; i <= kGridIntervals; ++i) {
-        const double b = i == kGridIntervals ? kVolumeCap : a * ratio;
+    for (int i = 1; i <= n; ++i) {
+        const double b = i == n ? hi : a * ratio;
         const double fb = mrkPressure(b, T, m).P - P;
         if (fa > 0.0 && fb <= 0.0) {
             const double V = refineRoot(P, T, m, a, b);
@@ -223,28 +233,41 @@ double lowestGibbsRoot(double P, double T, const MrkParameters& m) {
     return best;
 }
 
+// The published search; a volume that is no root is replaced by the root of
+// lowest Gibbs energy (kept as it is when there is none).
+VolumeResult searchVolume(double P, double T, const MrkParameters& m, double V0) {
+    VolumeResult r = mrkNewton(P, T, m, V0);
+    if (r.root || !(P > 0.0 && T > 0.0)) return r;
+    if (isStableRoot(P, T, m, r.V)) {  // ended near a root after all its steps
+        r.root = true;
+        return r;
+    }
+    const double root = lowestGibbsRoot(P, T, m);
+    if (root > 0.0) r = VolumeResult{root, true};
+    return r;
+}
+
+// Of the roots the one of lowest Gibbs energy, which is the search's own
+// volume wherever that is the stable root.
+VolumeResult stableVolume(double P, double T, const MrkParameters& m, double V0) {
+    const VolumeResult r = searchVolume(P, T, m, V0);
+    if (!(P > 0.0 && T > 0.0)) return r;
+    const double root = lowestGibbsRoot(P, T, m);
+    if (!(root > 0.0) || std::fabs(root - r.V) <= kRootVolumeTolerance) return r;
+    return VolumeResult{root, true};
+}
+
 }  // namespace
 
 double MrkVolume(double P, double T, const MrkParameters& m, double V0, double* z) {
-    double V = mrkNewton(P, T, m, V0);
-    if (!isStableRoot(P, T, m, V) && P > 0.0 && T > 0.0) {
-        const double root = lowestGibbsRoot(P, T, m);
-        if (root > 0.0) V = root;
-    }
+    const double V = searchVolume(P, T, m, V0).V;
     if (z != nullptr) *z = P * V / (kR * T);
     return V;
 }
 
 double MrkStableVolume(double P, double T, const MrkParameters& m, double V0) {
-    const double V = MrkVolume(P, T, m, V0);
-    if (!(P > 0.0 && T > 0.0)) return V;
-    const double root = lowestGibbsRoot(P, T, m);
-    // Newton's volume stands where it is the stable root.
-    if (!(root > 0.0) || std::fabs(root - V) <= kRootVolumeTolerance) return V;
-    return root;
+    return stableVolume(P, T, m, V0).V;
 }
-
-bool MrkIsRoot(double P, double T, const MrkParameters& m, double V) { return isStableRoot(P, T, m, V); }
 
 double MrkStartVolumeCO2(double P) {
     if (P >= 1000.0) return 35.0;
@@ -284,14 +307,14 @@ double MrkPhi(double P, double T, const MrkParameters& m, double V) {
 
 namespace {
 
-// A pure fluid at volume V: its fugacity coefficient, usable when V is a
-// root and ln phi lies within its limits.
-MrkFluid pureFluid(double P, double T, const MrkParameters& m, double V) {
+// A pure fluid at a volume: its fugacity coefficient, usable when the volume
+// is a root and ln phi lies within its limits.
+MrkFluid pureFluid(double P, double T, const MrkParameters& m, VolumeResult v) {
     MrkFluid f;
-    f.V = V;
-    const double lnPhi = MrkLnPhi(P, T, m, V);
+    f.V = v.V;
+    const double lnPhi = MrkLnPhi(P, T, m, v.V);
     f.phi = std::exp(clampLnPhi(lnPhi));
-    f.usable = withinLimit(lnPhi) && isStableRoot(P, T, m, V);
+    f.usable = withinLimit(lnPhi) && v.root;
     return f;
 }
 
@@ -299,12 +322,12 @@ MrkFluid pureFluid(double P, double T, const MrkParameters& m, double V) {
 
 MrkFluid MrkPureH2O(double P, double T) {
     const MrkParameters m = KerrickJacobsH2O(T);
-    return pureFluid(P, T, m, MrkVolume(P, T, m, MrkStartVolumeH2O(P, T - kKelvin)));
+    return pureFluid(P, T, m, searchVolume(P, T, m, MrkStartVolumeH2O(P, T - kKelvin)));
 }
 
 MrkFluid MrkPureCO2(double P, double T) {
     const MrkParameters m = KerrickJacobsCO2(T);
-    return pureFluid(P, T, m, MrkVolume(P, T, m, MrkStartVolumeCO2(P)));
+    return pureFluid(P, T, m, searchVolume(P, T, m, MrkStartVolumeCO2(P)));
 }
 
 MixedKJ MixedFluidKJ(double P, double T, double XCO2) {
@@ -344,12 +367,12 @@ MixedKJ MixedFluidKJ(double P, double T, double XCO2) {
     // from the stable roots of the mixture and of pure water (pure CO2 has
     // one root in the whole window).  The pure coefficients returned above
     // stay those of the published search.
-    const bool loops = t < kSingleRootAboveC;
+    const bool loops = t < kSingleRootAboveC && P < kSingleRootFromP;
     double phiW = pureW.phi, VW = pureW.V;
     if (loops) {
-        const double V = MrkStableVolume(P, T, h2o, pureW.V);
-        if (V != pureW.V) {
-            const MrkFluid w = pureFluid(P, T, h2o, V);
+        const VolumeResult v = stableVolume(P, T, h2o, pureW.V);
+        if (v.V != pureW.V) {
+            const MrkFluid w = pureFluid(P, T, h2o, v);
             phiW = w.phi;
             VW = w.V;
             r.h2oUsable = r.h2oUsable && w.usable;
@@ -359,13 +382,14 @@ MixedKJ MixedFluidKJ(double P, double T, double XCO2) {
     // The mixture starts from the mole-fraction average of the pure volumes:
     // a fixed start (such as CO2's 35) can run Newton onto the volume floor.
     const double start = xc * pureC.V + xw * VW;
-    const double V = loops ? MrkStableVolume(P, T, mix, start) : MrkVolume(P, T, mix, start);
+    const VolumeResult v = loops ? stableVolume(P, T, mix, start) : searchVolume(P, T, mix, start);
+    const double V = v.V;
     r.volume = V;
     const double lnC = mixtureLnPhi(P, T, mix, co2.b, xc * co2.c + xw * cc, xc * co2.d + xw * dc, xc * co2.e + xw * ec, V);
     const double lnW = mixtureLnPhi(P, T, mix, h2o.b, xw * h2o.c + xc * cc, xw * h2o.d + xc * dc, xw * h2o.e + xc * ec, V);
     r.phiMixCO2 = std::exp(clampLnPhi(lnC));
     r.phiMixH2O = std::exp(clampLnPhi(lnW));
-    r.mixUsable = withinLimit(lnC) && withinLimit(lnW) && isStableRoot(P, T, mix, V);
+    r.mixUsable = withinLimit(lnC) && withinLimit(lnW) && v.root;
     r.aCO2 = xc * r.phiMixCO2 / r.phiCO2;
     r.aH2O = xw * r.phiMixH2O / phiW;
     return r;

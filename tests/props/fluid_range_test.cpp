@@ -56,6 +56,33 @@ TEST(KerrickJacobsLoop, VolumesAreRootsAndTheStableRootIsTheOneOfLowestEnergy) {
               props::MrkVolume(2000.0, 600.0 + kKelvin, w2, 22.0));
 }
 
+TEST(KerrickJacobsLoop, AboveItsTemperatureAndPressureTheSearchFindsTheStableRoot) {
+    // The mixture takes the stable root only below 415 C and 500 bar; beyond
+    // them the published search must already end on it, for every
+    // composition (mixing rules of Kerrick and Jacobs restated here).
+    auto mixture = [](double T, double x) {
+        const props::MrkParameters w = props::KerrickJacobsH2O(T), c = props::KerrickJacobsCO2(T);
+        auto rule = [x](double kw, double kc) {
+            return (1 - x) * (1 - x) * kw + 2 * x * (1 - x) * std::sqrt(kw * kc) + x * x * kc;
+        };
+        return props::MrkParameters{29.0 * (1 - x) + 58.0 * x, rule(w.c, c.c), rule(w.d, c.d), rule(w.e, c.e)};
+    };
+    int checked = 0;
+    for (double x : {0.0, 0.001, 0.01, 0.05, 0.1, 0.2, 0.5, 0.9})
+        for (double t = 325.0; t <= 1050.0; t += t < 420.0 ? 1.0 : 10.0)
+            for (double P : {1.0, 10.0, 50.0, 100.0, 150.0, 200.0, 250.0, 287.0, 300.0, 400.0, 500.0, 700.0, 1000.0,
+                             2000.0, 5000.0, 10000.0}) {
+                if (t < 415.0 && P < 500.0) continue;
+                const double T = t + kKelvin;
+                const double start = x * props::MrkPureCO2(P, T).V + (1 - x) * props::MrkPureH2O(P, T).V;
+                const props::MrkParameters m = mixture(T, x);
+                EXPECT_EQ(props::MrkStableVolume(P, T, m, start), props::MrkVolume(P, T, m, start))
+                    << "x " << x << " t " << t << " P " << P;
+                ++checked;
+            }
+    EXPECT_GT(checked, 5000);
+}
+
 TEST(KerrickJacobsLoop, ActivitiesStayPhysicalAndChangeSmoothlyExceptWhereTheFluidBoils) {
     // 325-420 C, 50-300 bar, XCO2 up to 0.1: the region where the loop of
     // water's isotherm lies (it closes at about 413 C and 287 bar).  Along
