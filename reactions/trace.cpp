@@ -56,10 +56,10 @@ constexpr double kProbeDistance = 10.0;           // tolerances from a side's me
 constexpr int kCrossingRounds = 10000;
 constexpr int kMaxPasses = 16;
 constexpr int kMaxBranchSteps = 20000;
-
-constexpr const char* kUnusableStatus = "Curve stops where the energies cannot be evaluated";
 constexpr double kLoopClosure = 1.0 / 400.0;
 constexpr double kLoopTravel = 0.05;
+
+constexpr const char* kUnusableStatus = "Curve stops where the energies cannot be evaluated";
 
 constexpr std::size_t at(int i) { return static_cast<std::size_t>(i); }
 
@@ -70,8 +70,7 @@ bool samePoint(const TracePoint& a, const TracePoint& b) { return a.x == b.x && 
 // An energy that could not be evaluated is held as NaN.
 bool usable(double g) { return !std::isnan(g); }
 
-// Whether a and b lie on opposite sides of the curve (or one on it); never
-// for an energy that could not be evaluated.
+// Whether a and b lie on opposite sides of the curve (or one on it).
 bool signChange(double a, double b) { return a == 0.0 || b == 0.0 || (a < 0.0 && b > 0.0) || (a > 0.0 && b < 0.0); }
 
 // The run's model: the point evaluator, the stability test and the plot
