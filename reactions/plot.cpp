@@ -284,6 +284,13 @@ PlotWriter::PlotWriter(records::Streams& streams, int plotUnit, int summaryUnit,
 
 void PlotWriter::noteFailure(int unit, const char* what) {
     if (!status_.ok()) return;
+    // The stream knows what went wrong (a value too wide for its field).
+    const records::Status unitFailure = st_.unit_failure(unit);
+    if (!unitFailure.ok()) {
+        status_ = unitFailure;
+        status_.what = std::string(what) + ": " + unitFailure.what;
+        return;
+    }
     status_ = records::Status::error(what, "write failed");
     status_.file = st_.name(unit);
     status_.line = st_.line_number(unit) + 1;

@@ -11,6 +11,9 @@
 // screen closes, rather than after every change.
 #include "solutions/model_screen.hpp"
 
+#include <filesystem>
+
+#include "records/files.hpp"
 #include "records/layout.hpp"
 #include "records/text.hpp"
 #include "solutions/replay_input.hpp"
@@ -23,6 +26,7 @@ using namespace dialogs;
 
 constexpr int kMessages = records::kUnitOutput;
 constexpr int kRestart = records::kUnitRestart;
+constexpr int kUnitComposition = 15;  // the composition file, while it is read
 
 std::size_t at(int i) { return static_cast<std::size_t>(i); }
 
@@ -102,6 +106,17 @@ std::string extensionFor(int databaseVersion) {
     return {};
 }
 
+// Why the composition file `name` cannot be opened, for the messages.
+std::string whyNotOpened(const std::string& name) {
+    const std::string file = records::resolve_input_name(name);
+    if (file.empty()) return "no file name given";
+    std::error_code ec;
+    const auto status = std::filesystem::status(file, ec);
+    if (!std::filesystem::exists(status)) return "no such file";
+    if (!std::filesystem::is_regular_file(status)) return "not a file";
+    return "cannot be read";
+}
+
 // Reads the composition file; when it cannot be opened, once more with the
 // extension of the database version appended.  `opened` is false when both
 // fail; `used` receives the name that was read.
@@ -118,6 +133,14 @@ Status readWithExtension(PelkamScreens& screens, const std::string& name, const 
     if (Status s = readCompositionFile(screens, used, settings, phases, models, streams, openFailed); !s) return s;
     opened = !openFailed;
     return Status::success();
+}
+
+// The restart record of the composition file holds its name in 40 columns;
+// a longer name would come back cut when the run is replayed.
+constexpr std::size_t kCompositionNameWidth = 40;
+std::string tooLongForRestart(const std::string& name) {
+    return "Composition file name longer than " + std::to_string(kCompositionNameWidth) +
+           " characters (the restart file holds 40): " + name;
 }
 
 // Slots from the closed screen.
@@ -187,10 +210,16 @@ Status interactive(PelkamScreens& screens, records::Streams& streams, const reco
         std::string used;
         if (Status s = readWithExtension(screens, typed, settings, phases, models, streams, opened, used); !s)
             return s;
-        if (opened) {
-            cs.fileName = records::pad(used, 40);
+        if (opened && used.size() <= kCompositionNameWidth) {
+            cs.fileName = records::pad(used, kCompositionNameWidth);
             return Status::success();
         }
+        if (opened) {
+            if (!show_input_error(screens, tooLongForRestart(used))) return Status::quit();
+            continue;
+        }
+        streams.write_line(kMessages, " Cannot open mineral compositions file " + std::string(records::trim(typed)) +
+                                          ": " + whyNotOpened(typed));
         if (!show_input_error(screens, "Cannot open mineral compositions file - TRY AGAIN")) return Status::quit();
     }
 }
@@ -234,12 +263,20 @@ Status replay(PelkamScreens& screens, records::Streams& streams, const records::
     std::string used;
     if (Status s = readWithExtension(screens, name, settings, phases, models, streams, opened, used); !s) return s;
     if (!opened) {
-        streams.write_line(kMessages, " Cannot open mineral compositions file " + std::string(records::rtrim(name)));
-        Status s = Status::stop("cannot open mineral compositions file");
-        s.file = std::string(records::rtrim(name));
+        const std::string file(records::trim(name));
+        const std::string why = whyNotOpened(file);
+        streams.write_line(kMessages, " Cannot open mineral compositions file " + file + ": " + why);
+        Status s = Status::stop("cannot open mineral compositions file: " + why);
+        s.file = file;
         return s;
     }
-    cs.fileName = records::pad(used, 40);
+    if (used.size() > kCompositionNameWidth) {
+        streams.write_line(kMessages, " " + tooLongForRestart(used));
+        Status s = Status::stop(tooLongForRestart(used));
+        s.file = used;
+        return s;
+    }
+    cs.fileName = records::pad(used, kCompositionNameWidth);
     return Status::success();
 }
 
@@ -257,9 +294,13 @@ std::string defaultCompositionFileName(const records::RunSettings& settings) {
     }
 }
 
-Status readCompositionFile(PelkamScreens&, const std::string&, const records::RunSettings&, thermodb::PhaseTable&,
-                           SolutionModelSet&, records::Streams&, bool& openFailed) {
-    openFailed = false;
+Status readCompositionFile(PelkamScreens&, const std::string& fileName, const records::RunSettings&,
+                           thermodb::PhaseTable&, SolutionModelSet&, records::Streams& streams, bool& openFailed) {
+    // The site fractions are not read yet, but a file that is not there is
+    // said, never taken as a run of pure phases.
+    const std::string name = records::resolve_input_name(std::string(records::trim(fileName)));
+    openFailed = name.empty() || streams.open(kUnitComposition, name, records::OpenMode::Existing) != 0;
+    if (!openFailed) streams.close(kUnitComposition);
     return Status::success();
 }
 

@@ -33,8 +33,9 @@ records::Status runSolutionModelScreen(dialogs::PelkamScreens& screens, records:
 
 // Hook for the reading of the composition file (site fractions of the used
 // models, their excess coefficients, the fixed-activity block and the plot
-// labels).  That reading is not built yet: this reads nothing, leaves
-// `openFailed` false and reports success.
+// labels).  That reading is not built yet: this only opens the file (a name
+// that differs from the file's in letter case only finds it) and sets
+// `openFailed` when it cannot.
 records::Status readCompositionFile(dialogs::PelkamScreens& screens, const std::string& fileName,
                                     const records::RunSettings& settings, thermodb::PhaseTable& phases,
                                     SolutionModelSet& models, records::Streams& streams, bool& openFailed);

@@ -101,6 +101,10 @@ TEST(ScriptedRun, ReplayWritesTheSameRecords) {
     w.write("answers.txt", txRunScript());
     auto r = run_program(PELKAM_EXE, {"--script", "answers.txt"}, w.path);
     ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
+    // Kerrick-Jacobs mixing raised the lowest temperature: said on the console and in the summary.
+    const std::string note = "lowest temperature raised from 300 to 350 C: the mixing rule is valid from 350 C";
+    EXPECT_NE(r.out.find(note), std::string::npos) << r.out;
+    EXPECT_EQ(contains(w.lines("summary.dat"), note), note);
     auto first = w.lines("restart.res");
     ASSERT_GE(first.size(), 10u);
     EXPECT_EQ(first[0], "2 DIAGRAM TYPE: 1=PT 2=TX 3=PX 4=TA 5=PA 6=AA");
@@ -113,8 +117,11 @@ TEST(ScriptedRun, ReplayWritesTheSameRecords) {
     EXPECT_EQ(first[8], "H O C  SI");
     EXPECT_FALSE(contains(first, "QUARTZ").empty());
     EXPECT_FALSE(contains(first, "Y                         USE ABBREVIATIONS").empty());
-    // The calculated reaction's coefficients close the file (16F8.1).
-    EXPECT_NE(first.back().find("    -1.0"), std::string::npos);
+    // The calculated reaction's coefficients (16F8.1), then the data files read.
+    ASSERT_GE(first.size(), 4u);
+    EXPECT_NE(first[first.size() - 4].find("    -1.0"), std::string::npos);
+    EXPECT_EQ(first[first.size() - 3].substr(0, 37), "*** DATA FILE: THERMO DATA   SHA-256 ");
+    EXPECT_EQ(first.back().substr(0, 37), "*** DATA FILE: AQUEOUS DATA  SHA-256 ");
 
     // Replaying it: no screens after the files screen, the same records.
     std::filesystem::rename(w.path / "restart.res", w.path / "old.res");
@@ -137,6 +144,31 @@ TEST(ScriptedRun, ReplayFileWithAWrongAnswerStops) {
     EXPECT_NE(r.out.find(" ***ERROR IN INPUT DATA, EXECUTION TERMINATED"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("old.res, line 1, field 1"), std::string::npos) << r.out;
     EXPECT_FALSE(w.exists("restart.res"));  // no half-written output
+}
+
+TEST(ScriptedRun, ReplayedWindowWithoutPhysicalSenseStops) {
+    const std::string pt = "1 DIAGRAM TYPE: 1=PT 2=TX 3=PX 4=TA 5=PA 6=AA\n";
+    const std::string tx = "2 DIAGRAM TYPE: 1=PT 2=TX 3=PX 4=TA 5=PA 6=AA\n";
+    const std::string rest = "       1.000       0.000\n1          WATER ROUTINE: Haar et al. (1984)\n"
+                             "Y          ONLY STABL REACT Y/N\n";
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {pt + "  -300.000   900.000     1.000 10000.000    20.000    20.000     0\n" + rest,
+         " temperature -300 C: temperatures must be above -273.15 C (old.res, line 2)"},
+        {pt + "   200.000   900.000     1.000 10000.000 2000000.0    20.000     0\n" + rest,
+         " plot length 2000000 does not fit the plot file: at most 999999.999 (old.res, line 2, field 5)"},
+        {tx + "     0.000\n     0.000     1.000   400.000   900.000    20.000    20.000     0\n" + rest,
+         " pressure 0 bar: pressures must be above 0 (old.res, line 2, field 1)"},
+    };
+    for (const auto& [replay, message] : cases) {
+        WorkDir w("window");
+        w.write("PELKAM.fig", apptest::bundled_config(w));
+        w.write("old.res", replay);
+        w.write("answers.txt", "press Continue\npress Continue\nset \"Inter. Input\" = old.res\npress Next\n");
+        auto r = run_program(PELKAM_EXE, {"--script", "answers.txt"}, w.path);
+        EXPECT_EQ(r.exitCode, 1);
+        EXPECT_NE(r.out.find(" ***ERROR IN INPUT DATA, EXECUTION TERMINATED"), std::string::npos) << r.out;
+        EXPECT_NE(r.out.find(message), std::string::npos) << r.out;
+    }
 }
 
 TEST(ScriptedRun, ReplayFileEndingEarlyStops) {
@@ -269,7 +301,7 @@ TEST(ScriptedRun, MalformedDatabaseStopsWithItsMessage) {
     WorkDir w("baddb");
     apptest::bundled_config(w);
     apptest::fs::copy_file(apptest::fs::path(PELKAM_FIXTURES) / "thermodb" / "err_unknown_symbol.dat", w.path / "bad.dat");
-    w.write("PELKAM.fig", "MINERAL DATA=bad.dat\nAQUEOUS DATA=empty.aqu\n");
+    w.write("PELKAM.fig", "MINERAL DATA=bad.dat\nAQUEOUS DATA=empty.aqu\nSOLUTION DATA=models.sln\n");
     w.write("answers.txt", std::string(kToOptions) + "set Elements = si al o\npress Next\n");
     auto r = run_program(PELKAM_EXE, {"--script", "answers.txt"}, w.path);
     EXPECT_EQ(r.exitCode, 1) << r.out << r.err;
