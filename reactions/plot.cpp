@@ -640,6 +640,9 @@ void PlotWriter::writeListing(const CurveTrace& trace, const std::array<Stretch,
     if (trace.truncated)
         putLine(u, " THIS CURVE WAS CUT AT THE TRACE CAPACITY OF " + std::to_string(kMaxCurvePoints) +
                        " POINTS: ITS REMAINDER IS NOT PLOTTED");
+    if (trace.unusable)
+        putLine(u, " THIS CURVE STOPS WHERE THE ENERGIES CANNOT BE EVALUATED (A FLUID ROUTINE OUTSIDE ITS RANGE"
+                   " OR A GIBBS ENERGY THAT IS NOT A FINITE NUMBER): ITS REMAINDER IS NOT PLOTTED");
     putLine(u, std::string(kRuleLength, '*'));
     if (rs_.plotCurves == 'Y') {
         putLine(u, " META-STABLE PORTIONS OF CURVES ARE NOT PRINTED");

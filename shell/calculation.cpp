@@ -63,6 +63,19 @@ struct Calculation {
     }
 };
 
+// The first point at which each fluid routine gave no usable value (and each
+// phase energy was not finite), once per run: on the console and in the
+// summary.
+void report_range_events(RunContext& ctx) {
+    for (; ctx.rangeEventsReported < ctx.rangeEvents.firstCount(); ++ctx.rangeEventsReported) {
+        const std::string text =
+            props::describeRangeEvent(ctx.rangeEvents.first(ctx.rangeEventsReported), &ctx.phases) +
+            "; no curve is traced through such points";
+        if (ctx.gibbs.fluidCache.warn) ctx.gibbs.fluidCache.warn(text);
+        ctx.streams.write_line(records::kUnitMaster, " " + text);
+    }
+}
+
 // One reaction handed over for calculation.
 Status calculate(RunContext& ctx, Calculation& calc, reactions::Reaction& reaction) {
     records::RunSettings& rs = ctx.settings;
@@ -76,6 +89,7 @@ Status calculate(RunContext& ctx, Calculation& calc, reactions::Reaction& reacti
     }
     ++rs.reactionsExamined;
     Status s = calc.tracer.calculateReaction(reaction, rs.reactionsCalculated, rs.reactionsPlotted);
+    report_range_events(ctx);
     // A curve that cannot be written ends the run at once.
     if (s && !calc.plot.status().ok()) return outputs_not_written(calc.plot.status());
     dialogs::show_progress(ctx.screens,
@@ -190,7 +204,9 @@ Status calculate_composition_sets(RunContext& ctx) {
         st.write_line(records::kUnitMaster, "**** Current plotfile = " + trimmed(rs.unitNames[records::kPlotSlot]));
         dialogs::show_progress(ctx.screens, "Starting time = " + time_of_day());
         if (rs.diagramType == records::kActAct) calc->evaluator.prepareFixedConditions();
-        if (Status s = reactions_of_set(ctx, *calc); !s) return s;
+        Status s = reactions_of_set(ctx, *calc);
+        report_range_events(ctx);
+        if (!s) return s;
         if (!calc->plot.status().ok()) return outputs_not_written(calc->plot.status());
         // The log names the plot file once the run's outputs are saved.
         ctx.completedPlots.push_back(trimmed(rs.unitNames[records::kPlotSlot]));

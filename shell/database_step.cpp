@@ -75,6 +75,9 @@ Status read_database(RunContext& ctx, DatabaseFault* fault) {
     dialogs::Toolkit* tk = ctx.tk;
     ctx.gibbs.fluidCache.warn = [tk](std::string_view line) { tk->console_line(line); };
     ctx.gibbs.models = &ctx.models;
+    ctx.rangeEvents.clear();
+    ctx.rangeEventsReported = 0;
+    ctx.gibbs.events = &ctx.rangeEvents;
     ctx.gibbs.point.fluid = rs.fluid;
     ctx.gibbs.point.x.fill(0.0);
     ctx.gibbs.point.x[thermodb::kWater] = rs.xH2O;

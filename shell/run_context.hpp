@@ -38,6 +38,10 @@ struct RunContext {
     thermodb::PhaseTable phases;
     solutions::SolutionModelSet models;
     props::GibbsContext gibbs;
+    // Points of the run where a fluid routine gave no usable value or a
+    // phase energy was not finite; the first of each is reported once.
+    props::RangeEvents rangeEvents;
+    int rangeEventsReported = 0;
     solutions::PhaseSelection selection;
     reactions::PrunedAssemblageList pruned;
     // Rows of the reactions calculated by the replayed run (one value per

@@ -1,6 +1,9 @@
 // Whole runs of pelkam driven by answer scripts.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
+#include "reactions/plot_reader.hpp"
 #include "run_helpers.hpp"
 
 using apptest::run_program;
@@ -334,4 +337,78 @@ TEST(ScriptedRun, ChosenReactionsFromTheSelectionScreen) {
         if (listing[i].size() > 29 && listing[i][29] == '*') ++marked;
     EXPECT_EQ(marked, 5);
     EXPECT_NE(r.out.find("Number of Reactions Examined =    5"), std::string::npos) << r.out;
+}
+
+TEST(ScriptedRun, FluidRoutineOutsideItsRangeIsReportedOnceAndCurvesStopShort) {
+    // Brucite = periclase + water with the Holland-Powell water polynomial
+    // (control 327 of the options screen) on a window from 1 bar: the
+    // polynomial is usable from 100 bar up.  The curve is traced down to
+    // there; the console and the summary name the routine once.
+    WorkDir w("hp_range");
+    w.write("PELKAM.fig", apptest::bundled_config(w));
+    w.write("answers.txt",
+            std::string(kToOptions) +
+                "screen 3\nset Elements = mg o h\nset \"Row 1 min\" = 1.\nset \"Row 1 max\" = 3000.\n"
+                "set \"Row 2 min\" = 300.\nset \"Row 2 max\" = 900.\nset xH2O = 1.0\nradio 327\npress Next\n"
+                "screen \"End-member selection\"\nselect Phases = BRUCITE; PERICLASE; WATER\n"
+                "check \"Use defaults (activity=1; no special options) for all endmembers\"\npress Next\n"
+                "screen \"Selection of Solution Models\"\nradio None\npress Next\n"
+                "screen Completion\npress Exit\n");
+    auto r = run_program(PELKAM_EXE, {"--script", "answers.txt"}, w.path);
+    ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
+    const std::string note = "Holland and Powell (89) fugacity polynomial for H2O used outside its range (usable from "
+                             "100 bar up), first at ";
+    const std::size_t first = r.out.find(note);
+    ASSERT_NE(first, std::string::npos) << r.out;
+    EXPECT_EQ(r.out.find(note, first + 1), std::string::npos) << r.out;  // once
+    EXPECT_NE(r.out.find("no curve is traced through such points"), std::string::npos);
+    EXPECT_NE(r.out.find("Number of Reactions Plotted =    1"), std::string::npos) << r.out;
+    const auto summary = w.lines("summary.dat");
+    EXPECT_FALSE(contains(summary, note).empty());
+    EXPECT_FALSE(contains(summary, " THIS CURVE STOPS WHERE THE ENERGIES CANNOT BE EVALUATED").empty());
+
+    // The curve's points: from the top of the window down to just above 100 bar.
+    reactions::PlotFileContents plot;
+    ASSERT_TRUE(reactions::readPlotFile((w.path / "plot.plt").string(), plot).ok());
+    ASSERT_FALSE(plot.curves.empty());
+    double lowest = 1e9, highest = 0;
+    for (const auto& p : plot.curves[0].points) {
+        lowest = std::min(lowest, p.y);
+        highest = std::max(highest, p.y);
+    }
+    EXPECT_EQ(highest, 3000.0);
+    EXPECT_GE(lowest, 100.0);
+    EXPECT_LT(lowest, 110.0);
+}
+
+TEST(ScriptedRun, TxCO2CurveAt150BarIsSmoothWhereWaterHasTwoRoots) {
+    // Calcite + quartz = wollastonite + CO2 at 150 bar, 350-450 C, Kerrick
+    // and Jacobs mixing: the curve runs down to small xCO2 where water's
+    // equation has a liquid-like and a vapour-like root.  Its temperature
+    // rises steadily with xCO2 (it zig-zagged when the mixture took a root
+    // of the wrong branch).
+    WorkDir w("tx150");
+    w.write("PELKAM.fig", apptest::bundled_config(w));
+    w.write("answers.txt",
+            "press Continue\npress Continue\npress Next\nradio T-xCO2\npress Next\n"
+            "screen 3\nset Elements = ca si\nset \"Row 1 min\" = 150.\nset \"Row 2 min\" = 350.\n"
+            "set \"Row 2 max\" = 450.\nset xCO2 = 0.0\nset \"xCO2 max\" = 1.0\nradio \"Nonideal (KJ, 1981)\"\n"
+            "radio \"Haar et al. (1984)\"\nradio \"Kovan & Tessel (1991)\"\npress Next\n"
+            "screen \"End-member selection\"\nselect Phases = CALCITE; QUARTZ; WOLLASTONITE; WATER; CARBON DIOXIDE\n"
+            "check \"Use defaults (activity=1; no special options) for all endmembers\"\npress Next\n"
+            "screen \"Selection of Solution Models\"\nradio None\npress Next\nscreen Completion\npress Exit\n");
+    auto r = run_program(PELKAM_EXE, {"--script", "answers.txt"}, w.path);
+    ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
+    EXPECT_EQ(r.out.find("outside its range"), std::string::npos) << r.out;
+    reactions::PlotFileContents plot;
+    ASSERT_TRUE(reactions::readPlotFile((w.path / "plot.plt").string(), plot).ok());
+    ASSERT_FALSE(plot.curves.empty());
+    auto points = plot.curves[0].points;
+    ASSERT_GE(points.size(), 10u);
+    // One stretch.
+    EXPECT_EQ(std::count_if(points.begin(), points.end(), [](const auto& p) { return p.flag == reactions::kNewStretch; }), 1);
+    std::sort(points.begin(), points.end(), [](const auto& a, const auto& b) { return a.x < b.x; });
+    EXPECT_LT(points.front().x, 0.05);  // down into the two-root region
+    for (std::size_t i = 1; i < points.size(); ++i)
+        EXPECT_GE(points[i].y, points[i - 1].y - 1e-9) << "xCO2 " << points[i].x << " T " << points[i].y;
 }
