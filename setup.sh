@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs what the build needs when it is missing, builds, and then
 #   ./setup.sh run [EXAMPLE]   runs an example from examples/ (default: aluminosilicates)
+#                              and draws its diagram (plot.svg, plot.png, plot.dxf);
+#                              oxide-analyses runs tarvek on its oxide file
 #   ./setup.sh test            runs every test, then again under AddressSanitizer
 #                              and UndefinedBehaviorSanitizer
 #   ./setup.sh                 only installs and builds
@@ -9,7 +11,8 @@ cd "$(dirname "$0")"
 ROOT=$(pwd)
 JOBS=$(nproc 2>/dev/null || echo 2)
 
-packages=(g++ make cmake libgtest-dev libgmock-dev libbenchmark-dev libncurses-dev)
+packages=(g++ make cmake pkg-config libgtest-dev libgmock-dev libbenchmark-dev libncurses-dev libcairo2-dev
+          fonts-dejavu-core)
 missing=()
 for p in "${packages[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
@@ -38,16 +41,29 @@ case "$mode" in
     build build
     ;;
   run)
-    TARGETS="pelkam tarvek" build build
+    TARGETS="pelkam tarvek pelkam-plot" build build
     example=${2:-aluminosilicates}
     src="$ROOT/examples/$example"
     [ -d "$src" ] || { echo "setup: no example '$example' in examples/"; exit 2; }
     out="$ROOT/out/$example"
     rm -rf "$out"; mkdir -p "$out"
     cp -r "$src"/. "$out"/
-    [ -f "$out/rxtns_calib.dat" ] || cp "$ROOT/data/rxtns_calib.dat" "$out"/
     cd "$out"
-    "$ROOT/build/apps/pelkam" --script answers.txt
+    if [ -f tarvek.args ]; then
+      # One tarvek run per line of tarvek.args (oxide file and options).
+      grep -v '^#' tarvek.args | while read -r args; do
+        [ -n "$args" ] && "$ROOT/build/apps/tarvek" $args
+      done
+    else
+      [ -f rxtns_calib.dat ] || cp "$ROOT/data/rxtns_calib.dat" .
+      "$ROOT/build/apps/pelkam" --script answers.txt
+      db=$(sed -n 's/^MINERAL DATA=//p' PELKAM.fig | head -n 1)
+      summary=""
+      [ -f summary.dat ] && summary=summary.dat
+      # pelkam itself writes plot.dxf and plot.svg; the PNG is for a quick look.
+      "$ROOT/build/apps/pelkam-plot" plot.plt -o plot.png \
+        ${summary:+--summary "$summary"} ${db:+--db "$db"}
+    fi
     echo
     echo "Example '$example' done; its files are in out/$example/:"
     ls -1 "$out"

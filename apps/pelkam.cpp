@@ -1,4 +1,5 @@
 // pelkam: the equilibrium calculator.
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <iostream>
@@ -23,7 +24,8 @@ void usage(std::FILE* out) {
                  "and a restart file that replays the run.\n"
                  "\n"
                  "Without options the run is collected through full-screen forms on the terminal\n"
-                 "(Tab/Shift-Tab move, Space selects, Enter presses a button, Esc leaves).\n"
+                 "(Tab/Shift-Tab move, Space selects, Enter presses a button, Esc leaves,\n"
+                 "asking first when the form was changed).\n"
                  "\n"
                  "Options:\n"
                  "  --script FILE  answer the screens from a plain-text answer script instead of\n"
@@ -33,8 +35,10 @@ void usage(std::FILE* out) {
                  "\n"
                  "Files are read and written in the working directory; the configuration file\n"
                  "PELKAM.fig (also found as PELKAM.FIG or pelkam.fig) names the data files.\n"
-                 "Exit status: 0 normal end or Exit/Quit, 1 the run stopped on a data error,\n"
-                 "2 wrong usage, an answer script that does not fit, or no terminal.\n");
+                 "Exit status: 0 normal end or Exit/Quit, 1 the run stopped on a data error\n"
+                 "(or lines of a batch could not be run: klv.log names them),\n"
+                 "2 wrong usage, an answer script that does not fit, no terminal, or outputs\n"
+                 "that could not be written (the files of earlier runs are then kept).\n");
 }
 
 }  // namespace
@@ -62,6 +66,10 @@ int main(int argc, char** argv) {
         }
     }
 
+    // A file that outgrows the size limit fails its write with an error the
+    // run reports, rather than ending the program.
+    std::signal(SIGXFSZ, SIG_IGN);
+
     std::string error;
     std::unique_ptr<dialogs::Toolkit> tk =
         script.empty() ? dialogs::make_terminal_toolkit(&error) : dialogs::make_scripted_toolkit(script, &error);
@@ -73,6 +81,7 @@ int main(int argc, char** argv) {
     {
         auto ctx = std::make_unique<shell::RunContext>();
         ctx->tk = tk.get();
+        ctx->answerScript = script;
         dialogs::Toolkit* t = tk.get();
         ctx->streams.set_console(records::Console{
             [t](std::string_view line) { t->console_line(line); },

@@ -32,6 +32,7 @@ constexpr int kAqueousUnit = 4;
 constexpr int kMessagesUnit = 6;
 constexpr int kExitDataStop = 1;
 constexpr int kExitUsage = 2;
+constexpr int kExitNotFinite = 3;
 constexpr double kBalanceTolerance = 1e-6;
 constexpr double kAbsoluteZeroC = -273.15;
 
@@ -125,12 +126,18 @@ void usage(std::FILE* out) {
                  "as well.  An end-member whose ideal activity is below 1e-6 (or is 0) stops\n"
                  "with the calculator's message (**ERROR** X=0 ...).\n"
                  "\n"
+                 "A fluid routine used outside its range (the Holland and Powell polynomial\n"
+                 "below 100 bar, a value held at its limit, a search that gave up) is named on\n"
+                 "standard error with its range and the first point where it happened; its\n"
+                 "values are printed all the same and are not reliable there.\n"
+                 "\n"
                  "Exit status: 0 success; 1 the database, the solution file or the composition\n"
                  "file stopped the run (the message is on standard error); 2 wrong usage, an\n"
                  "unknown item or species, an unknown model or variant, an unreadable\n"
                  "number, a routine other than 1, 2 or 3, an --xco2 outside 0 to 1, a missing\n"
                  "database file, an empty list, a malformed or unbalanced reaction, or a\n"
-                 "reaction with both H2O and CO2 but no --xco2.\n");
+                 "reaction with both H2O and CO2 but no --xco2; 3 a Gibbs energy is not a\n"
+                 "finite number (its phase is named on standard error, its cell left empty).\n");
 }
 
 int fail(int code, const std::string& message) {
@@ -575,6 +582,20 @@ props::WarningSink warningsToStderr() {
     };
 }
 
+// The first event of each fluid routine and of each phase energy, on
+// standard error; true when a Gibbs energy was not finite.
+bool reportRangeEvents(const props::RangeEvents& events, const thermodb::PhaseTable* table) {
+    bool notFinite = false;
+    for (int i = 0; i < events.firstCount(); ++i) {
+        const props::RangeEvent& e = events.first(i);
+        const bool energy = e.source == props::RangeSource::PhaseEnergy;
+        notFinite = notFinite || energy;
+        std::fprintf(stderr, "pelkam-props: %s%s\n", props::describeRangeEvent(e, table).c_str(),
+                     energy ? "" : "; the values there are not reliable");
+    }
+    return notFinite;
+}
+
 std::string formatValue(double v) {
     char buf[64];
     std::snprintf(buf, sizeof buf, "%.10g", v);
@@ -620,6 +641,8 @@ int runFluids(const Options& o) {
 
     auto ctx = std::make_unique<props::GibbsContext>();
     ctx->fluidCache.warn = warningsToStderr();
+    auto events = std::make_unique<props::RangeEvents>();
+    ctx->events = events.get();
     std::vector<std::vector<std::string>> rows;
     rows.push_back({"species", "T_C", "P_bar", "xCO2", "phi", "activity", "volume_cm3", "G_J_per_mol"});
     for (int kind : o.fluids) {
@@ -654,6 +677,7 @@ int runFluids(const Options& o) {
     }
     printTable(rows, o.csv);
     if (std::fflush(stdout) != 0 || std::ferror(stdout)) return fail(kExitUsage, "cannot write the output");
+    reportRangeEvents(*events, nullptr);
     return 0;
 }
 
@@ -991,6 +1015,8 @@ int main(int argc, char** argv) {
     ctx->table = table.get();
     ctx->models = models.get();
     ctx->fluidCache.warn = warningsToStderr();
+    auto events = std::make_unique<props::RangeEvents>();
+    ctx->events = events.get();
     auto terms = std::make_unique<props::ReactionTerms>();
     std::array<double, thermodb::kMaxPhases> coefficients{};
     for (const Item& item : items) {
@@ -1036,7 +1062,9 @@ int main(int argc, char** argv) {
             }
     }
 
-    const auto gText = formatGibbs;
+    // An energy that is not a finite number is left empty (and its phase
+    // named on standard error).
+    const auto gText = [](double g) { return std::isfinite(g) ? formatGibbs(g) : std::string(); };
     if (o.csv) {
         std::printf(withModels ? "item,T_C,P_bar,G_J_per_mol,RTlna_J_per_mol\n" : "item,T_C,P_bar,G_J_per_mol\n");
         for (const Row& r : rows) {
@@ -1078,5 +1106,6 @@ int main(int argc, char** argv) {
         for (const Row& r : rows) line(r.item->text, r.T->text, r.P->text, gText(r.G), gText(r.term));
     }
     if (std::fflush(stdout) != 0 || std::ferror(stdout)) return fail(kExitUsage, "cannot write the output");
+    if (reportRangeEvents(*events, table.get())) return kExitNotFinite;
     return 0;
 }

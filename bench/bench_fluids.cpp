@@ -10,20 +10,22 @@ namespace {
 
 constexpr double kKelvin = 273.149993896484375;
 
-// H2O then CO2 at XCO2 = 0.3 under Kerrick-Jacobs mixing, the CO2 with the
-// reuse flag set as a reaction passes it; the temperature moves every step.
-void mixture(benchmark::State& state, int water, int co2) {
+// H2O then CO2 under Kerrick-Jacobs mixing, the CO2 with the reuse flag set
+// as a reaction passes it; the temperature moves every step through
+// [t0, t1].
+void mixture(benchmark::State& state, int water, int co2, double P = 5000.0, double xCO2 = 0.3, double t0 = 600.0,
+             double t1 = 700.0) {
     props::GibbsContext ctx;
-    ctx.point.P = 5000.0;
-    ctx.point.x[thermodb::kWater] = 0.7;
-    ctx.point.x[thermodb::kCarbonDioxide] = 0.3;
+    ctx.point.P = P;
+    ctx.point.x[thermodb::kWater] = 1.0 - xCO2;
+    ctx.point.x[thermodb::kCarbonDioxide] = xCO2;
     ctx.point.fluid = records::FluidModelChoice{1, water, co2};
-    double t = 600.0;
+    double t = t0;
     for (auto _ : state) {
         ctx.point.t = t;
         benchmark::DoNotOptimize(props::FluidProperties(ctx, thermodb::kWater, 0));
         benchmark::DoNotOptimize(props::FluidProperties(ctx, thermodb::kCarbonDioxide, 1));
-        t = t < 700.0 ? t + 0.5 : 600.0;
+        t = t < t1 ? t + 0.5 : t0;
     }
 }
 
@@ -35,6 +37,12 @@ BENCHMARK(BM_MixtureKJ_KerrickJacobsBoth);
 
 void BM_MixtureKJ_HollandPowellBoth(benchmark::State& state) { mixture(state, 3, 3); }
 BENCHMARK(BM_MixtureKJ_HollandPowellBoth);
+
+// Below 415 C the isotherms of water-rich fluids may have a loop: the
+// mixture and pure water are taken on their stable roots (150 bar, XCO2
+// 0.05, 350-415 C, a T-xCO2 diagram's lower part).
+void BM_MixtureKJ_LoopRegion(benchmark::State& state) { mixture(state, 1, 1, 150.0, 0.05, 350.0, 415.0); }
+BENCHMARK(BM_MixtureKJ_LoopRegion);
 
 void BM_Co2KovanTessel(benchmark::State& state) {
     double t = 600.0;

@@ -53,6 +53,9 @@ ScreenResource files_screen() {
     c.push_back(edit(kFilesMaster, "Master Output", 40, 8, 2));
     c.push_back(edit(kFilesPlot, "Plot Output", 40, 9, 2));
     c.push_back(edit(kFilesRestart, "Restart File", 40, 10, 2));
+    // File names of any length scroll within their fields.
+    for (ControlDef& d : c)
+        if (d.kind == K::Edit) d.maxLength = kMaxFileNameLength;
     c.push_back(edit(kFilesPath, "Path", 25, 12, 2));
     c.push_back(check(kFilesUsePath, "Use path?", 12, 40));
     c.push_back(st(kFilesRestartLabel, "Use RESTART file?", 14, 2));
@@ -195,6 +198,7 @@ ScreenResource input_error_screen() {
     c.push_back(st(kErrMessage, "", 2, 2, 90));
     c.push_back(button(kNext, "Continue", 6, 20, true));
     c.push_back(button(kExitControl, "Quit", 6, 40));
+    r.messageControl = kErrMessage;
     return r;
 }
 

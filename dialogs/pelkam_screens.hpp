@@ -27,6 +27,10 @@ enum PelkamScreen : int {
     kScreenCount = 14,
 };
 
+// File names on the files screen may be this long (a path of the system's
+// length); the fields scroll.
+constexpr int kMaxFileNameLength = 4096;
+
 // Control identifiers.  kExitControl (1036) is "Exit"/"Quit" on every screen.
 enum PelkamControl : int {
     kNext = 1,  // the default button of a screen ("Next", "Continue", "OK")

@@ -246,7 +246,14 @@ std::string ScriptedToolkit::misfit(const Line& line, int screen, const std::str
     const ScreenState* st = screen_state(screen);
     std::string screenName = st ? st->resource.name : std::string("?");
     return "answer script line " + std::to_string(line.number) + " (\"" + shorten(line.text) +
-           "\") does not fit screen \"" + screenName + "\": " + why + where();
+           "\") does not fit screen \"" + screenName + "\": " + why + where() + says(screen);
+}
+
+std::string ScriptedToolkit::says(int screen) const {
+    std::string text = screen_message(screen);
+    if (text.empty()) return {};
+    const ScreenState* st = screen_state(screen);
+    return "\n  the screen \"" + st->resource.title + "\" says: " + text;
 }
 
 void ScriptedToolkit::show(int screen, int command) {
@@ -326,7 +333,7 @@ bool ScriptedToolkit::next_input(int screen, Message& m) {
         }
     }
     fail("answer script ended" + (last_line_ ? " after line " + std::to_string(last_line_) : std::string()) +
-         " while screen \"" + st->resource.name + "\" waits for input" + where());
+         " while screen \"" + st->resource.name + "\" waits for input" + where() + says(screen));
     return false;
 }
 
@@ -364,9 +371,9 @@ std::string ScriptedToolkit::apply(int screen, const Line& line) {
     switch (line.op) {
         case Op::Set: {
             if (kind == ControlKind::Edit) {
-                if (c.def.width > 0 && static_cast<int>(line.value.size()) > c.def.width)
+                if (accepted_length(c.def) > 0 && static_cast<int>(line.value.size()) > accepted_length(c.def))
                     return "the text has " + std::to_string(line.value.size()) + " characters; field " +
-                           control_name(c) + " takes " + std::to_string(c.def.width);
+                           control_name(c) + " takes " + std::to_string(accepted_length(c.def));
                 set_text(screen, id, line.value);
                 return {};
             }

@@ -41,7 +41,8 @@
 // line naming another screen, an `answer` line while a screen waits, the end
 // of the script while a screen waits) ends the program: failure() then holds
 //   answer script line 12 ("set Foo = 1") does not fit screen "Global Options": no control "Foo" (in run.ans)
-// and the program turns it into exit status 2.  A line that cannot be read
+// (on a message screen followed by a line with the screen's message) and the
+// program turns it into exit status 2.  A line that cannot be read
 // at all (unknown directive, missing "=" or name) is reported the same way
 // before any screen is answered.
 #pragma once
@@ -100,6 +101,9 @@ private:
     // fit, or an empty text.
     std::string apply(int screen, const Line& line);
     std::string misfit(const Line& line, int screen, const std::string& why) const;
+    // The message of a message screen, on a line of its own, for a failure
+    // that stops the run there; empty for other screens.
+    std::string says(int screen) const;
     std::string where() const;
 };
 

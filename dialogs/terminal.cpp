@@ -113,6 +113,7 @@ void TerminalToolkit::show(int screen, int command) {
     u.rowOffset = 0;
     u.colOffset = 0;
     u.consoleMark = scrollback_.size();
+    u.shown = values(screen);
     set_focus(screen, first_focus(screen));
     draw(screen);
 }
@@ -260,6 +261,20 @@ void TerminalToolkit::render(int screen) {
     curs_set(caret ? 1 : 0);
 }
 
+// The keys of the status line, with the buttons Enter and Esc press on this
+// screen.
+std::string TerminalToolkit::key_summary(int screen) const {
+    auto caption = [&](int id) {
+        const ControlState* c = control(screen, id);
+        return c ? std::string(rtrim(c->def.caption)) : std::string();
+    };
+    std::string line = " Tab next  Space select";
+    const int enter = default_button(screen), esc = cancel_button(screen);
+    line += enter ? "  Enter = " + caption(enter) : std::string("  Enter presses a button");
+    if (esc) line += "  Esc = " + caption(esc);
+    return line + "  F2 console lines";
+}
+
 void TerminalToolkit::draw_status(int screen) {
     if (LINES < 2) return;
     const ScreenUi& u = ui_[static_cast<std::size_t>(screen)];
@@ -269,7 +284,7 @@ void TerminalToolkit::draw_status(int screen) {
         line = " " + scrollback_.back();
         attr = A_BOLD;
     } else {
-        line = " Tab next  Space select  Enter OK  Esc exit  F2 console lines";
+        line = key_summary(screen);
     }
     put(LINES - 1, 0, line, attr, std::max(0, COLS - 1));
 }
@@ -491,12 +506,76 @@ void TerminalToolkit::set_focus(int screen, int index) {
     }
 }
 
-int TerminalToolkit::default_button(int screen) const {
-    const ScreenState* st = screen_state(screen);
-    if (!st) return 0;
-    for (const ControlState& c : st->controls)
-        if (c.def.kind == ControlKind::Button && c.def.isDefault) return c.def.id;
-    return 0;
+namespace {
+// The value of a control, as text, to tell an edited form from the one shown.
+std::string value_of(const Toolkit::ControlState& c) {
+    switch (c.def.kind) {
+        case ControlKind::Edit: return std::string(rtrim(c.text));
+        case ControlKind::Radio:
+        case ControlKind::Check: return c.checked ? "1" : "0";
+        case ControlKind::ListSingle:
+        case ControlKind::ListMulti:
+        case ControlKind::DropDown: {
+            std::string v = std::to_string(c.chosen) + ":";
+            for (bool b : c.selected) v += b ? '1' : '0';
+            return v;
+        }
+        default: return {};
+    }
+}
+}  // namespace
+
+std::vector<std::string> TerminalToolkit::values(int screen) const {
+    std::vector<std::string> out;
+    if (const ScreenState* st = screen_state(screen))
+        for (const ControlState& c : st->controls) out.push_back(value_of(c));
+    return out;
+}
+
+int TerminalToolkit::leave(int screen) {
+    const int esc = cancel_button(screen);
+    const ControlState* c = control(screen, esc);
+    if (esc == 0 || !c || !c->enabled) {
+        beep();
+        return 0;
+    }
+    // A form filled in part is not given up on one key.
+    if (ui(screen).edited) {
+        const std::string question = "Press \"" + std::string(rtrim(c->def.caption)) +
+                                     "\"? What was entered on this screen is lost.";
+        if (!confirm(question)) return 0;
+    }
+    return esc;
+}
+
+bool TerminalToolkit::confirm(std::string_view question) {
+    const std::string q(rtrim(question));
+    const std::string keys = "y = yes    n = no";
+    int errors = 0;
+    for (;;) {
+        if (active() >= 0) render(active());
+        else erase();
+        const int w = std::max(4, std::min(COLS, static_cast<int>(q.size()) + 4));
+        const int x = std::max(0, (COLS - w) / 2);
+        const int y = std::max(0, (LINES - 5) / 2);
+        std::string border(static_cast<std::size_t>(w - 2), '-');
+        put(y, x, "+" + border + "+", A_NORMAL);
+        const std::string inside = "|" + std::string(static_cast<std::size_t>(w - 2), ' ') + "|";
+        for (int r = 1; r <= 3; ++r) put(y + r, x, inside, A_NORMAL);
+        put(y + 4, x, "+" + border + "+", A_NORMAL);
+        put(y + 1, x + 2, q, A_BOLD, w - 4);
+        put(y + 3, x + 2, keys, A_NORMAL, w - 4);
+        curs_set(0);
+        refresh();
+        int key = getch();
+        if (key == ERR) {
+            if (++errors >= kMaxInputErrors) return false;
+            continue;
+        }
+        errors = 0;
+        if (key == 'y' || key == 'Y') return true;
+        if (key == 'n' || key == 'N' || key == kKeyEscape || key == KEY_F(10) || is_enter(key)) return false;
+    }
 }
 
 int TerminalToolkit::press_if_enabled(int screen, int id) {
@@ -533,6 +612,10 @@ bool TerminalToolkit::next_input(int screen, Message& m) {
         handling_ = true;
         int pressed = handle_key(screen, key);
         handling_ = false;
+        // The user has filled in part of this form (now or on an earlier
+        // showing): Esc then asks before leaving.
+        ScreenUi& after = ui(screen);
+        if (!after.edited && values(screen) != after.shown) after.edited = true;
         if (pressed) {
             m = Message{};
             m.type = Message::Type::Command;
@@ -557,7 +640,7 @@ int TerminalToolkit::handle_key(int screen, int key) {
             return 0;
         case kKeyEscape:
         case KEY_F(10):
-            return press_if_enabled(screen, kExitControl);
+            return leave(screen);
         case kKeyTab:
             set_focus(screen, next_focus(screen, u.focus, +1));
             return 0;
@@ -581,7 +664,7 @@ int TerminalToolkit::handle_key(int screen, int key) {
             if (is_enter(key)) return press_if_enabled(screen, default_button(screen));
             if (key == KEY_DOWN) move_focus(+1);
             else if (key == KEY_UP) move_focus(-1);
-            else edit_key(c.text, cu, c.def.width, key);
+            else edit_key(c.text, cu, accepted_length(c.def), key);
             return 0;
         case ControlKind::Radio: {
             if (is_enter(key)) return press_if_enabled(screen, default_button(screen));

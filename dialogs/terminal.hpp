@@ -14,8 +14,10 @@
 // Enter presses the focused button, opens a drop-down, and elsewhere presses
 // the screen's default button; Home/End/Left/Right/Backspace/Delete edit a
 // field (Ctrl-U empties it); PgUp/PgDn page through lists; Left/Right scroll
-// a list sideways; Escape or F10 presses the screen's "Exit"/"Quit" button;
-// F2 shows the console lines; Ctrl-L redraws.
+// a list sideways; Escape or F10 presses the screen's "Exit"/"Quit" button
+// (its cancel button), after a yes/no question when the user has changed
+// something on the form (in this showing or an earlier one); F2 shows the console lines; Ctrl-L redraws.
+// The status line names the buttons Enter and Esc press on the screen.
 //
 // The terminal is taken over at the first show and given back when the
 // toolkit is destroyed; console lines written while it is taken over are
@@ -55,6 +57,8 @@ private:
         int rowOffset = 0;
         int colOffset = 0;
         std::size_t consoleMark = 0;  // console lines that existed when the screen was shown
+        std::vector<std::string> shown;  // the control values when the screen was shown
+        bool edited = false;             // the user changed a value (on this or an earlier showing)
         std::vector<ControlUi> controls;
     };
 
@@ -72,7 +76,6 @@ private:
     void draw(int screen);
     void render(int screen);  // draws without refreshing the terminal
     void set_focus(int screen, int index);
-    int default_button(int screen) const;
     void draw_control(int screen, int index, bool focused);
     void draw_status(int screen);
     // Text at a terminal position, clipped to the terminal.
@@ -100,6 +103,13 @@ private:
     void open_drop_down(int screen, int index);
     void show_console();
     int press_if_enabled(int screen, int id);
+    // Esc: the screen's cancel button, once confirmed when the form has been
+    // edited since it was shown; 0 when nothing is pressed.
+    int leave(int screen);
+    // A yes/no question in a box; true for "y".
+    bool confirm(std::string_view question);
+    std::vector<std::string> values(int screen) const;
+    std::string key_summary(int screen) const;
 };
 
 }  // namespace dialogs

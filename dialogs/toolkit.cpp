@@ -171,6 +171,30 @@ std::vector<Toolkit::ControlState*> Toolkit::find_controls(int screen, std::stri
     return found;
 }
 
+int Toolkit::cancel_button(int screen) const {
+    const ScreenState* st = screen_state(screen);
+    if (!st) return 0;
+    for (const ControlState& c : st->controls)
+        if (c.def.kind == ControlKind::Button && c.def.id == kExitControl) return c.def.id;
+    for (const ControlState& c : st->controls)
+        if (c.def.kind == ControlKind::Button && c.def.isCancel) return c.def.id;
+    return 0;
+}
+
+int Toolkit::default_button(int screen) const {
+    const ScreenState* st = screen_state(screen);
+    if (!st) return 0;
+    for (const ControlState& c : st->controls)
+        if (c.def.kind == ControlKind::Button && c.def.isDefault) return c.def.id;
+    return 0;
+}
+
+std::string Toolkit::screen_message(int screen) const {
+    const ScreenState* st = screen_state(screen);
+    if (!st || st->resource.messageControl == 0) return {};
+    return std::string(strip(get_text(screen, st->resource.messageControl)));
+}
+
 Toolkit::ControlState* Toolkit::find_control(int screen, std::string_view captionOrId) {
     std::vector<ControlState*> found = find_controls(screen, captionOrId);
     return found.size() == 1 ? found.front() : nullptr;

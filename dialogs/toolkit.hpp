@@ -40,14 +40,19 @@ struct ControlDef {
     ControlKind kind = ControlKind::Static;
     std::string caption;  // label shown with the control; scripts address it by this text
     int width = 0;        // characters of the value (edit fields, lists, static texts)
+    int maxLength = 0;    // edit fields: characters accepted (scrolled within `width`); 0: `width`
     int row = 0;          // position on an 80x24 form (0-based)
     int col = 0;
     int height = 1;       // rows (lists)
     int group = 0;        // radio group
     bool isDefault = false;  // the default button: pressing it closes the screen
+    bool isCancel = false;   // the button Esc presses (the control kExitControl is one without this flag)
     std::string initial;  // initial text / "1" for a set radio or check
     bool captionHidden = false;  // caption names the control for scripts but is not drawn
 };
+
+// Characters an edit field accepts.
+inline int accepted_length(const ControlDef& d) { return d.maxLength > 0 ? d.maxLength : d.width; }
 
 // A control definition; width 0 takes the caption's length.
 ControlDef make_control(int id, ControlKind kind, std::string caption, int row, int col, int width = 0,
@@ -58,6 +63,9 @@ struct ScreenResource {
     std::string name;   // e.g. "Global Options" (also accepted by scripts)
     std::string title;  // window title, e.g. "Pelkam"
     std::vector<ControlDef> controls;
+    // A message screen (an error screen): the control holding its message,
+    // which a run without a terminal reports when it stops there; 0 for none.
+    int messageControl = 0;
 };
 
 // The control every screen uses for "Exit"/"Quit".
@@ -168,6 +176,14 @@ public:
     // Finds a control of a screen by caption (exact, then case-blind, then by
     // prefix) or by its numeric id written as text; nullptr when none fits.
     ControlState* find_control(int screen, std::string_view captionOrId);
+    // The button Esc presses: the control kExitControl, else a button marked
+    // isCancel; 0 when the screen has none.
+    int cancel_button(int screen) const;
+    // The default button of a screen, 0 when it has none.
+    int default_button(int screen) const;
+    // The message of a message screen (its messageControl), without trailing
+    // blanks; empty for other screens.
+    std::string screen_message(int screen) const;
     // Every control that fits `captionOrId` at the first matching stage (id,
     // exact caption, case-blind caption, case-blind prefix); more than one
     // means the text is ambiguous.

@@ -6,7 +6,10 @@
 // for a true mixture, 1e-15 < XCO2 < 1), then their fugacity coefficient from
 // the chosen routine.  The Kerrick-Jacobs mixture result is kept in the
 // context's fluid cache so that the second species of a reaction at the same
-// point takes it unchanged.
+// point takes it unchanged.  A routine that gives no usable value at the
+// point (a value held at its limit, a search that gave up) is reported to
+// the context's event collector every time its value is used, also when it
+// comes from the cache.
 #include "props/gibbs.hpp"
 
 namespace props {
@@ -26,12 +29,21 @@ bool mayReuseMixture(const FluidCache& cache, const records::FluidModelChoice& c
 
 }  // namespace
 
+void ReportRangeEvent(GibbsContext& ctx, RangeSource source, int phase) {
+    if (ctx.events == nullptr) return;
+    ctx.events->report(RangeEvent{source, ctx.point.t, ctx.point.P, phase});
+}
+
 FluidState FluidProperties(GibbsContext& ctx, int kind, int reuse) {
     const PointState& point = ctx.point;
     const records::FluidModelChoice& choice = point.fluid;
     const double P = point.P;
     const double T = point.t + kKelvinSingle;
     FluidState s;
+    auto unusable = [&ctx, &s](RangeSource source) {
+        s.usable = false;
+        ReportRangeEvent(ctx, source);
+    };
 
     auto fraction = [&point](int k) { return k >= 0 && k < kFluidKinds ? point.x[static_cast<std::size_t>(k)] : 0.0; };
 
@@ -42,6 +54,10 @@ FluidState FluidProperties(GibbsContext& ctx, int kind, int reuse) {
             const GasState g = RedlichKwongGas(kind, P, T);
             s.phi = g.phi;
             s.volume = g.V;
+            if (!g.usable)
+                unusable(kind == thermodb::kOxygenGas     ? RangeSource::RedlichKwongO2
+                         : kind == thermodb::kHydrogenGas ? RangeSource::RedlichKwongH2
+                                                          : RangeSource::RedlichKwongS2);
         }
         s.activity = fraction(kind);
         return s;
@@ -66,6 +82,14 @@ FluidState FluidProperties(GibbsContext& ctx, int kind, int reuse) {
         kj = &cache.mix;
         aH2O = kj->aH2O;
         aCO2 = kj->aCO2;
+        // Inside its window (a mixture volume) the activity factors rest on
+        // all three states; outside it only the pure coefficient a species
+        // takes under routine 2 is used (below).
+        if (kj->volume > 0.0) {
+            if (!kj->h2oUsable) unusable(RangeSource::KerrickJacobsH2O);
+            if (!kj->co2Usable) unusable(RangeSource::KerrickJacobsCO2);
+            if (!kj->mixUsable) unusable(RangeSource::KerrickJacobsMixing);
+        }
     } else if (mixture && choice.mixing == 3) {
         const HpActivities hp = HollandPowellMixing(P, T, XH2O, XCO2);
         aH2O = hp.aH2O;
@@ -78,17 +102,22 @@ FluidState FluidProperties(GibbsContext& ctx, int kind, int reuse) {
             if (kj != nullptr) {
                 s.phi = kj->phiH2O;
                 s.volume = kj->VH2O;
+                if (!kj->h2oUsable && !(kj->volume > 0.0)) unusable(RangeSource::KerrickJacobsH2O);
             } else {
                 const MrkFluid w = MrkPureH2O(P, T);
                 s.phi = w.phi;
                 s.volume = w.V;
+                if (!w.usable) unusable(RangeSource::KerrickJacobsH2O);
             }
         } else if (choice.water == 3) {
-            s.phi = HollandPowellPhi(thermodb::kWater, P, T);
+            bool ok = true;
+            s.phi = HollandPowellPhi(thermodb::kWater, P, T, &ok);
+            if (!ok) unusable(RangeSource::HollandPowellH2O);
         } else {
             const WaterCache& w = ctx.fluidCache.water.at(P, T);
             s.gibbs = w.gibbsHaar;
             s.volume = w.state.V;
+            if (!w.state.usable) unusable(RangeSource::HaarWater);
         }
         s.activity = aH2O;
     } else {
@@ -96,18 +125,23 @@ FluidState FluidProperties(GibbsContext& ctx, int kind, int reuse) {
             if (kj != nullptr) {
                 s.phi = kj->phiCO2;
                 s.volume = kj->VCO2;
+                if (!kj->co2Usable && !(kj->volume > 0.0)) unusable(RangeSource::KerrickJacobsCO2);
             } else {
                 const MrkFluid c = MrkPureCO2(P, T);
                 s.phi = c.phi;
                 s.volume = c.V;
+                if (!c.usable) unusable(RangeSource::KerrickJacobsCO2);
             }
         } else if (choice.co2 == 3) {
-            s.phi = HollandPowellPhi(thermodb::kCarbonDioxide, P, T);
+            bool ok = true;
+            s.phi = HollandPowellPhi(thermodb::kCarbonDioxide, P, T, &ok);
+            if (!ok) unusable(RangeSource::HollandPowellCO2);
         } else {
             const WarningSink& warn = ctx.fluidCache.warn;
             const Co2State c = Co2KovanTessel(P, T, warn ? &warn : nullptr);
             s.phi = c.phi;
             s.volume = c.V;
+            if (!c.usable) unusable(RangeSource::KovanTesselCO2);
         }
         s.activity = aCO2;
     }

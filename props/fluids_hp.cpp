@@ -27,7 +27,7 @@ constexpr double kHighPressureMargules = 1500.0;
 
 }  // namespace
 
-double HollandPowellPhi(int species, double P, double T) {
+double HollandPowellPhi(int species, double P, double T, bool* usable) {
     const Coefficients& c = species == 2 ? kCO2 : kH2O;
     auto r = [&c](int i) { return static_cast<double>(c[static_cast<std::size_t>(i)]); };
     const double p = P / 1000.0;
@@ -39,6 +39,7 @@ double HollandPowellPhi(int species, double P, double T) {
     double lnPhi = rtLnF / (kRkJ * T) - std::log(P);
     // Below about a hundred bar the fit runs off to enormous values (and
     // overflows below a few tens of bar): hold ln phi like the other models.
+    if (usable != nullptr) *usable = P >= kHollandPowellLowestP && std::fabs(lnPhi) < kLnPhiLimit;
     if (std::isnan(lnPhi)) lnPhi = kLnPhiLimit;
     return std::exp(std::clamp(lnPhi, -kLnPhiLimit, kLnPhiLimit));
 }

@@ -8,6 +8,16 @@
 // equation: the hard-sphere part uses the equation's own compressibility,
 // the final -ln Z the given pressure, so ln phi is not stationary in V and
 // the 0.01 cm3 stopping rule of the volume search shows in the fifth digit.
+//
+// Below about 413 C the isotherm of water and of water-rich mixtures has a
+// loop: a liquid-like and a vapour-like root at a few hundred bar.  The
+// published Newton search then ends on the root its start volume leads to,
+// or, where that root does not exist, between the roots, on the volume floor
+// or off any root.  Such a volume is no state of the fluid: the search falls
+// back on the root of lowest Gibbs energy (the stable phase).  The activity
+// factors of the mixture compare the mixture and the pure fluids in their
+// stable states, so that they stay between 0 and 1 and change continuously
+// except where the fluid boils on the equation's own liquid-vapour curve.
 #include <algorithm>
 #include <cmath>
 
@@ -32,6 +42,12 @@ constexpr double kVolumeFloor = 10.0;
 // real: d of water is negative below 291 C, d of CO2 above 1083 C.
 constexpr double kMixMinC = 325.0;
 constexpr double kMixMaxC = 1050.0;
+
+// Above this temperature (C), and from this pressure (bar) up, the isotherm
+// of pure water and of every H2O-CO2 mixture has one root: the loop of water
+// closes at about 413 C and 287 bar, and no loop reaches higher.
+constexpr double kSingleRootAboveC = 415.0;
+constexpr double kSingleRootFromP = 500.0;
 
 struct PressureSlope {
     double P = 0, dPdV = 0;
@@ -63,6 +79,9 @@ double clampLnPhi(double lnPhi) {
     if (std::isnan(lnPhi)) return kLnPhiLimit;
     return std::clamp(lnPhi, -kLnPhiLimit, kLnPhiLimit);
 }
+
+// Whether ln phi is a number inside the limits (not held at them).
+bool withinLimit(double lnPhi) { return std::fabs(lnPhi) < kLnPhiLimit; }
 
 // ln phi of species i in a mixture of parameters `m` at the mixture volume
 // V: the derivative of n A_res / RT with respect to n_i at constant total
@@ -108,7 +127,19 @@ MrkParameters KerrickJacobsH2O(double T) {
     return m;
 }
 
-double MrkVolume(double P, double T, const MrkParameters& m, double V0, double* z) {
+namespace {
+
+// A volume and whether it is a root on a falling stretch of the isotherm.
+struct VolumeResult {
+    double V = 0;
+    bool root = false;
+};
+
+// Newton's method as published: at most 50 steps, stopping when a step is
+// below 0.01 cm3; each new volume is capped at 1e6 and raised to 10 when
+// below 9.9.  A stop on a step that small where the isotherm falls is a root
+// (to within the step); anything else is looked at again by the caller.
+VolumeResult mrkNewton(double P, double T, const MrkParameters& m, double V0) {
     // The hard-sphere term has its pole at V = b/4 (y = 1); below it the
     // equation has no physical meaning.  For water the volume floor of 10
     // lies above the pole, but for CO2 and CO2-rich mixtures (b >= 39.6) it
@@ -127,16 +158,115 @@ double MrkVolume(double P, double T, const MrkParameters& m, double V0, double* 
             V = 0.5 * (V + pole);
             continue;
         }
-        if (std::fabs(next - V) < kVolumeStep) {
-            V = next;
-            break;
-        }
+        if (std::fabs(next - V) < kVolumeStep) return VolumeResult{next, f.dPdV < 0.0 && next > pole};
         if (next > kVolumeCap) next = kVolumeCap;
         if (next < kVolumeFloorTest) next = kVolumeFloor;
         V = next;
     }
+    return VolumeResult{V, false};
+}
+
+// V is a root on a mechanically stable stretch of the isotherm (dP/dV < 0)
+// when the equation's volume at P lies within a tenth of a cm3 of it.
+constexpr double kRootVolumeTolerance = 0.1;
+
+bool isStableRoot(double P, double T, const MrkParameters& m, double V) {
+    if (!std::isfinite(V) || !(V > m.b / 4.0)) return false;
+    const PressureSlope f = mrkPressure(V, T, m);
+    return f.dPdV < 0.0 && std::fabs(f.P - P) <= -f.dPdV * kRootVolumeTolerance;
+}
+
+// The roots of P(V) = P on falling stretches of the isotherm, between the
+// pole (or the volume floor, whichever is higher) and 2 R T / P + 10 b
+// (beyond it the compressibility would exceed 2 at a volume where the
+// equation is nearly ideal): each is bracketed on a logarithmic grid (volume
+// ratio 1.2 between grid points) and refined by Newton steps kept inside the
+// bracket.  Two roots that share one grid interval are missed together; they
+// lie close to a spinodal, where the root left over is the stable one.  Of
+// the roots found the one of lowest Gibbs energy (lowest ln phi of this
+// parameter set; for a mixture that is the mole-fraction sum of its species'
+// ln phi) is returned, 0 when there is none.
+constexpr double kGridRatio = 1.2;
+constexpr int kMaxGridIntervals = 200;
+constexpr int kRefineSteps = 100;
+
+double refineRoot(double P, double T, const MrkParameters& m, double lo, double hi) {
+    // P(lo) > P >= P(hi), and P(V) falls between them.
+    double V = 0.5 * (lo + hi);
+    for (int k = 0; k < kRefineSteps; ++k) {
+        const PressureSlope f = mrkPressure(V, T, m);
+        const double r = f.P - P;
+        if (r > 0.0)
+            lo = V;
+        else
+            hi = V;
+        double next = f.dPdV < 0.0 ? V - r / f.dPdV : 0.5 * (lo + hi);
+        if (!(next > lo && next < hi)) next = 0.5 * (lo + hi);
+        if (std::fabs(next - V) <= 1e-12 * V || hi - lo <= 1e-12 * hi) return next;
+        V = next;
+    }
+    return V;
+}
+
+double lowestGibbsRoot(double P, double T, const MrkParameters& m) {
+    const double lo = std::max(m.b / 4.0, kVolumeFloorTest) * (1.0 + 1e-9);
+    const double hi = std::min(kVolumeCap, 2.0 * kR * T / P + 10.0 * m.b);
+    if (!(hi > lo)) return 0.0;
+    const int n = std::clamp(static_cast<int>(std::ceil(std::log(hi / lo) / std::log(kGridRatio))), 1, kMaxGridIntervals);
+    const double ratio = std::pow(hi / lo, 1.0 / n);
+    double best = 0.0, bestLnPhi = HUGE_VAL;
+    double a = lo, fa = mrkPressure(a, T, m).P - P;
+    for (int i = 1; i <= n; ++i) {
+        const double b = i == n ? hi : a * ratio;
+        const double fb = mrkPressure(b, T, m).P - P;
+        if (fa > 0.0 && fb <= 0.0) {
+            const double V = refineRoot(P, T, m, a, b);
+            const double l = MrkLnPhi(P, T, m, V);
+            if (l < bestLnPhi) {
+                bestLnPhi = l;
+                best = V;
+            }
+        }
+        a = b;
+        fa = fb;
+    }
+    return best;
+}
+
+// The published search; a volume that is no root is replaced by the root of
+// lowest Gibbs energy (kept as it is when there is none).
+VolumeResult searchVolume(double P, double T, const MrkParameters& m, double V0) {
+    VolumeResult r = mrkNewton(P, T, m, V0);
+    if (r.root || !(P > 0.0 && T > 0.0)) return r;
+    if (isStableRoot(P, T, m, r.V)) {  // ended near a root after all its steps
+        r.root = true;
+        return r;
+    }
+    const double root = lowestGibbsRoot(P, T, m);
+    if (root > 0.0) r = VolumeResult{root, true};
+    return r;
+}
+
+// Of the roots the one of lowest Gibbs energy, which is the search's own
+// volume wherever that is the stable root.
+VolumeResult stableVolume(double P, double T, const MrkParameters& m, double V0) {
+    const VolumeResult r = searchVolume(P, T, m, V0);
+    if (!(P > 0.0 && T > 0.0)) return r;
+    const double root = lowestGibbsRoot(P, T, m);
+    if (!(root > 0.0) || std::fabs(root - r.V) <= kRootVolumeTolerance) return r;
+    return VolumeResult{root, true};
+}
+
+}  // namespace
+
+double MrkVolume(double P, double T, const MrkParameters& m, double V0, double* z) {
+    const double V = searchVolume(P, T, m, V0).V;
     if (z != nullptr) *z = P * V / (kR * T);
     return V;
+}
+
+double MrkStableVolume(double P, double T, const MrkParameters& m, double V0) {
+    return stableVolume(P, T, m, V0).V;
 }
 
 double MrkStartVolumeCO2(double P) {
@@ -156,7 +286,7 @@ double MrkStartVolumeH2O(double P, double t) {
     return 1000.0;
 }
 
-double MrkPhi(double P, double T, const MrkParameters& m, double V) {
+double MrkLnPhi(double P, double T, const MrkParameters& m, double V) {
     const double b = m.b, c = m.c, d = m.d, e = m.e;
     const double y = b / (4.0 * V);
     const double om = 1.0 - y;
@@ -168,23 +298,36 @@ double MrkPhi(double P, double T, const MrkParameters& m, double V) {
     const double atV = c / (V + b) + d / (V * (V + b)) + e / (V2 * (V + b));
     const double integral = (c / b) * L + d / (b * V) - (d / (b * b)) * L + e / (2.0 * b * V2) - e / (b * b * V) +
                             (e / (b * b * b)) * L;
-    return std::exp(clampLnPhi(hardSphere - K * atV - K * integral - std::log(Z)));
+    return hardSphere - K * atV - K * integral - std::log(Z);
 }
+
+double MrkPhi(double P, double T, const MrkParameters& m, double V) {
+    return std::exp(clampLnPhi(MrkLnPhi(P, T, m, V)));
+}
+
+namespace {
+
+// A pure fluid at a volume: its fugacity coefficient, usable when the volume
+// is a root and ln phi lies within its limits.
+MrkFluid pureFluid(double P, double T, const MrkParameters& m, VolumeResult v) {
+    MrkFluid f;
+    f.V = v.V;
+    const double lnPhi = MrkLnPhi(P, T, m, v.V);
+    f.phi = std::exp(clampLnPhi(lnPhi));
+    f.usable = withinLimit(lnPhi) && v.root;
+    return f;
+}
+
+}  // namespace
 
 MrkFluid MrkPureH2O(double P, double T) {
     const MrkParameters m = KerrickJacobsH2O(T);
-    MrkFluid f;
-    f.V = MrkVolume(P, T, m, MrkStartVolumeH2O(P, T - kKelvin));
-    f.phi = MrkPhi(P, T, m, f.V);
-    return f;
+    return pureFluid(P, T, m, searchVolume(P, T, m, MrkStartVolumeH2O(P, T - kKelvin)));
 }
 
 MrkFluid MrkPureCO2(double P, double T) {
     const MrkParameters m = KerrickJacobsCO2(T);
-    MrkFluid f;
-    f.V = MrkVolume(P, T, m, MrkStartVolumeCO2(P));
-    f.phi = MrkPhi(P, T, m, f.V);
-    return f;
+    return pureFluid(P, T, m, searchVolume(P, T, m, MrkStartVolumeCO2(P)));
 }
 
 MixedKJ MixedFluidKJ(double P, double T, double XCO2) {
@@ -200,6 +343,8 @@ MixedKJ MixedFluidKJ(double P, double T, double XCO2) {
     r.phiH2O = pureW.phi;
     r.VCO2 = pureC.V;
     r.VH2O = pureW.V;
+    r.co2Usable = pureC.usable;
+    r.h2oUsable = pureW.usable;
 
     const double t = T - kKelvin;
     if (!(t >= kMixMinC && t <= kMixMaxC)) {
@@ -218,16 +363,35 @@ MixedKJ MixedFluidKJ(double P, double T, double XCO2) {
     mix.d = xw * xw * h2o.d + 2.0 * xw * xc * dc + xc * xc * co2.d;
     mix.e = xw * xw * h2o.e + 2.0 * xw * xc * ec + xc * xc * co2.e;
 
+    // Where the isotherms may have a loop, the activity factors are formed
+    // from the stable roots of the mixture and of pure water (pure CO2 has
+    // one root in the whole window).  The pure coefficients returned above
+    // stay those of the published search.
+    const bool loops = t < kSingleRootAboveC && P < kSingleRootFromP;
+    double phiW = pureW.phi, VW = pureW.V;
+    if (loops) {
+        const VolumeResult v = stableVolume(P, T, h2o, pureW.V);
+        if (v.V != pureW.V) {
+            const MrkFluid w = pureFluid(P, T, h2o, v);
+            phiW = w.phi;
+            VW = w.V;
+            r.h2oUsable = r.h2oUsable && w.usable;
+        }
+    }
+
     // The mixture starts from the mole-fraction average of the pure volumes:
     // a fixed start (such as CO2's 35) can run Newton onto the volume floor.
-    const double V = MrkVolume(P, T, mix, xc * pureC.V + xw * pureW.V);
+    const double start = xc * pureC.V + xw * VW;
+    const VolumeResult v = loops ? stableVolume(P, T, mix, start) : searchVolume(P, T, mix, start);
+    const double V = v.V;
     r.volume = V;
     const double lnC = mixtureLnPhi(P, T, mix, co2.b, xc * co2.c + xw * cc, xc * co2.d + xw * dc, xc * co2.e + xw * ec, V);
     const double lnW = mixtureLnPhi(P, T, mix, h2o.b, xw * h2o.c + xc * cc, xw * h2o.d + xc * dc, xw * h2o.e + xc * ec, V);
     r.phiMixCO2 = std::exp(clampLnPhi(lnC));
     r.phiMixH2O = std::exp(clampLnPhi(lnW));
+    r.mixUsable = withinLimit(lnC) && withinLimit(lnW) && v.root;
     r.aCO2 = xc * r.phiMixCO2 / r.phiCO2;
-    r.aH2O = xw * r.phiMixH2O / r.phiH2O;
+    r.aH2O = xw * r.phiMixH2O / phiW;
     return r;
 }
 

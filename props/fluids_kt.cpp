@@ -25,6 +25,7 @@ constexpr double kUpperFactor = static_cast<double>(1.2f);
 constexpr int kMaxHalvings = 50;
 constexpr double kRelativeStep = 1e-6;
 constexpr double kResidual = 1e-8;
+constexpr double kLnPhiLimit = 700.0;  // keeps exp finite
 
 void emit(const WarningSink* warn, std::string_view text) {
     if (warn != nullptr && *warn) {
@@ -113,7 +114,10 @@ double KovanTesselEquation::lnFugacity(double P, double V) const {
 Co2State Co2KovanTessel(double P, double T, const WarningSink* warn) {
     if (P < kSubcriticalP && T < kSubcriticalT) emit(warn, "subcritical P or T in CO2 routine");
     Co2State s;
-    if (!(P > 0.0) || !(T > 0.0)) return s;  // no state at a non-positive pressure or temperature
+    if (!(P > 0.0) || !(T > 0.0)) {  // no state at a non-positive pressure or temperature
+        s.usable = false;
+        return s;
+    }
     const KovanTesselEquation eq = KovanTesselEquation::at(T);
 
     // Bracket: just above the pole (P -> +infinity) up to 1.2 (RT/P + b),
@@ -141,8 +145,9 @@ Co2State Co2KovanTessel(double P, double T, const WarningSink* warn) {
     if (!converged) emit(warn, "MAXIT (CO2BIS) EXEEDED");
     s.V = V;
     double lnPhi = eq.lnFugacity(P, V) - std::log(P);
+    s.usable = converged && std::fabs(lnPhi) < kLnPhiLimit;
     if (std::isnan(lnPhi)) lnPhi = 100.0;
-    s.phi = std::exp(std::clamp(lnPhi, -700.0, 700.0));
+    s.phi = std::exp(std::clamp(lnPhi, -kLnPhiLimit, kLnPhiLimit));
     return s;
 }
 

@@ -34,10 +34,12 @@ GasState rootState(double Z, double B, double h, double P, double T) {
     if (!(Z - B > 0.0) || !(1.0 + B / Z > 0.0)) {
         s.phi = kUnusableRoot;
         s.V = 0.0;
+        s.usable = false;
         return s;
     }
     const double lnPhi = Z - 1.0 - std::log(Z - B) - h * std::log1p(B / Z);
     s.phi = std::exp(std::min(lnPhi, kLnPhiMax));
+    s.usable = lnPhi < kLnPhiMax;
     s.V = Z * kR * T / P;
     return s;
 }
@@ -86,6 +88,8 @@ GasState RedlichKwongGas(int code, double P, double T) {
         const GasState r = rootState(z[j], B, h, P, T);
         if (r.phi < best.phi) best = r;
     }
+    // The mark kept as the smallest coefficient is no usable value either.
+    best.usable = best.usable && best.phi < kUnusableRoot;
     return best;
 }
 

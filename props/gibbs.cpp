@@ -201,6 +201,28 @@ inline double solutionTerms(const GibbsContext& ctx, const PhaseRecord& p, doubl
     return g;
 }
 
+// A reaction energy that is not finite: the phase to blame is the first one
+// whose own energy is not finite (PhaseGibbs reports it), else the one of
+// largest energy (its values overflow the sum).  Rare: every phase is
+// evaluated again.
+void reportReactionPhase(GibbsContext& ctx) {
+    if (ctx.events == nullptr) return;
+    const ReactionTerms& rx = *ctx.reaction;
+    const int count = std::min(rx.count, kMaxReactionPhases);
+    int largest = -1;
+    double largestG = -1.0;
+    for (int j = 0; j < count; ++j) {
+        const int i = rx.phase[static_cast<std::size_t>(j)];
+        const double g = PhaseGibbs(ctx, i);
+        if (!std::isfinite(g)) return;  // reported by PhaseGibbs
+        if (std::fabs(g) > largestG) {
+            largestG = std::fabs(g);
+            largest = i;
+        }
+    }
+    if (largest >= 0) ReportRangeEvent(ctx, RangeSource::PhaseEnergy, largest);
+}
+
 }  // namespace
 
 AlbiteOrder albiteOrdering(double T) {
@@ -335,6 +357,7 @@ double PhaseGibbs(GibbsContext& ctx, int index) {
     const PressureTerms pt = pressureTerms(P);
     G += (p.H - p.S * T + heatCapacityPart(p.K, t)) + volumeIntegral(p, t.dT, pt);
     G += p.V0 * pt.dP;
+    if (!std::isfinite(G)) ReportRangeEvent(ctx, RangeSource::PhaseEnergy, index);
     return G;
 }
 
@@ -425,6 +448,7 @@ double ReactionGibbs(GibbsContext& ctx) {
     const double dG = sum + (rx.dH + betaH) + heatCapacityPart(rx.dK, t) - T * (rx.dS + betaS) +
                       (rx.dV0 + betaV0) * pt.dP;
     ctx.currentReactionGibbs = dG;
+    if (!std::isfinite(dG)) reportReactionPhase(ctx);
     return dG;
 }
 

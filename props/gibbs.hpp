@@ -9,6 +9,7 @@
 #include <array>
 
 #include "props/fluids.hpp"
+#include "props/range_events.hpp"
 #include "records/run_settings.hpp"
 #include "solutions/solution_models.hpp"
 #include "thermodb/phase.hpp"
@@ -36,6 +37,7 @@ struct FluidState {
     double activity = 1;  // activity factor (mole fraction times activity coefficient)
     double volume = 0;    // cm3/mol
     double gibbs = 0;     // water Gibbs energy under the Haar routine, J/mol
+    bool usable = true;   // false: a routine gave no usable value here (reported)
 };
 
 // The current reaction: its participating phases with their coefficients
@@ -74,18 +76,31 @@ struct GibbsContext {
     double currentReactionGibbs = 0;  // the last result of ReactionGibbs
     double pyrrhotiteComposition = 0;  // 1 - y of the last pyrrhotite evaluation
     FluidCache fluidCache;             // last water state and mixture result
+    // Where the routines report points at which a fluid routine gives no
+    // usable value or a phase's Gibbs energy is not finite; owned by the
+    // caller (none: not collected).
+    RangeEvents* events = nullptr;
 };
 
+// Reports an event at the context's current point (nothing without a
+// collector).
+void ReportRangeEvent(GibbsContext& ctx, RangeSource source, int phase = -1);
+
 // Apparent Gibbs energy of phase `index` (0-based) at the current point, J/mol.
+// A result that is not a finite number is reported (PhaseEnergy).
 double PhaseGibbs(GibbsContext& ctx, int index);
 // Sum of the lambda-transition terms of a phase at (P bar, T K), J/mol.
 double LambdaGibbs(const thermodb::PhaseTable& table, const thermodb::PhaseRecord& phase, double P, double T);
 // Gibbs energy change of the current reaction (ctx.reaction) at the current
 // point, J per mole of reaction; also stored in ctx.currentReactionGibbs.
+// A result that is not a finite number is reported, naming the phase of the
+// reaction whose own energy is not finite (else the one of largest energy).
 double ReactionGibbs(GibbsContext& ctx);
 
 // Fluid species (kind 1..10) at the current point; `reuse` is the number of
-// fluid kinds already evaluated at this point by the caller.
+// fluid kinds already evaluated at this point by the caller.  A routine that
+// gives no usable value is reported (FluidState::usable false); the value it
+// gives is returned all the same.
 FluidState FluidProperties(GibbsContext& ctx, int kind, int reuse);
 // Extra Gibbs energy of the special phases (J/mol).
 double SpecialPhaseGibbs(GibbsContext& ctx, double P, double T, thermodb::SpecialPhase which);

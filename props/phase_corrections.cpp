@@ -94,7 +94,9 @@ struct CordieriteWater {
 CordieriteWater cordieriteWater(GibbsContext& ctx, double P, double T) {
     // The Haar water energy (with the high-pressure correction above
     // 10 kbar), whatever water routine the run uses for its fluid.
-    const double Gw = ctx.fluidCache.water.at(P, T).gibbsHaar;
+    const WaterCache& water = ctx.fluidCache.water.at(P, T);
+    if (!water.state.usable) ReportRangeEvent(ctx, RangeSource::HaarWater);
+    const double Gw = water.gibbsHaar;
     const double sqrtT = std::sqrt(T);
     const double A = (-156.6649932861328 - 270.73858642578125 * (std::log(T) - kCrdLnTr) +
                       0.009046000428497791 * (T - kTr) - 19267.53515625 * (1.0 / sqrtT - kCrdInvSqrtTr)) *

@@ -369,11 +369,16 @@ double highPressureTerm(double P, double T) {
 }  // namespace
 
 WaterState WaterHaar(double P, double T) {
-    if (!usable(P, T)) return WaterState{kMolarMass, kUnevaluated};
+    if (!usable(P, T)) return WaterState{kMolarMass, kUnevaluated, false};
     const Isotherm it = makeIsotherm(T);
     double rho = newtonSearch(it, P, startDensity(it, P));
-    if (!closeToRoot(it, P, rho)) rho = settle(it, P, rho);
+    bool root = closeToRoot(it, P, rho);
+    if (!root) {
+        rho = settle(it, P, rho);
+        root = closeToRoot(it, P, rho);
+    }
     WaterState w = stateAt(it, P, rho);
+    w.usable = root;
     if (bothPhasesPossible(it, P)) {
         const double other = settle(it, P, rho > kRhoCritical ? P / it.RT : kRhoCeiling);
         if (std::fabs(other / rho - 1.0) > 1e-6 && closeToRoot(it, P, other)) {
@@ -395,9 +400,14 @@ double gibbsFromHaar(double P, double T, const WaterState& haar) {
 
 }  // namespace
 
-double WaterGibbsHaar(double P, double T) {
-    if (!usable(P, T)) return kUnevaluated;
-    return gibbsFromHaar(P, T, WaterHaar(P < kHighPressure ? P : kHighPressure, T));
+double WaterGibbsHaar(double P, double T, bool* ok) {
+    if (!usable(P, T)) {
+        if (ok != nullptr) *ok = false;
+        return kUnevaluated;
+    }
+    const WaterState w = WaterHaar(P < kHighPressure ? P : kHighPressure, T);
+    if (ok != nullptr) *ok = w.usable;
+    return gibbsFromHaar(P, T, w);
 }
 
 const WaterCache& WaterCache::at(double P_, double T_) {
@@ -406,7 +416,7 @@ const WaterCache& WaterCache::at(double P_, double T_) {
     T = T_;
     valid = true;
     if (!usable(P_, T_)) {
-        state = WaterState{kMolarMass, kUnevaluated};
+        state = WaterState{kMolarMass, kUnevaluated, false};
         gibbsHaar = kUnevaluated;
         return *this;
     }

@@ -8,6 +8,9 @@ namespace props {
 struct WaterState {
     double V = 0;  // molar volume, cm3/mol
     double G = 0;  // Gibbs energy, J/mol (the equation's value + 54955.23561461212)
+    // False when the density search gave up off a root, or P or T is not a
+    // positive finite number.
+    bool usable = true;
 };
 
 // Haar, Gallagher and Kell (1984) restricted as the program uses it: a
@@ -16,13 +19,15 @@ struct WaterState {
 // curve, and between 647.25 K and the equation's critical point, the stable one of
 // liquid and vapour is returned. A pressure or temperature that is not a positive
 // finite number gives G = 1,000,000 J/mol (the unevaluable-fluid energy) and V = 18.0152.
+// A density search that does not settle on a root keeps its last density and
+// clears `usable`.
 WaterState WaterHaar(double P, double T);
 
 // The water Gibbs energy of the fluid routine and the cordierite hydration:
 // WaterHaar at min(P, 10000) minus 285829.96875 and 20845.037109375, plus the
 // high-pressure polynomial difference 4.184 (W(t, P) - W(t, 10000)) above
-// 10,000 bar.
-double WaterGibbsHaar(double P, double T);
+// 10,000 bar.  `usable`, when given, tells whether the Haar state was usable.
+double WaterGibbsHaar(double P, double T, bool* usable = nullptr);
 
 // Saturation pressure of water (bar) at T (K); 220.55 above 647.25 K.
 double WaterSaturationPressure(double T);

@@ -282,6 +282,7 @@ double PointEvaluator::aqueousPotential(int i) {
     const double TK = gibbs_.point.t + kKelvinSingle;
     const double P = gibbs_.point.P;
     const props::WaterCache& w = water_.at(P, TK);
+    if (!w.state.usable) props::ReportRangeEvent(gibbs_, props::RangeSource::HaarWater);
     const double rho = kWaterMolarMass / w.state.V;
     const double eps = waterDielectricConstant(TK, rho);
     if (p.kind == thermodb::kAqueousHelgeson) return aqueousPotentialHelgeson(p, TK, P, eps);
@@ -294,10 +295,11 @@ double PointEvaluator::phasePotential(int i) {
     if (!validPhase(phases_, i)) return 0.0;
     if (flagsCount_ != phases_.count) preparePhases();
     const PhaseRecord& p = phases_[i];
-    if (p.kind >= 0) return props::PhaseGibbs(gibbs_, i);
+    if (p.kind >= 0) return props::PhaseGibbs(gibbs_, i);  // reports an energy that is not finite itself
     if (p.kind != thermodb::kAqueousHelgeson && p.kind != thermodb::kAqueousTanger) return 0.0;
-    if (flags_[static_cast<std::size_t>(i)] & kElectron) return electronPotential(i);
-    return aqueousPotential(i);
+    const double g = (flags_[static_cast<std::size_t>(i)] & kElectron) ? electronPotential(i) : aqueousPotential(i);
+    if (!std::isfinite(g)) props::ReportRangeEvent(gibbs_, props::RangeSource::PhaseEnergy, i);
+    return g;
 }
 
 // --- reaction sums ---------------------------------------------------------

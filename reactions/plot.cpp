@@ -285,6 +285,13 @@ PlotWriter::PlotWriter(records::Streams& streams, int plotUnit, int summaryUnit,
 
 void PlotWriter::noteFailure(int unit, const char* what) {
     if (!status_.ok()) return;
+    // The stream knows what went wrong (a value too wide for its field).
+    const records::Status unitFailure = st_.unit_failure(unit);
+    if (!unitFailure.ok()) {
+        status_ = unitFailure;
+        status_.what = std::string(what) + ": " + unitFailure.what;
+        return;
+    }
     status_ = records::Status::error(what, "write failed");
     status_.file = st_.name(unit);
     status_.line = st_.line_number(unit) + 1;
@@ -658,6 +665,9 @@ void PlotWriter::writeListing(const CurveTrace& trace, const std::array<Stretch,
     if (trace.truncated)
         putLine(u, " THIS CURVE WAS CUT AT THE TRACE CAPACITY OF " + std::to_string(kMaxCurvePoints) +
                        " POINTS: ITS REMAINDER IS NOT PLOTTED");
+    if (trace.unusable)
+        putLine(u, " THIS CURVE STOPS WHERE THE ENERGIES CANNOT BE EVALUATED (A FLUID ROUTINE OUTSIDE ITS RANGE"
+                   " OR A GIBBS ENERGY THAT IS NOT A FINITE NUMBER): ITS REMAINDER IS NOT PLOTTED");
     putLine(u, std::string(kRuleLength, '*'));
     if (rs_.plotCurves == 'Y') {
         putLine(u, " META-STABLE PORTIONS OF CURVES ARE NOT PRINTED");

@@ -62,10 +62,14 @@ bool samePhaseSet(const double* a, const double* b, int n) {
     return true;
 }
 
-void readCalibrationList(records::Streams& streams, int unit, const std::string& name, CalibrationList& list) {
+CalibrationState readCalibrationList(records::Streams& streams, int unit, const std::string& name,
+                                     CalibrationList& list) {
     list = CalibrationList{};
-    if (streams.open(unit, name, records::OpenMode::Existing) != 0) return;  // missing: nothing suggested
+    if (const int e = streams.open(unit, name, records::OpenMode::Existing); e != 0)
+        return e == 1 ? CalibrationState::Missing : CalibrationState::Unreadable;
     static const records::Layout layout("(A1,A1,1X,10(A4,2X))");
+    bool anyPhase = false;
+    CalibrationState state = CalibrationState::Ok;
     while (list.count < kMaxCalibrationLines) {
         std::string mark, group;
         std::array<std::string, kCalibrationPhases> abbr;
@@ -74,13 +78,95 @@ void readCalibrationList(records::Streams& streams, int unit, const std::string&
         targets[1] = records::TextTarget{&group, 1};
         for (int k = 0; k < kCalibrationPhases; ++k) targets[at(2 + k)] = records::TextTarget{&abbr[at(k)], 4};
         records::ReadOutcome r = streams.read_record(unit, layout, targets);
-        if (!r.done()) break;
+        if (r.result == records::ReadResult::EndOfFile) break;
+        if (!r.done()) {
+            state = CalibrationState::Unreadable;
+            break;
+        }
         CalibrationLine& line = list.line[at(list.count++)];
         line.mark = mark.empty() ? ' ' : mark[0];
         line.group = group.empty() ? ' ' : group[0];
-        for (int k = 0; k < kCalibrationPhases; ++k) line.abbreviation[at(k)] = records::pad(abbr[at(k)], 4);
+        for (int k = 0; k < kCalibrationPhases; ++k) {
+            line.abbreviation[at(k)] = records::pad(abbr[at(k)], 4);
+            anyPhase = anyPhase || !records::is_blank(abbr[at(k)]);
+        }
     }
     streams.close(unit);
+    if (state != CalibrationState::Ok) {
+        list = CalibrationList{};
+        return state;
+    }
+    return anyPhase ? CalibrationState::Ok : CalibrationState::Empty;
+}
+
+std::string noSuggestionsMessage(CalibrationState state, const std::string& name) {
+    const std::string file(records::trim(name));
+    switch (state) {
+        case CalibrationState::Missing: return "no suggested reactions are known: " + file + " is missing - try again";
+        case CalibrationState::Unreadable:
+            return "no suggested reactions are known: " + file + " cannot be read - try again";
+        case CalibrationState::Empty: return "no suggested reactions are known: " + file + " is empty - try again";
+        case CalibrationState::Ok: break;
+    }
+    return "no suggested reactions: no listed reaction is in " + file + " - try again";
+}
+
+std::string parseReactionNumbers(std::string_view text, int listed, std::vector<int>& numbers) {
+    auto separator = [](char c) { return c == ' ' || c == ',' || c == ';' || c == '\t'; };
+    auto digit = [](char c) { return c >= '0' && c <= '9'; };
+    const std::size_t n = text.size();
+    std::size_t i = 0;
+    while (i < n) {
+        if (separator(text[i])) {
+            ++i;
+            continue;
+        }
+        const std::size_t start = i;
+        // A number of at most nine digits, so that it cannot overflow.
+        auto number = [&](long& value) {
+            const std::size_t first = i;
+            value = 0;
+            while (i < n && digit(text[i]) && i - first < 9) value = value * 10 + (text[i++] - '0');
+            return i > first && !(i < n && digit(text[i]));
+        };
+        auto blanks = [&] {
+            while (i < n && text[i] == ' ') ++i;
+        };
+        long from = 0, to = 0;
+        bool ok = number(from);
+        to = from;
+        if (ok) {
+            const std::size_t afterNumber = i;
+            blanks();
+            if (i < n && text[i] == '-') {
+                ++i;
+                blanks();
+                ok = number(to);
+            } else {
+                i = afterNumber;
+            }
+        }
+        if (!ok || (i < n && !separator(text[i]))) {
+            std::size_t end = start;
+            while (end < n && !separator(text[end])) ++end;
+            std::string token(text.substr(start, std::max<std::size_t>(end - start, 1)));
+            if (token.size() > 20) token = token.substr(0, 17) + "...";
+            return "\"" + token + "\" is not a reaction number or range (as in 1, 3-5) - try again";
+        }
+        if (from > to) std::swap(from, to);
+        for (long v : {from, to})
+            if (v < 1 || v > listed)
+                return "reaction " + std::to_string(v) + " is not in the list" +
+                       (listed > 0 ? " (1 to " + std::to_string(listed) + ")" : std::string()) + " - try again";
+        for (long v = from; v <= to; ++v) numbers.push_back(static_cast<int>(v));
+    }
+    return {};
+}
+
+std::string cappedListNote(int listed, int total) {
+    if (total <= listed) return {};
+    return "Only the first " + std::to_string(listed) + " of " + std::to_string(total) +
+           " reactions are listed; \"Calculate all\" takes all";
 }
 
 std::string matchingAbbreviation(std::string_view abbreviation, int reactionPhases) {
@@ -176,7 +262,8 @@ records::Status SelectReactions(const thermodb::PhaseTable& table, const solutio
     const bool replay = setup.screens == nullptr || setup.screens->tk == nullptr;
 
     CalibrationList calibration;
-    readCalibrationList(streams, setup.calibrationUnit, setup.calibrationName, calibration);
+    const CalibrationState calibrationState =
+        readCalibrationList(streams, setup.calibrationUnit, setup.calibrationName, calibration);
 
     if (!streams.is_open(setup.listUnit) || !streams.rewind(setup.listUnit)) {
         records::Status s = records::Status::error("cannot read the reaction list", "not open");
@@ -268,24 +355,35 @@ records::Status SelectReactions(const thermodb::PhaseTable& table, const solutio
             tk.set_list_item(h, dialogs::kRxList, static_cast<int>(i),
                              std::string_view(lines[i]).substr(0, kListItemWidth));
         tk.set_horizontal_extent(h, dialogs::kRxList, kListExtentPixels);
+        tk.set_text(h, dialogs::kRxHeader3, cappedListNote(result.listed, result.total));
         // With suggestions the screen starts on the suggested reactions.
         tk.set_check(h, suggestions.count > 0 ? dialogs::kRxSuggested : dialogs::kRxAll, true);
-        const bool go_on = tk.run_screen(h);
-        tk.show(h, 0);
-        if (!go_on) return records::Status::quit();
-
-        if (tk.get_check(h, dialogs::kRxSpecific)) {
-            for (int index : tk.selected_indices(h, dialogs::kRxList)) {
-                const std::string item = tk.list_item(h, dialogs::kRxList, index);
-                long long number = 0;
-                if (records::parse_integer_field(std::string_view(item).substr(0, 4), number) && number >= 1 &&
-                    number <= result.listed)
-                    chosen.push_back(static_cast<int>(number));
+        for (;;) {
+            const bool go_on = tk.run_screen(h);
+            tk.show(h, 0);
+            if (!go_on) return records::Status::quit();
+            chosen.clear();
+            std::string message;
+            if (tk.get_check(h, dialogs::kRxSpecific)) {
+                // The lines selected in the list and the numbers typed in the field.
+                for (int index : tk.selected_indices(h, dialogs::kRxList)) {
+                    const std::string item = tk.list_item(h, dialogs::kRxList, index);
+                    long long number = 0;
+                    if (records::parse_integer_field(std::string_view(item).substr(0, 4), number) && number >= 1 &&
+                        number <= result.listed)
+                        chosen.push_back(static_cast<int>(number));
+                }
+                message = parseReactionNumbers(tk.get_text(h, dialogs::kRxEdit), result.listed, chosen);
+                if (message.empty() && chosen.empty()) message = "no reactions chosen - try again";
+            } else if (tk.get_check(h, dialogs::kRxSuggested)) {
+                for (int s = 0; s < suggestions.count; ++s) chosen.push_back(suggestions.reaction[at(s)]);
+                if (chosen.empty()) message = noSuggestionsMessage(calibrationState, setup.calibrationName);
+            } else {
+                // Every reaction, also those beyond the listed ones.
+                for (int r = 1; r <= result.total; ++r) chosen.push_back(r);
             }
-        } else if (tk.get_check(h, dialogs::kRxSuggested)) {
-            for (int s = 0; s < suggestions.count; ++s) chosen.push_back(suggestions.reaction[at(s)]);
-        } else {
-            for (int r = 1; r <= result.listed; ++r) chosen.push_back(r);
+            if (message.empty()) break;
+            if (!dialogs::show_input_error(*setup.screens, message)) return records::Status::quit();
         }
         std::sort(chosen.begin(), chosen.end());
         chosen.erase(std::unique(chosen.begin(), chosen.end()), chosen.end());

@@ -36,10 +36,36 @@ struct CalibrationList {
     std::array<bool, kMaxCalibrationLines> used{};  // a line once used stays used
 };
 
+// What reading the calibration list found.
+enum class CalibrationState {
+    Ok,          // at least one line names a phase
+    Missing,     // no such file
+    Unreadable,  // not a readable file, or a line that cannot be read
+    Empty,       // no line names a phase
+};
+
 // Reads the calibration list on `unit` (opened here and closed again).  A
-// missing or unreadable file gives an empty list; lines after the 100th are
-// not read.
-void readCalibrationList(records::Streams& streams, int unit, const std::string& name, CalibrationList& list);
+// missing, unreadable or empty file gives an empty list (nothing is
+// suggested) and says which it was; lines after the 100th are not read.
+CalibrationState readCalibrationList(records::Streams& streams, int unit, const std::string& name,
+                                     CalibrationList& list);
+
+// Why "Calculate only suggested reactions" has nothing to calculate, for the
+// input-error screen: the calibration list `name` is missing, unreadable or
+// empty, or (Ok) none of the listed reactions is on it.
+std::string noSuggestionsMessage(CalibrationState state, const std::string& name);
+
+// The reactions typed in the "Reactions:" field of the selection screen:
+// numbers and ranges ("1, 3-5"), separated by commas, semicolons or blanks,
+// each between 1 and `listed`.  Appends the numbers to `numbers` and returns
+// an empty string, or returns the message for the input-error screen (the
+// first token that is not a number or range, or the first number outside the
+// list).
+std::string parseReactionNumbers(std::string_view text, int listed, std::vector<int>& numbers);
+
+// The header line of the selection screen that says how many reactions are
+// listed when the list was capped; blank when every reaction is listed.
+std::string cappedListNote(int listed, int total);
 
 // The 4-character abbreviation a phase is matched under: in reactions of
 // three or more phases "aQz"/"bQz" stand for "Qz" and "Ky", "Si", "And" for
@@ -107,7 +133,12 @@ struct SelectionResult {
 
 // Reads the reaction list back, writes the listing, lets the user choose on
 // the reaction-selection screen (or takes every reaction in replay mode),
-// then hands each chosen reaction to `sink` in ascending order.
+// then hands each chosen reaction to `sink` in ascending order.  "Calculate
+// all reactions" takes every reaction of the list, also those beyond the
+// 3000 listed.  A choice that would calculate nothing ("Calculate specific
+// reactions" with none chosen, "Calculate only suggested reactions" with
+// none suggested) or a "Reactions:" field that cannot be read is refused on
+// the input-error screen and the selection screen is shown again.
 records::Status SelectReactions(const thermodb::PhaseTable& table, const solutions::PhaseSelection& selection,
                                 records::Streams& streams, const SelectionSetup& setup, const ReactionSink& sink,
                                 SelectionResult& result);

@@ -59,11 +59,16 @@ constexpr int kMaxBranchSteps = 20000;
 constexpr double kLoopClosure = 1.0 / 400.0;
 constexpr double kLoopTravel = 0.05;
 
+constexpr const char* kUnusableStatus = "Curve stops where the energies cannot be evaluated";
+
 constexpr std::size_t at(int i) { return static_cast<std::size_t>(i); }
 
 double clampTo(double v, double lo, double hi) { return v < lo ? lo : (v > hi ? hi : v); }
 
 bool samePoint(const TracePoint& a, const TracePoint& b) { return a.x == b.x && a.y == b.y; }
+
+// An energy that could not be evaluated is held as NaN.
+bool usable(double g) { return !std::isnan(g); }
 
 // Whether a and b lie on opposite sides of the curve (or one on it).
 bool signChange(double a, double b) { return a == 0.0 || b == 0.0 || (a < 0.0 && b > 0.0) || (a > 0.0 && b < 0.0); }
@@ -86,6 +91,10 @@ public:
         return pe_.reactionDeltaG();
     }
     int testStability(double& margin) override { return st_.testAssemblageStability(margin); }
+    long unusableEvaluations() const override {
+        const props::RangeEvents* events = pe_.gibbs().events;
+        return events != nullptr ? events->count() : 0;
+    }
     bool writeCurve(const CurveTrace& trace, const Reaction& reaction, long& plotted) override {
         return plot_.writeCurve(trace, reaction, plotted);
     }
@@ -178,8 +187,13 @@ double CurveTracer::evaluate(double x, double y) {
         const TracePoint& r = recent_[at(i)];
         if (r.x == x && r.y == y) return r.g;
     }
-    const double g = model_.deltaG(x, y);
+    const long before = model_.unusableEvaluations();
+    double g = model_.deltaG(x, y);
     ++stats_.evaluations;
+    if (model_.unusableEvaluations() != before || !std::isfinite(g)) {
+        g = NAN;
+        ++stats_.unusable;
+    }
     modelKnown_ = true;
     modelX_ = x;
     modelY_ = y;
@@ -200,11 +214,20 @@ void CurveTracer::syncState(const TracePoint& p) {
     modelY_ = p.y;
 }
 
+// kStabilityUnusable: the test met energies that cannot be evaluated.
+constexpr int kStabilityUnusable = -1;
+
 int CurveTracer::testStability(const TracePoint& p, double& margin) {
     syncState(p);
     ++stats_.stabilityTests;
     margin = 0.0;
-    return model_.testStability(margin);
+    const long before = model_.unusableEvaluations();
+    const int result = model_.testStability(margin);
+    if (model_.unusableEvaluations() != before) {
+        ++stats_.unusable;
+        return kStabilityUnusable;
+    }
+    return result;
 }
 
 void CurveTracer::beginReaction(const Reaction& reaction) {
@@ -215,6 +238,7 @@ void CurveTracer::beginReaction(const Reaction& reaction) {
     trace_.branchEnds = 0;
     trace_.pass = 0;
     trace_.truncated = false;
+    trace_.unusable = false;
     stats_ = TraceStatistics{};
     recentCount_ = 0;
     recentNext_ = 0;
@@ -274,13 +298,14 @@ bool CurveTracer::findCrossing() {
         bool better = false;
         if (!samePoint(t, c)) {  // a trial point equal to the current one is not evaluated
             t.g = evaluate(t.x, t.y);
-            if (signChange(t.g, c.g)) {
+            if (usable(t.g) && usable(c.g) && signChange(t.g, c.g)) {
                 bracket_.a = c;
                 bracket_.b = t;
                 cur_ = t;
                 return true;
             }
-            better = std::fabs(t.g) < std::fabs(c.g);
+            // Any usable point is better than an unusable one.
+            better = usable(t.g) && (!usable(c.g) || std::fabs(t.g) < std::fabs(c.g));
         }
         if (better) {
             c = t;
@@ -301,6 +326,7 @@ bool CurveTracer::findCrossing() {
         dir ^= 1;
         if (std::fabs(step[0]) < tol[0] && std::fabs(step[1]) < tol[1]) break;
     }
+    // An unusable last point tells nothing of the stable side (sign 0).
     crossingSign_ = c.g < 0.0 ? -1.0 : (c.g > 0.0 ? 1.0 : 0.0);
     cur_ = c;
     return false;
@@ -320,6 +346,11 @@ int CurveTracer::solveOnSegment(int endsKnown, int requireBracket) {
     if (endsKnown < 1) {
         A.g = evaluate(A.x, A.y);
         B.g = evaluate(B.x, B.y);
+    }
+    // A segment reaching where the energies cannot be evaluated gives no root.
+    if (!usable(A.g) || !usable(B.g)) {
+        metUnusable_ = true;
+        return 2;
     }
     if (requireBracket < 0 && A.g * B.g > 0.0) return 1;
     const double gTol = set_.gTolerance;
@@ -352,6 +383,10 @@ int CurveTracer::solveOnSegment(int endsKnown, int requireBracket) {
         n.x = inX ? v : fixed;
         n.y = inX ? fixed : v;
         n.g = evaluate(n.x, n.y);
+        if (!usable(n.g)) {
+            metUnusable_ = true;
+            return 2;
+        }
         if (bracketed) {
             if ((n.g < 0.0) == (A.g < 0.0))
                 A = n;
@@ -415,6 +450,10 @@ CurveTracer::Accept CurveTracer::accept(const TracePoint& p, bool firstOfPass) {
     if (set_.stableOnly) {
         st = testStability(p, margin);
         if (st == kStabilityFailed) return Accept::Failed;
+        if (st == kStabilityUnusable) {
+            trace_.unusable = true;
+            return Accept::Unusable;
+        }
     }
     const bool stable = st == kStable;
     bool room = true;
@@ -502,6 +541,12 @@ bool CurveTracer::step(TracePoint& found, bool& firstTry) {
 
     bool reversed = false;
     bool firstRound = true;
+    metUnusable_ = false;
+    // A branch that ends where the energies could not be evaluated stops short.
+    auto ended = [this] {
+        if (metUnusable_) trace_.unusable = true;
+        return false;
+    };
     for (;;) {
         stats_.largestXIncrement = std::max(stats_.largestXIncrement, std::fabs(incX_));
         stats_.largestYIncrement = std::max(stats_.largestYIncrement, std::fabs(incY_));
@@ -522,7 +567,7 @@ bool CurveTracer::step(TracePoint& found, bool& firstTry) {
         incX_ /= 2.0;
         incY_ /= 2.0;
         if (std::fabs(incX_) >= set_.xTolerance || std::fabs(incY_) >= set_.yTolerance) continue;
-        if (reversed) return false;
+        if (reversed) return ended();
         // Once: the other orientation first, with steps of 1.5 tolerances.
         reversed = true;
         incX_ = std::copysign(kRetryIncrement * set_.xTolerance, incX_);
@@ -589,12 +634,17 @@ int CurveTracer::traceCurve() {
     // First point: between the bracket end left by the caller and the
     // current point.
     bracket_.b = cur_;
-    if (solveOnSegment(1, -1) != 0) return 2;
+    metUnusable_ = false;
+    if (solveOnSegment(1, -1) != 0) {
+        if (metUnusable_) trace_.unusable = true;
+        return 2;
+    }
     first_ = cur_;
     trace_.branchEnds = 0;
     switch (accept(first_, true)) {
         case Accept::Failed: return 1;
         case Accept::Full: return 0;
+        case Accept::Unusable: return 2;
         case Accept::Ok: break;
     }
     firstStable_ = lastStable_;
@@ -607,6 +657,7 @@ int CurveTracer::traceCurve() {
     const double hy = std::fabs(set_.ymax - set_.ymin) * kSecondPointFraction;
     const double x0 = first_.x, y0 = first_.y;
     bool found = false;
+    metUnusable_ = false;
     for (int d = 1; d >= -1 && !found; d -= 2) {
         if (!(d > 0 ? y0 == set_.ymax : y0 == set_.ymin)) {
             const double y1 = clampTo(y0 + d * hy, set_.ymin, set_.ymax);
@@ -621,11 +672,15 @@ int CurveTracer::traceCurve() {
             found = solveOnSegment(-1, -1) == 0;
         }
     }
-    if (!found) return 2;
+    if (!found) {
+        if (metUnusable_) trace_.unusable = true;
+        return 2;
+    }
     second_ = cur_;
     switch (accept(second_, false)) {
         case Accept::Failed: return 1;
         case Accept::Full: return 0;
+        case Accept::Unusable: return 2;
         case Accept::Ok: break;
     }
     secondMargin_ = marginLast_;
@@ -652,10 +707,20 @@ int CurveTracer::traceCurve() {
             branchLength_ += travelled(last_, p);
             const bool closing = closesLoop(last_, p);
             if (closing) p = first_;
+            bool unusablePoint = false;
             switch (accept(p, false)) {
                 case Accept::Failed: return 1;
                 case Accept::Full: return 0;
+                case Accept::Unusable: unusablePoint = true; break;
                 case Accept::Ok: break;
+            }
+            if (unusablePoint) {
+                // Shorter steps towards it, down to the tolerances; then the
+                // branch ends at the last usable point.
+                incX_ /= 2.0;
+                incY_ /= 2.0;
+                if (std::fabs(incX_) >= set_.xTolerance || std::fabs(incY_) >= set_.yTolerance) continue;
+                break;
             }
             if (closing) {
                 // A closed curve: both of its ends are here.
@@ -833,6 +898,7 @@ records::Status CurveTracer::calculateReaction(Reaction& reaction, long& calcula
         if (traceCurve() != 0) {
             if (trace_.pass == 1) {
                 outcome_ = ReactionOutcome::Abandoned;
+                if (trace_.unusable) status(kUnusableStatus);
                 return records::Status::success();
             }
             // A further branch that cannot be followed: the branches traced
@@ -853,6 +919,7 @@ records::Status CurveTracer::calculateReaction(Reaction& reaction, long& calcula
         result = writeRestartRecord(reaction);
         status("Has a portion plotted on the diagram");
     }
+    if (trace_.unusable) status(kUnusableStatus);
     if (trace_.truncated) {
         char line[64];
         std::snprintf(line, sizeof line, "Curve cut short after %d points", trace_.count);

@@ -38,6 +38,10 @@ struct CurveTrace {
     int branchEnds = 0;
     int pass = 0;
     bool truncated = false;  // the trace reached its capacity and stopped there
+    // Points were met where the energies cannot be evaluated (a fluid
+    // routine outside its range, an energy that is not finite): the curve
+    // stops short of them.
+    bool unusable = false;
 };
 
 // The window and tolerances of a run's curve tracing.
@@ -89,6 +93,9 @@ public:
     // kStable, kMetastable or kStabilityFailed (reactions/stability.hpp),
     // with the margin (J) that changes sign at the stability limit.
     virtual int testStability(double& margin) = 0;
+    // How many unusable evaluations (props::RangeEvents) the model has met
+    // so far: an evaluation during which this grows is not used.
+    virtual long unusableEvaluations() const { return 0; }
     // Writes a finished trace; true (and `plotted` increased) when the
     // curve was plotted.
     virtual bool writeCurve(const CurveTrace& trace, const Reaction& reaction, long& plotted) = 0;
@@ -111,6 +118,7 @@ struct TraceStatistics {
     long stabilityTests = 0;
     long stepsInX = 0;        // successful steps made in x (solved in y)
     long stepsInY = 0;        // successful steps made in y (solved in x)
+    long unusable = 0;        // evaluations that could not be used
     double largestXIncrement = 0;  // largest |dx| and |dy| a step was tried with
     double largestYIncrement = 0;
     int limitPoints = 0;      // stability limits placed
@@ -119,6 +127,14 @@ struct TraceStatistics {
 
 // Finds, follows and stores the equilibrium curve of one reaction after the
 // other.  Uses no allocation while tracing; one object serves a whole run.
+//
+// A point where the energies cannot be evaluated -- the model met a fluid
+// routine outside its range or an energy that is not a finite number while
+// computing the reaction energy or testing stability there -- is no point of
+// the curve: it counts as a failed solve, so the curve is followed up to the
+// last usable point and stops there (CurveTrace::unusable is set and the
+// status line says "Curve stops where the energies cannot be evaluated").  A
+// crossing is looked for among usable points only.
 //
 // A trace holds at most TraceSettings::capacity points (201).  A curve that
 // needs more stops where the trace is full: CurveTrace::truncated is set, the
@@ -205,7 +221,7 @@ private:
     void recordSides(const TracePoint& p);
     bool store(const TracePoint& p, short flag);
     void hold(const TracePoint& p);
-    enum class Accept { Ok, Failed, Full };
+    enum class Accept { Ok, Failed, Full, Unusable };
     Accept accept(const TracePoint& p, bool firstOfPass);
     bool step(TracePoint& found, bool& firstTry);
     bool solveSegment(bool stepInX, double slopeYX, double slopeXY, TracePoint& found);
@@ -258,6 +274,7 @@ private:
     double firstMargin_ = 0, secondMargin_ = 0;
     double branchLength_ = 0;  // window-scaled length travelled on this branch
     int branchSteps_ = 0;
+    bool metUnusable_ = false;  // a solve met a point that could not be evaluated
 };
 
 

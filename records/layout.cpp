@@ -570,12 +570,40 @@ void append_value(std::string& out, const LayoutItem& it, const Value& value) {
 // Builds records in `line` and hands each one to `emit`.  X columns are
 // written only when something follows them in the record (a record does not
 // end in the blanks of an X item).
+// The item as the notation writes it ("F10.2", "I5").
+std::string item_notation(const LayoutItem& it) {
+    std::string s(1, it.kind == ItemKind::I   ? 'I'
+                     : it.kind == ItemKind::F ? 'F'
+                     : it.kind == ItemKind::D ? 'D'
+                     : it.kind == ItemKind::E ? 'E'
+                                              : 'G');
+    s += std::to_string(it.width);
+    if (it.kind != ItemKind::I) s += "." + std::to_string(it.decimals);
+    return s;
+}
+
+std::string free_value_text(const Value& value) {
+    char buf[64];
+    if (const auto* i = std::get_if<long long>(&value)) {
+        std::snprintf(buf, sizeof buf, "%lld", *i);
+        return buf;
+    }
+    if (const auto* d = std::get_if<double>(&value)) {
+        int n = free_real_text(buf, sizeof buf, *d);
+        return std::string(buf, static_cast<std::size_t>(std::max(n, 0)));
+    }
+    return std::string(std::get<std::string_view>(value));
+}
+
 template <class Emit>
 struct WriteSink {
     std::string& line;
     Emit& emit;
     std::span<const Value> values;
+    FieldOverflow* overflow = nullptr;
     int pending = 0;
+    int record = 1;  // 1-based record of this write
+    int field = 0;   // value items written to the current record
 
     void flush() {
         if (pending > 0) line.append(static_cast<std::size_t>(pending), ' ');
@@ -585,6 +613,8 @@ struct WriteSink {
         emit(std::string_view(line));
         line.clear();
         pending = 0;
+        ++record;
+        field = 0;
         return true;
     }
     void skip(int n) { pending += n; }
@@ -594,17 +624,28 @@ struct WriteSink {
     }
     bool value(const LayoutItem& it, std::size_t index) {
         flush();
+        const std::size_t before = line.size();
         append_value(line, it, values[index]);
+        ++field;
+        // A numeric field filled with asterisks did not hold its value.
+        if (overflow != nullptr && overflow->field == 0 && it.kind != ItemKind::A && it.width > 0 &&
+            line.size() > before && line.find_first_not_of('*', before) == std::string::npos) {
+            overflow->record = record;
+            overflow->field = field;
+            overflow->item = item_notation(it);
+            overflow->value = free_value_text(values[index]);
+        }
         return true;
     }
 };
 
 template <class Emit>
-void write_records(std::string& line, const Layout& layout, std::span<const Value> values, Emit& emit) {
+void write_records(std::string& line, const Layout& layout, std::span<const Value> values, Emit& emit,
+                   FieldOverflow* overflow = nullptr) {
     // A layout that did not parse writes nothing.
     line.clear();
     if (!layout.ok()) return;
-    WriteSink<Emit> sink{line, emit, values};
+    WriteSink<Emit> sink{line, emit, values, overflow};
     walk(layout, values.size(), sink);
     emit(std::string_view(line));
 }
@@ -848,10 +889,11 @@ ReadOutcome read_text(std::string_view record, const Layout& layout, std::span<c
     return read_from(source, layout, targets, used);
 }
 
-void write_to(RecordSink& sink, const Layout& layout, std::span<const Value> values) {
+void write_to(RecordSink& sink, const Layout& layout, std::span<const Value> values, FieldOverflow* overflow) {
     std::string line;
     auto emit = [&](std::string_view r) { sink.put(r); };
-    write_records(line, layout, values, emit);
+    if (overflow != nullptr) *overflow = FieldOverflow{};
+    write_records(line, layout, values, emit, overflow);
 }
 
 std::vector<std::string> write_text(const Layout& layout, std::span<const Value> values) {

@@ -132,8 +132,21 @@ protected:
 // from the source (including a record that was asked for but missing).
 ReadOutcome read_from(RecordSource& source, const Layout& layout, std::span<const Target> targets,
                       int& records_used);
-// Writes as write_text does, handing every record to the sink.
-void write_to(RecordSink& sink, const Layout& layout, std::span<const Value> values);
+// The first numeric field of a write that could not hold its value (and was
+// therefore filled with asterisks): its record (1-based within the write),
+// its place among the values of that record (1-based), the item ("F10.2")
+// and the value in free form.  `field` is 0 when every value fitted.
+struct FieldOverflow {
+    int record = 0;
+    int field = 0;
+    std::string item;
+    std::string value;
+    bool any() const { return field > 0; }
+};
+// Writes as write_text does, handing every record to the sink; `overflow`,
+// when given, receives the first field that did not fit.
+void write_to(RecordSink& sink, const Layout& layout, std::span<const Value> values,
+              FieldOverflow* overflow = nullptr);
 // Appends the records to `out`, separated by '\n' (no '\n' after the last).  Reusing one
 // buffer this way allocates nothing once the buffer has grown.
 void append_text(std::string& out, const Layout& layout, std::span<const Value> values);

@@ -1,11 +1,17 @@
 #include "records/streams.hpp"
 
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <iostream>
 #include <memory>
+#include <set>
 #include <system_error>
 
 namespace records {
@@ -80,16 +86,119 @@ fs::path temporary_name(const fs::path& target, int unit) {
     return target.parent_path() / tmp;
 }
 
+// Holds back the signals that end a program for as long as temporaries
+// exist; a signal that arrives meanwhile takes effect once they are gone.
+class SignalsHeld {
+public:
+    SignalsHeld() {
+        sigset_t set;
+        sigemptyset(&set);
+        for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) sigaddset(&set, sig);
+        held_ = sigprocmask(SIG_BLOCK, &set, &previous_) == 0;
+    }
+    ~SignalsHeld() {
+        if (held_) sigprocmask(SIG_SETMASK, &previous_, nullptr);
+    }
+    SignalsHeld(const SignalsHeld&) = delete;
+    SignalsHeld& operator=(const SignalsHeld&) = delete;
+
+private:
+    sigset_t previous_{};
+    bool held_ = false;
+};
+
 // Can a file be created next to `target`?  Tried by creating and removing the
 // temporary file that a save would use.
 bool can_create(const std::string& name, int unit) {
     if (name.empty()) return false;
     fs::path tmp = temporary_name(save_target(name), unit);
-    std::FILE* f = std::fopen(tmp.c_str(), "wb");
-    if (f == nullptr) return false;
-    std::fclose(f);
+    SignalsHeld held;
+    int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd < 0) return false;
+    ::close(fd);
+    ::unlink(tmp.c_str());
+    return true;
+}
+
+// Writes the records, each followed by a line end, to a new file `tmp` and
+// flushes it to the disk.  Returns 0, or the error number of the first
+// failure (the file may then be partly written; the caller removes it).
+int write_temporary(const fs::path& tmp, const std::vector<std::string>& records) {
+    int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd < 0) return errno;
+    std::string buffer;
+    buffer.reserve(1 << 16);
+    auto drain = [&]() -> int {
+        std::size_t done = 0;
+        while (done < buffer.size()) {
+            ssize_t n = ::write(fd, buffer.data() + done, buffer.size() - done);
+            if (n < 0) {
+                if (errno == EINTR) continue;
+                return errno;
+            }
+            done += static_cast<std::size_t>(n);
+        }
+        buffer.clear();
+        return 0;
+    };
+    int err = 0;
+    for (const std::string& r : records) {
+        buffer.append(r);
+        buffer.push_back('\n');
+        if (buffer.size() >= (1 << 16) && (err = drain()) != 0) break;
+    }
+    if (err == 0) err = drain();
+    if (err == 0 && ::fsync(fd) != 0) err = errno;
+    if (::close(fd) != 0 && err == 0) err = errno;
+    return err;
+}
+
+// Flushes a directory's entries (the renames in it) to the disk; file
+// systems that cannot do so are left to their own schedule.
+void sync_directory(const fs::path& dir) {
+    int fd = ::open(dir.empty() ? "." : dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return;
+    ::fsync(fd);
+    ::close(fd);
+}
+
+// The file a save replaces, for comparing two saves' targets.
+std::string target_key(const std::string& name) {
     std::error_code ec;
-    fs::remove(tmp, ec);
+    fs::path p = fs::absolute(save_target(name), ec);
+    return (ec ? fs::path(name) : p).lexically_normal().string();
+}
+
+Status write_failure(const std::string& name, int err, const char* what) {
+    Status s = Status::error(what, std::strerror(err));
+    s.file = name;
+    return s;
+}
+
+// Is the process `pid` gone?  (A process of another user still runs.)
+bool process_gone(long pid) {
+    if (pid <= 0) return false;
+    return ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH;
+}
+
+// Splits ".NAME.PID.UNIT.tmp"; false for any other name.
+bool parse_temporary_name(const std::string& file, long& pid) {
+    constexpr std::string_view kTail = ".tmp";
+    if (file.size() < 8 || file[0] != '.' || file.compare(file.size() - kTail.size(), kTail.size(), kTail) != 0)
+        return false;
+    std::string stem = file.substr(1, file.size() - 1 - kTail.size());  // NAME.PID.UNIT
+    std::size_t u = stem.rfind('.');
+    if (u == std::string::npos || u == 0) return false;
+    std::size_t p = stem.rfind('.', u - 1);
+    if (p == std::string::npos || p == 0) return false;
+    std::string unit = stem.substr(u + 1), process = stem.substr(p + 1, u - p - 1);
+    auto digits = [](const std::string& t) {
+        return !t.empty() && t.size() <= 10 && t.find_first_not_of("0123456789") == std::string::npos;
+    };
+    if (!digits(unit) || !digits(process)) return false;
+    long n = std::stol(unit);
+    if (n < kFirstUnit || n > kLastUnit) return false;
+    pid = std::stol(process);
     return true;
 }
 
@@ -106,6 +215,7 @@ struct Streams::Unit {
     bool dirty = false;       // holds contents not yet on disk
     bool keep = false;        // saved even without a close
     int console_lines = 0;    // records read from or written to the console
+    Status failure;           // a write that failed: the file must not be saved
 
     bool on_disk() const { return !console && mode != OpenMode::Scratch; }
 };
@@ -130,6 +240,8 @@ Streams::~Streams() {
         delete u;
     }
     units_.clear();
+    for (Unit* u : deferred_) delete u;
+    deferred_.clear();
 }
 
 Streams::Unit* Streams::find(int unit) const {
@@ -319,6 +431,8 @@ ReadOutcome Streams::read_free(int unit, std::span<const Target> targets) {
 bool Streams::write_record(int unit, const Layout& layout, std::span<const Value> values) {
     Unit* u = find(unit);
     if (u == nullptr || !layout.ok()) return false;
+    const bool check = !u->console && mustFit_.test(static_cast<std::size_t>(unit));
+    const int firstRecord = static_cast<int>(u->pos) + 1;
     struct Sink final : RecordSink {
         Unit& u;
         const Console& console;
@@ -336,8 +450,33 @@ bool Streams::write_record(int unit, const Layout& layout, std::span<const Value
             u.dirty = true;
         }
     } sink(*u, console_);
-    write_to(sink, layout, values);
+    FieldOverflow overflow;
+    write_to(sink, layout, values, check ? &overflow : nullptr);
+    if (overflow.any()) {
+        note_overflow(*u, overflow, firstRecord);
+        return false;
+    }
     return true;
+}
+
+void Streams::note_overflow(Unit& u, const FieldOverflow& o, int firstRecord) {
+    if (!u.failure.ok()) return;
+    Status s = Status::error("a value does not fit its field", "the field is " + o.item + ", too narrow for it");
+    s.file = u.name;
+    s.line = firstRecord + o.record - 1;
+    s.field = o.field;
+    s.value = o.value;
+    u.failure = s;
+    failure_ = s;
+}
+
+void Streams::require_fit(int unit, bool on) {
+    if (unit >= kFirstUnit && unit <= kLastUnit) mustFit_.set(static_cast<std::size_t>(unit), on);
+}
+
+Status Streams::unit_failure(int unit) const {
+    Unit* u = find(unit);
+    return u != nullptr ? u->failure : Status{};
 }
 
 bool Streams::write_line(int unit, std::string_view line) {
@@ -380,6 +519,7 @@ bool Streams::end_file(int unit) {
     u->records.resize(u->pos);
     if (!u->on_disk()) return true;
     u->dirty = true;
+    if (defer_ && !u->keep) return u->failure.ok();
     return save(*u);
 }
 
@@ -387,11 +527,111 @@ bool Streams::close(int unit) {
     auto it = units_.find(unit);
     if (it == units_.end()) return true;
     Unit* u = it->second;
+    units_.erase(it);
+    if (u->dirty && u->on_disk() && defer_ && !u->keep) {
+        const bool ok = u->failure.ok();
+        keep_for_commit(u);
+        return ok;
+    }
     bool ok = true;
     if (u->dirty && u->on_disk()) ok = save(*u);
     delete u;
-    units_.erase(it);
     return ok;
+}
+
+// A later file for the same target replaces the one kept before.
+void Streams::keep_for_commit(Unit* u) {
+    const std::string key = target_key(u->name);
+    for (auto it = deferred_.begin(); it != deferred_.end(); ++it) {
+        if (target_key((*it)->name) == key) {
+            delete *it;
+            deferred_.erase(it);
+            break;
+        }
+    }
+    deferred_.push_back(u);
+}
+
+void Streams::defer_saves(bool on) { defer_ = on; }
+
+std::vector<std::string> Streams::deferred_names() const {
+    std::vector<std::string> names;
+    for (const Unit* u : deferred_) names.push_back(u->name);
+    return names;
+}
+
+Status Streams::commit(std::span<const int> units) {
+    // The files of this commit: the deferred ones, then the open units (an
+    // open unit writing the target of a deferred file supersedes it).
+    std::vector<Unit*> files(deferred_.begin(), deferred_.end());
+    for (int unit : units) {
+        Unit* u = find(unit);
+        if (u == nullptr || !u->on_disk() || !u->dirty) continue;
+        const std::string key = target_key(u->name);
+        for (auto it = files.begin(); it != files.end(); ++it)
+            if (target_key((*it)->name) == key) {
+                files.erase(it);
+                break;
+            }
+        files.push_back(u);
+    }
+    for (Unit* u : files)
+        if (!u->failure.ok()) return failure_ = u->failure;
+
+    struct Pending {
+        Unit* unit;
+        fs::path target, tmp;
+    };
+    std::vector<Pending> pending;
+    pending.reserve(files.size());
+    {
+        SignalsHeld held;
+        auto removeFrom = [&](std::size_t first) {
+            for (std::size_t k = first; k < pending.size(); ++k) ::unlink(pending[k].tmp.c_str());
+        };
+        // 1. Every temporary written and on the disk.
+        for (Unit* u : files) {
+            fs::path target = save_target(u->name);
+            pending.push_back({u, target, temporary_name(target, u->number)});
+            if (int err = write_temporary(pending.back().tmp, u->records); err != 0) {
+                removeFrom(0);
+                return failure_ = write_failure(u->name, err, "cannot write the output file");
+            }
+            std::error_code ec;
+            fs::file_status old = fs::status(target, ec);
+            if (!ec && fs::exists(old)) fs::permissions(pending.back().tmp, old.permissions(), ec);
+        }
+        // 2. The renames, one after the other.
+        std::set<std::string> dirs;
+        for (std::size_t k = 0; k < pending.size(); ++k) {
+            if (std::rename(pending[k].tmp.c_str(), pending[k].target.c_str()) != 0) {
+                const int err = errno;
+                removeFrom(k);
+                failure_ = write_failure(pending[k].unit->name, err, "cannot replace the output file");
+                if (k > 0) failure_.why += "; the files saved before it were replaced";
+                return failure_;
+            }
+            dirs.insert(pending[k].target.parent_path().string());
+        }
+        for (const std::string& d : dirs) sync_directory(d);
+    }
+    // 3. Saved: the deferred files are done with, the units closed.
+    for (Unit* u : deferred_) delete u;
+    deferred_.clear();
+    for (int unit : units) {
+        auto it = units_.find(unit);
+        if (it == units_.end()) continue;
+        it->second->dirty = false;
+        delete it->second;
+        units_.erase(it);
+    }
+    return Status::success();
+}
+
+void Streams::abandon(std::span<const int> units) {
+    for (Unit* u : deferred_) delete u;
+    deferred_.clear();
+    for (int unit : units) discard(unit);
 }
 
 void Streams::discard(int unit) {
@@ -418,35 +658,60 @@ bool Streams::inquire(std::string_view name) {
     return fs::is_regular_file(n, ec);
 }
 
-// Writes the records to a temporary file beside the target and renames it
-// over the target, so that the file on disk is either the old one or the
-// complete new one.
+// Writes the records to a temporary file beside the target, flushes it to
+// the disk and renames it over the target, so that the file on disk is
+// either the old one or the complete new one.
 bool Streams::save(Unit& u) {
-    fs::path target = save_target(u.name);
-    fs::path tmp = temporary_name(target, u.number);
-    std::FILE* f = std::fopen(tmp.c_str(), "wb");
-    if (f == nullptr) return false;
-    bool ok = true;
-    for (const std::string& r : u.records) {
-        if (std::fwrite(r.data(), 1, r.size(), f) != r.size() || std::fputc('\n', f) == EOF) {
-            ok = false;
-            break;
-        }
-    }
-    if (std::fclose(f) != 0) ok = false;
-    std::error_code ec;
-    if (ok) {
-        // Keep the permissions of the file being replaced.
-        fs::file_status old = fs::status(target, ec);
-        if (!ec && fs::exists(old)) fs::permissions(tmp, old.permissions(), ec);
-        ok = std::rename(tmp.c_str(), target.c_str()) == 0;
-    }
-    if (!ok) {
-        fs::remove(tmp, ec);
+    if (!u.failure.ok()) {
+        failure_ = u.failure;
         return false;
     }
+    fs::path target = save_target(u.name);
+    fs::path tmp = temporary_name(target, u.number);
+    SignalsHeld held;
+    if (int err = write_temporary(tmp, u.records); err != 0) {
+        ::unlink(tmp.c_str());
+        failure_ = write_failure(u.name, err, "cannot write the output file");
+        return false;
+    }
+    // Keep the permissions of the file being replaced.
+    std::error_code ec;
+    fs::file_status old = fs::status(target, ec);
+    if (!ec && fs::exists(old)) fs::permissions(tmp, old.permissions(), ec);
+    if (std::rename(tmp.c_str(), target.c_str()) != 0) {
+        const int err = errno;
+        ::unlink(tmp.c_str());
+        failure_ = write_failure(u.name, err, "cannot replace the output file");
+        return false;
+    }
+    sync_directory(target.parent_path());
     u.dirty = false;
     return true;
+}
+
+std::vector<std::string> remove_stale_temporaries(std::span<const std::string> names) {
+    std::set<std::string> dirs;
+    for (const std::string& n : names) {
+        std::string name = file_name(n);
+        if (name.empty() || is_console_name(name)) continue;
+        dirs.insert(save_target(name).parent_path().string());
+    }
+    std::vector<std::string> removed;
+    for (const std::string& d : dirs) {
+        std::error_code ec;
+        const fs::path dir = d.empty() ? fs::path(".") : fs::path(d);
+        for (const auto& entry : fs::directory_iterator(dir, ec)) {
+            const std::string file = entry.path().filename().string();
+            long pid = 0;
+            if (!parse_temporary_name(file, pid) || pid == static_cast<long>(::getpid()) || !process_gone(pid))
+                continue;
+            std::error_code rc;
+            if (!entry.is_regular_file(rc)) continue;
+            const std::string shown = d.empty() ? file : (fs::path(d) / file).string();
+            if (fs::remove(entry.path(), rc)) removed.push_back(shown);
+        }
+    }
+    return removed;
 }
 
 }  // namespace records

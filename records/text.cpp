@@ -10,6 +10,11 @@ std::string pad(std::string_view s, std::size_t n) {
     return out;
 }
 
+std::string name_field(std::string_view name, std::size_t n) {
+    std::string_view t = rtrim(name);
+    return t.size() > n ? std::string(t) : pad(t, n);
+}
+
 std::string_view rtrim(std::string_view s) {
     while (!s.empty() && (s.back() == ' ' || s.back() == '\r' || s.back() == '\n' || s.back() == '\t'))
         s.remove_suffix(1);

@@ -7,6 +7,9 @@ namespace records {
 
 // Cut or pad with blanks to exactly n characters.
 std::string pad(std::string_view s, std::size_t n);
+// A file name in a text field of n columns: padded with blanks when shorter,
+// whole (trailing blanks removed) when longer, so that a name is never cut.
+std::string name_field(std::string_view name, std::size_t n);
 // Without trailing blanks (and without trailing \r or \n).
 std::string_view rtrim(std::string_view s);
 // Without leading and trailing blanks.

@@ -1,5 +1,6 @@
 #include "shell/batch.hpp"
 
+#include "dialogs/toolkit.hpp"
 #include "records/text.hpp"
 #include "shell/run_context.hpp"
 
@@ -134,12 +135,20 @@ Status run_batch(RunContext& ctx, const std::function<Status(RunContext&)>& runO
     }
     ctx.settings.batchMode = 'Y';
     ctx.batchLineCount = 0;
+    ctx.batchLinesFailed = 0;
     bool firstLog = true;
+    bool logLost = false;  // a record of klv.log could not be saved
+    auto closeLog = [&] { logLost = !st.close(records::kUnitBatchLog) || logLost; };
     std::string line;
     while (st.read_line(records::kUnitBatch, line).done()) {
+        // The line counter is the line's number in batch.dat, blank lines
+        // counted, so that the log and the plot-file names point at it.
+        ctx.batchLineCount = st.line_number(records::kUnitBatch);
         if (records::is_blank(line)) continue;
-        ++ctx.batchLineCount;
-        st.open(records::kUnitBatchLog, "klv.log", firstLog ? records::OpenMode::NewOrReplace : records::OpenMode::Append);
+        const std::string lineNo = std::to_string(ctx.batchLineCount);
+        if (st.open(records::kUnitBatchLog, "klv.log",
+                    firstLog ? records::OpenMode::NewOrReplace : records::OpenMode::Append) != 0)
+            logLost = true;
         st.keep_on_abort(records::kUnitBatchLog);
         firstLog = false;
         records::RunSettings& rs = ctx.settings;
@@ -147,30 +156,46 @@ Status run_batch(RunContext& ctx, const std::function<Status(RunContext&)>& runO
         bool named = true;
         if (!records::is_blank(pad(line, 10))) named = parse_batch_line(line, rs.batchLine);
         if (!named) {
-            st.write_line(records::kUnitBatchLog, " Batch line " + std::to_string(ctx.batchLineCount) +
-                                                      " names no run (field 2 is blank); line skipped");
-            st.close(records::kUnitBatchLog);
+            st.write_line(records::kUnitBatchLog,
+                          " Batch line " + lineNo + " names no run (field 2 is blank); line skipped");
+            closeLog();
+            ++ctx.batchLinesFailed;
             continue;
         }
         bool listOpen = false;
         if (!records::is_blank(rs.batchLine.compositionList)) {
             std::string list = batch_list_file(rs.batchLine);
             if (st.open(records::kUnitCompList, list, records::OpenMode::Existing) != 0) {
+                // Logged, and said on the console; no screen stops the batch.
                 st.write_line(records::kUnitBatchLog,
                               " Cannot open file with names of composition files " + pad(rs.batchLine.compositionList, 40));
-                st.close(records::kUnitBatchLog);
-                if (!dialogs::show_input_error(ctx.screens, "Cannot open file listing composition files - " + list))
-                    return Status::quit();
+                closeLog();
+                ctx.tk->console_line("Batch line " + lineNo + ": Cannot open file listing composition files - " + list);
+                ++ctx.batchLinesFailed;
                 continue;
             }
             listOpen = true;
         }
         Status s = runOne(ctx);
         if (listOpen) st.close(records::kUnitCompList);
-        st.close(records::kUnitBatchLog);
-        if (s.code == records::StatusCode::Quit || s.code == records::StatusCode::Stop) return s;
+        if (s.code == records::StatusCode::Quit) {
+            closeLog();
+            return s;
+        }
+        // A line that cannot be run (a malformed or truncated replay file, a
+        // data error) is logged and the batch goes on with the next line.
+        if (!s) {
+            std::string why = " Batch line " + lineNo + ": " + s.describe() + "; the rest of the line is skipped";
+            st.write_line(records::kUnitBatchLog, why);
+            ctx.tk->console_line(why);
+            ++ctx.batchLinesFailed;
+        }
+        closeLog();
     }
     st.close(records::kUnitBatch);
+    // The log is what tells the user which plot files were made: a batch
+    // whose log could not be written did not do what it was asked.
+    if (logLost) return Status::error("cannot write the batch log", "klv.log could not be saved");
     return Status::success();
 }
 

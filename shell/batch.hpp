@@ -30,8 +30,11 @@ std::string batch_plot_file(const records::BatchLine& b, std::string_view entry,
 // The name under which the composition list of a batch line is opened.
 std::string batch_list_file(const records::BatchLine& b);
 
-// The batch loop: runs `runOne` once per line of batch.dat.  Returns a
-// Quit/Stop status when the program must end, else success.
+// The batch loop: runs `runOne` once per line of batch.dat.  A line that
+// cannot be run is logged in klv.log (and on the console) and counted in
+// ctx.batchLinesFailed; the loop goes on with the next line.  Returns a Quit
+// status when the program must end, Stop when batch.dat cannot be opened,
+// else success.
 records::Status run_batch(RunContext& ctx, const std::function<records::Status(RunContext&)>& runOne);
 
 }  // namespace shell

@@ -11,6 +11,7 @@
 #include "reactions/stability.hpp"
 #include "reactions/trace.hpp"
 #include "records/layout.hpp"
+#include "records/provenance.hpp"
 #include "records/text.hpp"
 #include "shell/batch.hpp"
 #include "shell/run.hpp"
@@ -65,6 +66,19 @@ struct Calculation {
     }
 };
 
+// The first point at which each fluid routine gave no usable value (and each
+// phase energy was not finite), once per run: on the console and in the
+// summary.
+void report_range_events(RunContext& ctx) {
+    for (; ctx.rangeEventsReported < ctx.rangeEvents.firstCount(); ++ctx.rangeEventsReported) {
+        const std::string text =
+            props::describeRangeEvent(ctx.rangeEvents.first(ctx.rangeEventsReported), &ctx.phases) +
+            "; no curve is traced through such points";
+        if (ctx.gibbs.fluidCache.warn) ctx.gibbs.fluidCache.warn(text);
+        ctx.streams.write_line(records::kUnitMaster, " " + text);
+    }
+}
+
 // One reaction handed over for calculation.
 Status calculate(RunContext& ctx, Calculation& calc, reactions::Reaction& reaction) {
     records::RunSettings& rs = ctx.settings;
@@ -78,6 +92,9 @@ Status calculate(RunContext& ctx, Calculation& calc, reactions::Reaction& reacti
     }
     ++rs.reactionsExamined;
     Status s = calc.tracer.calculateReaction(reaction, rs.reactionsCalculated, rs.reactionsPlotted);
+    report_range_events(ctx);
+    // A curve that cannot be written ends the run at once.
+    if (s && !calc.plot.status().ok()) return outputs_not_written(calc.plot.status());
     dialogs::show_progress(ctx.screens,
                            "Examined" + records::format_integer(rs.reactionsExamined, 6) + "  calculated" +
                                records::format_integer(rs.reactionsCalculated, 6) + "  plotted" +
@@ -161,12 +178,28 @@ Status read_replayed_rows(RunContext& ctx) {
     if (!ctx.settings.inputFromFile) return Status::success();
     const int n = ctx.phases.count;
     static const records::Layout rows("(16F8.1)");
+    bool dataFiles = false;  // past the first record of the data files the replayed run read
     for (;;) {
+        // The rows end at the end of the input or where the records of the
+        // data files begin; only such records (or blank lines) follow them.
+        std::string next;
+        records::ReadOutcome r = ctx.streams.read_line(records::kUnitInput, next);
+        if (!r.done()) break;
+        if (records::is_provenance_record(next)) dataFiles = true;
+        if (dataFiles) {
+            if (records::is_provenance_record(next) || records::is_blank(next)) continue;
+            r.result = records::ReadResult::Error;
+            r.record = ctx.streams.line_number(records::kUnitInput);
+            r.field = 1;
+            r.text = next;
+        } else {
+            ctx.streams.backspace(records::kUnitInput);
+        }
         std::array<double, thermodb::kMaxPhases> row{};
         std::array<records::Target, thermodb::kMaxPhases> targets;
         for (int i = 0; i < n; ++i) targets[static_cast<std::size_t>(i)] = &row[static_cast<std::size_t>(i)];
-        records::ReadOutcome r = ctx.streams.read_record(records::kUnitInput, rows,
-                                                         std::span<const records::Target>(targets.data(), n));
+        if (r.done())
+            r = ctx.streams.read_record(records::kUnitInput, rows, std::span<const records::Target>(targets.data(), n));
         if (r.result == records::ReadResult::EndOfFile) break;
         if (!r.done()) {
             ctx.say(" ***ERROR IN INPUT DATA, EXECUTION TERMINATED");
@@ -195,8 +228,8 @@ Status calculate_composition_sets(RunContext& ctx) {
             if (records::is_blank(entry)) continue;
             std::string plot = batch_plot_file(rs.batchLine, entry, ctx.batchLineCount);
             if (int e = st.open(records::kUnitPlot, plot, records::OpenMode::NewOrReplace); e != 0) {
-                st.write_line(records::kUnitBatchLog,
-                              "Error " + records::format_integer(e, 3) + " opening plotfile " + records::pad(plot, 40));
+                st.write_line(records::kUnitBatchLog, "Error " + records::format_integer(e, 3) + " opening plotfile " +
+                                                          records::name_field(plot, 40));
                 continue;
             }
             rs.unitNames[records::kPlotSlot] = plot;
@@ -222,11 +255,12 @@ Status calculate_composition_sets(RunContext& ctx) {
         dialogs::show_progress(ctx.screens, "Starting time = " + time_of_day());
         if (rs.diagramType == records::kActAct) calc->evaluator.prepareFixedConditions();
         report_solution_models(ctx, *calc);
-        if (Status s = reactions_of_set(ctx, *calc); !s) return s;
-        if (!calc->plot.status().ok()) return calc->plot.status();
-        if (rs.batchMode == 'Y')
-            st.write_line(records::kUnitBatchLog, "Calculation completed. Plot output written to " +
-                                                      records::pad(rs.unitNames[records::kPlotSlot], 40));
+        Status s = reactions_of_set(ctx, *calc);
+        report_range_events(ctx);
+        if (!s) return s;
+        if (!calc->plot.status().ok()) return outputs_not_written(calc->plot.status());
+        // The log names the plot file once the run's outputs are saved.
+        ctx.completedPlots.push_back(trimmed(rs.unitNames[records::kPlotSlot]));
         if (!list) break;
         st.close(records::kUnitPlot);
     }

@@ -1,5 +1,6 @@
 #include "shell/config.hpp"
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 
@@ -29,7 +30,7 @@ bool printable(std::string_view s) {
 
 struct NameKey {
     const char* key;
-    int first, last, keep;
+    int first;  // column of the name's first character
 };
 
 }  // namespace
@@ -55,9 +56,11 @@ std::string apply_config_line(RunSettings& rs, std::string_view raw) {
     std::string_view line = records::rtrim(raw);
     auto starts = [&](std::string_view key) { return line.substr(0, key.size()) == key; };
 
+    // A name is taken from the column after the "=" to the end of the line,
+    // whatever its length: a long path is never cut.
     static constexpr NameKey kNameKeys[] = {
-        {"PLOTFILE=", 10, 50, 40},      {"MINERAL DATA=", 14, 80, 40}, {"SOLUTION DATA=", 15, 80, 30},
-        {"AQUEOUS DATA=", 14, 80, 40},  {"RESTARTFILE=", 13, 53, 40},  {"SUMMARYFILE=", 13, 53, 40},
+        {"PLOTFILE=", 10}, {"MINERAL DATA=", 14}, {"SOLUTION DATA=", 15},
+        {"AQUEOUS DATA=", 14}, {"RESTARTFILE=", 13}, {"SUMMARYFILE=", 13},
     };
 
     if (starts("SOH STD STATE=")) {
@@ -65,8 +68,13 @@ std::string apply_config_line(RunSettings& rs, std::string_view raw) {
         return {};
     }
     if (starts("PATH=")) {
+        // The path field holds 25 characters; a longer path is refused, not cut.
         std::string v = columns(line, 6, 31).substr(0, 25);
         if (!printable(v)) return "PATH= holds characters that are not plain text; line ignored";
+        const std::string_view value = line.size() > 5 ? line.substr(5) : std::string_view();
+        if (std::min(value.find(' '), value.size()) > 25)
+            return "PATH= is longer than the 25 characters of the path field; line ignored (name the "
+                   "directory in the file names instead)";
         rs.path = v;
         return {};
     }
@@ -82,13 +90,14 @@ std::string apply_config_line(RunSettings& rs, std::string_view raw) {
     }
     for (const NameKey& k : kNameKeys) {
         if (!starts(k.key)) continue;
-        std::string v = columns(line, k.first, k.last).substr(0, static_cast<std::size_t>(k.keep));
+        const std::size_t from = static_cast<std::size_t>(k.first - 1);
+        std::string v = line.size() > from ? std::string(line.substr(from)) : std::string();
         if (!printable(v))
             return std::string(k.key) + " holds characters that are not plain text (a tab?); line ignored";
         std::string key = k.key;
         if (key == "SUMMARYFILE=") {
             // A summary name that begins with two blanks switches the summary off.
-            rs.summaryOff = v.substr(0, 2) == "  ";
+            rs.summaryOff = pad(v, 2) == "  ";
             rs.unitNames[records::kMasterSlot] = std::string(records::rtrim(v));
             return {};
         }
@@ -114,7 +123,6 @@ bool read_configuration(RunSettings& rs, const std::string& dir, std::vector<std
         int number = 0;
         while (std::getline(in, line)) {
             ++number;
-            if (line.size() > 80) line.resize(80);
             std::string w = apply_config_line(rs, line);
             if (!w.empty() && warnings)
                 warnings->push_back(fs::path(file).filename().string() + ", line " + std::to_string(number) + ": " + w);

@@ -11,9 +11,20 @@
 namespace shell {
 using records::Status;
 
-Status read_database(RunContext& ctx) {
+namespace {
+
+// The loader's stops that come from the chosen elements, not from the file.
+bool element_choice_stop(const Status& s) {
+    return s.what == "fewer than two phases of the database contain only the chosen elements" ||
+           s.what == "too many phases for the chosen system";
+}
+
+}  // namespace
+
+Status read_database(RunContext& ctx, DatabaseFault* fault) {
     records::RunSettings& rs = ctx.settings;
     records::Streams& st = ctx.streams;
+    if (fault) *fault = DatabaseFault::DataFile;
     if (Status s = thermodb::readElementHeader(st, records::kUnitThermo, ctx.system); !s) return s;
 
     // The element line: from the replayed input or from the options.
@@ -44,8 +55,10 @@ Status read_database(RunContext& ctx) {
                     records::upper(records::trim(typed)).rfind("H O C ", 0) == 0;
     if (Status s = thermodb::setSystemLine(ctx.system, std::string(records::trim(typed)), prefixed ? records::kPT : type,
                                            st, records::kUnitOutput);
-        !s)
+        !s) {
+        if (fault) *fault = DatabaseFault::ElementChoice;
         return s;
+    }
     st.write_line(records::kUnitRestart, records::rtrim(ctx.system.systemLine));
 
     thermodb::LoadOptions o;
@@ -56,12 +69,18 @@ Status read_database(RunContext& ctx) {
     o.waterRoutine = rs.fluid.water;
     o.keepAll = false;
     o.axisText = records::pad(rs.xAxisText, 20);
-    if (Status s = thermodb::loadDatabase(o, st, ctx.system, ctx.phases); !s) return s;
+    if (Status s = thermodb::loadDatabase(o, st, ctx.system, ctx.phases); !s) {
+        if (fault && element_choice_stop(s)) *fault = DatabaseFault::ElementChoice;
+        return s;
+    }
 
     ctx.gibbs.table = &ctx.phases;
     dialogs::Toolkit* tk = ctx.tk;
     ctx.gibbs.fluidCache.warn = [tk](std::string_view line) { tk->console_line(line); };
     ctx.gibbs.models = &ctx.models;
+    ctx.rangeEvents.clear();
+    ctx.rangeEventsReported = 0;
+    ctx.gibbs.events = &ctx.rangeEvents;
     ctx.gibbs.point.fluid = rs.fluid;
     ctx.gibbs.point.x.fill(0.0);
     ctx.gibbs.point.x[thermodb::kWater] = rs.xH2O;

@@ -11,7 +11,14 @@ namespace shell {
 
 struct RunContext;
 
-records::Status read_database(RunContext& ctx);
+// Where the cause of a failed database step lies: in the data files, or in
+// the elements chosen on the options screen (an element the database does
+// not know, more than 15 of them, fewer than two phases or more than 100
+// phases of the database with only these elements), which the user can
+// choose again.
+enum class DatabaseFault { DataFile, ElementChoice };
+
+records::Status read_database(RunContext& ctx, DatabaseFault* fault = nullptr);
 void write_solid_solution_table(RunContext& ctx, int phaseCount);
 
 }  // namespace shell

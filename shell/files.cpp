@@ -1,10 +1,16 @@
 #include "shell/files.hpp"
 
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 
+#include "records/provenance.hpp"
 #include "records/text.hpp"
 #include "shell/batch.hpp"
 #include "shell/config.hpp"
+#include "solutions/solution_models.hpp"
 
 namespace shell {
 namespace fs = std::filesystem;
@@ -34,19 +40,34 @@ Status database_screen(RunContext& ctx) {
     tk.set_text(h, kDbMessage, g.message);
     if (!tk.run_screen(h)) return Status::quit();
     tk.show(h, 0);
-    if (tk.get_check(h, kDbVersion1)) {
-        rs.unitNames[records::kThermoSlot] = "JUN92.RQT";
-        rs.solutionFile = "JUN92.SLN";
-        rs.databaseVersion = 1;
-    } else if (tk.get_check(h, kDbVersion2)) {
-        rs.unitNames[records::kThermoSlot] = "DEC06.DAT";
-        rs.solutionFile = "DEC06.SLN";
-        rs.databaseVersion = 2;
+    std::string& thermo = rs.unitNames[records::kThermoSlot];
+    std::string& solution = rs.solutionFile;
+    const bool v1 = tk.get_check(h, kDbVersion1), v2 = tk.get_check(h, kDbVersion2);
+    if (v1 || v2) {
+        if (!ctx.versionReplacedNames) {
+            ctx.namesBeforeVersion[0] = thermo;
+            ctx.namesBeforeVersion[1] = solution;
+            ctx.versionReplacedNames = true;
+        }
+        thermo = v1 ? "JUN92.RQT" : "DEC06.DAT";
+        solution = v1 ? "JUN92.SLN" : "DEC06.SLN";
+        rs.databaseVersion = v1 ? 1 : 2;
+    } else {
+        // A version whose files could not be opened does not stick: its
+        // names give way to the ones it replaced, unless they were edited.
+        if (ctx.versionReplacedNames && guess_database_version(rs).version != 0) {
+            thermo = ctx.namesBeforeVersion[0];
+            solution = ctx.namesBeforeVersion[1];
+            rs.databaseVersion = guess_database_version(rs).version;
+        }
+        ctx.versionReplacedNames = false;
     }
     return Status::success();
 }
 
-Status files_screen(RunContext& ctx) {
+// `refill`: the fields show the current names; otherwise they keep what was
+// typed in them (the screen shown again after a mistake).
+Status files_screen(RunContext& ctx, bool refill) {
     RunSettings& rs = ctx.settings;
     Toolkit& tk = *ctx.tk;
     int h = ctx.screens[kFilesScreen];
@@ -55,17 +76,27 @@ Status files_screen(RunContext& ctx) {
     static constexpr int kSlots[] = {records::kThermoSlot, records::kAqueousSlot, records::kInputSlot,
                                      records::kOutputSlot, records::kMasterSlot,  records::kPlotSlot,
                                      records::kRestartSlot};
-    for (int i = 0; i < 7; ++i) tk.set_text(h, kFields[i], trimmed(rs.unitNames[kSlots[i]]));
-    tk.set_text(h, kFilesSolution, trimmed(rs.solutionFile));
-    tk.set_text(h, kFilesPath, std::string(records::rtrim(rs.path)));
-    tk.set_check(h, kFilesUsePath, pad(rs.path, 25).substr(0, 2) != "  ");
+    if (refill) {
+        // The names without the path prefix, which the screen adds again.
+        const std::string prefix = rs.usePath == 'Y' ? path_prefix(rs) : std::string();
+        for (int i = 0; i < 7; ++i) {
+            std::string name = trimmed(rs.unitNames[kSlots[i]]);
+            const bool prefixed = kSlots[i] == records::kPlotSlot || kSlots[i] == records::kMasterSlot ||
+                                  kSlots[i] == records::kRestartSlot || kSlots[i] == records::kInputSlot;
+            if (prefixed && !prefix.empty() && name.rfind(prefix, 0) == 0) name.erase(0, prefix.size());
+            tk.set_text(h, kFields[i], name);
+        }
+        tk.set_text(h, kFilesSolution, trimmed(rs.solutionFile));
+        tk.set_text(h, kFilesPath, std::string(records::rtrim(rs.path)));
+        tk.set_check(h, kFilesUsePath, pad(rs.path, 25).substr(0, 2) != "  ");
+    }
     if (!tk.run_screen(h)) return Status::quit();
     tk.show(h, 0);
 
-    // Read back in the order of the screen.
-    rs.unitNames[records::kThermoSlot] = trimmed(pad(tk.get_text(h, kFilesMineral), 40));
-    rs.solutionFile = trimmed(pad(tk.get_text(h, kFilesSolution), 30));
-    for (int i = 1; i < 7; ++i) rs.unitNames[kSlots[i]] = trimmed(pad(tk.get_text(h, kFields[i]), 40));
+    // Read back in the order of the screen.  Names keep their whole length.
+    rs.unitNames[records::kThermoSlot] = trimmed(tk.get_text(h, kFilesMineral));
+    rs.solutionFile = trimmed(tk.get_text(h, kFilesSolution));
+    for (int i = 1; i < 7; ++i) rs.unitNames[kSlots[i]] = trimmed(tk.get_text(h, kFields[i]));
     rs.path = pad(tk.get_text(h, kFilesPath), 25);
     if (tk.get_check(h, kFilesRestartYes)) {
         rs.unitNames[records::kInputSlot] = "RESTART.RES";
@@ -118,58 +149,228 @@ void apply_restart_clash(RunSettings& rs) {
     }
 }
 
+std::string path_prefix(const RunSettings& rs) {
+    std::string p = pad(rs.path, 25);
+    std::size_t blank = p.find(' ');
+    if (blank == std::string::npos || blank == 0) return {};  // no blank: not applied; blank path: nothing
+    return p.substr(0, blank);
+}
+
 void apply_path(RunSettings& rs, bool usePathChecked) {
     if (!usePathChecked) {
         rs.usePath = 'N';
         return;
     }
     rs.usePath = 'Y';
-    std::string p = pad(rs.path, 25);
-    std::size_t blank = p.find(' ');
-    if (blank == std::string::npos || blank == 0) return;  // no blank: not applied; blank path: nothing
-    std::string prefix = p.substr(0, blank);
+    const std::string prefix = path_prefix(rs);
+    if (prefix.empty()) return;
     for (int slot : {records::kPlotSlot, records::kMasterSlot, records::kRestartSlot})
         rs.unitNames[slot] = prefix + trimmed(rs.unitNames[slot]);
     if (!records::is_console_name(rs.unitNames[records::kInputSlot]))
         rs.unitNames[records::kInputSlot] = prefix + trimmed(rs.unitNames[records::kInputSlot]);
 }
 
-std::string reassign_message(int unit) {
-    std::string n = std::to_string(unit);
-    if (n.size() < 2) n += ' ';
-    return "Error opening unit # " + n + ": reassign all units";
+bool same_file(const std::string& a, const std::string& b) {
+    if (a.empty() || b.empty()) return false;
+    std::error_code ec;
+    if (fs::exists(a, ec) && fs::exists(b, ec)) return fs::equivalent(a, b, ec);
+    fs::path pa = fs::weakly_canonical(fs::absolute(a, ec), ec);
+    fs::path pb = fs::weakly_canonical(fs::absolute(b, ec), ec);
+    return pa.lexically_normal() == pb.lexically_normal();
+}
+
+std::vector<RunFile> run_inputs(const RunContext& ctx) {
+    const RunSettings& rs = ctx.settings;
+    std::vector<RunFile> in;
+    auto add = [&in](std::string role, const std::string& name) {
+        std::string n = trimmed(name);
+        if (!n.empty() && !records::is_console_name(n)) in.push_back({std::move(role), resolve_input_name(n)});
+    };
+    add("Mineral Data", rs.unitNames[records::kThermoSlot]);
+    add("Mineral Solution Data", rs.solutionFile);
+    add("Aqueous Data", rs.unitNames[records::kAqueousSlot]);
+    add("Inter. Input", rs.unitNames[records::kInputSlot]);
+    add("answer script", ctx.answerScript);
+    add("configuration file", find_config_file("."));
+    add("rxtns_calib.dat", "rxtns_calib.dat");
+    if (rs.batchMode == 'Y') {
+        add("batch.dat", "batch.dat");
+        if (!records::is_blank(rs.batchLine.compositionList)) add("composition list", batch_list_file(rs.batchLine));
+    }
+    return in;
+}
+
+std::vector<RunFile> run_outputs(const RunSettings& rs) {
+    std::vector<RunFile> out;
+    auto add = [&out](std::string role, const std::string& name) {
+        std::string n = trimmed(name);
+        if (!n.empty() && !records::is_console_name(n)) out.push_back({std::move(role), n});
+    };
+    if (!rs.summaryOff) add("Master Output", rs.unitNames[records::kMasterSlot]);
+    add("Plot Output", rs.unitNames[records::kPlotSlot]);
+    add("Restart File", rs.unitNames[records::kRestartSlot]);
+    add("Inter. Output", rs.unitNames[records::kOutputSlot]);
+    add("the reaction listing", "rxtns.lst");
+    if (rs.printActivitiesOn) add("the activity listing", "activities");
+    if (rs.batchMode == 'Y') add("the batch log klv.log", "klv.log");
+    return out;
+}
+
+std::string output_name_clash(const std::vector<RunFile>& inputs, const std::vector<RunFile>& outputs) {
+    for (std::size_t i = 0; i < outputs.size(); ++i) {
+        const RunFile& o = outputs[i];
+        for (const RunFile& in : inputs)
+            if (same_file(o.name, in.name))
+                return o.role + " would overwrite the input " + in.role + ": choose another name (" + o.name + ")";
+        for (std::size_t j = 0; j < i; ++j)
+            if (same_file(o.name, outputs[j].name))
+                return o.role + " and " + outputs[j].role + " name one file: give each output a name of its own (" +
+                       o.name + ")";
+    }
+    return {};
+}
+
+std::string open_failure_reason(const std::string& name, bool reading) {
+    if (name.empty()) return "no file name given";
+    std::error_code ec;
+    fs::path p(name);
+    fs::file_status st = fs::status(p, ec);
+    if (fs::is_directory(st)) return "it is a directory";
+    if (reading) {
+        if (!fs::exists(st)) return "no such file";
+        if (!fs::is_regular_file(st)) return "not a regular file";
+        if (::access(name.c_str(), R_OK) != 0) return std::strerror(errno);
+        return "it cannot be read";
+    }
+    if (fs::exists(st) && !fs::is_regular_file(st)) return "not a regular file";
+    fs::path dir = p.has_parent_path() ? p.parent_path() : fs::path(".");
+    if (!fs::is_directory(dir, ec)) return "no such directory: " + dir.string();
+    if (::access(dir.c_str(), W_OK) != 0)
+        return std::string(std::strerror(errno)) + " (directory " + dir.string() + ")";
+    if (fs::exists(st) && ::access(name.c_str(), W_OK) != 0) return std::strerror(errno);
+    return "it cannot be written";
+}
+
+std::string open_error_message(std::string_view role, std::string_view name, std::string_view reason,
+                               std::string_view note) {
+    constexpr std::size_t kWidth = 90;  // the message field of the input-error screen
+    std::string head = "Error opening " + std::string(role) + " ";
+    std::string tail = ": " + std::string(reason) + std::string(note);
+    std::string n(name);
+    if (head.size() + n.size() + tail.size() > kWidth) {
+        // The end of a long name says most: its front gives way.
+        std::size_t room = kWidth > head.size() + tail.size() + 3 ? kWidth - head.size() - tail.size() - 3 : 0;
+        if (room < 12) room = 12;
+        if (n.size() > room) n = "..." + n.substr(n.size() - room);
+    }
+    return head + n + tail;
 }
 
 Status assign_files(RunContext& ctx, std::string_view message) {
     RunSettings& rs = ctx.settings;
     if (records::is_blank(message)) {
         std::vector<std::string> warnings;
-        read_configuration(rs, ".", &warnings);
+        ctx.configFound = read_configuration(rs, ".", &warnings);
+        ctx.versionReplacedNames = false;
+        if (!ctx.configFound)
+            ctx.tk->console_line("No PELKAM.fig in the working directory: the default file names are used");
         for (const std::string& w : warnings) ctx.tk->console_line(w);
         if (rs.batchMode == 'Y') {
             apply_batch_names(rs);
             apply_restart_clash(rs);
-            return Status::success();
+            // The batch loop logs a line whose outputs would replace its inputs.
+            const std::string clash = output_name_clash(run_inputs(ctx), run_outputs(rs));
+            return clash.empty() ? Status::success() : Status::error(clash);
         }
     }
     if (rs.batchMode == 'Y') return Status::success();
     if (Status s = database_screen(ctx); !s) return s;
-    if (Status s = files_screen(ctx); !s) return s;
+    // An output may not replace an input of the run nor another output: the
+    // files screen is asked again, with what was typed in it.
+    for (bool refill = true;; refill = false) {
+        if (Status s = files_screen(ctx, refill); !s) return s;
+        const std::string clash = output_name_clash(run_inputs(ctx), run_outputs(rs));
+        if (clash.empty()) break;
+        ctx.tk->console_line(clash);
+        if (!show_input_error(ctx.screens, clash)) return Status::quit();
+    }
     if (records::is_console_name(rs.unitNames[records::kInputSlot]))
         if (Status s = diagram_screen(ctx); !s) return s;
     return Status::success();
 }
+
+namespace {
+
+// Temporaries left beside the outputs by a run that was killed while it
+// saved them are removed, and the user told: that run's outputs may be a mix
+// of two runs.
+void remove_leftovers(RunContext& ctx) {
+    std::vector<std::string> outputs;
+    for (const RunFile& f : run_outputs(ctx.settings)) outputs.push_back(f.name);
+    for (const std::string& f : records::remove_stale_temporaries(outputs))
+        ctx.tk->console_line("Removed " + f + ", left by a run that was interrupted while saving its outputs: " +
+                             "the files beside it may come from different runs");
+}
+
+// The data files the replayed run recorded at the end of its restart file
+// (none in restart files written before they were recorded).
+std::vector<records::DataProvenance> recorded_provenance(records::Streams& st, int unit) {
+    std::vector<records::DataProvenance> recorded;
+    std::string line;
+    while (st.read_line(unit, line).done()) {
+        records::DataProvenance p;
+        if (records::read_provenance_record(line, p)) recorded.push_back(std::move(p));
+    }
+    st.rewind(unit);
+    return recorded;
+}
+
+// The data files of the run with their digests, on the master output below
+// the unit listing; a replay whose data differ from the data recorded by the
+// replayed run says so here and on the console, and goes on.
+void list_data_files(RunContext& ctx) {
+    const RunSettings& rs = ctx.settings;
+    records::Streams& st = ctx.streams;
+    auto name = [&](const std::string& n) { return resolve_input_name(trimmed(n)); };
+    ctx.provenance = {records::provenance_of(records::kThermoDataRole, name(rs.unitNames[records::kThermoSlot]), true),
+                      records::provenance_of(records::kSolutionDataRole, name(rs.solutionFile)),
+                      records::provenance_of(records::kAqueousDataRole, name(rs.unitNames[records::kAqueousSlot]))};
+    for (const records::DataProvenance& p : ctx.provenance) st.write_line(records::kUnitMaster, records::provenance_line(p));
+    if (rs.inputFromFile) {
+        for (const records::DataProvenance& r : recorded_provenance(st, records::kUnitInput)) {
+            for (const records::DataProvenance& p : ctx.provenance) {
+                if (p.role != r.role || p.sha256 == r.sha256) continue;
+                const std::string note = " " + p.role + " " + p.name + " is not the file the replayed run read (" +
+                                         r.name + ", SHA-256 " + r.sha256 + "): results may differ";
+                st.write_line(records::kUnitMaster, note);
+                ctx.tk->console_line(note.substr(1));
+            }
+        }
+    }
+    st.write_line(records::kUnitMaster, " ");
+}
+
+}  // namespace
 
 int open_units(RunContext& ctx) {
     RunSettings& rs = ctx.settings;
     records::Streams& st = ctx.streams;
     auto name = [&](int slot) { return trimmed(rs.unitNames[slot]); };
     rs.inputFromFile = !records::is_console_name(name(records::kInputSlot));
+    remove_leftovers(ctx);
+    // A number too wide for its field would make these files unreadable.
+    for (int unit : {records::kUnitMaster, records::kUnitPlot, records::kUnitRestart}) st.require_fit(unit);
 
     if (st.open(records::kUnitThermo, resolve_input_name(name(records::kThermoSlot)), records::OpenMode::Existing))
         return records::kUnitThermo;
     if (st.open(records::kUnitAqueous, resolve_input_name(name(records::kAqueousSlot)), records::OpenMode::Existing))
         return records::kUnitAqueous;
+    // The solution-properties file is read later in every run; a name that
+    // cannot be opened is found here, where the files can still be named again.
+    if (st.open(solutions::kUnitSolutionFile, resolve_input_name(trimmed(rs.solutionFile)),
+                records::OpenMode::Existing))
+        return solutions::kUnitSolutionFile;
+    st.close(solutions::kUnitSolutionFile);
     if (rs.summaryOff) {
         st.open(records::kUnitMaster, "summary", records::OpenMode::Scratch);
     } else if (st.open(records::kUnitMaster, name(records::kMasterSlot), records::OpenMode::NewOrReplace)) {
@@ -185,7 +386,10 @@ int open_units(RunContext& ctx) {
     } else {
         st.open(records::kUnitInput, "CON:", records::OpenMode::Existing);
     }
-    if (!records::is_console_name(name(records::kOutputSlot))) {
+    // An interactive output already open on its file (a run that went back
+    // to an earlier screen) goes on: its messages are kept.
+    if (!records::is_console_name(name(records::kOutputSlot)) &&
+        !(st.is_open(records::kUnitOutput) && st.name(records::kUnitOutput) == name(records::kOutputSlot))) {
         st.close(records::kUnitOutput);
         if (st.open(records::kUnitOutput, name(records::kOutputSlot), records::OpenMode::NewOrReplace))
             return records::kUnitOutput;
@@ -200,19 +404,49 @@ int open_units(RunContext& ctx) {
     for (int i = 0; i < 7; ++i)
         st.write_line(records::kUnitMaster, std::string(kLabels[i]) + pad(rs.unitNames[i], 20));
     st.write_line(records::kUnitMaster, " ");
+    list_data_files(ctx);
     return 0;
 }
 
-Status assign_and_open(RunContext& ctx) {
-    std::string message;
+namespace {
+
+// A file of the run that could not be opened: its field on the files screen,
+// its name and why.
+struct OpenFailure {
+    std::string role, name, reason, note;
+};
+
+OpenFailure open_failure_of(const RunContext& ctx, int unit) {
+    const RunSettings& rs = ctx.settings;
+    static constexpr const char* kRoles[] = {"Mineral Data",  "Aqueous Data", "Inter. Input", "Inter. Output",
+                                             "Master Output", "Plot Output",  "Restart File"};
+    OpenFailure f{"Mineral Solution Data", trimmed(rs.solutionFile), {}, {}};
+    bool reading = true;
+    for (std::size_t i = 0; i < 7; ++i) {
+        if (records::kUnitNumbers[i] != unit) continue;
+        f.role = kRoles[i];
+        f.name = trimmed(rs.unitNames[i]);
+        reading = unit == records::kUnitThermo || unit == records::kUnitAqueous || unit == records::kUnitInput;
+    }
+    f.reason = open_failure_reason(reading ? resolve_input_name(f.name) : f.name, reading);
+    const bool dataFile = unit == records::kUnitThermo || unit == records::kUnitAqueous ||
+                          unit == solutions::kUnitSolutionFile;
+    if (dataFile && !ctx.configFound) f.note = " (no PELKAM.fig)";
+    return f;
+}
+
+}  // namespace
+
+Status assign_and_open(RunContext& ctx, std::string message, bool assign) {
+    RunSettings& rs = ctx.settings;
     for (;;) {
-        if (Status s = assign_files(ctx, message); !s) return s;
-        int failed = open_units(ctx);
+        if (assign)
+            if (Status s = assign_files(ctx, message); !s) return s;
+        assign = true;
+        const int failed = open_units(ctx);
         if (failed == 0) return Status::success();
-        RunSettings& rs = ctx.settings;
-        int slot = 0;
-        for (int i = 0; i < 7; ++i)
-            if (records::kUnitNumbers[static_cast<std::size_t>(i)] == failed) slot = i;
+        const OpenFailure f = open_failure_of(ctx, failed);
+        message = open_error_message(f.role, f.name, f.reason, f.note);
         // Nothing of this attempt is kept: the units are opened again.
         for (int unit : records::kUnitNumbers)
             if (unit != records::kUnitOutput && unit != records::kUnitInput) ctx.streams.discard(unit);
@@ -220,12 +454,13 @@ Status assign_and_open(RunContext& ctx) {
         ctx.streams.open(records::kUnitInput, "CON:", records::OpenMode::Existing);
         if (rs.batchMode == 'Y') {
             ctx.streams.write_line(records::kUnitBatchLog, "UNIT " + records::format_integer(failed, 2) +
-                                                                ": CANNOT OPEN FILE " + pad(rs.unitNames[slot], 40));
-            Status s = Status::error("cannot open file", "no such file or not writable");
-            s.file = trimmed(rs.unitNames[slot]);
+                                                                ": CANNOT OPEN FILE " + records::name_field(f.name, 40));
+            Status s = Status::error("Error opening " + f.role, f.reason);
+            s.file = f.name;
             return s;
         }
-        message = reassign_message(failed);
+        // The message goes to the console too, where it can still be read.
+        ctx.say(" " + message);
         if (!show_input_error(ctx.screens, message)) return Status::quit();
     }
 }

@@ -1,6 +1,8 @@
 #include "shell/options.hpp"
 
 #include <cmath>
+#include <iomanip>
+#include <sstream>
 
 #include "dialogs/pelkam_screens.hpp"
 #include "records/layout.hpp"
@@ -85,6 +87,94 @@ void set_axis_limits(RunSettings& rs, const double lim[4]) {
 // The fixed quantities of records 2: pressure or temperature.
 bool fixed_is_pressure(int t) { return t == records::kTX || t == records::kActT || t == records::kActAct; }
 
+// A number as a user writes it: 300, 312.5.
+std::string plain_number(double v) {
+    std::ostringstream o;
+    o << std::setprecision(10) << v;
+    return o.str();
+}
+
+// --- The window: physical sense and the fields of the plot file -----------
+
+constexpr double kAbsoluteZero = -273.15;
+
+// A pressure (bar) or temperature (C) that makes no physical sense.
+std::string physical_problem(bool pressure, double v) {
+    if (!std::isfinite(v)) return pressure ? "pressure is not a number" : "temperature is not a number";
+    if (pressure && !(v > 0)) return "pressure " + plain_number(v) + " bar: pressures must be above 0";
+    if (!pressure && !(v > kAbsoluteZero))
+        return "temperature " + plain_number(v) + " C: temperatures must be above -273.15 C";
+    return {};
+}
+
+// A fixed-point field Fw.d of the plot file.
+struct Field {
+    int width, decimals;
+};
+bool fits(double v, Field f) {
+    return std::isfinite(v) && records::format_fixed(v, f.width, f.decimals).find('*') == std::string::npos;
+}
+std::string too_wide(const std::string& name, double v, Field f, const char* file = "the plot file") {
+    // The largest and the smallest value the field holds, as written there.
+    const bool high = !(v < 0);
+    const auto digits = static_cast<std::size_t>(f.width - f.decimals - (high ? 1 : 2));
+    const std::string limit = (high ? "at most " : "at least -") + std::string(digits, '9') + "." +
+                              std::string(static_cast<std::size_t>(f.decimals), '9');
+    return name + " " + plain_number(v) + " does not fit " + file + ": " + limit;
+}
+
+// Where a window value is listed in the summary: the points as y F10.2 and
+// x F10.5, on activity-T and activity-P diagrams y F10.5, x F10.5 and the
+// third variable (the pressure, or the temperature, of the point) F7.2.
+constexpr Field kThirdVariableField{7, 2};
+Field summaryField(int axis, int t) {
+    const bool activity = t == records::kActT || t == records::kActP;
+    if (axis == 0) return {10, 5};
+    return activity ? Field{10, 5} : Field{10, 2};
+}
+
+// Where a window value is written in the plot file: the header window (F15.5),
+// the label records (F10.3) and the points (x F9.4, y F10.2; both F10.5 on
+// activity-activity diagrams).  The plot lengths go into F10.3 as well.
+constexpr Field kHeaderField{15, 5}, kLabelField{10, 3};
+
+// The first plot-file field that cannot hold `v`, among those of the x axis
+// (axis 0) or the y axis (axis 1); nullptr when all hold it.
+const Field* overflowing_field(double v, int axis, int t) {
+    static constexpr Field point[2] = {{9, 4}, {10, 2}}, activityPoint{10, 5};
+    const Field* fields[3] = {t == records::kActAct ? &activityPoint : &point[axis], &kLabelField, &kHeaderField};
+    for (const Field* f : fields)
+        if (!fits(v, *f)) return f;
+    return nullptr;
+}
+
+// The fixed pressure and temperature of a diagram, as far as they are values
+// (not the saturation curve or the geotherm of an activity diagram): physical,
+// and a whole number of at most six places in the axis label.  `which`
+// receives 0 for the pressure, 1 for the temperature.
+std::string fixed_values_problem(int t, int saturationChoice, double p, double temp, int* which = nullptr) {
+    const bool marker = t >= records::kActT && saturationChoice != 0;
+    const bool fixedP = t == records::kTX || ((t == records::kActT || t == records::kActAct) && !marker);
+    const bool fixedT = t == records::kPX || t == records::kActAct || (t == records::kActP && !marker);
+    for (int k = 0; k < 2; ++k) {
+        if (!(k == 0 ? fixedP : fixedT)) continue;
+        const double v = k == 0 ? p : temp;
+        if (which) *which = k;
+        if (std::string m = physical_problem(k == 0, v); !m.empty()) return m;
+        if (std::round(v) > 999999)
+            return std::string(k == 0 ? "pressure " : "temperature ") + plain_number(v) +
+                   " does not fit the axis label: at most 999999";
+        // The fixed value of an activity-T (pressure) or activity-P diagram
+        // (temperature) is listed with every point of the summary.
+        if ((t == records::kActT || t == records::kActP) && !fits(v, kThirdVariableField))
+            return too_wide(k == 0 ? "pressure" : "temperature", v, kThirdVariableField, "the summary");
+    }
+    return {};
+}
+std::string fixed_values_problem(const RunSettings& rs, int* which = nullptr) {
+    return fixed_values_problem(rs.diagramType, rs.saturationChoice, rs.pMin, rs.tMin, which);
+}
+
 // Mixing 1 needs at least 350 C (the range of its mixing rules).
 void finalize_fluid(RunSettings& rs) {
     if (rs.xH2O > 0 && rs.xCO2 > 0 && rs.fluid.mixing == 1) {
@@ -125,6 +215,43 @@ const Layout& layout(const char* notation) {
     if (n == "r6") return r6;
     if (n == "r9") return r9;
     return g;
+}
+
+// Stores entries that passed the checks.
+void store_entries(int t, const OptionEntries& e, const std::string& elements, int saturation, const double (&v)[8],
+                   const double (&x)[4], RunSettings& rs) {
+    rs.elements = elements;
+    rs.saturationChoice = saturation;
+    switch (t) {
+        case records::kPT: rs.pMin = v[0], rs.pMax = v[1], rs.tMin = v[2], rs.tMax = v[3]; break;
+        case records::kTX: rs.pMin = rs.pMax = v[0], rs.tMin = v[2], rs.tMax = v[3]; break;
+        case records::kPX: rs.tMin = rs.tMax = v[0], rs.pMin = v[2], rs.pMax = v[3]; break;
+        case records::kActT: rs.pMin = rs.pMax = saturation ? 0.0 : v[0], rs.tMin = v[2], rs.tMax = v[3]; break;
+        case records::kActP: rs.tMin = rs.tMax = saturation ? 0.0 : v[0], rs.pMin = v[2], rs.pMax = v[3]; break;
+        default: rs.pMin = rs.pMax = saturation ? 0.0 : v[0], rs.tMin = rs.tMax = v[2]; break;
+    }
+    if (is_activity(t) && saturation == 2) {
+        if (fixed_is_pressure(t)) rs.pMin = rs.pMax = -1;
+        else rs.tMin = rs.tMax = -1;
+    }
+    if (is_activity(t)) {
+        rs.xAxisMin = v[4], rs.xAxisMax = v[5];
+        if (t == records::kActAct) rs.yAxisMin = v[6], rs.yAxisMax = v[7];
+    }
+    if (is_x_co2(t)) {
+        rs.xAxisMin = x[2], rs.xAxisMax = x[3];
+        rs.xCO2 = (x[2] + x[3]) / 2;
+        rs.xH2O = 1 - rs.xCO2;
+    } else {
+        rs.xH2O = x[0];
+        rs.xCO2 = x[2];
+    }
+    rs.plotCurves = e.plotCurves;
+    rs.labelAnswer = e.labelAnswer;
+    rs.fluid.water = e.fluid.water;
+    rs.fluid.co2 = e.fluid.co2;
+    // The mixing row matters only for a fluid of both species.
+    if (is_x_co2(t) || (rs.xH2O > 0 && rs.xCO2 > 0)) rs.fluid.mixing = e.fluid.mixing;
 }
 
 }  // namespace
@@ -185,6 +312,12 @@ std::string check_entries(int t, OptionEntries e, RunSettings& rs) {
         if (v[0] == 0.0) saturation = 1;
         else if (v[0] == -1.0) saturation = 2;
     }
+    // A fixed pressure or temperature is taken as typed: one that makes no
+    // physical sense is refused rather than raised like a minimum below.
+    if (std::string m = fixed_values_problem(t, saturation, fixed_is_pressure(t) ? v[0] : 1.0,
+                                             t == records::kActAct ? v[2] : v[0]);
+        !m.empty())
+        return m + " - try again";
     // 4. Lower limits.
     if (v[0] < 1) v[0] = 1;
     if (v[2] < 1) v[2] = 25;
@@ -212,39 +345,12 @@ std::string check_entries(int t, OptionEntries e, RunSettings& rs) {
         return "Sum of xH2O+xCO2 > 1 - try again";
     }
 
-    // All entries pass: store them.
-    rs.elements = elements;
-    rs.saturationChoice = saturation;
-    switch (t) {
-        case records::kPT: rs.pMin = v[0], rs.pMax = v[1], rs.tMin = v[2], rs.tMax = v[3]; break;
-        case records::kTX: rs.pMin = rs.pMax = v[0], rs.tMin = v[2], rs.tMax = v[3]; break;
-        case records::kPX: rs.tMin = rs.tMax = v[0], rs.pMin = v[2], rs.pMax = v[3]; break;
-        case records::kActT: rs.pMin = rs.pMax = saturation ? 0.0 : v[0], rs.tMin = v[2], rs.tMax = v[3]; break;
-        case records::kActP: rs.tMin = rs.tMax = saturation ? 0.0 : v[0], rs.pMin = v[2], rs.pMax = v[3]; break;
-        default: rs.pMin = rs.pMax = saturation ? 0.0 : v[0], rs.tMin = rs.tMax = v[2]; break;
-    }
-    if (is_activity(t) && saturation == 2) {
-        if (fixed_is_pressure(t)) rs.pMin = rs.pMax = -1;
-        else rs.tMin = rs.tMax = -1;
-    }
-    if (is_activity(t)) {
-        rs.xAxisMin = v[4], rs.xAxisMax = v[5];
-        if (t == records::kActAct) rs.yAxisMin = v[6], rs.yAxisMax = v[7];
-    }
-    if (is_x_co2(t)) {
-        rs.xAxisMin = x[2], rs.xAxisMax = x[3];
-        rs.xCO2 = (x[2] + x[3]) / 2;
-        rs.xH2O = 1 - rs.xCO2;
-    } else {
-        rs.xH2O = x[0];
-        rs.xCO2 = x[2];
-    }
-    rs.plotCurves = e.plotCurves;
-    rs.labelAnswer = e.labelAnswer;
-    rs.fluid.water = e.fluid.water;
-    rs.fluid.co2 = e.fluid.co2;
-    // The mixing row matters only for a fluid of both species.
-    if (is_x_co2(t) || (rs.xH2O > 0 && rs.xCO2 > 0)) rs.fluid.mixing = e.fluid.mixing;
+    // All entries pass: store them, if the window they make can be drawn.
+    RunSettings out = rs;
+    out.diagramType = t;
+    store_entries(t, e, elements, saturation, v, x, out);
+    if (std::string m = window_problem(out); !m.empty()) return m + " - try again";
+    rs = std::move(out);
     return {};
 }
 
@@ -257,6 +363,38 @@ void confine_to_saturation(RunSettings& rs) {
         if (rs.pMin < 1 || rs.pMin > 220) rs.pMin = 1;
         if (rs.pMax < 1 || rs.pMax > 220) rs.pMax = 220;
     }
+}
+
+std::string window_problem(const RunSettings& rs) {
+    if (std::string m = fixed_values_problem(rs); !m.empty()) return m;
+    const int t = rs.diagramType;
+    double lim[4];
+    axis_limits(rs, lim);
+    // What each axis holds: 'T' temperature, 'P' pressure, 'X' xCO2, 'A' log activity.
+    char what[2];
+    switch (t) {
+        case records::kPT: what[0] = 'T', what[1] = 'P'; break;
+        case records::kTX: what[0] = 'X', what[1] = 'T'; break;
+        case records::kPX: what[0] = 'X', what[1] = 'P'; break;
+        case records::kActT: what[0] = 'A', what[1] = 'T'; break;
+        case records::kActP: what[0] = 'A', what[1] = 'P'; break;
+        default: what[0] = what[1] = 'A'; break;
+    }
+    for (int i = 0; i < 4; ++i) {
+        const int axis = i / 2;
+        const double v = lim[i];
+        const char w = what[axis];
+        const std::string name = w == 'T' ? "temperature" : w == 'P' ? "pressure" : w == 'X' ? "xCO2" : "log activity";
+        if (w == 'T' || w == 'P') {
+            if (std::string m = physical_problem(w == 'P', v); !m.empty()) return m;
+        } else if (!std::isfinite(v)) {
+            return name + " is not a number";
+        }
+        if (w == 'X' && (v < 0 || v > 1)) return "mole fractions must lie between 0 and 1";
+        if (const Field* f = overflowing_field(v, axis, t)) return too_wide(name, v, *f);
+        if (const Field f = summaryField(axis, t); !fits(v, f)) return too_wide(name, v, f, "the summary");
+    }
+    return {};
 }
 
 bool parse_geotherm(const std::string& line, double& d1, double& d2) {
@@ -366,12 +504,16 @@ Status options_from_replay(RunContext& ctx) {
         Target f[] = {&fixedValue};
         records::ReadOutcome r = st.read_record(in, layout("r2"), f);
         if (!r.done()) return replay_failure(ctx, r);
+        records::ReadOutcome fixedRecord[2] = {r, r};  // of the pressure and the temperature
+        fixedRecord[0].record = fixedRecord[1].record = st.line_number(in);
         if (fixed_is_pressure(t)) rs.pMin = rs.pMax = fixedValue;
         else rs.tMin = rs.tMax = fixedValue;
         if (t == records::kActAct) {
             r = st.read_record(in, layout("r2"), f);
             if (!r.done()) return replay_failure(ctx, r);
             rs.tMin = rs.tMax = fixedValue;
+            fixedRecord[1] = r;
+            fixedRecord[1].record = st.line_number(in);
         }
         bool third = t == records::kActT || t == records::kActP ||
                      (t == records::kActAct && (rs.pMin == 0.0 || rs.pMin == -1.0));
@@ -392,6 +534,13 @@ Status options_from_replay(RunContext& ctx) {
             rs.geothermD1 = d1;
             rs.geothermD2 = d2;
         }
+        int which = 0;
+        if (std::string m = fixed_values_problem(rs, &which); !m.empty()) {
+            records::ReadOutcome& bad = fixedRecord[which];
+            bad.result = records::ReadResult::Error;
+            bad.field = 1;
+            return replay_failure(ctx, bad, m.c_str());
+        }
     }
     {
         double lim[6] = {};
@@ -409,6 +558,18 @@ Status options_from_replay(RunContext& ctx) {
         rs.plotHeight = lim[4] < 1 ? 20 : lim[4];
         rs.plotWidth = lim[5] < 1 ? 20 : lim[5];
         rs.recordFourInteger = integer;
+        // The window, then the plot lengths (header record of the plot file, F10.3).
+        std::string m = window_problem(rs);
+        r.field = 0;
+        for (int i = 4; i < 6 && m.empty(); ++i)
+            if (!fits(i == 4 ? rs.plotHeight : rs.plotWidth, kLabelField)) {
+                m = too_wide("plot length", lim[i], kLabelField);
+                r.field = i + 1;
+            }
+        if (!m.empty()) {
+            r.result = records::ReadResult::Error;
+            return replay_failure(ctx, r, m.c_str());
+        }
     }
     if (rs.restartChoice == 2) rs.lastReactionsOnly = true;
     {
@@ -589,14 +750,26 @@ void write_option_statement(RunContext& ctx) {
         say7(" ************META-STABLE PORTIONS OF LINES WILL BE PRINTED AND PLOTTED***********************");
 }
 
+std::string mixing_rule_note(double before, double after) {
+    if (!(after > before)) return {};
+    return "lowest temperature raised from " + plain_number(before) + " to " + plain_number(after) +
+           " C: the mixing rule is valid from 350 C";
+}
+
 Status collect_options(RunContext& ctx) {
     RunSettings& rs = ctx.settings;
     Status s = rs.inputFromFile ? options_from_replay(ctx) : options_from_screen(ctx);
     if (!s) return s;
     confine_to_saturation(rs);
+    const double lowest = rs.tMin;
     finalize_fluid(rs);
     write_option_records(ctx);
     write_option_statement(ctx);
+    if (std::string note = mixing_rule_note(lowest, rs.tMin); !note.empty()) {
+        ctx.streams.write_line(records::kUnitMaster, "");
+        ctx.streams.write_line(records::kUnitMaster, note);
+        if (ctx.tk) ctx.tk->console_line(note);
+    }
     return Status::success();
 }
 

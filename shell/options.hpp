@@ -38,6 +38,18 @@ std::array<bool, 4> mole_fields_used(int diagramType);
 // or an empty string.
 std::string check_entries(int diagramType, OptionEntries entries, records::RunSettings& rs);
 
+// Whether the diagram's window makes physical sense (temperatures above
+// -273.15 C, pressures above 0 bar, xCO2 within 0 to 1; the saturation curve
+// and the geotherm of activity diagrams aside) and fits the fields of the
+// plot file (points, labels, header window, the fixed value in the axis
+// label).  Returns what is wrong, or an empty string.
+std::string window_problem(const records::RunSettings& rs);
+
+// The note on the console and the summary when the Kerrick-Jacobs mixing
+// rule raised the lowest temperature from `before` to `after`; empty when it
+// was not raised.
+std::string mixing_rule_note(double before, double after);
+
 // Confines the ranges of a diagram drawn along the water saturation curve.
 void confine_to_saturation(records::RunSettings& rs);
 

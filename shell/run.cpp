@@ -1,10 +1,15 @@
 #include "shell/run.hpp"
 
+#include "render/drawing.hpp"
+
+#include <cctype>
 #include <chrono>
 #include <cmath>
 #include <ctime>
 
+#include "records/files.hpp"
 #include "records/layout.hpp"
+#include "records/provenance.hpp"
 #include "records/text.hpp"
 #include "shell/batch.hpp"
 #include "shell/calculation.hpp"
@@ -124,54 +129,162 @@ void set_tolerances(RunSettings& rs) {
     rs.yTolerance = std::min(1.0, std::fabs(ymax - ymin) / 1000);
 }
 
-std::string dxf_name(std::string_view plotName) {
+namespace {
+
+// The plot file's name cut before its first '.' or its first two blanks.  The
+// cut looks at the file's own name only: a '.' in a directory ("../run.plt")
+// would otherwise leave no name at all.
+std::string drawing_stem(std::string_view plotName) {
     std::string name(records::rtrim(plotName));
-    std::size_t cut = name.find('.');
-    std::size_t blanks = records::find_blanks(name, 2);
+    const std::size_t slash = name.find_last_of('/');
+    const std::size_t from = slash == std::string::npos ? 0 : slash + 1;
+    std::size_t cut = name.find('.', from);
+    std::size_t blanks = records::find_blanks(name, 2, from);
     if (blanks < cut) cut = blanks;
     if (cut != std::string::npos) name.resize(cut);
-    return name + ".dxf";
+    return name;
 }
 
-std::array<std::string, 6> completion_lines(const RunSettings& rs) {
+}  // namespace
+
+std::string dxf_name(std::string_view plotName) { return drawing_stem(plotName) + ".dxf"; }
+std::string svg_name(std::string_view plotName) { return drawing_stem(plotName) + ".svg"; }
+
+std::array<std::string, 6> completion_lines(const RunSettings& rs, int batchLinesFailed, bool screenWidth) {
     std::array<std::string, 6> lines;
     if (rs.batchMode == 'Y') {
         lines[0] = "** BATCH RUN COMPLETED **";
         lines[1] = "*  KLV.LOG lists the calculated plot files *";
-        lines[2] = "";
+        // Lines that could not be run are not passed over in silence.
+        lines[2] = batchLinesFailed == 0 ? std::string()
+                   : "*  " + std::to_string(batchLinesFailed) +
+                         (batchLinesFailed == 1 ? " line" : " lines") + " could not be run: see KLV.LOG *";
     } else {
         lines[0] = "Tabular Output : " + trimmed(rs.unitNames[records::kMasterSlot]);
         lines[1] = "Plot Output : " + trimmed(rs.unitNames[records::kPlotSlot]);
-        lines[2] = "DXF Output : " + dxf_name(trimmed(rs.unitNames[records::kPlotSlot]));
+        const std::string plot = trimmed(rs.unitNames[records::kPlotSlot]);
+        lines[2] = "DXF Output : " + dxf_name(plot) + "  SVG: " + svg_name(plot);
     }
     lines[3] = "Number of Reactions Examined = " + records::format_integer(rs.reactionsExamined, 4);
     lines[4] = "Number of Reactions Calculated = " + records::format_integer(rs.reactionsCalculated, 4);
     lines[5] = "Number of Reactions Plotted = " + records::format_integer(rs.reactionsPlotted, 4);
-    for (std::string& l : lines)
-        if (l.size() > 45) l.resize(45);
+    if (screenWidth)
+        for (std::string& l : lines)
+            if (l.size() > 45) l.resize(45);
     return lines;
 }
 
-Status run_calculation(RunContext& ctx) {
+namespace {
+
+// Where a run goes back to after a mistake the user can put right there.
+enum class Back { Nowhere, Files, Options };
+
+struct Setback {
+    Back to = Back::Nowhere;
+    std::string message;  // for the input-error screen (90 characters)
+};
+
+// The files a run writes on its units; they are saved together at its end.
+constexpr int kRunOutputUnits[] = {records::kUnitMaster, records::kUnitPlot, records::kUnitRestart,
+                                   solutions::kUnitActivities};
+
+// The files a run writes.  A run that does not finish leaves none of them
+// (nor, in a batch, hands them half-written to the next line's run).
+void discard_outputs(RunContext& ctx) {
+    const int units[] = {records::kUnitMaster, records::kUnitPlot, records::kUnitRestart, solutions::kUnitActivities,
+                         solutions::kUnitSolutionFile};
+    ctx.streams.abandon(units);
+}
+
+// The drawings of every plot file the run saved: the DXF file named on the
+// completion screen and an SVG beside it, each carrying the program, the
+// database (name, label, SHA-256) and the date.
+Status write_drawings(RunContext& ctx) {
+    render::Provenance p;
+    p.program = "pelkam " + std::string(dialogs::kProgramVersion);
+    p.date = render::isoDateNow();
+    for (const records::DataProvenance& d : ctx.provenance)
+        if (d.role == records::kThermoDataRole && d.read()) {
+            p.databaseFile = d.name;
+            p.databaseLabel = d.label;
+            p.databaseSha256 = d.sha256;
+        }
+    const RunSettings& rs = ctx.settings;
+    const std::string summary = rs.summaryOff ? std::string() : trimmed(rs.unitNames[records::kMasterSlot]);
+    for (const std::string& plot : ctx.completedPlots) {
+        if (Status s = render::writeRunDrawings(plot, dxf_name(plot), svg_name(plot), p, summary); !s) {
+            ctx.tk->console_line("pelkam: the drawings of " + plot + " could not be written: " + s.describe());
+            return s;
+        }
+    }
+    return Status::success();
+}
+
+// 16. The units of the run are closed and its outputs saved together: the
+// data files it read are recorded at the end of the restart file, every file
+// is written and flushed before any is renamed, and a batch log names the
+// plot files only once they are on the disk.
+Status save_outputs(RunContext& ctx) {
+    records::Streams& st = ctx.streams;
+    for (int unit : {records::kUnitThermo, records::kUnitAqueous, records::kUnitInput}) st.close(unit);
+    for (const records::DataProvenance& p : ctx.provenance)
+        if (p.read()) st.write_line(records::kUnitRestart, records::provenance_record(p));
+    if (Status s = st.commit(kRunOutputUnits); !s) return outputs_not_written(s);
+    if (ctx.settings.batchMode == 'Y')
+        for (const std::string& plot : ctx.completedPlots)
+            st.write_line(records::kUnitBatchLog,
+                          "Calculation completed. Plot output written to " + records::name_field(plot, 40));
+    return write_drawings(ctx);
+}
+
+// The input-error message for elements the database step could not use.
+std::string element_message(const Status& s) {
+    const std::string tail = " - try again";
+    std::string text = s.what;
+    if (!s.why.empty() && text.size() + 2 + s.why.size() + tail.size() <= 90) text += ": " + s.why;
+    if (text.size() + tail.size() > 90) text.resize(90 - tail.size());
+    if (!text.empty()) text[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(text[0])));
+    return text + tail;
+}
+
+// One attempt at the run, from the screen `from` on.
+Status run_steps(RunContext& ctx, Back from, const std::string& message, Setback& back) {
     RunSettings& rs = ctx.settings;
     // 1. Curve-tracing defaults.
     ctx.tracing = TracingLimits{};
     rs.reactionsExamined = rs.reactionsCalculated = rs.reactionsPlotted = 0;
-    // 2. Files.
-    if (Status s = assign_and_open(ctx); !s) return s;
+    // 2. Files: the screens again only when the mistake lies in a file name.
+    if (Status s = assign_and_open(ctx, message, from == Back::Files); !s) return s;
     // 3. Run options.
     if (Status s = collect_options(ctx); !s) return s;
-    // 4. Element header, chemical system and the phases of the system.
-    if (Status s = read_database(ctx); !s) return s;
+    // 4. Element header, chemical system and the phases of the system.  The
+    // elements typed on the options screen can be typed again there.
+    DatabaseFault fault = DatabaseFault::DataFile;
+    if (Status s = read_database(ctx, &fault); !s) {
+        if (fault == DatabaseFault::ElementChoice && rs.batchMode != 'Y' && !rs.inputFromFile)
+            back = {Back::Options, element_message(s)};
+        return s;
+    }
     // 5. Phase selection, axes and basis (with the solution-model screen).
     if (Status s = solutions::runEndMemberSelection(ctx.screens, ctx.streams, rs, ctx.phases, ctx.system,
                                                     ctx.selection, ctx.models);
-        !s)
+        !s) {
+        // A fluid phase chosen with none of it in the fluid: the mole
+        // fractions are put right on the options screen.
+        if (s.code == records::StatusCode::Error && s.what == solutions::kFluidCompositionProblem)
+            back = {Back::Options, s.why + " - try again"};
         return s;
+    }
     if (Status s = solutions::prepareSelectedPhases(ctx.screens, ctx.streams, rs, ctx.phases, ctx.system,
                                                     ctx.selection, ctx.models);
-        !s)
+        !s) {
+        // A solution file that cannot be read is named again on the files screen.
+        const std::string solution = records::resolve_input_name(trimmed(rs.solutionFile));
+        if (s.code == records::StatusCode::Error && s.file == solution && rs.batchMode != 'Y')
+            back = {Back::Files, open_error_message("Mineral Solution Data", trimmed(rs.solutionFile),
+                                                    open_failure_reason(solution, true))};
         return s;
+    }
     const int phaseCount = ctx.selection.mainCount + ctx.selection.testCount;
     // 10. The activity axes.
     rs.xAxisText = ctx.selection.xAxis.text;
@@ -193,14 +306,41 @@ Status run_calculation(RunContext& ctx) {
     set_tolerances(rs);
     write_conditions(ctx);
     // 13-15. Composition sets.
-    if (Status s = calculate_composition_sets(ctx); !s) return s;
-    // 16. Close the units of the run.
-    for (int unit : std::initializer_list<int>{records::kUnitThermo, records::kUnitAqueous, records::kUnitInput,
-                                               records::kUnitMaster, records::kUnitPlot, records::kUnitRestart,
-                                               solutions::kUnitActivities})
-        ctx.streams.close(unit);
-    ctx.tk->show(ctx.screens[kProgressScreen], 0);
-    return Status::success();
+    return calculate_composition_sets(ctx);
+}
+
+}  // namespace
+
+Status outputs_not_written(Status s) {
+    s.code = records::StatusCode::Error;
+    s.why += std::string(s.why.empty() ? "" : "; ") + "no output of this run was written (files of earlier runs are kept)";
+    return s;
+}
+
+Status run_calculation(RunContext& ctx) {
+    // An input mistake of an interactive run (a file that cannot be opened,
+    // elements the database cannot use) shows its message and takes the user
+    // back to the screen where it is put right, with the answers kept; the
+    // outputs of the attempt are discarded and written afresh.  Replayed and
+    // batch runs stop (or skip the batch line) as before.  The outputs of an
+    // attempt are kept until all of them can be saved together.
+    Back from = Back::Files;
+    std::string message;  // blank: the configuration file is read
+    for (;;) {
+        Setback back;
+        ctx.streams.defer_saves(true);
+        ctx.completedPlots.clear();
+        Status s = run_steps(ctx, from, message, back);
+        if (s) s = save_outputs(ctx);
+        if (!s) discard_outputs(ctx);
+        ctx.streams.defer_saves(false);
+        ctx.tk->show(ctx.screens[kProgressScreen], 0);
+        if (back.to == Back::Nowhere) return s;
+        ctx.say(" " + back.message);
+        if (!show_input_error(ctx.screens, back.message)) return Status::quit();
+        from = back.to;
+        message = back.message;
+    }
 }
 
 Status run_driver(RunContext& ctx) {
@@ -221,20 +361,31 @@ Status run_driver(RunContext& ctx) {
     }
     if (!s) return s;
     int h = ctx.screens[kCompletionScreen];
-    auto lines = completion_lines(rs);
+    const int failed = rs.batchMode == 'Y' ? ctx.batchLinesFailed : 0;
+    auto lines = completion_lines(rs, failed);
     for (int i = 0; i < 6; ++i) tk.set_text(h, kCompLine1 + i, lines[static_cast<std::size_t>(i)]);
     // The same lines on the console, so that a run without a terminal
-    // reports them too.
+    // reports them too; there the file names are given whole.
     tk.console_line("Diagram Complete");
-    for (const std::string& l : lines)
+    for (const std::string& l : completion_lines(rs, failed, false))
         if (!l.empty()) tk.console_line(l);
     tk.run_screen(h);
+    if (failed > 0) {
+        Status f = Status::stop("batch lines that could not be run");
+        f.why = std::to_string(failed) + " (klv.log names them)";
+        return f;
+    }
     return Status::success();
 }
 
 Status start_up(RunContext& ctx) {
     ctx.screens = create_pelkam_screens(*ctx.tk);
     Status s = run_driver(ctx);
+    // An interactive output assigned to a file is saved at the end of the
+    // program, whatever ended it; a failure to save it is reported.
+    if (ctx.streams.is_open(records::kUnitOutput) && !ctx.streams.is_console(records::kUnitOutput) &&
+        !ctx.streams.close(records::kUnitOutput) && s.code != records::StatusCode::Error)
+        s = ctx.streams.failure();
     if (!ctx.tk->failure().empty()) {
         Status f = Status::error(ctx.tk->failure());
         return f;

@@ -23,9 +23,18 @@ records::Status run_calculation(RunContext& ctx);
 // The DXF name of a plot file: the name cut before its first '.' or its
 // first two blanks, followed by ".dxf".
 std::string dxf_name(std::string_view plotName);
+// The SVG drawing of a plot file: the same name with ".svg".
+std::string svg_name(std::string_view plotName);
 
-// The six lines of the completion screen (each at most 45 characters).
-std::array<std::string, 6> completion_lines(const records::RunSettings& rs);
+// The six lines of the completion screen (each at most 45 characters; with
+// `screenWidth` false the lines keep the file names whole); in batch mode
+// the third line counts the lines that could not be run.
+std::array<std::string, 6> completion_lines(const records::RunSettings& rs, int batchLinesFailed = 0,
+                                            bool screenWidth = true);
+
+// A run whose outputs could not be written: the status to end it with says
+// so, and that the files of earlier runs are kept.
+records::Status outputs_not_written(records::Status failure);
 
 // Axis labels of the plot file (27 characters each): x then y.
 struct AxisLabels {

@@ -12,6 +12,7 @@
 #include "solutions/solution_models.hpp"
 #include "thermodb/chemical_system.hpp"
 #include "thermodb/phase.hpp"
+#include "records/provenance.hpp"
 #include "records/run_settings.hpp"
 #include "records/status.hpp"
 #include "records/streams.hpp"
@@ -37,16 +38,37 @@ struct RunContext {
     thermodb::PhaseTable phases;
     solutions::SolutionModelSet models;
     props::GibbsContext gibbs;
+    // Points of the run where a fluid routine gave no usable value or a
+    // phase energy was not finite; the first of each is reported once.
+    props::RangeEvents rangeEvents;
+    int rangeEventsReported = 0;
     solutions::PhaseSelection selection;
     reactions::PrunedAssemblageList pruned;
     // Rows of the reactions calculated by the replayed run (one value per
     // loaded phase), read from the end of the replayed input.
     std::vector<std::array<double, thermodb::kMaxPhases>> replayedRows;
 
+    // The answer script of a scripted run (an input of every run; empty
+    // when the screens are answered on the terminal).
+    std::string answerScript;
+    // The data files of the run (database, solution file, aqueous file) as
+    // read when the units were opened.
+    std::array<records::DataProvenance, 3> provenance;
+    // Plot files of the run whose calculation is complete; the batch log
+    // names them once they are saved.
+    std::vector<std::string> completedPlots;
+
     // Program-lifetime bookkeeping of the screens.
     int optionsDiagramType = -1;  // diagram type the options screen was last initialised for
     bool firstRun = true;
-    int batchLineCount = 0;       // batch line counter (used in plot-file names)
+    int batchLineCount = 0;       // batch line counter: the line of batch.dat (used in plot-file names)
+    int batchLinesFailed = 0;     // lines of batch.dat that could not be run (klv.log names them)
+    bool configFound = true;      // the run's configuration file exists
+    // The data-file names a version button of the database screen replaced;
+    // choosing "Use database from the file pelkam.fig" afterwards brings
+    // them back (unless they were edited on the files screen since).
+    bool versionReplacedNames = false;
+    std::string namesBeforeVersion[2];  // thermodynamic data, solution file
     std::string compositionName;  // current composition file of a batch line (blank: none)
     bool labelOnPlot = false;     // label counter of the plot labels (0 = straight to the plot file)
 

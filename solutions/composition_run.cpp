@@ -64,7 +64,7 @@ Status readCompositionFile(dialogs::PelkamScreens& screens, const std::string& f
     // 1. The solution-properties file with the chosen variants.
     const std::array<int, kMaxModels> variants = chosenVariants(cs);
     const std::string sln = records::resolve_input_name(std::string(records::trim(settings.solutionFile)));
-    if (Status s = loadSolutionModels(screens, sln, variants, models, streams, kMessages); !s) return s;
+    if (Status s = readSolutionModels(sln, variants, models, streams, kMessages); !s) return s;
     for (int s = 0; s < cs.slotCount; ++s) {
         const ModelSlot& slot = cs.slots[at(s)];
         if (slot.model < 1 || slot.model > models.count ||

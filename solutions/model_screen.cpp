@@ -11,6 +11,9 @@
 // screen closes, rather than after every change.
 #include "solutions/model_screen.hpp"
 
+#include <filesystem>
+
+#include "records/files.hpp"
 #include "records/layout.hpp"
 #include "records/text.hpp"
 #include "solutions/composition_run.hpp"
@@ -103,6 +106,17 @@ std::string extensionFor(int databaseVersion) {
     return {};
 }
 
+// Why the composition file `name` cannot be opened, for the messages.
+std::string whyNotOpened(const std::string& name) {
+    const std::string file = records::resolve_input_name(name);
+    if (file.empty()) return "no file name given";
+    std::error_code ec;
+    const auto status = std::filesystem::status(file, ec);
+    if (!std::filesystem::exists(status)) return "no such file";
+    if (!std::filesystem::is_regular_file(status)) return "not a file";
+    return "cannot be read";
+}
+
 // Reads the composition file; when it cannot be opened, once more with the
 // extension of the database version appended.  `opened` is false when both
 // fail; `used` receives the name that was read.
@@ -119,6 +133,14 @@ Status readWithExtension(PelkamScreens& screens, const std::string& name, const 
     if (Status s = readCompositionFile(screens, used, settings, phases, models, streams, openFailed); !s) return s;
     opened = !openFailed;
     return Status::success();
+}
+
+// The restart record of the composition file holds its name in 40 columns;
+// a longer name would come back cut when the run is replayed.
+constexpr std::size_t kCompositionNameWidth = 40;
+std::string tooLongForRestart(const std::string& name) {
+    return "Composition file name longer than " + std::to_string(kCompositionNameWidth) +
+           " characters (the restart file holds 40): " + name;
 }
 
 // Slots from the closed screen.
@@ -188,10 +210,16 @@ Status interactive(PelkamScreens& screens, records::Streams& streams, const reco
         std::string used;
         if (Status s = readWithExtension(screens, typed, settings, phases, models, streams, opened, used); !s)
             return s;
-        if (opened) {
-            cs.fileName = records::pad(used, 40);
+        if (opened && used.size() <= kCompositionNameWidth) {
+            cs.fileName = records::pad(used, kCompositionNameWidth);
             return Status::success();
         }
+        if (opened) {
+            if (!show_input_error(screens, tooLongForRestart(used))) return Status::quit();
+            continue;
+        }
+        streams.write_line(kMessages, " Cannot open mineral compositions file " + std::string(records::trim(typed)) +
+                                          ": " + whyNotOpened(typed));
         if (!show_input_error(screens, "Cannot open mineral compositions file - TRY AGAIN")) return Status::quit();
     }
 }
@@ -235,12 +263,20 @@ Status replay(PelkamScreens& screens, records::Streams& streams, const records::
     std::string used;
     if (Status s = readWithExtension(screens, name, settings, phases, models, streams, opened, used); !s) return s;
     if (!opened) {
-        streams.write_line(kMessages, " Cannot open mineral compositions file " + std::string(records::rtrim(name)));
-        Status s = Status::stop("cannot open mineral compositions file");
-        s.file = std::string(records::rtrim(name));
+        const std::string file(records::trim(name));
+        const std::string why = whyNotOpened(file);
+        streams.write_line(kMessages, " Cannot open mineral compositions file " + file + ": " + why);
+        Status s = Status::stop("cannot open mineral compositions file: " + why);
+        s.file = file;
         return s;
     }
-    cs.fileName = records::pad(used, 40);
+    if (used.size() > kCompositionNameWidth) {
+        streams.write_line(kMessages, " " + tooLongForRestart(used));
+        Status s = Status::stop(tooLongForRestart(used));
+        s.file = used;
+        return s;
+    }
+    cs.fileName = records::pad(used, kCompositionNameWidth);
     return Status::success();
 }
 

@@ -17,9 +17,16 @@
 
 namespace solutions {
 
+// What runEndMemberSelection's Error status says when a fluid phase was
+// chosen with none of it in the fluid (its `why` is the message for the user).
+constexpr const char* kFluidCompositionProblem = "fluid phase without fluid";
+
 // Asks, phase by phase, how each loaded phase takes part in the run, and the
 // activity axes; or reads the same answers from the replayed input (unit 5)
-// when settings.inputFromFile is set.  Fills sel.optionCode and sel.activity
+// when settings.inputFromFile is set.  An activity of 0 is refused (it would
+// read as log10 a = 0), and so is an H2O or CO2 phase with none of it in the
+// fluid: on the input-error screen, then the end-member screen again, or in a
+// replay with a message and a stop.  Fills sel.optionCode and sel.activity
 // for every loaded phase, phases[i].logActivity, the axes and the WATER and
 // CARBON DIO indices, and writes the answers to the restart file (unit 10).
 // Returns Quit when the user presses Exit/Quit, Stop after a fatal message.
@@ -45,6 +52,13 @@ bool readActivityText(std::string_view text, double& activity);
 // The log10 activity of an activity as entered: positive values are
 // activities, zero or negative values are log10 activities already.
 double logActivityOf(double activity);
+
+// A fluid species (H2O or CO2) that takes part in a run whose fluid holds
+// none of it (P-T and activity diagrams; on T-xCO2 and P-xCO2 diagrams the
+// fluid composition is the x axis): the message saying which mole fraction
+// to set, or an empty string.
+std::string fluidCompositionProblem(const records::RunSettings& settings, const thermodb::PhaseTable& phases,
+                                    const PhaseSelection& sel);
 
 // The two axis labels of the plot file by diagram type.
 void setAxisLabels(int diagramType, PhaseSelection& sel);

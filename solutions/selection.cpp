@@ -124,14 +124,28 @@ void resetSelection(PhaseSelection& sel, const thermodb::PhaseTable& phases) {
     }
 }
 
+// The phases that take part in the run (all but the excluded ones).
+int selectedCount(const PhaseSelection& sel, const thermodb::PhaseTable& phases) {
+    int count = 0;
+    for (int i = 0; i < phases.count; ++i)
+        if (sel.optionCode[at(i)] != kExclude && sel.optionCode[at(i)] != kNotChosen) ++count;
+    return count;
+}
+
 void clearCodes(PhaseSelection& sel) {
     sel.optionCode.fill(kNotChosen);
     sel.activity.fill(1.0);
 }
 
+// An activity typed as 0 would be taken as log10 a = 0, i.e. a pure phase:
+// refused, so that nobody gets a pure phase while meaning a missing one.
+std::string zeroActivityMessage(const std::string& where) {
+    return "activity 0 for " + where + ": 1 is a pure phase, below 0 is log10 a - try again";
+}
+
 // ---- Interactive
 
-void setUpEndMemberScreen(Toolkit& tk, int h, int type, const thermodb::PhaseTable& phases, bool first) {
+void setUpEndMemberScreen(Toolkit& tk, int h, int type, const thermodb::PhaseTable& phases) {
     tk.set_list_count(h, kEmList, phases.count);
     for (int i = 0; i < phases.count; ++i) tk.set_list_item(h, kEmList, i, records::pad(phases[i].name, 20));
     const AxisHeaders a = headersFor(type);
@@ -142,7 +156,9 @@ void setUpEndMemberScreen(Toolkit& tk, int h, int type, const thermodb::PhaseTab
             tk.set_text(h, control, fixed);
             tk.enable(h, control, false);
         } else {
-            if (first) tk.set_text(h, control, "");
+            // An axis typed before stays (the screen may be shown again);
+            // a fixed text of another diagram type gives way.
+            if (!tk.enabled(h, control)) tk.set_text(h, control, "");
             tk.enable(h, control, true);
         }
     };
@@ -170,14 +186,18 @@ Status askPhaseOptions(PelkamScreens& screens, const thermodb::PhaseTable& phase
         tk.show(h, 0);
         double activity = 0;
         const std::string text = tk.get_text(h, kPoActivity);
-        if (readActivityText(text, activity)) {
+        const std::string name(records::rtrim(phases[i].name));
+        std::string message;
+        if (!readActivityText(text, activity))
+            message = "Invalid activity \"" + std::string(records::trim(text)) + "\" for " + name + " - try again";
+        else if (activity == 0.0)
+            message = zeroActivityMessage(name);
+        if (message.empty()) {
             sel.optionCode[at(i)] = codeFromRadios(tk, h);
             sel.activity[at(i)] = activity;
             return Status::success();
         }
-        if (!show_input_error(screens, "Invalid activity \"" + std::string(records::trim(text)) + "\" for " +
-                                           std::string(records::rtrim(phases[i].name)) + " - try again"))
-            return Status::quit();
+        if (!show_input_error(screens, message)) return Status::quit();
     }
 }
 
@@ -223,12 +243,10 @@ Status askSelection(PelkamScreens& screens, records::Streams& streams, int type,
                     PhaseSelection& sel) {
     Toolkit& tk = *screens.tk;
     const int h = screens[kEndMemberScreen];
-    bool first = true;
     for (;;) {
         clearCodes(sel);
         sel.hasXAxis = sel.hasYAxis = false;
-        setUpEndMemberScreen(tk, h, type, phases, first);
-        first = false;
+        setUpEndMemberScreen(tk, h, type, phases);
         if (!tk.run_screen(h)) return Status::quit();
         tk.show(h, 0);
         const std::string xText = records::pad(tk.get_text(h, kEmXText), 40);
@@ -244,10 +262,14 @@ Status askSelection(PelkamScreens& screens, records::Streams& streams, int type,
         if (tk.get_check(h, kEmDefaults)) {
             double activity = 0;
             const std::string text = tk.get_text(screens[kPhaseOptionsScreen], kPoActivity);
-            if (!readActivityText(text, activity)) {
-                if (!show_input_error(screens, "Invalid activity \"" + std::string(records::trim(text)) +
-                                                   "\" on the phase options screen - try again"))
-                    return Status::quit();
+            std::string message;
+            if (!readActivityText(text, activity))
+                message = "Invalid activity \"" + std::string(records::trim(text)) +
+                          "\" on the phase options screen - try again";
+            else if (activity == 0.0)
+                message = zeroActivityMessage("the phase options screen");
+            if (!message.empty()) {
+                if (!show_input_error(screens, message)) return Status::quit();
                 continue;
             }
             for (int i : chosen) {
@@ -285,6 +307,10 @@ Status replaySelection(records::Streams& streams, const records::RunSettings& se
                              std::string(records::rtrim(name)));
         if (code < kInclude || code > kPlain)
             return in.reject(1, "option code is not 0 to 5", std::to_string(code));
+        if (code != kExclude && activity == 0.0)
+            return in.reject(2, "activity 0 for " + std::string(records::rtrim(name)) +
+                                    ": an activity must be above 0, a log10 activity below 0",
+                             "0");
         sel.optionCode[at(i)] = code;
         sel.activity[at(i)] = activity;
     }
@@ -330,6 +356,9 @@ void applyRules(int type, thermodb::PhaseTable& phases, PhaseSelection& sel) {
     for (int i = 0; i < n; ++i) phases[i].logActivity = logActivityOf(sel.activity[at(i)]);
 }
 
+// Below this mole fraction the fluid routines treat a species as absent.
+constexpr double kAbsentFraction = 1e-10;
+
 void writeSelectionRecords(records::Streams& streams, int type, const thermodb::PhaseTable& phases,
                            const PhaseSelection& sel) {
     for (int i = 0; i < phases.count; ++i) {
@@ -363,15 +392,61 @@ bool readActivityText(std::string_view text, double& activity) {
 
 double logActivityOf(double activity) { return activity > 0 ? std::log10(activity) : activity; }
 
+std::string fluidCompositionProblem(const records::RunSettings& settings, const thermodb::PhaseTable& phases,
+                                    const PhaseSelection& sel) {
+    // On T-xCO2 and P-xCO2 diagrams the fluid composition is the x axis.
+    if (isXCO2Diagram(settings.diagramType)) return {};
+    bool aqueous = false;
+    for (int i = 0; i < phases.count; ++i)
+        if (sel.optionCode[at(i)] != kExclude && sel.optionCode[at(i)] != kNotChosen &&
+            (phases[i].kind == thermodb::kAqueousHelgeson || phases[i].kind == thermodb::kAqueousTanger))
+            aqueous = true;
+    for (int i = 0; i < phases.count; ++i) {
+        const int code = sel.optionCode[at(i)];
+        if (code == kExclude || code == kNotChosen) continue;
+        const int kind = phases[i].kind;
+        if (kind != thermodb::kWater && kind != thermodb::kCarbonDioxide) continue;
+        const bool water = kind == thermodb::kWater;
+        if ((water ? settings.xH2O : settings.xCO2) >= kAbsentFraction) continue;
+        const std::string x = water ? "xH2O" : "xCO2";
+        if (water && aqueous && i == sel.waterIndex)
+            return "aqueous species need water in the fluid: give " + x + " on the options screen";
+        return x + " is 0: leave out " + std::string(records::rtrim(phases[i].name)) + " or give " + x +
+               " on the options screen";
+    }
+    return {};
+}
+
 Status runEndMemberSelection(PelkamScreens& screens, records::Streams& streams, const records::RunSettings& settings,
                              thermodb::PhaseTable& phases, thermodb::ChemicalSystem&, PhaseSelection& sel,
                              SolutionModelSet&) {
-    resetSelection(sel, phases);
     const int type = settings.diagramType;
-    Status s = settings.inputFromFile ? replaySelection(streams, settings, phases, sel)
-                                      : askSelection(screens, streams, type, phases, sel);
-    if (!s) return s;
-    applyRules(type, phases, sel);
+    for (;;) {
+        resetSelection(sel, phases);
+        Status s = settings.inputFromFile ? replaySelection(streams, settings, phases, sel)
+                                          : askSelection(screens, streams, type, phases, sel);
+        if (!s) return s;
+        applyRules(type, phases, sel);
+        // Fewer than two phases leave nothing to calculate: on the screens
+        // the choice is made again, with the list as it was (a replayed run
+        // stops when the phases are compacted).
+        if (!settings.inputFromFile && selectedCount(sel, phases) < 2) {
+            if (!show_input_error(screens, "FEWER THAN TWO PHASES SELECTED - try again")) return Status::quit();
+            continue;
+        }
+        // A fluid species chosen with none of it in the fluid would take part
+        // in no reaction.  The fluid composition is set on the options screen.
+        const std::string problem = fluidCompositionProblem(settings, phases, sel);
+        if (problem.empty()) break;
+        if (settings.inputFromFile) {
+            streams.write_line(kMessages, " " + problem);
+            Status stop = Status::stop(problem);
+            stop.file = std::string(records::trim(settings.unitNames[records::kInputSlot]));
+            return stop;
+        }
+        // On the screens the mole fractions are put right on the options screen.
+        return Status::error(kFluidCompositionProblem, problem);
+    }
     writeSelectionRecords(streams, type, phases, sel);
     return Status::success();
 }
@@ -552,9 +627,11 @@ Status prepareSelectedPhases(PelkamScreens& screens, records::Streams& streams, 
     // 5. Components and basis.
     if (Status s = chooseBasis(system, phases, sel, streams, kMessages); !s) return s;
 
-    // 6. Solution-model links (the file read with no variant chosen).
+    // 6. Solution-model links (the file read with no variant chosen).  A file
+    // that cannot be opened is an Error naming it: the shell has the files
+    // named again.
     const std::string file = records::resolve_input_name(std::string(records::trim(settings.solutionFile)));
-    if (Status s = loadSolutionModels(screens, file, {}, models, streams, kMessages); !s) return s;
+    if (Status s = readSolutionModels(file, {}, models, streams, kMessages); !s) return s;
     linkSolutionModels(phases, sel, models);
 
     // 7. The activity listing.

@@ -25,13 +25,4 @@ Status readSolutionModels(const std::string& fileName, std::span<const int> vari
     return s;
 }
 
-Status loadSolutionModels(dialogs::PelkamScreens& screens, const std::string& fileName, std::span<const int> variants,
-                          SolutionModelSet& set, records::Streams& streams, int messages) {
-    for (;;) {
-        Status s = readSolutionModels(fileName, variants, set, streams, messages);
-        if (s.code != records::StatusCode::Error) return s;
-        if (!dialogs::show_input_error(screens, s.what)) return Status::quit();
-    }
-}
-
 }  // namespace solutions

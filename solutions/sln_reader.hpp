@@ -22,10 +22,4 @@ namespace solutions {
 records::Status readSolutionModels(const std::string& fileName, std::span<const int> variants,
                                    SolutionModelSet& set, records::Streams& streams, int messages = 6);
 
-// readSolutionModels with the open failure shown on the input-error screen:
-// "Continue" tries the open again, "Quit" ends the program (Quit status).
-records::Status loadSolutionModels(dialogs::PelkamScreens& screens, const std::string& fileName,
-                                   std::span<const int> variants, SolutionModelSet& set, records::Streams& streams,
-                                   int messages = 6);
-
 }  // namespace solutions

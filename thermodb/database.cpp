@@ -169,6 +169,36 @@ std::size_t first_non_blank(std::string_view s) {
 
 bool starts_with(std::string_view s, std::string_view prefix) { return s.substr(0, prefix.size()) == prefix; }
 
+char upper_at(std::string_view line, std::size_t i) {
+    return i < line.size() ? static_cast<char>(std::toupper(static_cast<unsigned char>(line[i]))) : ' ';
+}
+
+// Whether the data line's code (its first two non-blank characters, the
+// first at `first`) is one of the file's: ST; C1 to C3 and C6 to C9; V1 and
+// V6 to V9; T1 to T6; D1 and D2; A followed by anything.  A known code
+// whose phase kind does not take it is ignored; any other is an error.
+bool known_code(std::string_view line, std::size_t first) {
+    const char c1 = upper_at(line, first), c2 = upper_at(line, first + 1);
+    const int digit = (c2 >= '0' && c2 <= '9') ? c2 - '0' : -1;
+    switch (c1) {
+        case 'A': return true;
+        case 'S': return c2 == 'T';
+        case 'C': return (digit >= 1 && digit <= 3) || (digit >= 6 && digit <= 9);
+        case 'V': return digit == 1 || (digit >= 6 && digit <= 9);
+        case 'T': return digit >= 1 && digit <= 6;
+        case 'D': return digit == 1 || digit == 2;
+        default: return false;
+    }
+}
+
+// The code as written: the line's first word, within columns 1 to 5 (or
+// from its first non-blank character when that lies further right).
+std::string code_text(std::string_view line, std::size_t first) {
+    std::size_t end = first;
+    while (end < line.size() && line[end] != ' ' && (end < 5 || end == first)) ++end;
+    return std::string(line.substr(first, end - first));
+}
+
 class Loader {
 public:
     Loader(const LoadOptions& options, Streams& streams, ChemicalSystem& system, PhaseTable& phases)
@@ -184,6 +214,8 @@ private:
     void drop_current();
     Status limit_stop(int unit);
     Status data_stop(int unit, int field, const char* why);
+    Status unknown_code(int unit, std::size_t first);
+    void report_duplicate_abbreviations();
     Status located(Status s, int unit) const {
         s.file = streams_.name(unit);
         s.line = streams_.line_number(unit);
@@ -208,6 +240,10 @@ private:
     // gives back everything allocated since.
     int lambdaMark_ = 0;
     int disorderMark_ = 0;
+    // Where each loaded phase's header stands (file unit and line), for the
+    // report of abbreviations given twice.
+    std::array<int, kMaxPhases> headerUnit_{};
+    std::array<int, kMaxPhases> headerLine_{};
 };
 
 Status Loader::run() {
@@ -242,7 +278,33 @@ Status Loader::run() {
         return st;
     }
     after_loading();
+    report_duplicate_abbreviations();
     return Status::success();
+}
+
+// Reactions and plot labels name phases by their abbreviations: two loaded
+// phases with the same one are reported (each pair once), and loading goes
+// on.
+void Loader::report_duplicate_abbreviations() {
+    const int n = std::min(phases_.count, kMaxPhases);
+    for (int i = 0; i < n; ++i) {
+        const std::string& a = phases_[i].abbreviation;
+        if (records::is_blank(a)) continue;
+        bool earlier = false;
+        for (int j = 0; j < i && !earlier; ++j) earlier = phases_[j].abbreviation == a;
+        if (earlier) continue;  // reported with the first phase that has it
+        for (int j = i + 1; j < n; ++j) {
+            if (phases_[j].abbreviation != a) continue;
+            auto where = [&](int k) {
+                const std::size_t ks = static_cast<std::size_t>(k);
+                return std::string(records::rtrim(phases_[k].name)) + " (LINE " + std::to_string(headerLine_[ks]) +
+                       " OF " + streams_.name(headerUnit_[ks]) + ")";
+            };
+            streams_.write_line(opt_.unitMessages, " WARNING: THE ABBREVIATION " + std::string(records::rtrim(a)) +
+                                                       " IS GIVEN TO TWO PHASES, " + where(i) + " AND " + where(j) +
+                                                       "; REACTIONS AND LABELS CANNOT TELL THEM APART.");
+        }
+    }
 }
 
 Status Loader::read_file(int unit) {
@@ -274,7 +336,12 @@ Status Loader::read_file(int unit) {
             if (!s) return s;
             continue;
         }
-        if (current_ < 0) continue;  // data lines of a skipped or dropped phase
+        // Data lines of a skipped or dropped phase are not read, but their
+        // code must be one of the file's.
+        if (current_ < 0) {
+            if (!known_code(line_, first)) return unknown_code(unit, first);
+            continue;
+        }
         Status s = data_line(unit);
         if (!s) return s;
     }
@@ -361,6 +428,8 @@ Status Loader::header_line(int unit) {
     p.isQuartz = is_quartz_name(p.name);
     p.normalisingWeight = row[0];
     current_ = index;
+    headerUnit_[static_cast<std::size_t>(index)] = unit;
+    headerLine_[static_cast<std::size_t>(index)] = streams_.line_number(unit);
     lambdaMark_ = phases_.lambdaCount;
     disorderMark_ = phases_.disorderCount;
     return Status::success();
@@ -390,6 +459,20 @@ Status Loader::data_stop(int unit, int field, const char* why) {
     streams_.write_line(opt_.unitMessages, std::string(" IN PARTICULAR, FIELD ") + std::to_string(field) +
                                                " OF THE DATA LINE IS NOT A NUMBER.");
     return located(bank_stop("error in a data line of the thermodynamic data bank", why, field, line_), unit);
+}
+
+Status Loader::unknown_code(int unit, std::size_t first) {
+    const std::string code = code_text(line_, first);
+    const std::string file = streams_.name(unit);
+    const int lineNo = streams_.line_number(unit);
+    write_bank_error_heading(streams_, opt_.unitMessages, line_);
+    streams_.write_line(opt_.unitMessages, " IN PARTICULAR, THE CODE " + code + " OF THE DATA LINE IS UNKNOWN (LINE " +
+                                               std::to_string(lineNo) + " OF " + file + ").");
+    streams_.write_line(opt_.unitMessages,
+                        " THE CODES ARE ST, C1 TO C3, C6 TO C9, V1, V6 TO V9, T1 TO T6, D1, D2 AND A.");
+    return located(bank_stop("error in a data line of the thermodynamic data bank",
+                             "unknown data-line code \"" + code + "\"", 0, line_),
+                   unit);
 }
 
 int Loader::allocate_lambda(PhaseRecord& p, int slot) {
@@ -436,6 +519,8 @@ Status Loader::data_line(int unit) {
         p.hasModelCode = true;
         return Status::success();
     }
+
+    if (!known_code(line_, first)) return unknown_code(unit, first);
 
     // Which codes this phase takes; the rest are ignored unread.
     const int k = p.kind;

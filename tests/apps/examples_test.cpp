@@ -12,8 +12,11 @@
 #include "common/bundled_db.hpp"
 #include "props/gibbs.hpp"
 #include "reactions/plot_reader.hpp"
+#include "records/provenance.hpp"
 #include "records/streams.hpp"
 #include "records/text.hpp"
+#include "common/dxf_reader.hpp"
+#include "records/checksum.hpp"
 #include "run_helpers.hpp"
 #include "solutions/activity.hpp"
 #include "solutions/composition_file.hpp"
@@ -29,7 +32,8 @@ namespace {
 struct ExampleRun {
     apptest::RunResult result;
     reactions::PlotFileContents plot;
-    std::vector<std::string> summary, restart;
+    std::vector<std::string> summary, restart;     // restart: without the data-file records
+    std::vector<std::string> dataFiles;             // the data-file records closing the restart file
     std::vector<std::string> selected;              // phase names of the run, in table order
     std::vector<std::vector<double>> plottedRows;   // coefficients of each plotted reaction
     long examined = -1, calculated = -1, plotted = -1;
@@ -67,7 +71,12 @@ ExampleRun run_example(WorkDir& w, const std::string& name, const std::string& f
 
     // The restart file: the per-phase records (code, activity, name) give the
     // phases of the run (code 1 excluded, code 4 moved behind the others);
-    // after the label-style record come the rows of the plotted reactions.
+    // after the label-style record come the rows of the plotted reactions,
+    // then the records of the data files read.
+    while (!run.restart.empty() && records::is_provenance_record(run.restart.back())) {
+        run.dataFiles.insert(run.dataFiles.begin(), run.restart.back());
+        run.restart.pop_back();
+    }
     std::regex phaseRecord(R"(^([0-5])[ 0-9.D+-]{12}     (.+)$)");
     std::vector<std::string> main, test;
     std::size_t rowsFrom = 0;
@@ -245,6 +254,29 @@ TEST(Examples, AluminosilicatesTriplePointAndPointsOnCurves) {
         if (std::fabs(e.x - 505.58) < 2.0 && std::fabs(e.y - 3736.7) < 20.0) ++atTriple;
     }
     EXPECT_EQ(atTriple, 3) << "each polymorph curve has one end at the triple point";
+
+    // The run's drawings: the DXF named on the completion screen and an SVG,
+    // with every stretch of two or more points and the database's SHA-256.
+    ASSERT_TRUE(w.exists("plot.dxf"));
+    ASSERT_TRUE(w.exists("plot.svg"));
+    testdxf::Drawing dxf;
+    ASSERT_EQ(testdxf::read(w.read("plot.dxf"), dxf), "");
+    std::size_t stretches = 0, polylines = 0;
+    for (const auto& c : run.plot.curves)
+        for (std::size_t i = 0; i < c.points.size();) {
+            std::size_t j = i + 1;
+            while (j < c.points.size() && c.points[j].flag != reactions::kNewStretch) ++j;
+            stretches += j - i >= 2;
+            i = j;
+        }
+    for (const auto& e : dxf.entities) polylines += e.type == "POLYLINE" && e.layer != "AXES";
+    EXPECT_EQ(polylines, stretches);
+    const auto digest = records::sha256_of_file((w.path / "thermo1988.dat").string());
+    ASSERT_TRUE(digest.has_value());
+    bool named = false;
+    for (const auto& c : dxf.comments) named = named || c.find(*digest) != std::string::npos;
+    EXPECT_TRUE(named) << "the DXF names the database by its SHA-256";
+    EXPECT_NE(w.read("plot.svg").find(*digest), std::string::npos);
 }
 
 TEST(Examples, MetastableRunAddsOnlyMetastableStretches) {
@@ -329,13 +361,34 @@ TEST(Examples, ReplayFileReproducesTheRun) {
     WorkDir w("ex_replay");
     ExampleRun first = run_example(w, "aluminosilicates");
     const std::string plot = w.read("plot.plt"), summary = w.read("summary.dat");
-    // The example's own replay file is the restart file of this very run.
-    EXPECT_EQ(w.lines("restart.res"), w.lines("replay.res"));
+    // The example's own replay file is the restart file of this very run; it
+    // names the data where the example keeps them (../../data/), this run its
+    // copies of them: the same contents.
+    auto withoutDataFiles = [](std::vector<std::string> lines) {
+        std::vector<std::string> names;
+        while (!lines.empty() && records::is_provenance_record(lines.back())) {
+            records::DataProvenance p;
+            EXPECT_TRUE(records::read_provenance_record(lines.back(), p)) << lines.back();
+            names.push_back(p.role + " " + p.sha256);
+            lines.pop_back();
+        }
+        lines.insert(lines.end(), names.begin(), names.end());
+        return lines;
+    };
+    const auto example = withoutDataFiles(w.lines("replay.res"));
+    EXPECT_EQ(withoutDataFiles(w.lines("restart.res")), example);
+    EXPECT_EQ(first.dataFiles.size(), 3u);
     auto r = run_program(PELKAM_EXE, {"--script", "replay.txt"}, w.path);
     ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
+    EXPECT_EQ(r.out.find("is not the file the replayed run read"), std::string::npos) << r.out;
     EXPECT_EQ(w.read("plot.plt"), plot);
-    EXPECT_EQ(w.lines("restart.res"), w.lines("replay.res"));
+    EXPECT_EQ(withoutDataFiles(w.lines("restart.res")), example);
     EXPECT_EQ(count_after(r.out, "Number of Reactions Plotted ="), first.plotted);
+    // Replaying the run's own restart file gives that file again, record for record.
+    const auto own = w.lines("restart.res");
+    apptest::fs::rename(w.path / "restart.res", w.path / "replay.res");
+    ASSERT_EQ(run_program(PELKAM_EXE, {"--script", "replay.txt"}, w.path).exitCode, 0);
+    EXPECT_EQ(w.lines("restart.res"), own);
 }
 
 TEST(Examples, ActivityTemperatureDiagramOfWater) {
@@ -420,11 +473,16 @@ TEST(Examples, ThermobarometryIntersectionAndReplay) {
     EXPECT_EQ(run.plotted, 2);
     expect_counts_agree(run);
     // The example's restart file is the restart file of this very run.
-    std::vector<std::string> recorded = w.lines("replay.res");
+    // (The data-file records at its end name the files where each run found them.)
+    auto withoutDataFiles = [](std::vector<std::string> lines) {
+        while (!lines.empty() && records::is_provenance_record(lines.back())) lines.pop_back();
+        return lines;
+    };
+    std::vector<std::string> recorded = withoutDataFiles(w.lines("replay.res"));
     for (std::string& l : recorded)
         if (l.rfind("../../data/example-pelite.zun", 0) == 0)
             l = records::pad("pelite.zun", 45) + std::string(records::rtrim(l.substr(45)));
-    EXPECT_EQ(w.lines("restart.res"), recorded);
+    EXPECT_EQ(withoutDataFiles(w.lines("restart.res")), recorded);
 
     // The plot header carries the composition file, the models and the fixed activities.
     std::vector<std::string> labels;
@@ -509,8 +567,9 @@ TEST(Examples, ThermobarometryBatchOverCompositionFiles) {
     auto r = run_program(PELKAM_EXE, {"--script", "answers.txt"}, w.path);
     ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
     const auto log = w.lines("klv.log");
-    EXPECT_EQ(log, (std::vector<std::string>{"Calculation completed. Plot output written to pelite.p1",
-                                             " Error opening composition file missing.zun",
+    // The plot files are named once the line's outputs are saved.
+    EXPECT_EQ(log, (std::vector<std::string>{" Error opening composition file missing.zun",
+                                             "Calculation completed. Plot output written to pelite.p1",
                                              "Calculation completed. Plot output written to hot.p1"}));
     EXPECT_FALSE(w.exists("missing.p1"));
     reactions::PlotFileContents cool, warm;

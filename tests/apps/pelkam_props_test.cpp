@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <map>
 #include <sstream>
 #include <string>
@@ -492,6 +494,82 @@ TEST(PelkamProps, DatabaseErrorStopsWithStatusOne) {
     auto r = run_program(PROPS_EXE, {"--db", "broken.dat", "--T", "300", "--P", "1", "Ky"}, w.path);
     EXPECT_EQ(r.exitCode, 1) << r.err;
     EXPECT_NE(r.err.find("broken.dat"), std::string::npos) << r.err;
+    EXPECT_TRUE(r.out.empty()) << r.out;
+}
+
+TEST(PelkamProps, FluidRoutineOutsideItsRangeIsNamedOnceOnStandardError) {
+    WorkDir w("props_range");
+    // The Holland-Powell polynomial below 100 bar: the values are printed,
+    // the routine, its range and the first point named once.
+    auto r = run_program(PROPS_EXE,
+                         {"--db", database(), "--T", "600", "--P", "1,20,1000", "--water-routine", "3", "--csv",
+                          "Brc = Per + H2O"},
+                         w.path);
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(lines(r.out).size(), 4u);
+    EXPECT_EQ(r.err,
+              "pelkam-props: Holland and Powell (89) fugacity polynomial for H2O used outside its range (usable from "
+              "100 bar up), first at 600 C and 1 bar; the values there are not reliable\n");
+    // Within its range nothing is said.
+    r = run_program(PROPS_EXE, {"--db", database(), "--T", "600", "--P", "1000", "--water-routine", "3", "Brc"},
+                    w.path);
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_TRUE(r.err.empty()) << r.err;
+
+    // Kerrick-Jacobs mixing inside the loop of water's isotherm: activity
+    // factors near the mole fractions (they were 2e42), nothing to report.
+    r = run_program(PROPS_EXE, {"--fluid", "H2O,CO2", "--T", "372,373.9,376", "--P", "100", "--xco2", "0.01", "--csv"},
+                    w.path);
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_TRUE(r.err.empty()) << r.err;
+    const auto rows = lines(r.out);
+    ASSERT_EQ(rows.size(), 7u);
+    for (std::size_t i = 1; i < rows.size(); ++i) {
+        const auto cells = split(rows[i], ',');
+        ASSERT_GE(cells.size(), 6u) << rows[i];
+        const double x = cells[0] == "H2O" ? 0.99 : 0.01;
+        EXPECT_NEAR(std::strtod(cells[5].c_str(), nullptr) / x, 1.0, 0.05) << rows[i];
+    }
+}
+
+TEST(PelkamProps, EnergyThatIsNotFiniteNamesItsPhaseAndIsNeverPrinted) {
+    WorkDir w("props_inf");
+    // Brucite's entropy close to the largest number: T S overflows.
+    std::ifstream in(database());
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::string st = "ST     -944739.53160      -925937.0         63.064          2.468";
+    const std::size_t at = text.find(st);
+    ASSERT_NE(at, std::string::npos);
+    text.replace(at, st.size(), "ST     -944739.53160      -925937.0        1.7e308          2.468");
+    w.write("inf.dat", text);
+    for (const bool csv : {false, true}) {
+        std::vector<std::string> args = {"--db", "inf.dat", "--T", "600", "--P", "1000", "Brc", "Per", "Brc = Per + H2O"};
+        if (csv) args.push_back("--csv");
+        auto r = run_program(PROPS_EXE, args, w.path);
+        EXPECT_EQ(r.exitCode, 3) << r.err;
+        EXPECT_EQ(r.err, "pelkam-props: Gibbs energy of BRUCITE (Brc) is not a finite number, first at 600 C and "
+                         "1000 bar: check its values in the database\n");
+        for (const char* word : {"inf", "nan", "Inf", "NaN"}) EXPECT_EQ(r.out.find(word), std::string::npos) << r.out;
+        const auto rows = lines(r.out);
+        ASSERT_EQ(rows.size(), 4u);
+        // Periclase is printed; brucite and the reaction are left empty.
+        const auto last = [](const std::string& row) { return row.substr(row.find_last_of(" ,") + 1); };
+        EXPECT_LT(std::strtod(last(rows[2]).c_str(), nullptr), -500000.0) << rows[2];
+        EXPECT_TRUE(last(rows[1]).empty() && last(rows[3]).empty()) << r.out;
+    }
+}
+
+TEST(PelkamProps, UnknownDataLineCodeStopsNamingFileLineAndCode) {
+    WorkDir w("props_code");
+    std::string db = smallDatabase(false);
+    const std::size_t at = db.find("\n\nODD PHASE");
+    ASSERT_NE(at, std::string::npos);
+    db.insert(at + 1, "CNaN            1.0\n");
+    w.write("code.dat", db);
+    auto r = run_program(PROPS_EXE, {"--db", "code.dat", "--T", "300", "--P", "1", "Ky"}, w.path);
+    EXPECT_EQ(r.exitCode, 1) << r.err;
+    EXPECT_NE(r.err.find("(code.dat, line 7)"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("unknown data-line code \"CNaN\""), std::string::npos) << r.err;
     EXPECT_TRUE(r.out.empty()) << r.out;
 }
 

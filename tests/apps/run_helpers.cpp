@@ -1,10 +1,12 @@
 #include "run_helpers.hpp"
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <csignal>
 
 namespace apptest {
 
@@ -43,9 +45,11 @@ std::vector<std::string> WorkDir::lines(const std::string& name) const {
     return out;
 }
 
-RunResult run_program(const std::string& exe, const std::vector<std::string>& args, const fs::path& dir) {
+RunResult run_program(const std::string& exe, const std::vector<std::string>& args, const fs::path& dir,
+                      long fileSizeLimit) {
     RunResult r;
-    fs::path outFile = dir / ".stdout", errFile = dir / ".stderr";
+    // Captured beside the directory, so that a full disk in it does not lose them.
+    fs::path outFile = dir.string() + ".stdout", errFile = dir.string() + ".stderr";
     pid_t pid = fork();
     if (pid == 0) {
         if (chdir(dir.c_str()) != 0) _exit(127);
@@ -55,6 +59,11 @@ RunResult run_program(const std::string& exe, const std::vector<std::string>& ar
         dup2(in, 0);
         dup2(out, 1);
         dup2(err, 2);
+        if (fileSizeLimit >= 0) {
+            std::signal(SIGXFSZ, SIG_IGN);
+            rlimit limit{static_cast<rlim_t>(fileSizeLimit), static_cast<rlim_t>(fileSizeLimit)};
+            if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(126);
+        }
         std::vector<char*> argv;
         argv.push_back(const_cast<char*>(exe.c_str()));
         for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));

@@ -27,15 +27,17 @@ struct RunResult {
     std::string err;  // standard error
 };
 
-// Runs `exe` with `args` in `dir`, standard input from /dev/null.
-RunResult run_program(const std::string& exe, const std::vector<std::string>& args, const fs::path& dir);
+// Runs `exe` with `args` in `dir`, standard input from /dev/null.  A
+// `fileSizeLimit` (bytes) makes every write beyond that size fail as on a
+// full disk.
+RunResult run_program(const std::string& exe, const std::vector<std::string>& args, const fs::path& dir,
+                      long fileSizeLimit = -1);
 
 // The bundled data directory.
 inline fs::path data_dir() { return fs::path(PELKAM_SOURCE_DIR) / "data"; }
 
-// Copies the bundled database and the empty aqueous file into `w` and
-// returns a PELKAM.fig naming them (names in the configuration are limited
-// to 40 characters, so the copies keep them short).
+// Copies the bundled database, the empty aqueous file and the solution
+// models into `w` and returns a PELKAM.fig naming them.
 std::string bundled_config(const WorkDir& w);
 
 }  // namespace apptest

@@ -1,6 +1,9 @@
 // Whole runs of pelkam driven by answer scripts.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
+#include "reactions/plot_reader.hpp"
 #include "run_helpers.hpp"
 
 using apptest::run_program;
@@ -98,6 +101,10 @@ TEST(ScriptedRun, ReplayWritesTheSameRecords) {
     w.write("answers.txt", txRunScript());
     auto r = run_program(PELKAM_EXE, {"--script", "answers.txt"}, w.path);
     ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
+    // Kerrick-Jacobs mixing raised the lowest temperature: said on the console and in the summary.
+    const std::string note = "lowest temperature raised from 300 to 350 C: the mixing rule is valid from 350 C";
+    EXPECT_NE(r.out.find(note), std::string::npos) << r.out;
+    EXPECT_EQ(contains(w.lines("summary.dat"), note), note);
     auto first = w.lines("restart.res");
     ASSERT_GE(first.size(), 10u);
     EXPECT_EQ(first[0], "2 DIAGRAM TYPE: 1=PT 2=TX 3=PX 4=TA 5=PA 6=AA");
@@ -110,8 +117,11 @@ TEST(ScriptedRun, ReplayWritesTheSameRecords) {
     EXPECT_EQ(first[8], "H O C  SI");
     EXPECT_FALSE(contains(first, "QUARTZ").empty());
     EXPECT_FALSE(contains(first, "Y                         USE ABBREVIATIONS").empty());
-    // The calculated reaction's coefficients close the file (16F8.1).
-    EXPECT_NE(first.back().find("    -1.0"), std::string::npos);
+    // The calculated reaction's coefficients (16F8.1), then the data files read.
+    ASSERT_GE(first.size(), 4u);
+    EXPECT_NE(first[first.size() - 4].find("    -1.0"), std::string::npos);
+    EXPECT_EQ(first[first.size() - 3].substr(0, 37), "*** DATA FILE: THERMO DATA   SHA-256 ");
+    EXPECT_EQ(first.back().substr(0, 37), "*** DATA FILE: AQUEOUS DATA  SHA-256 ");
 
     // Replaying it: no screens after the files screen, the same records.
     std::filesystem::rename(w.path / "restart.res", w.path / "old.res");
@@ -134,6 +144,31 @@ TEST(ScriptedRun, ReplayFileWithAWrongAnswerStops) {
     EXPECT_NE(r.out.find(" ***ERROR IN INPUT DATA, EXECUTION TERMINATED"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("old.res, line 1, field 1"), std::string::npos) << r.out;
     EXPECT_FALSE(w.exists("restart.res"));  // no half-written output
+}
+
+TEST(ScriptedRun, ReplayedWindowWithoutPhysicalSenseStops) {
+    const std::string pt = "1 DIAGRAM TYPE: 1=PT 2=TX 3=PX 4=TA 5=PA 6=AA\n";
+    const std::string tx = "2 DIAGRAM TYPE: 1=PT 2=TX 3=PX 4=TA 5=PA 6=AA\n";
+    const std::string rest = "       1.000       0.000\n1          WATER ROUTINE: Haar et al. (1984)\n"
+                             "Y          ONLY STABL REACT Y/N\n";
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {pt + "  -300.000   900.000     1.000 10000.000    20.000    20.000     0\n" + rest,
+         " temperature -300 C: temperatures must be above -273.15 C (old.res, line 2)"},
+        {pt + "   200.000   900.000     1.000 10000.000 2000000.0    20.000     0\n" + rest,
+         " plot length 2000000 does not fit the plot file: at most 999999.999 (old.res, line 2, field 5)"},
+        {tx + "     0.000\n     0.000     1.000   400.000   900.000    20.000    20.000     0\n" + rest,
+         " pressure 0 bar: pressures must be above 0 (old.res, line 2, field 1)"},
+    };
+    for (const auto& [replay, message] : cases) {
+        WorkDir w("window");
+        w.write("PELKAM.fig", apptest::bundled_config(w));
+        w.write("old.res", replay);
+        w.write("answers.txt", "press Continue\npress Continue\nset \"Inter. Input\" = old.res\npress Next\n");
+        auto r = run_program(PELKAM_EXE, {"--script", "answers.txt"}, w.path);
+        EXPECT_EQ(r.exitCode, 1);
+        EXPECT_NE(r.out.find(" ***ERROR IN INPUT DATA, EXECUTION TERMINATED"), std::string::npos) << r.out;
+        EXPECT_NE(r.out.find(message), std::string::npos) << r.out;
+    }
 }
 
 TEST(ScriptedRun, ReplayFileEndingEarlyStops) {
@@ -266,7 +301,7 @@ TEST(ScriptedRun, MalformedDatabaseStopsWithItsMessage) {
     WorkDir w("baddb");
     apptest::bundled_config(w);
     apptest::fs::copy_file(apptest::fs::path(PELKAM_FIXTURES) / "thermodb" / "err_unknown_symbol.dat", w.path / "bad.dat");
-    w.write("PELKAM.fig", "MINERAL DATA=bad.dat\nAQUEOUS DATA=empty.aqu\n");
+    w.write("PELKAM.fig", "MINERAL DATA=bad.dat\nAQUEOUS DATA=empty.aqu\nSOLUTION DATA=models.sln\n");
     w.write("answers.txt", std::string(kToOptions) + "set Elements = si al o\npress Next\n");
     auto r = run_program(PELKAM_EXE, {"--script", "answers.txt"}, w.path);
     EXPECT_EQ(r.exitCode, 1) << r.out << r.err;
@@ -302,4 +337,78 @@ TEST(ScriptedRun, ChosenReactionsFromTheSelectionScreen) {
         if (listing[i].size() > 29 && listing[i][29] == '*') ++marked;
     EXPECT_EQ(marked, 5);
     EXPECT_NE(r.out.find("Number of Reactions Examined =    5"), std::string::npos) << r.out;
+}
+
+TEST(ScriptedRun, FluidRoutineOutsideItsRangeIsReportedOnceAndCurvesStopShort) {
+    // Brucite = periclase + water with the Holland-Powell water polynomial
+    // (control 327 of the options screen) on a window from 1 bar: the
+    // polynomial is usable from 100 bar up.  The curve is traced down to
+    // there; the console and the summary name the routine once.
+    WorkDir w("hp_range");
+    w.write("PELKAM.fig", apptest::bundled_config(w));
+    w.write("answers.txt",
+            std::string(kToOptions) +
+                "screen 3\nset Elements = mg o h\nset \"Row 1 min\" = 1.\nset \"Row 1 max\" = 3000.\n"
+                "set \"Row 2 min\" = 300.\nset \"Row 2 max\" = 900.\nset xH2O = 1.0\nradio 327\npress Next\n"
+                "screen \"End-member selection\"\nselect Phases = BRUCITE; PERICLASE; WATER\n"
+                "check \"Use defaults (activity=1; no special options) for all endmembers\"\npress Next\n"
+                "screen \"Selection of Solution Models\"\nradio None\npress Next\n"
+                "screen Completion\npress Exit\n");
+    auto r = run_program(PELKAM_EXE, {"--script", "answers.txt"}, w.path);
+    ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
+    const std::string note = "Holland and Powell (89) fugacity polynomial for H2O used outside its range (usable from "
+                             "100 bar up), first at ";
+    const std::size_t first = r.out.find(note);
+    ASSERT_NE(first, std::string::npos) << r.out;
+    EXPECT_EQ(r.out.find(note, first + 1), std::string::npos) << r.out;  // once
+    EXPECT_NE(r.out.find("no curve is traced through such points"), std::string::npos);
+    EXPECT_NE(r.out.find("Number of Reactions Plotted =    1"), std::string::npos) << r.out;
+    const auto summary = w.lines("summary.dat");
+    EXPECT_FALSE(contains(summary, note).empty());
+    EXPECT_FALSE(contains(summary, " THIS CURVE STOPS WHERE THE ENERGIES CANNOT BE EVALUATED").empty());
+
+    // The curve's points: from the top of the window down to just above 100 bar.
+    reactions::PlotFileContents plot;
+    ASSERT_TRUE(reactions::readPlotFile((w.path / "plot.plt").string(), plot).ok());
+    ASSERT_FALSE(plot.curves.empty());
+    double lowest = 1e9, highest = 0;
+    for (const auto& p : plot.curves[0].points) {
+        lowest = std::min(lowest, p.y);
+        highest = std::max(highest, p.y);
+    }
+    EXPECT_EQ(highest, 3000.0);
+    EXPECT_GE(lowest, 100.0);
+    EXPECT_LT(lowest, 110.0);
+}
+
+TEST(ScriptedRun, TxCO2CurveAt150BarIsSmoothWhereWaterHasTwoRoots) {
+    // Calcite + quartz = wollastonite + CO2 at 150 bar, 350-450 C, Kerrick
+    // and Jacobs mixing: the curve runs down to small xCO2 where water's
+    // equation has a liquid-like and a vapour-like root.  Its temperature
+    // rises steadily with xCO2 (it zig-zagged when the mixture took a root
+    // of the wrong branch).
+    WorkDir w("tx150");
+    w.write("PELKAM.fig", apptest::bundled_config(w));
+    w.write("answers.txt",
+            "press Continue\npress Continue\npress Next\nradio T-xCO2\npress Next\n"
+            "screen 3\nset Elements = ca si\nset \"Row 1 min\" = 150.\nset \"Row 2 min\" = 350.\n"
+            "set \"Row 2 max\" = 450.\nset xCO2 = 0.0\nset \"xCO2 max\" = 1.0\nradio \"Nonideal (KJ, 1981)\"\n"
+            "radio \"Haar et al. (1984)\"\nradio \"Kovan & Tessel (1991)\"\npress Next\n"
+            "screen \"End-member selection\"\nselect Phases = CALCITE; QUARTZ; WOLLASTONITE; WATER; CARBON DIOXIDE\n"
+            "check \"Use defaults (activity=1; no special options) for all endmembers\"\npress Next\n"
+            "screen \"Selection of Solution Models\"\nradio None\npress Next\nscreen Completion\npress Exit\n");
+    auto r = run_program(PELKAM_EXE, {"--script", "answers.txt"}, w.path);
+    ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
+    EXPECT_EQ(r.out.find("outside its range"), std::string::npos) << r.out;
+    reactions::PlotFileContents plot;
+    ASSERT_TRUE(reactions::readPlotFile((w.path / "plot.plt").string(), plot).ok());
+    ASSERT_FALSE(plot.curves.empty());
+    auto points = plot.curves[0].points;
+    ASSERT_GE(points.size(), 10u);
+    // One stretch.
+    EXPECT_EQ(std::count_if(points.begin(), points.end(), [](const auto& p) { return p.flag == reactions::kNewStretch; }), 1);
+    std::sort(points.begin(), points.end(), [](const auto& a, const auto& b) { return a.x < b.x; });
+    EXPECT_LT(points.front().x, 0.05);  // down into the two-root region
+    for (std::size_t i = 1; i < points.size(); ++i)
+        EXPECT_GE(points[i].y, points[i - 1].y - 1e-9) << "xCO2 " << points[i].x << " T " << points[i].y;
 }

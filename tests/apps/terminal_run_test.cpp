@@ -1,5 +1,4 @@
-// pelkam on a pseudo-terminal, driven by keys: the about screen, the batch
-// question and the database screen, then Exit.
+// pelkam and tarvek on a pseudo-terminal, driven by keys.
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
@@ -100,4 +99,14 @@ TEST(TerminalRun, AboutBatchQuestionAndDatabaseScreens) {
     EXPECT_NE(r.screen.find("Use database from the file pelkam.fig"), std::string::npos);
     // Nothing was written: the run ended before the files were assigned.
     EXPECT_FALSE(w.exists("summary.dat"));
+}
+
+// The utility's Exit button is not the calculator's: Esc presses it all the
+// same, as the status line says.
+TEST(TerminalRun, TarvekLeavesOnEscape) {
+    apptest::WorkDir w("pty_tarvek");
+    PtyResult r = run_on_pty(TARVEK_EXE, w.path.string(), {{"F2 console lines", "\033"}});
+    EXPECT_FALSE(r.timedOut) << r.screen;
+    EXPECT_EQ(r.exitCode, 0) << r.screen;
+    EXPECT_NE(r.screen.find("Enter presses a button  Esc = Exit"), std::string::npos) << r.screen;
 }

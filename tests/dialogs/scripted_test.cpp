@@ -276,6 +276,24 @@ TEST(ScriptedMisfits, EachKindOfMisfit) {
     for (const Case& c : cases) EXPECT_THAT(misfit(c.script), HasSubstr(c.message)) << c.script;
 }
 
+// A script that stops on a message screen (the input-error screen) says
+// what the screen says, whether a line does not fit or the script ends.
+TEST(ScriptedMisfits, StopOnAMessageScreenGivesItsMessage) {
+    for (const char* script : {"press Next\n", ""}) {
+        ScriptedToolkit tk(script, "run.ans");
+        PelkamScreens s = create_pelkam_screens(tk);
+        EXPECT_FALSE(show_input_error(s, "missing decimal point in P-T values - try again"));
+        EXPECT_THAT(tk.failure(), HasSubstr("screen \"Input error\""));
+        EXPECT_THAT(tk.failure(), HasSubstr("(in run.ans)\n  the screen \"OOPS! Input error somewhere!\" says: "
+                                            "missing decimal point in P-T values - try again"))
+            << script;
+    }
+    // Other screens have no message to add.
+    Harness h("");
+    EXPECT_FALSE(h.run());
+    EXPECT_THAT(h.tk.failure(), ::testing::Not(HasSubstr("says")));
+}
+
 TEST(ScriptedMisfits, DisabledControlCannotBeChanged) {
     for (const char* line : {"set Note = x\n", "press Refresh\n", "radio Blue\n", "select Phases = 1\n"}) {
         Harness h(line);

@@ -254,6 +254,20 @@ TEST(TerminalBackend, EscapeAndF10PressExit) {
     EXPECT_THAT(f10.result, HasSubstr("continue=0\nended=1\nfailure=\n"));
 }
 
+// Esc on a form the user has changed asks first: "n" stays on the form,
+// "y" leaves.  The status line names what Enter and Esc press.
+TEST(TerminalBackend, EscapeOnAnEditedFormAsksFirst) {
+    const std::string question = "What was entered on this screen is lost.";
+    PtyRun stay = run_in_pty(run_form, {{"Test Form Title", "x\033"}, {question, std::string("n") + kEnter}});
+    EXPECT_THAT(stay.result, HasSubstr("continue=1\nended=0\n"));
+    EXPECT_THAT(stay.result, HasSubstr("name=abx\n"));
+    EXPECT_THAT(stay.terminal, HasSubstr("Enter = Next  Esc = Exit"));
+    EXPECT_THAT(stay.terminal, HasSubstr("Press \"Exit\"?"));
+
+    PtyRun leave = run_in_pty(run_form, {{"Test Form Title", std::string(kTab) + kDown + " " + kF10}, {question, "y"}});
+    EXPECT_THAT(leave.result, HasSubstr("continue=0\nended=1\nfailure=\n"));
+}
+
 TEST(TerminalBackend, TinyTerminalStillWorks) {
     // 30x8: the form is clipped and scrolled to the focus.
     std::vector<Step> steps = {{"Test Form",

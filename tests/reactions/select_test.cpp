@@ -251,6 +251,106 @@ TEST_F(SelectRun, ScreenChoiceOfSpecificLines) {
     EXPECT_EQ(result.chosen, expected);
 }
 
+// Choices that would calculate nothing, and a "Reactions:" field that cannot
+// be read, are refused on the input-error screen; the screen then comes back
+// with its answers kept.  Each script ends with a choice that works.
+TEST_F(SelectRun, RefusedChoicesComeBackToTheScreen) {
+    struct Case {
+        const char* name;
+        const char* calibration;  // nullptr: no file
+        const char* script;
+        const char* message;      // on the input-error screen; empty: none shown
+        std::vector<int> chosen;
+    };
+    const std::vector<Case> cases = {
+        {"field and list together", kCalibration,
+         "radio Calculate specific reactions\nset Reactions: = 1, 3-4\nselect Reactions = 6:\npress Next\n", "",
+         {1, 3, 4, 6}},
+        {"ranges in either order, blanks around the dash", nullptr,
+         "radio Calculate specific reactions\nset Reactions: = 5 - 4;2\npress Next\n", "", {2, 4, 5}},
+        {"nothing chosen", nullptr,
+         "radio Calculate specific reactions\npress Next\nscreen Input error\npress Continue\n"
+         "screen REACTION SELECTION\nset Reactions: = 2\npress Next\n",
+         "no reactions chosen - try again", {2}},
+        {"a number beyond the list", nullptr, "radio Calculate specific reactions\nset Reactions: = 2, 7\npress Next\n"
+         "screen Input error\npress Continue\nscreen REACTION SELECTION\nset Reactions: = 2\npress Next\n",
+         "reaction 7 is not in the list (1 to 6) - try again", {2}},
+        {"not a number", nullptr, "radio Calculate specific reactions\nset Reactions: = 1 3x\npress Next\n"
+         "screen Input error\npress Continue\nscreen REACTION SELECTION\nset Reactions: = 1 3\npress Next\n",
+         "\"3x\" is not a reaction number or range (as in 1, 3-5) - try again", {1, 3}},
+        {"suggested without a calibration list", nullptr,
+         "radio Calculate only suggested reactions\npress Next\nscreen Input error\npress Continue\n"
+         "screen REACTION SELECTION\nradio Calculate all reactions\npress Next\n",
+         "no suggested reactions are known: rxtns_calib.dat is missing - try again", {1, 2, 3, 4, 5, 6}},
+        {"suggested with an empty calibration list", "\n  \n",
+         "radio Calculate only suggested reactions\npress Next\nscreen Input error\npress Continue\n"
+         "screen REACTION SELECTION\nradio Calculate all reactions\npress Next\n",
+         "no suggested reactions are known: rxtns_calib.dat is empty - try again", {1, 2, 3, 4, 5, 6}},
+        {"suggested, but no reaction on the list", "*  Fo    Fa\n",
+         "radio Calculate only suggested reactions\npress Next\nscreen Input error\npress Continue\n"
+         "screen REACTION SELECTION\nradio Calculate all reactions\npress Next\n",
+         "no suggested reactions: no listed reaction is in rxtns_calib.dat - try again", {1, 2, 3, 4, 5, 6}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        fs::remove(setup.calibrationName);
+        if (c.calibration) writeCalibration(c.calibration);
+        calculated.clear();
+        auto tk = dialogs::make_scripted_toolkit_from_text(std::string("screen REACTION SELECTION\n") + c.script,
+                                                           "select.ans");
+        dialogs::PelkamScreens screens = dialogs::create_pelkam_screens(*tk);
+        setup.screens = &screens;
+        reactions::SelectionResult result;
+        ASSERT_TRUE(select(result)) << tk->failure();
+        // The message names the calibration list as the run was given it.
+        std::string message = c.message;
+        if (const auto at = message.find("rxtns_calib.dat"); at != std::string::npos)
+            message.replace(at, 15, setup.calibrationName);
+        EXPECT_EQ(records::rtrim(tk->get_text(screens[dialogs::kInputErrorScreen], dialogs::kErrMessage)),
+                  std::string_view(message).substr(0, 90));
+        EXPECT_EQ(calculated, c.chosen);
+    }
+    EXPECT_EQ(reactions::noSuggestionsMessage(reactions::CalibrationState::Unreadable, "rxtns_calib.dat"),
+              "no suggested reactions are known: rxtns_calib.dat cannot be read - try again");
+}
+
+TEST(ReactionNumbers, NumbersAndRangesAsTyped) {
+    struct Case {
+        const char* text;
+        std::vector<int> numbers;
+        const char* message;
+    };
+    const std::vector<Case> cases = {
+        {"", {}, ""},
+        {"  ,, ", {}, ""},
+        {"1, 3-5", {1, 3, 4, 5}, ""},
+        {"12;1\t2", {12, 1, 2}, ""},
+        {"4 -2", {2, 3, 4}, ""},
+        {"30", {30}, ""},
+        {"0", {}, "reaction 0 is not in the list (1 to 30) - try again"},
+        {"2-31", {}, "reaction 31 is not in the list (1 to 30) - try again"},
+        {"99999999999999", {}, "\"99999999999999\" is not a reaction number or range (as in 1, 3-5) - try again"},
+        {"-3", {}, "\"-3\" is not a reaction number or range (as in 1, 3-5) - try again"},
+        {"3-", {}, "\"3-\" is not a reaction number or range (as in 1, 3-5) - try again"},
+        {"1.5", {}, "\"1.5\" is not a reaction number or range (as in 1, 3-5) - try again"},
+        {"all", {}, "\"all\" is not a reaction number or range (as in 1, 3-5) - try again"},
+        {"5 abcdefghijklmnopqrstuvwxyz", {},
+         "\"abcdefghijklmnopq...\" is not a reaction number or range (as in 1, 3-5) - try again"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        std::vector<int> numbers;
+        const std::string message = reactions::parseReactionNumbers(c.text, 30, numbers);
+        EXPECT_EQ(message, c.message);
+        if (message.empty()) {
+            EXPECT_EQ(numbers, c.numbers);
+        }
+        EXPECT_LE(message.size(), 90u);  // the width of the input-error screen's message
+    }
+    std::vector<int> none;
+    EXPECT_EQ(reactions::parseReactionNumbers("1", 0, none), "reaction 1 is not in the list - try again");
+}
+
 TEST_F(SelectRun, ExitOnTheScreenQuits) {
     auto tk = dialogs::make_scripted_toolkit_from_text("press Exit\n", "select.ans");
     dialogs::PelkamScreens screens = dialogs::create_pelkam_screens(*tk);
@@ -303,6 +403,25 @@ TEST(SelectCap, OnlyTheFirst3000AreOfferedButReplayCalculatesAll) {
     long lines = 1;
     for (std::string l; std::getline(in, l);) ++lines;
     EXPECT_EQ(lines, 2 + 3000);
+
+    // On the screen, "Calculate all reactions" calculates them all too, and a
+    // header line says that only the first 3000 are listed.
+    auto tk = dialogs::make_scripted_toolkit_from_text(
+        "screen REACTION SELECTION\nradio Calculate all reactions\npress Next\n", "cap.ans");
+    dialogs::PelkamScreens screens = dialogs::create_pelkam_screens(*tk);
+    setup.screens = &screens;
+    numbers.clear();
+    ASSERT_TRUE(reactions::SelectReactions(set->table, sel, streams, setup,
+                                           [&](reactions::Reaction& r) {
+                                               numbers.push_back(r.number);
+                                               return records::Status::success();
+                                           },
+                                           result));
+    EXPECT_EQ(numbers.size(), 3240u);
+    const std::string note = tk->get_text(screens[dialogs::kReactionScreen], dialogs::kRxHeader3);
+    EXPECT_EQ(note, "Only the first 3000 of 3240 reactions are listed; \"Calculate all\" takes all");
+    EXPECT_LE(note.size(), 76u);  // the width of the header line
+    EXPECT_EQ(reactions::cappedListNote(6, 6), "");
     fs::remove_all(dir);
 }
 

@@ -39,6 +39,10 @@ struct FunctionModel : reactions::CurveModel {
     // Margin at (x, y): stable when <= 0 (no competitor below the plane).
     std::function<double(double, double)> margin;
     std::function<bool(double, double)> failAt;  // the stability test fails there
+    // Where the energies cannot be evaluated: in the reaction energy, in the
+    // stability test (as a run's fluid routines outside their range).
+    std::function<bool(double, double)> unusableAt, unusableStabilityAt;
+    long unusable = 0;
     double x = 0, y = 0;
     long evaluations = 0;
     std::vector<CurveTrace> written;
@@ -48,9 +52,12 @@ struct FunctionModel : reactions::CurveModel {
         x = x_;
         y = y_;
         ++evaluations;
+        if (unusableAt && unusableAt(x, y)) ++unusable;
         return g(x, y);
     }
+    long unusableEvaluations() const override { return unusable; }
     int testStability(double& m) override {
+        if (unusableStabilityAt && unusableStabilityAt(x, y)) ++unusable;
         if (failAt && failAt(x, y)) return reactions::kStabilityFailed;
         m = margin ? margin(x, y) : -1.0;
         return m > 0.0 ? reactions::kMetastable : reactions::kStable;
@@ -376,6 +383,52 @@ TEST(TraceCapacity, AFullTraceStopsAtItsLastPointAndSaysSo) {
               (std::vector<std::string>{"Has a portion plotted on the diagram", "Curve cut short after 5 points"}));
     ASSERT_EQ(r.model.written.size(), 1u);
     EXPECT_TRUE(r.model.written[0].truncated);
+}
+
+// =============================================================================
+// Points that cannot be evaluated
+
+TEST(TraceUnusable, TheCurveStopsShortOfWhereTheEnergiesCannotBeEvaluated) {
+    // The diagonal through the window; below y = 3000 (as a fluid routine
+    // below its pressure range) the reaction energy, or only the stability
+    // test, cannot be evaluated; the window centre lies above.  Also with the
+    // centre itself unusable (below y = 5500): the crossing is found where
+    // the energies can be evaluated.
+    struct Case {
+        const char* name;
+        double below;
+        bool inStability;
+    };
+    for (const Case& c : {Case{"energy", 3000.0, false}, Case{"stability", 3000.0, true},
+                          Case{"centre", 5500.0, false}}) {
+        SCOPED_TRACE(c.name);
+        TraceRun r(window(c.inStability));
+        r.model.g = diagonal;
+        const double below = c.below;
+        (c.inStability ? r.model.unusableStabilityAt : r.model.unusableAt) = [below](double, double y) {
+            return y < below;
+        };
+        ASSERT_EQ(r.calculate(), ReactionOutcome::Plotted);
+        const CurveTrace& t = r.trace();
+        expectOnCurve(t, r.model.g);
+        EXPECT_TRUE(t.unusable);
+        double ylo = 1e9, xhi = 0;
+        for (int i = 0; i < t.count; ++i) {
+            ylo = std::min(ylo, t.points[i].y);
+            xhi = std::max(xhi, t.points[i].x);
+        }
+        EXPECT_GE(ylo, below);                   // nothing stored where it cannot be evaluated
+        EXPECT_LT(ylo, below + 9999.0 / 100.0);  // and the curve comes close to it
+        EXPECT_EQ(xhi, 900.0);                   // the other end is on the right side
+        EXPECT_EQ(r.statuses.back(), "Curve stops where the energies cannot be evaluated");
+    }
+    // A curve that stays clear of such points says nothing about them.
+    TraceRun r(window());
+    r.model.g = [](double x, double) { return 30.0 * (x - 612.5); };
+    r.model.unusableAt = [](double x, double) { return x < 300.0; };  // met by the crossing search only
+    ASSERT_EQ(r.calculate(), ReactionOutcome::Plotted);
+    EXPECT_FALSE(r.trace().unusable);
+    EXPECT_EQ(r.statuses, (std::vector<std::string>{"Has a portion plotted on the diagram"}));
 }
 
 // =============================================================================

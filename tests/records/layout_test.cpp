@@ -358,6 +358,41 @@ TEST(WriteRecords, ReuseGroupsColonAndTrailingItems) {
     EXPECT_EQ(write_line(Layout("(2I2)"), as_values(ints(1, 3))), " 1 2\n 3");
 }
 
+// A number too wide for its field is reported with its record, its place in
+// the record, the item and the value; a write whose values all fit reports none.
+TEST(WriteRecords, OverflowNamesRecordFieldItemAndValue) {
+    struct Sink final : RecordSink {
+        std::vector<std::string> out;
+        void put(std::string_view r) override { out.emplace_back(r); }
+    };
+    struct Case {
+        const char* layout;
+        std::vector<Value> values;
+        int record, field;
+        const char* item;
+        const char* value;
+    };
+    const Case cases[] = {
+        {"(F8.1)", {1234567.5}, 1, 1, "F8.1", "1234567.5"},
+        {"(2(1X,F9.4,F10.2,I2))", {1.0, 2.0, 2LL, 3.0, 12345678.5, 3LL}, 1, 5, "F10.2", "12345678.5"},
+        {"(I2,F5.1)", {1LL, 2.0, 3LL, -100.0}, 2, 2, "F5.1", "-100"},
+        {"(I3)", {1LL, 1000LL}, 2, 1, "I3", "1000"},
+        {"(1X,D8.3)", {-1.0e100}, 1, 1, "D8.3", "-1e+100"},
+        {"(F10.3,F10.7,5X,A)", {1.0, 0.35, std::string_view("a long label is text, never an overflow")}, 0, 0,
+         "", ""},
+    };
+    for (const Case& c : cases) {
+        Sink sink;
+        FieldOverflow o;
+        o.field = 99;  // cleared by the write
+        write_to(sink, Layout(c.layout), c.values, &o);
+        EXPECT_EQ(o.record, c.record) << c.layout;
+        EXPECT_EQ(o.field, c.field) << c.layout;
+        EXPECT_EQ(o.item, c.item) << c.layout;
+        EXPECT_EQ(o.value, c.value) << c.layout;
+    }
+}
+
 TEST(FreeFormat, ReadAndWrite) {
     int i = 0;
     double d = 0, e = -1;

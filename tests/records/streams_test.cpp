@@ -1,5 +1,10 @@
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
+
+#include <csignal>
+#include <cstring>
 
 #include <filesystem>
 #include <fstream>
@@ -249,6 +254,169 @@ TEST_F(StreamsTest, FreeFormatThroughUnits) {
     ASSERT_TRUE(st.close(2));
     EXPECT_EQ(get("PELKAM.FIG"), "1 2.5 abc\n1 oops\n");
     EXPECT_FALSE(Streams::inquire(dir_.string()));
+}
+
+// A run's outputs: closed files wait for the commit, a later file for the
+// same target replaces an earlier one, and the commit saves them all.
+TEST_F(StreamsTest, DeferredSavesAreCommittedTogether) {
+    put("sum.dat", "old summary\n");
+    Streams st;
+    st.defer_saves(true);
+    ASSERT_EQ(st.open(7, path("sum.dat"), OpenMode::NewOrReplace), 0);
+    st.write_line(7, "first try");
+    ASSERT_TRUE(st.close(7));
+    ASSERT_EQ(st.open(7, path("sum.dat"), OpenMode::NewOrReplace), 0);
+    st.write_line(7, "summary");
+    ASSERT_EQ(st.open(8, path("a.p1"), OpenMode::NewOrReplace), 0);
+    st.write_line(8, "plot a");
+    ASSERT_EQ(st.open(8, path("b.p1"), OpenMode::NewOrReplace), 0);  // a.p1 waits for the commit
+    st.write_line(8, "plot b");
+    ASSERT_TRUE(st.close(7));
+    EXPECT_EQ(st.deferred_names(), (std::vector<std::string>{path("a.p1"), path("sum.dat")}));
+    EXPECT_EQ(get("sum.dat"), "old summary\n");
+    EXPECT_FALSE(Streams::inquire(path("a.p1")));
+
+    const int units[] = {7, 8};
+    ASSERT_TRUE(st.commit(units).ok()) << st.failure().describe();
+    EXPECT_EQ(get("sum.dat"), "summary\n");
+    EXPECT_EQ(get("a.p1"), "plot a\n");
+    EXPECT_EQ(get("b.p1"), "plot b\n");
+    EXPECT_FALSE(st.is_open(8));
+    EXPECT_TRUE(st.deferred_names().empty());
+    EXPECT_EQ(files_in_dir(), 3u);
+
+    // Abandoned outputs leave the disk as it was.
+    ASSERT_EQ(st.open(8, path("b.p1"), OpenMode::NewOrReplace), 0);
+    st.write_line(8, "never saved");
+    st.abandon(units);
+    EXPECT_EQ(get("b.p1"), "plot b\n");
+    EXPECT_FALSE(st.is_open(8));
+}
+
+// A file that cannot be written completely (here: beyond the file-size
+// limit, as on a full disk) or cannot replace its target fails the commit:
+// no file is replaced, no temporary is left, and the failure names the file
+// and the system's reason.
+TEST_F(StreamsTest, CommitThatCannotWriteEverythingChangesNothing) {
+    put("sum.dat", "old summary\n");
+    put("plot.plt", "old plot\n");
+    Streams st;
+    st.defer_saves(true);
+    ASSERT_EQ(st.open(8, path("plot.plt"), OpenMode::NewOrReplace), 0);
+    ASSERT_EQ(st.open(7, path("sum.dat"), OpenMode::NewOrReplace), 0);
+    st.write_line(8, "new plot");
+    for (int i = 0; i < 200; ++i) st.write_line(7, std::string(79, 's'));
+    const int units[] = {8, 7};
+
+    rlimit before{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &before), 0);
+    auto previous = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = before;
+    small.rlim_cur = 4096;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    Status s = st.commit(units);
+    setrlimit(RLIMIT_FSIZE, &before);
+    std::signal(SIGXFSZ, previous);
+
+    EXPECT_FALSE(s.ok());
+    EXPECT_EQ(s.file, path("sum.dat"));
+    EXPECT_EQ(s.why, std::strerror(EFBIG));
+    EXPECT_EQ(get("plot.plt"), "old plot\n");
+    EXPECT_EQ(get("sum.dat"), "old summary\n");
+    EXPECT_EQ(files_in_dir(), 2u);
+    EXPECT_TRUE(st.is_open(7));
+
+    // A target that has become a directory cannot be replaced.
+    fs::remove(dir_ / "plot.plt");
+    fs::create_directories(dir_ / "plot.plt" / "inside");
+    s = st.commit(units);
+    EXPECT_FALSE(s.ok());
+    EXPECT_EQ(s.file, path("plot.plt"));
+    EXPECT_EQ(s.what, "cannot replace the output file");
+    EXPECT_EQ(get("sum.dat"), "old summary\n");  // renamed after the plot file: untouched
+    EXPECT_EQ(files_in_dir(), 2u);
+}
+
+// Units whose fields must fit refuse a number written as asterisks: the
+// write fails, the failure names file, line, field, item and value, and the
+// file is not saved.  Other units keep the asterisks of the notation.
+TEST_F(StreamsTest, ValueTooWideFailsTheFile) {
+    put("sum.dat", "old\n");
+    Streams st;
+    st.require_fit(7);
+    ASSERT_EQ(st.open(7, path("sum.dat"), OpenMode::NewOrReplace), 0);
+    ASSERT_EQ(st.open(9, path("free.dat"), OpenMode::NewOrReplace), 0);
+    st.write_line(7, "header");
+    std::vector<Value> row = {1.0, 1234567.5};
+    EXPECT_FALSE(st.write_record(7, Layout("(2F8.1)"), row));
+    EXPECT_TRUE(st.write_record(9, Layout("(2F8.1)"), row));
+    Status f = st.unit_failure(7);
+    EXPECT_EQ(f.file, path("sum.dat"));
+    EXPECT_EQ(f.line, 2);
+    EXPECT_EQ(f.field, 2);
+    EXPECT_EQ(f.value, "1234567.5");
+    EXPECT_NE(f.why.find("F8.1"), std::string::npos);
+    EXPECT_TRUE(st.unit_failure(9).ok());
+    EXPECT_FALSE(st.close(7));
+    EXPECT_EQ(st.failure().line, 2);
+    ASSERT_TRUE(st.close(9));
+    EXPECT_EQ(get("sum.dat"), "old\n");
+    EXPECT_EQ(get("free.dat"), "     1.0********\n");
+}
+
+// A program ended by a signal while it saves its outputs leaves no
+// temporary: the signal takes effect once the files are in place.
+TEST_F(StreamsTest, SignalDuringCommitLeavesNoTemporary) {
+    const std::string line(99, 'x');
+    constexpr int kLines = 200000;  // 20 MB: the save takes long enough to be caught at it
+    int ready[2];
+    ASSERT_EQ(pipe(ready), 0);
+    pid_t child = fork();
+    if (child == 0) {
+        Streams st;
+        st.defer_saves(true);
+        if (st.open(7, path("big.dat"), OpenMode::NewOrReplace) != 0) _exit(2);
+        for (int i = 0; i < kLines; ++i) st.write_line(7, line);
+        const int units[] = {7};
+        if (write(ready[1], "c", 1) != 1) _exit(4);  // about to commit
+        _exit(st.commit(units).ok() ? 0 : 3);
+    }
+    ASSERT_GT(child, 0);
+    close(ready[1]);
+    char c = 0;
+    ASSERT_EQ(read(ready[0], &c, 1), 1);
+    close(ready[0]);
+    bool signalled = false;
+    int status = 0;
+    while (waitpid(child, &status, WNOHANG) == 0) {
+        if (!signalled && files_in_dir() > 0) {
+            kill(child, SIGTERM);
+            signalled = true;
+        }
+    }
+    for (const auto& e : fs::directory_iterator(dir_)) EXPECT_NE(e.path().filename().string()[0], '.') << e.path();
+    if (signalled) {
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM);
+        ASSERT_TRUE(fs::exists(dir_ / "big.dat"));
+        EXPECT_EQ(fs::file_size(dir_ / "big.dat"), static_cast<std::uintmax_t>(kLines) * 100);
+    }
+}
+
+// Temporaries of a process that no longer runs are removed; those of running
+// processes and files of other shapes are left alone.
+TEST_F(StreamsTest, StaleTemporariesOfDeadProcessesAreRemoved) {
+    pid_t child = fork();
+    if (child == 0) _exit(0);
+    ASSERT_GT(child, 0);
+    waitpid(child, nullptr, 0);
+    const std::string dead = std::to_string(child), self = std::to_string(::getpid());
+    const std::vector<std::string> files = {".plot.plt." + dead + ".8.tmp", ".plot.plt." + self + ".8.tmp",
+                                            ".plot.plt.1.8.tmp", ".plot.plt." + dead + ".100.tmp",
+                                            ".notes.tmp", "plot.plt"};
+    for (const std::string& f : files) put(f.c_str(), "x");
+    const std::vector<std::string> outputs = {path("plot.plt")};
+    EXPECT_EQ(remove_stale_temporaries(outputs), std::vector<std::string>{path(files[0].c_str())});
+    EXPECT_EQ(files_in_dir(), files.size() - 1);
 }
 
 }  // namespace

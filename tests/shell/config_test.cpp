@@ -101,11 +101,20 @@ TEST(Configuration, SummaryOffByTwoLeadingBlanks) {
     EXPECT_FALSE(configured("SUMMARYFILE= x.sum\n").summaryOff);
 }
 
-TEST(Configuration, NameFieldsAreCutToTheirWidths) {
-    std::string long_name(60, 'a');
-    RunSettings rs = configured("MINERAL DATA=" + long_name + "\nSOLUTION DATA=" + long_name + "\n");
-    EXPECT_EQ(rs.unitNames[records::kThermoSlot], std::string(40, 'a'));
-    EXPECT_EQ(rs.solutionFile, std::string(30, 'a'));
+// Names are never cut: a long path stays whole, beyond column 80 too; a
+// path prefix longer than its 25-character field is refused with a message.
+TEST(Configuration, NamesKeepTheirWholeLength) {
+    const std::string deep = "../../some/deeply/nested/project/directory/of/data/" + std::string(60, 'a') + ".dat";
+    std::vector<std::string> warnings;
+    RunSettings rs = configured("MINERAL DATA=" + deep + "\nSOLUTION DATA=" + deep + "\nPLOTFILE=" + deep +
+                                    "\nPATH=" + std::string(26, 'p') + "\nPATH=runs/ " + std::string(40, 'c') + "\n",
+                                &warnings);
+    EXPECT_EQ(rs.unitNames[records::kThermoSlot], deep);
+    EXPECT_EQ(rs.solutionFile, deep);
+    EXPECT_EQ(rs.unitNames[records::kPlotSlot], deep);
+    ASSERT_EQ(warnings.size(), 1u);
+    EXPECT_NE(warnings[0].find("line 4: PATH= is longer than the 25 characters"), std::string::npos) << warnings[0];
+    EXPECT_EQ(rs.path, records::pad("runs/ " + std::string(40, 'c'), 25));  // the path proper fits; the rest is a note
 }
 
 TEST(Configuration, UnusableValuesAreReportedWithFileAndLine) {
@@ -217,7 +226,32 @@ TEST(PathRule, NotAppliedWithoutBlankOrUnchecked) {
     EXPECT_EQ(off.unitNames[records::kPlotSlot], "plot.plt");
 }
 
-TEST(Reassign, MessageCarriesTheUnit) {
-    EXPECT_EQ(shell::reassign_message(3), "Error opening unit # 3 : reassign all units");
-    EXPECT_EQ(shell::reassign_message(10), "Error opening unit # 10: reassign all units");
+// A file that cannot be opened is named on the input-error screen with its
+// field on the files screen and the reason, not with a unit number.
+TEST(Reassign, MessageNamesTheFileAndWhy) {
+    TempDir d;
+    d.write("here.dat", "x\n");
+    const std::string dir = d.path.string();
+    struct Case {
+        std::string name;
+        bool reading;
+        std::string reason;
+    } cases[] = {
+        {dir + "/nowhere.dat", true, "no such file"},
+        {dir, true, "it is a directory"},
+        {dir + "/here.dat", true, "it cannot be read"},  // readable: no reason of its own
+        {dir + "/no/such/plot.plt", false, "no such directory: " + dir + "/no/such"},
+        {dir, false, "it is a directory"},
+        {"", true, "no file name given"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(shell::open_failure_reason(c.name, c.reading), c.reason) << c.name;
+
+    EXPECT_EQ(shell::open_error_message("Mineral Data", "jun92.rqt", "no such file", " (no PELKAM.fig)"),
+              "Error opening Mineral Data jun92.rqt: no such file (no PELKAM.fig)");
+    // A long name gives up its front; the message fits the 90-character field.
+    std::string longName = std::string(60, 'd') + "/thermo.dat";
+    std::string m = shell::open_error_message("Mineral Solution Data", longName, "no such file");
+    EXPECT_LE(m.size(), 90u);
+    EXPECT_EQ(m.substr(0, 39), "Error opening Mineral Solution Data ...");
+    EXPECT_NE(m.find("d/thermo.dat: no such file"), std::string::npos) << m;
 }

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "records/run_settings.hpp"
 #include "shell/options.hpp"
 #include "shell/run.hpp"
@@ -121,6 +123,76 @@ TEST(OptionChecks, SaturationAndGeothermChoices) {
     EXPECT_EQ(rs.pMin, 300);
 }
 
+// Windows without physical sense, and windows the plot file cannot hold, are
+// refused; fixed values are taken as typed, minimums are raised as before.
+TEST(OptionChecks, WindowsThatMakeNoSenseOrDoNotFitThePlotFile) {
+    struct Case {
+        int type;
+        std::vector<std::pair<int, const char*>> ranges;  // field index, text
+        const char* message;
+    };
+    using records::kActAct, records::kActP, records::kActT, records::kPT, records::kPX, records::kTX;
+    const std::vector<Case> cases = {
+        {kTX, {{0, "0."}}, "pressure 0 bar: pressures must be above 0 - try again"},
+        {kTX, {{0, "-5."}}, "pressure -5 bar: pressures must be above 0 - try again"},
+        {kTX, {{0, "0.5"}}, ""},  // raised to 1 bar
+        {kTX, {{0, "2000000."}}, "pressure 2000000 does not fit the axis label: at most 999999 - try again"},
+        {kPX, {{0, "-300."}}, "temperature -300 C: temperatures must be above -273.15 C - try again"},
+        {kPX, {{0, "-273.15"}}, "temperature -273.15 C: temperatures must be above -273.15 C - try again"},
+        {kActT, {{0, "-5."}}, "pressure -5 bar: pressures must be above 0 - try again"},
+        {kActT, {{0, "0."}}, ""},   // along the water saturation curve
+        {kActP, {{0, "-1."}}, ""},  // along a geotherm
+        {kActP, {{0, "-500."}}, "temperature -500 C: temperatures must be above -273.15 C - try again"},
+        {kActAct, {{2, "-274."}}, "temperature -274 C: temperatures must be above -273.15 C - try again"},
+        {kPT, {{0, "-500."}}, ""},  // a minimum below 1 bar is raised to 1
+        {kPT, {{3, "12000."}}, "temperature 12000 does not fit the plot file: at most 9999.9999 - try again"},
+        {kPT, {{1, "2000000."}}, "pressure 2000000 does not fit the plot file: at most 999999.999 - try again"},
+        {kPT, {{1, "999999.999"}}, ""},
+        {kTX, {{3, "9999.9999"}}, ""},
+        {kActT, {{4, "-5000."}}, "log activity -5000 does not fit the plot file: at least -999.9999 - try again"},
+        {kActAct, {{7, "20000."}}, "log activity 20000 does not fit the plot file: at most 9999.99999 - try again"},
+        {kActAct, {{6, "-999.99999"}}, ""},
+        // The summary lists activity-T and activity-P points with the
+        // pressure in F7.2 (activity-T) or F10.5 (activity-P).
+        {kActT, {{0, "12000."}}, "pressure 12000 does not fit the summary: at most 9999.99 - try again"},
+        {kActP, {{3, "12000."}}, "pressure 12000 does not fit the summary: at most 9999.99999 - try again"},
+        {kActP, {{3, "9000."}}, ""},
+    };
+    for (const Case& c : cases) {
+        OptionEntries e = shell::initial_entries(c.type, false);
+        std::string what = "type " + std::to_string(c.type);
+        for (const auto& [field, text] : c.ranges) {
+            e.ranges[static_cast<std::size_t>(field)] = text;
+            what += std::string(", field ") + std::to_string(field) + " = " + text;
+        }
+        const std::string message = check(c.type, e);
+        EXPECT_EQ(message, c.message) << what;
+        EXPECT_LE(message.size(), 90u) << what;  // the width of the input-error screen's message
+    }
+}
+
+TEST(OptionChecks, ReplayedWindowsAreCheckedToo) {
+    RunSettings rs;
+    rs.diagramType = records::kPT;
+    rs.tMin = -300, rs.tMax = 800, rs.pMin = 1, rs.pMax = 5000;
+    EXPECT_EQ(shell::window_problem(rs), "temperature -300 C: temperatures must be above -273.15 C");
+    rs.tMin = 25, rs.pMin = 0;
+    EXPECT_EQ(shell::window_problem(rs), "pressure 0 bar: pressures must be above 0");
+    rs.pMin = 1;
+    EXPECT_EQ(shell::window_problem(rs), "");
+    rs.diagramType = records::kTX;
+    rs.xAxisMin = 0, rs.xAxisMax = 1.5;
+    EXPECT_EQ(shell::window_problem(rs), "mole fractions must lie between 0 and 1");
+}
+
+TEST(OptionChecks, MixingRuleNote) {
+    EXPECT_EQ(shell::mixing_rule_note(300, 350),
+              "lowest temperature raised from 300 to 350 C: the mixing rule is valid from 350 C");
+    EXPECT_EQ(shell::mixing_rule_note(312.5, 350),
+              "lowest temperature raised from 312.5 to 350 C: the mixing rule is valid from 350 C");
+    EXPECT_EQ(shell::mixing_rule_note(400, 400), "");
+}
+
 TEST(OptionChecks, SaturationConfinesTheRange) {
     RunSettings rs;
     rs.diagramType = records::kActT;
@@ -157,12 +229,15 @@ TEST(Completion, LinesAndDxfName) {
     auto l = shell::completion_lines(rs);
     EXPECT_EQ(l[0], "Tabular Output : summary.dat");
     EXPECT_EQ(l[1], "Plot Output : run.plt");
-    EXPECT_EQ(l[2], "DXF Output : run.dxf");
+    EXPECT_EQ(l[2], "DXF Output : run.dxf  SVG: run.svg");
     EXPECT_EQ(l[3], "Number of Reactions Examined =   12");
     EXPECT_EQ(l[4], "Number of Reactions Calculated =    7");
     EXPECT_EQ(l[5], "Number of Reactions Plotted =    5");
     EXPECT_EQ(shell::dxf_name("plotfile  with blanks"), "plotfile.dxf");
     EXPECT_EQ(shell::dxf_name("noext"), "noext.dxf");
+    // The cut looks at the file's own name, not at its directories.
+    EXPECT_EQ(shell::dxf_name("../runs/a.b/grid.plt"), "../runs/a.b/grid.dxf");
+    EXPECT_EQ(shell::svg_name("./grid.plt"), "./grid.svg");
     rs.batchMode = 'Y';
     l = shell::completion_lines(rs);
     EXPECT_EQ(l[0], "** BATCH RUN COMPLETED **");

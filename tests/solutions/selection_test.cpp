@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <filesystem>
+#include <vector>
 
 #include "selection_harness.hpp"
 #include "solutions/model_screen.hpp"
@@ -115,13 +116,32 @@ TEST(EndMemberSelection, UnreadableActivityIsAskedAgain) {
     SelectionRun r;
     ASSERT_TRUE(r.load("SI AL O"));
     r.script(
-        "select Phases = QUARTZ\npress Next\n"
+        "select Phases = QUARTZ; KYANITE\npress Next\n"
+        "screen Phase options\npress Next\n"
         "screen Phase options\nset Activity of Phase: = abc\npress Next\n"
         "screen Input error\npress Continue\n"
         "screen Phase options\nset Activity of Phase: = 2\npress Next\n");
     ASSERT_TRUE(select(r).ok()) << r.tk->failure();
     EXPECT_EQ(r.sel->activity[at(r.index("QUARTZ"))], 2.0);
     EXPECT_DOUBLE_EQ((*r.phases)[r.index("QUARTZ")].logActivity, std::log10(2.0));
+}
+
+// Fewer than two phases chosen on the screen: the message, then the screen
+// again with the phases chosen so far still selected.
+TEST(EndMemberSelection, FewerThanTwoPhasesAreChosenAgain) {
+    SelectionRun r;
+    ASSERT_TRUE(r.load("SI AL O"));
+    r.script(
+        "select Phases = QUARTZ\ncheck Use defaults\npress Next\n"
+        "screen Input error\npress Continue\n"
+        "screen End-member selection\nselect Phases = KYANITE\npress Next\n");
+    ASSERT_TRUE(select(r).ok()) << r.tk->failure();
+    EXPECT_EQ(r.tk->get_text(r.screens[dialogs::kInputErrorScreen], dialogs::kErrMessage),
+              records::pad("FEWER THAN TWO PHASES SELECTED - try again", 90));
+    EXPECT_EQ(r.sel->optionCode[at(r.index("QUARTZ"))], kInclude);
+    EXPECT_EQ(r.sel->optionCode[at(r.index("KYANITE"))], kInclude);
+    EXPECT_EQ(r.sel->optionCode[at(r.index("CORUNDUM"))], kExclude);
+    EXPECT_EQ(r.restart().size(), static_cast<std::size_t>(r.phases->count));  // recorded once
 }
 
 TEST(EndMemberSelection, ExitEndsTheRun) {
@@ -183,6 +203,84 @@ TEST(EndMemberSelection, ReplayErrors) {
         r.replay(lines[0] + "\n" + lines[1] + "\n");
         EXPECT_EQ(select(r).code, StatusCode::Stop);
         EXPECT_TRUE(r.said(" ***END OF FILE IN INPUT DATA,EXECUTION TERMINATED"));
+    }
+}
+
+// Answers that would silently leave a phase out of every reaction, or give it
+// unit activity, are refused: a fluid species with none of it in the fluid,
+// and an activity typed as 0.  The screen comes back with the answers kept.
+TEST(EndMemberSelection, FluidSpeciesWithoutFluidAndZeroActivitiesAreRefused) {
+    struct Case {
+        const char* name;
+        double xH2O, xCO2;
+        const char* script;
+        const char* message;  // on the input-error screen; empty: none shown
+    };
+    const std::vector<Case> cases = {
+        {"water without water in the fluid", 0, 0,
+         "select Phases = QUARTZ; WATER\ncheck Use defaults\npress Next\n",
+         "xH2O is 0: leave out WATER or give xH2O on the options screen"},
+        {"CO2 with no CO2 in the fluid", 1, 0,
+         "select Phases = QUARTZ; WATER; CARBON DIOXIDE\ncheck Use defaults\npress Next\n",
+         "xCO2 is 0: leave out CARBON DIOXIDE or give xCO2 on the options screen"},
+        {"water with water present", 1, 0, "select Phases = QUARTZ; WATER\ncheck Use defaults\npress Next\n", ""},
+        {"activity 0 typed for a phase", 0, 0,
+         "select Phases = QUARTZ; COESITE\npress Next\nscreen Phase options\npress Next\n"
+         "screen Phase options\nset Activity of Phase: = 0\npress Next\nscreen Input error\npress Continue\n"
+         "screen Phase options\nset Activity of Phase: = 1\npress Next\n",
+         "activity 0 for QUARTZ: 1 is a pure phase, below 0 is log10 a - try again"},
+        {"activity 0 as the default", 0, 0,
+         "select Phases = QUARTZ; COESITE\ncheck Use defaults\npress Next\nscreen Input error\npress Continue\n"
+         "screen End-member selection\ncheck Use defaults off\npress Next\nscreen Phase options\npress Next\n"
+         "screen Phase options\npress Next\n",
+         "activity 0 for the phase options screen: 1 is a pure phase, below 0 is log10 a - try again"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        SelectionRun r;
+        ASSERT_TRUE(r.load("SI O H C"));
+        r.settings.xH2O = c.xH2O;
+        r.settings.xCO2 = c.xCO2;
+        r.script(c.script);
+        if (std::string_view(c.name) == "activity 0 as the default")
+            r.tk->set_text(r.screens[dialogs::kPhaseOptionsScreen], dialogs::kPoActivity, "0");
+        const records::Status s = select(r);
+        if (std::string_view(c.name).find("fluid") != std::string_view::npos) {
+            // The fluid is put right on the options screen: the run goes back there.
+            EXPECT_EQ(s.code, StatusCode::Error);
+            EXPECT_EQ(s.what, kFluidCompositionProblem);
+            EXPECT_EQ(s.why, c.message);
+            continue;
+        }
+        ASSERT_TRUE(s.ok()) << r.tk->failure();
+        EXPECT_EQ(records::rtrim(r.tk->get_text(r.screens[dialogs::kInputErrorScreen], dialogs::kErrMessage)),
+                  c.message);
+        EXPECT_EQ(r.sel->activity[at(r.index("QUARTZ"))], 1.0);
+        EXPECT_EQ(r.sel->optionCode[at(r.index("QUARTZ"))], kInclude);
+    }
+
+    // A replay stops with the message: the fluid of the replayed options
+    // holds no water, or an activity of 0 was recorded.
+    for (const char* activity : {" 0.10000D+01", " 0.00000D+00"}) {
+        SCOPED_TRACE(activity);
+        SelectionRun p;
+        ASSERT_TRUE(p.load("SI O H C"));
+        p.settings.xH2O = activity[3] == '0' ? 1.0 : 0.0;
+        std::string text;
+        for (int i = 0; i < p.phases->count; ++i) {
+            const bool in = i == p.index("QUARTZ") || i == p.index("WATER");
+            text += phaseRecord(in ? "0" : "1", in ? activity : " 0.10000D+01", (*p.phases)[i].name.c_str()) + "\n";
+        }
+        p.replay(text);
+        records::Status s = select(p);
+        EXPECT_EQ(s.code, StatusCode::Stop);
+        ASSERT_FALSE(p.out.empty());
+        if (activity[3] == '0') {
+            EXPECT_NE(p.out.back().find("activity 0 for QUARTZ"), std::string::npos) << p.out.back();
+            EXPECT_NE(p.out.back().find("field 2"), std::string::npos) << p.out.back();
+        } else {
+            EXPECT_EQ(p.out.back(), " xH2O is 0: leave out WATER or give xH2O on the options screen");
+        }
     }
 }
 
@@ -418,6 +516,40 @@ TEST(PrepareSelectedPhases, ReplayedModelChoice) {
         bad[4] = "Y IDEAL    Garnet              ";
         EXPECT_EQ(replayed(bad, r).code, StatusCode::Stop);
         EXPECT_EQ(r.out[r.out.size() - 2], " ***ERROR IN INPUT DATA, EXECUTION TERMINATED");
+    }
+}
+
+// A composition file that is not there is said, never taken for a run of
+// pure phases: on the screen (input-error screen, then the solution-model
+// screen again), in a replay with a stop naming the file.
+TEST(PrepareSelectedPhases, MissingCompositionFileIsSaid) {
+    {
+        SelectionRun r;
+        chooseMicaRun(r);
+        r.script(
+            "screen Selection of Solution Models\npress Next\nscreen Input error\npress Continue\n"
+            "screen Selection of Solution Models\nradio None\npress Next\n");
+        ASSERT_TRUE(prepare(r, false).ok()) << r.tk->failure();
+        EXPECT_EQ(records::rtrim(r.tk->get_text(r.screens[dialogs::kInputErrorScreen], dialogs::kErrMessage)),
+                  "Cannot open mineral compositions file - TRY AGAIN");
+        EXPECT_TRUE(r.said(" Cannot open mineral compositions file zuntest.zun: no such file"));
+        EXPECT_FALSE(r.models->composition.anyModelUsed);
+    }
+    {
+        SelectionRun first;
+        chooseMicaRun(first);
+        first.script("screen Selection of Solution Models\npress Next\n");
+        ASSERT_TRUE(prepare(first).ok()) << first.tk->failure();
+        std::string text;
+        for (const auto& l : first.restart()) text += l + "\n";
+        SelectionRun r;
+        chooseMicaRun(r);
+        r.replay(text);
+        r.script("");
+        records::Status s = prepare(r, false);
+        EXPECT_EQ(s.code, StatusCode::Stop);
+        EXPECT_EQ(s.file, "zuntest.zun");
+        EXPECT_TRUE(r.said(" Cannot open mineral compositions file zuntest.zun: no such file"));
     }
 }
 

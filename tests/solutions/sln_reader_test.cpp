@@ -192,10 +192,6 @@ TEST(SolutionFile, OpenFailure) {
     EXPECT_EQ(s.code, StatusCode::Error);
     EXPECT_EQ(s.what, "Error opening solution properties file: " + r.dir.file("none.sln"));
 
-    // On the input-error screen: Continue tries again, Quit ends the program.
-    r.script("screen Input error\npress Continue\nscreen Input error\npress Quit\n");
-    s = solutions::loadSolutionModels(r.screens, r.dir.file("none.sln"), {}, *r.models, r.streams);
-    EXPECT_EQ(s.code, StatusCode::Quit);
 }
 
 TEST(SolutionFile, ReadErrorsNameFileLineAndField) {

@@ -373,6 +373,75 @@ TEST(BadFiles, DataFieldThatIsNotANumber) {
     EXPECT_EQ(col.out[2], " IN PARTICULAR, THE CODE OF THE DATA LINE IS NOT IN COLUMNS 1 TO 5.");
 }
 
+// A small database written for one test: silica phases, and an iron phase
+// outside the system "SI O", with the given extra lines after each.
+class WrittenBank : public ::testing::Test {
+protected:
+    void SetUp() override {
+        path_ = std::filesystem::temp_directory_path() / ("thermodb_bank_" + std::to_string(::getpid()) + ".dat");
+    }
+    void TearDown() override { std::filesystem::remove(path_); }
+    void write(const std::string& afterQuartz, const std::string& afterFayalite,
+               const std::string& cristobaliteAbbreviation = "Crs") const {
+        std::ofstream f(path_);
+        f << "   3 BANK\nO       SI      FE\n  15.99900  28.08500  55.84500\n*MINERAL\n"
+          << "QUARTZ   SI(1)O(2)   Qz   \n"
+          << "ST              -1.0           -2.0            3.0            4.0\n"
+          << afterQuartz
+          << "FAYALITE   FE(2)SI(1)O(4)   Fa   \n"
+          << "ST              -1.0           -2.0            3.0            4.0\n"
+          << afterFayalite
+          << "CRISTOBALITE   SI(1)O(2)   " << cristobaliteAbbreviation << "   \n"
+          << "ST              -1.0           -2.0            3.0            4.0\n"
+          << "*STOP\n";
+    }
+    std::filesystem::path path_;
+};
+
+TEST_F(WrittenBank, UnknownDataLineCodeStopsNamingFileLineAndCode) {
+    // Codes that no phase takes, in a loaded phase and in a skipped one; a
+    // known code the phase kind does not take (C6 of an aqueous species) is
+    // still ignored.
+    struct Case {
+        std::string code;
+        bool inSkippedPhase;
+    };
+    for (const Case& c : {Case{"CNaN", false}, Case{"T9", false}, Case{"V.", false}, Case{"C4", false},
+                          Case{"S1", false}, Case{"T9", true}}) {
+        SCOPED_TRACE(c.code);
+        const std::string line = c.code + std::string(16 - c.code.size(), ' ') + "1.0";
+        write(c.inSkippedPhase ? "" : line + "\n", c.inSkippedPhase ? line + "\n" : "");
+        Harness h;
+        ASSERT_TRUE(h.start(path_.string(), "SI O").ok());
+        records::Status s = h.load();
+        EXPECT_EQ(s.code, StatusCode::Stop);
+        EXPECT_EQ(s.file, path_.string());
+        EXPECT_EQ(s.line, c.inSkippedPhase ? 9 : 7);
+        const std::string& code = c.code;
+        EXPECT_NE(s.describe().find("unknown data-line code \"" + code + "\""), std::string::npos) << s.describe();
+        ASSERT_EQ(h.out.size(), 4u);
+        EXPECT_EQ(h.out[1], quoted_line(line));
+        EXPECT_EQ(h.out[2], " IN PARTICULAR, THE CODE " + code + " OF THE DATA LINE IS UNKNOWN (LINE " +
+                                std::to_string(s.line) + " OF " + path_.string() + ").");
+    }
+    write("C6               7.0\nV8               1.0\nA    KYAN\n", "");
+    Harness h;
+    ASSERT_TRUE(h.start(path_.string(), "SI O").ok());
+    EXPECT_TRUE(h.load().ok());
+    EXPECT_TRUE(h.out.empty());
+}
+
+TEST_F(WrittenBank, AbbreviationGivenTwiceIsReportedAndLoadingGoesOn) {
+    write("", "", "Qz");
+    Harness h;
+    ASSERT_TRUE(h.start(path_.string(), "SI O").ok());
+    ASSERT_TRUE(h.load().ok());
+    EXPECT_EQ(h.phases->count, 2);
+    EXPECT_EQ(h.out, (std::vector<std::string>{" WARNING: THE ABBREVIATION Qz IS GIVEN TO TWO PHASES, QUARTZ (LINE 5 OF " +
+                                               path_.string() + ") AND CRISTOBALITE (LINE 9 OF " + path_.string() +
+                                               "); REACTIONS AND LABELS CANNOT TELL THEM APART."}));
+}
+
 TEST(BadFiles, FewerThanTwoPhasesIsReported) {
     Harness h;
     ASSERT_TRUE(h.start(fixture("err_one_phase.dat"), "SI O").ok());

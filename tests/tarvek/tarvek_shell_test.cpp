@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "dialogs/toolkit.hpp"
-#include "formula/tarvek_shell.hpp"
+#include "tarvek/tarvek_shell.hpp"
 
 using formula::TarvekSettings;
 

@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "dialogs/toolkit.hpp"
+#include "formula/oxide_file.hpp"
 #include "records/status.hpp"
 
 namespace formula {
@@ -31,6 +32,10 @@ enum TarvekId : int {
     kOopsText = 1041,
     kOopsRetry = 1042,
     kProgressText = 1051,
+    kInfoPage = 106,
+    kHelpPage = 107,
+    kOxiPage = 108,
+    kPageBack = 1061,
 };
 
 // The screen record of the utility.
@@ -52,6 +57,10 @@ void apply_tarvek_config_line(TarvekSettings& s, std::string_view line);
 bool read_tarvek_config(TarvekSettings& s, const std::string& dir);
 
 const dialogs::ScreenResource& tarvek_screen(int dialogId);
+
+// The run options of the screen's answers; false (with a message) when a
+// field cannot be read.
+bool run_options(const TarvekSettings& s, Version v, OxideRunOptions& out, std::string& error);
 
 // Runs the utility on `tk` until it ends.
 records::Status run_tarvek(dialogs::Toolkit& tk, TarvekSettings& settings);

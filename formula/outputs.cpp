@@ -1,0 +1,237 @@
+#include "formula/outputs.hpp"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include "records/layout.hpp"
+#include "records/text.hpp"
+
+namespace formula {
+
+namespace fs = std::filesystem;
+using records::Status;
+
+Status write_file_atomically(const std::string& path, const std::string& content) {
+    fs::path target(path);
+    std::error_code ec;
+    if (fs::is_symlink(fs::symlink_status(target, ec))) {
+        fs::path real = fs::canonical(target, ec);
+        if (!ec) target = real;
+    }
+    fs::path dir = target.parent_path();
+    fs::path tmp = dir / ("." + target.filename().string() + "." + std::to_string(::getpid()) + ".tmp");
+    auto fail = [&](const char* what) {
+        Status s = Status::error(what, std::strerror(errno));
+        s.file = path;
+        std::error_code e2;
+        fs::remove(tmp, e2);
+        return s;
+    };
+    int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (fd < 0) return fail("cannot create output file");
+    std::size_t done = 0;
+    while (done < content.size()) {
+        ssize_t n = ::write(fd, content.data() + done, content.size() - done);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            ::close(fd);
+            return fail("cannot write output file");
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    if (::fsync(fd) != 0) {
+        ::close(fd);
+        return fail("cannot write output file");
+    }
+    if (::close(fd) != 0) return fail("cannot write output file");
+    fs::file_status old = fs::status(target, ec);
+    if (!ec && fs::exists(old)) fs::permissions(tmp, old.permissions(), ec);
+    if (std::rename(tmp.c_str(), target.c_str()) != 0) return fail("cannot replace output file");
+    // Make the rename itself durable.
+    int dfd = ::open(dir.empty() ? "." : dir.c_str(), O_RDONLY | O_DIRECTORY);
+    if (dfd >= 0) {
+        ::fsync(dfd);
+        ::close(dfd);
+    }
+    return Status::success();
+}
+
+namespace {
+
+std::string field(double v, int decimals, bool wide) {
+    if (!wide) {
+        std::string s = records::format_fixed(v, 5, decimals);
+        if (s.find('*') == std::string::npos) return s + " ";
+    }
+    return records::format_fixed(v, 6, decimals);
+}
+
+}  // namespace
+
+std::string composition_value_line(const CompositionEntry& e) {
+    std::string line = records::pad(e.code, 4) + " ";
+    int n = static_cast<int>(e.values.size());
+    for (int k = 0; k < n; ++k) {
+        double v = e.values[k];
+        if (e.code == "QTZ ") line += field(v, k == 0 ? 2 : 3, false);
+        else if (e.code == "BIOT") line += field(v, 4, k >= (n < 7 ? 5 : 11));
+        else if (e.code == "MICA") line += field(v, 4, k == 3);
+        else line += field(v, 4, k == 15);
+    }
+    return std::string(records::rtrim(line));
+}
+
+Status CompositionFile::load(const std::string& path, CompositionFile& out) {
+    out.items_.clear();
+    std::error_code ec;
+    if (!fs::exists(path, ec)) return Status::success();
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        Status s = Status::error("cannot read the composition file", std::strerror(errno));
+        s.file = path;
+        return s;
+    }
+    std::vector<std::string> lines;
+    std::string l;
+    while (std::getline(in, l)) {
+        if (!l.empty() && l.back() == '\r') l.pop_back();
+        lines.push_back(l);
+    }
+    for (std::size_t i = 0; i < lines.size();) {
+        if (records::starts_blind(lines[i], "FIXE")) {
+            // Keep the fixed-activity block as it is, up to its ENDFIX line.
+            Item it;
+            while (i < lines.size()) {
+                it.lines.push_back(lines[i]);
+                bool end = lines[i].compare(0, 4, "ENDF") == 0;
+                ++i;
+                if (end) break;
+            }
+            out.items_.push_back(std::move(it));
+        } else if (i + 1 < lines.size() && !records::starts_blind(lines[i + 1], "FIXE")) {
+            Item it;
+            it.entry = true;
+            it.code = records::pad(lines[i + 1].substr(0, std::min<std::size_t>(4, lines[i + 1].size())), 4);
+            it.lines = {lines[i], lines[i + 1]};
+            out.items_.push_back(std::move(it));
+            i += 2;
+        } else {
+            Item it;
+            it.lines = {lines[i]};
+            out.items_.push_back(std::move(it));
+            ++i;
+        }
+    }
+    return Status::success();
+}
+
+void CompositionFile::put(const CompositionEntry& e) {
+    Item it;
+    it.entry = true;
+    it.code = records::pad(e.code, 4);
+    it.lines = {std::string(records::rtrim(records::pad(e.header, 140))), composition_value_line(e)};
+    for (Item& old : items_) {
+        if (old.entry && old.code == it.code) {
+            old = std::move(it);
+            return;
+        }
+    }
+    // A new mineral goes at the end (after a fixed-activity block too: the
+    // reader skips the block while it searches).
+    items_.push_back(std::move(it));
+}
+
+std::string CompositionFile::text() const {
+    std::string t;
+    for (const Item& it : items_)
+        for (const std::string& l : it.lines) t.append(l).push_back('\n');
+    return t;
+}
+
+int CompositionFile::entry_count() const {
+    int n = 0;
+    for (const Item& it : items_) n += it.entry ? 1 : 0;
+    return n;
+}
+
+Status write_composition_entry(const std::string& path, const CompositionEntry& e) {
+    CompositionFile f;
+    Status s = CompositionFile::load(path, f);
+    if (!s.ok()) return s;
+    f.put(e);
+    return write_file_atomically(path, f.text());
+}
+
+namespace {
+
+std::string text_record(double x, double y, double size, double angle, std::string_view text) {
+    using records::format_fixed;
+    return format_fixed(x, 10, 3) + format_fixed(y, 10, 3) + format_fixed(size, 10, 3) + format_fixed(angle, 10, 3) +
+           "     " + std::string(text);
+}
+std::string legend_record(int a, int b) {
+    return records::format_integer(a, 5) + records::format_integer(b, 5) + records::format_integer(0, 5) +
+           records::format_integer(0, 5);
+}
+
+}  // namespace
+
+std::string plot_header(const std::string& fileName, const PlotFamily& f) {
+    using records::format_fixed;
+    std::string h = "Analysis\nConcentration\n";
+    h += format_fixed(-0.5, 10, 3) + format_fixed(51.0, 10, 3) + format_fixed(-0.25, 10, 3) +
+         format_fixed(f.yMax, 10, 3) + "\n";
+    h += legend_record(1, 0) + "\n" + text_record(15.0, 0.9, 0.5, 0.0, fileName) + "\n";
+    h += legend_record(1, 0) + "\n" + text_record(15.0, 0.8, 0.3, 0.0, f.title) + "\n";
+    for (int k = 0; k < 3; ++k)
+        h += legend_record(1, k + 1) + "\n" +
+             text_record(30.0, 0.9 - 0.1 * k, 0.3, 0.0, std::to_string(k + 1) + ": " + f.series[k]) + "\n";
+    return h;
+}
+
+void PlotFiles::add(const PlotSample& s, bool stay) {
+    const PlotFamily* fam = plot_family(s.family);
+    if (fam == nullptr) return;
+    auto it = current_.find(s.family);
+    if (it == current_.end() || (files_[it->second].count >= 50 && !stay)) {
+        int serial = serial_[s.family]++;
+        File f;
+        f.family = fam;
+        f.name = s.family + (serial == 0 ? std::string() : std::to_string(serial)) + ".p";
+        files_.push_back(std::move(f));
+        current_[s.family] = static_cast<int>(files_.size()) - 1;
+        it = current_.find(s.family);
+    }
+    File& f = files_[it->second];
+    ++f.count;
+    double x = f.count;
+    for (int k = 0; k < 3; ++k)
+        f.points.push_back(records::format_fixed(x, 10, 3) + records::format_fixed(s.values[k], 10, 3) +
+                           records::format_integer(k + 1, 2));
+    if (f.count % 5 == 0) {
+        // Axis tick: a point on the x axis with pen code 9.
+        f.points.push_back(records::format_fixed(x, 10, 3) + records::format_fixed(-0.25, 10, 3) +
+                           records::format_integer(9, 2));
+    }
+}
+
+std::map<std::string, std::string> PlotFiles::finish() const {
+    std::map<std::string, std::string> out;
+    for (const File& f : files_) {
+        std::string t = plot_header(f.name, *f.family);
+        for (std::size_t i = 0; i < f.points.size(); i += 7) {
+            for (std::size_t j = i; j < std::min(f.points.size(), i + 7); ++j) t += f.points[j];
+            t += "\n";
+        }
+        out[f.name] = std::move(t);
+    }
+    return out;
+}
+
+}  // namespace formula

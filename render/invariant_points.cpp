@@ -1,0 +1,150 @@
+#include "render/invariant_points.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <numeric>
+
+#include "records/run_settings.hpp"
+
+namespace render {
+namespace {
+
+// A stretch within this many tolerances of a group of ends passes through it.
+constexpr double kPassingMargin = 3.0;
+
+enum class Axis { Temperature, Pressure, Other };
+
+void axesOf(int diagramType, Axis& x, Axis& y) {
+    switch (diagramType) {
+        case records::kPT: x = Axis::Temperature; y = Axis::Pressure; return;
+        case records::kTX: x = Axis::Other; y = Axis::Temperature; return;
+        case records::kPX: x = Axis::Other; y = Axis::Pressure; return;
+        case records::kActT: x = Axis::Other; y = Axis::Temperature; return;
+        case records::kActP: x = Axis::Other; y = Axis::Pressure; return;
+        default: x = Axis::Other; y = Axis::Other; return;
+    }
+}
+
+double toleranceOf(Axis a, double range) {
+    switch (a) {
+        case Axis::Temperature: return 0.1;
+        case Axis::Pressure: return 1.0;
+        default: return 2e-4 * range;
+    }
+}
+
+struct End {
+    double x, y;
+    int curve;  // curve number
+    std::size_t description;
+};
+
+int findRoot(std::vector<int>& parent, int i) {
+    while (parent[static_cast<std::size_t>(i)] != i) {
+        parent[static_cast<std::size_t>(i)] = parent[static_cast<std::size_t>(parent[static_cast<std::size_t>(i)])];
+        i = parent[static_cast<std::size_t>(i)];
+    }
+    return i;
+}
+
+}  // namespace
+
+InvariantTolerance defaultInvariantTolerance(const reactions::PlotFileContents& plot) {
+    Axis x, y;
+    axesOf(plot.diagramType, x, y);
+    return {toleranceOf(x, plot.window.xmax - plot.window.xmin), toleranceOf(y, plot.window.ymax - plot.window.ymin)};
+}
+
+std::vector<InvariantPoint> findInvariantPoints(const reactions::PlotFileContents& plot,
+                                                const DiagramDescription& diagram, InvariantTolerance tol) {
+    const reactions::PlotWindow& w = plot.window;
+    auto onBorder = [&](double x, double y) {
+        return x - w.xmin <= tol.x || w.xmax - x <= tol.x || y - w.ymin <= tol.y || w.ymax - y <= tol.y;
+    };
+    std::vector<End> ends;
+    for (std::size_t d = 0; d < diagram.curves.size(); ++d) {
+        const CurveDescription& c = diagram.curves[d];
+        if (c.water) continue;
+        const auto& pts = plot.curves[static_cast<std::size_t>(c.index)].points;
+        for (const Stretch& s : c.stretches) {
+            if (s.size() < 2) continue;
+            for (int i : {s.first, s.last}) {
+                const reactions::CurvePoint& p = pts[static_cast<std::size_t>(i)];
+                // A curve leaving the window ends there without meeting anything.
+                if (!onBorder(p.x, p.y)) ends.push_back({p.x, p.y, c.number, d});
+            }
+        }
+    }
+    std::sort(ends.begin(), ends.end(), [](const End& a, const End& b) { return a.x < b.x; });
+    const int n = static_cast<int>(ends.size());
+    std::vector<int> parent(static_cast<std::size_t>(n));
+    std::iota(parent.begin(), parent.end(), 0);
+    for (int i = 0; i < n; ++i)
+        for (int j = i + 1; j < n && ends[static_cast<std::size_t>(j)].x - ends[static_cast<std::size_t>(i)].x <= tol.x;
+             ++j)
+            if (std::abs(ends[static_cast<std::size_t>(j)].y - ends[static_cast<std::size_t>(i)].y) <= tol.y)
+                parent[static_cast<std::size_t>(findRoot(parent, j))] = findRoot(parent, i);
+
+    // Distance of a point from a stretch, in units of the tolerance.
+    auto distance = [&](double x, double y, const std::vector<reactions::CurvePoint>& pts, const Stretch& s) {
+        double best = 1e300;
+        for (int i = s.first; i < s.last; ++i) {
+            const double ax = pts[static_cast<std::size_t>(i)].x / tol.x, ay = pts[static_cast<std::size_t>(i)].y / tol.y;
+            const double bx = pts[static_cast<std::size_t>(i) + 1].x / tol.x,
+                         by = pts[static_cast<std::size_t>(i) + 1].y / tol.y;
+            const double px = x / tol.x, py = y / tol.y, dx = bx - ax, dy = by - ay, l = dx * dx + dy * dy;
+            const double t = l > 0 ? std::clamp(((px - ax) * dx + (py - ay) * dy) / l, 0.0, 1.0) : 0.0;
+            best = std::min(best, std::hypot(ax + t * dx - px, ay + t * dy - py));
+        }
+        return best;
+    };
+
+    std::vector<std::vector<int>> groups(static_cast<std::size_t>(n));
+    for (int i = 0; i < n; ++i) groups[static_cast<std::size_t>(findRoot(parent, i))].push_back(i);
+    std::vector<InvariantPoint> out;
+    for (const std::vector<int>& g : groups) {
+        if (g.empty()) continue;
+        InvariantPoint p;
+        std::vector<std::size_t> descriptions;
+        for (int i : g) {
+            const End& e = ends[static_cast<std::size_t>(i)];
+            p.x += e.x;
+            p.y += e.y;
+            if (std::find(descriptions.begin(), descriptions.end(), e.description) == descriptions.end())
+                descriptions.push_back(e.description);
+        }
+        p.x /= static_cast<double>(g.size());
+        p.y /= static_cast<double>(g.size());
+        // Curves whose stable stretches go on through the point (the stretch
+        // is a chord between traced points, hence the wider margin).
+        for (std::size_t d = 0; d < diagram.curves.size(); ++d) {
+            const CurveDescription& c = diagram.curves[d];
+            if (c.water || std::find(descriptions.begin(), descriptions.end(), d) != descriptions.end()) continue;
+            const auto& pts = plot.curves[static_cast<std::size_t>(c.index)].points;
+            auto far = [&](int i) {
+                return std::hypot((pts[static_cast<std::size_t>(i)].x - p.x) / tol.x,
+                                  (pts[static_cast<std::size_t>(i)].y - p.y) / tol.y) > kPassingMargin;
+            };
+            // An end this close belongs to a group of its own, not here.
+            for (const Stretch& s : c.stretches)
+                if (s.size() >= 2 && far(s.first) && far(s.last) && distance(p.x, p.y, pts, s) <= kPassingMargin) {
+                    descriptions.push_back(d);
+                    break;
+                }
+        }
+        if (descriptions.size() < 3) continue;
+        for (std::size_t d : descriptions) p.curves.push_back(diagram.curves[d].number);
+        std::sort(p.curves.begin(), p.curves.end());
+        for (std::size_t d : descriptions)
+            for (const std::string& ph : phasesOf(diagram.curves[d].reaction))
+                if (std::find(p.phases.begin(), p.phases.end(), ph) == p.phases.end()) p.phases.push_back(ph);
+        std::sort(p.phases.begin(), p.phases.end());
+        out.push_back(std::move(p));
+    }
+    std::sort(out.begin(), out.end(),
+              [](const InvariantPoint& a, const InvariantPoint& b) { return a.x != b.x ? a.x < b.x : a.y < b.y; });
+    for (std::size_t i = 0; i < out.size(); ++i) out[i].number = static_cast<int>(i) + 1;
+    return out;
+}
+
+}  // namespace render

@@ -1,0 +1,135 @@
+#include "render/svg_writer.hpp"
+
+#include <cstdio>
+#include <map>
+
+#include "render/text_metrics.hpp"
+
+namespace render {
+namespace {
+
+std::string num(double v) {
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%.2f", v);
+    std::string s = buf;
+    while (!s.empty() && s.back() == '0') s.pop_back();
+    if (!s.empty() && s.back() == '.') s.pop_back();
+    if (s == "-0") s = "0";
+    return s;
+}
+
+std::string escape(std::string_view t) {
+    std::string out;
+    for (char c : t) {
+        switch (c) {
+            case '&': out += "&amp;"; break;
+            case '<': out += "&lt;"; break;
+            case '>': out += "&gt;"; break;
+            case '"': out += "&quot;"; break;
+            default:
+                // Control characters are not allowed in XML 1.0.
+                if (static_cast<unsigned char>(c) >= 0x20 || c == '\t') out += c;
+        }
+    }
+    return out;
+}
+
+// "--" may not appear inside an XML comment.
+std::string commentSafe(std::string t) {
+    for (std::size_t at; (at = t.find("--")) != std::string::npos;) t.replace(at, 2, "- -");
+    return t;
+}
+
+const char* colourOf(Layer l) {
+    switch (l) {
+        case Layer::Water: return "#1f5fbf";
+        case Layer::Invariant: return "#c01818";
+        case Layer::Notes: return "#333333";
+        default: return "#000000";
+    }
+}
+
+}  // namespace
+
+std::string figureToSvg(const Figure& f, const Provenance& p) {
+    std::string s;
+    s.reserve(64 * 1024);
+    s += "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
+    for (const std::string& line : provenanceLines(p)) s += "<!-- " + commentSafe(escape(line)) + " -->\n";
+    s += "<svg xmlns=\"http://www.w3.org/2000/svg\" version=\"1.1\" width=\"" + num(f.pageWidth) + "pt\" height=\"" +
+         num(f.pageHeight) + "pt\" viewBox=\"0 0 " + num(f.pageWidth) + " " + num(f.pageHeight) + "\">\n";
+    s += "<title>" + escape(f.title) + "</title>\n";
+    s += "<metadata>\n";
+    s += "  <program>" + escape(p.program) + "</program>\n";
+    if (p.databaseFile.empty()) {
+        s += "  <database>not given</database>\n";
+    } else {
+        s += "  <database file=\"" + escape(p.databaseFile) + "\" label=\"" + escape(p.databaseLabel) +
+             "\" sha256=\"" + escape(p.databaseSha256) + "\"/>\n";
+    }
+    s += "  <date>" + escape(p.date) + "</date>\n";
+    s += "</metadata>\n";
+    s += "<rect width=\"100%\" height=\"100%\" fill=\"#ffffff\"/>\n";
+    s += "<defs><clipPath id=\"frame\"><rect x=\"" + num(f.frameLeft) + "\" y=\"" + num(f.frameTop) + "\" width=\"" +
+         num(f.frameWidth) + "\" height=\"" + num(f.frameHeight) + "\"/></clipPath></defs>\n";
+
+    // Frame and ticks: one path per line width.
+    s += "<g id=\"AXES\" stroke=\"#000000\" fill=\"none\" stroke-linecap=\"square\">\n";
+    std::map<double, std::string> byWidth;
+    for (const FigureLine& l : f.lines)
+        byWidth[l.width] += "M" + num(l.a.x) + " " + num(l.a.y) + "L" + num(l.b.x) + " " + num(l.b.y);
+    for (const auto& [width, d] : byWidth) s += "<path stroke-width=\"" + num(width) + "\" d=\"" + d + "\"/>\n";
+    s += "</g>\n";
+
+    for (Layer layer : {Layer::Water, Layer::Curves}) {
+        s += std::string("<g id=\"") + layerName(layer) + "\" clip-path=\"url(#frame)\" fill=\"none\" stroke=\"" +
+             colourOf(layer) + "\" stroke-width=\"" + (layer == Layer::Water ? "0.6" : "0.75") +
+             "\" stroke-linejoin=\"round\" stroke-linecap=\"round\">\n";
+        for (const FigurePolyline& pl : f.polylines) {
+            if (pl.layer != layer) continue;
+            s += "<polyline class=\"";
+            s += layer == Layer::Water ? "water" : "curve";
+            s += "\" data-curve=\"" + std::to_string(pl.curve) + "\" data-stretch=\"" + std::to_string(pl.stretch) +
+                 "\" points=\"";
+            for (std::size_t i = 0; i < pl.points.size(); ++i) {
+                if (i > 0) s += ' ';
+                s += num(pl.points[i].x) + "," + num(pl.points[i].y);
+            }
+            s += "\"/>\n";
+        }
+        s += "</g>\n";
+    }
+
+    s += "<g id=\"INVARIANT\" fill=\"" + std::string(colourOf(Layer::Invariant)) + "\">\n";
+    for (const FigureMarker& m : f.markers)
+        s += "<circle cx=\"" + num(m.at.x) + "\" cy=\"" + num(m.at.y) + "\" r=\"" + num(m.radius) + "\"/>\n";
+    s += "</g>\n";
+
+    for (Layer layer : {Layer::Axes, Layer::Notes, Layer::Invariant, Layer::Labels, Layer::Legend}) {
+        s += std::string("<g id=\"") + layerName(layer) + "-TEXT\" font-family=\"" + kFontFamily +
+             ", Verdana, sans-serif\" fill=\"" + colourOf(layer) + "\">\n";
+        const char* cls = layer == Layer::Labels ? "label"
+                          : layer == Layer::Notes ? "note"
+                          : layer == Layer::Invariant ? "invariant"
+                          : layer == Layer::Legend ? "legend"
+                                                   : "axis";
+        for (const FigureText& t : f.texts) {
+            if (t.layer != layer) continue;
+            s += std::string("<text class=\"") + cls + "\" x=\"" + num(t.at.x) + "\" y=\"" + num(t.at.y) +
+                 "\" font-size=\"" + num(fontSizeForCap(t.capHeight)) + "\"";
+            if (t.anchor == Anchor::Middle) s += " text-anchor=\"middle\"";
+            if (t.anchor == Anchor::End) s += " text-anchor=\"end\"";
+            if (t.angle != 0)
+                s += " transform=\"rotate(" + num(-t.angle) + " " + num(t.at.x) + " " + num(t.at.y) + ")\"";
+            if (t.halo)
+                s += " stroke=\"#ffffff\" stroke-width=\"" + num(0.3 * t.capHeight) +
+                     "\" stroke-linejoin=\"round\" paint-order=\"stroke\"";
+            s += ">" + escape(t.text) + "</text>\n";
+        }
+        s += "</g>\n";
+    }
+    s += "</svg>\n";
+    return s;
+}
+
+}  // namespace render

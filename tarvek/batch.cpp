@@ -1,0 +1,102 @@
+#include "tarvek/batch.hpp"
+
+#include <filesystem>
+#include <fstream>
+
+#include "records/files.hpp"
+#include "records/text.hpp"
+
+namespace formula {
+
+namespace {
+
+std::vector<std::string> read_lines(std::ifstream& in) {
+    std::vector<std::string> lines;
+    for (std::string l; std::getline(in, l);) {
+        if (!l.empty() && l.back() == '\r') l.pop_back();
+        lines.push_back(std::move(l));
+    }
+    return lines;
+}
+
+bool first_two_blank(std::string_view l) { return records::is_blank(l.substr(0, std::min<std::size_t>(l.size(), 2))); }
+
+// The prefix up to its first double blank.
+std::string prefix_text(std::string_view p) {
+    std::size_t b = records::find_blanks(p, 2);
+    return std::string(records::trim(p.substr(0, b)));
+}
+
+}  // namespace
+
+BatchLine parse_batch_line(std::string_view raw) {
+    std::string line = records::pad(records::rtrim(raw), 80);
+    std::vector<std::string> f;
+    std::size_t pos = 0;
+    while (f.size() < 4) {
+        std::size_t comma = line.find(',', pos);
+        if (comma == std::string::npos) break;
+        f.push_back(line.substr(pos, comma - pos));
+        pos = comma + 1;
+    }
+    std::string rest = line.substr(std::min(pos, line.size()));
+    std::size_t sixth = rest.find(',');
+    if (sixth != std::string::npos) rest.resize(sixth);
+    f.resize(4);
+    BatchLine b;
+    b.prefix = prefix_text(f[0]);
+    for (int k = 0; k < 3; ++k) b.options[k] = std::string(records::trim(f[k + 1])).substr(0, 40);
+    std::string field5(records::trim(rest));
+    b.listBlank = field5.empty();
+    if (!field5.empty() && field5[0] == '*') b.listFile = std::string(records::trim(field5.substr(1)));
+    else b.listFile = b.prefix + field5;
+    return b;
+}
+
+records::Status run_batch(const std::string& batchFile, const OxideRunOptions& base, BatchReport& report,
+                          const std::function<void(std::string_view)>& progress) {
+    report = {};
+    std::string batchName = records::resolve_input_name(batchFile);
+    std::ifstream in(batchName, std::ios::binary);
+    std::error_code ec;
+    if (!in || !std::filesystem::is_regular_file(batchName, ec)) {
+        records::Status s = records::Status::error("Cannot open file BATCH.DAT - check & rerun ");
+        s.file = batchFile;
+        return s;
+    }
+    for (const std::string& raw : read_lines(in)) {
+        if (first_two_blank(raw)) break;
+        BatchLine b = parse_batch_line(raw);
+        if (!b.listBlank) {
+            std::string listName = records::resolve_input_name(b.listFile);
+            std::ifstream list(listName, std::ios::binary);
+            if (!list || !std::filesystem::is_regular_file(listName, ec)) {
+                report.messages.push_back("Cannot open file " + b.listFile);
+                if (progress) progress(report.messages.back());
+                continue;
+            }
+            for (const std::string& entry : read_lines(list)) {
+                std::string e = records::pad(records::rtrim(entry), 40);
+                if (first_two_blank(e)) break;
+                std::string name(records::trim(e));
+                std::size_t cut = name.find_first_of(". ");
+                if (cut != std::string::npos) name.resize(cut);
+                OxideRunOptions o = base;
+                o.baseName = b.prefix + name;
+                if (progress) progress(o.baseName);
+                records::Status s = run_oxide_file(o);
+                if (s.ok()) {
+                    ++report.filesDone;
+                } else {
+                    ++report.filesFailed;
+                    report.messages.push_back(s.what);
+                    if (progress) progress(s.what);
+                }
+            }
+        }
+        if (b.listBlank) break;
+    }
+    return records::Status::success();
+}
+
+}  // namespace formula

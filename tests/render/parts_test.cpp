@@ -1,0 +1,159 @@
+// Pieces of the drawing: invariant points on made-up curves, axis ticks,
+// reaction texts read from summaries, phases of a reaction, the CSV tables.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "render/diagram_curves.hpp"
+#include "render/figure.hpp"
+#include "render/invariant_points.hpp"
+#include "render/summary_reactions.hpp"
+#include "render/tables.hpp"
+
+namespace {
+
+// A P-T plot file in memory: each curve a list of (T, P) stretches.
+reactions::PlotFileContents plotOf(const std::vector<std::vector<std::vector<std::pair<double, double>>>>& curves) {
+    reactions::PlotFileContents p;
+    p.diagramType = 0;
+    p.diagramName = "P-T";
+    p.window = {400, 900, 1, 10000};
+    p.width = p.height = 20;
+    for (const auto& stretches : curves) {
+        reactions::PlotCurveRecord c;
+        for (const auto& s : stretches)
+            for (std::size_t i = 0; i < s.size(); ++i)
+                c.points.push_back({s[i].first, s[i].second, static_cast<short>(i == 0 ? 3 : 2)});
+        p.curves.push_back(c);
+    }
+    return p;
+}
+
+std::vector<render::InvariantPoint> invariantsOf(const reactions::PlotFileContents& p) {
+    render::DiagramDescription d;
+    EXPECT_TRUE(render::describeDiagram(p, "t.plt", nullptr, d).ok());
+    return render::findInvariantPoints(p, d, render::defaultInvariantTolerance(p));
+}
+
+TEST(InvariantPoints, ThreeCurvesEndingTogether) {
+    // Three curves end within 0.05 C and 0.5 bar of (600, 5000); a fourth
+    // ends 0.3 C away, and two more end together at the window's side.
+    auto p = plotOf({{{{600.00, 5000.0}, {700, 8000}}},
+                     {{{600.05, 5000.5}, {500, 8000}}},
+                     {{{599.98, 4999.6}, {650, 1000}}},
+                     {{{600.30, 5000.0}, {800, 3000}}},
+                     {{{400.0, 2000}, {450, 3000}}},
+                     {{{400.0, 2000.2}, {450, 1000}}},
+                     {{{400.02, 2000.4}, {420, 100}}}});
+    const auto points = invariantsOf(p);
+    ASSERT_EQ(points.size(), 1u);
+    EXPECT_NEAR(points[0].x, 600.01, 0.01);
+    EXPECT_NEAR(points[0].y, 5000.03, 0.01);
+    EXPECT_EQ(points[0].curves, (std::vector<int>{1, 2, 3}));
+}
+
+TEST(InvariantPoints, CurvesGoingOnThroughCount) {
+    // Two curves end at (600, 5000) on a third that passes through it.
+    auto p = plotOf({{{{600, 5000}, {700, 8000}}},
+                     {{{600, 5000}, {500, 8000}}},
+                     {{{500, 2000}, {700, 8000}}},   // passes through (600, 5000)
+                     {{{500, 2100}, {700, 8200}}}}); // passes 100 bar off
+    const auto points = invariantsOf(p);
+    ASSERT_EQ(points.size(), 1u);
+    EXPECT_EQ(points[0].curves, (std::vector<int>{1, 2, 3}));
+    // Two curves ending together with nothing else there: no invariant point.
+    EXPECT_TRUE(invariantsOf(plotOf({{{{600, 5000}, {700, 8000}}}, {{{600, 5000}, {500, 8000}}}})).empty());
+}
+
+TEST(InvariantPoints, PhasesFromTheReactionsOfTheLabels) {
+    auto p = plotOf({{{{505.57, 3736.66}, {200, 33}}}, {{{505.58, 3736.71}, {760, 1}}}, {{{505.60, 3736.98}, {800, 10000}}}});
+    const char* sides[3][2] = {{"Ky ", " And"}, {"Sil ", " And"}, {"Ky ", " Sil"}};
+    for (int i = 0; i < 3; ++i)
+        for (const char* s : sides[i]) p.curves[static_cast<std::size_t>(i)].labels.push_back({500, 3000, 0.35, 0, s});
+    const auto points = invariantsOf(p);
+    ASSERT_EQ(points.size(), 1u);
+    EXPECT_EQ(points[0].phases, (std::vector<std::string>{"And", "Ky", "Sil"}));
+    EXPECT_EQ(render::invariantPointsCsv(points),
+              "point,x,y,curves,phases\n1,505.5833,3736.783,1 2 3,And + Ky + Sil\n");
+}
+
+TEST(Axes, TicksAtRoundValuesCoveringTheWindow) {
+    struct Case {
+        double lo, hi;
+        int target;
+        double step;
+        std::vector<std::string> texts;
+    };
+    const Case cases[] = {
+        {1, 10000, 5, 2000, {"0", "2000", "4000", "6000", "8000", "10000"}},
+        {200, 900, 6, 100, {"200", "300", "400", "500", "600", "700", "800", "900"}},
+        {0, 1, 6, 0.2, {"0.0", "0.2", "0.4", "0.6", "0.8", "1.0"}},
+        {-4, -1, 6, 0.5, {"-4.0", "-3.5", "-3.0", "-2.5", "-2.0", "-1.5", "-1.0"}},
+    };
+    for (const Case& c : cases) {
+        double step = 0, minor = 0;
+        const std::vector<double> ticks = render::axisTicks(c.lo, c.hi, c.target, step, minor);
+        EXPECT_DOUBLE_EQ(step, c.step) << c.lo << " " << c.hi;
+        std::vector<std::string> texts;
+        for (double v : ticks) texts.push_back(render::tickText(v, step));
+        EXPECT_EQ(texts, c.texts) << c.lo << " " << c.hi;
+        EXPECT_GT(minor, 0);
+        EXPECT_LT(minor, step);
+    }
+}
+
+TEST(Reactions, PhasesOfAReactionText) {
+    EXPECT_EQ(render::phasesOf("2 Alm + Crn = 3 Fa + 3 And"), (std::vector<std::string>{"Alm", "Crn", "Fa", "And"}));
+    EXPECT_EQ(render::phasesOf("0.5 K-FELDSPAR + QUARTZ = 1/2 H2O + QUARTZ"),
+              (std::vector<std::string>{"K-FELDSPAR", "QUARTZ", "H2O"}));
+    EXPECT_TRUE(render::phasesOf("").empty());
+}
+
+TEST(Summary, ReactionsOfThePlotFileAskedFor) {
+    const std::filesystem::path path = std::filesystem::path(PELKAM_BINARY_DIR) / "render-summary-test.dat";
+    {
+        std::ofstream out(path);
+        out << "**** Current plotfile = first.plt\n"
+               "1  REACTION: Ky = And        \n junk\n THIS CURVE IS NUMBER      1\n"
+               "1  REACTION: Sil = And\n THIS CURVE IS NUMBER      2\n"
+               "**** Current plotfile = second.plt\n"
+               "1  REACTION: Ky = Sil\n THIS CURVE IS NUMBER      3\n"
+               "1  REACTION: cut off before its number\n";
+    }
+    render::SummaryReactions s;
+    ASSERT_TRUE(render::readSummaryReactions(path.string(), "run/SECOND.PLT", s).ok());
+    ASSERT_EQ(s.curves.size(), 1u);
+    EXPECT_EQ(s.curves[0].number, 3);
+    EXPECT_EQ(s.curves[0].reaction, "Ky = Sil");
+    ASSERT_TRUE(render::readSummaryReactions(path.string(), "first.plt", s).ok());
+    ASSERT_EQ(s.curves.size(), 2u);
+    EXPECT_EQ(*s.reactionOf(2), "Sil = And");
+    EXPECT_EQ(s.reactionOf(3), nullptr);
+    // A plot file the summary does not name: every listed curve.
+    ASSERT_TRUE(render::readSummaryReactions(path.string(), "other.plt", s).ok());
+    EXPECT_EQ(s.curves.size(), 3u);
+    {
+        std::ofstream out(path);
+        out << "1  REACTION: A = B\n THIS CURVE IS NUMBER   xx\n";
+    }
+    records::Status bad = render::readSummaryReactions(path.string(), "p.plt", s);
+    EXPECT_FALSE(bad.ok());
+    EXPECT_EQ(bad.line, 2);
+    std::filesystem::remove(path);
+}
+
+TEST(Tables, CurvePointsWithStretchesAndQuotedTexts) {
+    auto p = plotOf({{{{500, 1000}, {510, 1100}}, {{520, 1200}, {530, 1300}, {540, 1400}}}});
+    p.curves[0].labels = {{0, 0, 0.35, 0, "A, B "}, {0, 0, 0.35, 0, " C"}, {0, 0, 0.35, 0, "A, B "}, {0, 0, 0.35, 0, " C"}};
+    render::DiagramDescription d;
+    ASSERT_TRUE(render::describeDiagram(p, "t.plt", nullptr, d).ok());
+    EXPECT_EQ(render::curvePointsCsv(p, d),
+              "curve,reaction,stretch,x,y,flag\n"
+              "1,\"A, B = C\",1,500,1000,3\n1,\"A, B = C\",1,510,1100,2\n"
+              "1,\"A, B = C\",2,520,1200,3\n1,\"A, B = C\",2,530,1300,2\n1,\"A, B = C\",2,540,1400,2\n");
+    EXPECT_EQ(render::csvField("say \"hi\""), "\"say \"\"hi\"\"\"");
+}
+
+}  // namespace
