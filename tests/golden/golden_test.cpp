@@ -157,6 +157,8 @@ const PelkamRun kRuns[] = {
     {"batch", "tests/golden/inputs/batch", "answers.txt"},
 };
 
+void PrintTo(const PelkamRun& r, std::ostream* os) { *os << r.name; }
+
 // Files of a run that are not compared: the drawings carry the date.
 bool compared(const std::string& file) {
     const std::string ext = fs::path(file).extension().string();
@@ -232,6 +234,8 @@ const PropsCommand kProps[] = {
     {"props-unknown", {"--db", "data/thermo1988.dat", "--T", "500", "--P", "1000", "Unobtainium"}},
     {"props-help", {"--help"}},
 };
+
+void PrintTo(const PropsCommand& c, std::ostream* os) { *os << c.name; }
 
 class GoldenProps : public ::testing::TestWithParam<PropsCommand> {};
 
