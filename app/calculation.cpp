@@ -1,5 +1,6 @@
 #include "app/calculation.hpp"
 
+#include <algorithm>
 #include <chrono>
 #include <memory>
 #include <ctime>
@@ -19,6 +20,7 @@
 #include "core/text.hpp"
 #include "io/plot_writer.hpp"
 #include "io/provenance.hpp"
+#include "io/restart_file.hpp"
 #include "io/solution_report.hpp"
 
 namespace app {
@@ -52,8 +54,8 @@ struct Calculation {
           stability(evaluator, ctx.phases, ctx.selection),
           plot(ctx.streams, io::kUnitPlot, ctx.settings.summaryOff ? 0 : io::kUnitMaster, ctx.settings, evaluator,
                ctx.phases, ctx.selection),
-          tracer(evaluator, stability, plot, ctx.pruned, ctx.selection, trace_settings(ctx), ctx.streams,
-                 io::kUnitRestart, [&ctx](std::string_view status) {
+          tracer(evaluator, stability, plot, ctx.pruned, ctx.selection, trace_settings(ctx),
+                 [&ctx](std::string_view status) {
                      ui::show_progress(ctx.screens, status, ui::kProgStatus);
                  }) {}
 
@@ -79,6 +81,20 @@ void report_range_events(RunContext& ctx) {
     }
 }
 
+// A reaction with a portion plotted: its row of the restart file.
+Status write_reaction_row(RunContext& ctx, const calc::Reaction& reaction) {
+    const int n = std::clamp(reaction.phaseCount, 0, model::kMaxPhases);
+    for (const std::string& line :
+         io::reactionRowRecords(std::span<const double>(reaction.coef.data(), static_cast<std::size_t>(n)))) {
+        if (ctx.streams.write_line(io::kUnitRestart, line)) continue;
+        Status s = Status::error("cannot write the restart file", "write failed");
+        s.file = ctx.streams.name(io::kUnitRestart);
+        s.line = ctx.streams.line_number(io::kUnitRestart) + 1;
+        return s;
+    }
+    return Status::success();
+}
+
 // One reaction handed over for calculation.
 Status calculate(RunContext& ctx, Calculation& calc, calc::Reaction& reaction) {
     RunSettings& rs = ctx.settings;
@@ -91,7 +107,9 @@ Status calculate(RunContext& ctx, Calculation& calc, calc::Reaction& reaction) {
         if (!calculatedLastTime) return Status::success();
     }
     ++rs.reactionsExamined;
-    Status s = calc.tracer.calculateReaction(reaction, rs.reactionsCalculated, rs.reactionsPlotted);
+    calc.tracer.calculateReaction(reaction, rs.reactionsCalculated, rs.reactionsPlotted);
+    Status s = Status::success();
+    if (calc.tracer.outcome() == calc::ReactionOutcome::Plotted) s = write_reaction_row(ctx, reaction);
     report_range_events(ctx);
     // A curve that cannot be written ends the run at once.
     if (s && !calc.plot.status().ok()) return outputs_not_written(calc.plot.status());
@@ -116,23 +134,22 @@ Status reactions_of_set(RunContext& ctx, Calculation& calc) {
 
     ctx.pruned.clear();
     calc::EnumerationOptions options;
-    options.listMode = sel.chooseReactions && !rs.inputFromFile;
     calc::EnumerationResult result;
     auto sink = [&ctx, &calc](calc::Reaction& r) { return calculate(ctx, calc, r); };
     auto progress = [](int) {};
-    if (!options.listMode) {
-        return calc::EnumerateReactions(ctx.phases, sel, ctx.pruned, options, ctx.streams, sink, progress, result);
-    }
+    if (!sel.chooseReactions || rs.inputFromFile)
+        return calc::EnumerateReactions(ctx.phases, sel, ctx.pruned, options, sink, progress, result);
     // List mode: the reactions are listed and the user chooses.
-    calc::EnumerateReactions(ctx.phases, sel, ctx.pruned, options, ctx.streams, nullptr, progress, result);
+    calc::ReactionList list;
+    options.list = &list;
+    calc::EnumerateReactions(ctx.phases, sel, ctx.pruned, options, nullptr, progress, result);
     SelectionSetup setup;
+    setup.list = &list;
     setup.screens = rs.inputFromFile ? nullptr : &ctx.screens;
     setup.lastReactionsOnly = rs.lastReactionsOnly;
     setup.lastRows = ctx.replayedRows;
     SelectionResult chosen;
-    Status s = SelectReactions(ctx.phases, sel, ctx.streams, setup, sink, chosen);
-    ctx.streams.discard(options.listUnit);
-    return s;
+    return SelectReactions(ctx.phases, sel, ctx.streams, setup, sink, chosen);
 }
 
 // The composition file of a batch composition set: the phases start again
@@ -143,7 +160,7 @@ Status read_set_composition(RunContext& ctx, const std::string& name, bool& open
     if (!ctx.models.composition.anyModelUsed) return Status::success();
     for (int i = 0; i < ctx.phases.count; ++i)
         ctx.selection.logActivity[static_cast<std::size_t>(i)] =
-            logActivityOf(ctx.selection.activity[static_cast<std::size_t>(i)]);
+            calc::logActivityOf(ctx.selection.activity[static_cast<std::size_t>(i)]);
     bool openFailed = false;
     Status s = readCompositionFile(ctx.screens, name, ctx.settings, ctx.phases, ctx.selection.logActivity,
                                    ctx.models, ctx.streams, openFailed);

@@ -188,7 +188,7 @@ Status askPhaseOptions(PelkamScreens& screens, const model::PhaseTable& phases, 
         const std::string text = tk.get_text(h, kPoActivity);
         const std::string name(core::rtrim(phases[i].name));
         std::string message;
-        if (!readActivityText(text, activity))
+        if (!calc::readActivityText(text, activity))
             message = "Invalid activity \"" + std::string(core::trim(text)) + "\" for " + name + " - try again";
         else if (activity == 0.0)
             message = zeroActivityMessage(name);
@@ -263,7 +263,7 @@ Status askSelection(PelkamScreens& screens, io::Streams& streams, int type, cons
             double activity = 0;
             const std::string text = tk.get_text(screens[kPhaseOptionsScreen], kPoActivity);
             std::string message;
-            if (!readActivityText(text, activity))
+            if (!calc::readActivityText(text, activity))
                 message = "Invalid activity \"" + std::string(core::trim(text)) +
                           "\" on the phase options screen - try again";
             else if (activity == 0.0)
@@ -330,35 +330,6 @@ Status replaySelection(io::Streams& streams, const RunSettings& settings,
 
 // ---- Rules applied after the answers, then the records
 
-void applyRules(int type, model::PhaseTable& phases, calc::PhaseSelection& sel) {
-    const int n = phases.count;
-    // Axis phases take part in the run.
-    for (const auto* axis : {&sel.xAxis, &sel.yAxis})
-        for (int m = 0; m < axis->memberCount; ++m) {
-            const int p = axis->phase[at(m)];
-            if (p >= 0 && p < n && sel.optionCode[at(p)] == calc::kExclude) sel.optionCode[at(p)] = calc::kInclude;
-        }
-    // Aqueous species bring water in as a projection phase.
-    bool aqueous = false;
-    for (int i = 0; i < n; ++i)
-        if (sel.optionCode[at(i)] != calc::kExclude &&
-            (phases[i].kind == model::kAqueousHelgeson || phases[i].kind == model::kAqueousTanger))
-            aqueous = true;
-    if (aqueous && sel.waterIndex >= 0) {
-        sel.optionCode[at(sel.waterIndex)] = calc::kProject;
-        sel.activity[at(sel.waterIndex)] = 1.0;
-    }
-    // T-xCO2 and P-xCO2: the fluid species are projection phases.
-    if (isXCO2Diagram(type)) {
-        if (sel.waterIndex >= 0) sel.optionCode[at(sel.waterIndex)] = calc::kProject;
-        if (sel.co2Index >= 0) sel.optionCode[at(sel.co2Index)] = calc::kProject;
-    }
-    for (int i = 0; i < n; ++i) sel.logActivity[at(i)] = logActivityOf(sel.activity[at(i)]);
-}
-
-// Below this mole fraction the fluid routines treat a species as absent.
-constexpr double kAbsentFraction = 1e-10;
-
 void writeSelectionRecords(io::Streams& streams, int type, const model::PhaseTable& phases,
                            const calc::PhaseSelection& sel) {
     for (int i = 0; i < phases.count; ++i) {
@@ -379,44 +350,6 @@ void writeSelectionRecords(io::Streams& streams, int type, const model::PhaseTab
 
 }  // namespace
 
-bool readActivityText(std::string_view text, double& activity) {
-    std::string t(core::rtrim(text));
-    if (t.find('.') == std::string::npos) t += '.';
-    double v = 0;
-    core::Target target[] = {&v};
-    if (!core::read_text(std::string_view(t), activityLayout(), target).done()) return false;
-    if (!std::isfinite(v)) return false;
-    activity = v;
-    return true;
-}
-
-double logActivityOf(double activity) { return activity > 0 ? std::log10(activity) : activity; }
-
-std::string fluidCompositionProblem(const RunSettings& settings, const model::PhaseTable& phases,
-                                    const calc::PhaseSelection& sel) {
-    // On T-xCO2 and P-xCO2 diagrams the fluid composition is the x axis.
-    if (isXCO2Diagram(settings.diagramType)) return {};
-    bool aqueous = false;
-    for (int i = 0; i < phases.count; ++i)
-        if (sel.optionCode[at(i)] != calc::kExclude && sel.optionCode[at(i)] != calc::kNotChosen &&
-            (phases[i].kind == model::kAqueousHelgeson || phases[i].kind == model::kAqueousTanger))
-            aqueous = true;
-    for (int i = 0; i < phases.count; ++i) {
-        const int code = sel.optionCode[at(i)];
-        if (code == calc::kExclude || code == calc::kNotChosen) continue;
-        const int kind = phases[i].kind;
-        if (kind != model::kWater && kind != model::kCarbonDioxide) continue;
-        const bool water = kind == model::kWater;
-        if ((water ? settings.xH2O : settings.xCO2) >= kAbsentFraction) continue;
-        const std::string x = water ? "xH2O" : "xCO2";
-        if (water && aqueous && i == sel.waterIndex)
-            return "aqueous species need water in the fluid: give " + x + " on the options screen";
-        return x + " is 0: leave out " + std::string(core::rtrim(phases[i].name)) + " or give " + x +
-               " on the options screen";
-    }
-    return {};
-}
-
 Status runEndMemberSelection(PelkamScreens& screens, io::Streams& streams, const RunSettings& settings,
                              model::PhaseTable& phases, model::ChemicalSystem&, calc::PhaseSelection& sel,
                              model::SolutionModelSet&) {
@@ -426,7 +359,7 @@ Status runEndMemberSelection(PelkamScreens& screens, io::Streams& streams, const
         Status s = settings.inputFromFile ? replaySelection(streams, settings, phases, sel)
                                           : askSelection(screens, streams, type, phases, sel);
         if (!s) return s;
-        applyRules(type, phases, sel);
+        calc::applySelectionRules(type, phases, sel);
         // Fewer than two phases leave nothing to calculate: on the screens
         // the choice is made again, with the list as it was (a replayed run
         // stops when the phases are compacted).
@@ -436,7 +369,7 @@ Status runEndMemberSelection(PelkamScreens& screens, io::Streams& streams, const
         }
         // A fluid species chosen with none of it in the fluid would take part
         // in no reaction.  The fluid composition is set on the options screen.
-        const std::string problem = fluidCompositionProblem(settings, phases, sel);
+        const std::string problem = calc::fluidCompositionProblem(settings, phases, sel);
         if (problem.empty()) break;
         if (settings.inputFromFile) {
             streams.write_line(kMessages, " " + problem);
@@ -451,169 +384,11 @@ Status runEndMemberSelection(PelkamScreens& screens, io::Streams& streams, const
     return Status::success();
 }
 
-void setAxisLabels(int type, calc::PhaseSelection& sel) {
-    const char* temperature = "Temperature (C)";
-    const char* pressure = "Pressure (bars)";
-    std::string x, y;
-    switch (type) {
-        case calc::kTX: x = "X (CO2)", y = temperature; break;
-        case calc::kPX: x = "X (CO2)", y = pressure; break;
-        case calc::kActT: x = sel.xAxis.label, y = temperature; break;
-        case calc::kActP: x = sel.xAxis.label, y = pressure; break;
-        case calc::kActAct: x = sel.xAxis.label, y = sel.yAxis.label; break;
-        default: x = temperature, y = pressure; break;
-    }
-    sel.xLabel = core::pad(x, 100);
-    sel.yLabel = core::pad(y, 100);
-}
-
-Status compactSelection(model::PhaseTable& phases, model::ChemicalSystem& system, calc::PhaseSelection& sel,
-                        io::Streams& streams, int messages) {
-    const int n = phases.count;
-    std::array<int, model::kMaxPhases> order{};
-    int count = 0, main = 0;
-    for (int pass = 0; pass < 2; ++pass)
-        for (int i = 0; i < n; ++i) {
-            const int code = sel.optionCode[at(i)];
-            if (code == calc::kExclude || code == calc::kNotChosen) continue;
-            if ((code == calc::kTestOnly) != (pass == 1)) continue;
-            order[at(count++)] = i;
-            if (pass == 0) ++main;
-        }
-    if (count < 2) {
-        streams.write_line(messages, " ***FEWER THAN TWO PHASES SELECTED: NOTHING TO CALCULATE, EXECUTION TERMINATED");
-        return Status::stop("fewer than two phases selected");
-    }
-
-    std::array<int, model::kMaxPhases> newIndex;
-    newIndex.fill(-1);
-    for (int k = 0; k < count; ++k) newIndex[at(order[at(k)])] = k;
-    {
-        std::vector<model::PhaseRecord> moved(at(count));
-        std::vector<std::array<double, model::kMaxElements>> rows(at(count));
-        std::array<int, model::kMaxPhases> codes{};
-        std::array<double, model::kMaxPhases> activities{}, logActivities{};
-        for (int k = 0; k < count; ++k) {
-            const int i = order[at(k)];
-            moved[at(k)] = std::move(phases[i]);
-            rows[at(k)] = system.stoichiometry[at(i)];
-            codes[at(k)] = sel.optionCode[at(i)];
-            activities[at(k)] = sel.activity[at(i)];
-            logActivities[at(k)] = sel.logActivity[at(i)];
-        }
-        for (int k = 0; k < count; ++k) {
-            phases[k] = std::move(moved[at(k)]);
-            system.stoichiometry[at(k)] = rows[at(k)];
-        }
-        for (int k = count; k < n; ++k) {
-            phases[k] = model::PhaseRecord{};
-            system.stoichiometry[at(k)].fill(0.0);
-        }
-        sel.optionCode.fill(calc::kNotChosen);
-        sel.activity.fill(1.0);
-        sel.logActivity.fill(0.0);
-        for (int k = 0; k < count; ++k) {
-            sel.optionCode[at(k)] = codes[at(k)];
-            sel.activity[at(k)] = activities[at(k)];
-            sel.logActivity[at(k)] = logActivities[at(k)];
-        }
-    }
-    phases.count = count;
-    sel.mainCount = main;
-    sel.testCount = count - main;
-    sel.allReactionsCount = sel.projectionCount = 0;
-    for (int k = 0; k < count; ++k) {
-        if (sel.optionCode[at(k)] == calc::kIncludeAll) sel.allReactions[at(sel.allReactionsCount++)] = k;
-        if (sel.optionCode[at(k)] == calc::kProject) sel.projection[at(sel.projectionCount++)] = k;
-    }
-    auto remap = [&](int i) { return i >= 0 && i < n ? newIndex[at(i)] : -1; };
-    sel.waterIndex = remap(sel.waterIndex);
-    sel.co2Index = remap(sel.co2Index);
-    for (auto* axis : {&sel.xAxis, &sel.yAxis})
-        for (int m = 0; m < axis->memberCount; ++m) axis->phase[at(m)] = remap(axis->phase[at(m)]);
-    sel.linkModel.fill(0);
-    sel.linkEndMember.fill(0);
-    sel.linkReciprocal.fill(0);
-    return Status::success();
-}
-
-void writeSelectionNotes(io::Streams& streams, int unit, const model::PhaseTable& phases,
-                         const calc::PhaseSelection& sel) {
-    if (sel.allReactionsCount > 0) {
-        streams.write_line(unit, "");
-        for (int t = 0; t < sel.allReactionsCount; ++t) {
-            const std::string name = core::pad(phases[sel.allReactions[at(t)]].name, 20);
-            if (t == 0)
-                streams.write_line(unit, " THE FOLLOWING PHASES ARE INCLUDED IN ALL" + std::string(" REACTIONS:  ") + name);
-            else
-                streams.write_line(unit, std::string(54, ' ') + name);
-        }
-    }
-    if (sel.projectionCount > 0) {
-        streams.write_line(unit, "");
-        for (int t = 0; t < sel.projectionCount; ++t) {
-            const int p = sel.projection[at(t)];
-            std::string text = core::pad(phases[p].name, 20);
-            // A projection phase that is an axis variable is named by its axis label.
-            if (sel.hasXAxis && sel.xAxis.memberCount > 0 && sel.xAxis.phase[0] == p)
-                text = core::pad(sel.xAxis.label, 50);
-            else if (sel.hasYAxis && sel.yAxis.memberCount > 0 && sel.yAxis.phase[0] == p)
-                text = core::pad(sel.yAxis.label, 50);
-            if (t == 0)
-                streams.write_line(unit, " THE DIAGRAM WILL BE CALCULATED AS A PROJECTION" +
-                                             std::string(" FROM THE FOLLOWING PHASES:  ") + text);
-            else
-                streams.write_line(unit, "     " + text);
-        }
-    }
-}
-
-void linkSolutionModels(model::PhaseTable& phases, calc::PhaseSelection& sel, model::SolutionModelSet& models) {
-    model::CompositionSet& cs = models.composition;
-    cs.slotCount = 0;
-    for (auto& slot : cs.slots) slot = model::ModelSlot{};
-    sel.linkModel.fill(0);
-    sel.linkEndMember.fill(0);
-    sel.linkReciprocal.fill(0);
-    for (int i = 0; i < phases.count; ++i) {
-        model::PhaseRecord& p = phases[i];
-        p.activityModel = p.activityEndMember = p.reciprocalSet = 0;
-        const std::string_view name(p.name);
-        const std::string_view key = name.substr(0, name.find(' '));
-        if (key.empty()) continue;
-        int model = 0, member = 0;
-        for (int m = 0; m < models.count && model == 0; ++m) {
-            const model::SolutionModel& sm = models.models[at(m)];
-            for (int e = 0; e < sm.endMemberCount && model == 0; ++e)
-                if (core::rtrim(sm.endMembers[at(e)].name) == key) model = m + 1, member = e + 1;
-        }
-        if (model == 0) continue;
-        int slot = -1;
-        for (int s = 0; s < cs.slotCount; ++s)
-            if (cs.slots[at(s)].model == model) slot = s;
-        if (slot < 0) {
-            if (cs.slotCount == model::kMaxModelSlots) continue;  // no row left on the screen for this model
-            slot = cs.slotCount++;
-            cs.slots[at(slot)].model = model;
-            cs.slots[at(slot)].name = core::pad(models.models[at(model - 1)].name, 20);
-        }
-        int recip = 0;
-        for (int r = 0; r < models.reciprocalCount && recip == 0; ++r)
-            if (models.reciprocal[at(r)].model == models.models[at(model - 1)].abbreviation) recip = r + 1;
-        sel.linkModel[at(i)] = model;
-        sel.linkEndMember[at(i)] = member;
-        sel.linkReciprocal[at(i)] = recip;
-        p.activityModel = model;
-        p.activityEndMember = member;
-        p.reciprocalSet = recip;
-    }
-}
-
 Status prepareSelectedPhases(PelkamScreens& screens, io::Streams& streams, const RunSettings& settings,
                              model::PhaseTable& phases, model::ChemicalSystem& system, calc::PhaseSelection& sel,
                              model::SolutionModelSet& models) {
     // 1. Axis labels, to the restart file (read back and ignored in a replay).
-    setAxisLabels(settings.diagramType, sel);
+    calc::setAxisLabels(settings.diagramType, sel);
     if (settings.inputFromFile) {
         io::ReplayInput in = replayOf(streams, settings);
         std::string line;
@@ -624,18 +399,24 @@ Status prepareSelectedPhases(PelkamScreens& screens, io::Streams& streams, const
     streams.write_line(kRestart, core::pad(sel.yLabel, 80));
 
     // 2-3. Compaction, the code-4 phases behind the others.
-    if (Status s = compactSelection(phases, system, sel, streams, kMessages); !s) return s;
+    if (Status s = calc::compactSelection(phases, system, sel); !s) {
+        for (const std::string& line : s.message) streams.write_line(kMessages, line);
+        return s;
+    }
     // 4. Notes on the master output.
-    writeSelectionNotes(streams, kMaster, phases, sel);
+    for (const std::string& line : calc::selectionNotes(phases, sel)) streams.write_line(kMaster, line);
     // 5. Components and basis.
-    if (Status s = calc::chooseBasis(system, phases, sel, streams, kMessages); !s) return s;
+    if (Status s = calc::chooseBasis(system, phases, sel); !s) {
+        for (const std::string& line : s.message) streams.write_line(kMessages, line);
+        return s;
+    }
 
     // 6. Solution-model links (the file read with no variant chosen).  A file
     // that cannot be opened is an Error naming it: the shell has the files
     // named again.
     const std::string file = io::resolve_input_name(std::string(core::trim(settings.solutionFile)));
     if (Status s = io::readSolutionModels(file, {}, models, streams, kMessages); !s) return s;
-    linkSolutionModels(phases, sel, models);
+    calc::linkSolutionModels(phases, sel, models);
 
     // 7. The activity listing.
     if (settings.printActivitiesOn) {

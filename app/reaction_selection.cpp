@@ -20,30 +20,14 @@ constexpr int kListItemWidth = 200;
 
 bool startsWith(std::string_view s, std::string_view prefix) { return s.substr(0, prefix.size()) == prefix; }
 
-core::Status listError(const std::string& what, const std::string& file, const core::ReadOutcome& r) {
-    core::Status s = core::Status::error(what, r.text.empty() ? std::string("unreadable record") : r.text);
-    s.file = file;
-    s.line = r.record;
-    s.field = r.field;
-    s.value = r.text;
-    return s;
-}
 
-// Reads the next reaction of the list into `coef`; false at the end.
-core::Status readReaction(io::Streams& streams, const SelectionSetup& setup, int n,
-                             std::array<double, kMaxPhases>& coef, bool& got) {
-    static const core::Layout layout(calc::kReactionListLayout);
-    got = false;
+// Reaction k (0-based) of the list into `coef`; false past its end.
+bool listedReaction(const calc::ReactionList& list, int k, int n, std::array<double, kMaxPhases>& coef) {
     coef.fill(0.0);
-    if (n <= 0) return core::Status::success();
-    std::array<core::Target, kMaxPhases> targets;
-    for (int i = 0; i < n; ++i) targets[at(i)] = &coef[at(i)];
-    core::ReadOutcome r = streams.read_record(setup.listUnit, layout,
-                                                 std::span<const core::Target>(targets.data(), at(n)));
-    if (r.result == core::ReadResult::EndOfFile && r.field <= 1) return core::Status::success();
-    if (!r.done()) return listError("cannot read the reaction list", setup.listName, r);
-    got = true;
-    return core::Status::success();
+    if (n <= 0 || k >= list.count()) return false;
+    const std::span<const double> row = list.reaction(k);
+    for (int i = 0; i < n && i < list.phaseCount; ++i) coef[at(i)] = row[at(i)];
+    return true;
 }
 
 // Whether the phases with a coefficient above 0.001 are the same in both rows.
@@ -265,11 +249,8 @@ core::Status SelectReactions(const model::PhaseTable& table, const calc::PhaseSe
     const CalibrationState calibrationState =
         readCalibrationList(streams, setup.calibrationUnit, setup.calibrationName, calibration);
 
-    if (!streams.is_open(setup.listUnit) || !streams.rewind(setup.listUnit)) {
-        core::Status s = core::Status::error("cannot read the reaction list", "not open");
-        s.file = setup.listName;
-        return s;
-    }
+    if (setup.list == nullptr) return core::Status::error("no reaction list to choose from");
+    const calc::ReactionList& list = *setup.list;
 
     // Read every reaction: the first 3000 are listed; in a replay with the
     // last reactions only, each is matched against the rows given.
@@ -279,9 +260,7 @@ core::Status SelectReactions(const model::PhaseTable& table, const calc::PhaseSe
     calc::Reaction reaction;
     std::array<double, kMaxPhases> coef{};
     while (true) {
-        bool got = false;
-        if (core::Status s = readReaction(streams, setup, n, coef, got); !s) return s;
-        if (!got) break;
+        if (!listedReaction(list, result.total, n, coef)) break;
         const int number = ++result.total;
         if (replay && setup.lastReactionsOnly) {
             bool match = false;
@@ -391,12 +370,9 @@ core::Status SelectReactions(const model::PhaseTable& table, const calc::PhaseSe
 
     // The chosen reactions, read again from the list in ascending order.
     if (chosen.empty()) return core::Status::success();
-    streams.rewind(setup.listUnit);
     std::size_t next = 0;
     for (int r = 1; r <= result.total && next < chosen.size(); ++r) {
-        bool got = false;
-        if (core::Status s = readReaction(streams, setup, n, coef, got); !s) return s;
-        if (!got) break;
+        if (!listedReaction(list, r - 1, n, coef)) break;
         if (r != chosen[next]) continue;
         ++next;
         reaction.coef = coef;

@@ -108,8 +108,7 @@ std::string listingLine(int number, const ListingValues& v, char mark, std::stri
 bool samePhaseSet(const double* a, const double* b, int n);
 
 struct SelectionSetup {
-    int listUnit = calc::kUnitReactionList;  // the reaction list written by EnumerateReactions
-    std::string listName = "rxtn.lst";
+    const calc::ReactionList* list = nullptr;  // the reactions listed by EnumerateReactions
     int listingUnit = calc::kUnitSelectionListing;
     std::string listingName = "rxtns.lst";
     int calibrationUnit = calc::kUnitCalibration;

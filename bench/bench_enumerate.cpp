@@ -113,7 +113,7 @@ void BM_EnumerateKfmash20(benchmark::State& state) {
         calc::EnumerationResult result;
         long count = 0;
         calc::EnumerateReactions(
-            run->table, run->selection, pruned, calc::EnumerationOptions{}, streams,
+            run->table, run->selection, pruned, calc::EnumerationOptions{},
             [&count](calc::Reaction&) {
                 ++count;
                 return core::Status::success();

@@ -67,12 +67,12 @@ std::unique_ptr<Run> load() {
     calc::PhaseSelection& sel = run->selection;
     sel.mainCount = kPhases;
     for (int i = 0; i < kPhases; ++i) sel.optionCode[static_cast<std::size_t>(i)] = calc::kInclude;
-    if (!calc::chooseBasis(*compacted, run->table, sel, streams)) return nullptr;
+    if (!calc::chooseBasis(*compacted, run->table, sel)) return nullptr;
 
     calc::PrunedAssemblageList pruned;
     calc::EnumerationResult result;
     calc::EnumerateReactions(
-        run->table, sel, pruned, calc::EnumerationOptions{}, streams,
+        run->table, sel, pruned, calc::EnumerationOptions{},
         [&run](calc::Reaction& r) {
             int n = 0;
             for (int i = 0; i < kPhases; ++i) n += std::fabs(r.coef[static_cast<std::size_t>(i)]) > 0.001 ? 1 : 0;

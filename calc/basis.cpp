@@ -108,10 +108,15 @@ struct Search {
     }
 };
 
+core::Status impossibleProjection() {
+    core::Status s = core::Status::stop("impossible projection: the basis phases are not independent");
+    s.message = {"IMPOSSIBLE PROJECTION!     SEE USER MANUAL  "};
+    return s;
+}
+
 }  // namespace
 
-core::Status chooseBasis(const model::ChemicalSystem& system, model::PhaseTable& phases,
-                            PhaseSelection& sel, io::Streams& streams, int messages) {
+core::Status chooseBasis(const model::ChemicalSystem& system, const model::PhaseTable& phases, PhaseSelection& sel) {
     Basis& basis = sel.basis;
     const int n = phases.count;
     Search s{system, sel, n, 0, {}, {}, basis.coords};
@@ -125,9 +130,9 @@ core::Status chooseBasis(const model::ChemicalSystem& system, model::PhaseTable&
                    kComponentThreshold;
         if (!used) continue;
         if (s.C == kC) {
-            streams.write_line(messages, " TOO MANY COMPONENTS: AT MOST " + std::to_string(kC) +
-                                             " ELEMENTS MAY OCCUR IN THE SELECTED PHASES");
             core::Status st = core::Status::stop("more than 15 components in the selected phases");
+            st.message = {" TOO MANY COMPONENTS: AT MOST " + std::to_string(kC) +
+                          " ELEMENTS MAY OCCUR IN THE SELECTED PHASES"};
             st.value = system.elementSymbols[static_cast<std::size_t>(j)];
             return st;
         }
@@ -222,14 +227,12 @@ core::Status chooseBasis(const model::ChemicalSystem& system, model::PhaseTable&
         int j = k - 1;
         while (j >= 0 && s.phase[static_cast<std::size_t>(j)] < 0) --j;
         if (j < 0 || s.inversions > kMaxInversions) {
-            streams.write_line(messages, "IMPOSSIBLE PROJECTION!     SEE USER MANUAL  ");
-            return core::Status::stop("impossible projection: the basis phases are not independent");
+            return impossibleProjection();
         }
         lowerFrom = s.phase[static_cast<std::size_t>(j)] - 1;
         for (int r = j; r < C; ++r) s.phase[static_cast<std::size_t>(r)] = -1;
         if (!s.restore(j)) {
-            streams.write_line(messages, "IMPOSSIBLE PROJECTION!     SEE USER MANUAL  ");
-            return core::Status::stop("impossible projection: the basis phases are not independent");
+            return impossibleProjection();
         }
         k = j;
     }

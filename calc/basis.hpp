@@ -3,7 +3,6 @@
 #pragma once
 #include "calc/selection.hpp"
 #include "core/status.hpp"
-#include "io/streams.hpp"
 #include "model/chemical_system.hpp"
 #include "model/phase.hpp"
 
@@ -49,9 +48,8 @@ namespace calc {
 // the one before that, and so on); when the phase number reaches the start of
 // the list, the phase of the previous filled position is lowered in the same
 // way; when no position is left, "IMPOSSIBLE PROJECTION!     SEE USER MANUAL  "
-// is written to `messages` of `streams` and the status is Stop.  A
+// is the status's message and the status is Stop.  A
 // projection phase whose place was taken this way is not tried again.
-core::Status chooseBasis(const model::ChemicalSystem& system, model::PhaseTable& phases,
-                            PhaseSelection& sel, io::Streams& streams, int messages = 6);
+core::Status chooseBasis(const model::ChemicalSystem& system, const model::PhaseTable& phases, PhaseSelection& sel);
 
 }  // namespace calc

@@ -88,16 +88,15 @@ constexpr int kSupportMasks = 1 << kMaxComponents;
 
 struct Enumerator {
     Enumerator(const model::PhaseTable& table_, const PhaseSelection& sel_,
-               PrunedAssemblageList& pruned_, const EnumerationOptions& options_, io::Streams& streams_,
-               const ReactionSink& sink_, const ProgressSink& progress_, EnumerationResult& result_)
-        : table(table_), sel(sel_), pruned(pruned_), options(options_), streams(streams_), sink(sink_),
+               PrunedAssemblageList& pruned_, const EnumerationOptions& options_, const ReactionSink& sink_,
+               const ProgressSink& progress_, EnumerationResult& result_)
+        : table(table_), sel(sel_), pruned(pruned_), options(options_), sink(sink_),
           progress(progress_), result(result_) {}
 
     const model::PhaseTable& table;
     const PhaseSelection& sel;
     PrunedAssemblageList& pruned;
     const EnumerationOptions& options;
-    io::Streams& streams;
     const ReactionSink& sink;
     const ProgressSink& progress;
     EnumerationResult& result;
@@ -124,7 +123,6 @@ struct Enumerator {
     double total = 0;
     int lastPercent = -1;
     Reaction reaction;
-    core::Layout listLayout{kReactionListLayout};
 
     void clearSeen() {
         for (int i = 0; i < seenCount; ++i) seen.reset(seenList[at(i)]);
@@ -184,28 +182,11 @@ struct Enumerator {
         if (IsPruned(pruned, coef, N)) return core::Status::success();
 
         reaction.number = static_cast<int>(++result.found);
-        if (options.listMode) return writeListRecord();
-        return sink ? sink(reaction) : core::Status::success();
-    }
-
-    core::Status writeListRecord() {
-        // A coefficient too wide for its ten columns would come back as
-        // asterisks: such a reaction is written scaled down by powers of ten
-        // (its equilibrium and its normalised listing values do not change).
-        double scale = 1.0;
-        double largest = 0.0;
-        for (int i = 0; i < N; ++i) largest = std::max(largest, std::fabs(reaction.coef[at(i)]));
-        while (largest * scale >= 99999.9994) scale /= 10.0;
-        std::array<core::Value, kMaxPhases> values;
-        for (int i = 0; i < N; ++i) values[at(i)] = reaction.coef[at(i)] * scale;
-        if (!streams.write_record(options.listUnit, listLayout,
-                                  std::span<const core::Value>(values.data(), at(N)))) {
-            core::Status s = core::Status::error("cannot write the reaction list", "write failed");
-            s.file = options.listName;
-            s.line = static_cast<int>(result.found);
-            return s;
+        if (options.list != nullptr) {
+            options.list->add(std::span<const double>(reaction.coef.data(), at(N)));
+            return core::Status::success();
         }
-        return core::Status::success();
+        return sink ? sink(reaction) : core::Status::success();
     }
 
     // Reactions of one non-basis phase with the basis.
@@ -351,12 +332,9 @@ struct Enumerator {
         result.possible = total;
         reaction.phaseCount = N;
 
-        if (options.listMode) {
-            if (streams.open(options.listUnit, options.listName, io::OpenMode::Scratch) != 0) {
-                core::Status s = core::Status::error("cannot open the reaction list", "scratch file");
-                s.file = options.listName;
-                return s;
-            }
+        if (options.list != nullptr) {
+            options.list->phaseCount = N;
+            options.list->coefficients.clear();
         }
 
         const int kmax = std::min(C + 1 - nIncl, M);
@@ -378,6 +356,21 @@ struct Enumerator {
 };
 
 }  // namespace
+
+void ReactionList::add(std::span<const double> coef) {
+    // A coefficient too wide for the ten columns of the list is kept scaled
+    // down by powers of ten (the reaction's equilibrium and its normalised
+    // listing values do not change); every coefficient to three decimals.
+    double scale = 1.0;
+    double largest = 0.0;
+    for (double c : coef) largest = std::max(largest, std::fabs(c));
+    while (largest * scale >= 99999.9994) scale /= 10.0;
+    for (double c : coef) {
+        double kept = 0.0;
+        core::parse_real_field(core::format_fixed(c * scale, 10, 3), 3, kept);
+        coefficients.push_back(kept);
+    }
+}
 
 double possibleReactionCount(int N, int C, int nIncl) {
     const int M = N - C;
@@ -497,10 +490,10 @@ bool FormatReaction(const model::PhaseTable& table, const PhaseSelection& select
 
 core::Status EnumerateReactions(const model::PhaseTable& table, const PhaseSelection& selection,
                                    PrunedAssemblageList& pruned, const EnumerationOptions& options,
-                                   io::Streams& streams, const ReactionSink& sink,
+                                   const ReactionSink& sink,
                                    const ProgressSink& progress, EnumerationResult& result) {
     // About 20 KB of work tables: kept off the stack.
-    auto e = std::make_unique<Enumerator>(table, selection, pruned, options, streams, sink, progress, result);
+    auto e = std::make_unique<Enumerator>(table, selection, pruned, options, sink, progress, result);
     return e->run();
 }
 

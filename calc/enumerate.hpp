@@ -3,24 +3,21 @@
 // coefficients and the text form of a reaction.
 #pragma once
 #include <functional>
+#include <span>
 #include <string>
+#include <vector>
 
 #include "calc/pruned.hpp"
 #include "calc/reaction.hpp"
 #include "calc/selection.hpp"
 #include "core/status.hpp"
-#include "io/streams.hpp"
 #include "model/phase.hpp"
 
 namespace calc {
 
-// Units of the reaction lists.
-constexpr int kUnitReactionList = 31;  // "rxtn.lst", scratch, one record per reaction
 constexpr int kUnitSelectionListing = 32;  // "rxtns.lst"
 constexpr int kUnitCalibration = 33;  // "rxtns_calib.dat", read only
 
-// Record layout of rxtn.lst: the coefficients of all loaded phases.
-constexpr const char* kReactionListLayout = "(30F10.3)";
 
 constexpr double kPossibleReactionCap = 200000000.0;
 constexpr double kEnumerationPivotTolerance = 1e-6;
@@ -65,12 +62,28 @@ using ReactionSink = std::function<core::Status(Reaction&)>;
 // Receives the progress percentage 100 - 100 j / t whenever it changes.
 using ProgressSink = std::function<void(int percent)>;
 
+// The reactions of list mode, for the reaction-selection screen: the
+// coefficients of every reaction, one per loaded phase, held as the list
+// keeps them: scaled by a power of ten below 100000 in magnitude and rounded
+// to three decimals (F10.3).
+struct ReactionList {
+    int phaseCount = 0;
+    std::vector<double> coefficients;  // phaseCount per reaction, in enumeration order
+
+    int count() const { return phaseCount > 0 ? static_cast<int>(coefficients.size()) / phaseCount : 0; }
+    // The coefficients of reaction k (0-based).
+    std::span<const double> reaction(int k) const {
+        return std::span<const double>(coefficients).subspan(static_cast<std::size_t>(k * phaseCount),
+                                                             static_cast<std::size_t>(phaseCount));
+    }
+    // Appends a reaction's coefficients as the list keeps them.
+    void add(std::span<const double> coef);
+};
+
 struct EnumerationOptions {
-    // List mode: reactions go to the reaction list (for the selection screen)
-    // instead of the sink.
-    bool listMode = false;
-    int listUnit = kUnitReactionList;
-    std::string listName = "rxtn.lst";
+    // List mode: reactions go to this list (for the selection screen) instead
+    // of the sink.
+    ReactionList* list = nullptr;
 };
 
 struct EnumerationResult {
@@ -88,11 +101,9 @@ struct EnumerationResult {
 // Subsets holding a pruned assemblage are skipped; candidates that break the
 // include-in-all-reactions rules or contain a pruned assemblage are dropped.
 // `pruned` may grow while the sink runs (calculated reactions are recorded).
-// In list mode the reaction list is opened as a scratch file on
-// options.listUnit and receives one record per reaction.
+// In list mode the reactions are appended to options.list (cleared first).
 core::Status EnumerateReactions(const model::PhaseTable& table, const PhaseSelection& selection,
-                                   PrunedAssemblageList& pruned, const EnumerationOptions& options,
-                                   io::Streams& streams, const ReactionSink& sink,
-                                   const ProgressSink& progress, EnumerationResult& result);
+                                PrunedAssemblageList& pruned, const EnumerationOptions& options,
+                                const ReactionSink& sink, const ProgressSink& progress, EnumerationResult& result);
 
 }  // namespace calc

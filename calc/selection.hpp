@@ -5,9 +5,14 @@
 #pragma once
 #include <array>
 #include <string>
+#include <string_view>
+#include <vector>
 
+#include "calc/options.hpp"
+#include "core/status.hpp"
 #include "model/chemical_system.hpp"
 #include "model/phase.hpp"
+#include "model/solution_models.hpp"
 
 namespace calc {
 
@@ -85,5 +90,50 @@ struct PhaseSelection {
     std::array<int, model::kMaxPhases> linkEndMember{};
     std::array<int, model::kMaxPhases> linkReciprocal{};
 };
+
+// An activity as typed: a text without a decimal point gets "." after its
+// last non-blank character, then it is read as F10.5.  False when it does
+// not read as a number.
+bool readActivityText(std::string_view text, double& activity);
+// The log10 activity of an activity as entered: positive values are
+// activities, zero or negative values are log10 activities already.
+double logActivityOf(double activity);
+
+// A fluid species (H2O or CO2) that takes part in a run whose fluid holds
+// none of it (P-T and activity diagrams; on T-xCO2 and P-xCO2 diagrams the
+// fluid composition is the x axis): the message saying which mole fraction
+// to set, or an empty string.
+std::string fluidCompositionProblem(const DiagramOptions& options, const model::PhaseTable& phases,
+                                    const PhaseSelection& sel);
+
+// The two axis labels of the plot file by diagram type.
+void setAxisLabels(int diagramType, PhaseSelection& sel);
+
+// Removes the excluded phases (code 1) from the phase table, keeping the
+// order, and moves the code-4 phases behind all others.  The PhaseRecords,
+// their stoichiometry rows and the selection's per-phase values move
+// together; lambda and disorder record numbers stay valid.  Sets mainCount,
+// testCount, the all-reactions and projection lists and the WATER, CARBON
+// DIO and axis phase numbers.  Fewer than two phases left: Stop with a
+// one-line message, the tables untouched.
+core::Status compactSelection(model::PhaseTable& phases, model::ChemicalSystem& system, PhaseSelection& sel);
+
+// The notes on the phases in all reactions and the projection phases, line
+// by line, for the summary.
+std::vector<std::string> selectionNotes(const model::PhaseTable& phases, const PhaseSelection& sel);
+
+// The rules applied after the answers of the end-member screens: the phases
+// of an activity axis take part; aqueous species bring water in as a
+// projection phase at unit activity; on T-xCO2 and P-xCO2 diagrams water and
+// carbon dioxide are projection phases; every phase's log activity from its
+// activity as entered.
+void applySelectionRules(int diagramType, const model::PhaseTable& phases, PhaseSelection& sel);
+
+// Links every phase whose name up to its first blank is an end-member name of
+// a model: activity link (model, end-member) and the reciprocal set the model
+// owns.  The models with a linked phase get the slots of the solution-model
+// screen (at most 8), in the order of their first linked phase; the phases of
+// a model without a slot are not linked.
+void linkSolutionModels(model::PhaseTable& phases, PhaseSelection& sel, model::SolutionModelSet& models);
 
 }  // namespace calc

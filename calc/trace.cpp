@@ -21,7 +21,6 @@
 #include "calc/enumerate.hpp"
 #include "calc/pruned.hpp"
 #include "calc/stability.hpp"
-#include "io/plot_writer.hpp"
 
 namespace calc {
 namespace {
@@ -77,8 +76,8 @@ bool signChange(double a, double b) { return a == 0.0 || b == 0.0 || (a < 0.0 &&
 // writer.
 class RunCurveModel final : public CurveModel {
 public:
-    RunCurveModel(PointEvaluator& evaluator, StabilityTester& stability, io::PlotWriter& plot)
-        : pe_(evaluator), st_(stability), plot_(plot) {}
+    RunCurveModel(PointEvaluator& evaluator, StabilityTester& stability, CurveSink& output)
+        : pe_(evaluator), st_(stability), plot_(output) {}
 
     void beginReaction(const Reaction& reaction) override {
         terms_ = &reaction.terms;
@@ -101,7 +100,7 @@ public:
 private:
     PointEvaluator& pe_;
     StabilityTester& st_;
-    io::PlotWriter& plot_;
+    CurveSink& plot_;
     const model::ReactionTerms* terms_ = nullptr;  // of the reaction being traced
 };
 
@@ -122,35 +121,27 @@ TraceSettings traceSettingsFor(const DiagramOptions& settings) {
     return s;
 }
 
-CurveTracer::CurveTracer(PointEvaluator& evaluator, StabilityTester& stability, io::PlotWriter& plot,
-                         PrunedAssemblageList& pruned, const PhaseSelection& selection,
-                         const TraceSettings& settings, io::Streams& streams, int restartUnit,
+CurveTracer::CurveTracer(PointEvaluator& evaluator, StabilityTester& stability, CurveSink& output,
+                         PrunedAssemblageList& pruned, const PhaseSelection& selection, const TraceSettings& settings,
                          ProgressFn progress)
-    : owned_(std::make_unique<RunCurveModel>(evaluator, stability, plot)),
+    : owned_(std::make_unique<RunCurveModel>(evaluator, stability, output)),
       model_(*owned_),
       phases_(*evaluator.gibbs().table),
       pruned_(pruned),
       sel_(selection),
       set_(settings),
-      streams_(streams),
-      restartUnit_(restartUnit),
-      progress_(std::move(progress)),
-      restartLayout_("(16F8.1)") {
+      progress_(std::move(progress)) {
     init();
 }
 
 CurveTracer::CurveTracer(CurveModel& model, const model::PhaseTable& phases, PrunedAssemblageList& pruned,
-                         const PhaseSelection& selection, const TraceSettings& settings,
-                         io::Streams& streams, int restartUnit, ProgressFn progress)
+                         const PhaseSelection& selection, const TraceSettings& settings, ProgressFn progress)
     : model_(model),
       phases_(phases),
       pruned_(pruned),
       sel_(selection),
       set_(settings),
-      streams_(streams),
-      restartUnit_(restartUnit),
-      progress_(std::move(progress)),
-      restartLayout_("(16F8.1)") {
+      progress_(std::move(progress)) {
     init();
 }
 
@@ -839,35 +830,12 @@ bool CurveTracer::findReentry() {
 // --- one reaction ------------------------------------------------------------
 
 
-// The reaction's coefficients, one per loaded phase, sixteen to a line.  A
-// coefficient too wide for its eight columns would come back as asterisks:
-// such a reaction is written scaled down by powers of ten (its equilibrium
-// does not change).
-core::Status CurveTracer::writeRestartRecord(const Reaction& reaction) {
-    if (restartUnit_ <= 0) return core::Status::success();
-    const int n = std::clamp(reaction.phaseCount, 0, model::kMaxPhases);
-    if (n == 0) return core::Status::success();
-    double largest = 0.0;
-    for (int i = 0; i < n; ++i) largest = std::max(largest, std::fabs(reaction.coef[at(i)]));
-    double scale = 1.0;
-    while (largest * scale >= 99999.95) scale /= 10.0;
-    std::array<core::Value, model::kMaxPhases> values;
-    for (int i = 0; i < n; ++i) values[at(i)] = reaction.coef[at(i)] * scale;
-    if (streams_.write_record(restartUnit_, restartLayout_,
-                              std::span<const core::Value>(values.data(), static_cast<std::size_t>(n))))
-        return core::Status::success();
-    core::Status s = core::Status::error("cannot write the restart file", "write failed");
-    s.file = streams_.name(restartUnit_);
-    s.line = streams_.line_number(restartUnit_) + 1;
-    return s;
-}
-
-core::Status CurveTracer::calculateReaction(Reaction& reaction, long& calculated, long& plotted) {
+void CurveTracer::calculateReaction(Reaction& reaction, long& calculated, long& plotted) {
     outcome_ = ReactionOutcome::Skipped;
     // Text and sums; the include-in-all-reactions rule, which is also the
     // check against more phases than components plus one.
-    if (!FormatReaction(phases_, sel_, reaction)) return core::Status::success();
-    if (IsPruned(pruned_, reaction.coef.data(), reaction.phaseCount)) return core::Status::success();
+    if (!FormatReaction(phases_, sel_, reaction)) return;
+    if (IsPruned(pruned_, reaction.coef.data(), reaction.phaseCount)) return;
 
     beginReaction(reaction);
     struct EndReaction {
@@ -888,7 +856,7 @@ core::Status CurveTracer::calculateReaction(Reaction& reaction, long& calculated
             }
             outcome_ = ReactionOutcome::Pruned;
         }
-        return core::Status::success();
+        return;
     }
 
     for (;;) {
@@ -898,7 +866,7 @@ core::Status CurveTracer::calculateReaction(Reaction& reaction, long& calculated
             if (trace_.pass == 1) {
                 outcome_ = ReactionOutcome::Abandoned;
                 if (trace_.unusable) status(kUnusableStatus);
-                return core::Status::success();
+                return;
             }
             // A further branch that cannot be followed: the branches traced
             // before it stand.
@@ -909,13 +877,11 @@ core::Status CurveTracer::calculateReaction(Reaction& reaction, long& calculated
     }
 
     ++calculated;
-    core::Status result = core::Status::success();
     if (trace_.count <= 1) {
         outcome_ = ReactionOutcome::Metastable;
         status("Curve entirely metastable on diagram");
     } else {
         outcome_ = ReactionOutcome::Plotted;
-        result = writeRestartRecord(reaction);
         status("Has a portion plotted on the diagram");
     }
     if (trace_.unusable) status(kUnusableStatus);
@@ -926,7 +892,6 @@ core::Status CurveTracer::calculateReaction(Reaction& reaction, long& calculated
     }
     model_.writeCurve(trace_, reaction, plotted);
     if (set_.stableOnly) recordPrunedAssemblage(pruned_, reaction, +1, sel_, true);
-    return result;
 }
 
 }  // namespace calc

@@ -9,14 +9,8 @@
 #include "calc/point.hpp"
 #include "calc/reaction.hpp"
 #include "calc/selection.hpp"
-#include "core/layout.hpp"
 #include "core/status.hpp"
-#include "io/streams.hpp"
 #include "model/phase.hpp"
-
-namespace io {
-class PlotWriter;
-}
 
 namespace calc {
 
@@ -67,6 +61,16 @@ struct TraceSettings {
 TraceSettings traceSettingsFor(const DiagramOptions& settings);
 
 class StabilityTester;
+
+// Where the run's tracer hands a finished curve (the plot file and the
+// summary of a run).
+class CurveSink {
+public:
+    virtual ~CurveSink() = default;
+    // Takes a finished trace of `reaction`; true (and `plotted` increased)
+    // when the curve was plotted.
+    virtual bool writeCurve(const CurveTrace& trace, const Reaction& reaction, long& plotted) = 0;
+};
 
 // A point of the diagram with the reaction Gibbs energy there (J).
 struct TracePoint {
@@ -149,27 +153,24 @@ public:
     using ProgressFn = std::function<void(std::string_view status)>;
 
     // The run's tracer.  The phase table is the evaluator's
-    // (evaluator.gibbs().table).  `restartUnit` receives one record of the
-    // coefficients per reaction with a portion plotted (0: none).
-    CurveTracer(PointEvaluator& evaluator, StabilityTester& stability, io::PlotWriter& plot,
-                PrunedAssemblageList& pruned, const PhaseSelection& selection,
-                const TraceSettings& settings, io::Streams& streams, int restartUnit, ProgressFn progress);
+    // (evaluator.gibbs().table); the finished curves go to `output`.
+    CurveTracer(PointEvaluator& evaluator, StabilityTester& stability, CurveSink& output, PrunedAssemblageList& pruned,
+                const PhaseSelection& selection, const TraceSettings& settings, ProgressFn progress);
     // The same on any model of the reaction Gibbs energy, the stability test
     // and the output.
     CurveTracer(CurveModel& model, const model::PhaseTable& phases, PrunedAssemblageList& pruned,
-                const PhaseSelection& selection, const TraceSettings& settings,
-                io::Streams& streams, int restartUnit, ProgressFn progress);
+                const PhaseSelection& selection, const TraceSettings& settings, ProgressFn progress);
     ~CurveTracer();
     CurveTracer(const CurveTracer&) = delete;
     CurveTracer& operator=(const CurveTracer&) = delete;
 
     // The whole procedure for one reaction: preparation (text, sums, the
     // include-in-all rule, too many phases, pruned assemblages), the search
-    // for a crossing, the passes of tracing, counting, the restart record,
-    // output and pruning.  `calculated` counts the reactions calculated,
-    // `plotted` those plotted.  Returns an error only when the restart
-    // record could not be written; how the reaction ended is outcome().
-    core::Status calculateReaction(Reaction& reaction, long& calculated, long& plotted);
+    // for a crossing, the passes of tracing, counting, output and pruning.
+    // `calculated` counts the reactions calculated, `plotted` those plotted;
+    // how the reaction ended is outcome() (a reaction with a portion plotted
+    // is a row of the restart file).
+    void calculateReaction(Reaction& reaction, long& calculated, long& plotted);
     ReactionOutcome outcome() const { return outcome_; }
 
     // --- the steps, public for tests ----------------------------------------
@@ -232,7 +233,6 @@ private:
     bool closesLoop(const TracePoint& from, const TracePoint& to) const;
     void reverseStoredPoints();
     TracePoint corner(int k) const;
-    core::Status writeRestartRecord(const Reaction& reaction);
     void status(std::string_view text);
 
     std::unique_ptr<CurveModel> owned_;  // the run's model, when this tracer made it
@@ -241,10 +241,7 @@ private:
     PrunedAssemblageList& pruned_;
     const PhaseSelection& sel_;
     TraceSettings set_;
-    io::Streams& streams_;
-    int restartUnit_;
     ProgressFn progress_;
-    core::Layout restartLayout_;
 
     ReactionOutcome outcome_ = ReactionOutcome::Skipped;
     CurveTrace trace_;

@@ -3,6 +3,7 @@
 // program entry turns the final Status into an exit code.
 #pragma once
 #include <string>
+#include <vector>
 
 namespace core {
 
@@ -23,6 +24,9 @@ struct Status {
     int line = 0;       // 1-based line (record) number, 0 when not applicable
     int field = 0;      // 1-based field number within the record, 0 when not applicable
     std::string value;  // the offending text
+    // The message block a user is shown, line by line, when the routine that
+    // failed does not show it itself; the caller writes it where messages go.
+    std::vector<std::string> message;
 
     bool ok() const { return code == StatusCode::Ok; }
     explicit operator bool() const { return ok(); }

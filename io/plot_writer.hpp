@@ -75,7 +75,7 @@ bool waterCurveWanted(const calc::DiagramOptions& options);
 // out as the reaction text is ("A + 2 B = C"), without the 120-character cut.
 std::string reactionTextWithNames(const model::PhaseTable& phases, const calc::Reaction& reaction);
 
-class PlotWriter {
+class PlotWriter final : public calc::CurveSink {
 public:
     // `summaryUnit` 0: no listing of the curves.
     PlotWriter(Streams& streams, int plotUnit, int summaryUnit, const calc::DiagramOptions& options,
@@ -92,7 +92,7 @@ public:
     // (the water liquid-vapour curve after the first plotted curve of a P-T
     // diagram) and the listing to the master output.  Returns true and
     // increases `reactionsPlotted` when the curve was written.
-    bool writeCurve(const calc::CurveTrace& trace, const calc::Reaction& reaction, long& reactionsPlotted);
+    bool writeCurve(const calc::CurveTrace& trace, const calc::Reaction& reaction, long& reactionsPlotted) override;
 
     // The first write failure since construction (Ok when none), naming the
     // file; the writer goes on after a failure so that the run can report it.

@@ -557,13 +557,13 @@ TEST(PrepareSelectedPhases, FewerThanTwoPhasesStop) {
     ASSERT_TRUE(r.load("SI AL O"));
     const int count = r.phases->count;
     r.choose({{"QUARTZ", calc::kInclude}});
-    core::Status s = app::compactSelection(*r.phases, *r.system, *r.sel, r.streams);
+    core::Status s = r.compact();
     EXPECT_EQ(s.code, StatusCode::Stop);
     EXPECT_EQ(r.out.size(), 1u);
     EXPECT_EQ(r.phases->count, count);
     // Two phases of which one is code 4 are enough.
     r.choose({{"QUARTZ", calc::kInclude}, {"COESITE", calc::kTestOnly}});
-    EXPECT_TRUE(app::compactSelection(*r.phases, *r.system, *r.sel, r.streams).ok());
+    EXPECT_TRUE(r.compact().ok());
 }
 
 TEST(PrepareSelectedPhases, ActivityListingHeading) {
@@ -597,12 +597,12 @@ TEST(PrepareSelectedPhases, CompositionFileDefaults) {
 
 TEST(PrepareSelectedPhases, AxisLabels) {
     calc::PhaseSelection s;
-    app::setAxisLabels(calc::kTX, s);
+    calc::setAxisLabels(calc::kTX, s);
     EXPECT_EQ(core::rtrim(s.xLabel), "X (CO2)");
     EXPECT_EQ(core::rtrim(s.yLabel), "Temperature (C)");
     s.yAxis.label = core::pad(" Log a(an)", 100);
     s.xAxis.label = core::pad(" Log a(ab)", 100);
-    app::setAxisLabels(calc::kActAct, s);
+    calc::setAxisLabels(calc::kActAct, s);
     EXPECT_EQ(core::rtrim(s.xLabel), " Log a(ab)");
     EXPECT_EQ(core::rtrim(s.yLabel), " Log a(an)");
 }

@@ -130,11 +130,11 @@ protected:
         ASSERT_NE(set, nullptr);
         sel = selectionFor(*set, {4, 5, 3, 6});
         calc::EnumerationOptions options;
-        options.listMode = true;
+        options.list = &list;
         calc::PrunedAssemblageList pruned;
-        ASSERT_TRUE(calc::EnumerateReactions(set->table, sel, pruned, options, streams, nullptr, nullptr,
-                                                  enumerated));
+        ASSERT_TRUE(calc::EnumerateReactions(set->table, sel, pruned, options, nullptr, nullptr, enumerated));
         ASSERT_EQ(enumerated.found, 6);
+        setup.list = &list;
         setup.listingName = (dir / "rxtns.lst").string();
         setup.calibrationName = (dir / "rxtns_calib.dat").string();
     }
@@ -163,6 +163,7 @@ protected:
     std::unique_ptr<PhaseSet> set;
     calc::PhaseSelection sel;
     calc::EnumerationResult enumerated;
+    calc::ReactionList list;
     app::SelectionSetup setup;
     std::vector<int> calculated;
     std::vector<std::string> texts;
@@ -373,16 +374,18 @@ TEST(SelectCap, OnlyTheFirst3000AreOfferedButReplayCalculatesAll) {
     auto set = madeUpPhases(comp);
     const calc::PhaseSelection sel = selectionFor(*set);
     io::Streams streams;
+    calc::ReactionList list;
     calc::EnumerationOptions options;
-    options.listMode = true;
+    options.list = &list;
     calc::PrunedAssemblageList pruned;
     calc::EnumerationResult enumerated;
-    ASSERT_TRUE(calc::EnumerateReactions(set->table, sel, pruned, options, streams, nullptr, nullptr, enumerated));
+    ASSERT_TRUE(calc::EnumerateReactions(set->table, sel, pruned, options, nullptr, nullptr, enumerated));
     ASSERT_EQ(enumerated.found, 81 * 80 / 2);
 
     const fs::path dir = fs::temp_directory_path() / ("pelkam_cap_" + std::to_string(::getpid()));
     fs::create_directories(dir);
     app::SelectionSetup setup;
+    setup.list = &list;
     setup.listingName = (dir / "rxtns.lst").string();
     setup.calibrationName = (dir / "none.dat").string();
     app::SelectionResult result;

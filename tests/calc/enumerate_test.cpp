@@ -84,9 +84,8 @@ TEST(EnumerateCounts, EveryCombinationExaminedProgressFallsAndSinkStatusEnds) {
     const calc::PhaseSelection sel = selectionFor(*set);
     PrunedAssemblageList pruned;
     EnumerationResult result;
-    io::Streams streams;
     std::vector<int> percents;
-    ASSERT_TRUE(EnumerateReactions(set->table, sel, pruned, EnumerationOptions{}, streams, nullptr,
+    ASSERT_TRUE(EnumerateReactions(set->table, sel, pruned, EnumerationOptions{}, nullptr,
                                    [&](int p) { percents.push_back(p); }, result));
     // Four phases fill the basis: three non-basis phases, five components.
     EXPECT_EQ(result.possible, possibleReactionCount(3 + 5, 5, 0));
@@ -97,45 +96,41 @@ TEST(EnumerateCounts, EveryCombinationExaminedProgressFallsAndSinkStatusEnds) {
 
     int calls = 0;
     const core::Status s = EnumerateReactions(
-        set->table, sel, pruned, EnumerationOptions{}, streams,
+        set->table, sel, pruned, EnumerationOptions{},
         [&](calc::Reaction&) { return ++calls == 2 ? core::Status::quit() : core::Status::success(); },
         nullptr, result);
     EXPECT_EQ(s.code, core::StatusCode::Quit);
     EXPECT_EQ(calls, 2);
 }
 
-TEST(EnumerateList, OneRecordPerReactionThirtyToALine) {
+TEST(EnumerateList, OneRowPerReactionAtThreeDecimals) {
     // One component, 35 phases: every pair is a reaction.
     std::vector<Row> comp;
     for (int i = 0; i < 35; ++i) comp.push_back({static_cast<double>(i % 5 + 1)});
     auto set = madeUpPhases(comp);
     PrunedAssemblageList pruned;
     EnumerationResult result;
-    io::Streams streams;
+    calc::ReactionList list;
     EnumerationOptions options;
-    options.listMode = true;
-    ASSERT_TRUE(EnumerateReactions(set->table, selectionFor(*set), pruned, options, streams,
+    options.list = &list;
+    ASSERT_TRUE(EnumerateReactions(set->table, selectionFor(*set), pruned, options,
                                    [](calc::Reaction&) { return core::Status::quit(); }, nullptr, result));
     EXPECT_EQ(result.found, 35 * 34 / 2);  // list mode hands nothing to the sink
+    EXPECT_EQ(list.phaseCount, 35);
+    ASSERT_EQ(list.count(), result.found);
+    const std::span<const double> first = list.reaction(0);
+    EXPECT_EQ(first.size(), 35u);
+    EXPECT_EQ(first[0], 2.0);  // P2 = 2 P1
+    EXPECT_EQ(first[1], -1.0);
+    EXPECT_EQ(first[2], 0.0);
+    for (double c : list.coefficients) EXPECT_EQ(std::round(c * 1000.0) / 1000.0, c);
 
-    ASSERT_TRUE(streams.rewind(options.listUnit));
-    std::string first, second, line;
-    ASSERT_TRUE(streams.read_line(options.listUnit, first).done());
-    ASSERT_TRUE(streams.read_line(options.listUnit, second).done());
-    EXPECT_EQ(first.size(), 300u);
-    EXPECT_EQ(second.size(), 50u);
-    EXPECT_EQ(first.substr(0, 30), "     2.000    -1.000     0.000");  // P2 = 2 P1
-    long lines = 2;
-    while (streams.read_line(options.listUnit, line).done()) ++lines;
-    EXPECT_EQ(lines, 2 * result.found);
-
-    // 1000000 P1 = P2 does not fit ten columns: it is written a hundredth as large.
+    // 1000000 P1 = P2 does not fit the list's ten columns: it is kept a hundredth as large.
     auto wide = madeUpPhases({{1}, {1000000}});
-    ASSERT_TRUE(EnumerateReactions(wide->table, selectionFor(*wide), pruned, options, streams, nullptr, nullptr,
-                                   result));
-    ASSERT_TRUE(streams.rewind(options.listUnit));
-    ASSERT_TRUE(streams.read_line(options.listUnit, line).done());
-    EXPECT_EQ(line, " 10000.000    -0.010");
+    ASSERT_TRUE(EnumerateReactions(wide->table, selectionFor(*wide), pruned, options, nullptr, nullptr, result));
+    ASSERT_EQ(list.count(), 1);
+    EXPECT_EQ(list.reaction(0)[0], 10000.0);
+    EXPECT_EQ(list.reaction(0)[1], -0.01);
 }
 
 }  // namespace

@@ -95,8 +95,7 @@ TEST(MinimalReactions, WithTheBasisOfThePhaseSelection) {
         auto set = bundledPhases(elements, phases);
         ASSERT_NE(set, nullptr);
         calc::PhaseSelection sel = selectionFor(*set);
-        io::Streams streams;
-        ASSERT_TRUE(calc::chooseBasis(*set->system, set->table, sel, streams)) << elements;
+        ASSERT_TRUE(calc::chooseBasis(*set->system, set->table, sel)) << elements;
         std::string why;
         EXPECT_TRUE(sameSets(normalisedAll(enumerate(set->table, sel)), minimalReactions(set->composition), why,
                              1e-5))

@@ -163,8 +163,7 @@ struct Run {
         EXPECT_NE(set, nullptr);
         sel = std::make_unique<calc::PhaseSelection>(enumerate_test::selectionFor(*set));
         if (realBasis) {
-            io::Streams streams;
-            EXPECT_TRUE(calc::chooseBasis(*set->system, set->table, *sel, streams).ok());
+            EXPECT_TRUE(calc::chooseBasis(*set->system, set->table, *sel).ok());
         }
         rs.diagramType = calc::kPT;
         rs.xH2O = 1.0;

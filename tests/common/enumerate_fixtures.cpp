@@ -255,7 +255,7 @@ std::vector<Row> enumerate(const model::PhaseTable& table, const calc::PhaseSele
         if (texts) texts->push_back(r.text);
         return core::Status::success();
     };
-    calc::EnumerateReactions(table, sel, pruned ? *pruned : none, calc::EnumerationOptions{}, streams,
+    calc::EnumerateReactions(table, sel, pruned ? *pruned : none, calc::EnumerationOptions{},
                                   sink, nullptr, result ? *result : local);
     return rows;
 }

@@ -117,6 +117,12 @@ struct SelectionRun {
         for (auto [name, code] : codes)
             if (int i = index(name); i >= 0) sel->optionCode[static_cast<std::size_t>(i)] = code;
     }
+    // Compacts the selection; a message goes to the interactive output.
+    core::Status compact() {
+        core::Status s = calc::compactSelection(*phases, *system, *sel);
+        for (const std::string& line : s.message) streams.write_line(io::kUnitOutput, line);
+        return s;
+    }
     bool said(std::string_view line) const {
         for (const auto& l : out)
             if (l == line) return true;
