@@ -168,6 +168,10 @@ TEST(IntersectProgram, DependentReactionsWithMuscovite) {
     for (const char* comb : {"[4] = [1] + [2]", "[5] = [2] - [3]", "[6] = [1] + [2] - [3]"})
         EXPECT_NE(r.out.find(comb), std::string::npos) << comb << "\n" << r.out;
     EXPECT_NE(w.read("x.svg").find("<g id=\"INTERSECTIONS\""), std::string::npos);
+    // pelkam-plot marks the same mean, with the summary beside the plot file.
+    const apptest::RunResult p = run_program(PELKAM_PLOT_EXE, {"plot.plt", "--intersections", "-o", "p.svg"}, w.path);
+    ASSERT_EQ(p.exitCode, 0) << p.err;
+    EXPECT_NE(w.read("p.svg").find("<g id=\"INTERSECTIONS\""), std::string::npos);
 
     intersect::CurveSet set;
     intersect::CurveSources src;
