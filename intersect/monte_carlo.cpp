@@ -258,7 +258,8 @@ Status runMonteCarlo(const MonteCarloRequest& rq, MonteCarloResult& result) {
     if (compositionLine == 0 || records::is_blank(recorded))
         return fileError("the restart file names no composition file",
                          "the run used no solution model: there is nothing to perturb", rq.restartFile);
-    fs::path composition = rq.compositionFile.empty() ? runDir / recorded : fs::path(rq.compositionFile);
+    const fs::path composition =
+        (rq.compositionFile.empty() ? runDir / recorded : fs::path(rq.compositionFile)).lexically_normal();
     result.compositionFile = composition.string();
     std::vector<std::string> zun;
     if (Status s = readLines(composition, "composition file", zun); !s) return s;
