@@ -127,15 +127,15 @@ private:
 
 // GASP and the garnet-biotite exchange cross where both equilibria hold:
 // within 2 C and 20 bar of the crossing solved independently; the
-// coefficients from the summary and from the restart file agree.
+// reactions of the plot labels give the same.
 TEST(IntersectProgram, ThermobarometryCrossingAgreesWithTheEquilibria) {
     WorkDir w("ix_tb");
     runExample(w, false);
-    intersect::CurveSet set, fromRestart;
-    intersect::CurveSources src, srcRestart;
+    intersect::CurveSet set, fromLabels;
+    intersect::CurveSources src, srcLabels;
     const std::string plot = (w.path / "plot.plt").string();
     ASSERT_TRUE(intersect::readCurves(plot, (w.path / "summary.dat").string(), "", set, src).ok());
-    ASSERT_TRUE(intersect::readCurves(plot, "", (w.path / "restart.res").string(), fromRestart, srcRestart).ok());
+    ASSERT_TRUE(intersect::readCurves(plot, "", "", fromLabels, srcLabels).ok());
     EXPECT_EQ(src.coefficientsFrom, "summary");
     EXPECT_TRUE(src.stabilityKnown && src.stableOnly);
     const intersect::Analysis an = intersect::analyse(set);
@@ -148,8 +148,8 @@ TEST(IntersectProgram, ThermobarometryCrossingAgreesWithTheEquilibria) {
     EXPECT_NEAR(want.x, 607, 1.5);  // data/README-solutions.md: 607 C, 6332 bar
     EXPECT_NEAR(want.y, 6332, 30);
 
-    // The labels give the reactions too; the restart rows the coefficients.
-    const intersect::Analysis byLabels = intersect::analyse(fromRestart);
+    EXPECT_EQ(srcLabels.coefficientsFrom, "plot labels");
+    const intersect::Analysis byLabels = intersect::analyse(fromLabels);
     ASSERT_EQ(byLabels.scatter.count, 1);
     EXPECT_EQ(byLabels.scatter.mean.x, an.scatter.mean.x);
     EXPECT_EQ(byLabels.dependence.rank, 2);
@@ -182,6 +182,19 @@ TEST(IntersectProgram, DependentReactionsWithMuscovite) {
     EXPECT_EQ(an.scatter.count, 6);
     const std::vector<std::string> csv = w.lines("x.csv");
     ASSERT_EQ(csv.size(), an.intersections.size() + 1);
+    // Without reaction texts (labels by number, no summary) the restart
+    // file's rows give the coefficients.
+    reactions::PlotFileContents plot;
+    ASSERT_TRUE(reactions::readPlotFile((w.path / "plot.plt").string(), plot).ok());
+    for (reactions::PlotCurveRecord& c : plot.curves) c.labels.clear();
+    intersect::CurveSet byRows;
+    ASSERT_TRUE(intersect::curvesOfPlot(plot, "plot.plt", "", (w.path / "restart.res").string(), byRows, src).ok());
+    EXPECT_EQ(src.coefficientsFrom, "restart file");
+    const intersect::Analysis rows = intersect::analyse(byRows);
+    EXPECT_EQ(rows.dependence.rank, 3);
+    EXPECT_EQ(rows.dependence.dependent.size(), 3u);
+    EXPECT_EQ(rows.scatter.count, 6);
+
     Equilibria eq(w);
     for (const intersect::Intersection& x : an.intersections) {
         const intersect::Point want = eq.crossing(set, x.curveA, x.curveB, x.at);
