@@ -47,11 +47,11 @@ void usage(std::FILE* out) {
                  "they repeat a point already found, which is listed but not counted again.\n"
                  "\n"
                  "Options:\n"
-                 "  --summary FILE        the run's summary (default: summary.dat or FILE.sum beside\n"
-                 "                        the plot file)\n"
-                 "  --restart FILE        the run's restart file: the run that --monte-carlo repeats,\n"
-                 "                        and coefficients when the summary has none (default:\n"
-                 "                        restart.res beside the plot file)\n"
+                 "  --summary FILE        the run's summary (default: FILE.sum, else summary.dat,\n"
+                 "                        beside the plot file)\n"
+                 "  --restart FILE        the run's restart file: the run that --monte-carlo\n"
+                 "                        repeats, and coefficients when the summary has none\n"
+                 "                        (default: restart.res beside the plot file)\n"
                  "  --metastable          also intersect the stretches of a run that drew\n"
                  "                        metastable curves\n"
                  "  --reject K            drop, one at a time, the intersection farthest from the\n"
@@ -85,9 +85,9 @@ void usage(std::FILE* out) {
                  "  --help                show this help and exit\n"
                  "  --version             show the version and exit\n"
                  "\n"
-                 "Outputs are written whole or not at all.  Exit status: 0 done, 1 no intersection,\n"
-                 "an input that could not be read, runs or an output that could not be made,\n"
-                 "2 wrong usage.\n");
+                 "Outputs are written whole or not at all.  Exit status: 0 done, 1 no\n"
+                 "intersection, an input that could not be read, runs or an output that could\n"
+                 "not be made, 2 wrong usage.\n");
 }
 
 bool parseNumber(std::string text, double& v) {

@@ -1,5 +1,6 @@
 #include "intersect/read_curves.hpp"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
@@ -167,11 +168,11 @@ bool parseReactionText(std::string_view text, std::vector<std::pair<std::string,
 std::string summaryBeside(const std::string& plotPath) {
     const fs::path p(plotPath);
     std::error_code ec;
-    const fs::path dat = p.parent_path() / "summary.dat";
-    if (fs::is_regular_file(dat, ec)) return dat.string();
     fs::path sum = p;
     sum.replace_extension(".sum");
     if (sum != p && fs::is_regular_file(sum, ec)) return sum.string();
+    const fs::path dat = p.parent_path() / "summary.dat";
+    if (fs::is_regular_file(dat, ec)) return dat.string();
     return {};
 }
 
@@ -202,9 +203,39 @@ records::Status curvesOfPlot(const reactions::PlotFileContents& plot, const std:
             src.stableOnly = restart.stableOnly;
         }
     }
-    render::DiagramDescription d;
-    if (records::Status s = render::describeDiagram(plot, plotPath, summaryPath.empty() ? nullptr : &summary, d); !s)
-        return s;
+    render::DiagramDescription d, byLabels;
+    if (records::Status s = render::describeDiagram(plot, plotPath, nullptr, byLabels); !s) return s;
+    d = byLabels;
+    if (!summaryPath.empty()) {
+        if (records::Status s = render::describeDiagram(plot, plotPath, &summary, d); !s) return s;
+        // A summary of another run (or of another plot file of a batch) is
+        // told by reactions that differ from the labels: the signed
+        // coefficients are compared, so that full names and abbreviations
+        // compare alike.
+        std::vector<std::pair<std::string, double>> a, b;
+        for (std::size_t k = 0; k < d.curves.size() && k < byLabels.curves.size(); ++k) {
+            if (d.curves[k].water || !parseReactionText(byLabels.curves[k].reaction, a) ||
+                !parseReactionText(d.curves[k].reaction, b))
+                continue;
+            // The labels may give the reaction the other way round.
+            auto sameUpToSign = [&](double sign) {
+                std::vector<double> ca, cb;
+                for (const auto& t : a) ca.push_back(sign * t.second);
+                for (const auto& t : b) cb.push_back(t.second);
+                std::sort(ca.begin(), ca.end());
+                std::sort(cb.begin(), cb.end());
+                bool same = ca.size() == cb.size();
+                for (std::size_t i = 0; same && i < ca.size(); ++i) same = std::fabs(ca[i] - cb[i]) < 1e-3;
+                return same;
+            };
+            if (sameUpToSign(1) || sameUpToSign(-1)) continue;
+            src.notes.push_back("the reactions of the summary file " + summaryPath +
+                                " are not those of the plot file's labels (curve " + std::to_string(d.curves[k].number) +
+                                ": \"" + d.curves[k].reaction + "\"): the labels are used");
+            d = byLabels;
+            break;
+        }
+    }
     if (!src.stabilityKnown)
         src.notes.push_back("no summary or restart file says whether the run kept its stable stretches only: "
                             "every stretch is taken as stable");

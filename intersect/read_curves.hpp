@@ -33,14 +33,16 @@ struct CurveSources {
 bool parseReactionText(std::string_view text, std::vector<std::pair<std::string, double>>& terms);
 
 // The summary file that belongs to a plot file when none is named: beside
-// the plot file, "summary.dat" or the plot file's name with the extension
-// "sum" (batch runs); empty when neither exists.
+// the plot file, the plot file's name with the extension "sum" (batch runs),
+// else "summary.dat"; empty when neither exists.
 std::string summaryBeside(const std::string& plotPath);
 
 // The curves of `plot` (read from `plotPath`), with the reactions and
 // coefficients from the summary at `summaryPath` and the restart file at
-// `restartPath` (either may be empty).  Fails, naming file, line and field,
-// when the plot file cannot be drawn or a named file cannot be read.
+// `restartPath` (either may be empty).  A summary whose reactions are not
+// those of the plot labels (another run's) is not used, with a note.
+// Fails, naming file, line and field, when the plot file cannot be drawn or
+// a named file cannot be read.
 records::Status curvesOfPlot(const reactions::PlotFileContents& plot, const std::string& plotPath,
                              const std::string& summaryPath, const std::string& restartPath, CurveSet& out,
                              CurveSources& sources);

@@ -153,6 +153,16 @@ TEST(IntersectProgram, ThermobarometryCrossingAgreesWithTheEquilibria) {
     ASSERT_EQ(byLabels.scatter.count, 1);
     EXPECT_EQ(byLabels.scatter.mean.x, an.scatter.mean.x);
     EXPECT_EQ(byLabels.dependence.rank, 2);
+
+    // A summary whose reactions are not those of the labels is not used.
+    std::string other = w.read("summary.dat");
+    replace(other, "1  REACTION: Grs + 2 Ky + Qz = 3 An   ", "1  REACTION: Grs + Ky = An              ");
+    w.write("other.sum", other);
+    intersect::CurveSet mixed;
+    ASSERT_TRUE(intersect::readCurves(plot, (w.path / "other.sum").string(), "", mixed, src).ok());
+    EXPECT_EQ(src.coefficientsFrom, "plot labels");
+    ASSERT_EQ(src.notes.size(), 1u);
+    EXPECT_NE(src.notes[0].find("are not those of the plot file's labels"), std::string::npos);
 }
 
 // With muscovite six reactions of rank 3 cross: the program names the three
