@@ -240,7 +240,9 @@ Scatter scatterOf(const std::vector<Point>& points) {
     s.sdY = std::sqrt(s.varY);
     s.hasCorrelation = s.sdX > 0 && s.sdY > 0;
     if (s.hasCorrelation) s.correlation = std::clamp(s.covXY / (s.sdX * s.sdY), -1.0, 1.0);
-    s.area = kPi * std::sqrt(std::max(0.0, s.varX * s.varY - s.covXY * s.covXY));
+    // Points on a line have no area (the determinant is then rounding).
+    const double det = s.varX * s.varY - s.covXY * s.covXY;
+    s.area = det > 1e-12 * s.varX * s.varY ? kPi * std::sqrt(det) : 0.0;
     return s;
 }
 
