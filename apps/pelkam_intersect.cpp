@@ -178,7 +178,7 @@ void printReport(const CurveSet& set, const CurveSources& src, const Analysis& a
                 u.x.c_str(), fixed(w.xmin, u.dx).c_str(), fixed(w.xmax, u.dx).c_str(), u.y.c_str(),
                 fixed(w.ymin, u.dy).c_str(), fixed(w.ymax, u.dy).c_str());
     const intersect::Dependence& d = an.dependence;
-    std::printf("\nReactions (%zu curves", set.curves.size());
+    std::printf("\nReactions (%zu curve%s", set.curves.size(), set.curves.size() == 1 ? "" : "s");
     if (d.known) std::printf(", coefficients from the %s; rank %d", src.coefficientsFrom.c_str(), d.rank);
     std::printf(")\n");
     std::size_t width = 0;
