@@ -6,10 +6,10 @@
 #include <memory>
 #include <string>
 
-#include "dialogs/pelkam_screens.hpp"
-#include "dialogs/toolkit.hpp"
-#include "records/status.hpp"
-#include "shell/run.hpp"
+#include "app/run.hpp"
+#include "core/status.hpp"
+#include "ui/pelkam_screens.hpp"
+#include "ui/toolkit.hpp"
 
 namespace {
 
@@ -52,7 +52,7 @@ int main(int argc, char** argv) {
             return 0;
         }
         if (a == "--version") {
-            std::printf("pelkam %s\n", std::string(dialogs::kProgramVersion).c_str());
+            std::printf("pelkam %s\n", std::string(ui::kProgramVersion).c_str());
             return 0;
         }
         if (a == "--script" && i + 1 < argc) {
@@ -71,24 +71,24 @@ int main(int argc, char** argv) {
     std::signal(SIGXFSZ, SIG_IGN);
 
     std::string error;
-    std::unique_ptr<dialogs::Toolkit> tk =
-        script.empty() ? dialogs::make_terminal_toolkit(&error) : dialogs::make_scripted_toolkit(script, &error);
+    std::unique_ptr<ui::Toolkit> tk =
+        script.empty() ? ui::make_terminal_toolkit(&error) : ui::make_scripted_toolkit(script, &error);
     if (!tk) {
         std::fprintf(stderr, "pelkam: %s\n", error.c_str());
         return 2;
     }
-    records::Status status;
+    core::Status status;
     {
-        auto ctx = std::make_unique<shell::RunContext>();
+        auto ctx = std::make_unique<app::RunContext>();
         ctx->tk = tk.get();
         ctx->answerScript = script;
-        dialogs::Toolkit* t = tk.get();
-        ctx->streams.set_console(records::Console{
+        ui::Toolkit* t = tk.get();
+        ctx->streams.set_console(io::Console{
             [t](std::string_view line) { t->console_line(line); },
             [t](std::string& line) { return t->prompt_line("", line); }});
-        status = shell::start_up(*ctx);
+        status = app::start_up(*ctx);
     }
     tk.reset();  // ends the terminal before messages go to stderr
-    if (status.code == records::StatusCode::Error) std::fprintf(stderr, "pelkam: %s\n", status.describe().c_str());
-    return records::exit_code(status);
+    if (status.code == core::StatusCode::Error) std::fprintf(stderr, "pelkam: %s\n", status.describe().c_str());
+    return core::exit_code(status);
 }

@@ -15,8 +15,8 @@
 #include "intersect/intersect.hpp"
 #include "intersect/monte_carlo.hpp"
 #include "intersect/read_curves.hpp"
-#include "reactions/plot_reader.hpp"
-#include "records/text.hpp"
+#include "io/plot_reader.hpp"
+#include "core/text.hpp"
 #include "render/cairo_figure.hpp"
 #include "render/drawing.hpp"
 #include "render/dxf_writer.hpp"
@@ -102,7 +102,7 @@ bool parseNumber(std::string text, double& v) {
     return !text.empty() && end != nullptr && *end == '\0' && std::isfinite(v);
 }
 
-int fail(const records::Status& s) {
+int fail(const core::Status& s) {
     std::fprintf(stderr, "pelkam-intersect: %s\n", s.describe().c_str());
     return 1;
 }
@@ -216,7 +216,7 @@ void printReport(const CurveSet& set, const CurveSources& src, const Analysis& a
             char row[256];
             std::snprintf(row, sizeof row, "  %4zu  %-9s  %s  %s  %s", n + 1, pair.c_str(), pad(fixed(x.at.x, u.dx), 10).c_str(),
                           pad(fixed(x.at.y, u.dy), 10).c_str(), note.c_str());
-            std::printf("%s\n", std::string(records::rtrim(row)).c_str());
+            std::printf("%s\n", std::string(core::rtrim(row)).c_str());
         }
     }
     const intersect::Scatter& s = an.scatter;
@@ -279,7 +279,7 @@ std::string samplesCsv(const intersect::MonteCarloResult& mc) {
 enum class Format { Svg, Pdf, Png, Dxf, Unknown };
 
 Format formatOf(const std::string& path) {
-    const std::string ext = records::upper(fs::path(path).extension().string());
+    const std::string ext = core::upper(fs::path(path).extension().string());
     if (ext == ".SVG") return Format::Svg;
     if (ext == ".PDF") return Format::Pdf;
     if (ext == ".PNG") return Format::Png;
@@ -422,20 +422,20 @@ int main(int argc, char** argv) {
         const fs::path r = plotDir / "restart.res";
         if (fs::is_regular_file(r, ec)) restartPath = r.string();
     }
-    reactions::PlotFileContents plot;
+    io::PlotFileContents plot;
     {
         std::error_code ec;
         if (!fs::is_regular_file(plotPath, ec)) {
-            records::Status s = records::Status::error("cannot open the plot file",
+            core::Status s = core::Status::error("cannot open the plot file",
                                                        fs::exists(plotPath, ec) ? "not a file" : "no such file");
             s.file = plotPath;
             return fail(s);
         }
     }
-    if (records::Status s = reactions::readPlotFile(plotPath, plot); !s) return fail(s);
+    if (core::Status s = io::readPlotFile(plotPath, plot); !s) return fail(s);
     CurveSet set;
     CurveSources src;
-    if (records::Status s = intersect::curvesOfPlot(plot, plotPath, summaryPath, restartPath, set, src); !s)
+    if (core::Status s = intersect::curvesOfPlot(plot, plotPath, summaryPath, restartPath, set, src); !s)
         return fail(s);
     for (const std::string& n : src.notes) std::fprintf(stderr, "pelkam-intersect: note: %s\n", n.c_str());
     const Analysis an = intersect::analyse(set, options);
@@ -456,13 +456,13 @@ int main(int argc, char** argv) {
     intersect::MonteCarloResult mcResult;
     if (monteCarlo) {
         if (restartPath.empty())
-            return fail(records::Status::error("the Monte Carlo runs need the run's restart file",
+            return fail(core::Status::error("the Monte Carlo runs need the run's restart file",
                                                "give --restart FILE"));
         if (!uncertaintyPath.empty()) {
             std::vector<std::string> lines;
             std::FILE* f = std::fopen(uncertaintyPath.c_str(), "r");
             if (f == nullptr) {
-                records::Status s = records::Status::error("cannot open the uncertainty file", "no such file or not readable");
+                core::Status s = core::Status::error("cannot open the uncertainty file", "no such file or not readable");
                 s.file = uncertaintyPath;
                 return fail(s);
             }
@@ -474,7 +474,7 @@ int main(int argc, char** argv) {
             }
             std::fclose(f);
             const double relative = mc.uncertainties.relative;
-            if (records::Status s = intersect::parseUncertainties(lines, uncertaintyPath, mc.uncertainties); !s)
+            if (core::Status s = intersect::parseUncertainties(lines, uncertaintyPath, mc.uncertainties); !s)
                 return fail(s);
             mc.uncertainties.relative = relative;
         }
@@ -489,7 +489,7 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, tty && done < total ? " " : "\n");
             std::fflush(stderr);
         };
-        const records::Status s = intersect::runMonteCarlo(mc, mcResult);
+        const core::Status s = intersect::runMonteCarlo(mc, mcResult);
         if (!mcResult.workDirectory.empty() && mcResult.kept)
             std::fprintf(stderr, "pelkam-intersect: the runs are kept in %s\n", mcResult.workDirectory.c_str());
         if (!s) return fail(s);
@@ -515,7 +515,7 @@ int main(int argc, char** argv) {
     // Outputs.
     int status = 0;
     auto put = [&](const std::string& path, const std::string& bytes) {
-        if (records::Status s = render::writeFileAtomically(path, bytes); !s) {
+        if (core::Status s = render::writeFileAtomically(path, bytes); !s) {
             fail(s);
             status = 1;
         } else {
@@ -546,13 +546,13 @@ int main(int argc, char** argv) {
         provenance.program = std::string("pelkam-intersect ") + PELKAM_VERSION;
         provenance.date = render::isoDateNow();
         if (!dbPath.empty())
-            if (records::Status st = render::describeDatabase(dbPath, provenance); !st) return fail(st);
+            if (core::Status st = render::describeDatabase(dbPath, provenance); !st) return fail(st);
         render::Drawing d;
-        if (records::Status st = render::makeDrawing(plot, plotPath, haveSummary ? &summary : nullptr, dopt, d); !st)
+        if (core::Status st = render::makeDrawing(plot, plotPath, haveSummary ? &summary : nullptr, dopt, d); !st)
             return fail(st);
         for (const std::string& o : outputs) {
             std::string bytes;
-            records::Status st;
+            core::Status st;
             switch (formatOf(o)) {
                 case Format::Svg: bytes = render::figureToSvg(d.figure, provenance); break;
                 case Format::Dxf: bytes = render::figureToDxf(d.figure, provenance); break;

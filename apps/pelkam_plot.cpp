@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
+#include "core/text.hpp"
 #include "intersect/intersect.hpp"
 #include "intersect/read_curves.hpp"
-#include "reactions/plot_reader.hpp"
-#include "records/text.hpp"
+#include "io/plot_reader.hpp"
 #include "render/cairo_figure.hpp"
 #include "render/drawing.hpp"
 #include "render/dxf_writer.hpp"
@@ -73,7 +73,7 @@ Format formatOf(const std::string& path) {
     const std::size_t dot = path.find_last_of('.');
     const std::size_t slash = path.find_last_of('/');
     if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return Format::Unknown;
-    const std::string ext = records::upper(path.substr(dot + 1));
+    const std::string ext = core::upper(path.substr(dot + 1));
     if (ext == "SVG") return Format::Svg;
     if (ext == "PDF") return Format::Pdf;
     if (ext == "PNG") return Format::Png;
@@ -97,7 +97,7 @@ bool parseNumber(const std::string& text, double& v) {
     return !text.empty() && end != nullptr && *end == '\0' && std::isfinite(v);
 }
 
-int fail(const records::Status& s) {
+int fail(const core::Status& s) {
     std::fprintf(stderr, "pelkam-plot: %s\n", s.describe().c_str());
     return 1;
 }
@@ -183,31 +183,31 @@ int main(int argc, char** argv) {
             return usageError("cannot tell the format of '" + o + "' from its extension: use .svg, .pdf, .png or .dxf");
 
     // Everything is read and laid out before anything is written.
-    reactions::PlotFileContents plot;
+    io::PlotFileContents plot;
     {
         std::error_code ec;
         if (!std::filesystem::is_regular_file(plotPath, ec)) {
-            records::Status s = records::Status::error(
+            core::Status s = core::Status::error(
                 "cannot open the plot file", std::filesystem::exists(plotPath, ec) ? "not a file" : "no such file");
             s.file = plotPath;
             return fail(s);
         }
     }
-    if (records::Status s = reactions::readPlotFile(plotPath, plot); !s) return fail(s);
+    if (core::Status s = io::readPlotFile(plotPath, plot); !s) return fail(s);
     render::SummaryReactions summary;
     if (!summaryPath.empty())
-        if (records::Status s = render::readSummaryReactions(summaryPath, plotPath, summary); !s) return fail(s);
+        if (core::Status s = render::readSummaryReactions(summaryPath, plotPath, summary); !s) return fail(s);
     render::Provenance provenance;
     provenance.program = std::string("pelkam-plot ") + PELKAM_VERSION;
     provenance.date = render::isoDateNow();
     if (!dbPath.empty())
-        if (records::Status s = render::describeDatabase(dbPath, provenance); !s) return fail(s);
+        if (core::Status s = render::describeDatabase(dbPath, provenance); !s) return fail(s);
     if (intersections) {
         // The summary beside the plot file tells dependent reactions when none is given.
         intersect::CurveSet set;
         intersect::CurveSources src;
         const std::string sum = summaryPath.empty() ? intersect::summaryBeside(plotPath) : summaryPath;
-        if (records::Status s = intersect::curvesOfPlot(plot, plotPath, sum, {}, set, src); !s) return fail(s);
+        if (core::Status s = intersect::curvesOfPlot(plot, plotPath, sum, {}, set, src); !s) return fail(s);
         const intersect::Analysis an = intersect::analyse(set);
         if (an.scatter.count == 0) {
             std::fprintf(stderr, "pelkam-plot: warning: the stable curves do not meet inside the window: no "
@@ -233,7 +233,7 @@ int main(int argc, char** argv) {
         }
     }
     render::Drawing d;
-    if (records::Status s = render::makeDrawing(plot, plotPath, summaryPath.empty() ? nullptr : &summary, options, d);
+    if (core::Status s = render::makeDrawing(plot, plotPath, summaryPath.empty() ? nullptr : &summary, options, d);
         !s)
         return fail(s);
 
@@ -252,7 +252,7 @@ int main(int argc, char** argv) {
 
     int status = 0;
     auto put = [&](const std::string& path, const std::string& bytes) {
-        if (records::Status s = render::writeFileAtomically(path, bytes); !s) {
+        if (core::Status s = render::writeFileAtomically(path, bytes); !s) {
             fail(s);
             status = 1;
         } else {
@@ -261,7 +261,7 @@ int main(int argc, char** argv) {
     };
     for (const std::string& o : outputs) {
         std::string bytes;
-        records::Status s;
+        core::Status s;
         switch (formatOf(o)) {
             case Format::Svg: bytes = render::figureToSvg(d.figure, provenance); break;
             case Format::Dxf: bytes = render::figureToDxf(d.figure, provenance); break;

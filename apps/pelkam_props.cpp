@@ -13,17 +13,18 @@
 #include <string_view>
 #include <vector>
 
-#include "props/gibbs.hpp"
-#include "records/status.hpp"
-#include "records/streams.hpp"
-#include "records/text.hpp"
-#include "solutions/activity.hpp"
-#include "solutions/composition_file.hpp"
-#include "solutions/sln_format.hpp"
-#include "thermodb/chemical_system.hpp"
-#include "thermodb/database.hpp"
-#include "thermodb/phase.hpp"
-#include "thermodb/scan.hpp"
+#include "calc/diagram_type.hpp"
+#include "core/status.hpp"
+#include "core/text.hpp"
+#include "io/composition_file.hpp"
+#include "io/database.hpp"
+#include "io/database_scan.hpp"
+#include "io/sln_format.hpp"
+#include "io/streams.hpp"
+#include "model/activity.hpp"
+#include "model/chemical_system.hpp"
+#include "model/gibbs.hpp"
+#include "model/phase.hpp"
 
 namespace {
 
@@ -150,19 +151,19 @@ int usageError(const std::string& message) {
     return kExitUsage;
 }
 
-std::string trimmed(std::string_view s) { return std::string(records::trim(s)); }
+std::string trimmed(std::string_view s) { return std::string(core::trim(s)); }
 
 // Upper case with runs of blanks made single: the key names are compared by.
 std::string nameKey(std::string_view s) {
     std::string out;
-    for (char c : records::trim(s)) {
+    for (char c : core::trim(s)) {
         if (c == ' ' || c == '\t') {
             if (!out.empty() && out.back() != ' ') out += ' ';
         } else {
             out += c;
         }
     }
-    return records::upper(out);
+    return core::upper(out);
 }
 
 std::string formatNumber(double v) {
@@ -191,7 +192,7 @@ struct Options {
     bool haveFluid = false;
     Number xco2;
     bool haveX = false;
-    records::FluidModelChoice routines;
+    model::FluidModelChoice routines;
     bool haveWater = false, haveCo2 = false, haveMixing = false;
     // Solution models: the two files and the choice ("CODE" or "CODE=VARIANT"; "all").
     std::string sln, zun;
@@ -204,8 +205,8 @@ struct FluidSpecies {
     int kind;
 };
 constexpr FluidSpecies kFluidSpecies[] = {
-    {"H2O", thermodb::kWater},     {"CO2", thermodb::kCarbonDioxide}, {"O2", thermodb::kOxygenGas},
-    {"H2", thermodb::kHydrogenGas}, {"S2", thermodb::kSulfurGas},
+    {"H2O", model::kWater},     {"CO2", model::kCarbonDioxide}, {"O2", model::kOxygenGas},
+    {"H2", model::kHydrogenGas}, {"S2", model::kSulfurGas},
 };
 const char* speciesName(int kind) {
     for (const FluidSpecies& f : kFluidSpecies)
@@ -220,7 +221,7 @@ bool parseSpecies(std::string_view text, std::vector<int>& out, std::string& err
     int index = 0;
     while (true) {
         const std::size_t comma = text.find(',', pos);
-        const std::string word = records::upper(trimmed(
+        const std::string word = core::upper(trimmed(
             text.substr(pos, comma == std::string_view::npos ? std::string_view::npos : comma - pos)));
         ++index;
         int kind = 0;
@@ -265,7 +266,7 @@ bool parseDecimal(std::string_view text, double& out) {
 // A comma-separated list of numbers; `what` names the option in messages.
 bool parseList(std::string_view text, const char* what, std::vector<Number>& out, std::string& error) {
     out.clear();
-    if (records::trim(text).empty()) {
+    if (core::trim(text).empty()) {
         error = std::string("the ") + what + " list is empty";
         return false;
     }
@@ -297,7 +298,7 @@ bool parseList(std::string_view text, const char* what, std::vector<Number>& out
 // The --models list: "all", or codes with an optional "=VARIANT".
 bool parseModels(std::string_view text, Options& o, std::string& error) {
     o.models.clear();
-    if (records::upper(trimmed(text)) == "ALL") {
+    if (core::upper(trimmed(text)) == "ALL") {
         o.allModels = true;
         return true;
     }
@@ -316,7 +317,7 @@ bool parseModels(std::string_view text, Options& o, std::string& error) {
                     "', is not CODE or CODE=VARIANT (a code has at most four characters)";
             return false;
         }
-        o.models.emplace_back(records::pad(code, 4), variant);
+        o.models.emplace_back(core::pad(code, 4), variant);
         if (comma == std::string_view::npos) break;
         pos = comma + 1;
     }
@@ -369,7 +370,7 @@ bool parseArguments(int argc, char** argv, Options& o, std::string& error) {
                 error = "--db given twice";
                 return false;
             }
-            if (records::trim(value).empty()) {
+            if (core::trim(value).empty()) {
                 error = "--db needs a file name";
                 return false;
             }
@@ -381,7 +382,7 @@ bool parseArguments(int argc, char** argv, Options& o, std::string& error) {
                 error = name + " given twice";
                 return false;
             }
-            if (records::trim(value).empty()) {
+            if (core::trim(value).empty()) {
                 error = name + " needs a file name";
                 return false;
             }
@@ -485,9 +486,9 @@ bool parseTerm(std::string_view raw, double sign, const std::string& item, Term&
                     "\" is not a number";
             return false;
         }
-        if (!(coefficient > props::kTakesPart)) {
+        if (!(coefficient > model::kTakesPart)) {
             error = "reaction \"" + item + "\": the coefficient '" + digits + "' in \"" + term +
-                    "\" is too small (it must exceed " + formatNumber(props::kTakesPart) + ")";
+                    "\" is too small (it must exceed " + formatNumber(model::kTakesPart) + ")";
             return false;
         }
     }
@@ -521,7 +522,7 @@ bool parseItem(const std::string& raw, Item& out, std::string& error) {
                                        std::string_view(out.text).substr(eq + 1)};
     for (int side = 0; side < 2; ++side) {
         const double sign = side == 0 ? -1.0 : 1.0;
-        if (records::trim(sides[side]).empty()) {
+        if (core::trim(sides[side]).empty()) {
             error = "reaction \"" + out.text + "\" has no " + (side == 0 ? "reactants" : "products");
             return false;
         }
@@ -551,22 +552,22 @@ struct NameMatch {
     std::string key;
     std::string written;
     bool byAbbreviation = false, byName = false;
-    thermodb::ScannedPhase abbreviationHit, nameHit;
-    const thermodb::ScannedPhase& chosen() const { return byAbbreviation ? abbreviationHit : nameHit; }
+    io::ScannedPhase abbreviationHit, nameHit;
+    const io::ScannedPhase& chosen() const { return byAbbreviation ? abbreviationHit : nameHit; }
 };
 
-using ElementSet = std::bitset<thermodb::kMaxElements>;
+using ElementSet = std::bitset<model::kMaxElements>;
 
-ElementSet elementsOf(const thermodb::ScannedPhase& p, int elementCount) {
+ElementSet elementsOf(const io::ScannedPhase& p, int elementCount) {
     ElementSet s;
     for (int e = 0; e < elementCount; ++e)
         if (p.coefficients[static_cast<std::size_t>(e)] != 0.0) s.set(static_cast<std::size_t>(e));
     return s;
 }
 
-bool loadedByPTRun(int kind) { return kind == thermodb::kMineral || (kind >= 1 && kind <= 5); }
+bool loadedByPTRun(int kind) { return kind == model::kMineral || (kind >= 1 && kind <= 5); }
 
-std::string elementName(const thermodb::ChemicalSystem& sys, int e) {
+std::string elementName(const model::ChemicalSystem& sys, int e) {
     return trimmed(sys.elementSymbols[static_cast<std::size_t>(e)]);
 }
 
@@ -575,7 +576,7 @@ std::string elementName(const thermodb::ChemicalSystem& sys, int e) {
 
 // Warnings of the CO2 routine go to standard error, so that the standard
 // output holds the table alone.
-props::WarningSink warningsToStderr() {
+model::WarningSink warningsToStderr() {
     return [](std::string_view line) {
         std::fwrite(line.data(), 1, line.size(), stderr);
         std::fputc('\n', stderr);
@@ -584,13 +585,13 @@ props::WarningSink warningsToStderr() {
 
 // The first event of each fluid routine and of each phase energy, on
 // standard error; true when a Gibbs energy was not finite.
-bool reportRangeEvents(const props::RangeEvents& events, const thermodb::PhaseTable* table) {
+bool reportRangeEvents(const model::RangeEvents& events, const model::PhaseTable* table) {
     bool notFinite = false;
     for (int i = 0; i < events.firstCount(); ++i) {
-        const props::RangeEvent& e = events.first(i);
-        const bool energy = e.source == props::RangeSource::PhaseEnergy;
+        const model::RangeEvent& e = events.first(i);
+        const bool energy = e.source == model::RangeSource::PhaseEnergy;
         notFinite = notFinite || energy;
-        std::fprintf(stderr, "pelkam-props: %s%s\n", props::describeRangeEvent(e, table).c_str(),
+        std::fprintf(stderr, "pelkam-props: %s%s\n", model::describeRangeEvent(e, table).c_str(),
                      energy ? "" : "; the values there are not reliable");
     }
     return notFinite;
@@ -635,40 +636,40 @@ void printTable(const std::vector<std::vector<std::string>>& rows, bool csv) {
 
 int runFluids(const Options& o) {
     bool waterOrCo2 = false;
-    for (int kind : o.fluids) waterOrCo2 = waterOrCo2 || kind <= thermodb::kCarbonDioxide;
+    for (int kind : o.fluids) waterOrCo2 = waterOrCo2 || kind <= model::kCarbonDioxide;
     if (o.haveX && !waterOrCo2)
         return usageError("--xco2 applies to H2O and CO2 only; O2, H2 and S2 are evaluated pure");
 
-    auto ctx = std::make_unique<props::GibbsContext>();
+    auto ctx = std::make_unique<model::GibbsContext>();
     ctx->fluidCache.warn = warningsToStderr();
-    auto events = std::make_unique<props::RangeEvents>();
+    auto events = std::make_unique<model::RangeEvents>();
     ctx->events = events.get();
     std::vector<std::vector<std::string>> rows;
     rows.push_back({"species", "T_C", "P_bar", "xCO2", "phi", "activity", "volume_cm3", "G_J_per_mol"});
     for (int kind : o.fluids) {
-        const bool mixable = kind <= thermodb::kCarbonDioxide;
+        const bool mixable = kind <= model::kCarbonDioxide;
         // H2O and CO2 in their H2O-CO2 fluid; the other gases pure.
-        std::array<double, props::kFluidKinds> x{};
+        std::array<double, model::kFluidKinds> x{};
         std::string xText;
         if (mixable) {
-            const double X = o.haveX ? o.xco2.value : (kind == thermodb::kCarbonDioxide ? 1.0 : 0.0);
-            x[thermodb::kWater] = 1.0 - X;
-            x[thermodb::kCarbonDioxide] = X;
-            xText = o.haveX ? o.xco2.text : (kind == thermodb::kCarbonDioxide ? "1" : "0");
+            const double X = o.haveX ? o.xco2.value : (kind == model::kCarbonDioxide ? 1.0 : 0.0);
+            x[model::kWater] = 1.0 - X;
+            x[model::kCarbonDioxide] = X;
+            xText = o.haveX ? o.xco2.text : (kind == model::kCarbonDioxide ? "1" : "0");
         } else {
             x[static_cast<std::size_t>(kind)] = 1.0;
         }
-        const bool haar = kind == thermodb::kWater && o.routines.water == 1;
+        const bool haar = kind == model::kWater && o.routines.water == 1;
         // Below this mole fraction the calculator counts a species as absent.
         const bool absent = x[static_cast<std::size_t>(kind)] < 1e-10;
         for (const Number& T : o.T)
             for (const Number& P : o.P) {
-                ctx->point = props::PointState{};
+                ctx->point = model::PointState{};
                 ctx->point.P = P.value;
                 ctx->point.t = T.value;
                 ctx->point.x = x;
                 ctx->point.fluid = o.routines;
-                const props::FluidState f = props::FluidProperties(*ctx, kind, 0);
+                const model::FluidState f = model::FluidProperties(*ctx, kind, 0);
                 const bool hasVolume = f.volume > 0.0;
                 rows.push_back({speciesName(kind), T.text, P.text, xText, haar ? "" : formatValue(f.phi),
                                 formatValue(absent ? 0.0 : f.activity), hasVolume ? formatValue(f.volume) : "",
@@ -698,88 +699,88 @@ bool readFileLines(const std::string& path, std::vector<std::string>& lines) {
 // Reads the solution file with the chosen variants, sets the compositions
 // and links the phases of `table`; returns 0 or the exit status after its
 // message.
-int loadSolutionModels(const Options& o, thermodb::PhaseTable& table, solutions::SolutionModelSet& set) {
+int loadSolutionModels(const Options& o, model::PhaseTable& table, model::SolutionModelSet& set) {
     std::vector<std::string> sln, zun;
     if (!readFileLines(o.sln, sln)) return fail(kExitUsage, "cannot open the solution file " + o.sln);
     if (!readFileLines(o.zun, zun)) return fail(kExitUsage, "cannot open the composition file " + o.zun);
     std::vector<std::string> said;
     auto parse = [&](std::span<const int> variants) {
         said.clear();
-        const records::Status st = solutions::parseSolutionModels(sln, o.sln, variants, set, said);
+        const core::Status st = io::parseSolutionModels(sln, o.sln, variants, set, said);
         for (const std::string& l : said) std::fprintf(stderr, "%s\n", l.c_str());
         return st;
     };
-    if (records::Status st = parse({}); !st) return fail(kExitDataStop, st.describe());
+    if (core::Status st = parse({}); !st) return fail(kExitDataStop, st.describe());
 
     // The chosen models and variants.
-    std::array<int, solutions::kMaxModels> variants{};
+    std::array<int, model::kMaxModels> variants{};
     if (o.allModels) {
         for (int m = 0; m < set.count; ++m) {
-            const solutions::SolutionModel& sm = set.models[static_cast<std::size_t>(m)];
-            solutions::CompositionValues v;
+            const model::SolutionModel& sm = set.models[static_cast<std::size_t>(m)];
+            io::CompositionValues v;
             if (sm.mixingModelCount == 0) continue;
-            const records::Status st =
-                solutions::findComposition(zun, o.zun, sm.abbreviation, solutions::siteFractionCount(sm), v);
+            const core::Status st =
+                io::findComposition(zun, o.zun, sm.abbreviation, io::siteFractionCount(sm), v);
             // A model without a value line is left out; a file that cannot be read is said.
             if (st.ok()) variants[static_cast<std::size_t>(m)] = 1;
-            else if (st.what != solutions::missingCompositionMessage(sm.abbreviation))
+            else if (st.what != io::missingCompositionMessage(sm.abbreviation))
                 return fail(kExitDataStop, st.describe());
         }
     }
     for (const auto& [code, variant] : o.models) {
         int found = -1;
         for (int m = 0; m < set.count && found < 0; ++m)
-            if (records::upper(set.models[static_cast<std::size_t>(m)].abbreviation) == records::upper(code)) found = m;
+            if (core::upper(set.models[static_cast<std::size_t>(m)].abbreviation) == core::upper(code)) found = m;
         if (found < 0) return usageError("no model '" + trimmed(code) + "' in " + o.sln);
-        const solutions::SolutionModel& sm = set.models[static_cast<std::size_t>(found)];
+        const model::SolutionModel& sm = set.models[static_cast<std::size_t>(found)];
         int v = variant.empty() && sm.mixingModelCount > 0 ? 1 : 0;
         std::string offered;
         for (int k = 0; k < sm.mixingModelCount; ++k) {
             const std::string keyword = trimmed(sm.mixingModels[static_cast<std::size_t>(k)].keyword);
             offered += (k ? ", " : "") + keyword;
-            if (!variant.empty() && records::upper(keyword) == records::upper(variant)) v = k + 1;
+            if (!variant.empty() && core::upper(keyword) == core::upper(variant)) v = k + 1;
         }
         if (v == 0)
             return usageError("model " + trimmed(code) + " has no variant '" + variant + "' (it has " +
                               (offered.empty() ? std::string("none") : offered) + ")");
         variants[static_cast<std::size_t>(found)] = v;
     }
-    if (records::Status st = parse(variants); !st) return fail(kExitDataStop, st.describe());
+    if (core::Status st = parse(variants); !st) return fail(kExitDataStop, st.describe());
 
     // Compositions, then the links of the phases.
     for (int m = 0; m < set.count; ++m) {
-        solutions::SolutionModel& sm = set.models[static_cast<std::size_t>(m)];
+        model::SolutionModel& sm = set.models[static_cast<std::size_t>(m)];
         if (variants[static_cast<std::size_t>(m)] == 0) continue;
-        solutions::CompositionValues v;
-        if (records::Status st =
-                solutions::findComposition(zun, o.zun, sm.abbreviation, solutions::siteFractionCount(sm), v);
+        io::CompositionValues v;
+        if (core::Status st =
+                io::findComposition(zun, o.zun, sm.abbreviation, io::siteFractionCount(sm), v);
             !st)
             return fail(kExitDataStop, st.describe());
-        solutions::setSiteFractions(sm, v);
-        solutions::precomputeExcessCoefficients(sm);
+        io::setSiteFractions(sm, v);
+        model::precomputeExcessCoefficients(sm);
     }
     for (int i = 0; i < table.count; ++i) {
-        thermodb::PhaseRecord& p = table[i];
+        model::PhaseRecord& p = table[i];
         int model = 0, member = 0;
-        if (!solutions::endMemberOfPhase(set, p.name, model, member) || variants[static_cast<std::size_t>(model - 1)] == 0)
+        if (!model::endMemberOfPhase(set, p.name, model, member) || variants[static_cast<std::size_t>(model - 1)] == 0)
             continue;
         p.activityModel = model;
         p.activityEndMember = member;
-        p.reciprocalSet = solutions::reciprocalSetOf(set, model);
+        p.reciprocalSet = model::reciprocalSetOf(set, model);
     }
-    solutions::FixedActivityBlock block;
-    if (records::Status st = solutions::parseFixedActivities(zun, o.zun, block); !st)
+    io::FixedActivityBlock block;
+    if (core::Status st = io::parseFixedActivities(zun, o.zun, block); !st)
         return fail(kExitDataStop, st.describe());
-    solutions::applyFixedActivities(table, block);
+    io::applyFixedActivities(table, block);
     return 0;
 }
 
 // The solution-model terms of phase i at (P bar, T K), J/mol.
-double solutionTerm(const thermodb::PhaseRecord& p, const solutions::SolutionModelSet& set, double P, double T) {
+double solutionTerm(const model::PhaseRecord& p, const model::SolutionModelSet& set, double P, double T) {
     if (p.activityModel == 0) return 0.0;
-    double g = solutions::endMemberActivityTerm(set, P, T, p.activityModel, p.activityEndMember);
+    double g = model::endMemberActivityTerm(set, P, T, p.activityModel, p.activityEndMember);
     if (p.reciprocalSet != 0)
-        g += solutions::reciprocalTerm(set, P, T, p.activityModel, p.activityEndMember, p.reciprocalSet);
+        g += model::reciprocalTerm(set, P, T, p.activityModel, p.activityEndMember, p.reciprocalSet);
     return g;
 }
 
@@ -834,8 +835,8 @@ int main(int argc, char** argv) {
 
     // Messages of the database routines go to standard error, so that the
     // standard output holds the table alone.
-    records::Streams streams;
-    records::Console console;
+    io::Streams streams;
+    io::Console console;
     console.write_line = [](std::string_view line) {
         std::fwrite(line.data(), 1, line.size(), stderr);
         std::fputc('\n', stderr);
@@ -843,7 +844,7 @@ int main(int argc, char** argv) {
     console.read_line = [](std::string&) { return false; };
     streams.set_console(console);
 
-    switch (streams.open(kThermoUnit, o.db, records::OpenMode::Existing)) {
+    switch (streams.open(kThermoUnit, o.db, io::OpenMode::Existing)) {
         case 0: break;
         case 1: return fail(kExitUsage, "cannot open the database " + o.db + ": no such file");
         case 4: return fail(kExitUsage, "cannot open the database " + o.db + ": not a regular file");
@@ -851,11 +852,11 @@ int main(int argc, char** argv) {
     }
 
     // First pass: the element header and every phase header.
-    auto sys = std::make_unique<thermodb::ChemicalSystem>();
-    records::Status s = thermodb::readElementHeader(streams, kThermoUnit, *sys, kMessagesUnit);
-    if (!s) return fail(records::exit_code(s) == 1 ? kExitDataStop : kExitUsage, s.describe());
+    auto sys = std::make_unique<model::ChemicalSystem>();
+    core::Status s = io::readElementHeader(streams, kThermoUnit, *sys, kMessagesUnit);
+    if (!s) return fail(core::exit_code(s) == 1 ? kExitDataStop : kExitUsage, s.describe());
     std::vector<ElementSet> loadable;  // element sets of the phases a P-T load can keep
-    s = thermodb::scanPhaseHeaders(streams, kThermoUnit, *sys, kMessagesUnit, [&](const thermodb::ScannedPhase& p) {
+    s = io::scanPhaseHeaders(streams, kThermoUnit, *sys, kMessagesUnit, [&](const io::ScannedPhase& p) {
         if (loadedByPTRun(p.kind)) loadable.push_back(elementsOf(p, sys->elementCount));
         const std::string abbreviation = nameKey(p.abbreviation);
         const std::string name = nameKey(p.name);
@@ -870,17 +871,17 @@ int main(int argc, char** argv) {
             }
         }
     });
-    if (!s) return fail(records::exit_code(s) == 1 ? kExitDataStop : kExitUsage, s.describe());
+    if (!s) return fail(core::exit_code(s) == 1 ? kExitDataStop : kExitUsage, s.describe());
 
     for (const NameMatch& m : names) {
         if (!m.byAbbreviation && !m.byName)
             return fail(kExitUsage, "unknown phase '" + m.written + "': no abbreviation or name in " + o.db +
                                         " matches it");
-        const thermodb::ScannedPhase& p = m.chosen();
+        const io::ScannedPhase& p = m.chosen();
         if (p.kind < 0)
             return fail(kExitUsage, "'" + m.written + "' is the aqueous species " + trimmed(p.name) +
                                         "; aqueous species are not supported");
-        if (p.kind == thermodb::kAxisGas)
+        if (p.kind == model::kAxisGas)
             return fail(kExitUsage, "'" + m.written + "' is the gas " + trimmed(p.name) +
                                         ", which is not loaded: only WATER, CARBON DIOXIDE, OXYGEN GAS, "
                                         "HYDROGEN GAS and SULFUR GAS have gas properties");
@@ -900,7 +901,7 @@ int main(int argc, char** argv) {
             else
                 it->coefficient += t.coefficient;
         }
-        std::erase_if(merged, [](const Term& t) { return !(std::fabs(t.coefficient) > props::kTakesPart); });
+        std::erase_if(merged, [](const Term& t) { return !(std::fabs(t.coefficient) > model::kTakesPart); });
         if (merged.empty()) return fail(kExitUsage, "reaction \"" + item.text + "\" has no net change");
         std::string unbalanced;
         for (int e = 0; e < sys->elementCount; ++e) {
@@ -919,8 +920,8 @@ int main(int argc, char** argv) {
         bool water = false, co2 = false;
         for (const Term& t : merged) {
             const int kind = names[static_cast<std::size_t>(t.match)].chosen().kind;
-            water = water || kind == thermodb::kWater;
-            co2 = co2 || kind == thermodb::kCarbonDioxide;
+            water = water || kind == model::kWater;
+            co2 = co2 || kind == model::kCarbonDioxide;
         }
         if (water && co2 && !o.haveX)
             return usageError("reaction \"" + item.text +
@@ -940,44 +941,44 @@ int main(int argc, char** argv) {
     };
     for (std::size_t k = 0; k < loadable.size() && fitting(chosen) < 2; ++k) {
         const ElementSet wider = chosen | loadable[k];
-        if (wider != chosen && static_cast<int>(wider.count()) <= thermodb::kMaxComponents) chosen = wider;
+        if (wider != chosen && static_cast<int>(wider.count()) <= model::kMaxComponents) chosen = wider;
     }
-    if (static_cast<int>(chosen.count()) > thermodb::kMaxComponents)
+    if (static_cast<int>(chosen.count()) > model::kMaxComponents)
         return fail(kExitUsage, "the items need " + std::to_string(chosen.count()) +
                                     " elements; a chemical system has at most " +
-                                    std::to_string(thermodb::kMaxComponents) + ": compute them in separate runs");
+                                    std::to_string(model::kMaxComponents) + ": compute them in separate runs");
     std::string elementLine;
     for (int e = 0; e < sys->elementCount; ++e)
         if (chosen.test(static_cast<std::size_t>(e))) elementLine += elementName(*sys, e) + " ";
 
     // Second pass: the load itself, as pelkam does it.
-    auto table = std::make_unique<thermodb::PhaseTable>();
-    sys = std::make_unique<thermodb::ChemicalSystem>();
+    auto table = std::make_unique<model::PhaseTable>();
+    sys = std::make_unique<model::ChemicalSystem>();
     streams.rewind(kThermoUnit);
-    s = thermodb::readElementHeader(streams, kThermoUnit, *sys, kMessagesUnit);
-    if (s) s = thermodb::setSystemLine(*sys, elementLine, records::kPT, streams, kMessagesUnit);
+    s = io::readElementHeader(streams, kThermoUnit, *sys, kMessagesUnit);
+    if (s) s = io::setSystemLine(*sys, elementLine, calc::kPT, streams, kMessagesUnit);
     // No aqueous data file: an empty one stands in, should the system name
     // the element that calls for it.
-    if (s && streams.open(kAqueousUnit, "aqueous.tmp", records::OpenMode::Scratch) != 0)
-        s = records::Status::error("cannot open a scratch unit");
-    const records::FluidModelChoice fluid = o.routines;
+    if (s && streams.open(kAqueousUnit, "aqueous.tmp", io::OpenMode::Scratch) != 0)
+        s = core::Status::error("cannot open a scratch unit");
+    const model::FluidModelChoice fluid = o.routines;
     if (s) {
-        thermodb::LoadOptions load;
+        io::LoadOptions load;
         load.unitThermo = kThermoUnit;
         load.unitAqueous = kAqueousUnit;
         load.unitMessages = kMessagesUnit;
-        load.diagramType = records::kPT;
+        load.diagramType = calc::kPT;
         load.waterRoutine = fluid.water;
-        s = thermodb::loadDatabase(load, streams, *sys, *table);
+        s = io::loadDatabase(load, streams, *sys, *table);
     }
-    if (!s) return fail(records::exit_code(s) == 1 ? kExitDataStop : kExitUsage, s.describe());
+    if (!s) return fail(core::exit_code(s) == 1 ? kExitDataStop : kExitUsage, s.describe());
 
     // The loaded phase of every name.
     std::vector<int> loadedIndex(names.size(), -1);
     for (std::size_t n = 0; n < names.size(); ++n) {
-        const thermodb::ScannedPhase& p = names[n].chosen();
+        const io::ScannedPhase& p = names[n].chosen();
         for (int i = 0; i < table->count && loadedIndex[n] < 0; ++i) {
-            const thermodb::PhaseRecord& r = (*table)[i];
+            const model::PhaseRecord& r = (*table)[i];
             if (r.name == p.name && r.abbreviation == p.abbreviation && r.kind == p.kind) loadedIndex[n] = i;
         }
         if (loadedIndex[n] < 0)
@@ -986,17 +987,17 @@ int main(int argc, char** argv) {
                                         ") has no valid data: the database marks its enthalpy as missing");
     }
 
-    auto models = std::make_unique<solutions::SolutionModelSet>();
+    auto models = std::make_unique<model::SolutionModelSet>();
     if (withModels) {
         if (int code = loadSolutionModels(o, *table, *models); code != 0) return code;
         // Every end-member asked for needs an activity.
         for (int i : loadedIndex) {
-            const thermodb::PhaseRecord& p = (*table)[i];
+            const model::PhaseRecord& p = (*table)[i];
             if (p.activityModel == 0) continue;
-            const solutions::SolutionModel& sm = models->models[static_cast<std::size_t>(p.activityModel - 1)];
-            const solutions::EndMemberActivity a = solutions::endMemberActivity(sm, p.activityEndMember, 1.0, 298.15);
+            const model::SolutionModel& sm = models->models[static_cast<std::size_t>(p.activityModel - 1)];
+            const model::EndMemberActivity a = model::endMemberActivity(sm, p.activityEndMember, 1.0, 298.15);
             if (a.vanishing)
-                return fail(kExitDataStop, solutions::vanishingActivityMessage(sm, p.activityEndMember, a) +
+                return fail(kExitDataStop, model::vanishingActivityMessage(sm, p.activityEndMember, a) +
                                                " (composition file " + o.zun + ", model " + sm.abbreviation + ")");
         }
     }
@@ -1011,17 +1012,17 @@ int main(int argc, char** argv) {
     };
     std::vector<Row> rows;
     rows.reserve(items.size() * o.T.size() * o.P.size());
-    auto ctx = std::make_unique<props::GibbsContext>();
+    auto ctx = std::make_unique<model::GibbsContext>();
     ctx->table = table.get();
     ctx->models = models.get();
     ctx->fluidCache.warn = warningsToStderr();
-    auto events = std::make_unique<props::RangeEvents>();
+    auto events = std::make_unique<model::RangeEvents>();
     ctx->events = events.get();
-    auto terms = std::make_unique<props::ReactionTerms>();
-    std::array<double, thermodb::kMaxPhases> coefficients{};
+    auto terms = std::make_unique<model::ReactionTerms>();
+    std::array<double, model::kMaxPhases> coefficients{};
     for (const Item& item : items) {
         coefficients.fill(0.0);
-        std::array<double, props::kFluidKinds> x{};
+        std::array<double, model::kFluidKinds> x{};
         for (const Term& t : item.terms) {
             const int i = loadedIndex[static_cast<std::size_t>(t.match)];
             coefficients[static_cast<std::size_t>(i)] = t.coefficient;
@@ -1029,33 +1030,33 @@ int main(int argc, char** argv) {
             // fluid: absent from the fluid it would only get the
             // absent-species value.
             const int kind = (*table)[i].kind;
-            if (props::isFluidSpecies(kind, false) && kind < props::kFluidKinds)
+            if (model::isFluidSpecies(kind, false) && kind < model::kFluidKinds)
                 x[static_cast<std::size_t>(kind)] = 1.0;
         }
         if (o.haveX) {
-            x[thermodb::kWater] = 1.0 - o.xco2.value;
-            x[thermodb::kCarbonDioxide] = o.xco2.value;
+            x[model::kWater] = 1.0 - o.xco2.value;
+            x[model::kCarbonDioxide] = o.xco2.value;
         }
         if (item.reaction) {
-            props::makeReactionTerms(*table, coefficients.data(), *terms);
+            model::makeReactionTerms(*table, coefficients.data(), *terms);
             ctx->reaction = terms.get();
         }
         for (const Number& T : o.T)
             for (const Number& P : o.P) {
-                ctx->point = props::PointState{};
+                ctx->point = model::PointState{};
                 ctx->point.P = P.value;
                 ctx->point.t = T.value;
                 ctx->point.x = x;
                 ctx->point.fluid = fluid;
                 const double G =
-                    item.reaction ? props::ReactionGibbs(*ctx)
-                                  : props::PhaseGibbs(*ctx, loadedIndex[static_cast<std::size_t>(item.terms[0].match)]);
+                    item.reaction ? model::ReactionGibbs(*ctx)
+                                  : model::PhaseGibbs(*ctx, loadedIndex[static_cast<std::size_t>(item.terms[0].match)]);
                 // The same temperature as the routine above: single-precision
                 // 273.15 for a phase, double for a reaction.
                 double term = 0.0;
                 for (const Term& t : item.terms) {
-                    const thermodb::PhaseRecord& p = (*table)[loadedIndex[static_cast<std::size_t>(t.match)]];
-                    const double TK = T.value + (item.reaction ? 273.15 : props::kKelvinSingle);
+                    const model::PhaseRecord& p = (*table)[loadedIndex[static_cast<std::size_t>(t.match)]];
+                    const double TK = T.value + (item.reaction ? 273.15 : model::kKelvinSingle);
                     term += (item.reaction ? t.coefficient : 1.0) * solutionTerm(p, *models, P.value, TK);
                 }
                 rows.push_back(Row{&item, &T, &P, G, term});

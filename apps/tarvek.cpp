@@ -4,15 +4,15 @@
 #include <memory>
 #include <string>
 
-#include "dialogs/toolkit.hpp"
-#include "records/text.hpp"
+#include "core/text.hpp"
 #include "tarvek/batch.hpp"
 #include "tarvek/tarvek_shell.hpp"
+#include "ui/toolkit.hpp"
 
 namespace {
 
 // The utility's message, and where when it concerns a line of a file.
-std::string message(const records::Status& s) {
+std::string message(const core::Status& s) {
     std::string m = s.what;
     if (s.line > 0) m += " (" + s.file + ", line " + std::to_string(s.line) + ")";
     return m;
@@ -110,7 +110,7 @@ int main(int argc, char** argv) {
         options.writeComposition = !noComposition;
         if (!batchFile.empty()) {
             formula::BatchReport report;
-            records::Status s = formula::run_batch(batchFile, options, report, [](std::string_view line) {
+            core::Status s = formula::run_batch(batchFile, options, report, [](std::string_view line) {
                 std::printf("%.*s\n", static_cast<int>(line.size()), line.data());
             });
             if (!s.ok()) {
@@ -121,7 +121,7 @@ int main(int argc, char** argv) {
             return report.messages.empty() ? 0 : 1;
         }
         formula::OxideRunReport report;
-        records::Status s = formula::run_oxide_file(options, &report);
+        core::Status s = formula::run_oxide_file(options, &report);
         if (!s.ok()) {
             std::fprintf(stderr, "tarvek: %s\n", message(s).c_str());
             return 1;
@@ -133,19 +133,19 @@ int main(int argc, char** argv) {
     }
 
     std::string error;
-    std::unique_ptr<dialogs::Toolkit> tk =
-        script.empty() ? dialogs::make_terminal_toolkit(&error) : dialogs::make_scripted_toolkit(script, &error);
+    std::unique_ptr<ui::Toolkit> tk =
+        script.empty() ? ui::make_terminal_toolkit(&error) : ui::make_scripted_toolkit(script, &error);
     if (!tk) {
         std::fprintf(stderr, "tarvek: %s\n", error.c_str());
         return 2;
     }
     formula::TarvekSettings screen;
     formula::read_tarvek_config(screen, ".");
-    records::Status s = formula::run_tarvek(*tk, screen);
+    core::Status s = formula::run_tarvek(*tk, screen);
     tk.reset();
     if (!s.ok()) {
         std::fprintf(stderr, "tarvek: %s\n", s.describe().c_str());
-        return records::exit_code(s);
+        return core::exit_code(s);
     }
     return 0;
 }

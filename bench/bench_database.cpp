@@ -5,28 +5,28 @@
 #include <memory>
 #include <string>
 
-#include "records/streams.hpp"
-#include "thermodb/database.hpp"
+#include "io/database.hpp"
+#include "io/streams.hpp"
 
 namespace {
 
 void BM_LoadBundledDatabase(benchmark::State& state) {
     const std::string path = std::string(PELKAM_SOURCE_DIR) + "/data/thermo1988.dat";
-    auto system = std::make_unique<thermodb::ChemicalSystem>();
-    auto phases = std::make_unique<thermodb::PhaseTable>();
-    thermodb::LoadOptions options;
+    auto system = std::make_unique<model::ChemicalSystem>();
+    auto phases = std::make_unique<model::PhaseTable>();
+    io::LoadOptions options;
     options.waterRoutine = 2;
     int loaded = 0;
     for (auto _ : state) {
-        records::Streams streams;
+        io::Streams streams;
         streams.set_console({[](std::string_view) {}, {}});
-        if (streams.open(3, path, records::OpenMode::Existing) != 0) {
+        if (streams.open(3, path, io::OpenMode::Existing) != 0) {
             state.SkipWithError("cannot open the bundled database");
             return;
         }
-        if (!thermodb::readElementHeader(streams, 3, *system).ok() ||
-            !thermodb::setSystemLine(*system, "SI AL K O H C", 0, streams, 6).ok() ||
-            !thermodb::loadDatabase(options, streams, *system, *phases).ok()) {
+        if (!io::readElementHeader(streams, 3, *system).ok() ||
+            !io::setSystemLine(*system, "SI AL K O H C", 0, streams, 6).ok() ||
+            !io::loadDatabase(options, streams, *system, *phases).ok()) {
             state.SkipWithError("load failed");
             return;
         }

@@ -9,8 +9,8 @@
 
 namespace {
 
-reactions::PlotFileContents grid(int curves) {
-    reactions::PlotFileContents p;
+io::PlotFileContents grid(int curves) {
+    io::PlotFileContents p;
     p.diagramType = 0;
     p.diagramName = "P-T";
     p.window = {400, 900, 1, 12000};
@@ -19,7 +19,7 @@ reactions::PlotFileContents grid(int curves) {
         // Lines fanning out from points along the diagonal.
         const double t0 = 420 + 460.0 * ((c * 37) % curves) / curves, p0 = 200 + 11000.0 * ((c * 53) % curves) / curves;
         const double slope = 5 + 40 * ((c * 17) % 23) / 23.0;
-        reactions::PlotCurveRecord rec;
+        io::PlotCurveRecord rec;
         for (int i = 0; i < 15; ++i) {
             const double t = t0 + (i - 7) * 8.0, pr = p0 + (i - 7) * 8.0 * slope;
             if (t < 400 || t > 900 || pr < 1 || pr > 12000) continue;
@@ -35,10 +35,10 @@ reactions::PlotFileContents grid(int curves) {
 }
 
 void BM_LayOutCrowdedGrid(benchmark::State& state) {
-    const reactions::PlotFileContents p = grid(static_cast<int>(state.range(0)));
+    const io::PlotFileContents p = grid(static_cast<int>(state.range(0)));
     for (auto _ : state) {
         render::Drawing d;
-        records::Status s = render::makeDrawing(p, "grid.plt", nullptr, {}, d);
+        core::Status s = render::makeDrawing(p, "grid.plt", nullptr, {}, d);
         benchmark::DoNotOptimize(s);
         benchmark::DoNotOptimize(d.figure.texts.data());
     }

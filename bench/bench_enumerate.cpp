@@ -7,35 +7,35 @@
 #include <string>
 #include <vector>
 
-#include "reactions/enumerate.hpp"
-#include "records/streams.hpp"
-#include "records/text.hpp"
-#include "thermodb/chemical_system.hpp"
-#include "thermodb/database.hpp"
-#include "thermodb/matrix.hpp"
+#include "calc/enumerate.hpp"
+#include "core/matrix.hpp"
+#include "core/text.hpp"
+#include "io/database.hpp"
+#include "io/streams.hpp"
+#include "model/chemical_system.hpp"
 
 namespace {
 
 struct Run {
-    thermodb::PhaseTable table;
-    solutions::PhaseSelection selection;
+    model::PhaseTable table;
+    calc::PhaseSelection selection;
 };
 
 // The phases, and a basis taken greedily in load order with a unit row for
 // the component the oxides leave dependent (oxygen).
 std::unique_ptr<Run> prepare() {
     auto run = std::make_unique<Run>();
-    auto loaded = std::make_unique<thermodb::PhaseTable>();
-    auto system = std::make_unique<thermodb::ChemicalSystem>();
-    records::Streams streams;
-    streams.set_console(records::Console{[](std::string_view) {}, [](std::string&) { return false; }});
+    auto loaded = std::make_unique<model::PhaseTable>();
+    auto system = std::make_unique<model::ChemicalSystem>();
+    io::Streams streams;
+    streams.set_console(io::Console{[](std::string_view) {}, [](std::string&) { return false; }});
     const std::string file = std::string(PELKAM_SOURCE_DIR) + "/data/thermo1988.dat";
-    if (streams.open(3, file, records::OpenMode::Existing) != 0) return nullptr;
-    if (!thermodb::readElementHeader(streams, 3, *system)) return nullptr;
-    if (!thermodb::setSystemLine(*system, "K FE MG AL SI O H", 0, streams, 6)) return nullptr;
-    thermodb::LoadOptions options;
+    if (streams.open(3, file, io::OpenMode::Existing) != 0) return nullptr;
+    if (!io::readElementHeader(streams, 3, *system)) return nullptr;
+    if (!io::setSystemLine(*system, "K FE MG AL SI O H", 0, streams, 6)) return nullptr;
+    io::LoadOptions options;
     options.waterRoutine = 2;
-    if (!thermodb::loadDatabase(options, streams, *system, *loaded)) return nullptr;
+    if (!io::loadDatabase(options, streams, *system, *loaded)) return nullptr;
 
     const std::vector<std::string> names = {"Ms", "Kfs", "Phl", "Ann", "Alm", "Py",  "Crd", "Ky",  "Sil", "And",
                                             "Qz", "En",  "Fs",  "Fo",  "Fa",  "Tlc", "Ath", "Clc", "Sp",  "H2O"};
@@ -45,7 +45,7 @@ std::unique_ptr<Run> prepare() {
     std::vector<std::vector<double>> comp;
     for (const std::string& a : names) {
         for (int i = 0; i < loaded->count; ++i)
-            if (records::trim((*loaded)[i].abbreviation) == a) {
+            if (core::trim((*loaded)[i].abbreviation) == a) {
                 run->table[run->table.count++] = (*loaded)[i];
                 comp.emplace_back(system->stoichiometry[i].begin(), system->stoichiometry[i].begin() + C);
             }
@@ -54,7 +54,7 @@ std::unique_ptr<Run> prepare() {
 
     // Greedy basis: phases in load order while they raise the rank, then the
     // unit rows that complete it.
-    solutions::PhaseSelection& sel = run->selection;
+    calc::PhaseSelection& sel = run->selection;
     sel.mainCount = 20;
     sel.basis.componentCount = C;
     auto rank = [C](std::vector<std::vector<double>> m) {
@@ -89,7 +89,7 @@ std::unique_ptr<Run> prepare() {
     std::vector<double> inv(static_cast<std::size_t>(C * C));
     for (int a = 0; a < C; ++a)
         for (int b = 0; b < C; ++b) inv[a * C + b] = rows[a][b];
-    if (thermodb::INVRT(inv.data(), C, C, 1e-8) != 0) return nullptr;
+    if (core::INVRT(inv.data(), C, C, 1e-8) != 0) return nullptr;
     for (int p = 0; p < C; ++p) sel.basis.phase[p] = who[p];
     for (int i = 0; i < 20; ++i)
         for (int p = 0; p < C; ++p) {
@@ -106,17 +106,17 @@ void BM_EnumerateKfmash20(benchmark::State& state) {
         state.SkipWithError("bundled database not loaded");
         return;
     }
-    records::Streams streams;
+    io::Streams streams;
     long reactions = 0;
     for (auto _ : state) {
-        reactions::PrunedAssemblageList pruned;
-        reactions::EnumerationResult result;
+        calc::PrunedAssemblageList pruned;
+        calc::EnumerationResult result;
         long count = 0;
-        reactions::EnumerateReactions(
-            run->table, run->selection, pruned, reactions::EnumerationOptions{}, streams,
-            [&count](reactions::Reaction&) {
+        calc::EnumerateReactions(
+            run->table, run->selection, pruned, calc::EnumerationOptions{}, streams,
+            [&count](calc::Reaction&) {
                 ++count;
-                return records::Status::success();
+                return core::Status::success();
             },
             nullptr, result);
         reactions = count;

@@ -3,8 +3,8 @@
 // CO2 equation and the modified Redlich-Kwong volume search.
 #include <benchmark/benchmark.h>
 
-#include "props/fluids.hpp"
-#include "props/gibbs.hpp"
+#include "model/fluids.hpp"
+#include "model/gibbs.hpp"
 
 namespace {
 
@@ -15,16 +15,16 @@ constexpr double kKelvin = 273.149993896484375;
 // [t0, t1].
 void mixture(benchmark::State& state, int water, int co2, double P = 5000.0, double xCO2 = 0.3, double t0 = 600.0,
              double t1 = 700.0) {
-    props::GibbsContext ctx;
+    model::GibbsContext ctx;
     ctx.point.P = P;
-    ctx.point.x[thermodb::kWater] = 1.0 - xCO2;
-    ctx.point.x[thermodb::kCarbonDioxide] = xCO2;
-    ctx.point.fluid = records::FluidModelChoice{1, water, co2};
+    ctx.point.x[model::kWater] = 1.0 - xCO2;
+    ctx.point.x[model::kCarbonDioxide] = xCO2;
+    ctx.point.fluid = model::FluidModelChoice{1, water, co2};
     double t = t0;
     for (auto _ : state) {
         ctx.point.t = t;
-        benchmark::DoNotOptimize(props::FluidProperties(ctx, thermodb::kWater, 0));
-        benchmark::DoNotOptimize(props::FluidProperties(ctx, thermodb::kCarbonDioxide, 1));
+        benchmark::DoNotOptimize(model::FluidProperties(ctx, model::kWater, 0));
+        benchmark::DoNotOptimize(model::FluidProperties(ctx, model::kCarbonDioxide, 1));
         t = t < t1 ? t + 0.5 : t0;
     }
 }
@@ -47,7 +47,7 @@ BENCHMARK(BM_MixtureKJ_LoopRegion);
 void BM_Co2KovanTessel(benchmark::State& state) {
     double t = 600.0;
     for (auto _ : state) {
-        benchmark::DoNotOptimize(props::Co2KovanTessel(5000.0, t + kKelvin));
+        benchmark::DoNotOptimize(model::Co2KovanTessel(5000.0, t + kKelvin));
         t = t < 700.0 ? t + 0.5 : 600.0;
     }
 }
@@ -57,7 +57,7 @@ void BM_MrkVolume_CO2(benchmark::State& state) {
     double t = 600.0;
     for (auto _ : state) {
         const double T = t + kKelvin;
-        benchmark::DoNotOptimize(props::MrkVolume(5000.0, T, props::KerrickJacobsCO2(T), 35.0));
+        benchmark::DoNotOptimize(model::MrkVolume(5000.0, T, model::KerrickJacobsCO2(T), 35.0));
         t = t < 700.0 ? t + 0.5 : 600.0;
     }
 }

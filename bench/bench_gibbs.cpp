@@ -9,30 +9,30 @@
 #include <string_view>
 #include <vector>
 
-#include "props/gibbs.hpp"
-#include "records/streams.hpp"
-#include "solutions/activity.hpp"
-#include "solutions/composition_file.hpp"
-#include "solutions/sln_format.hpp"
-#include "thermodb/chemical_system.hpp"
-#include "thermodb/database.hpp"
+#include "io/composition_file.hpp"
+#include "io/database.hpp"
+#include "io/sln_format.hpp"
+#include "io/streams.hpp"
+#include "model/activity.hpp"
+#include "model/chemical_system.hpp"
+#include "model/gibbs.hpp"
 
 namespace {
 
-std::unique_ptr<thermodb::PhaseTable> loadBundled() {
-    auto table = std::make_unique<thermodb::PhaseTable>();
-    auto system = std::make_unique<thermodb::ChemicalSystem>();
-    records::Streams streams;
-    streams.set_console(records::Console{[](std::string_view) {}, [](std::string&) { return false; }});
+std::unique_ptr<model::PhaseTable> loadBundled() {
+    auto table = std::make_unique<model::PhaseTable>();
+    auto system = std::make_unique<model::ChemicalSystem>();
+    io::Streams streams;
+    streams.set_console(io::Console{[](std::string_view) {}, [](std::string&) { return false; }});
     const std::string file = std::string(PELKAM_SOURCE_DIR) + "/data/thermo1988.dat";
-    if (streams.open(3, file, records::OpenMode::Existing) != 0 || !thermodb::readElementHeader(streams, 3, *system) ||
-        !thermodb::setSystemLine(*system, "SI AL CA K NA O", 0, streams, 6) ||
-        !thermodb::loadDatabase(thermodb::LoadOptions{}, streams, *system, *table))
+    if (streams.open(3, file, io::OpenMode::Existing) != 0 || !io::readElementHeader(streams, 3, *system) ||
+        !io::setSystemLine(*system, "SI AL CA K NA O", 0, streams, 6) ||
+        !io::loadDatabase(io::LoadOptions{}, streams, *system, *table))
         table->count = 0;
     return table;
 }
 
-int indexOf(const thermodb::PhaseTable& table, std::string_view name) {
+int indexOf(const model::PhaseTable& table, std::string_view name) {
     for (int i = 0; i < table.count; ++i) {
         std::string_view n = table[i].name;
         while (!n.empty() && n.back() == ' ') n.remove_suffix(1);
@@ -42,13 +42,13 @@ int indexOf(const thermodb::PhaseTable& table, std::string_view name) {
 }
 
 struct Setup {
-    std::unique_ptr<thermodb::PhaseTable> table = loadBundled();
-    props::GibbsContext ctx;
+    std::unique_ptr<model::PhaseTable> table = loadBundled();
+    model::GibbsContext ctx;
     Setup() {
         ctx.table = table.get();
         ctx.point.t = 600.0;
         ctx.point.P = 5000.0;
-        ctx.point.x[thermodb::kWater] = 1.0;
+        ctx.point.x[model::kWater] = 1.0;
     }
 };
 
@@ -61,18 +61,18 @@ void BM_ReactionGibbs_FourMinerals(benchmark::State& state) {
         state.SkipWithError("the bundled database did not load");
         return;
     }
-    std::array<double, thermodb::kMaxPhases> c{};
+    std::array<double, model::kMaxPhases> c{};
     c[static_cast<std::size_t>(grs)] = -1;
     c[static_cast<std::size_t>(ky)] = -2;
     c[static_cast<std::size_t>(qz)] = -1;
     c[static_cast<std::size_t>(an)] = 3;
-    props::ReactionTerms rx;
-    props::makeReactionTerms(*s.table, c.data(), rx);
+    model::ReactionTerms rx;
+    model::makeReactionTerms(*s.table, c.data(), rx);
     s.ctx.reaction = &rx;
     double t = 600.0;
     for (auto _ : state) {
         s.ctx.point.t = t;
-        benchmark::DoNotOptimize(props::ReactionGibbs(s.ctx));
+        benchmark::DoNotOptimize(model::ReactionGibbs(s.ctx));
         t = t < 700.0 ? t + 0.5 : 600.0;
     }
 }
@@ -88,7 +88,7 @@ void phaseBenchmark(benchmark::State& state, const char* name) {
     double t = 600.0;
     for (auto _ : state) {
         s.ctx.point.t = t;
-        benchmark::DoNotOptimize(props::PhaseGibbs(s.ctx, i));
+        benchmark::DoNotOptimize(model::PhaseGibbs(s.ctx, i));
         t = t < 700.0 ? t + 0.5 : 600.0;
     }
 }
@@ -113,22 +113,22 @@ std::vector<std::string> fileLines(const std::string& path) {
 
 void garnetBenchmark(benchmark::State& state, int evaluateEachCall) {
     Setup s;
-    auto models = std::make_unique<solutions::SolutionModelSet>();
+    auto models = std::make_unique<model::SolutionModelSet>();
     const std::string data = std::string(PELKAM_SOURCE_DIR) + "/data/";
     std::vector<std::string> said;
-    const std::array<int, solutions::kMaxModels> variants{2};  // GARN: GT1990
-    solutions::CompositionValues v;
-    solutions::SolutionModel& garnet = models->models[0];
+    const std::array<int, model::kMaxModels> variants{2};  // GARN: GT1990
+    io::CompositionValues v;
+    model::SolutionModel& garnet = models->models[0];
     const int i = indexOf(*s.table, "GROSSULAR");
-    if (i < 0 || !solutions::parseSolutionModels(fileLines(data + "solution-models.sln"), "sln", variants, *models, said) ||
-        !solutions::findComposition(fileLines(data + "example-pelite.zun"), "zun", "GARN",
-                                    solutions::siteFractionCount(garnet), v)) {
+    if (i < 0 || !io::parseSolutionModels(fileLines(data + "solution-models.sln"), "sln", variants, *models, said) ||
+        !io::findComposition(fileLines(data + "example-pelite.zun"), "zun", "GARN",
+                                    io::siteFractionCount(garnet), v)) {
         state.SkipWithError("the bundled data did not load");
         return;
     }
     garnet.evaluateExcessEachCall = evaluateEachCall;
-    solutions::setSiteFractions(garnet, v);
-    solutions::precomputeExcessCoefficients(garnet);
+    io::setSiteFractions(garnet, v);
+    model::precomputeExcessCoefficients(garnet);
     (*s.table)[i].activityModel = 1;
     (*s.table)[i].activityEndMember = 1;
     s.ctx.models = models.get();
@@ -136,7 +136,7 @@ void garnetBenchmark(benchmark::State& state, int evaluateEachCall) {
     for (auto _ : state) {
         s.ctx.point.t = t;
         s.ctx.point.P = P;
-        benchmark::DoNotOptimize(props::PhaseGibbs(s.ctx, i));
+        benchmark::DoNotOptimize(model::PhaseGibbs(s.ctx, i));
         t = t < 700.0 ? t + 0.5 : 600.0;
         P = P < 9000.0 ? P + 7.0 : 5000.0;
     }

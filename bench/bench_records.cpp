@@ -3,23 +3,23 @@
 
 #include <string>
 
-#include "records/layout.hpp"
+#include "core/layout.hpp"
 
 namespace {
 
 void BM_ReadDataLine(benchmark::State& state) {
-    const records::Layout layout("5X,5F15.5");
+    const core::Layout layout("5X,5F15.5");
     // Code in columns 1-5, then five fields of 15 columns.
     const std::string line = std::string("ST   ") + " -5.6432210D+06" + "   -6.01225e+06" + "        255.900" +
                              "         5.2600" + "          12345";
     double f[5] = {};
-    const records::Target targets[] = {&f[0], &f[1], &f[2], &f[3], &f[4]};
-    if (!records::read_text(line, layout, targets).done()) {
+    const core::Target targets[] = {&f[0], &f[1], &f[2], &f[3], &f[4]};
+    if (!core::read_text(line, layout, targets).done()) {
         state.SkipWithError("data line does not read");
         return;
     }
     for (auto _ : state) {
-        records::ReadOutcome r = records::read_text(line, layout, targets);
+        core::ReadOutcome r = core::read_text(line, layout, targets);
         benchmark::DoNotOptimize(r.result);
         benchmark::DoNotOptimize(f[4]);
     }
@@ -27,11 +27,11 @@ void BM_ReadDataLine(benchmark::State& state) {
 BENCHMARK(BM_ReadDataLine);
 
 void BM_WriteParameterLine(benchmark::State& state) {
-    const records::Layout layout("(1X,A20,1X,4G23.15)");
-    const records::Value values[] = {std::string_view("GARNET              "), -12345.678901234, 0.0125,
+    const core::Layout layout("(1X,A20,1X,4G23.15)");
+    const core::Value values[] = {std::string_view("GARNET              "), -12345.678901234, 0.0125,
                                      0.0, -2.718281828459045};
     for (auto _ : state) {
-        std::string line = records::write_line(layout, values);
+        std::string line = core::write_line(layout, values);
         benchmark::DoNotOptimize(line.data());
     }
 }
@@ -39,13 +39,13 @@ BENCHMARK(BM_WriteParameterLine);
 
 // The same line into a reused buffer, as an inner loop would write it.
 void BM_AppendParameterLine(benchmark::State& state) {
-    const records::Layout layout("(1X,A20,1X,4G23.15)");
-    const records::Value values[] = {std::string_view("GARNET              "), -12345.678901234, 0.0125,
+    const core::Layout layout("(1X,A20,1X,4G23.15)");
+    const core::Value values[] = {std::string_view("GARNET              "), -12345.678901234, 0.0125,
                                      0.0, -2.718281828459045};
     std::string buffer;
     for (auto _ : state) {
         buffer.clear();
-        records::append_text(buffer, layout, values);
+        core::append_text(buffer, layout, values);
         benchmark::DoNotOptimize(buffer.data());
     }
 }

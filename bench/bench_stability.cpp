@@ -9,92 +9,92 @@
 #include <string>
 #include <vector>
 
-#include "props/gibbs.hpp"
-#include "reactions/diagram.hpp"
-#include "reactions/enumerate.hpp"
-#include "reactions/stability.hpp"
-#include "records/run_settings.hpp"
-#include "records/streams.hpp"
-#include "records/text.hpp"
-#include "solutions/basis.hpp"
-#include "thermodb/chemical_system.hpp"
-#include "thermodb/database.hpp"
+#include "app/run_settings.hpp"
+#include "calc/basis.hpp"
+#include "calc/enumerate.hpp"
+#include "calc/point.hpp"
+#include "calc/stability.hpp"
+#include "core/text.hpp"
+#include "io/database.hpp"
+#include "io/streams.hpp"
+#include "model/chemical_system.hpp"
+#include "model/gibbs.hpp"
 
 namespace {
 
 constexpr int kPhases = 19;
 
 struct Run {
-    thermodb::PhaseTable table;
-    solutions::PhaseSelection selection;
-    records::RunSettings settings;
-    props::GibbsContext gibbs;
-    std::unique_ptr<reactions::PointEvaluator> evaluator;
-    std::unique_ptr<reactions::StabilityTester> tester;
-    std::vector<reactions::Reaction> candidates;
-    reactions::Reaction reaction;
+    model::PhaseTable table;
+    calc::PhaseSelection selection;
+    app::RunSettings settings;
+    model::GibbsContext gibbs;
+    std::unique_ptr<calc::PointEvaluator> evaluator;
+    std::unique_ptr<calc::StabilityTester> tester;
+    std::vector<calc::Reaction> candidates;
+    calc::Reaction reaction;
     double t = 600.0, P = 0.0;
 };
 
 // The phases, the basis of the phase selection and the evaluator.
 std::unique_ptr<Run> load() {
     auto run = std::make_unique<Run>();
-    auto loaded = std::make_unique<thermodb::PhaseTable>();
-    auto system = std::make_unique<thermodb::ChemicalSystem>();
-    records::Streams streams;
-    streams.set_console(records::Console{[](std::string_view) {}, [](std::string&) { return false; }});
+    auto loaded = std::make_unique<model::PhaseTable>();
+    auto system = std::make_unique<model::ChemicalSystem>();
+    io::Streams streams;
+    streams.set_console(io::Console{[](std::string_view) {}, [](std::string&) { return false; }});
     const std::string file = std::string(PELKAM_SOURCE_DIR) + "/data/thermo1988.dat";
-    if (streams.open(3, file, records::OpenMode::Existing) != 0) return nullptr;
-    if (!thermodb::readElementHeader(streams, 3, *system)) return nullptr;
-    if (!thermodb::setSystemLine(*system, "K FE MG AL SI O H", 0, streams, 6)) return nullptr;
-    thermodb::LoadOptions options;
+    if (streams.open(3, file, io::OpenMode::Existing) != 0) return nullptr;
+    if (!io::readElementHeader(streams, 3, *system)) return nullptr;
+    if (!io::setSystemLine(*system, "K FE MG AL SI O H", 0, streams, 6)) return nullptr;
+    io::LoadOptions options;
     options.waterRoutine = 1;
-    if (!thermodb::loadDatabase(options, streams, *system, *loaded)) return nullptr;
+    if (!io::loadDatabase(options, streams, *system, *loaded)) return nullptr;
 
     const std::vector<std::string> names = {"Ms", "Kfs", "Phl", "Ann", "Alm", "Py",  "Crd", "Ky",  "Sil", "And",
                                             "Qz", "En",  "Fs",  "Fo",  "Fa",  "Tlc", "Ath", "Clc", "H2O"};
-    auto compacted = std::make_unique<thermodb::ChemicalSystem>(*system);
+    auto compacted = std::make_unique<model::ChemicalSystem>(*system);
     run->table = *loaded;
     run->table.count = 0;
     for (const std::string& a : names)
         for (int i = 0; i < loaded->count; ++i)
-            if (records::trim((*loaded)[i].abbreviation) == a) {
+            if (core::trim((*loaded)[i].abbreviation) == a) {
                 compacted->stoichiometry[static_cast<std::size_t>(run->table.count)] = system->stoichiometry[static_cast<std::size_t>(i)];
                 run->table[run->table.count++] = (*loaded)[i];
             }
     if (run->table.count != kPhases) return nullptr;
 
-    solutions::PhaseSelection& sel = run->selection;
+    calc::PhaseSelection& sel = run->selection;
     sel.mainCount = kPhases;
-    for (int i = 0; i < kPhases; ++i) sel.optionCode[static_cast<std::size_t>(i)] = solutions::kInclude;
-    if (!solutions::chooseBasis(*compacted, run->table, sel, streams)) return nullptr;
+    for (int i = 0; i < kPhases; ++i) sel.optionCode[static_cast<std::size_t>(i)] = calc::kInclude;
+    if (!calc::chooseBasis(*compacted, run->table, sel, streams)) return nullptr;
 
-    reactions::PrunedAssemblageList pruned;
-    reactions::EnumerationResult result;
-    reactions::EnumerateReactions(
-        run->table, sel, pruned, reactions::EnumerationOptions{}, streams,
-        [&run](reactions::Reaction& r) {
+    calc::PrunedAssemblageList pruned;
+    calc::EnumerationResult result;
+    calc::EnumerateReactions(
+        run->table, sel, pruned, calc::EnumerationOptions{}, streams,
+        [&run](calc::Reaction& r) {
             int n = 0;
             for (int i = 0; i < kPhases; ++i) n += std::fabs(r.coef[static_cast<std::size_t>(i)]) > 0.001 ? 1 : 0;
             if (n == 7) run->candidates.push_back(r);
-            return records::Status::success();
+            return core::Status::success();
         },
         nullptr, result);
 
-    run->settings.diagramType = records::kPT;
+    run->settings.diagramType = calc::kPT;
     run->settings.xH2O = 1.0;
     run->settings.xCO2 = 0.0;
-    run->evaluator = std::make_unique<reactions::PointEvaluator>(run->settings, run->table, sel, run->gibbs);
-    run->tester = std::make_unique<reactions::StabilityTester>(*run->evaluator, run->table, sel);
+    run->evaluator = std::make_unique<calc::PointEvaluator>(run->settings, run->table, sel, run->gibbs);
+    run->tester = std::make_unique<calc::StabilityTester>(*run->evaluator, run->table, sel);
     return run;
 }
 
 // Makes `r` the current reaction and finds its curve at 600 C by bisection
 // in pressure; false when it has no curve between 100 and 30000 bar.
-bool onCurve(Run& run, const reactions::Reaction& r) {
+bool onCurve(Run& run, const calc::Reaction& r) {
     run.reaction = r;
     run.reaction.phaseCount = run.table.count;
-    props::makeReactionTerms(run.table, run.reaction.coef.data(), run.reaction.terms);
+    model::makeReactionTerms(run.table, run.reaction.coef.data(), run.reaction.terms);
     run.gibbs.reaction = &run.reaction.terms;
     auto dG = [&run](double P) {
         run.evaluator->setStateFromDiagram(run.t, P);
@@ -155,7 +155,7 @@ void BM_StabilityKyaniteSillimanite(benchmark::State& state) {
         state.SkipWithError("bundled database not loaded");
         return;
     }
-    reactions::Reaction kySil;
+    calc::Reaction kySil;
     kySil.coef[7] = -1.0;  // Ky
     kySil.coef[8] = 1.0;   // Sil
     if (!onCurve(*run, kySil)) {

@@ -4,7 +4,7 @@
 
 #include <array>
 
-#include "props/water.hpp"
+#include "model/water.hpp"
 
 namespace {
 
@@ -29,7 +29,7 @@ void BM_WaterGibbsHaarNewPoint(benchmark::State& state) {
     static const Points points;
     int i = 0;
     for (auto _ : state) {
-        benchmark::DoNotOptimize(props::WaterGibbsHaar(points.P[i], points.T[i]));
+        benchmark::DoNotOptimize(model::WaterGibbsHaar(points.P[i], points.T[i]));
         i = (i + 1) & (Points::kCount - 1);
     }
 }
@@ -40,18 +40,18 @@ void BM_WaterHaarNearSaturation(benchmark::State& state) {
     std::array<double, 64> P{}, T{};
     for (int i = 0; i < 64; ++i) {
         T[i] = 600.0 + 0.75 * i;
-        P[i] = props::WaterSaturationPressure(T[i]) * (i % 2 ? 1.0005 : 0.9995);
+        P[i] = model::WaterSaturationPressure(T[i]) * (i % 2 ? 1.0005 : 0.9995);
     }
     int i = 0;
     for (auto _ : state) {
-        benchmark::DoNotOptimize(props::WaterHaar(P[i], T[i]));
+        benchmark::DoNotOptimize(model::WaterHaar(P[i], T[i]));
         i = (i + 1) & 63;
     }
 }
 BENCHMARK(BM_WaterHaarNearSaturation);
 
 void BM_WaterCacheSamePoint(benchmark::State& state) {
-    props::WaterCache cache;
+    model::WaterCache cache;
     double P = 5000.0, T = 873.15;
     for (auto _ : state) {
         benchmark::DoNotOptimize(P);
@@ -65,7 +65,7 @@ void BM_WaterSaturationPressure(benchmark::State& state) {
     double T = 500.0;
     for (auto _ : state) {
         benchmark::DoNotOptimize(T);
-        benchmark::DoNotOptimize(props::WaterSaturationPressure(T));
+        benchmark::DoNotOptimize(model::WaterSaturationPressure(T));
     }
 }
 BENCHMARK(BM_WaterSaturationPressure);

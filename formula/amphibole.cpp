@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "core/layout.hpp"
 #include "formula/schemes.hpp"
-#include "records/layout.hpp"
 
 namespace formula {
 
@@ -110,9 +110,9 @@ void detail::amphibole(SchemeResult& r, const Analysis& a, const SchemeOptions& 
         "[O O3][OHO3][FO3]";
     for (const Fraction& fr : r.fractions) e.values.push_back(fr.value);
     r.entry = std::move(e);
-    r.log.push_back("          A: Na" + records::format_fixed(naA, 7, 3) + "  K" + records::format_fixed(kA, 7, 3) +
-                    "  B: Ca" + records::format_fixed(caM4, 7, 3) + "  Na" + records::format_fixed(naB, 7, 3) +
-                    "  Mg+Fe+Mn" + records::format_fixed(onM4, 7, 3) + "  T: Al" + records::format_fixed(alT, 7, 3));
+    r.log.push_back("          A: Na" + core::format_fixed(naA, 7, 3) + "  K" + core::format_fixed(kA, 7, 3) +
+                    "  B: Ca" + core::format_fixed(caM4, 7, 3) + "  Na" + core::format_fixed(naB, 7, 3) +
+                    "  Mg+Fe+Mn" + core::format_fixed(onM4, 7, 3) + "  T: Al" + core::format_fixed(alT, 7, 3));
     r.plot.family = "amph";
     r.plot.values[0] = c[Al];
     r.plot.values[1] = c[Na];

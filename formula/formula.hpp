@@ -7,16 +7,16 @@
 #include <utility>
 #include <vector>
 
+#include "core/status.hpp"
 #include "formula/elements.hpp"
 #include "formula/oxide_file.hpp"
 #include "formula/recalc.hpp"
 #include "formula/schemes.hpp"
-#include "records/status.hpp"
 
 namespace formula {
 
 struct AnalysisResult {
-    records::Status status;
+    core::Status status;
     SchemeResult scheme;  // passes (cations per formula unit, Fe3+), fractions, composition entry
 };
 

@@ -9,13 +9,13 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include "records/layout.hpp"
-#include "records/text.hpp"
+#include "core/layout.hpp"
+#include "core/text.hpp"
 
 namespace formula {
 
 namespace fs = std::filesystem;
-using records::Status;
+using core::Status;
 
 Status write_file_atomically(const std::string& path, const std::string& content) {
     fs::path target(path);
@@ -66,16 +66,16 @@ namespace {
 
 std::string field(double v, int decimals, bool wide) {
     if (!wide) {
-        std::string s = records::format_fixed(v, 5, decimals);
+        std::string s = core::format_fixed(v, 5, decimals);
         if (s.find('*') == std::string::npos) return s + " ";
     }
-    return records::format_fixed(v, 6, decimals);
+    return core::format_fixed(v, 6, decimals);
 }
 
 }  // namespace
 
 std::string composition_value_line(const CompositionEntry& e) {
-    std::string line = records::pad(e.code, 4) + " ";
+    std::string line = core::pad(e.code, 4) + " ";
     int n = static_cast<int>(e.values.size());
     for (int k = 0; k < n; ++k) {
         double v = e.values[k];
@@ -84,7 +84,7 @@ std::string composition_value_line(const CompositionEntry& e) {
         else if (e.code == "MICA") line += field(v, 4, k == 3);
         else line += field(v, 4, k == 15);
     }
-    return std::string(records::rtrim(line));
+    return std::string(core::rtrim(line));
 }
 
 Status CompositionFile::load(const std::string& path, CompositionFile& out) {
@@ -104,7 +104,7 @@ Status CompositionFile::load(const std::string& path, CompositionFile& out) {
         lines.push_back(l);
     }
     for (std::size_t i = 0; i < lines.size();) {
-        if (records::starts_blind(lines[i], "FIXE")) {
+        if (core::starts_blind(lines[i], "FIXE")) {
             // Keep the fixed-activity block as it is, up to its ENDFIX line.
             Item it;
             while (i < lines.size()) {
@@ -114,10 +114,10 @@ Status CompositionFile::load(const std::string& path, CompositionFile& out) {
                 if (end) break;
             }
             out.items_.push_back(std::move(it));
-        } else if (i + 1 < lines.size() && !records::starts_blind(lines[i + 1], "FIXE")) {
+        } else if (i + 1 < lines.size() && !core::starts_blind(lines[i + 1], "FIXE")) {
             Item it;
             it.entry = true;
-            it.code = records::pad(lines[i + 1].substr(0, std::min<std::size_t>(4, lines[i + 1].size())), 4);
+            it.code = core::pad(lines[i + 1].substr(0, std::min<std::size_t>(4, lines[i + 1].size())), 4);
             it.lines = {lines[i], lines[i + 1]};
             out.items_.push_back(std::move(it));
             i += 2;
@@ -134,8 +134,8 @@ Status CompositionFile::load(const std::string& path, CompositionFile& out) {
 void CompositionFile::put(const CompositionEntry& e) {
     Item it;
     it.entry = true;
-    it.code = records::pad(e.code, 4);
-    it.lines = {std::string(records::rtrim(records::pad(e.header, 140))), composition_value_line(e)};
+    it.code = core::pad(e.code, 4);
+    it.lines = {std::string(core::rtrim(core::pad(e.header, 140))), composition_value_line(e)};
     for (Item& old : items_) {
         if (old.entry && old.code == it.code) {
             old = std::move(it);
@@ -171,19 +171,19 @@ Status write_composition_entry(const std::string& path, const CompositionEntry& 
 namespace {
 
 std::string text_record(double x, double y, double size, double angle, std::string_view text) {
-    using records::format_fixed;
+    using core::format_fixed;
     return format_fixed(x, 10, 3) + format_fixed(y, 10, 3) + format_fixed(size, 10, 3) + format_fixed(angle, 10, 3) +
            "     " + std::string(text);
 }
 std::string legend_record(int a, int b) {
-    return records::format_integer(a, 5) + records::format_integer(b, 5) + records::format_integer(0, 5) +
-           records::format_integer(0, 5);
+    return core::format_integer(a, 5) + core::format_integer(b, 5) + core::format_integer(0, 5) +
+           core::format_integer(0, 5);
 }
 
 }  // namespace
 
 std::string plot_header(const std::string& fileName, const PlotFamily& f) {
-    using records::format_fixed;
+    using core::format_fixed;
     std::string h = "Analysis\nConcentration\n";
     h += format_fixed(-0.5, 10, 3) + format_fixed(51.0, 10, 3) + format_fixed(-0.25, 10, 3) +
          format_fixed(f.yMax, 10, 3) + "\n";
@@ -212,12 +212,12 @@ void PlotFiles::add(const PlotSample& s, bool stay) {
     ++f.count;
     double x = f.count;
     for (int k = 0; k < 3; ++k)
-        f.points.push_back(records::format_fixed(x, 10, 3) + records::format_fixed(s.values[k], 10, 3) +
-                           records::format_integer(k + 1, 2));
+        f.points.push_back(core::format_fixed(x, 10, 3) + core::format_fixed(s.values[k], 10, 3) +
+                           core::format_integer(k + 1, 2));
     if (f.count % 5 == 0) {
         // Axis tick: a point on the x axis with pen code 9.
-        f.points.push_back(records::format_fixed(x, 10, 3) + records::format_fixed(-0.25, 10, 3) +
-                           records::format_integer(9, 2));
+        f.points.push_back(core::format_fixed(x, 10, 3) + core::format_fixed(-0.25, 10, 3) +
+                           core::format_integer(9, 2));
     }
 }
 

@@ -5,15 +5,15 @@
 #include <string>
 #include <vector>
 
+#include "core/status.hpp"
 #include "formula/schemes.hpp"
-#include "records/status.hpp"
 
 namespace formula {
 
 // Replaces `path` with `content` atomically: the text goes to a temporary
 // file beside it, is flushed to the disk (fsync) and renamed over the old
 // file, so that the file is always either the old one or the new one.
-records::Status write_file_atomically(const std::string& path, const std::string& content);
+core::Status write_file_atomically(const std::string& path, const std::string& content);
 
 // The value line of a composition entry: the code, one blank, then the
 // values in six-column fields in the layout of the code (F5.4 values are
@@ -28,7 +28,7 @@ std::string composition_value_line(const CompositionEntry& e);
 class CompositionFile {
 public:
     // Reads `path`; a missing file gives an empty composition file.
-    static records::Status load(const std::string& path, CompositionFile& out);
+    static core::Status load(const std::string& path, CompositionFile& out);
     // Replaces the first entry of e.code, or appends e.
     void put(const CompositionEntry& e);
     std::string text() const;
@@ -45,7 +45,7 @@ private:
 
 // Writes one mineral into the composition file `path` (read, update, atomic
 // replace).
-records::Status write_composition_entry(const std::string& path, const CompositionEntry& e);
+core::Status write_composition_entry(const std::string& path, const CompositionEntry& e);
 
 // The header of a plot file: the title lines "Analysis" and "Concentration",
 // the window (-0.5, 51.0, -0.25, yMax), and legend records for the file

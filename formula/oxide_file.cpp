@@ -6,27 +6,27 @@
 #include <fstream>
 #include <map>
 
+#include "core/layout.hpp"
+#include "core/text.hpp"
 #include "formula/formula.hpp"
 #include "formula/outputs.hpp"
-#include "records/files.hpp"
-#include "records/layout.hpp"
-#include "records/text.hpp"
+#include "io/files.hpp"
 
 namespace formula {
 
 namespace fs = std::filesystem;
-using records::Status;
+using core::Status;
 
 std::string oxide_file_name(std::string_view base) {
     // No cut at 60 characters: a directory prefix of a batch run may make the
     // name longer, and a cut name would read another file.
     std::string b(base);
-    std::size_t blanks = records::find_blanks(b, 2);
+    std::size_t blanks = core::find_blanks(b, 2);
     if (blanks != std::string::npos) b.resize(blanks);
     std::size_t slash = b.find_last_of('/');
     std::size_t dot = b.find('.', slash == std::string::npos ? 0 : slash + 1);
     if (dot != std::string::npos) b.resize(dot);
-    return std::string(records::rtrim(b)) + ".OXI";
+    return std::string(core::rtrim(b)) + ".OXI";
 }
 
 std::string composition_file_name(std::string_view base, Version v, bool ferric) {
@@ -47,16 +47,16 @@ std::string code_at(std::string_view line, std::size_t i, std::size_t end, Versi
     };
     // Codes written in full that no letter rule reaches.
     if (i + 4 <= end && word(4)) {
-        std::string w = records::upper(line.substr(i, 4));
+        std::string w = core::upper(line.substr(i, 4));
         for (const char* c : {"BIO1", "BIO2", "BIO3", "BIO6", "BIEX", "CPX2", "OPX1", "OPX2", "OPXE"})
             if (w == c) return w;
     }
-    if (i + 3 <= end && word(3) && records::upper(line.substr(i, 3)) == "CUM") return "CUM ";
+    if (i + 3 <= end && word(3) && core::upper(line.substr(i, 3)) == "CUM") return "CUM ";
     char a = at(i), b = at(i + 1);
     std::string two{a, b};
     if (two == "BE" || two == "be") return "BIEX";
     if (two == "CD" || two == "cd" || two == "Cd") return "CORD";
-    if (i + 4 <= end && records::upper(line.substr(i, 4)) == "CORD") return "CORD";
+    if (i + 4 <= end && core::upper(line.substr(i, 4)) == "CORD") return "CORD";
     if (two == "OL" || two == "ol") return "OLIV";
     if (two == "Cm" || two == "cm") return "CUM ";
     bool old = v == Version::V102;
@@ -115,8 +115,8 @@ CodeScan scan_mineral_code(std::string_view line, int startColumn, Version v) {
     }
     if (!quotedLabel) {
         std::string_view head = line.substr(0, std::min(comma, line.size()));
-        head = records::trim(head);
-        s.label = std::string(records::rtrim(head.substr(0, std::min<std::size_t>(head.size(), 20))));
+        head = core::trim(head);
+        s.label = std::string(core::rtrim(head.substr(0, std::min<std::size_t>(head.size(), 20))));
     }
     if (comma != std::string_view::npos) s.valuesFrom = comma + 1;
     return s;
@@ -138,9 +138,9 @@ bool read_values(std::string_view text, std::vector<double>& out, int& badField,
         std::size_t comma = text.find(',', pos);
         std::string_view f = text.substr(pos, comma == std::string_view::npos ? std::string_view::npos : comma - pos);
         ++k;
-        std::string_view t = records::trim(f);
+        std::string_view t = core::trim(f);
         double v = 0;
-        if (!t.empty() && (t.size() > 15 || !records::parse_real_field(t, 0, v))) {
+        if (!t.empty() && (t.size() > 15 || !core::parse_real_field(t, 0, v))) {
             badField = k;
             badText = std::string(t);
             return false;
@@ -150,7 +150,7 @@ bool read_values(std::string_view text, std::vector<double>& out, int& badField,
         pos = comma + 1;
     }
     // A trailing empty field after the last comma is not a value.
-    if (!out.empty() && records::trim(text.substr(text.find_last_of(',') == std::string_view::npos
+    if (!out.empty() && core::trim(text.substr(text.find_last_of(',') == std::string_view::npos
                                                       ? 0
                                                       : text.find_last_of(',') + 1))
                             .empty() &&
@@ -173,7 +173,7 @@ std::string path_in(const std::string& dir, const std::string& name) {
     return (fs::path(dir) / name).string();
 }
 
-std::string f62(double v) { return records::format_fixed(v, 6, 2); }
+std::string f62(double v) { return core::format_fixed(v, 6, 2); }
 
 }  // namespace
 
@@ -181,7 +181,7 @@ Status read_oxide_file(const OxideRunOptions& opt, OxideFileContents& out) {
     out.items.clear();
     const std::string name = oxide_file_name(opt.baseName);
     out.name = name;
-    std::string resolved = records::resolve_input_name(name);
+    std::string resolved = io::resolve_input_name(name);
     std::ifstream in(resolved, std::ios::binary);
     std::error_code ec;
     if (!in || !fs::is_regular_file(resolved, ec))
@@ -202,9 +202,9 @@ Status read_oxide_file(const OxideRunOptions& opt, OxideFileContents& out) {
         int labelLineNo = static_cast<int>(li) + 1;
         ++li;
         if (labelLine.substr(0, std::min<std::size_t>(labelLine.size(), 80)).find('.') != std::string::npos)
-            return failure("Rerun with header line: oxide list= " + records::pad(labelLine, 20), name, labelLineNo, 0,
-                           records::pad(labelLine, 20));
-        if (records::is_blank(labelLine.substr(0, std::min<std::size_t>(labelLine.size(), 20)))) break;
+            return failure("Rerun with header line: oxide list= " + core::pad(labelLine, 20), name, labelLineNo, 0,
+                           core::pad(labelLine, 20));
+        if (core::is_blank(labelLine.substr(0, std::min<std::size_t>(labelLine.size(), 20)))) break;
         std::vector<int> labels;
         std::string tok;
         int field = 0;
@@ -224,14 +224,14 @@ Status read_oxide_file(const OxideRunOptions& opt, OxideFileContents& out) {
         if (labels.size() > static_cast<std::size_t>(kOxideLabelCount))
             return failure("Rerun - more than 25 oxide labels on the label line", name, labelLineNo,
                            static_cast<int>(labels.size()), std::to_string(labels.size()) + " labels");
-        preface += "Oxides:   " + std::string(records::rtrim(labelLine)) + "\n";
+        preface += "Oxides:   " + std::string(core::rtrim(labelLine)) + "\n";
         const std::size_t expected = labels.size() + (opt.mapping ? 2 : 0);
 
         // Analysis lines up to the end of the file or the next label line.
         while (li < lines.size()) {
             const std::string line = lines[li].substr(0, std::min<std::size_t>(lines[li].size(), 300));
             int lineNo = static_cast<int>(li) + 1;
-            if (records::is_blank(line.substr(0, std::min<std::size_t>(line.size(), 30)))) {
+            if (core::is_blank(line.substr(0, std::min<std::size_t>(line.size(), 30)))) {
                 ++li;
                 continue;
             }
@@ -286,7 +286,7 @@ Status run_oxide_file(const OxideRunOptions& opt, OxideRunReport* report) {
     Status readStatus = read_oxide_file(opt, contents);
     const std::string& name = contents.name;
     rep.oxideFile = name;
-    std::string log = records::pad("Doing:", 10) + name + "\n";
+    std::string log = core::pad("Doing:", 10) + name + "\n";
     const std::string logPath = path_in(opt.workDir, "zun.log");
     auto fail_run = [&](Status s) {
         log += "*** " + s.what + "\n";
@@ -298,9 +298,9 @@ Status run_oxide_file(const OxideRunOptions& opt, OxideRunReport* report) {
     };
 
     std::string base = name.substr(0, name.size() - 4);
-    std::string mintab = std::string(records::rtrim(opt.baseName)) + ",SiO2,TiO2,Al2O3,FeO,MgO,MnO,CaO,Na2O,K2O,F,Sum\n";
+    std::string mintab = std::string(core::rtrim(opt.baseName)) + ",SiO2,TiO2,Al2O3,FeO,MgO,MnO,CaO,Na2O,K2O,F,Sum\n";
     std::string cat = "Cations per formula unit: " + name + "\nCode Label                Pass    C     E  T m";
-    for (const ElementData& e : kElements) cat += records::pad(std::string(7 - std::string(e.name).size(), ' ') + e.name, 7);
+    for (const ElementData& e : kElements) cat += core::pad(std::string(7 - std::string(e.name).size(), ' ') + e.name, 7);
     cat += "     Sum\n";
     const std::string compPath = composition_file_name(opt.baseName, opt.version, opt.scheme.ferric);
     CompositionFile comp;
@@ -322,7 +322,7 @@ Status run_oxide_file(const OxideRunOptions& opt, OxideRunReport* report) {
                          double(o[Ca]), double(o[Na]), double(o[K]), double(o[F]), a.analysisSum})
             mintab += f62(v) + ",";
         mintab += "\n";
-        log += "\n" + records::format_integer(a.number, 4) + "  " + a.code + "  " + a.label + "\n";
+        log += "\n" + core::format_integer(a.number, 4) + "  " + a.code + "  " + a.label + "\n";
         if (!has_scheme(a.code)) {
             log += "          no mineral code: not recalculated\n";
             continue;
@@ -332,12 +332,12 @@ Status run_oxide_file(const OxideRunOptions& opt, OxideRunReport* report) {
         for (const std::string& l : r.log) log += l + "\n";
         for (std::size_t p = 0; p < r.passes.size(); ++p) {
             const Recalculation& x = r.passes[p];
-            cat += a.code + " " + records::pad(a.label, 20) + records::format_integer(int(p) + 1, 5) +
-                   records::format_integer(static_cast<long long>(x.params.cations), 5) + records::format_integer(static_cast<long long>(x.params.charge), 6) +
-                   records::format_integer(static_cast<long long>(x.params.tetrahedral), 3) +
-                   records::format_integer(x.params.mode, 2);
-            for (double v : x.cations) cat += records::format_fixed(v, 7, 3);
-            cat += records::format_fixed(x.cationSum, 8, 3) + "\n";
+            cat += a.code + " " + core::pad(a.label, 20) + core::format_integer(int(p) + 1, 5) +
+                   core::format_integer(static_cast<long long>(x.params.cations), 5) + core::format_integer(static_cast<long long>(x.params.charge), 6) +
+                   core::format_integer(static_cast<long long>(x.params.tetrahedral), 3) +
+                   core::format_integer(x.params.mode, 2);
+            for (double v : x.cations) cat += core::format_fixed(v, 7, 3);
+            cat += core::format_fixed(x.cationSum, 8, 3) + "\n";
         }
         bool cpx2Silent = a.code == "CPX2" && !opt.writeComposition;
         if (r.entry && opt.writeComposition) {
@@ -381,7 +381,7 @@ AnalysisResult recalculate_analysis(const std::vector<std::pair<std::string, dou
                                     const SchemeOptions& options) {
     AnalysisResult r;
     Analysis a;
-    a.code = records::pad(records::upper(code), 4);
+    a.code = core::pad(core::upper(code), 4);
     if (!has_scheme(a.code)) {
         r.status = Status::error("no mineral scheme for code", "not one of the utility's codes");
         r.status.value = std::string(code);

@@ -5,9 +5,9 @@
 #include <string_view>
 #include <vector>
 
+#include "core/status.hpp"
 #include "formula/elements.hpp"
 #include "formula/schemes.hpp"
-#include "records/status.hpp"
 
 namespace formula {
 
@@ -60,12 +60,12 @@ struct OxideFileContents {
 };
 // Reads an oxide file.  On a failure the analyses read before it stay in
 // `out` and the status says what failed and where.
-records::Status read_oxide_file(const OxideRunOptions& options, OxideFileContents& out);
+core::Status read_oxide_file(const OxideRunOptions& options, OxideFileContents& out);
 
 // Processes one oxide file and writes every output.  On failure the status
 // carries the utility's message in `what` with file, line, field and value;
 // zun.log records the failure and no other output of the run is written (the
 // files of an earlier run stay as they were).
-records::Status run_oxide_file(const OxideRunOptions& options, OxideRunReport* report = nullptr);
+core::Status run_oxide_file(const OxideRunOptions& options, OxideRunReport* report = nullptr);
 
 }  // namespace formula

@@ -4,15 +4,15 @@
 #include <array>
 #include <cmath>
 
-#include "records/layout.hpp"
-#include "records/text.hpp"
+#include "core/layout.hpp"
+#include "core/text.hpp"
 
 namespace formula {
 
 
 namespace {
 
-using records::format_fixed;
+using core::format_fixed;
 
 constexpr double kR = 8.3143;  // J/(mol K)
 
@@ -24,7 +24,7 @@ std::string fx(double v, int w, int d) { return format_fixed(v, w, d); }
 // in three columns (1.93 would be asterisks).
 std::string header_number(double v) {
     std::string s = format_fixed(v, 3, 2);
-    if (s.find('*') != std::string::npos) s = records::trim(format_fixed(v, 6, 2));
+    if (s.find('*') != std::string::npos) s = core::trim(format_fixed(v, 6, 2));
     return s;
 }
 std::string calc_used(double calc, double used) { return header_number(calc) + "-" + header_number(used); }
@@ -52,7 +52,7 @@ void add(SchemeResult& r, std::string name, double v) { r.fractions.push_back({s
 
 void entry(SchemeResult& r, std::string code, std::string header) {
     CompositionEntry e;
-    e.code = records::pad(code, 4);
+    e.code = core::pad(code, 4);
     e.header = std::move(header);
     for (const Fraction& f : r.fractions) e.values.push_back(f.value);
     r.entry = std::move(e);
@@ -66,7 +66,7 @@ void write_recalculation_log(SchemeResult& r, const Recalculation& x) {
     std::string names = "          ", values = "          ";
     for (int e = 0; e < kElementCount; ++e) {
         if (x.cations[e] == 0 && e > Cr) continue;
-        names += records::pad(std::string(7 - std::string(kElements[e].name).size(), ' ') + kElements[e].name, 7);
+        names += core::pad(std::string(7 - std::string(kElements[e].name).size(), ' ') + kElements[e].name, 7);
         values += fx(x.cations[e], 7, 3);
     }
     r.log.push_back(names);
@@ -438,7 +438,7 @@ void ilmenite(SchemeResult& r, const Analysis& a, const SchemeOptions& o) {
     entry(r, "ILME", "ILME [xMg-][xFe-][xMn-][xTi-] Fe3 cations calc-used-%Fe3=" + calc_used(c[Fe3], i.fe3) + "-" +
                          fx(pct, 4, 1));
     r.tableFile = "ilmenite.dat";
-    r.tableLine = records::pad(a.label, 20) + fx(c[Ti], 7, 3) + fx(c[Al], 7, 3) + fx(c[Cr], 7, 3) +
+    r.tableLine = core::pad(a.label, 20) + fx(c[Ti], 7, 3) + fx(c[Al], 7, 3) + fx(c[Cr], 7, 3) +
                   fx(i.fe3, 7, 3) + fx(i.fe, 7, 3) + fx(c[Mn], 7, 3) + fx(c[Mg], 7, 3) + fx(x.cationSum, 7, 3) +
                   fx(c[Ti], 7, 3) + fx(i.fe3 / 2, 7, 3) + fx(pct, 7, 1);
 }
@@ -453,7 +453,7 @@ void spinel(SchemeResult& r, const Analysis& a, const SchemeOptions& o) {
     add(r, "xAl", c[Al] / 2);
     entry(r, "SPIN", "SPIN [xMg-][xFe-][xAl-]  Fe3 cations calc-used= " + calc_used(c[Fe3], i.fe3));
     r.tableFile = "spinel.dat";
-    r.tableLine = records::pad(a.label, 20) + fx(c[Ti], 7, 3) + fx(c[Al], 7, 3) + fx(c[Cr], 7, 3) +
+    r.tableLine = core::pad(a.label, 20) + fx(c[Ti], 7, 3) + fx(c[Al], 7, 3) + fx(c[Cr], 7, 3) +
                   fx(i.fe3, 7, 3) + fx(i.fe, 7, 3) + fx(c[Mn], 7, 3) + fx(c[Mg], 7, 3) + fx(c[Zn], 7, 3) +
                   fx(c[Ni], 7, 3) + fx(x.cationSum, 7, 3) + fx(ratio(c[Cr], c[Cr] + c[Al]), 7, 3) +
                   fx(ratio(c[Mg], c[Mg] + i.fe), 7, 3) + fx(ratio(i.fe3, i.fe3 + c[Al] + c[Cr]), 7, 3);

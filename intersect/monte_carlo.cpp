@@ -15,14 +15,14 @@
 #include <memory>
 
 #include "intersect/read_curves.hpp"
-#include "records/text.hpp"
-#include "solutions/sln_format.hpp"
+#include "core/text.hpp"
+#include "io/sln_format.hpp"
 
 namespace intersect {
 namespace {
 
 namespace fs = std::filesystem;
-using records::Status;
+using core::Status;
 
 constexpr const char* kBatchAnswers = "batch.ans";
 
@@ -63,7 +63,7 @@ fs::path configIn(const fs::path& dir) {
     for (const char* n : {"PELKAM.fig", "PELKAM.FIG", "pelkam.fig"})
         if (fs::is_regular_file(dir / n, ec)) return dir / n;
     for (const fs::directory_entry& e : fs::directory_iterator(dir, ec))
-        if (records::equal_blind(e.path().filename().string(), "pelkam.fig") && e.is_regular_file(ec)) return e.path();
+        if (core::equal_blind(e.path().filename().string(), "pelkam.fig") && e.is_regular_file(ec)) return e.path();
     return {};
 }
 
@@ -79,12 +79,12 @@ std::vector<std::string> workConfig(const std::vector<std::string>& lines, const
                              {"SOLUTION DATA=", "solid.sln", false},
                              {"AQUEOUS DATA=", "hkf81.aqu", false}}};
     auto absolute = [&](std::string_view name) {
-        fs::path p{std::string(records::trim(name))};
+        fs::path p{std::string(core::trim(name))};
         return (p.is_absolute() ? p : fs::absolute(runDir / p)).lexically_normal();
     };
     std::vector<std::string> out;
     for (const std::string& raw : lines) {
-        const std::string_view l = records::rtrim(raw);
+        const std::string_view l = core::rtrim(raw);
         bool handled = false;
         for (Key& k : data) {
             const std::string_view key = k.key;
@@ -198,14 +198,14 @@ std::vector<std::string> logReasons(const fs::path& log, int lines) {
     std::vector<std::string> text;
     if (!readLines(log, "batch log", text)) return why;
     for (const std::string& l : text) {
-        const std::string_view t = records::trim(l);
+        const std::string_view t = core::trim(l);
         constexpr std::string_view kLine = "Batch line ";
         if (t.substr(0, kLine.size()) != kLine) continue;
         const std::size_t colon = t.find(':');
         if (colon == std::string_view::npos) continue;
         const int n = std::atoi(std::string(t.substr(kLine.size(), colon - kLine.size())).c_str());
         if (n >= 1 && n <= lines && why[static_cast<std::size_t>(n)].empty())
-            why[static_cast<std::size_t>(n)] = std::string(records::trim(t.substr(colon + 1)));
+            why[static_cast<std::size_t>(n)] = std::string(core::trim(t.substr(colon + 1)));
     }
     return why;
 }
@@ -255,7 +255,7 @@ Status runMonteCarlo(const MonteCarloRequest& rq, MonteCarloResult& result) {
     std::vector<std::string> restart;
     if (Status s = readLines(rq.restartFile, "restart file", restart); !s) return s;
     const auto [recorded, compositionLine] = restartCompositionFile(restart);
-    if (compositionLine == 0 || records::is_blank(recorded))
+    if (compositionLine == 0 || core::is_blank(recorded))
         return fileError("the restart file names no composition file",
                          "the run used no solution model: there is nothing to perturb", rq.restartFile);
     const fs::path composition =
@@ -273,14 +273,14 @@ Status runMonteCarlo(const MonteCarloRequest& rq, MonteCarloResult& result) {
     const std::vector<std::string> workFig = workConfig(configLines, runDir, slnPath);
     std::vector<std::string> sln, said;
     if (Status s = readLines(slnPath, "solution-properties file", sln); !s) return s;
-    auto models = std::make_unique<solutions::SolutionModelSet>();
-    if (Status s = solutions::parseSolutionModels(sln, slnPath.string(), {}, *models, said); !s) {
-        s.code = records::StatusCode::Error;
+    auto models = std::make_unique<model::SolutionModelSet>();
+    if (Status s = io::parseSolutionModels(sln, slnPath.string(), {}, *models, said); !s) {
+        s.code = core::StatusCode::Error;
         return s;
     }
     std::vector<ModelSites> sites;
     for (int m = 0; m < models->count; ++m) {
-        const solutions::SolutionModel& sm = models->models[static_cast<std::size_t>(m)];
+        const model::SolutionModel& sm = models->models[static_cast<std::size_t>(m)];
         ModelSites ms{sm.abbreviation, {}};
         for (int k = 0; k < sm.siteCount; ++k) ms.cationsPerSite.push_back(sm.sites[static_cast<std::size_t>(k)].cationCount);
         sites.push_back(std::move(ms));
@@ -309,7 +309,7 @@ Status runMonteCarlo(const MonteCarloRequest& rq, MonteCarloResult& result) {
         if (Status s = writeLines(dir / (name + ".lst"), {name + ".zun"}); !s) return s;
         std::vector<std::string> res = restart;
         std::string& rec = res[static_cast<std::size_t>(compositionLine - 1)];
-        rec = records::pad(name + ".zun", 40) + "     " + std::string(records::rtrim(rec.substr(std::min<std::size_t>(rec.size(), 45))));
+        rec = core::pad(name + ".zun", 40) + "     " + std::string(core::rtrim(rec.substr(std::min<std::size_t>(rec.size(), 45))));
         if (Status s = writeLines(dir / (name + ".res"), res); !s) return s;
         batch.push_back("," + name + ".res,,," + name + ".lst");
     }
@@ -349,7 +349,7 @@ Status runMonteCarlo(const MonteCarloRequest& rq, MonteCarloResult& result) {
                                             : "ended by signal " + std::to_string(WTERMSIG(status));
         if (WIFEXITED(status) && WEXITSTATUS(status) == 127) why = "cannot run the program";
         for (const std::string& l : err)
-            if (!records::is_blank(l)) {
+            if (!core::is_blank(l)) {
                 why += ": " + l;
                 break;
             }

@@ -15,7 +15,7 @@
 
 #include "intersect/intersect.hpp"
 #include "intersect/perturb.hpp"
-#include "records/status.hpp"
+#include "core/status.hpp"
 
 namespace intersect {
 
@@ -56,6 +56,6 @@ struct MonteCarloResult {
 // or the user interrupts it (SIGINT, SIGTERM: the runs are stopped and the
 // work directory removed unless kept).  Runs that give no mean are listed
 // with their reasons; the scatter covers the others.
-records::Status runMonteCarlo(const MonteCarloRequest& request, MonteCarloResult& result);
+core::Status runMonteCarlo(const MonteCarloRequest& request, MonteCarloResult& result);
 
 }  // namespace intersect

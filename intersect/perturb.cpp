@@ -5,9 +5,9 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "records/layout.hpp"
-#include "records/text.hpp"
-#include "solutions/composition_file.hpp"
+#include "core/layout.hpp"
+#include "core/text.hpp"
+#include "io/composition_file.hpp"
 
 namespace intersect {
 namespace {
@@ -17,9 +17,9 @@ constexpr double kSmallest = 1e-4;       // the smallest value F6.4 writes
 constexpr double kClosedSum = 5e-3;      // a site whose values add up to 1 within this is closed
 constexpr int kValueWidth = 6, kFirstValueColumn = 6;
 
-records::Status failure(const std::string& what, const std::string& why, const std::string& file, int line, int field,
+core::Status failure(const std::string& what, const std::string& why, const std::string& file, int line, int field,
                         const std::string& value) {
-    records::Status s = records::Status::error(what, why);
+    core::Status s = core::Status::error(what, why);
     s.file = file;
     s.line = line;
     s.field = field;
@@ -64,17 +64,17 @@ double Random::normal() {
 
 std::uint64_t runSeed(std::uint64_t seed, int run) { return mix(seed ^ mix(static_cast<std::uint64_t>(run) + 1)); }
 
-records::Status parseUncertainties(std::span<const std::string> lines, const std::string& fileName,
+core::Status parseUncertainties(std::span<const std::string> lines, const std::string& fileName,
                                    Uncertainties& out) {
     out.absolute.clear();
     for (std::size_t i = 0; i < lines.size(); ++i) {
-        const std::string l(records::rtrim(lines[i]));
+        const std::string l(core::rtrim(lines[i]));
         const int lineNo = static_cast<int>(i) + 1;
-        if (records::is_blank(l) || records::trim(l).front() == '#') continue;
+        if (core::is_blank(l) || core::trim(l).front() == '#') continue;
         Uncertainties::Entry e;
-        e.code = records::pad(l, 4);
+        e.code = core::pad(l, 4);
         e.line = lineNo;
-        if (records::is_blank(e.code))
+        if (core::is_blank(e.code))
             return failure("unreadable uncertainty line", "columns 1-4 must hold the model's code", fileName, lineNo, 1,
                            l);
         std::size_t at = std::min<std::size_t>(l.size(), 4);
@@ -94,7 +94,7 @@ records::Status parseUncertainties(std::span<const std::string> lines, const std
             if (end == text.c_str() || *end != '\0' || !std::isfinite(v) || v < 0)
                 return failure("unreadable uncertainty", "an uncertainty must be a number of at least 0", fileName,
                                lineNo, field, text);
-            if (e.sd.size() >= static_cast<std::size_t>(solutions::kMaxCompositionValues))
+            if (e.sd.size() >= static_cast<std::size_t>(io::kMaxCompositionValues))
                 return failure("too many uncertainties", "a value line holds at most 24 site fractions", fileName,
                                lineNo, field, text);
             e.sd.push_back(v);
@@ -106,10 +106,10 @@ records::Status parseUncertainties(std::span<const std::string> lines, const std
                                fileName, lineNo, 1, e.code);
         out.absolute.push_back(std::move(e));
     }
-    return records::Status::success();
+    return core::Status::success();
 }
 
-records::Status perturbComposition(std::span<const std::string> lines, const std::string& fileName,
+core::Status perturbComposition(std::span<const std::string> lines, const std::string& fileName,
                                    const std::vector<ModelSites>& models, const Uncertainties& uncertainties,
                                    Random& rng, std::vector<std::string>& out) {
     out.assign(lines.begin(), lines.end());
@@ -117,17 +117,17 @@ records::Status perturbComposition(std::span<const std::string> lines, const std
         int count = 0;
         for (int n : m.cationsPerSite) count += n;
         if (count <= 0) continue;
-        solutions::CompositionValues v;
-        records::Status s = solutions::findComposition(lines, fileName, m.code, count, v);
+        io::CompositionValues v;
+        core::Status s = io::findComposition(lines, fileName, m.code, count, v);
         if (!s) {
             if (s.what.rfind("ZUN file missing compositions for ", 0) == 0) continue;  // the run says so if it needs it
-            s.code = records::StatusCode::Error;
+            s.code = core::StatusCode::Error;
             return s;
         }
         const Uncertainties::Entry* abs = nullptr;
         for (const Uncertainties::Entry& e : uncertainties.absolute)
-            if (e.code == records::pad(m.code, 4)) abs = &e;
-        std::array<double, solutions::kMaxCompositionValues> p{};
+            if (e.code == core::pad(m.code, 4)) abs = &e;
+        std::array<double, io::kMaxCompositionValues> p{};
         for (int k = 0; k < count; ++k) {
             const double x = v.values[static_cast<std::size_t>(k)];
             const double sd = abs != nullptr && static_cast<std::size_t>(k) < abs->sd.size()
@@ -149,13 +149,13 @@ records::Status perturbComposition(std::span<const std::string> lines, const std
             from += n;
         }
         std::string& line = out[static_cast<std::size_t>(v.line - 1)];
-        std::string text = records::pad(line, static_cast<std::size_t>(kFirstValueColumn - 1));
+        std::string text = core::pad(line, static_cast<std::size_t>(kFirstValueColumn - 1));
         for (int k = 0; k < count; ++k) text += valueField(p[static_cast<std::size_t>(k)]);
         const std::size_t end = static_cast<std::size_t>(kFirstValueColumn - 1 + count * kValueWidth);
         if (line.size() > end) text += line.substr(end);  // what follows the values stays
-        line = std::string(records::rtrim(text));
+        line = std::string(core::rtrim(text));
     }
-    return records::Status::success();
+    return core::Status::success();
 }
 
 }  // namespace intersect

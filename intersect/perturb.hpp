@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "records/status.hpp"
+#include "core/status.hpp"
 
 namespace intersect {
 
@@ -58,7 +58,7 @@ struct Uncertainties {
 // Blank lines and lines beginning with '#' are ignored.  A value that is
 // not a number, or is negative, or more values than a value line holds,
 // fail naming the file, line and field.
-records::Status parseUncertainties(std::span<const std::string> lines, const std::string& fileName,
+core::Status parseUncertainties(std::span<const std::string> lines, const std::string& fileName,
                                    Uncertainties& out);
 
 // A perturbed copy of a composition file: the first value line of every
@@ -70,7 +70,7 @@ records::Status parseUncertainties(std::span<const std::string> lines, const std
 // copied.  A model of `models` without a value line is left out (a run
 // that uses it fails as it would with the original file); a value line
 // that cannot be read fails as the run's reading would.
-records::Status perturbComposition(std::span<const std::string> lines, const std::string& fileName,
+core::Status perturbComposition(std::span<const std::string> lines, const std::string& fileName,
                                    const std::vector<ModelSites>& models, const Uncertainties& uncertainties,
                                    Random& rng, std::vector<std::string>& out);
 

@@ -7,9 +7,9 @@
 #include <fstream>
 #include <regex>
 
-#include "records/layout.hpp"
-#include "records/provenance.hpp"
-#include "records/text.hpp"
+#include "core/layout.hpp"
+#include "io/provenance.hpp"
+#include "core/text.hpp"
 #include "render/diagram_curves.hpp"
 #include "render/summary_reactions.hpp"
 
@@ -22,12 +22,12 @@ namespace fs = std::filesystem;
 // may have been cut.
 constexpr std::size_t kReactionTextLength = 120;
 
-records::Status readLines(const std::string& path, const char* what, std::vector<std::string>& lines) {
+core::Status readLines(const std::string& path, const char* what, std::vector<std::string>& lines) {
     lines.clear();
     std::ifstream in(path);
     if (!in) {
         std::error_code ec;
-        records::Status s = records::Status::error(std::string("cannot open the ") + what,
+        core::Status s = core::Status::error(std::string("cannot open the ") + what,
                                                    fs::exists(path, ec) ? "not readable" : "no such file");
         s.file = path;
         return s;
@@ -37,7 +37,7 @@ records::Status readLines(const std::string& path, const char* what, std::vector
         if (!l.empty() && l.back() == '\r') l.pop_back();
         lines.push_back(std::move(l));
     }
-    return records::Status::success();
+    return core::Status::success();
 }
 
 bool isNumber(std::string_view t, double& v) {
@@ -64,9 +64,9 @@ struct RestartRows {
     bool stabilityKnown = false, stableOnly = true;
 };
 
-records::Status readRestartRows(const std::string& path, RestartRows& out) {
+core::Status readRestartRows(const std::string& path, RestartRows& out) {
     std::vector<std::string> lines;
-    if (records::Status s = readLines(path, "restart file", lines); !s) return s;
+    if (core::Status s = readLines(path, "restart file", lines); !s) return s;
     // Per-phase records (code, activity, name): code 1 phases are not in the
     // run; code 4 phases (tested only) follow the others in the rows.
     static const std::regex phaseRecord(R"(^([0-5])[ 0-9.D+-]{12}     (.+)$)");
@@ -76,7 +76,7 @@ records::Status readRestartRows(const std::string& path, RestartRows& out) {
         const std::string& l = lines[i];
         std::smatch m;
         if (rowsFrom == 0 && std::regex_match(l, m, phaseRecord)) {
-            const std::string name(records::trim(m[2].str()));
+            const std::string name(core::trim(m[2].str()));
             if (m[1] == "4") tested.push_back(name);
             else if (m[1] != "1") main.push_back(name);
         }
@@ -89,20 +89,20 @@ records::Status readRestartRows(const std::string& path, RestartRows& out) {
     out.phases = main;
     out.phases.insert(out.phases.end(), tested.begin(), tested.end());
     const std::size_t n = out.phases.size();
-    if (n == 0 || rowsFrom == 0) return records::Status::success();
+    if (n == 0 || rowsFrom == 0) return core::Status::success();
     out.firstRowLine = static_cast<int>(rowsFrom) + 1;
-    static const records::Layout rowLayout("(16F8.1)");
+    static const core::Layout rowLayout("(16F8.1)");
     const std::size_t perRow = (n + 15) / 16;
     for (std::size_t i = rowsFrom; i < lines.size(); i += perRow) {
-        if (records::is_provenance_record(lines[i]) || records::is_blank(lines[i])) break;
+        if (io::is_provenance_record(lines[i]) || core::is_blank(lines[i])) break;
         std::vector<double> row(n, 0.0);
-        std::vector<records::Target> targets;
+        std::vector<core::Target> targets;
         for (double& v : row) targets.push_back(&v);
         std::vector<std::string> rec(lines.begin() + static_cast<std::ptrdiff_t>(i),
                                      lines.begin() + static_cast<std::ptrdiff_t>(std::min(lines.size(), i + perRow)));
-        const records::ReadOutcome r = records::read_text(rec, rowLayout, targets);
+        const core::ReadOutcome r = core::read_text(rec, rowLayout, targets);
         if (!r.done()) {
-            records::Status s = records::Status::error("unreadable row of calculated reactions in the restart file",
+            core::Status s = core::Status::error("unreadable row of calculated reactions in the restart file",
                                                        "expected 16F8.1 coefficients");
             s.file = path;
             s.line = static_cast<int>(i) + r.record;
@@ -112,7 +112,7 @@ records::Status readRestartRows(const std::string& path, RestartRows& out) {
         }
         out.rows.push_back(std::move(row));
     }
-    return records::Status::success();
+    return core::Status::success();
 }
 
 // Whether the summary says that the run drew metastable stretches too.
@@ -143,12 +143,12 @@ bool parseReactionText(std::string_view text, std::vector<std::pair<std::string,
         while (from <= s.size()) {
             std::size_t to = s.find('+', from);
             if (to == std::string_view::npos) to = s.size();
-            std::string_view term = records::trim(s.substr(from, to - from));
+            std::string_view term = core::trim(s.substr(from, to - from));
             from = to + 1;
             if (term.empty()) return false;
             double c = 1;
             const std::size_t sp = term.find(' ');
-            if (sp != std::string_view::npos && isNumber(term.substr(0, sp), c)) term = records::trim(term.substr(sp + 1));
+            if (sp != std::string_view::npos && isNumber(term.substr(0, sp), c)) term = core::trim(term.substr(sp + 1));
             if (term.empty()) return false;
             const std::string name(term);
             bool merged = false;
@@ -176,7 +176,7 @@ std::string summaryBeside(const std::string& plotPath) {
     return {};
 }
 
-records::Status curvesOfPlot(const reactions::PlotFileContents& plot, const std::string& plotPath,
+core::Status curvesOfPlot(const io::PlotFileContents& plot, const std::string& plotPath,
                              const std::string& summaryPath, const std::string& restartPath, CurveSet& out,
                              CurveSources& src) {
     out = CurveSet{};
@@ -186,28 +186,28 @@ records::Status curvesOfPlot(const reactions::PlotFileContents& plot, const std:
     src.restartFile = restartPath;
     src.diagramType = plot.diagramType;
     src.diagramName = plot.diagramName;
-    src.xTitle = std::string(records::trim(plot.titles.x));
-    src.yTitle = std::string(records::trim(plot.titles.y));
+    src.xTitle = std::string(core::trim(plot.titles.x));
+    src.yTitle = std::string(core::trim(plot.titles.y));
 
     render::SummaryReactions summary;
     if (!summaryPath.empty()) {
-        if (records::Status s = render::readSummaryReactions(summaryPath, plotPath, summary); !s) return s;
+        if (core::Status s = render::readSummaryReactions(summaryPath, plotPath, summary); !s) return s;
         summaryStability(summaryPath, src.stabilityKnown, src.stableOnly);
         if (summary.curves.empty()) src.notes.push_back("the summary file " + summaryPath + " lists no plotted reaction");
     }
     RestartRows restart;
     if (!restartPath.empty()) {
-        if (records::Status s = readRestartRows(restartPath, restart); !s) return s;
+        if (core::Status s = readRestartRows(restartPath, restart); !s) return s;
         if (!src.stabilityKnown && restart.stabilityKnown) {
             src.stabilityKnown = true;
             src.stableOnly = restart.stableOnly;
         }
     }
     render::DiagramDescription d, byLabels;
-    if (records::Status s = render::describeDiagram(plot, plotPath, nullptr, byLabels); !s) return s;
+    if (core::Status s = render::describeDiagram(plot, plotPath, nullptr, byLabels); !s) return s;
     d = byLabels;
     if (!summaryPath.empty()) {
-        if (records::Status s = render::describeDiagram(plot, plotPath, &summary, d); !s) return s;
+        if (core::Status s = render::describeDiagram(plot, plotPath, &summary, d); !s) return s;
         // A summary of another run (or of another plot file of a batch) is
         // told by reactions that differ from the labels: the signed
         // coefficients are compared, so that full names and abbreviations
@@ -262,7 +262,7 @@ records::Status curvesOfPlot(const reactions::PlotFileContents& plot, const std:
     std::vector<std::vector<std::pair<std::string, double>>> terms(out.curves.size());
     for (std::size_t k = 0; k < out.curves.size() && texts; ++k) {
         const std::string& r = out.curves[k].reaction;
-        texts = !r.empty() && records::rtrim(r).size() < kReactionTextLength - 1 && parseReactionText(r, terms[k]);
+        texts = !r.empty() && core::rtrim(r).size() < kReactionTextLength - 1 && parseReactionText(r, terms[k]);
     }
     if (texts) {
         for (const auto& t : terms)
@@ -275,13 +275,13 @@ records::Status curvesOfPlot(const reactions::PlotFileContents& plot, const std:
                 v[static_cast<std::size_t>(std::find(out.phases.begin(), out.phases.end(), name) - out.phases.begin())] = c;
         }
         src.coefficientsFrom = d.reactionsFromSummary ? "summary" : "plot labels";
-        return records::Status::success();
+        return core::Status::success();
     }
     if (!restartPath.empty() && !restart.rows.empty() && restart.rows.size() == out.curves.size()) {
         out.phases = restart.phases;
         for (std::size_t k = 0; k < out.curves.size(); ++k) out.curves[k].coefficients = restart.rows[k];
         src.coefficientsFrom = "restart file";
-        return records::Status::success();
+        return core::Status::success();
     }
     if (!restartPath.empty() && restart.rows.size() != out.curves.size())
         src.notes.push_back("the restart file " + restartPath + " has " + std::to_string(restart.rows.size()) +
@@ -289,22 +289,22 @@ records::Status curvesOfPlot(const reactions::PlotFileContents& plot, const std:
                             " plotted curves: its rows cannot be matched to the curves");
     src.notes.push_back("the reactions' coefficients are not known (give the run's summary file): intersections of "
                         "dependent reactions cannot be told apart and are all counted");
-    return records::Status::success();
+    return core::Status::success();
 }
 
-records::Status readCurves(const std::string& plotPath, const std::string& summaryPath,
+core::Status readCurves(const std::string& plotPath, const std::string& summaryPath,
                            const std::string& restartPath, CurveSet& out, CurveSources& sources) {
-    reactions::PlotFileContents plot;
+    io::PlotFileContents plot;
     {
         std::error_code ec;
         if (!fs::is_regular_file(plotPath, ec)) {
-            records::Status s = records::Status::error("cannot open the plot file",
+            core::Status s = core::Status::error("cannot open the plot file",
                                                        fs::exists(plotPath, ec) ? "not a file" : "no such file");
             s.file = plotPath;
             return s;
         }
     }
-    if (records::Status s = reactions::readPlotFile(plotPath, plot); !s) return s;
+    if (core::Status s = io::readPlotFile(plotPath, plot); !s) return s;
     return curvesOfPlot(plot, plotPath, summaryPath, restartPath, out, sources);
 }
 
@@ -312,10 +312,10 @@ std::pair<std::string, int> restartCompositionFile(std::span<const std::string> 
     for (std::size_t i = 0; i < lines.size(); ++i) {
         const std::string& l = lines[i];
         if (l.size() >= 45 && l.compare(45, 21, "FILE OF MINERAL COMPS") == 0)
-            return {std::string(records::trim(l.substr(0, 40))), static_cast<int>(i) + 1};
+            return {std::string(core::trim(l.substr(0, 40))), static_cast<int>(i) + 1};
         // A name longer than its 40 columns pushes the comment to the right.
         const std::size_t at = l.find("     FILE OF MINERAL COMPS");
-        if (at != std::string::npos && at >= 40) return {std::string(records::trim(l.substr(0, at))), static_cast<int>(i) + 1};
+        if (at != std::string::npos && at >= 40) return {std::string(core::trim(l.substr(0, at))), static_cast<int>(i) + 1};
     }
     return {"", 0};
 }

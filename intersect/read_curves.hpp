@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "intersect/intersect.hpp"
-#include "reactions/plot_reader.hpp"
-#include "records/status.hpp"
+#include "io/plot_reader.hpp"
+#include "core/status.hpp"
 
 namespace intersect {
 
@@ -43,11 +43,11 @@ std::string summaryBeside(const std::string& plotPath);
 // those of the plot labels (another run's) is not used, with a note.
 // Fails, naming file, line and field, when the plot file cannot be drawn or
 // a named file cannot be read.
-records::Status curvesOfPlot(const reactions::PlotFileContents& plot, const std::string& plotPath,
+core::Status curvesOfPlot(const io::PlotFileContents& plot, const std::string& plotPath,
                              const std::string& summaryPath, const std::string& restartPath, CurveSet& out,
                              CurveSources& sources);
 // The same, reading the plot file first.
-records::Status readCurves(const std::string& plotPath, const std::string& summaryPath,
+core::Status readCurves(const std::string& plotPath, const std::string& summaryPath,
                            const std::string& restartPath, CurveSet& out, CurveSources& sources);
 
 // Records of a restart file that the Monte Carlo runs need: the composition

@@ -97,8 +97,8 @@ void draw(cairo_t* cr, const Figure& f) {
     }
 }
 
-records::Status cairoFailure(const char* what, cairo_status_t st) {
-    return records::Status::error(what, cairo_status_to_string(st));
+core::Status cairoFailure(const char* what, cairo_status_t st) {
+    return core::Status::error(what, cairo_status_to_string(st));
 }
 
 // CRC-32 of PNG chunks (ISO 3309).
@@ -134,7 +134,7 @@ void releaseFontCaches() {
 
 }  // namespace
 
-records::Status figureToPdf(const Figure& f, const Provenance& p, std::string& out) {
+core::Status figureToPdf(const Figure& f, const Provenance& p, std::string& out) {
     out.clear();
     cairo_surface_t* s = cairo_pdf_surface_create_for_stream(appendBytes, &out, f.pageWidth, f.pageHeight);
     cairo_pdf_surface_set_metadata(s, CAIRO_PDF_METADATA_TITLE, f.title.c_str());
@@ -153,10 +153,10 @@ records::Status figureToPdf(const Figure& f, const Provenance& p, std::string& o
     releaseFontCaches();
     if (st != CAIRO_STATUS_SUCCESS) return cairoFailure("cannot draw the PDF", st);
     if (st2 != CAIRO_STATUS_SUCCESS) return cairoFailure("cannot write the PDF", st2);
-    return records::Status::success();
+    return core::Status::success();
 }
 
-records::Status figureToPng(const Figure& f, const Provenance& p, double dpi, std::string& out) {
+core::Status figureToPng(const Figure& f, const Provenance& p, double dpi, std::string& out) {
     out.clear();
     double scale = std::clamp(dpi, 10.0, 1200.0) / 72.0;
     const double longest = std::max(f.pageWidth, f.pageHeight) * scale;
@@ -184,11 +184,11 @@ records::Status figureToPng(const Figure& f, const Provenance& p, double dpi, st
     // 8 bytes, IHDR 25 bytes).
     constexpr std::size_t kAfterHeader = 8 + 25;
     if (png.size() < kAfterHeader || png.compare(12, 4, "IHDR") != 0)
-        return records::Status::error("cannot make the PNG", "unexpected image data");
+        return core::Status::error("cannot make the PNG", "unexpected image data");
     std::string chunks = textChunk("Title", f.title) + textChunk("Software", p.program) +
                          textChunk("Source", databaseLine(p)) + textChunk("Creation Time", p.date);
     out = png.substr(0, kAfterHeader) + chunks + png.substr(kAfterHeader);
-    return records::Status::success();
+    return core::Status::success();
 }
 
 }  // namespace render

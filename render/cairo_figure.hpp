@@ -3,16 +3,16 @@
 #pragma once
 #include <string>
 
-#include "records/status.hpp"
+#include "core/status.hpp"
 #include "render/figure.hpp"
 #include "render/provenance.hpp"
 
 namespace render {
 
 // The bytes of a one-page PDF.
-records::Status figureToPdf(const Figure& figure, const Provenance& provenance, std::string& out);
+core::Status figureToPdf(const Figure& figure, const Provenance& provenance, std::string& out);
 // The bytes of a PNG at `dpi` dots per inch (bounded so that neither side
 // exceeds 16000 pixels).
-records::Status figureToPng(const Figure& figure, const Provenance& provenance, double dpi, std::string& out);
+core::Status figureToPng(const Figure& figure, const Provenance& provenance, double dpi, std::string& out);
 
 }  // namespace render

@@ -4,14 +4,14 @@
 #include <array>
 #include <cstdlib>
 
-#include "records/layout.hpp"
-#include "records/text.hpp"
+#include "core/layout.hpp"
+#include "core/text.hpp"
 
 namespace render {
 namespace {
 
 bool isInteger(std::string_view s, int& value) {
-    s = records::trim(s);
+    s = core::trim(s);
     if (s.empty() || s.size() > 9) return false;
     for (char c : s)
         if (c < '0' || c > '9') return false;
@@ -19,9 +19,9 @@ bool isInteger(std::string_view s, int& value) {
     return true;
 }
 
-records::Status geometryError(const std::string& path, int line, int field, const std::string& value,
+core::Status geometryError(const std::string& path, int line, int field, const std::string& value,
                               const std::string& why) {
-    records::Status s = records::Status::error("the plot file cannot be drawn", why);
+    core::Status s = core::Status::error("the plot file cannot be drawn", why);
     s.file = path;
     s.line = line;
     s.field = field;
@@ -29,8 +29,8 @@ records::Status geometryError(const std::string& path, int line, int field, cons
     return s;
 }
 
-const records::Layout& noteLayout() {
-    static const records::Layout l{"(4F10.3)"};
+const core::Layout& noteLayout() {
+    static const core::Layout l{"(4F10.3)"};
     return l;
 }
 
@@ -42,10 +42,10 @@ std::string number(double v) {
 
 }  // namespace
 
-std::vector<Stretch> stretchesOf(const std::vector<reactions::CurvePoint>& points) {
+std::vector<Stretch> stretchesOf(const std::vector<calc::CurvePoint>& points) {
     std::vector<Stretch> out;
     for (int i = 0; i < static_cast<int>(points.size()); ++i) {
-        if (i == 0 || points[static_cast<std::size_t>(i)].flag == reactions::kNewStretch) out.push_back({i, i});
+        if (i == 0 || points[static_cast<std::size_t>(i)].flag == calc::kNewStretch) out.push_back({i, i});
         else out.back().last = i;
     }
     return out;
@@ -58,12 +58,12 @@ std::vector<std::string> phasesOf(const std::string& reaction) {
     while (from <= r.size()) {
         std::size_t to = r.find_first_of("+=", from);
         if (to == std::string_view::npos) to = r.size();
-        std::string_view term = records::trim(r.substr(from, to - from));
+        std::string_view term = core::trim(r.substr(from, to - from));
         // Drop a leading coefficient ("2", "0.5", "1/2").
         std::size_t sp = term.find(' ');
         if (sp != std::string_view::npos &&
             term.substr(0, sp).find_first_not_of("0123456789./") == std::string_view::npos)
-            term = records::trim(term.substr(sp + 1));
+            term = core::trim(term.substr(sp + 1));
         if (!term.empty()) {
             bool seen = false;
             for (const std::string& p : out) seen = seen || p == term;
@@ -74,10 +74,10 @@ std::vector<std::string> phasesOf(const std::string& reaction) {
     return out;
 }
 
-records::Status describeDiagram(const reactions::PlotFileContents& plot, const std::string& plotPath,
+core::Status describeDiagram(const io::PlotFileContents& plot, const std::string& plotPath,
                                 const SummaryReactions* summary, DiagramDescription& out) {
     out = DiagramDescription{};
-    const reactions::PlotWindow& w = plot.window;
+    const io::PlotWindow& w = plot.window;
     // Lines of the header records (docs/plot-file.md): the window is line 3,
     // the plot lengths line 4.
     const double win[4] = {w.xmin, w.xmax, w.ymin, w.ymax};
@@ -96,33 +96,33 @@ records::Status describeDiagram(const reactions::PlotFileContents& plot, const s
     const int firstNoteLine = 7 + static_cast<int>(plot.xLabel.size() + plot.yLabel.size()) + 1;
     for (std::size_t i = 0; i < plot.labelLines.size(); ++i) {
         const std::string& l = plot.labelLines[i];
-        if (records::trim(l) == "1" || records::trim(l).empty()) continue;
+        if (core::trim(l) == "1" || core::trim(l).empty()) continue;
         NoteLabel note;
         note.line = firstNoteLine + static_cast<int>(i);
-        reactions::PlotLabelRecord& r = note.record;
-        std::array<records::Target, 4> t{&r.x, &r.y, &r.height, &r.angle};
-        records::ReadOutcome rd = records::read_text(l, noteLayout(), t);
+        io::PlotLabelRecord& r = note.record;
+        std::array<core::Target, 4> t{&r.x, &r.y, &r.height, &r.angle};
+        core::ReadOutcome rd = core::read_text(l, noteLayout(), t);
         if (!rd.done() || !std::isfinite(r.x) || !std::isfinite(r.y) || !std::isfinite(r.height) ||
             !std::isfinite(r.angle)) {
-            records::Status s = records::Status::error("unreadable label line", "expected x, y, height, angle, text");
+            core::Status s = core::Status::error("unreadable label line", "expected x, y, height, angle, text");
             s.file = plotPath;
             s.line = note.line;
             s.field = rd.field;
             s.value = rd.text;
             return s;
         }
-        r.text = l.size() > 45 ? std::string(records::rtrim(l.substr(45))) : std::string();
-        if (!records::trim(r.text).empty()) out.notes.push_back(std::move(note));
+        r.text = l.size() > 45 ? std::string(core::rtrim(l.substr(45))) : std::string();
+        if (!core::trim(r.text).empty()) out.notes.push_back(std::move(note));
     }
 
     int reactionCurves = 0, numberStyle = 0, textStyle = 0, otherStyle = 0;
     for (std::size_t i = 0; i < plot.curves.size(); ++i) {
-        const reactions::PlotCurveRecord& c = plot.curves[i];
+        const io::PlotCurveRecord& c = plot.curves[i];
         for (std::size_t p = 0; p < c.points.size(); ++p)
             if (!std::isfinite(c.points[p].x) || !std::isfinite(c.points[p].y))
                 return geometryError(plotPath, c.line + 1 + static_cast<int>(p) / 7, 3 * static_cast<int>(p % 7) + 1,
                                      number(c.points[p].x), "a curve point is not a number");
-        for (const reactions::PlotLabelRecord& l : c.labels)
+        for (const io::PlotLabelRecord& l : c.labels)
             if (!std::isfinite(l.x) || !std::isfinite(l.y) || !std::isfinite(l.angle) || !std::isfinite(l.height) ||
                 l.height < 0)
                 return geometryError(plotPath, c.line, 1, l.text, "a label of this curve has no usable position");
@@ -139,7 +139,7 @@ records::Status describeDiagram(const reactions::PlotFileContents& plot, const s
             const std::size_t nl = c.labels.size(), ns = drawn.size();
             int n = 0;
             bool allNumbers = nl > 0;
-            for (const reactions::PlotLabelRecord& l : c.labels) allNumbers = allNumbers && isInteger(l.text, n);
+            for (const io::PlotLabelRecord& l : c.labels) allNumbers = allNumbers && isInteger(l.text, n);
             if (ns > 0 && nl == ns && allNumbers) {
                 ++numberStyle;
                 for (std::size_t k = 0; k < nl; ++k) d.labelStretch[k] = drawn[k];
@@ -147,8 +147,8 @@ records::Status describeDiagram(const reactions::PlotFileContents& plot, const s
             } else if (ns > 0 && nl == 2 * ns) {
                 ++textStyle;
                 for (std::size_t k = 0; k < nl; ++k) d.labelStretch[k] = drawn[k / 2];
-                d.reaction = std::string(records::trim(c.labels[0].text)) + " = " +
-                             std::string(records::trim(c.labels[1].text));
+                d.reaction = std::string(core::trim(c.labels[0].text)) + " = " +
+                             std::string(core::trim(c.labels[1].text));
             } else if (nl > 0) {
                 ++otherStyle;
             }
@@ -180,7 +180,7 @@ records::Status describeDiagram(const reactions::PlotFileContents& plot, const s
         }
         if (out.style == LabelStyle::CurveNumber && !out.reactionsFromSummary) d.reaction.clear();
     }
-    return records::Status::success();
+    return core::Status::success();
 }
 
 }  // namespace render

@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "reactions/plot_reader.hpp"
-#include "records/status.hpp"
+#include "core/status.hpp"
+#include "io/plot_reader.hpp"
 #include "render/summary_reactions.hpp"
 
 namespace render {
@@ -36,7 +36,7 @@ struct CurveDescription {
 // name, the solution models used, the fixed activities).
 struct NoteLabel {
     int line = 0;  // line of the plot file
-    reactions::PlotLabelRecord record;
+    io::PlotLabelRecord record;
 };
 
 struct DiagramDescription {
@@ -49,11 +49,11 @@ struct DiagramDescription {
 // Checks that the plot file describes a drawable diagram (a window of
 // positive extent, positive plot lengths, finite numbers) and describes its
 // curves.  `summary` may be null; its reactions name the curves when given.
-records::Status describeDiagram(const reactions::PlotFileContents& plot, const std::string& plotPath,
+core::Status describeDiagram(const io::PlotFileContents& plot, const std::string& plotPath,
                                 const SummaryReactions* summary, DiagramDescription& out);
 
 // The stretches of a list of points.
-std::vector<Stretch> stretchesOf(const std::vector<reactions::CurvePoint>& points);
+std::vector<Stretch> stretchesOf(const std::vector<calc::CurvePoint>& points);
 
 // Phase names of a reaction text ("2 Alm + Crn = 3 Fa" gives Alm, Crn, Fa).
 std::vector<std::string> phasesOf(const std::string& reaction);

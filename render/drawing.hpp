@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "reactions/plot_reader.hpp"
-#include "records/status.hpp"
+#include "core/status.hpp"
+#include "io/plot_reader.hpp"
 #include "render/diagram_curves.hpp"
 #include "render/figure.hpp"
 #include "render/invariant_points.hpp"
@@ -28,7 +28,7 @@ struct Drawing {
 // Describes the curves, finds the invariant points and lays out the figure.
 // Fails (naming the plot file, line and field) when the plot file cannot be
 // drawn; `summary` may be null.
-records::Status makeDrawing(const reactions::PlotFileContents& plot, const std::string& plotPath,
+core::Status makeDrawing(const io::PlotFileContents& plot, const std::string& plotPath,
                             const SummaryReactions* summary, const DrawingOptions& options, Drawing& out);
 
 // The drawings of a finished run: the DXF file (named on the completion
@@ -38,11 +38,11 @@ records::Status makeDrawing(const reactions::PlotFileContents& plot, const std::
 // curve-number diagram.  An empty `dxfPath` or `svgPath` skips that file.
 // When one file cannot be written the other is still tried; the status
 // names the first failure.
-records::Status writeRunDrawings(const reactions::PlotFileContents& plot, const std::string& plotPath,
+core::Status writeRunDrawings(const io::PlotFileContents& plot, const std::string& plotPath,
                                  const std::string& dxfPath, const std::string& svgPath,
                                  const Provenance& provenance, const std::string& summaryPath = {});
 // The same, reading the plot file at `plotPath` first.
-records::Status writeRunDrawings(const std::string& plotPath, const std::string& dxfPath, const std::string& svgPath,
+core::Status writeRunDrawings(const std::string& plotPath, const std::string& dxfPath, const std::string& svgPath,
                                  const Provenance& provenance, const std::string& summaryPath = {});
 
 }  // namespace render

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <cstdio>
 
-#include "records/text.hpp"
+#include "core/text.hpp"
 #include "render/label_layout.hpp"
 #include "render/text_metrics.hpp"
 
@@ -35,8 +35,8 @@ constexpr double kRecordAdvance = 6.0 / 7.0;
 std::vector<std::string> axisTitleLines(const std::vector<std::string>& label, const std::string& title) {
     std::vector<std::string> out;
     for (const std::string& l : label)
-        if (!records::is_blank(l)) out.emplace_back(records::trim(l));
-    if (out.empty() && !records::is_blank(title)) out.emplace_back(records::trim(title));
+        if (!core::is_blank(l)) out.emplace_back(core::trim(l));
+    if (out.empty() && !core::is_blank(title)) out.emplace_back(core::trim(title));
     return out;
 }
 
@@ -101,10 +101,10 @@ std::string tickText(double value, double step) {
     return s;
 }
 
-Figure buildFigure(const reactions::PlotFileContents& plot, const DiagramDescription& diagram,
+Figure buildFigure(const io::PlotFileContents& plot, const DiagramDescription& diagram,
                    const std::vector<InvariantPoint>& invariants, const FigureOptions& options) {
     Figure f;
-    const reactions::PlotWindow& w = plot.window;
+    const io::PlotWindow& w = plot.window;
     const double W = plot.width, H = plot.height;
     f.plotWidth = W;
     f.plotHeight = H;
@@ -212,11 +212,11 @@ Figure buildFigure(const reactions::PlotFileContents& plot, const DiagramDescrip
         LabelPlacement l;
         l.capHeight = n.record.height > 0 ? n.record.height : 0.0125 * H;
         l.angle = n.record.angle;
-        const std::string_view text = records::rtrim(n.record.text);
-        const std::string_view visible = records::trim(text);
+        const std::string_view text = core::rtrim(n.record.text);
+        const std::string_view visible = core::trim(text);
         const double a = l.angle * kPi / 180;
-        const double lead = static_cast<double>(text.size() - records::trim(text).size() -
-                                                (text.size() - records::rtrim(text).size()));
+        const double lead = static_cast<double>(text.size() - core::trim(text).size() -
+                                                (text.size() - core::rtrim(text).size()));
         l.start = {plotX(n.record.x) + std::cos(a) * lead * kRecordAdvance * l.capHeight,
                    plotY(n.record.y) + std::sin(a) * lead * kRecordAdvance * l.capHeight};
         l.width = textWidth(visible, l.capHeight);
@@ -337,9 +337,9 @@ Figure buildFigure(const reactions::PlotFileContents& plot, const DiagramDescrip
         const CurveDescription& c = diagram.curves[g.curve];
         const auto& labels = plot.curves[static_cast<std::size_t>(c.index)].labels;
         for (std::size_t k : g.labels) {
-            const reactions::PlotLabelRecord& rec = labels[k];
-            const std::string_view text = records::rtrim(rec.text);
-            const std::string_view visible = records::trim(text);
+            const io::PlotLabelRecord& rec = labels[k];
+            const std::string_view text = core::rtrim(rec.text);
+            const std::string_view visible = core::trim(text);
             const double lead = static_cast<double>(text.size() - visible.size());
             const double cap0 = rec.height > 0 ? rec.height : 0.0125 * H;
             const double a = rec.angle * kPi / 180;

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "reactions/plot_reader.hpp"
+#include "io/plot_reader.hpp"
 #include "render/diagram_curves.hpp"
 #include "render/invariant_points.hpp"
 
@@ -91,7 +91,7 @@ struct FigureOptions {
 };
 
 // The legend is drawn in curve-number mode, and in any mode when asked for.
-Figure buildFigure(const reactions::PlotFileContents& plot, const DiagramDescription& diagram,
+Figure buildFigure(const io::PlotFileContents& plot, const DiagramDescription& diagram,
                    const std::vector<InvariantPoint>& invariants, const FigureOptions& options);
 
 // Page point of a plot-unit point, and back.

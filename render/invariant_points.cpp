@@ -4,7 +4,7 @@
 #include <cmath>
 #include <numeric>
 
-#include "records/run_settings.hpp"
+#include "calc/diagram_type.hpp"
 
 namespace render {
 namespace {
@@ -16,11 +16,11 @@ enum class Axis { Temperature, Pressure, Other };
 
 void axesOf(int diagramType, Axis& x, Axis& y) {
     switch (diagramType) {
-        case records::kPT: x = Axis::Temperature; y = Axis::Pressure; return;
-        case records::kTX: x = Axis::Other; y = Axis::Temperature; return;
-        case records::kPX: x = Axis::Other; y = Axis::Pressure; return;
-        case records::kActT: x = Axis::Other; y = Axis::Temperature; return;
-        case records::kActP: x = Axis::Other; y = Axis::Pressure; return;
+        case calc::kPT: x = Axis::Temperature; y = Axis::Pressure; return;
+        case calc::kTX: x = Axis::Other; y = Axis::Temperature; return;
+        case calc::kPX: x = Axis::Other; y = Axis::Pressure; return;
+        case calc::kActT: x = Axis::Other; y = Axis::Temperature; return;
+        case calc::kActP: x = Axis::Other; y = Axis::Pressure; return;
         default: x = Axis::Other; y = Axis::Other; return;
     }
 }
@@ -49,15 +49,15 @@ int findRoot(std::vector<int>& parent, int i) {
 
 }  // namespace
 
-InvariantTolerance defaultInvariantTolerance(const reactions::PlotFileContents& plot) {
+InvariantTolerance defaultInvariantTolerance(const io::PlotFileContents& plot) {
     Axis x, y;
     axesOf(plot.diagramType, x, y);
     return {toleranceOf(x, plot.window.xmax - plot.window.xmin), toleranceOf(y, plot.window.ymax - plot.window.ymin)};
 }
 
-std::vector<InvariantPoint> findInvariantPoints(const reactions::PlotFileContents& plot,
+std::vector<InvariantPoint> findInvariantPoints(const io::PlotFileContents& plot,
                                                 const DiagramDescription& diagram, InvariantTolerance tol) {
-    const reactions::PlotWindow& w = plot.window;
+    const io::PlotWindow& w = plot.window;
     auto onBorder = [&](double x, double y) {
         return x - w.xmin <= tol.x || w.xmax - x <= tol.x || y - w.ymin <= tol.y || w.ymax - y <= tol.y;
     };
@@ -69,7 +69,7 @@ std::vector<InvariantPoint> findInvariantPoints(const reactions::PlotFileContent
         for (const Stretch& s : c.stretches) {
             if (s.size() < 2) continue;
             for (int i : {s.first, s.last}) {
-                const reactions::CurvePoint& p = pts[static_cast<std::size_t>(i)];
+                const calc::CurvePoint& p = pts[static_cast<std::size_t>(i)];
                 // A curve leaving the window ends there without meeting anything.
                 if (!onBorder(p.x, p.y)) ends.push_back({p.x, p.y, c.number, d});
             }
@@ -86,7 +86,7 @@ std::vector<InvariantPoint> findInvariantPoints(const reactions::PlotFileContent
                 parent[static_cast<std::size_t>(findRoot(parent, j))] = findRoot(parent, i);
 
     // Distance of a point from a stretch, in units of the tolerance.
-    auto distance = [&](double x, double y, const std::vector<reactions::CurvePoint>& pts, const Stretch& s) {
+    auto distance = [&](double x, double y, const std::vector<calc::CurvePoint>& pts, const Stretch& s) {
         double best = 1e300;
         for (int i = s.first; i < s.last; ++i) {
             const double ax = pts[static_cast<std::size_t>(i)].x / tol.x, ay = pts[static_cast<std::size_t>(i)].y / tol.y;

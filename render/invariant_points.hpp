@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "reactions/plot_reader.hpp"
+#include "io/plot_reader.hpp"
 #include "render/diagram_curves.hpp"
 
 namespace render {
@@ -24,14 +24,14 @@ struct InvariantTolerance {
 };
 // 0.1 on a temperature axis (C), 1 on a pressure axis (bar), and 2e-4 of the
 // range on a composition or activity axis.
-InvariantTolerance defaultInvariantTolerance(const reactions::PlotFileContents& plot);
+InvariantTolerance defaultInvariantTolerance(const io::PlotFileContents& plot);
 
 // Ends of stretches of two or more points of the reaction curves (the water
 // curve is no reaction), away from the window's sides, are joined when both
 // coordinates lie within the tolerance of another end.  A group is an
 // invariant point when at least three curves meet there: those ending in the
 // group and those whose stretches pass within three tolerances of it.
-std::vector<InvariantPoint> findInvariantPoints(const reactions::PlotFileContents& plot,
+std::vector<InvariantPoint> findInvariantPoints(const io::PlotFileContents& plot,
                                                 const DiagramDescription& diagram, InvariantTolerance tol);
 
 }  // namespace render

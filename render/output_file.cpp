@@ -9,10 +9,10 @@
 
 namespace render {
 
-records::Status writeFileAtomically(const std::string& path, std::string_view bytes) {
+core::Status writeFileAtomically(const std::string& path, std::string_view bytes) {
     namespace fs = std::filesystem;
     auto failure = [&](const char* what, int err) {
-        records::Status s = records::Status::error(what, err != 0 ? std::strerror(err) : "");
+        core::Status s = core::Status::error(what, err != 0 ? std::strerror(err) : "");
         s.file = path;
         return s;
     };
@@ -43,7 +43,7 @@ records::Status writeFileAtomically(const std::string& path, std::string_view by
         fs::remove(tmp, ec);
         return failure("cannot write the output file", err);
     }
-    return records::Status::success();
+    return core::Status::success();
 }
 
 }  // namespace render

@@ -5,10 +5,10 @@
 #include <string>
 #include <string_view>
 
-#include "records/status.hpp"
+#include "core/status.hpp"
 
 namespace render {
 
-records::Status writeFileAtomically(const std::string& path, std::string_view bytes);
+core::Status writeFileAtomically(const std::string& path, std::string_view bytes);
 
 }  // namespace render

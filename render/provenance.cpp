@@ -4,22 +4,22 @@
 #include <ctime>
 #include <fstream>
 
-#include "records/provenance.hpp"
-#include "records/text.hpp"
+#include "io/provenance.hpp"
+#include "core/text.hpp"
 
 namespace render {
 
-records::Status describeDatabase(const std::string& path, Provenance& p) {
-    const records::DataProvenance d = records::provenance_of(records::kThermoDataRole, path, true);
+core::Status describeDatabase(const std::string& path, Provenance& p) {
+    const io::DataProvenance d = io::provenance_of(io::kThermoDataRole, path, true);
     if (!d.read()) {
-        records::Status s = records::Status::error("cannot read the database file", d.error);
+        core::Status s = core::Status::error("cannot read the database file", d.error);
         s.file = path;
         return s;
     }
     p.databaseFile = path;
     p.databaseLabel = d.label;
     p.databaseSha256 = d.sha256;
-    return records::Status::success();
+    return core::Status::success();
 }
 
 std::string isoDateNow() {

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "records/status.hpp"
+#include "core/status.hpp"
 
 namespace render {
 
@@ -19,7 +19,7 @@ struct Provenance {
 };
 
 // Fills the database fields from the file at `path` (label and checksum).
-records::Status describeDatabase(const std::string& path, Provenance& p);
+core::Status describeDatabase(const std::string& path, Provenance& p);
 
 // The current time as ISO 8601 UTC.
 std::string isoDateNow();

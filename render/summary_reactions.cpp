@@ -3,7 +3,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "records/text.hpp"
+#include "core/text.hpp"
 
 namespace render {
 namespace {
@@ -13,7 +13,7 @@ constexpr std::string_view kNumber = " THIS CURVE IS NUMBER";
 constexpr std::string_view kPlotFile = "**** Current plotfile = ";
 
 std::string baseName(std::string_view name) {
-    return std::filesystem::path(std::string(records::trim(name))).filename().string();
+    return std::filesystem::path(std::string(core::trim(name))).filename().string();
 }
 
 struct Section {
@@ -29,11 +29,11 @@ const std::string* SummaryReactions::reactionOf(int number) const {
     return nullptr;
 }
 
-records::Status readSummaryReactions(const std::string& path, const std::string& plotName, SummaryReactions& out) {
+core::Status readSummaryReactions(const std::string& path, const std::string& plotName, SummaryReactions& out) {
     out = SummaryReactions{};
     std::ifstream in(path);
     if (!in) {
-        records::Status s = records::Status::error("cannot open the summary file", "no such file or not readable");
+        core::Status s = core::Status::error("cannot open the summary file", "no such file or not readable");
         s.file = path;
         return s;
     }
@@ -43,19 +43,19 @@ records::Status readSummaryReactions(const std::string& path, const std::string&
     int lineNo = 0;
     while (std::getline(in, line)) {
         ++lineNo;
-        std::string_view l = records::rtrim(line);
+        std::string_view l = core::rtrim(line);
         if (l.substr(0, kPlotFile.size()) == kPlotFile) {
             sections.push_back({baseName(l.substr(kPlotFile.size())), {}});
             havePending = false;
         } else if (l.substr(0, kReaction.size()) == kReaction) {
-            pending = std::string(records::trim(l.substr(kReaction.size())));
+            pending = std::string(core::trim(l.substr(kReaction.size())));
             havePending = true;
         } else if (l.substr(0, kNumber.size()) == kNumber) {
-            const std::string digits(records::trim(l.substr(kNumber.size())));
+            const std::string digits(core::trim(l.substr(kNumber.size())));
             char* end = nullptr;
             const long n = std::strtol(digits.c_str(), &end, 10);
             if (digits.empty() || *end != '\0' || n <= 0 || n > 1000000) {
-                records::Status s = records::Status::error("unreadable curve number in the summary file");
+                core::Status s = core::Status::error("unreadable curve number in the summary file");
                 s.file = path;
                 s.line = lineNo;
                 s.value = digits;
@@ -68,7 +68,7 @@ records::Status readSummaryReactions(const std::string& path, const std::string&
     const std::string want = baseName(plotName);
     const Section* chosen = nullptr;
     for (const Section& s : sections)
-        if (!want.empty() && records::equal_blind(s.plotName, want)) chosen = &s;  // the last run of that name
+        if (!want.empty() && core::equal_blind(s.plotName, want)) chosen = &s;  // the last run of that name
     if (chosen == nullptr) {
         int withCurves = 0;
         for (const Section& s : sections)
@@ -78,11 +78,11 @@ records::Status readSummaryReactions(const std::string& path, const std::string&
             }
         if (withCurves > 1) {
             for (const Section& s : sections) out.curves.insert(out.curves.end(), s.curves.begin(), s.curves.end());
-            return records::Status::success();
+            return core::Status::success();
         }
     }
     if (chosen != nullptr) out.curves = chosen->curves;
-    return records::Status::success();
+    return core::Status::success();
 }
 
 }  // namespace render

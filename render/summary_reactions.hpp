@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "records/status.hpp"
+#include "core/status.hpp"
 
 namespace render {
 
@@ -26,6 +26,6 @@ struct SummaryReactions {
 
 // Reads the summary at `path`; `plotName` picks the section of that plot file
 // (compared by file name without directories, ignoring letter case).
-records::Status readSummaryReactions(const std::string& path, const std::string& plotName, SummaryReactions& out);
+core::Status readSummaryReactions(const std::string& path, const std::string& plotName, SummaryReactions& out);
 
 }  // namespace render

@@ -32,7 +32,7 @@ std::string csvField(std::string_view text) {
     return out + "\"";
 }
 
-std::string curvePointsCsv(const reactions::PlotFileContents& plot, const DiagramDescription& diagram) {
+std::string curvePointsCsv(const io::PlotFileContents& plot, const DiagramDescription& diagram) {
     std::string s = "curve,reaction,stretch,x,y,flag\n";
     for (const CurveDescription& c : diagram.curves) {
         if (c.water) continue;
@@ -40,7 +40,7 @@ std::string curvePointsCsv(const reactions::PlotFileContents& plot, const Diagra
         const std::string head = std::to_string(c.number) + "," + csvField(c.reaction) + ",";
         for (std::size_t k = 0; k < c.stretches.size(); ++k)
             for (int i = c.stretches[k].first; i <= c.stretches[k].last; ++i) {
-                const reactions::CurvePoint& p = pts[static_cast<std::size_t>(i)];
+                const calc::CurvePoint& p = pts[static_cast<std::size_t>(i)];
                 s += head + std::to_string(k + 1) + "," + number(p.x) + "," + number(p.y) + "," +
                      std::to_string(p.flag) + "\n";
             }

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "reactions/plot_reader.hpp"
+#include "io/plot_reader.hpp"
 #include "render/diagram_curves.hpp"
 #include "render/invariant_points.hpp"
 
@@ -17,7 +17,7 @@ namespace render {
 
 // Every point of every reaction curve (the water curve is no reaction and is
 // left out).
-std::string curvePointsCsv(const reactions::PlotFileContents& plot, const DiagramDescription& diagram);
+std::string curvePointsCsv(const io::PlotFileContents& plot, const DiagramDescription& diagram);
 std::string invariantPointsCsv(const std::vector<InvariantPoint>& points);
 
 // A CSV field: quoted when it holds a comma, a quote or a line break.

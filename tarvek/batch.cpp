@@ -3,8 +3,8 @@
 #include <filesystem>
 #include <fstream>
 
-#include "records/files.hpp"
-#include "records/text.hpp"
+#include "core/text.hpp"
+#include "io/files.hpp"
 
 namespace formula {
 
@@ -19,18 +19,18 @@ std::vector<std::string> read_lines(std::ifstream& in) {
     return lines;
 }
 
-bool first_two_blank(std::string_view l) { return records::is_blank(l.substr(0, std::min<std::size_t>(l.size(), 2))); }
+bool first_two_blank(std::string_view l) { return core::is_blank(l.substr(0, std::min<std::size_t>(l.size(), 2))); }
 
 // The prefix up to its first double blank.
 std::string prefix_text(std::string_view p) {
-    std::size_t b = records::find_blanks(p, 2);
-    return std::string(records::trim(p.substr(0, b)));
+    std::size_t b = core::find_blanks(p, 2);
+    return std::string(core::trim(p.substr(0, b)));
 }
 
 }  // namespace
 
 BatchLine parse_batch_line(std::string_view raw) {
-    std::string line = records::pad(records::rtrim(raw), 80);
+    std::string line = core::pad(core::rtrim(raw), 80);
     std::vector<std::string> f;
     std::size_t pos = 0;
     while (f.size() < 4) {
@@ -45,22 +45,22 @@ BatchLine parse_batch_line(std::string_view raw) {
     f.resize(4);
     BatchLine b;
     b.prefix = prefix_text(f[0]);
-    for (int k = 0; k < 3; ++k) b.options[k] = std::string(records::trim(f[k + 1])).substr(0, 40);
-    std::string field5(records::trim(rest));
+    for (int k = 0; k < 3; ++k) b.options[k] = std::string(core::trim(f[k + 1])).substr(0, 40);
+    std::string field5(core::trim(rest));
     b.listBlank = field5.empty();
-    if (!field5.empty() && field5[0] == '*') b.listFile = std::string(records::trim(field5.substr(1)));
+    if (!field5.empty() && field5[0] == '*') b.listFile = std::string(core::trim(field5.substr(1)));
     else b.listFile = b.prefix + field5;
     return b;
 }
 
-records::Status run_batch(const std::string& batchFile, const OxideRunOptions& base, BatchReport& report,
+core::Status run_batch(const std::string& batchFile, const OxideRunOptions& base, BatchReport& report,
                           const std::function<void(std::string_view)>& progress) {
     report = {};
-    std::string batchName = records::resolve_input_name(batchFile);
+    std::string batchName = io::resolve_input_name(batchFile);
     std::ifstream in(batchName, std::ios::binary);
     std::error_code ec;
     if (!in || !std::filesystem::is_regular_file(batchName, ec)) {
-        records::Status s = records::Status::error("Cannot open file BATCH.DAT - check & rerun ");
+        core::Status s = core::Status::error("Cannot open file BATCH.DAT - check & rerun ");
         s.file = batchFile;
         return s;
     }
@@ -68,7 +68,7 @@ records::Status run_batch(const std::string& batchFile, const OxideRunOptions& b
         if (first_two_blank(raw)) break;
         BatchLine b = parse_batch_line(raw);
         if (!b.listBlank) {
-            std::string listName = records::resolve_input_name(b.listFile);
+            std::string listName = io::resolve_input_name(b.listFile);
             std::ifstream list(listName, std::ios::binary);
             if (!list || !std::filesystem::is_regular_file(listName, ec)) {
                 report.messages.push_back("Cannot open file " + b.listFile);
@@ -76,15 +76,15 @@ records::Status run_batch(const std::string& batchFile, const OxideRunOptions& b
                 continue;
             }
             for (const std::string& entry : read_lines(list)) {
-                std::string e = records::pad(records::rtrim(entry), 40);
+                std::string e = core::pad(core::rtrim(entry), 40);
                 if (first_two_blank(e)) break;
-                std::string name(records::trim(e));
+                std::string name(core::trim(e));
                 std::size_t cut = name.find_first_of(". ");
                 if (cut != std::string::npos) name.resize(cut);
                 OxideRunOptions o = base;
                 o.baseName = b.prefix + name;
                 if (progress) progress(o.baseName);
-                records::Status s = run_oxide_file(o);
+                core::Status s = run_oxide_file(o);
                 if (s.ok()) {
                     ++report.filesDone;
                 } else {
@@ -96,7 +96,7 @@ records::Status run_batch(const std::string& batchFile, const OxideRunOptions& b
         }
         if (b.listBlank) break;
     }
-    return records::Status::success();
+    return core::Status::success();
 }
 
 }  // namespace formula

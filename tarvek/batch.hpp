@@ -6,8 +6,8 @@
 #include <string_view>
 #include <vector>
 
+#include "core/status.hpp"
 #include "formula/oxide_file.hpp"
-#include "records/status.hpp"
 
 namespace formula {
 
@@ -30,7 +30,7 @@ struct BatchReport {
 // `progress` (may be empty) receives one line per file started.  Fails only
 // when the batch file cannot be opened ("Cannot open file BATCH.DAT - check
 // & rerun "); failures of single files and lists are in the report.
-records::Status run_batch(const std::string& batchFile, const OxideRunOptions& base, BatchReport& report,
+core::Status run_batch(const std::string& batchFile, const OxideRunOptions& base, BatchReport& report,
                           const std::function<void(std::string_view)>& progress = {});
 
 }  // namespace formula

@@ -3,20 +3,20 @@
 #include <fstream>
 #include <vector>
 
-#include "records/files.hpp"
-#include "records/layout.hpp"
-#include "records/text.hpp"
+#include "core/layout.hpp"
+#include "core/text.hpp"
+#include "io/files.hpp"
 #include "tarvek/batch.hpp"
 
 namespace formula {
-using dialogs::ControlDef;
-using dialogs::ControlKind;
-using dialogs::ScreenResource;
+using ui::ControlDef;
+using ui::ControlKind;
+using ui::ScreenResource;
 
 namespace {
 
 ControlDef control(int id, ControlKind kind, std::string caption, int row, int col, int width = 0, int group = 0) {
-    return dialogs::make_control(id, kind, std::move(caption), row, col, width, group);
+    return ui::make_control(id, kind, std::move(caption), row, col, width, group);
 }
 
 std::vector<ScreenResource> build_screens() {
@@ -49,12 +49,12 @@ std::vector<ScreenResource> build_screens() {
         control(0, K::Static, "Done! ..........ZU1, .ZU2, or .ZU3 files created Mineral compositions plotted in *.p files",
                 2, 2, 76));
     done.controls.push_back(control(kDoneAnother, K::Button, "Do another", 5, 10));
-    done.controls.push_back(control(dialogs::kExitControl, K::Button, "QUIT", 5, 30));
+    done.controls.push_back(control(ui::kExitControl, K::Button, "QUIT", 5, 30));
 
     ScreenResource oops{kOopsDialog, "OOPS!", "OOPS!", {}};
     oops.controls.push_back(control(kOopsText, K::Static, "", 2, 2, 76));
     oops.controls.push_back(control(kOopsRetry, K::Button, "Retry", 5, 10));
-    oops.controls.push_back(control(dialogs::kExitControl, K::Button, "QUIT", 5, 30));
+    oops.controls.push_back(control(ui::kExitControl, K::Button, "QUIT", 5, 30));
     oops.messageControl = kOopsText;
 
     ScreenResource progress{kBatchProgressDialog, "Batch", "Calculating mineral formulae....in batch mode", {}};
@@ -109,7 +109,7 @@ const ScreenResource& tarvek_screen(int dialogId) {
 }
 
 void apply_tarvek_config_line(TarvekSettings& s, std::string_view raw) {
-    std::string line = records::pad(records::rtrim(raw), 40);
+    std::string line = core::pad(core::rtrim(raw), 40);
     auto starts = [&](std::string_view key) { return line.compare(0, key.size(), key) == 0; };
     // The count stands in column 13; a blank there lets it stand one column later.
     if (starts("ZUN-COMMENT=")) s.headerLines = line.substr(line[12] == ' ' ? 13 : 12, 1);
@@ -123,7 +123,7 @@ void apply_tarvek_config_line(TarvekSettings& s, std::string_view raw) {
 }
 
 bool read_tarvek_config(TarvekSettings& s, const std::string& dir) {
-    std::string file = records::find_config_file(dir);
+    std::string file = io::find_config_file(dir);
     if (file.empty()) {
         s.oxideFile.clear();
         return false;
@@ -137,19 +137,19 @@ bool read_tarvek_config(TarvekSettings& s, const std::string& dir) {
 
 bool run_options(const TarvekSettings& s, Version v, OxideRunOptions& o, std::string& error) {
     o = OxideRunOptions{};
-    o.baseName = std::string(records::trim(s.oxideFile));
+    o.baseName = std::string(core::trim(s.oxideFile));
     o.version = v;
     long long start = 0, header = 0;
-    if (!records::parse_integer_field(records::trim(s.startColumn), start) || start < 1 || start > 30) {
+    if (!core::parse_integer_field(core::trim(s.startColumn), start) || start < 1 || start > 30) {
         error = "Start column must be a number from 1 to 30: \"" + s.startColumn + "\"";
         return false;
     }
-    if (!records::parse_integer_field(records::trim(s.headerLines), header) || header < 0 || header > 9) {
+    if (!core::parse_integer_field(core::trim(s.headerLines), header) || header < 0 || header > 9) {
         error = "Header lines must be a number from 0 to 9: \"" + s.headerLines + "\"";
         return false;
     }
     double offset = 0;
-    if (!records::parse_real_field(records::trim(s.garnetOffset), 2, offset)) {
+    if (!core::parse_real_field(core::trim(s.garnetOffset), 2, offset)) {
         error = "Garnet plot offset must be a number: \"" + s.garnetOffset + "\"";
         return false;
     }
@@ -165,7 +165,7 @@ bool run_options(const TarvekSettings& s, Version v, OxideRunOptions& o, std::st
 namespace {
 
 // The message of a failed run for the OOPS! screen.
-std::string oops_text(const records::Status& s) {
+std::string oops_text(const core::Status& s) {
     std::string t = s.what;
     if (s.line > 0) t += " (line " + std::to_string(s.line) + ")";
     return t.substr(0, 76);
@@ -173,7 +173,7 @@ std::string oops_text(const records::Status& s) {
 
 }  // namespace
 
-records::Status run_tarvek(dialogs::Toolkit& tk, TarvekSettings& s) {
+core::Status run_tarvek(ui::Toolkit& tk, TarvekSettings& s) {
     int main = tk.create(tarvek_screen(kMainDialog));
     int oops = tk.create(tarvek_screen(kOopsDialog));
     int done = tk.create(tarvek_screen(kDoneDialog));
@@ -193,7 +193,7 @@ records::Status run_tarvek(dialogs::Toolkit& tk, TarvekSettings& s) {
         tk.on_command(main, kVersion232, [&] { pressed = kVersion232; tk.post_quit(); });
         tk.on_close(main, [&] { tk.end_program(); });
         tk.show(main, 1);
-        dialogs::Message m;
+        ui::Message m;
         while (tk.get_message(m))
             if (!tk.is_dialog_message(main, m)) tk.dispatch(m);
         if (tk.program_ended() || pressed == 0) break;
@@ -222,11 +222,11 @@ records::Status run_tarvek(dialogs::Toolkit& tk, TarvekSettings& s) {
             if (!show_oops(error)) break;
             continue;
         }
-        std::string name(records::trim(s.oxideFile));
+        std::string name(core::trim(s.oxideFile));
         if (!s.batch) {
-            int page = records::equal_blind(name, "!info")   ? kInfoPage
-                       : records::equal_blind(name, "!help") ? kHelpPage
-                       : records::equal_blind(name, "!oxi")  ? kOxiPage
+            int page = core::equal_blind(name, "!info")   ? kInfoPage
+                       : core::equal_blind(name, "!help") ? kHelpPage
+                       : core::equal_blind(name, "!oxi")  ? kOxiPage
                                                              : 0;
             if (page != 0) {
                 int p = tk.create(tarvek_screen(page));
@@ -244,14 +244,14 @@ records::Status run_tarvek(dialogs::Toolkit& tk, TarvekSettings& s) {
                 if (!show_oops("Type the name of an oxide file (without .OXI)")) break;
                 continue;
             }
-            records::Status r = run_oxide_file(options);
+            core::Status r = run_oxide_file(options);
             if (!(r.ok() ? show_done() : show_oops(oops_text(r)))) break;
             continue;
         }
         // Batch: the progress screen stays up while the files are run.
         tk.show(progress, 1);
         BatchReport report;
-        records::Status b = run_batch("BATCH.DAT", options, report,
+        core::Status b = run_batch("BATCH.DAT", options, report,
                                       [&](std::string_view line) { tk.set_text(progress, kProgressText, line); });
         tk.show(progress, 0);
         bool on;
@@ -262,8 +262,8 @@ records::Status run_tarvek(dialogs::Toolkit& tk, TarvekSettings& s) {
         else on = show_done();
         if (!on) break;
     }
-    if (!tk.failure().empty()) return records::Status::error(tk.failure());
-    return records::Status::success();
+    if (!tk.failure().empty()) return core::Status::error(tk.failure());
+    return core::Status::success();
 }
 
 }  // namespace formula

@@ -3,9 +3,9 @@
 #include <string>
 #include <string_view>
 
-#include "dialogs/toolkit.hpp"
+#include "core/status.hpp"
 #include "formula/oxide_file.hpp"
-#include "records/status.hpp"
+#include "ui/toolkit.hpp"
 
 namespace formula {
 
@@ -56,14 +56,14 @@ void apply_tarvek_config_line(TarvekSettings& s, std::string_view line);
 // defaults stay, with a blank file name).
 bool read_tarvek_config(TarvekSettings& s, const std::string& dir);
 
-const dialogs::ScreenResource& tarvek_screen(int dialogId);
+const ui::ScreenResource& tarvek_screen(int dialogId);
 
 // The run options of the screen's answers; false (with a message) when a
 // field cannot be read.
 bool run_options(const TarvekSettings& s, Version v, OxideRunOptions& out, std::string& error);
 
 // Runs the utility on `tk` until it ends.
-records::Status run_tarvek(dialogs::Toolkit& tk, TarvekSettings& settings);
+core::Status run_tarvek(ui::Toolkit& tk, TarvekSettings& settings);
 
 constexpr std::string_view kTarvekVersion = "2.32";
 

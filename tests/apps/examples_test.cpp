@@ -10,18 +10,18 @@
 #include <sstream>
 
 #include "common/bundled_db.hpp"
-#include "props/gibbs.hpp"
-#include "reactions/plot_reader.hpp"
-#include "records/provenance.hpp"
-#include "records/streams.hpp"
-#include "records/text.hpp"
 #include "common/dxf_reader.hpp"
-#include "records/checksum.hpp"
+#include "core/checksum.hpp"
+#include "core/text.hpp"
+#include "io/composition_file.hpp"
+#include "io/database.hpp"
+#include "io/plot_reader.hpp"
+#include "io/provenance.hpp"
+#include "io/sln_format.hpp"
+#include "io/streams.hpp"
+#include "model/activity.hpp"
+#include "model/gibbs.hpp"
 #include "run_helpers.hpp"
-#include "solutions/activity.hpp"
-#include "solutions/composition_file.hpp"
-#include "solutions/sln_format.hpp"
-#include "thermodb/database.hpp"
 
 using apptest::fs::path;
 using apptest::run_program;
@@ -31,7 +31,7 @@ namespace {
 
 struct ExampleRun {
     apptest::RunResult result;
-    reactions::PlotFileContents plot;
+    io::PlotFileContents plot;
     std::vector<std::string> summary, restart;     // restart: without the data-file records
     std::vector<std::string> dataFiles;             // the data-file records closing the restart file
     std::vector<std::string> selected;              // phase names of the run, in table order
@@ -64,7 +64,7 @@ ExampleRun run_example(WorkDir& w, const std::string& name, const std::string& f
     run.examined = count_after(run.result.out, "Number of Reactions Examined =");
     run.calculated = count_after(run.result.out, "Number of Reactions Calculated =");
     run.plotted = count_after(run.result.out, "Number of Reactions Plotted =");
-    records::Status s = reactions::readPlotFile((w.path / "plot.plt").string(), run.plot);
+    core::Status s = io::readPlotFile((w.path / "plot.plt").string(), run.plot);
     EXPECT_TRUE(s.ok()) << s.describe();
     run.summary = w.lines("summary.dat");
     run.restart = w.lines("restart.res");
@@ -73,7 +73,7 @@ ExampleRun run_example(WorkDir& w, const std::string& name, const std::string& f
     // phases of the run (code 1 excluded, code 4 moved behind the others);
     // after the label-style record come the rows of the plotted reactions,
     // then the records of the data files read.
-    while (!run.restart.empty() && records::is_provenance_record(run.restart.back())) {
+    while (!run.restart.empty() && io::is_provenance_record(run.restart.back())) {
         run.dataFiles.insert(run.dataFiles.begin(), run.restart.back());
         run.restart.pop_back();
     }
@@ -117,7 +117,7 @@ std::unique_ptr<Phases> load(const std::string& elements, int waterRoutine, int 
     return p;
 }
 
-int index_of(const thermodb::PhaseTable& t, const std::string& name) { return testsupport::phaseIndex(t, name); }
+int index_of(const model::PhaseTable& t, const std::string& name) { return testsupport::phaseIndex(t, name); }
 
 // Every point of every plotted curve (the water curve aside) lies on its
 // reaction: |dG| below ten times the Gibbs-energy tolerance, evaluated with
@@ -129,15 +129,15 @@ int index_of(const thermodb::PhaseTable& t, const std::string& name) { return te
 // sign of dG must change across the switch.  `setPoint` maps (x, y) to
 // the point.
 template <class SetPoint>
-void expect_points_on_curves(const ExampleRun& run, const Phases& db, records::FluidModelChoice fluid,
-                             SetPoint setPoint, const solutions::SolutionModelSet* models = nullptr) {
-    std::vector<const reactions::PlotCurveRecord*> curves;
+void expect_points_on_curves(const ExampleRun& run, const Phases& db, model::FluidModelChoice fluid,
+                             SetPoint setPoint, const model::SolutionModelSet* models = nullptr) {
+    std::vector<const io::PlotCurveRecord*> curves;
     for (const auto& c : run.plot.curves)
         if (!c.waterCurve) curves.push_back(&c);
     ASSERT_EQ(curves.size(), run.plottedRows.size());
     std::size_t checked = 0, onSwitch = 0;
     for (std::size_t k = 0; k < curves.size(); ++k) {
-        std::array<double, thermodb::kMaxPhases> coef{};
+        std::array<double, model::kMaxPhases> coef{};
         bool quartz = false;
         for (std::size_t i = 0; i < run.selected.size(); ++i) {
             int j = index_of((*db.table), run.selected[i]);
@@ -145,18 +145,18 @@ void expect_points_on_curves(const ExampleRun& run, const Phases& db, records::F
             coef[static_cast<std::size_t>(j)] = run.plottedRows[k][i];
             if ((*db.table)[j].isQuartz && std::fabs(run.plottedRows[k][i]) > 0.001) quartz = true;
         }
-        props::ReactionTerms terms;
-        props::makeReactionTerms((*db.table), coef.data(), terms);
-        props::GibbsContext g;
+        model::ReactionTerms terms;
+        model::makeReactionTerms((*db.table), coef.data(), terms);
+        model::GibbsContext g;
         g.table = &(*db.table);
         g.reaction = &terms;
         g.models = models;
         g.point.fluid = fluid;
         auto dG = [&](double x, double y) {
             setPoint(g.point, x, y);
-            return props::ReactionGibbs(g);
+            return model::ReactionGibbs(g);
         };
-        for (const reactions::CurvePoint& p : curves[k]->points) {
+        for (const calc::CurvePoint& p : curves[k]->points) {
             const double here = dG(p.x, p.y);
             const double dx = (dG(p.x + 1e-3, p.y) - dG(p.x - 1e-3, p.y)) / 2e-3;
             const double dy = (dG(p.x, p.y + 1e-2) - dG(p.x, p.y - 1e-2)) / 2e-2;
@@ -167,9 +167,9 @@ void expect_points_on_curves(const ExampleRun& run, const Phases& db, records::F
                 ++onSwitch;
                 setPoint(g.point, p.x, p.y);
                 g.point.t = switchK - 273.15 - 1e-3;
-                const double below = props::ReactionGibbs(g);
+                const double below = model::ReactionGibbs(g);
                 g.point.t = switchK - 273.15 + 1e-3;
-                const double above = props::ReactionGibbs(g);
+                const double above = model::ReactionGibbs(g);
                 EXPECT_LE(below * above, 0.0) << "curve " << k + 1 << " on the beta-quartz switch";
             } else {
                 EXPECT_LT(std::fabs(here), tolerance) << "curve " << k + 1 << " at (" << p.x << ", " << p.y << ")";
@@ -215,7 +215,7 @@ void expect_counts_agree(const ExampleRun& run) {
     }
 }
 
-props::PointState& pt(props::PointState& p, double t, double P) {
+model::PointState& pt(model::PointState& p, double t, double P) {
     p.t = t;
     p.P = P;
     return p;
@@ -232,14 +232,14 @@ TEST(Examples, AluminosilicatesTriplePointAndPointsOnCurves) {
     expect_counts_agree(run);
 
     auto db = load("K AL SI O H", 1, 0);
-    records::FluidModelChoice fluid;  // Haar water
-    expect_points_on_curves(run, *db, fluid, [](props::PointState& p, double x, double y) {
+    model::FluidModelChoice fluid;  // Haar water
+    expect_points_on_curves(run, *db, fluid, [](model::PointState& p, double x, double y) {
         pt(p, x, y);
-        p.x[thermodb::kWater] = 1.0;
+        p.x[model::kWater] = 1.0;
     });
 
     // The triple point: the polymorph curves (two-phase reactions) end at it.
-    std::vector<reactions::CurvePoint> ends;
+    std::vector<calc::CurvePoint> ends;
     for (std::size_t k = 0; k < run.plottedRows.size(); ++k) {
         int phases = 0;
         for (double c : run.plottedRows[k]) phases += std::fabs(c) > 0.001;
@@ -265,13 +265,13 @@ TEST(Examples, AluminosilicatesTriplePointAndPointsOnCurves) {
     for (const auto& c : run.plot.curves)
         for (std::size_t i = 0; i < c.points.size();) {
             std::size_t j = i + 1;
-            while (j < c.points.size() && c.points[j].flag != reactions::kNewStretch) ++j;
+            while (j < c.points.size() && c.points[j].flag != calc::kNewStretch) ++j;
             stretches += j - i >= 2;
             i = j;
         }
     for (const auto& e : dxf.entities) polylines += e.type == "POLYLINE" && e.layer != "AXES";
     EXPECT_EQ(polylines, stretches);
-    const auto digest = records::sha256_of_file((w.path / "thermo1988.dat").string());
+    const auto digest = core::sha256_of_file((w.path / "thermo1988.dat").string());
     ASSERT_TRUE(digest.has_value());
     bool named = false;
     for (const auto& c : dxf.comments) named = named || c.find(*digest) != std::string::npos;
@@ -315,10 +315,10 @@ TEST(Examples, CalciteQuartzOnPTAndTxDiagrams) {
     EXPECT_EQ(pt_run.plotted, 1);
     expect_counts_agree(pt_run);
     auto db = load("CA SI C O", 1, 0);
-    records::FluidModelChoice fluid;
-    expect_points_on_curves(pt_run, *db, fluid, [](props::PointState& p, double x, double y) {
+    model::FluidModelChoice fluid;
+    expect_points_on_curves(pt_run, *db, fluid, [](model::PointState& p, double x, double y) {
         pt(p, x, y);
-        p.x[thermodb::kCarbonDioxide] = 1.0;
+        p.x[model::kCarbonDioxide] = 1.0;
     });
 
     ExampleRun tx = run_example(wx, "calcite-quartz-tx");
@@ -327,10 +327,10 @@ TEST(Examples, CalciteQuartzOnPTAndTxDiagrams) {
     EXPECT_EQ(tx.plotted, 1);
     expect_counts_agree(tx);
     auto dbx = load("CA SI", 1, 1);
-    expect_points_on_curves(tx, *dbx, fluid, [](props::PointState& p, double x, double y) {
+    expect_points_on_curves(tx, *dbx, fluid, [](model::PointState& p, double x, double y) {
         pt(p, y, 2000.0);
-        p.x[thermodb::kCarbonDioxide] = x;
-        p.x[thermodb::kWater] = 1.0 - x;
+        p.x[model::kCarbonDioxide] = x;
+        p.x[model::kWater] = 1.0 - x;
     });
     // The decarbonation runs to lower temperature in water-rich fluid.
     const auto& pts = tx.plot.curves.front().points;
@@ -350,10 +350,10 @@ TEST(Examples, KfmashGrid) {
     EXPECT_EQ(run.plotted, 170);
     expect_counts_agree(run);
     auto db = load("K FE MG AL SI O H", 1, 0);
-    records::FluidModelChoice fluid;
-    expect_points_on_curves(run, *db, fluid, [](props::PointState& p, double x, double y) {
+    model::FluidModelChoice fluid;
+    expect_points_on_curves(run, *db, fluid, [](model::PointState& p, double x, double y) {
         pt(p, x, y);
-        p.x[thermodb::kWater] = 1.0;
+        p.x[model::kWater] = 1.0;
     });
 }
 
@@ -366,9 +366,9 @@ TEST(Examples, ReplayFileReproducesTheRun) {
     // copies of them: the same contents.
     auto withoutDataFiles = [](std::vector<std::string> lines) {
         std::vector<std::string> names;
-        while (!lines.empty() && records::is_provenance_record(lines.back())) {
-            records::DataProvenance p;
-            EXPECT_TRUE(records::read_provenance_record(lines.back(), p)) << lines.back();
+        while (!lines.empty() && io::is_provenance_record(lines.back())) {
+            io::DataProvenance p;
+            EXPECT_TRUE(io::read_provenance_record(lines.back(), p)) << lines.back();
             names.push_back(p.role + " " + p.sha256);
             lines.pop_back();
         }
@@ -409,34 +409,34 @@ TEST(Examples, ActivityTemperatureDiagramOfWater) {
     auto r = run_program(PELKAM_EXE, {"--script", "answers.txt"}, w.path);
     ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
     EXPECT_EQ(count_after(r.out, "Number of Reactions Plotted ="), 1);
-    reactions::PlotFileContents plot;
-    ASSERT_TRUE(reactions::readPlotFile((w.path / "plot.plt").string(), plot).ok());
+    io::PlotFileContents plot;
+    ASSERT_TRUE(io::readPlotFile((w.path / "plot.plt").string(), plot).ok());
     ASSERT_EQ(plot.curves.size(), 1u);
     EXPECT_EQ(plot.xLabel.front(), " Log a(water) : 2000 bar");
 
     auto db = testsupport::loadBundled("K AL SI O H", 1, 0);
     ASSERT_TRUE(db.ok);
-    thermodb::PhaseTable& t = *db.table;
-    std::array<double, thermodb::kMaxPhases> coef{};
+    model::PhaseTable& t = *db.table;
+    std::array<double, model::kMaxPhases> coef{};
     coef[static_cast<std::size_t>(testsupport::phaseIndex(t, "MUSCOVITE"))] = -1;
     coef[static_cast<std::size_t>(testsupport::phaseIndex(t, "QUARTZ"))] = -1;
     coef[static_cast<std::size_t>(testsupport::phaseIndex(t, "K-FELDSPAR"))] = 1;
     coef[static_cast<std::size_t>(testsupport::phaseIndex(t, "SILLIMANITE"))] = 1;
     const int water = testsupport::phaseIndex(t, "WATER");
     coef[static_cast<std::size_t>(water)] = 1;
-    props::ReactionTerms terms;
-    props::makeReactionTerms(t, coef.data(), terms);
-    props::GibbsContext g;
+    model::ReactionTerms terms;
+    model::makeReactionTerms(t, coef.data(), terms);
+    model::GibbsContext g;
     g.table = &t;
     g.reaction = &terms;
-    g.point.x[thermodb::kWater] = 1.0;
+    g.point.x[model::kWater] = 1.0;
     g.point.P = 2000;
     double tHigh = 0, tLow = 1e9;
     for (const auto& p : plot.curves.front().points) {
         t[water].logActivity = p.x;
         g.point.t = p.y;
         // Rounding of the columns: 5e-5 in log a, 0.005 C in T.
-        EXPECT_LT(std::fabs(props::ReactionGibbs(g)), 1.0 + 19.15 * (p.y + 273.15) * 5e-5 + 60 * 5e-3)
+        EXPECT_LT(std::fabs(model::ReactionGibbs(g)), 1.0 + 19.15 * (p.y + 273.15) * 5e-5 + 60 * 5e-3)
             << "at (" << p.x << ", " << p.y << ")";
         if (p.x > -0.01) tHigh = p.y;
         if (p.x < -0.9) tLow = std::min(tLow, p.y);
@@ -475,19 +475,19 @@ TEST(Examples, ThermobarometryIntersectionAndReplay) {
     // The example's restart file is the restart file of this very run.
     // (The data-file records at its end name the files where each run found them.)
     auto withoutDataFiles = [](std::vector<std::string> lines) {
-        while (!lines.empty() && records::is_provenance_record(lines.back())) lines.pop_back();
+        while (!lines.empty() && io::is_provenance_record(lines.back())) lines.pop_back();
         return lines;
     };
     std::vector<std::string> recorded = withoutDataFiles(w.lines("replay.res"));
     for (std::string& l : recorded)
         if (l.rfind("../../data/example-pelite.zun", 0) == 0)
-            l = records::pad("pelite.zun", 45) + std::string(records::rtrim(l.substr(45)));
+            l = core::pad("pelite.zun", 45) + std::string(core::rtrim(l.substr(45)));
     EXPECT_EQ(withoutDataFiles(w.lines("restart.res")), recorded);
 
     // The plot header carries the composition file, the models and the fixed activities.
     std::vector<std::string> labels;
     for (const auto& l : run.plot.labelLines)
-        if (l.size() > 45) labels.push_back(std::string(records::rtrim(l.substr(45))));
+        if (l.size() > 45) labels.push_back(std::string(core::rtrim(l.substr(45))));
     EXPECT_EQ(labels, (std::vector<std::string>{"pelite.zun", "GARN=GT1990", "PLAG=FL88", "BIOT=BT1991", "QUARTZ=1.0",
                                                 "KYANITE=1.0", "SILLIMANITE=1.0"}));
 
@@ -516,29 +516,29 @@ TEST(Examples, ThermobarometryIntersectionAndReplay) {
     // Every plotted point lies on its reaction with the activities of the
     // composition file, evaluated independently of the run.
     auto db = load("K FE MG CA AL SI O H", 1, 0);
-    auto models = std::make_unique<solutions::SolutionModelSet>();
+    auto models = std::make_unique<model::SolutionModelSet>();
     std::vector<std::string> said;
-    const std::array<int, solutions::kMaxModels> variants{2, 2, 2};  // GT1990, FL88, BT1991
-    ASSERT_TRUE(solutions::parseSolutionModels(w.lines("models.sln"), "models.sln", variants, *models, said).ok());
+    const std::array<int, model::kMaxModels> variants{2, 2, 2};  // GT1990, FL88, BT1991
+    ASSERT_TRUE(io::parseSolutionModels(w.lines("models.sln"), "models.sln", variants, *models, said).ok());
     const auto zun = w.lines("pelite.zun");
     for (int m = 0; m < 3; ++m) {
-        solutions::SolutionModel& model = models->models[static_cast<std::size_t>(m)];
-        solutions::CompositionValues v;
-        ASSERT_TRUE(solutions::findComposition(zun, "pelite.zun", model.abbreviation, solutions::siteFractionCount(model), v).ok());
-        solutions::setSiteFractions(model, v);
-        solutions::precomputeExcessCoefficients(model);
+        model::SolutionModel& model = models->models[static_cast<std::size_t>(m)];
+        io::CompositionValues v;
+        ASSERT_TRUE(io::findComposition(zun, "pelite.zun", model.abbreviation, io::siteFractionCount(model), v).ok());
+        io::setSiteFractions(model, v);
+        model::precomputeExcessCoefficients(model);
     }
     const std::pair<const char*, std::array<int, 2>> links[] = {{"GROSSULAR", {1, 1}},  {"PYROPE", {1, 2}},
                                                                  {"ALMANDINE", {1, 3}},  {"ANORTHITE", {2, 1}},
                                                                  {"PHLOGOPITE", {3, 1}}, {"ANNITE", {3, 2}}};
     for (const auto& [name, link] : links) {
-        thermodb::PhaseRecord& p = (*db->table)[index_of(*db->table, name)];
+        model::PhaseRecord& p = (*db->table)[index_of(*db->table, name)];
         p.activityModel = link[0];
         p.activityEndMember = link[1];
     }
-    records::FluidModelChoice fluid;
+    model::FluidModelChoice fluid;
     expect_points_on_curves(
-        run, *db, fluid, [](props::PointState& p, double x, double y) { pt(p, x, y); }, models.get());
+        run, *db, fluid, [](model::PointState& p, double x, double y) { pt(p, x, y); }, models.get());
 
     // A replay of the restart file writes the same plot file.
     const std::string plot = w.read("plot.plt");
@@ -572,9 +572,9 @@ TEST(Examples, ThermobarometryBatchOverCompositionFiles) {
                                              "Calculation completed. Plot output written to pelite.p1",
                                              "Calculation completed. Plot output written to hot.p1"}));
     EXPECT_FALSE(w.exists("missing.p1"));
-    reactions::PlotFileContents cool, warm;
-    ASSERT_TRUE(reactions::readPlotFile((w.path / "pelite.p1").string(), cool).ok());
-    ASSERT_TRUE(reactions::readPlotFile((w.path / "hot.p1").string(), warm).ok());
+    io::PlotFileContents cool, warm;
+    ASSERT_TRUE(io::readPlotFile((w.path / "pelite.p1").string(), cool).ok());
+    ASSERT_TRUE(io::readPlotFile((w.path / "hot.p1").string(), warm).ok());
     ASSERT_FALSE(cool.labelLines.empty());
     EXPECT_NE(cool.labelLines[1].find("pelite.zun"), std::string::npos);
     EXPECT_NE(warm.labelLines[1].find("hot.zun"), std::string::npos);

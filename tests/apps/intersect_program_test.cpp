@@ -12,12 +12,12 @@
 #include "intersect/intersect.hpp"
 #include "intersect/monte_carlo.hpp"
 #include "intersect/read_curves.hpp"
-#include "props/gibbs.hpp"
-#include "records/text.hpp"
+#include "model/gibbs.hpp"
+#include "core/text.hpp"
 #include "run_helpers.hpp"
-#include "solutions/activity.hpp"
-#include "solutions/composition_file.hpp"
-#include "solutions/sln_format.hpp"
+#include "model/activity.hpp"
+#include "io/composition_file.hpp"
+#include "io/sln_format.hpp"
 
 using apptest::run_program;
 using apptest::WorkDir;
@@ -58,23 +58,23 @@ public:
     explicit Equilibria(const WorkDir& w) : db_(testsupport::loadBundled("K FE MG CA AL SI O H", 1, 0)) {
         EXPECT_TRUE(db_.ok) << db_.messages;
         std::vector<std::string> said;
-        const std::array<int, solutions::kMaxModels> variants{2, 2, 2, 1};  // GT1990, FL88, BT1991, IDEAL
-        EXPECT_TRUE(solutions::parseSolutionModels(w.lines("models.sln"), "models.sln", variants, *models_, said).ok());
+        const std::array<int, model::kMaxModels> variants{2, 2, 2, 1};  // GT1990, FL88, BT1991, IDEAL
+        EXPECT_TRUE(io::parseSolutionModels(w.lines("models.sln"), "models.sln", variants, *models_, said).ok());
         const auto zun = w.lines("pelite.zun");
         for (int m = 0; m < 4; ++m) {
-            solutions::SolutionModel& model = models_->models[static_cast<std::size_t>(m)];
-            solutions::CompositionValues v;
-            EXPECT_TRUE(solutions::findComposition(zun, "pelite.zun", model.abbreviation,
-                                                   solutions::siteFractionCount(model), v)
+            model::SolutionModel& model = models_->models[static_cast<std::size_t>(m)];
+            io::CompositionValues v;
+            EXPECT_TRUE(io::findComposition(zun, "pelite.zun", model.abbreviation,
+                                                   io::siteFractionCount(model), v)
                             .ok());
-            solutions::setSiteFractions(model, v);
-            solutions::precomputeExcessCoefficients(model);
+            io::setSiteFractions(model, v);
+            model::precomputeExcessCoefficients(model);
         }
         const std::pair<const char*, std::array<int, 2>> links[] = {
             {"GROSSULAR", {1, 1}},  {"PYROPE", {1, 2}}, {"ALMANDINE", {1, 3}}, {"ANORTHITE", {2, 1}},
             {"PHLOGOPITE", {3, 1}}, {"ANNITE", {3, 2}}, {"MUSCOVITE", {4, 1}}};
         for (const auto& [name, link] : links) {
-            thermodb::PhaseRecord& p = (*db_.table)[testsupport::phaseIndex(*db_.table, name)];
+            model::PhaseRecord& p = (*db_.table)[testsupport::phaseIndex(*db_.table, name)];
             p.activityModel = link[0];
             p.activityEndMember = link[1];
         }
@@ -82,24 +82,24 @@ public:
 
     // dG (J) of a curve's reaction (coefficients by abbreviation) at t C, P bar.
     double dG(const intersect::CurveSet& set, int curve, double t, double P) {
-        std::array<double, thermodb::kMaxPhases> coef{};
+        std::array<double, model::kMaxPhases> coef{};
         const std::vector<double>& c = set.curves[static_cast<std::size_t>(curve)].coefficients;
         for (std::size_t k = 0; k < set.phases.size(); ++k) {
             int found = -1;
             for (int i = 0; i < db_.table->count; ++i)
-                if (records::trim((*db_.table)[i].abbreviation) == set.phases[k]) found = i;
+                if (core::trim((*db_.table)[i].abbreviation) == set.phases[k]) found = i;
             EXPECT_GE(found, 0) << set.phases[k];
             if (found >= 0) coef[static_cast<std::size_t>(found)] = c[k];
         }
-        props::ReactionTerms terms;
-        props::makeReactionTerms(*db_.table, coef.data(), terms);
-        props::GibbsContext g;
+        model::ReactionTerms terms;
+        model::makeReactionTerms(*db_.table, coef.data(), terms);
+        model::GibbsContext g;
         g.table = db_.table.get();
         g.reaction = &terms;
         g.models = models_.get();
         g.point.t = t;
         g.point.P = P;
-        return props::ReactionGibbs(g);
+        return model::ReactionGibbs(g);
     }
 
     // Both reactions at equilibrium: Newton's method from `at`.
@@ -120,7 +120,7 @@ public:
 
 private:
     testsupport::BundledDatabase db_;
-    std::unique_ptr<solutions::SolutionModelSet> models_ = std::make_unique<solutions::SolutionModelSet>();
+    std::unique_ptr<model::SolutionModelSet> models_ = std::make_unique<model::SolutionModelSet>();
 };
 
 }  // namespace
@@ -194,9 +194,9 @@ TEST(IntersectProgram, DependentReactionsWithMuscovite) {
     ASSERT_EQ(csv.size(), an.intersections.size() + 1);
     // Without reaction texts (labels by number, no summary) the restart
     // file's rows give the coefficients.
-    reactions::PlotFileContents plot;
-    ASSERT_TRUE(reactions::readPlotFile((w.path / "plot.plt").string(), plot).ok());
-    for (reactions::PlotCurveRecord& c : plot.curves) c.labels.clear();
+    io::PlotFileContents plot;
+    ASSERT_TRUE(io::readPlotFile((w.path / "plot.plt").string(), plot).ok());
+    for (io::PlotCurveRecord& c : plot.curves) c.labels.clear();
     intersect::CurveSet byRows;
     ASSERT_TRUE(intersect::curvesOfPlot(plot, "plot.plt", "", (w.path / "restart.res").string(), byRows, src).ok());
     EXPECT_EQ(src.coefficientsFrom, "restart file");

@@ -8,7 +8,7 @@
 
 #include <cstring>
 
-#include "records/checksum.hpp"
+#include "core/checksum.hpp"
 #include "run_helpers.hpp"
 
 using apptest::fs::path;
@@ -216,7 +216,7 @@ TEST(Outputs, DataFilesRecordedAndCheckedOnReplay) {
     w.write("PELKAM.fig", config_from(w, ""));
     w.write("answers.txt", example_answers());
     ASSERT_EQ(run_program(PELKAM_EXE, {"--script", "answers.txt"}, w.path).exitCode, 0);
-    const auto digest = [&](const char* f) { return *records::sha256_of_file((w.path / f).string()); };
+    const auto digest = [&](const char* f) { return *core::sha256_of_file((w.path / f).string()); };
     const auto summary = w.lines("summary.dat");
     EXPECT_TRUE(has_line(summary, " THERMO DATA    thermo1988.dat  MINERALS 1988  SHA-256 " + digest("thermo1988.dat")));
     EXPECT_TRUE(has_line(summary, " SOLUTION DATA  models.sln  SHA-256 " + digest("models.sln")));

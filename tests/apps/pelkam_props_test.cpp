@@ -586,7 +586,7 @@ TEST(PelkamProps, HelpDescribesTheForm) {
 }  // namespace
 
 // Solution models: G gains RT ln a of the chosen variant at the composition
-// file's site fractions; the values against tests/fixtures/solutions
+// file's site fractions; the values against tests/fixtures/model
 // (computed independently), the failures with their exit status.
 TEST(PelkamProps, SolutionModelsAndCompositionFile) {
     WorkDir w("props_models");

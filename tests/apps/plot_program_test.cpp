@@ -10,8 +10,8 @@
 #include <set>
 
 #include "common/dxf_reader.hpp"
-#include "reactions/plot_reader.hpp"
-#include "records/text.hpp"
+#include "core/text.hpp"
+#include "io/plot_reader.hpp"
 #include "run_helpers.hpp"
 
 using apptest::fs::path;
@@ -25,9 +25,9 @@ struct Expected {
     std::multiset<std::string> labels;
 };
 
-Expected expectedOf(const reactions::PlotFileContents& plot) {
+Expected expectedOf(const io::PlotFileContents& plot) {
     Expected e;
-    for (const reactions::PlotCurveRecord& c : plot.curves) {
+    for (const io::PlotCurveRecord& c : plot.curves) {
         int run = 0;
         for (std::size_t i = 0; i <= c.points.size(); ++i) {
             if (i == c.points.size() || (i > 0 && c.points[i].flag == 3)) {
@@ -36,14 +36,14 @@ Expected expectedOf(const reactions::PlotFileContents& plot) {
             }
             ++run;
         }
-        for (const reactions::PlotLabelRecord& l : c.labels) e.labels.insert(std::string(records::trim(l.text)));
+        for (const io::PlotLabelRecord& l : c.labels) e.labels.insert(std::string(core::trim(l.text)));
     }
     return e;
 }
 
 // Runs an example, then pelkam-plot on its plot file.
 struct Plotted {
-    reactions::PlotFileContents plot;
+    io::PlotFileContents plot;
     apptest::RunResult result;
     std::string svg, dxf, csv, invariants;
 };
@@ -57,7 +57,7 @@ Plotted plotExample(WorkDir& w, const std::string& name) {
     Plotted p;
     apptest::RunResult run = run_program(PELKAM_EXE, {"--script", "answers.txt"}, w.path);
     EXPECT_EQ(run.exitCode, 0) << run.err;
-    records::Status s = reactions::readPlotFile((w.path / "plot.plt").string(), p.plot);
+    core::Status s = io::readPlotFile((w.path / "plot.plt").string(), p.plot);
     EXPECT_TRUE(s.ok()) << s.describe();
     p.result = run_program(PELKAM_PLOT_EXE,
                            {"plot.plt", "-o", "plot.svg", "-o", "plot.dxf", "-o", "plot.png", "--csv", "points.csv",
@@ -143,7 +143,7 @@ TEST_P(Example, EveryStretchAndLabelInSvgAndDxfAndInsideTheFrame) {
 
     // The points table: a header and one row per point of the reaction curves.
     int points = 0;
-    for (const reactions::PlotCurveRecord& c : p.plot.curves) points += c.waterCurve ? 0 : static_cast<int>(c.points.size());
+    for (const io::PlotCurveRecord& c : p.plot.curves) points += c.waterCurve ? 0 : static_cast<int>(c.points.size());
     EXPECT_EQ(p.csv.substr(0, p.csv.find('\n')), "curve,reaction,stretch,x,y,flag");
     EXPECT_EQ(lineCount(p.csv), 1 + points);
     EXPECT_EQ(p.invariants.substr(0, p.invariants.find('\n')), "point,x,y,curves,phases");

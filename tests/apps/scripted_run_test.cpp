@@ -3,7 +3,7 @@
 
 #include <algorithm>
 
-#include "reactions/plot_reader.hpp"
+#include "io/plot_reader.hpp"
 #include "run_helpers.hpp"
 
 using apptest::run_program;
@@ -300,7 +300,7 @@ TEST(ScriptedRun, MissingBatchFileStops) {
 TEST(ScriptedRun, MalformedDatabaseStopsWithItsMessage) {
     WorkDir w("baddb");
     apptest::bundled_config(w);
-    apptest::fs::copy_file(apptest::fs::path(PELKAM_FIXTURES) / "thermodb" / "err_unknown_symbol.dat", w.path / "bad.dat");
+    apptest::fs::copy_file(apptest::fs::path(PELKAM_FIXTURES) / "database" / "err_unknown_symbol.dat", w.path / "bad.dat");
     w.write("PELKAM.fig", "MINERAL DATA=bad.dat\nAQUEOUS DATA=empty.aqu\nSOLUTION DATA=models.sln\n");
     w.write("answers.txt", std::string(kToOptions) + "set Elements = si al o\npress Next\n");
     auto r = run_program(PELKAM_EXE, {"--script", "answers.txt"}, w.path);
@@ -368,8 +368,8 @@ TEST(ScriptedRun, FluidRoutineOutsideItsRangeIsReportedOnceAndCurvesStopShort) {
     EXPECT_FALSE(contains(summary, " THIS CURVE STOPS WHERE THE ENERGIES CANNOT BE EVALUATED").empty());
 
     // The curve's points: from the top of the window down to just above 100 bar.
-    reactions::PlotFileContents plot;
-    ASSERT_TRUE(reactions::readPlotFile((w.path / "plot.plt").string(), plot).ok());
+    io::PlotFileContents plot;
+    ASSERT_TRUE(io::readPlotFile((w.path / "plot.plt").string(), plot).ok());
     ASSERT_FALSE(plot.curves.empty());
     double lowest = 1e9, highest = 0;
     for (const auto& p : plot.curves[0].points) {
@@ -400,13 +400,13 @@ TEST(ScriptedRun, TxCO2CurveAt150BarIsSmoothWhereWaterHasTwoRoots) {
     auto r = run_program(PELKAM_EXE, {"--script", "answers.txt"}, w.path);
     ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
     EXPECT_EQ(r.out.find("outside its range"), std::string::npos) << r.out;
-    reactions::PlotFileContents plot;
-    ASSERT_TRUE(reactions::readPlotFile((w.path / "plot.plt").string(), plot).ok());
+    io::PlotFileContents plot;
+    ASSERT_TRUE(io::readPlotFile((w.path / "plot.plt").string(), plot).ok());
     ASSERT_FALSE(plot.curves.empty());
     auto points = plot.curves[0].points;
     ASSERT_GE(points.size(), 10u);
     // One stretch.
-    EXPECT_EQ(std::count_if(points.begin(), points.end(), [](const auto& p) { return p.flag == reactions::kNewStretch; }), 1);
+    EXPECT_EQ(std::count_if(points.begin(), points.end(), [](const auto& p) { return p.flag == calc::kNewStretch; }), 1);
     std::sort(points.begin(), points.end(), [](const auto& a, const auto& b) { return a.x < b.x; });
     EXPECT_LT(points.front().x, 0.05);  // down into the two-root region
     for (std::size_t i = 1; i < points.size(); ++i)

@@ -3,14 +3,14 @@
 #include <memory>
 #include <string>
 
-#include "thermodb/chemical_system.hpp"
-#include "thermodb/phase.hpp"
+#include "model/chemical_system.hpp"
+#include "model/phase.hpp"
 
 namespace testsupport {
 
 struct BundledDatabase {
-    std::unique_ptr<thermodb::PhaseTable> table = std::make_unique<thermodb::PhaseTable>();
-    std::unique_ptr<thermodb::ChemicalSystem> system = std::make_unique<thermodb::ChemicalSystem>();
+    std::unique_ptr<model::PhaseTable> table = std::make_unique<model::PhaseTable>();
+    std::unique_ptr<model::ChemicalSystem> system = std::make_unique<model::ChemicalSystem>();
     std::string messages;  // what the loader wrote to its message unit
     bool ok = false;
 };
@@ -23,6 +23,6 @@ BundledDatabase loadBundled(const std::string& elements, int waterRoutine = 1, i
 std::string bundledFile(const std::string& name);
 
 // 0-based index of the phase named `name` (blank-padding ignored), or -1.
-int phaseIndex(const thermodb::PhaseTable& table, const std::string& name);
+int phaseIndex(const model::PhaseTable& table, const std::string& name);
 
 }  // namespace testsupport

@@ -8,9 +8,9 @@
 #include <map>
 #include <sstream>
 
+#include "core/layout.hpp"
 #include "formula/formula.hpp"
 #include "formula/outputs.hpp"
-#include "records/layout.hpp"
 
 namespace fs = std::filesystem;
 using namespace formula;
@@ -86,7 +86,7 @@ OxideFileContents read_example(const std::string& file, int headerLines = 0, boo
     o.mapping = mapping;
     o.version = v;
     OxideFileContents c;
-    records::Status s = read_oxide_file(o, c);
+    core::Status s = read_oxide_file(o, c);
     EXPECT_TRUE(s.ok()) << s.describe();
     return c;
 }
@@ -334,7 +334,7 @@ TEST(FormulaOxideFile, MalformedFilesGetTheirMessageAndLeaveNoOutputs) {
         if (fs::exists(kFixtures + "bad/" + c.file + ".OXI")) w.copy(kFixtures + "bad/" + c.file + ".OXI");
         // An earlier run's composition file stays as it was.
         { std::ofstream(w.path(std::string(c.file) + ".ZU2")) << "GARN old\nGARN .1000\n"; }
-        records::Status s = run_oxide_file(w.options(c.file));
+        core::Status s = run_oxide_file(w.options(c.file));
         ASSERT_FALSE(s.ok());
         EXPECT_EQ(s.what.substr(0, std::string(c.message).size()), c.message);
         EXPECT_EQ(s.line, c.line);
@@ -359,7 +359,7 @@ TEST(FormulaOutputs, RunWritesEveryOutput) {
     OxideRunOptions o = w.options("pelite");
     o.scheme.ferric = true;
     OxideRunReport rep;
-    records::Status s = run_oxide_file(o, &rep);
+    core::Status s = run_oxide_file(o, &rep);
     ASSERT_TRUE(s.ok()) << s.describe();
     EXPECT_EQ(rep.analyses, 8);
     EXPECT_EQ(rep.compositionFile, w.path("pelite.ZU3"));
@@ -373,13 +373,13 @@ TEST(FormulaOutputs, RunWritesEveryOutput) {
     // composition-file layout (A4,1X,24F6.4).
     std::istringstream zu(w.read("pelite.ZU3"));
     std::map<std::string, std::vector<double>> entries;
-    records::Layout layout("(A4,1X,24F6.4)");
+    core::Layout layout("(A4,1X,24F6.4)");
     for (std::string header, values; std::getline(zu, header) && std::getline(zu, values);) {
         std::string code;
         std::vector<double> v(24);
-        std::vector<records::Target> t{records::TextTarget{&code, 4}};
+        std::vector<core::Target> t{core::TextTarget{&code, 4}};
         for (double& x : v) t.push_back(&x);
-        ASSERT_TRUE(records::read_text(values, layout, t).done()) << values;
+        ASSERT_TRUE(core::read_text(values, layout, t).done()) << values;
         EXPECT_EQ(header.substr(0, 4), code);
         EXPECT_FALSE(entries.count(code)) << code;
         entries[code] = v;

@@ -10,7 +10,7 @@
 #include "intersect/intersect.hpp"
 #include "intersect/perturb.hpp"
 #include "intersect/read_curves.hpp"
-#include "solutions/composition_file.hpp"
+#include "io/composition_file.hpp"
 
 using namespace intersect;
 
@@ -253,8 +253,8 @@ const std::vector<std::string> kZun = {
 const std::vector<ModelSites> kSites = {{"GARN", {4}}, {"BIOT", {4, 1, 1}}, {"PLAG", {3}}};
 
 std::vector<double> valuesOf(const std::vector<std::string>& lines, const char* code, int n) {
-    solutions::CompositionValues v;
-    EXPECT_TRUE(solutions::findComposition(lines, "test.zun", code, n, v).ok());
+    io::CompositionValues v;
+    EXPECT_TRUE(io::findComposition(lines, "test.zun", code, n, v).ok());
     return {v.values.begin(), v.values.begin() + n};
 }
 
@@ -309,7 +309,7 @@ TEST(PerturbedCompositions, UncertaintyFileIsCheckedLineAndField) {
     const Bad bad[] = {{{"GARN 0.01 -0.02"}, 1, 3}, {{"GARN 0.01", "BIOT x"}, 2, 2}, {{"GARNET 0.1"}, 1, 1},
                        {{"GARN 0.1", "GARN 0.2"}, 2, 1}};
     for (const Bad& b : bad) {
-        const records::Status s = parseUncertainties(b.lines, "u.txt", u);
+        const core::Status s = parseUncertainties(b.lines, "u.txt", u);
         EXPECT_FALSE(s.ok());
         EXPECT_EQ(s.file, "u.txt");
         EXPECT_EQ(s.line, b.line) << s.describe();

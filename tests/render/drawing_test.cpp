@@ -13,8 +13,8 @@
 #include <sstream>
 
 #include "common/dxf_reader.hpp"
-#include "reactions/plot_reader.hpp"
-#include "records/text.hpp"
+#include "core/text.hpp"
+#include "io/plot_reader.hpp"
 #include "render/cairo_figure.hpp"
 #include "render/drawing.hpp"
 #include "render/dxf_writer.hpp"
@@ -29,14 +29,14 @@ namespace fs = std::filesystem;
 std::string fixture(const std::string& name) { return std::string(PELKAM_FIXTURES) + "/render/" + name; }
 
 struct Loaded {
-    reactions::PlotFileContents plot;
+    io::PlotFileContents plot;
     render::SummaryReactions summary;
     render::Drawing drawing;
 };
 
 Loaded load(const std::string& name, bool withSummary = false, render::DrawingOptions options = {}) {
     Loaded l;
-    records::Status s = reactions::readPlotFile(fixture(name), l.plot);
+    core::Status s = io::readPlotFile(fixture(name), l.plot);
     EXPECT_TRUE(s.ok()) << s.describe();
     if (withSummary) {
         s = render::readSummaryReactions(fixture("aluminosilicates-summary.dat"), "plot.plt", l.summary);
@@ -52,9 +52,9 @@ struct Counts {
     int stretches = 0, vertices = 0;
     std::multiset<std::string> labels;
 };
-Counts countsOf(const reactions::PlotFileContents& plot) {
+Counts countsOf(const io::PlotFileContents& plot) {
     Counts c;
-    for (const reactions::PlotCurveRecord& curve : plot.curves) {
+    for (const io::PlotCurveRecord& curve : plot.curves) {
         int run = 0;
         auto close = [&] {
             if (run >= 2) {
@@ -70,7 +70,7 @@ Counts countsOf(const reactions::PlotFileContents& plot) {
             ++run;
         }
         close();
-        for (const reactions::PlotLabelRecord& l : curve.labels) c.labels.insert(std::string(records::trim(l.text)));
+        for (const io::PlotLabelRecord& l : curve.labels) c.labels.insert(std::string(core::trim(l.text)));
     }
     return c;
 }
@@ -161,7 +161,7 @@ TEST(Labels, OutsideTheWindowMovedAlongTheirCurvesTheOthersKept) {
     // Three labels of this file start outside the window (y below 1 bar or x
     // below 200 C); they, and only labels that had to, are moved.
     int outside = 0;
-    std::vector<const reactions::PlotLabelRecord*> records;
+    std::vector<const io::PlotLabelRecord*> records;
     for (const auto& c : l.plot.curves)
         for (const auto& r : c.labels) {
             records.push_back(&r);
@@ -175,10 +175,10 @@ TEST(Labels, OutsideTheWindowMovedAlongTheirCurvesTheOthersKept) {
     int kept = 0;
     for (const render::FigureText& t : f.texts) {
         if (t.layer != render::Layer::Labels) continue;
-        for (const reactions::PlotLabelRecord* r : records) {
-            if (records::trim(r->text) != t.text || std::abs(r->angle - t.angle) > 1e-9) continue;
-            const double lead = static_cast<double>(r->text.size() - records::trim(r->text).size() -
-                                                    (r->text.size() - records::rtrim(r->text).size()));
+        for (const io::PlotLabelRecord* r : records) {
+            if (core::trim(r->text) != t.text || std::abs(r->angle - t.angle) > 1e-9) continue;
+            const double lead = static_cast<double>(r->text.size() - core::trim(r->text).size() -
+                                                    (r->text.size() - core::rtrim(r->text).size()));
             const double a = r->angle * 3.14159265358979323846 / 180;
             const double xp = (r->x - l.plot.window.xmin) / (l.plot.window.xmax - l.plot.window.xmin) * l.plot.width +
                               std::cos(a) * lead * 6 / 7 * r->height;
@@ -195,12 +195,12 @@ TEST(Labels, OutsideTheWindowMovedAlongTheirCurvesTheOthersKept) {
 TEST(Labels, OverlappingLabelsSeparatedAlongTheirCurves) {
     // Two parallel horizontal curves close together, both labelled in the
     // middle: the second label slides along its curve.
-    reactions::PlotFileContents plot;
+    io::PlotFileContents plot;
     plot.diagramType = 0;
     plot.window = {0, 100, 0, 100};
     plot.width = plot.height = 20;
     for (double y : {50.0, 52.0}) {
-        reactions::PlotCurveRecord c;
+        io::PlotCurveRecord c;
         for (int i = 0; i <= 10; ++i) c.points.push_back({10.0 * i, y, static_cast<short>(i == 0 ? 3 : 2)});
         c.labels.push_back({45, y + 1, 0.35, 0, "A + B"});
         plot.curves.push_back(c);
@@ -253,20 +253,20 @@ TEST(Provenance, InPdfAndPngMetadataAndFromTheDatabaseFile) {
 }
 
 TEST(PlotFiles, ThatCannotBeDrawnNameTheLine) {
-    reactions::PlotFileContents plot;
-    ASSERT_TRUE(reactions::readPlotFile(fixture("aluminosilicates.plt"), plot).ok());
+    io::PlotFileContents plot;
+    ASSERT_TRUE(io::readPlotFile(fixture("aluminosilicates.plt"), plot).ok());
     render::Drawing d;
-    reactions::PlotFileContents empty = plot;
+    io::PlotFileContents empty = plot;
     empty.window.xmax = empty.window.xmin;
-    records::Status s = render::makeDrawing(empty, "p.plt", nullptr, {}, d);
+    core::Status s = render::makeDrawing(empty, "p.plt", nullptr, {}, d);
     EXPECT_FALSE(s.ok());
     EXPECT_EQ(s.line, 3);
     EXPECT_EQ(s.file, "p.plt");
-    reactions::PlotFileContents flat = plot;
+    io::PlotFileContents flat = plot;
     flat.height = 0;
     s = render::makeDrawing(flat, "p.plt", nullptr, {}, d);
     EXPECT_EQ(s.line, 4);
-    reactions::PlotFileContents note = plot;
+    io::PlotFileContents note = plot;
     note.labelLines = {"    1", "   12x.000"};
     s = render::makeDrawing(note, "p.plt", nullptr, {}, d);
     EXPECT_FALSE(s.ok());
@@ -286,7 +286,7 @@ TEST(OutputFiles, WrittenWholeOrNotAtAll) {
     EXPECT_EQ(text, "two");
     EXPECT_EQ(fs::status(target).permissions() & fs::perms::all,
               fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
-    records::Status s = render::writeFileAtomically((dir / "missing" / "d.svg").string(), "x");
+    core::Status s = render::writeFileAtomically((dir / "missing" / "d.svg").string(), "x");
     EXPECT_FALSE(s.ok());
     EXPECT_NE(s.file.find("missing"), std::string::npos);
     EXPECT_FALSE(render::writeFileAtomically(dir.string(), "x").ok());  // a directory
@@ -303,7 +303,7 @@ TEST(RunDrawings, DxfAndSvgOfAFinishedRun) {
     fs::remove_all(dir);
     fs::create_directories(dir);
     const std::string dxf = (dir / "plot.dxf").string(), svg = (dir / "plot.svg").string();
-    records::Status s = render::writeRunDrawings(fixture("curve-numbers.plt"), dxf, svg, kProvenance,
+    core::Status s = render::writeRunDrawings(fixture("curve-numbers.plt"), dxf, svg, kProvenance,
                                                  fixture("aluminosilicates-summary.dat"));
     ASSERT_TRUE(s.ok()) << s.describe();
     std::ifstream in(svg);

@@ -17,14 +17,14 @@
 namespace {
 
 // A P-T plot file in memory: each curve a list of (T, P) stretches.
-reactions::PlotFileContents plotOf(const std::vector<std::vector<std::vector<std::pair<double, double>>>>& curves) {
-    reactions::PlotFileContents p;
+io::PlotFileContents plotOf(const std::vector<std::vector<std::vector<std::pair<double, double>>>>& curves) {
+    io::PlotFileContents p;
     p.diagramType = 0;
     p.diagramName = "P-T";
     p.window = {400, 900, 1, 10000};
     p.width = p.height = 20;
     for (const auto& stretches : curves) {
-        reactions::PlotCurveRecord c;
+        io::PlotCurveRecord c;
         for (const auto& s : stretches)
             for (std::size_t i = 0; i < s.size(); ++i)
                 c.points.push_back({s[i].first, s[i].second, static_cast<short>(i == 0 ? 3 : 2)});
@@ -33,7 +33,7 @@ reactions::PlotFileContents plotOf(const std::vector<std::vector<std::vector<std
     return p;
 }
 
-std::vector<render::InvariantPoint> invariantsOf(const reactions::PlotFileContents& p) {
+std::vector<render::InvariantPoint> invariantsOf(const io::PlotFileContents& p) {
     render::DiagramDescription d;
     EXPECT_TRUE(render::describeDiagram(p, "t.plt", nullptr, d).ok());
     return render::findInvariantPoints(p, d, render::defaultInvariantTolerance(p));
@@ -140,7 +140,7 @@ TEST(Summary, ReactionsOfThePlotFileAskedFor) {
         std::ofstream out(path);
         out << "1  REACTION: A = B\n THIS CURVE IS NUMBER   xx\n";
     }
-    records::Status bad = render::readSummaryReactions(path.string(), "p.plt", s);
+    core::Status bad = render::readSummaryReactions(path.string(), "p.plt", s);
     EXPECT_FALSE(bad.ok());
     EXPECT_EQ(bad.line, 2);
     std::filesystem::remove(path);
@@ -164,7 +164,7 @@ TEST(Tables, CurvePointsWithStretchesAndQuotedTexts) {
 // whose points lie at Mahalanobis distance 1 and 2 of the covariance given
 // (var T 25, var P 40000, cov 800: correlation 0.8).
 TEST(Intersections, EllipsesAtOneAndTwoSigma) {
-    const reactions::PlotFileContents p = plotOf({{{{500, 1000}, {800, 9000}}}});
+    const io::PlotFileContents p = plotOf({{{{500, 1000}, {800, 9000}}}});
     render::DiagramDescription d;
     ASSERT_TRUE(render::describeDiagram(p, "t.plt", nullptr, d).ok());
     render::FigureOptions o;

@@ -5,9 +5,9 @@
 #include <fstream>
 #include <unistd.h>
 
-#include "dialogs/toolkit.hpp"
 #include "tarvek/batch.hpp"
 #include "tarvek/tarvek_shell.hpp"
+#include "ui/toolkit.hpp"
 
 namespace fs = std::filesystem;
 using namespace formula;
@@ -30,11 +30,11 @@ struct InDirectory {
     ~InDirectory() { fs::current_path(old); }
 };
 
-records::Status run_script(const std::string& script) {
-    auto tk = dialogs::make_scripted_toolkit_from_text(script, "t.ans");
+core::Status run_script(const std::string& script) {
+    auto tk = ui::make_scripted_toolkit_from_text(script, "t.ans");
     EXPECT_TRUE(tk);
     TarvekSettings s;
-    records::Status st = run_tarvek(*tk, s);
+    core::Status st = run_tarvek(*tk, s);
     EXPECT_TRUE(tk->failure().empty()) << tk->failure();
     return st;
 }

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "dialogs/toolkit.hpp"
 #include "tarvek/tarvek_shell.hpp"
+#include "ui/toolkit.hpp"
 
 using formula::TarvekSettings;
 
@@ -25,7 +25,7 @@ TEST(TarvekConfig, KeysInTheirColumns) {
 }
 
 TEST(TarvekScreen, MainScreenShowsThePresetsAndExits) {
-    auto tk = dialogs::make_scripted_toolkit_from_text(
+    auto tk = ui::make_scripted_toolkit_from_text(
         "screen Tarvek\nset \"Oxide file\" = garnet\ncheck \"Batch Run?\"\npress Exit\n", "t.ans");
     ASSERT_TRUE(tk);
     TarvekSettings s;

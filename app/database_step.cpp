@@ -1,0 +1,116 @@
+#include "app/database_step.hpp"
+
+#include <array>
+
+#include "app/run_context.hpp"
+#include "core/layout.hpp"
+#include "core/text.hpp"
+#include "io/database.hpp"
+#include "model/activity.hpp"
+
+namespace app {
+using core::Status;
+
+namespace {
+
+// The loader's stops that come from the chosen elements, not from the file.
+bool element_choice_stop(const Status& s) {
+    return s.what == "fewer than two phases of the database contain only the chosen elements" ||
+           s.what == "too many phases for the chosen system";
+}
+
+}  // namespace
+
+Status read_database(RunContext& ctx, DatabaseFault* fault) {
+    app::RunSettings& rs = ctx.settings;
+    io::Streams& st = ctx.streams;
+    if (fault) *fault = DatabaseFault::DataFile;
+    if (Status s = io::readElementHeader(st, io::kUnitThermo, ctx.system); !s) return s;
+
+    // The element line: from the replayed input or from the options.
+    std::string line;
+    if (rs.inputFromFile) {
+        for (;;) {
+            core::ReadOutcome r = st.read_line(io::kUnitInput, line);
+            if (r.result == core::ReadResult::EndOfFile) {
+                ctx.say("");
+                ctx.say("");
+                ctx.say(" ***END OF FILE IN INPUT DATA,EXECUTION TERMINATED");
+                Status s = Status::stop("end of file in input data before the element line");
+                s.file = std::string(core::trim(rs.unitNames[io::kInputSlot]));
+                return s;
+            }
+            if (!core::is_blank(line)) break;
+        }
+        rs.elements = core::pad(line, 120);
+    } else {
+        line = rs.elements;
+    }
+    std::string typed = core::pad(line, 120);
+    // A replayed T-xCO2 or P-xCO2 line already begins with the "H O C "
+    // prefix: it is not added a second time (the line would grow with every
+    // replay), so the line is set as a P-T line would be.
+    int type = rs.diagramType;
+    bool prefixed = (type == calc::kTX || type == calc::kPX) &&
+                    core::upper(core::trim(typed)).rfind("H O C ", 0) == 0;
+    if (Status s = io::setSystemLine(ctx.system, std::string(core::trim(typed)), prefixed ? calc::kPT : type,
+                                           st, io::kUnitOutput);
+        !s) {
+        if (fault) *fault = DatabaseFault::ElementChoice;
+        return s;
+    }
+    st.write_line(io::kUnitRestart, core::rtrim(ctx.system.systemLine));
+
+    io::LoadOptions o;
+    o.unitThermo = io::kUnitThermo;
+    o.unitAqueous = io::kUnitAqueous;
+    o.unitMessages = io::kUnitOutput;
+    o.diagramType = rs.diagramType;
+    o.waterRoutine = rs.fluid.water;
+    o.keepAll = false;
+    o.axisText = core::pad(rs.xAxisText, 20);
+    if (Status s = io::loadDatabase(o, st, ctx.system, ctx.phases); !s) {
+        if (fault && element_choice_stop(s)) *fault = DatabaseFault::ElementChoice;
+        return s;
+    }
+
+    ctx.gibbs.table = &ctx.phases;
+    ui::Toolkit* tk = ctx.tk;
+    ctx.gibbs.fluidCache.warn = [tk](std::string_view line) { tk->console_line(line); };
+    ctx.gibbs.models = &ctx.models;
+    ctx.rangeEvents.clear();
+    ctx.rangeEventsReported = 0;
+    ctx.gibbs.events = &ctx.rangeEvents;
+    ctx.gibbs.point.fluid = rs.fluid;
+    ctx.gibbs.point.x.fill(0.0);
+    ctx.gibbs.point.x[model::kWater] = rs.xH2O;
+    ctx.gibbs.point.x[model::kCarbonDioxide] = rs.xCO2;
+    return Status::success();
+}
+
+void write_solid_solution_table(RunContext& ctx, int phaseCount) {
+    auto say7 = [&](std::string_view l) { ctx.streams.write_line(io::kUnitMaster, l); };
+    say7("");
+    say7("       SOLID SOLUTION PARAMETERS (Joules): a+bT+c(P-1)");
+    say7("");
+    say7(std::string(30, ' ') + "   a                    b                        c         log10(fixed act)");
+    static const core::Layout member("(1X,A20,1X,4G23.15)");
+    static const core::Layout other("(1X,A20,70X,G23.15)");
+    for (int i = 0; i < phaseCount; ++i) {
+        const model::PhaseRecord& p = ctx.phases[i];
+        if (p.activityModel > 0) {
+            const model::SolutionModel& m = ctx.models.models[static_cast<std::size_t>(p.activityModel - 1)];
+            // The excess of the end-member as a - bT + c(P - 1) (also for a
+            // model that sums its terms on every call).
+            const std::array<double, 3> abc = model::excessParameters(m, p.activityEndMember);
+            const std::string& name = m.endMembers[static_cast<std::size_t>(p.activityEndMember - 1)].name;
+            core::Value v[] = {std::string_view(name), abc[0], abc[1], abc[2], p.logActivity};
+            ctx.streams.write_record(io::kUnitMaster, member, v);
+        } else {
+            core::Value v[] = {std::string_view(p.name), p.logActivity};
+            ctx.streams.write_record(io::kUnitMaster, other, v);
+        }
+    }
+}
+
+}  // namespace app

@@ -1,0 +1,396 @@
+#include "app/run.hpp"
+
+#include "render/drawing.hpp"
+
+#include <cctype>
+#include <chrono>
+#include <cmath>
+#include <ctime>
+
+#include "app/batch.hpp"
+#include "app/calculation.hpp"
+#include "app/database_step.hpp"
+#include "app/files.hpp"
+#include "app/options.hpp"
+#include "app/phase_selection.hpp"
+#include "core/layout.hpp"
+#include "core/text.hpp"
+#include "io/files.hpp"
+#include "io/property_summary.hpp"
+#include "io/provenance.hpp"
+
+namespace app {
+using namespace ui;
+using core::pad;
+using app::RunSettings;
+using core::Status;
+
+namespace {
+
+std::string trimmed(std::string_view s) { return std::string(core::trim(s)); }
+
+
+// The axis ranges in diagram coordinates (x then y).
+void window(const RunSettings& rs, double& xmin, double& xmax, double& ymin, double& ymax) {
+    switch (rs.diagramType) {
+        case calc::kPT: xmin = rs.tMin, xmax = rs.tMax, ymin = rs.pMin, ymax = rs.pMax; break;
+        case calc::kTX:
+        case calc::kActT: xmin = rs.xAxisMin, xmax = rs.xAxisMax, ymin = rs.tMin, ymax = rs.tMax; break;
+        case calc::kPX:
+        case calc::kActP: xmin = rs.xAxisMin, xmax = rs.xAxisMax, ymin = rs.pMin, ymax = rs.pMax; break;
+        default: xmin = rs.xAxisMin, xmax = rs.xAxisMax, ymin = rs.yAxisMin, ymax = rs.yAxisMax; break;
+    }
+}
+
+// Label style: read from the replayed input or taken from the options.
+Status label_style(RunContext& ctx) {
+    RunSettings& rs = ctx.settings;
+    char c = rs.labelAnswer;
+    if (rs.inputFromFile) {
+        std::string text;
+        core::Target t[] = {core::TextTarget{&text, 1}};
+        static const core::Layout a1("(A1)");
+        core::ReadOutcome r = ctx.streams.read_record(io::kUnitInput, a1, t);
+        if (r.result == core::ReadResult::EndOfFile) {
+            ctx.say("");
+            ctx.say("");
+            ctx.say(" ***END OF FILE IN INPUT DATA,EXECUTION TERMINATED");
+            return Status::stop("end of file in input data");
+        }
+        c = text.empty() ? ' ' : text[0];
+    }
+    if (c != 'Y' && c != 'N') c = 'N';
+    rs.labelAnswer = c;
+    static const core::Layout layout("(A1,25X,A20)");
+    std::string option(1, c);
+    core::Value v[] = {std::string_view(option),
+                          std::string_view(c == 'Y' ? "USE ABBREVIATIONS" : "USE FULL NAMES")};
+    ctx.streams.write_record(io::kUnitRestart, layout, v);
+    return Status::success();
+}
+
+// The conditions of the run on the master output.
+void write_conditions(RunContext& ctx) {
+    const RunSettings& rs = ctx.settings;
+    auto say7 = [&](const std::string& l) { ctx.streams.write_line(io::kUnitMaster, l); };
+    int t = rs.diagramType;
+    std::string p, temp;
+    if (t == calc::kTX || t == calc::kActT || t == calc::kActAct) {
+        p = rs.saturationChoice == 1 ? "P(sat)" : rs.saturationChoice == 2 ? "P(geo) " : label_number(rs.pMin) + " bar";
+    }
+    if (t == calc::kPX || t == calc::kActAct) temp = label_number(rs.tMin) + " C";
+    if (t == calc::kActP)
+        temp = rs.saturationChoice == 1 ? "T(sat)" : rs.saturationChoice == 2 ? "T(geo) " : label_number(rs.tMin) + " C";
+    if (!p.empty()) say7("  Pressure = " + p);
+    if (!temp.empty()) say7("  Temperature = " + temp);
+}
+
+}  // namespace
+
+std::string label_number(double value) {
+    return trimmed(core::format_integer(static_cast<long long>(std::lround(value)), 6));
+}
+
+AxisLabels axis_labels(const RunSettings& rs) {
+    const std::string tLabel = "Temperature (C)", pLabel = "Pressure (bar)";
+    AxisLabels l;
+    switch (rs.diagramType) {
+        case calc::kPT: l = {tLabel, pLabel}; break;
+        case calc::kTX: l = {"Mole fraction CO2 " + label_number(rs.pMin) + " bar", tLabel}; break;
+        case calc::kPX: l = {"Mole fraction CO2 " + label_number(rs.tMin) + " C  ", pLabel}; break;
+        default: {
+            // Activity axes: " Log a(phase) : condition"; the other axis of an
+            // activity-T or activity-P diagram is labelled on the next line.
+            // These labels keep their whole length (the phase text may be long).
+            std::string pCond = rs.saturationChoice == 1   ? "P(sat)"
+                                : rs.saturationChoice == 2 ? "P(geo) "
+                                                           : label_number(rs.pMin) + " bar";
+            std::string tCond = rs.saturationChoice == 1   ? "T(sat)"
+                                : rs.saturationChoice == 2 ? "T(geo) "
+                                                           : label_number(rs.tMin) + " C";
+            std::string cond = rs.diagramType == calc::kActP   ? tCond
+                               : rs.diagramType == calc::kActT ? pCond
+                                                                  : pCond + ", " + label_number(rs.tMin) + " C";
+            l.x = " Log a(" + trimmed(rs.xAxisText) + ")" + " : " + cond;
+            if (rs.diagramType == calc::kActAct) l.y = " Log a(" + trimmed(rs.yAxisText) + ")" + " : " + cond;
+            else l.y = rs.diagramType == calc::kActT ? tLabel : "Pressure (bars)";
+            return l;
+        }
+    }
+    l.x = pad(l.x, 27);
+    l.y = pad(l.y, 27);
+    return l;
+}
+
+void set_tolerances(RunSettings& rs) {
+    double xmin, xmax, ymin, ymax;
+    window(rs, xmin, xmax, ymin, ymax);
+    rs.xTolerance = std::min(1.0, std::fabs(xmax - xmin) / 1000);
+    rs.yTolerance = std::min(1.0, std::fabs(ymax - ymin) / 1000);
+}
+
+namespace {
+
+// The plot file's name cut before its first '.' or its first two blanks.  The
+// cut looks at the file's own name only: a '.' in a directory ("../run.plt")
+// would otherwise leave no name at all.
+std::string drawing_stem(std::string_view plotName) {
+    std::string name(core::rtrim(plotName));
+    const std::size_t slash = name.find_last_of('/');
+    const std::size_t from = slash == std::string::npos ? 0 : slash + 1;
+    std::size_t cut = name.find('.', from);
+    std::size_t blanks = core::find_blanks(name, 2, from);
+    if (blanks < cut) cut = blanks;
+    if (cut != std::string::npos) name.resize(cut);
+    return name;
+}
+
+}  // namespace
+
+std::string dxf_name(std::string_view plotName) { return drawing_stem(plotName) + ".dxf"; }
+std::string svg_name(std::string_view plotName) { return drawing_stem(plotName) + ".svg"; }
+
+std::array<std::string, 6> completion_lines(const RunSettings& rs, int batchLinesFailed, bool screenWidth) {
+    std::array<std::string, 6> lines;
+    if (rs.batchMode == 'Y') {
+        lines[0] = "** BATCH RUN COMPLETED **";
+        lines[1] = "*  KLV.LOG lists the calculated plot files *";
+        // Lines that could not be run are not passed over in silence.
+        lines[2] = batchLinesFailed == 0 ? std::string()
+                   : "*  " + std::to_string(batchLinesFailed) +
+                         (batchLinesFailed == 1 ? " line" : " lines") + " could not be run: see KLV.LOG *";
+    } else {
+        lines[0] = "Tabular Output : " + trimmed(rs.unitNames[io::kMasterSlot]);
+        lines[1] = "Plot Output : " + trimmed(rs.unitNames[io::kPlotSlot]);
+        const std::string plot = trimmed(rs.unitNames[io::kPlotSlot]);
+        lines[2] = "DXF Output : " + dxf_name(plot) + "  SVG: " + svg_name(plot);
+    }
+    lines[3] = "Number of Reactions Examined = " + core::format_integer(rs.reactionsExamined, 4);
+    lines[4] = "Number of Reactions Calculated = " + core::format_integer(rs.reactionsCalculated, 4);
+    lines[5] = "Number of Reactions Plotted = " + core::format_integer(rs.reactionsPlotted, 4);
+    if (screenWidth)
+        for (std::string& l : lines)
+            if (l.size() > 45) l.resize(45);
+    return lines;
+}
+
+namespace {
+
+// Where a run goes back to after a mistake the user can put right there.
+enum class Back { Nowhere, Files, Options };
+
+struct Setback {
+    Back to = Back::Nowhere;
+    std::string message;  // for the input-error screen (90 characters)
+};
+
+// The files a run writes on its units; they are saved together at its end.
+constexpr int kRunOutputUnits[] = {io::kUnitMaster, io::kUnitPlot, io::kUnitRestart,
+                                   model::kUnitActivities};
+
+// The files a run writes.  A run that does not finish leaves none of them
+// (nor, in a batch, hands them half-written to the next line's run).
+void discard_outputs(RunContext& ctx) {
+    const int units[] = {io::kUnitMaster, io::kUnitPlot, io::kUnitRestart, model::kUnitActivities,
+                         model::kUnitSolutionFile};
+    ctx.streams.abandon(units);
+}
+
+// The drawings of every plot file the run saved: the DXF file named on the
+// completion screen and an SVG beside it, each carrying the program, the
+// database (name, label, SHA-256) and the date.
+Status write_drawings(RunContext& ctx) {
+    render::Provenance p;
+    p.program = "pelkam " + std::string(ui::kProgramVersion);
+    p.date = render::isoDateNow();
+    for (const io::DataProvenance& d : ctx.provenance)
+        if (d.role == io::kThermoDataRole && d.read()) {
+            p.databaseFile = d.name;
+            p.databaseLabel = d.label;
+            p.databaseSha256 = d.sha256;
+        }
+    const RunSettings& rs = ctx.settings;
+    const std::string summary = rs.summaryOff ? std::string() : trimmed(rs.unitNames[io::kMasterSlot]);
+    for (const std::string& plot : ctx.completedPlots) {
+        if (Status s = render::writeRunDrawings(plot, dxf_name(plot), svg_name(plot), p, summary); !s) {
+            ctx.tk->console_line("pelkam: the drawings of " + plot + " could not be written: " + s.describe());
+            return s;
+        }
+    }
+    return Status::success();
+}
+
+// 16. The units of the run are closed and its outputs saved together: the
+// data files it read are recorded at the end of the restart file, every file
+// is written and flushed before any is renamed, and a batch log names the
+// plot files only once they are on the disk.
+Status save_outputs(RunContext& ctx) {
+    io::Streams& st = ctx.streams;
+    for (int unit : {io::kUnitThermo, io::kUnitAqueous, io::kUnitInput}) st.close(unit);
+    for (const io::DataProvenance& p : ctx.provenance)
+        if (p.read()) st.write_line(io::kUnitRestart, io::provenance_record(p));
+    if (Status s = st.commit(kRunOutputUnits); !s) return outputs_not_written(s);
+    if (ctx.settings.batchMode == 'Y')
+        for (const std::string& plot : ctx.completedPlots)
+            st.write_line(io::kUnitBatchLog,
+                          "Calculation completed. Plot output written to " + core::name_field(plot, 40));
+    return write_drawings(ctx);
+}
+
+// The input-error message for elements the database step could not use.
+std::string element_message(const Status& s) {
+    const std::string tail = " - try again";
+    std::string text = s.what;
+    if (!s.why.empty() && text.size() + 2 + s.why.size() + tail.size() <= 90) text += ": " + s.why;
+    if (text.size() + tail.size() > 90) text.resize(90 - tail.size());
+    if (!text.empty()) text[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(text[0])));
+    return text + tail;
+}
+
+// One attempt at the run, from the screen `from` on.
+Status run_steps(RunContext& ctx, Back from, const std::string& message, Setback& back) {
+    RunSettings& rs = ctx.settings;
+    // 1. Curve-tracing defaults.
+    ctx.tracing = TracingLimits{};
+    rs.reactionsExamined = rs.reactionsCalculated = rs.reactionsPlotted = 0;
+    // 2. Files: the screens again only when the mistake lies in a file name.
+    if (Status s = assign_and_open(ctx, message, from == Back::Files); !s) return s;
+    // 3. Run options.
+    if (Status s = collect_options(ctx); !s) return s;
+    // 4. Element header, chemical system and the phases of the system.  The
+    // elements typed on the options screen can be typed again there.
+    DatabaseFault fault = DatabaseFault::DataFile;
+    if (Status s = read_database(ctx, &fault); !s) {
+        if (fault == DatabaseFault::ElementChoice && rs.batchMode != 'Y' && !rs.inputFromFile)
+            back = {Back::Options, element_message(s)};
+        return s;
+    }
+    // 5. Phase selection, axes and basis (with the solution-model screen).
+    if (Status s = app::runEndMemberSelection(ctx.screens, ctx.streams, rs, ctx.phases, ctx.system,
+                                                    ctx.selection, ctx.models);
+        !s) {
+        // A fluid phase chosen with none of it in the fluid: the mole
+        // fractions are put right on the options screen.
+        if (s.code == core::StatusCode::Error && s.what == app::kFluidCompositionProblem)
+            back = {Back::Options, s.why + " - try again"};
+        return s;
+    }
+    if (Status s = app::prepareSelectedPhases(ctx.screens, ctx.streams, rs, ctx.phases, ctx.system,
+                                                    ctx.selection, ctx.models);
+        !s) {
+        // A solution file that cannot be read is named again on the files screen.
+        const std::string solution = io::resolve_input_name(trimmed(rs.solutionFile));
+        if (s.code == core::StatusCode::Error && s.file == solution && rs.batchMode != 'Y')
+            back = {Back::Files, open_error_message("Mineral Solution Data", trimmed(rs.solutionFile),
+                                                    open_failure_reason(solution, true))};
+        return s;
+    }
+    const int phaseCount = ctx.selection.mainCount + ctx.selection.testCount;
+    // 10. The activity axes.
+    rs.xAxisText = ctx.selection.xAxis.text;
+    rs.yAxisText = ctx.selection.yAxis.text;
+    // 6. Batch notes.
+    if (rs.batchMode == 'Y') {
+        std::string run = trimmed(rs.batchLine.runName), dir = trimmed(rs.batchLine.directory);
+        if (!run.empty()) ctx.streams.write_line(io::kUnitMaster, "**** Restart file = " + run);
+        if (!dir.empty()) ctx.streams.write_line(io::kUnitMaster, "**** Path used = " + dir);
+    }
+    // 7. Property summary; 8. solid-solution parameters.
+    io::writePropertySummary(ctx.streams, io::kUnitMaster, ctx.system, ctx.phases, rs.fluid, phaseCount);
+    write_solid_solution_table(ctx, phaseCount);
+    // 9. Label style.
+    if (Status s = label_style(ctx); !s) return s;
+    // 11. Rows of the reactions calculated by a replayed run.
+    if (Status s = read_replayed_rows(ctx); !s) return s;
+    // 12. Tolerances of the curve tracer.
+    set_tolerances(rs);
+    write_conditions(ctx);
+    // 13-15. Composition sets.
+    return calculate_composition_sets(ctx);
+}
+
+}  // namespace
+
+Status outputs_not_written(Status s) {
+    s.code = core::StatusCode::Error;
+    s.why += std::string(s.why.empty() ? "" : "; ") + "no output of this run was written (files of earlier runs are kept)";
+    return s;
+}
+
+Status run_calculation(RunContext& ctx) {
+    // An input mistake of an interactive run (a file that cannot be opened,
+    // elements the database cannot use) shows its message and takes the user
+    // back to the screen where it is put right, with the answers kept; the
+    // outputs of the attempt are discarded and written afresh.  Replayed and
+    // batch runs stop (or skip the batch line) as before.  The outputs of an
+    // attempt are kept until all of them can be saved together.
+    Back from = Back::Files;
+    std::string message;  // blank: the configuration file is read
+    for (;;) {
+        Setback back;
+        ctx.streams.defer_saves(true);
+        ctx.completedPlots.clear();
+        Status s = run_steps(ctx, from, message, back);
+        if (s) s = save_outputs(ctx);
+        if (!s) discard_outputs(ctx);
+        ctx.streams.defer_saves(false);
+        ctx.tk->show(ctx.screens[kProgressScreen], 0);
+        if (back.to == Back::Nowhere) return s;
+        ctx.say(" " + back.message);
+        if (!show_input_error(ctx.screens, back.message)) return Status::quit();
+        from = back.to;
+        message = back.message;
+    }
+}
+
+Status run_driver(RunContext& ctx) {
+    Toolkit& tk = *ctx.tk;
+    RunSettings& rs = ctx.settings;
+    rs.batchLine.compositionList = std::string(40, ' ');
+    ctx.batchLineCount = 0;
+    tk.show(ctx.screens[kAboutScreen], 1);
+    int batch = ctx.screens[kBatchScreen];
+    if (!tk.run_screen(batch)) return Status::quit();
+    tk.show(batch, 0);
+    Status s;
+    if (tk.get_check(batch, kBatchCheck)) {
+        s = run_batch(ctx, run_calculation);
+    } else {
+        rs.batchMode = 'N';
+        s = run_calculation(ctx);
+    }
+    if (!s) return s;
+    int h = ctx.screens[kCompletionScreen];
+    const int failed = rs.batchMode == 'Y' ? ctx.batchLinesFailed : 0;
+    auto lines = completion_lines(rs, failed);
+    for (int i = 0; i < 6; ++i) tk.set_text(h, kCompLine1 + i, lines[static_cast<std::size_t>(i)]);
+    // The same lines on the console, so that a run without a terminal
+    // reports them too; there the file names are given whole.
+    tk.console_line("Diagram Complete");
+    for (const std::string& l : completion_lines(rs, failed, false))
+        if (!l.empty()) tk.console_line(l);
+    tk.run_screen(h);
+    if (failed > 0) {
+        Status f = Status::stop("batch lines that could not be run");
+        f.why = std::to_string(failed) + " (klv.log names them)";
+        return f;
+    }
+    return Status::success();
+}
+
+Status start_up(RunContext& ctx) {
+    ctx.screens = create_pelkam_screens(*ctx.tk);
+    Status s = run_driver(ctx);
+    // An interactive output assigned to a file is saved at the end of the
+    // program, whatever ended it; a failure to save it is reported.
+    if (ctx.streams.is_open(io::kUnitOutput) && !ctx.streams.is_console(io::kUnitOutput) &&
+        !ctx.streams.close(io::kUnitOutput) && s.code != core::StatusCode::Error)
+        s = ctx.streams.failure();
+    if (!ctx.tk->failure().empty()) {
+        Status f = Status::error(ctx.tk->failure());
+        return f;
+    }
+    return s;
+}
+
+}  // namespace app

@@ -1,0 +1,79 @@
+// The run context: every record of a calculation run, passed explicitly.
+// It lives for the program's lifetime; each run overwrites what it sets.
+#pragma once
+#include <array>
+#include <string>
+#include <vector>
+
+#include "app/run_settings.hpp"
+#include "calc/reaction.hpp"
+#include "calc/selection.hpp"
+#include "core/status.hpp"
+#include "io/provenance.hpp"
+#include "io/streams.hpp"
+#include "model/chemical_system.hpp"
+#include "model/gibbs.hpp"
+#include "model/phase.hpp"
+#include "model/solution_models.hpp"
+#include "ui/pelkam_screens.hpp"
+
+namespace app {
+
+// Limits of the curve tracer, set at the start of every run.
+struct TracingLimits {
+    int rootIterations = 50;
+    int refinementRounds = 20;
+    double gibbsTolerance = 0.10000000149011612;  // 0.1 J held in single precision
+};
+
+struct RunContext {
+    app::RunSettings settings;
+    io::Streams streams;
+    ui::Toolkit* tk = nullptr;
+    ui::PelkamScreens screens;
+    TracingLimits tracing;
+
+    // The records of the run.
+    model::ChemicalSystem system;
+    model::PhaseTable phases;
+    model::SolutionModelSet models;
+    model::GibbsContext gibbs;
+    // Points of the run where a fluid routine gave no usable value or a
+    // phase energy was not finite; the first of each is reported once.
+    model::RangeEvents rangeEvents;
+    int rangeEventsReported = 0;
+    calc::PhaseSelection selection;
+    calc::PrunedAssemblageList pruned;
+    // Rows of the reactions calculated by the replayed run (one value per
+    // loaded phase), read from the end of the replayed input.
+    std::vector<std::array<double, model::kMaxPhases>> replayedRows;
+
+    // The answer script of a scripted run (an input of every run; empty
+    // when the screens are answered on the terminal).
+    std::string answerScript;
+    // The data files of the run (database, solution file, aqueous file) as
+    // read when the units were opened.
+    std::array<io::DataProvenance, 3> provenance;
+    // Plot files of the run whose calculation is complete; the batch log
+    // names them once they are saved.
+    std::vector<std::string> completedPlots;
+
+    // Program-lifetime bookkeeping of the screens.
+    int optionsDiagramType = -1;  // diagram type the options screen was last initialised for
+    bool firstRun = true;
+    int batchLineCount = 0;       // batch line counter: the line of batch.dat (used in plot-file names)
+    int batchLinesFailed = 0;     // lines of batch.dat that could not be run (klv.log names them)
+    bool configFound = true;      // the run's configuration file exists
+    // The data-file names a version button of the database screen replaced;
+    // choosing "Use database from the file pelkam.fig" afterwards brings
+    // them back (unless they were edited on the files screen since).
+    bool versionReplacedNames = false;
+    std::string namesBeforeVersion[2];  // thermodynamic data, solution file
+    std::string compositionName;  // current composition file of a batch line (blank: none)
+    bool labelOnPlot = false;     // label counter of the plot labels (0 = straight to the plot file)
+
+    // Output routed to the interactive output (unit 6).
+    void say(std::string_view line) { streams.write_line(io::kUnitOutput, line); }
+};
+
+}  // namespace app

@@ -1,0 +1,448 @@
+// A point of the diagram and the Gibbs energy of the current reaction there.
+//
+// The diagram coordinates become temperature, pressure, fluid composition and
+// the log activities of the axis phases; the reaction Gibbs energy is then the
+// sum of coefficient times chemical potential over the reaction's phases.  On
+// the P-T and xCO2 diagrams that is the reaction form of the property
+// routines; on the activity diagrams the phases are summed one by one, so that
+// aqueous species and the quotients of the activity axes can enter.
+//
+// Units: P bar, t degrees C on the diagram, kelvin inside (t + 273.15 here,
+// t + 273.1499938964844 in the aqueous routines and in the phase routine),
+// energies J/mol, water density g/cm3.
+#include "calc/point.hpp"
+
+#include <cmath>
+
+namespace calc {
+namespace {
+
+using model::PhaseRecord;
+
+constexpr double kKelvin = 273.15;
+constexpr double kKelvinSingle = 273.1499938964844;  // 273.15 in single precision
+// R ln 10: the axis rule's value, and the phase and Helgeson routines' value.
+constexpr double kRLn10Axis = 19.144383238729898;
+constexpr double kRLn10 = 19.144383238680394;
+constexpr double kTakesPart = 0.001;  // a phase takes part above this coefficient magnitude
+constexpr double kAbsentFraction = 1e-10;  // a fluid species below this mole fraction is absent
+
+// Saturation mode of the Act-T diagram: 0.5 per cent above the curve, a fixed
+// pressure above the critical temperature.
+constexpr double kCriticalTemperature = 374.135986328125;  // C
+constexpr double kAboveCurve = 1.0049999952316284;
+constexpr double kSupercriticalPressure = 222.00449281263354;
+// Saturation mode of the Act-P diagram: bisection on the saturation curve,
+// then 0.5 per cent below it; a fixed temperature above the critical pressure.
+constexpr double kCriticalPressure = 220.89999389648438;  // bar
+constexpr double kBisectLow = 373.0, kBisectHigh = 647.0;  // K
+constexpr int kBisectIterations = 100;
+constexpr double kBisectTolerance = 0.009999999776482582;  // bar
+constexpr double kBelowCurve = 0.9950000047683716;
+constexpr double kSupercriticalTemperature = 374.136;  // C
+
+// Aqueous species.
+constexpr double kWaterMolarMass = 18.0152;  // g/mol
+constexpr double kTr = 298.15;               // K
+constexpr double kThetaDefault = 228.0;      // K, Tanger species whose data give 0
+constexpr double kPsiDefault = 2600.0;       // bar
+constexpr double kHelgesonBornReference = 0.012743723716069836;  // 1/78.47
+constexpr double kHelgesonOmegaSlope = 5.808e-05;
+
+// Dielectric constant of water: sum of C[i][j] TK^i rho^j over i + j <= 4.
+constexpr double kDielectric[5][5] = {
+    {439.109592, -218.995148, 18.2898246, 154.8868, -61.3542375},
+    {-2.33277456, 1.00498361, -0.208896146, -0.0613941874, 0.0},
+    {0.00461662109, -0.00135650617, 0.000160491325, 0.0, 0.0},
+    {-4.03643333e-06, 5.94046919e-07, 0.0, 0.0, 0.0},
+    {1.31604037e-09, 0.0, 0.0, 0.0, 0.0},
+};
+
+// Per-phase rules recognised once from the name and the special-phase code.
+enum PhaseRule : unsigned char {
+    kElectron = 1,         // "E-" or "e-": half the gas-route value at unit fugacity
+    kPyrrhotiteName = 2,   // a name beginning "Po" or "PYRR": the pyrrhotite correction (Act-Act)
+    kReactionSpecial = 4,  // a special-phase term that depends on the reaction's other phases
+    kNoActivity = 8,       // its potential carries no activity term (plain aqueous, electron)
+};
+
+bool isElectronName(const std::string& name) {
+    if (name.size() < 2 || (name[0] != 'E' && name[0] != 'e') || name[1] != '-') return false;
+    for (std::size_t k = 2; k < name.size(); ++k)
+        if (name[k] != ' ') return false;
+    return true;
+}
+
+bool isPyrrhotiteName(const std::string& name) {
+    return name.compare(0, 2, "Po") == 0 || name.compare(0, 4, "PYRR") == 0;
+}
+
+bool validPhase(const model::PhaseTable& t, int i) { return i >= 0 && i < t.count && i < model::kMaxPhases; }
+
+}  // namespace
+
+double saturationPressureMode(double tC) {
+    if (tC < kCriticalTemperature) return kAboveCurve * model::WaterSaturationPressure(tC + kKelvinSingle);
+    return kSupercriticalPressure;
+}
+
+double saturationTemperatureMode(double P) {
+    if (!(P < kCriticalPressure)) return kSupercriticalTemperature;
+    double lo = kBisectLow, hi = kBisectHigh, mid = lo;
+    for (int it = 0; it < kBisectIterations; ++it) {
+        mid = (lo + hi) / 2.0;
+        const double psat = model::WaterSaturationPressure(mid);
+        if (std::fabs(psat - P) <= kBisectTolerance) break;
+        if (psat < P)
+            lo = mid;
+        else
+            hi = mid;
+    }
+    return (mid - kKelvinSingle) * kBelowCurve;
+}
+
+double waterDielectricConstant(double TK, double rho) {
+    // Horner in rho inside Horner in TK.
+    double eps = 0.0;
+    for (int i = 4; i >= 0; --i) {
+        double row = 0.0;
+        for (int j = 4 - i; j >= 0; --j) row = row * rho + kDielectric[i][j];
+        eps = eps * TK + row;
+    }
+    return eps;
+}
+
+// Aqueous parameters by slot (the loader's order for the aqueous sections):
+// K0 theta, K5 c1, K2 c2, K1 omega, K4 psi; V1..V4 a1..a4.
+double aqueousPotentialTanger(const PhaseRecord& p, double TK, double P, double eps) {
+    const double theta = p.K[0] != 0.0 ? p.K[0] : kThetaDefault;
+    const double psi = p.K[4] != 0.0 ? p.K[4] : kPsiDefault;
+    const double c1 = p.K[5], c2 = p.K[2], omega = p.K[1];
+    const double a1 = p.V[1], a2 = p.V[2], a3 = p.V[3], a4 = p.V[4];
+    const double dP = P - 1.0;
+    const double L = std::log((psi + P) / (psi + 1.0));
+    return p.H - TK * p.S + c1 * (TK - kTr) - c1 * TK * std::log(TK / kTr) + a1 * dP + a2 * L +
+           (a3 * dP + a4 * L) / (TK - theta) + c2 / theta + c2 * (theta - TK) / (theta * (kTr - theta)) +
+           c2 * (TK / (theta * theta)) * std::log(kTr * (TK - theta) / (TK * (kTr - theta))) +
+           omega * (1.0 / eps - 1.0);
+}
+
+double aqueousPotentialHelgeson(const PhaseRecord& p, double TK, double P, double eps) {
+    const double theta = p.K[0];
+    const double c1 = p.K[5], c2 = p.K[2], omega = p.K[1];
+    const double a1 = p.V[1], a2 = p.V[2], a3 = p.V[3], a4 = p.V[4];
+    const double dP = P - 1.0;
+    const double halfP2 = (P * P - 1.0) / 2.0;
+    return p.H - TK * p.S + (c1 + c2 - kHelgesonOmegaSlope * omega) * (TK - kTr) - c1 * TK * std::log(TK / kTr) -
+           c2 * (TK - theta) * std::log((TK - theta) / (kTr - theta)) + a1 * dP + a2 * halfP2 +
+           (a3 * dP + a4 * halfP2) * TK / (TK - theta) + omega * (1.0 / eps - kHelgesonBornReference) +
+           kRLn10 * TK * p.logActivity;
+}
+
+// ---------------------------------------------------------------------------
+
+PointEvaluator::PointEvaluator(const app::RunSettings& settings, model::PhaseTable& phases,
+                               const calc::PhaseSelection& selection, model::GibbsContext& gibbs)
+    : rs_(settings), phases_(phases), sel_(selection), gibbs_(gibbs) {
+    // The evaluator's phases are the ones the property routines read (the
+    // electron rule relies on it).
+    gibbs_.table = &phases_;
+    state_.xCO2 = rs_.xCO2;
+    state_.xH2O = rs_.xH2O;
+    preparePhases();
+}
+
+void PointEvaluator::preparePhases() {
+    flags_.fill(0);
+    const int n = phases_.count < model::kMaxPhases ? phases_.count : model::kMaxPhases;
+    for (int i = 0; i < n; ++i) {
+        const PhaseRecord& p = phases_[i];
+        unsigned char f = 0;
+        if (p.kind < 0 && isElectronName(p.name)) f |= kElectron | kNoActivity;
+        if (p.kind == model::kAqueousPlain) f |= kNoActivity;
+        if (isPyrrhotiteName(p.name)) f |= kPyrrhotiteName;
+        if (p.kind >= 0 && (p.special == model::SpecialPhase::AlEnstatite ||
+                            p.special == model::SpecialPhase::Pyrrhotite ||
+                            p.special == model::SpecialPhase::PyrrhotiteVacancy))
+            f |= kReactionSpecial;
+        flags_[static_cast<std::size_t>(i)] = f;
+    }
+    flagsCount_ = phases_.count;
+    fixedReady_ = false;  // the stored energies belong to the phases as they were
+}
+
+// --- state -----------------------------------------------------------------
+
+double PointEvaluator::pressureByMode(double tC) const {
+    switch (rs_.saturationChoice) {
+        case 1: return saturationPressureMode(tC);
+        case 2: {
+            const double u = tC - 25.0;
+            return (rs_.geothermD2 * u + rs_.geothermD1) * u + 1.0;
+        }
+        default: return rs_.pMin;
+    }
+}
+
+double PointEvaluator::temperatureByMode(double P) {
+    switch (rs_.saturationChoice) {
+        case 1:
+            // The tracer often steps along the activity axis at one pressure.
+            if (P != satP_) {
+                satP_ = P;
+                satT_ = saturationTemperatureMode(P);
+            }
+            return satT_;
+        case 2: {
+            const double u = P - 1.0;
+            return (rs_.geothermD2 * u + rs_.geothermD1) * u + 25.0;
+        }
+        default: return rs_.tMin;
+    }
+}
+
+void PointEvaluator::setAxisActivity(const calc::AxisQuotient& axis, double logA) {
+    if (axis.memberCount < 1) return;
+    const int i = axis.phase[0];
+    if (validPhase(phases_, i)) phases_[i].logActivity = logA;
+}
+
+void PointEvaluator::applyPoint() {
+    model::PointState& pt = gibbs_.point;
+    pt.P = state_.P;
+    pt.t = state_.t;
+    pt.x[model::kWater] = state_.xH2O;
+    pt.x[model::kCarbonDioxide] = state_.xCO2;
+    pt.fluid = rs_.fluid;
+}
+
+void PointEvaluator::setStateFromDiagram(double x, double y) {
+    state_.x = x;
+    state_.y = y;
+    const int type = rs_.diagramType;
+    if (type == calc::kTX || type == calc::kPX) {
+        state_.xCO2 = x;
+        state_.xH2O = 1.0 - state_.xThird - state_.xNaCl - x;
+    } else {
+        state_.xCO2 = rs_.xCO2;
+        state_.xH2O = rs_.xH2O;
+    }
+    switch (type) {
+        case calc::kPT:
+            state_.t = x;
+            state_.P = y;
+            break;
+        case calc::kTX:
+            state_.t = y;
+            state_.P = rs_.pMin;
+            break;
+        case calc::kPX:
+            state_.P = y;
+            state_.t = rs_.tMin;
+            break;
+        case calc::kActT:
+            if (sel_.hasXAxis) setAxisActivity(sel_.xAxis, x);
+            state_.t = y;
+            state_.P = pressureByMode(y);
+            break;
+        case calc::kActP:
+            if (sel_.hasXAxis) setAxisActivity(sel_.xAxis, x);
+            state_.P = y;
+            state_.t = temperatureByMode(y);
+            break;
+        case calc::kActAct:
+            if (sel_.hasXAxis) setAxisActivity(sel_.xAxis, x);
+            if (sel_.hasYAxis) setAxisActivity(sel_.yAxis, y);
+            state_.t = rs_.tMin;
+            state_.P = pressureByMode(rs_.tMin);
+            break;
+        default: break;
+    }
+    applyPoint();
+}
+
+// --- potentials --------------------------------------------------------------
+
+double PointEvaluator::electronPotential(int i) {
+    // Treated as a gas kept at unit fugacity: the standard-state route
+    // without any equation of state, then half of it.
+    PhaseRecord& p = phases_[i];
+    const int kind = p.kind;
+    const double logA = p.logActivity;
+    p.kind = model::kAxisGas;
+    p.logActivity = 0.0;
+    const double g = model::PhaseGibbs(gibbs_, i);
+    p.kind = kind;
+    p.logActivity = logA;
+    return 0.5 * g;
+}
+
+double PointEvaluator::aqueousPotential(int i) {
+    const PhaseRecord& p = phases_[i];
+    const double TK = gibbs_.point.t + kKelvinSingle;
+    const double P = gibbs_.point.P;
+    const model::WaterCache& w = water_.at(P, TK);
+    if (!w.state.usable) model::ReportRangeEvent(gibbs_, model::RangeSource::HaarWater);
+    const double rho = kWaterMolarMass / w.state.V;
+    const double eps = waterDielectricConstant(TK, rho);
+    if (p.kind == model::kAqueousHelgeson) return aqueousPotentialHelgeson(p, TK, P, eps);
+    // The Tanger form is the standard state alone: its activity is added here,
+    // as every other route includes it.
+    return aqueousPotentialTanger(p, TK, P, eps) + kRLn10 * TK * p.logActivity;
+}
+
+double PointEvaluator::phasePotential(int i) {
+    if (!validPhase(phases_, i)) return 0.0;
+    if (flagsCount_ != phases_.count) preparePhases();
+    const PhaseRecord& p = phases_[i];
+    if (p.kind >= 0) return model::PhaseGibbs(gibbs_, i);  // reports an energy that is not finite itself
+    if (p.kind != model::kAqueousHelgeson && p.kind != model::kAqueousTanger) return 0.0;
+    const double g = (flags_[static_cast<std::size_t>(i)] & kElectron) ? electronPotential(i) : aqueousPotential(i);
+    if (!std::isfinite(g)) model::ReportRangeEvent(gibbs_, model::RangeSource::PhaseEnergy, i);
+    return g;
+}
+
+// --- reaction sums ---------------------------------------------------------
+
+double PointEvaluator::quotientPotential(const calc::AxisQuotient& axis, double TK) {
+    const int n = axis.memberCount < calc::kMaxAxisMembers ? axis.memberCount : calc::kMaxAxisMembers;
+    double mu = 0.0;
+    for (int m = 0; m < n; ++m) {
+        const int j = axis.phase[static_cast<std::size_t>(m)];
+        if (!validPhase(phases_, j)) continue;
+        double g = phasePotential(j);
+        if (m > 0) g -= kRLn10Axis * TK * phases_[j].logActivity;
+        mu += axis.exponent[static_cast<std::size_t>(m)] * g;
+    }
+    return mu;
+}
+
+double PointEvaluator::sumActivityTypes() {
+    const model::ReactionTerms& rx = *gibbs_.reaction;
+    const double TK = gibbs_.point.t + kKelvin;
+    const int xPrincipal = sel_.hasXAxis && sel_.xAxis.memberCount > 0 ? sel_.xAxis.phase[0] : -1;
+    const int yPrincipal = sel_.hasYAxis && sel_.yAxis.memberCount > 0 ? sel_.yAxis.phase[0] : -1;
+    const int count = rx.count < model::kMaxReactionPhases ? rx.count : model::kMaxReactionPhases;
+    double sum = 0.0;
+    for (int k = 0; k < count; ++k) {
+        const double c = rx.coef[static_cast<std::size_t>(k)];
+        if (!(std::fabs(c) > kTakesPart)) continue;
+        const int i = rx.phase[static_cast<std::size_t>(k)];
+        double mu;
+        if (i == xPrincipal)
+            mu = quotientPotential(sel_.xAxis, TK);
+        else if (i == yPrincipal)
+            mu = quotientPotential(sel_.yAxis, TK);
+        else
+            mu = phasePotential(i);
+        sum += c * mu;
+    }
+    return sum;
+}
+
+double PointEvaluator::activityTerm(int i, double TKs) const {
+    if (flags_[static_cast<std::size_t>(i)] & kNoActivity) return 0.0;
+    const PhaseRecord& p = phases_[i];
+    if (p.kind < 0 && p.kind != model::kAqueousHelgeson && p.kind != model::kAqueousTanger) return 0.0;
+    return kRLn10 * TKs * p.logActivity;
+}
+
+double PointEvaluator::perPointSpecial(int i, double TKs) {
+    const unsigned char f = flags_[static_cast<std::size_t>(i)];
+    if (!(f & (kPyrrhotiteName | kReactionSpecial))) return 0.0;
+    const double P = gibbs_.point.P;
+    if (f & kPyrrhotiteName) return model::SpecialPhaseGibbs(gibbs_, P, TKs, model::SpecialPhase::Pyrrhotite);
+    // The other reaction-dependent terms (the alumina of orthopyroxene) are
+    // not in the stored energy either.
+    return model::SpecialPhaseGibbs(gibbs_, P, TKs, phases_[i].special);
+}
+
+double PointEvaluator::quotientPotentialFixed(const calc::AxisQuotient& axis, double TK, double TKs) {
+    const int n = axis.memberCount < calc::kMaxAxisMembers ? axis.memberCount : calc::kMaxAxisMembers;
+    double mu = 0.0;
+    for (int m = 0; m < n; ++m) {
+        const int j = axis.phase[static_cast<std::size_t>(m)];
+        if (!validPhase(phases_, j)) continue;
+        const std::size_t js = static_cast<std::size_t>(j);
+        double g = fixedG_[js] + perPointSpecial(j, TKs);
+        if (m == 0)
+            g += kRLn10Axis * TK * phases_[j].logActivity;
+        else
+            g += activityTerm(j, TKs) - kRLn10Axis * TK * phases_[j].logActivity;
+        mu += axis.exponent[static_cast<std::size_t>(m)] * g;
+    }
+    return mu;
+}
+
+double PointEvaluator::sumActivityActivity() {
+    if (!fixedReady_ || flagsCount_ != phases_.count) prepareFixedConditions();
+    const model::ReactionTerms& rx = *gibbs_.reaction;
+    const double TK = gibbs_.point.t + kKelvin;
+    const double TKs = gibbs_.point.t + kKelvinSingle;
+    const int xPrincipal = sel_.hasXAxis && sel_.xAxis.memberCount > 0 ? sel_.xAxis.phase[0] : -1;
+    const int yPrincipal = sel_.hasYAxis && sel_.yAxis.memberCount > 0 ? sel_.yAxis.phase[0] : -1;
+    const int count = rx.count < model::kMaxReactionPhases ? rx.count : model::kMaxReactionPhases;
+    double sum = 0.0;
+    for (int k = 0; k < count; ++k) {
+        const double c = rx.coef[static_cast<std::size_t>(k)];
+        if (!(std::fabs(c) > kTakesPart)) continue;
+        const int i = rx.phase[static_cast<std::size_t>(k)];
+        if (!validPhase(phases_, i)) continue;
+        double mu;
+        if (i == xPrincipal)
+            mu = quotientPotentialFixed(sel_.xAxis, TK, TKs);
+        else if (i == yPrincipal)
+            mu = quotientPotentialFixed(sel_.yAxis, TK, TKs);
+        else
+            mu = fixedG_[static_cast<std::size_t>(i)] + activityTerm(i, TKs) + perPointSpecial(i, TKs);
+        sum += c * mu;
+    }
+    return sum;
+}
+
+double PointEvaluator::reactionDeltaG() {
+    if (gibbs_.reaction == nullptr) {
+        gibbs_.currentReactionGibbs = 0.0;
+        return 0.0;
+    }
+    if (flagsCount_ != phases_.count) preparePhases();
+    double dG;
+    switch (rs_.diagramType) {
+        case calc::kActT:
+        case calc::kActP: dG = sumActivityTypes(); break;
+        case calc::kActAct: dG = sumActivityActivity(); break;
+        default: return model::ReactionGibbs(gibbs_);  // stores its result itself
+    }
+    gibbs_.currentReactionGibbs = dG;
+    return dG;
+}
+
+void PointEvaluator::prepareFixedConditions() {
+    preparePhases();
+    state_.t = rs_.tMin;
+    state_.P = pressureByMode(rs_.tMin);
+    applyPoint();
+    // The stored energy is the phase's potential without its activity term and
+    // without the terms that depend on the reaction's other phases; both are
+    // added at every point.
+    const model::ReactionTerms* reaction = gibbs_.reaction;
+    gibbs_.reaction = nullptr;
+    const int n = phases_.count < model::kMaxPhases ? phases_.count : model::kMaxPhases;
+    for (int i = 0; i < n; ++i) {
+        PhaseRecord& p = phases_[i];
+        const double logA = p.logActivity;
+        p.logActivity = 0.0;
+        fixedG_[static_cast<std::size_t>(i)] = phasePotential(i);
+        p.logActivity = logA;
+        // A fluid species missing from the fluid has the absent-species energy
+        // alone, without an activity term.
+        const model::PointState& pt = gibbs_.point;
+        if (model::isFluidSpecies(p.kind, pt.otherGases) &&
+            !(p.kind < model::kFluidKinds && pt.x[static_cast<std::size_t>(p.kind)] >= kAbsentFraction))
+            flags_[static_cast<std::size_t>(i)] |= kNoActivity;
+    }
+    gibbs_.reaction = reaction;
+    fixedReady_ = true;
+}
+
+}  // namespace calc

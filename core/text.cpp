@@ -1,0 +1,63 @@
+#include "core/text.hpp"
+
+#include <cctype>
+
+namespace core {
+
+std::string pad(std::string_view s, std::size_t n) {
+    std::string out(s.substr(0, n));
+    out.resize(n, ' ');
+    return out;
+}
+
+std::string name_field(std::string_view name, std::size_t n) {
+    std::string_view t = rtrim(name);
+    return t.size() > n ? std::string(t) : pad(t, n);
+}
+
+std::string_view rtrim(std::string_view s) {
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\r' || s.back() == '\n' || s.back() == '\t'))
+        s.remove_suffix(1);
+    return s;
+}
+
+std::string_view trim(std::string_view s) {
+    s = rtrim(s);
+    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
+    return s;
+}
+
+std::string upper(std::string_view s) {
+    std::string out(s);
+    for (char& c : out) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return out;
+}
+
+bool is_blank(std::string_view s) { return rtrim(s).empty(); }
+
+bool equal_blind(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
+            return false;
+    return true;
+}
+
+bool starts_blind(std::string_view s, std::string_view prefix) {
+    return s.size() >= prefix.size() && equal_blind(s.substr(0, prefix.size()), prefix);
+}
+
+std::size_t find_blanks(std::string_view s, std::size_t count, std::size_t from) {
+    if (count == 0) return from;
+    std::size_t run = 0;
+    for (std::size_t i = from; i < s.size(); ++i) {
+        if (s[i] == ' ') {
+            if (++run == count) return i + 1 - count;
+        } else {
+            run = 0;
+        }
+    }
+    return std::string_view::npos;
+}
+
+}  // namespace core

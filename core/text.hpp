@@ -1,0 +1,25 @@
+// Small helpers for fixed-width, blank-padded text fields.
+#pragma once
+#include <string>
+#include <string_view>
+
+namespace core {
+
+// Cut or pad with blanks to exactly n characters.
+std::string pad(std::string_view s, std::size_t n);
+// A file name in a text field of n columns: padded with blanks when shorter,
+// whole (trailing blanks removed) when longer, so that a name is never cut.
+std::string name_field(std::string_view name, std::size_t n);
+// Without trailing blanks (and without trailing \r or \n).
+std::string_view rtrim(std::string_view s);
+// Without leading and trailing blanks.
+std::string_view trim(std::string_view s);
+std::string upper(std::string_view s);
+bool is_blank(std::string_view s);
+// Comparisons that ignore letter case.
+bool equal_blind(std::string_view a, std::string_view b);
+bool starts_blind(std::string_view s, std::string_view prefix);
+// Position of the first run of `count` blanks at or after `from`, or npos.
+std::size_t find_blanks(std::string_view s, std::size_t count, std::size_t from = 0);
+
+}  // namespace core

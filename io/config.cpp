@@ -1,0 +1,138 @@
+#include "io/config.hpp"
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+
+#include "core/text.hpp"
+#include "io/files.hpp"
+#include "io/streams.hpp"
+
+namespace io {
+namespace fs = std::filesystem;
+using core::pad;
+using app::RunSettings;
+
+namespace {
+
+
+// Columns [first, last] (1-based) of a line padded to 80 columns.
+std::string columns(std::string_view line, int first, int last) {
+    std::string padded = pad(line, 80);
+    return padded.substr(static_cast<std::size_t>(first - 1), static_cast<std::size_t>(last - first + 1));
+}
+
+bool printable(std::string_view s) {
+    for (unsigned char c : s)
+        if (c < 32 || c > 126) return false;
+    return true;
+}
+
+struct NameKey {
+    const char* key;
+    int first;  // column of the name's first character
+};
+
+}  // namespace
+
+
+void set_config_defaults(RunSettings& rs) {
+    rs.waterStandardState = ' ';
+    rs.path = std::string(25, ' ');
+    rs.unitNames[io::kPlotSlot] = "plot.plt";
+    rs.unitNames[io::kThermoSlot] = "jun92.rqt";
+    rs.solutionFile = "solid.sln";
+    rs.unitNames[io::kAqueousSlot] = "hkf81.aqu";
+    rs.unitNames[io::kRestartSlot] = "restart.res";
+    rs.unitNames[io::kMasterSlot] = "summary.dat";
+    rs.metastableEquilibria = ' ';
+    rs.printActivities = ' ';
+    rs.metastableOn = false;
+    rs.printActivitiesOn = false;
+    rs.summaryOff = false;
+}
+
+std::string apply_config_line(RunSettings& rs, std::string_view raw) {
+    std::string_view line = core::rtrim(raw);
+    auto starts = [&](std::string_view key) { return line.substr(0, key.size()) == key; };
+
+    // A name is taken from the column after the "=" to the end of the line,
+    // whatever its length: a long path is never cut.
+    static constexpr NameKey kNameKeys[] = {
+        {"PLOTFILE=", 10}, {"MINERAL DATA=", 14}, {"SOLUTION DATA=", 15},
+        {"AQUEOUS DATA=", 14}, {"RESTARTFILE=", 13}, {"SUMMARYFILE=", 13},
+    };
+
+    if (starts("SOH STD STATE=")) {
+        rs.waterStandardState = columns(line, 15, 15)[0];
+        return {};
+    }
+    if (starts("PATH=")) {
+        // The path field holds 25 characters; a longer path is refused, not cut.
+        std::string v = columns(line, 6, 31).substr(0, 25);
+        if (!printable(v)) return "PATH= holds characters that are not plain text; line ignored";
+        const std::string_view value = line.size() > 5 ? line.substr(5) : std::string_view();
+        if (std::min(value.find(' '), value.size()) > 25)
+            return "PATH= is longer than the 25 characters of the path field; line ignored (name the "
+                   "directory in the file names instead)";
+        rs.path = v;
+        return {};
+    }
+    if (starts("METASTABLE EQUILIBRIA?=")) {
+        rs.metastableEquilibria = columns(line, 24, 24)[0];
+        if (rs.metastableEquilibria == 'Y') rs.metastableOn = true;
+        return {};
+    }
+    if (starts("PRINT ACTIVITIES?=")) {
+        rs.printActivities = columns(line, 19, 19)[0];
+        if (rs.printActivities == 'Y') rs.printActivitiesOn = true;
+        return {};
+    }
+    for (const NameKey& k : kNameKeys) {
+        if (!starts(k.key)) continue;
+        const std::size_t from = static_cast<std::size_t>(k.first - 1);
+        std::string v = line.size() > from ? std::string(line.substr(from)) : std::string();
+        if (!printable(v))
+            return std::string(k.key) + " holds characters that are not plain text (a tab?); line ignored";
+        std::string key = k.key;
+        if (key == "SUMMARYFILE=") {
+            // A summary name that begins with two blanks switches the summary off.
+            rs.summaryOff = pad(v, 2) == "  ";
+            rs.unitNames[io::kMasterSlot] = std::string(core::rtrim(v));
+            return {};
+        }
+        if (core::is_blank(v)) return key + " names no file; the previous name is kept";
+        std::string name(core::trim(v));
+        if (key == "PLOTFILE=") rs.unitNames[io::kPlotSlot] = name;
+        else if (key == "MINERAL DATA=") rs.unitNames[io::kThermoSlot] = name;
+        else if (key == "SOLUTION DATA=") rs.solutionFile = name;
+        else if (key == "AQUEOUS DATA=") rs.unitNames[io::kAqueousSlot] = name;
+        else if (key == "RESTARTFILE=") rs.unitNames[io::kRestartSlot] = name;
+        return {};
+    }
+    return {};
+}
+
+bool read_configuration(RunSettings& rs, const std::string& dir, std::vector<std::string>* warnings) {
+    set_config_defaults(rs);
+    std::string file = find_config_file(dir);
+    bool found = !file.empty();
+    if (found) {
+        std::ifstream in(file, std::ios::binary);
+        std::string line;
+        int number = 0;
+        while (std::getline(in, line)) {
+            ++number;
+            std::string w = apply_config_line(rs, line);
+            if (!w.empty() && warnings)
+                warnings->push_back(fs::path(file).filename().string() + ", line " + std::to_string(number) + ": " + w);
+        }
+    }
+    // The configuration never sets the console units.
+    rs.unitNames[io::kInputSlot] = "CON:";
+    rs.unitNames[io::kOutputSlot] = "CON:";
+    return found;
+}
+
+
+}  // namespace io

@@ -1,0 +1,52 @@
+#include "io/replay_input.hpp"
+
+#include "core/text.hpp"
+
+namespace io {
+
+core::Status ReplayInput::endOfFile() {
+    streams.write_line(messages, "");
+    streams.write_line(messages, "");
+    streams.write_line(messages, " ***END OF FILE IN INPUT DATA,EXECUTION TERMINATED");
+    core::Status s = core::Status::stop("end of file in input data");
+    s.file = std::string(core::trim(fileName));
+    s.line = streams.line_number(input) + 1;
+    return s;
+}
+
+core::Status ReplayInput::reject(int field, const std::string& what, const std::string& value) {
+    const int line = streams.line_number(input);
+    const std::string file(core::trim(fileName));
+    streams.write_line(messages, " ***ERROR IN INPUT DATA, EXECUTION TERMINATED");
+    std::string detail = " " + what;
+    if (!value.empty()) detail += ": \"" + value + "\"";
+    detail += " (" + file + ", line " + std::to_string(line);
+    if (field > 0) detail += ", field " + std::to_string(field);
+    detail += ")";
+    streams.write_line(messages, detail);
+    core::Status s = core::Status::stop(what);
+    s.file = file;
+    s.line = line;
+    s.field = field;
+    s.value = value;
+    return s;
+}
+
+core::Status ReplayInput::failure(const core::ReadOutcome& r) {
+    if (r.result == core::ReadResult::EndOfFile) return endOfFile();
+    return reject(r.field, "unreadable field", r.text);
+}
+
+core::Status ReplayInput::read(const core::Layout& layout, std::span<const core::Target> targets) {
+    core::ReadOutcome r = streams.read_record(input, layout, targets);
+    if (!r.done()) return failure(r);
+    return core::Status::success();
+}
+
+core::Status ReplayInput::readLine(std::string& line) {
+    core::ReadOutcome r = streams.read_line(input, line);
+    if (!r.done()) return failure(r);
+    return core::Status::success();
+}
+
+}  // namespace io

@@ -1,0 +1,74 @@
+// Points where a fluid routine gives no usable value (outside its range: a
+// value held at a limit, a search that gave up) and where a phase's Gibbs
+// energy is not a finite number.
+//
+// The routines themselves only flag such results; the callers that evaluate
+// a point (the fluid dispatcher, the phase and reaction energies) report them
+// into a RangeEvents collector owned by the run and reached through the
+// GibbsContext.  The collector keeps the first event of every routine (and of
+// every phase), in the order they happened, and counts all of them, so that
+// a caller can tell whether an evaluation met one.
+#pragma once
+#include <array>
+#include <string>
+
+#include "model/phase.hpp"
+
+namespace model {
+
+enum class RangeSource : unsigned char {
+    HaarWater,            // Haar, Gallagher and Kell (1984): the density search gave up
+    KerrickJacobsH2O,     // modified Redlich-Kwong, pure H2O
+    KerrickJacobsCO2,     // modified Redlich-Kwong, pure CO2
+    KerrickJacobsMixing,  // the Kerrick and Jacobs (1981) H2O-CO2 mixture
+    HollandPowellH2O,     // the Holland and Powell (89) polynomial, H2O
+    HollandPowellCO2,     // the Holland and Powell (89) polynomial, CO2
+    KovanTesselCO2,       // the Kovan and Tessel (91) CO2 equation
+    RedlichKwongO2,       // Redlich-Kwong of oxygen gas
+    RedlichKwongH2,       // Redlich-Kwong of hydrogen gas
+    RedlichKwongS2,       // Redlich-Kwong of sulfur gas
+    PhaseEnergy,          // a phase's Gibbs energy is not a finite number
+};
+constexpr int kRangeSources = 11;
+
+// One event: what met it and where (t in degrees C, P in bar).
+struct RangeEvent {
+    RangeSource source = RangeSource::HaarWater;
+    double t = 0;
+    double P = 0;
+    int phase = -1;  // 0-based phase index, for PhaseEnergy
+};
+
+// The routine's name and the range in which it gives usable values, as the
+// messages print them.
+const char* rangeRoutineName(RangeSource source);
+const char* rangeRoutineRange(RangeSource source);
+
+class RangeEvents {
+public:
+    // Counts the event; keeps it when it is the first of its routine (of its
+    // phase, for PhaseEnergy).
+    void report(const RangeEvent& event);
+    // Every event reported since the last clear().
+    long count() const { return count_; }
+    // The first events, in the order they happened.
+    int firstCount() const { return firstCount_; }
+    const RangeEvent& first(int i) const { return first_[static_cast<std::size_t>(i)]; }
+    void clear();
+
+private:
+    static constexpr int kCapacity = kRangeSources + model::kMaxPhases;
+    long count_ = 0;
+    int firstCount_ = 0;
+    std::array<RangeEvent, kCapacity> first_{};
+    std::array<bool, kRangeSources> sourceSeen_{};
+    std::array<bool, model::kMaxPhases> phaseSeen_{};
+};
+
+// The message of an event: the routine and its range (or the phase, named
+// from `table` when given), and the point, e.g.
+//   "Holland and Powell (89) fugacity polynomial for H2O used outside its
+//    range (usable from 100 bar up), first at 600.00 C and 1.00 bar"
+std::string describeRangeEvent(const RangeEvent& event, const model::PhaseTable* table);
+
+}  // namespace model

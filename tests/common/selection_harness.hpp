@@ -1,0 +1,127 @@
+// A run of the phase selection on the bundled database: streams with the
+// interactive output captured, the restart and master outputs in a private
+// directory, the phases of a chosen chemical system, and (when a script is
+// given) the calculator's screens answered by a scripted toolkit.
+#pragma once
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "app/run_settings.hpp"
+#include "calc/selection.hpp"
+#include "core/text.hpp"
+#include "io/database.hpp"
+#include "io/streams.hpp"
+#include "model/solution_models.hpp"
+#include "ui/pelkam_screens.hpp"
+
+namespace selection_test {
+
+inline std::string bundled(std::string_view name) { return std::string(PELKAM_SOURCE_DIR) + "/data/" + std::string(name); }
+
+// A private directory, removed with its files at the end of the test.
+struct TempDir {
+    std::filesystem::path path;
+    TempDir() {
+        static int serial = 0;
+        path = std::filesystem::temp_directory_path() /
+               ("pelkam_selection_" + std::to_string(::getpid()) + "_" + std::to_string(++serial));
+        std::filesystem::create_directories(path);
+    }
+    ~TempDir() {
+        std::error_code ec;
+        std::filesystem::remove_all(path, ec);
+    }
+    std::string file(std::string_view name) const { return (path / std::string(name)).string(); }
+    std::string write(std::string_view name, const std::string& text) const {
+        std::ofstream(file(name), std::ios::binary) << text;
+        return file(name);
+    }
+};
+
+inline std::vector<std::string> readLines(const std::string& path) {
+    std::vector<std::string> lines;
+    std::ifstream in(path);
+    for (std::string l; std::getline(in, l);) lines.push_back(l);
+    return lines;
+}
+
+struct SelectionRun {
+    TempDir dir;
+    io::Streams streams;
+    std::vector<std::string> out;  // interactive output (unit 6)
+    app::RunSettings settings;
+    std::unique_ptr<model::ChemicalSystem> system = std::make_unique<model::ChemicalSystem>();
+    std::unique_ptr<model::PhaseTable> phases = std::make_unique<model::PhaseTable>();
+    std::unique_ptr<calc::PhaseSelection> sel = std::make_unique<calc::PhaseSelection>();
+    std::unique_ptr<model::SolutionModelSet> models = std::make_unique<model::SolutionModelSet>();
+    std::unique_ptr<ui::Toolkit> tk;
+    ui::PelkamScreens screens;
+
+    SelectionRun() {
+        streams.set_console({[this](std::string_view l) { out.emplace_back(l); }, [](std::string&) { return false; }});
+        settings.solutionFile = bundled("solution-models.sln");
+        streams.open(io::kUnitRestart, dir.file("restart.res"), io::OpenMode::NewOrReplace);
+        streams.open(io::kUnitMaster, dir.file("summary.dat"), io::OpenMode::NewOrReplace);
+    }
+
+    // Loads the phases of the bundled database for the element line.
+    bool load(const std::string& elements, int diagram = calc::kPT) {
+        settings.diagramType = diagram;
+        if (streams.open(io::kUnitThermo, bundled("thermo1988.dat"), io::OpenMode::Existing) != 0) return false;
+        if (!io::readElementHeader(streams, io::kUnitThermo, *system)) return false;
+        if (!io::setSystemLine(*system, elements, diagram, streams, io::kUnitOutput)) return false;
+        io::LoadOptions o;
+        o.diagramType = diagram;
+        bool ok = io::loadDatabase(o, streams, *system, *phases).ok();
+        streams.close(io::kUnitThermo);
+        return ok;
+    }
+
+    void script(const std::string& text) {
+        tk = ui::make_scripted_toolkit_from_text(text, "test.ans");
+        screens = ui::create_pelkam_screens(*tk);
+    }
+
+    // Replays `text` as the interactive input.
+    void replay(const std::string& text) {
+        const std::string path = dir.write("replay.res", text);
+        settings.unitNames[io::kInputSlot] = path;
+        settings.inputFromFile = true;
+        streams.open(io::kUnitInput, path, io::OpenMode::Existing);
+    }
+
+    std::vector<std::string> restart() {
+        streams.close(io::kUnitRestart);
+        return readLines(dir.file("restart.res"));
+    }
+    std::vector<std::string> master() {
+        streams.close(io::kUnitMaster);
+        return readLines(dir.file("summary.dat"));
+    }
+
+    int index(std::string_view name) const {
+        for (int i = 0; i < phases->count; ++i)
+            if (core::rtrim((*phases)[i].name) == name) return i;
+        return -1;
+    }
+    // Leaves only the named phases in, with the given codes.
+    void choose(std::initializer_list<std::pair<const char*, int>> codes) {
+        sel->optionCode.fill(calc::kExclude);
+        sel->activity.fill(1.0);
+        for (auto [name, code] : codes)
+            if (int i = index(name); i >= 0) sel->optionCode[static_cast<std::size_t>(i)] = code;
+    }
+    bool said(std::string_view line) const {
+        for (const auto& l : out)
+            if (l == line) return true;
+        return false;
+    }
+};
+
+}  // namespace selection_test
