@@ -31,6 +31,7 @@ const Grid kGrids[] = {
     {"kfmash-30", "bench/grids/kfmash-30.txt", false},
     {"kfmash-39", "bench/grids/kfmash-39.txt", true},
 };
+void PrintTo(const Grid& g, std::ostream* os) { *os << g.name; }
 
 constexpr double kTolT = 0.05, kTolP = 0.5;  // C, bar
 
