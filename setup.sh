@@ -41,7 +41,7 @@ case "$mode" in
     build build
     ;;
   run)
-    TARGETS="pelkam tarvek pelkam-plot" build build
+    TARGETS="pelkam tarvek pelkam-plot pelkam-intersect" build build
     example=${2:-aluminosilicates}
     src="$ROOT/examples/$example"
     [ -d "$src" ] || { echo "setup: no example '$example' in examples/"; exit 2; }

@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "core/text.hpp"
+#include "intersect/intersect.hpp"
+#include "intersect/read_curves.hpp"
 #include "io/plot_reader.hpp"
 #include "render/cairo_figure.hpp"
 #include "render/drawing.hpp"
@@ -47,6 +49,9 @@ void usage(std::FILE* out) {
                  "  --curve-numbers       label each stretch with its curve number instead of the\n"
                  "                        reaction, and draw the legend (for crowded grids)\n"
                  "  --no-invariant-points do not mark the invariant points on the diagram\n"
+                 "  --intersections       mark the intersections of the stable curves, their mean\n"
+                 "                        and its 1-sigma and 2-sigma ellipses (pelkam-intersect\n"
+                 "                        reports them; the summary tells dependent reactions)\n"
                  "  --db DATABASE         the run's thermodynamic database: its name, label and\n"
                  "                        SHA-256 are recorded in every output\n"
                  "  --dpi N               resolution of PNG output (default 150)\n"
@@ -104,6 +109,7 @@ int main(int argc, char** argv) {
     std::vector<std::string> outputs;
     render::DrawingOptions options;
     double dpi = 150;
+    bool intersections = false;
     auto usageError = [](const std::string& message) {
         std::fprintf(stderr, "pelkam-plot: %s\n(pelkam-plot --help lists the options)\n", message.c_str());
         return 2;
@@ -152,6 +158,8 @@ int main(int argc, char** argv) {
             options.figure.curveNumbers = true;
         } else if (a == "--no-invariant-points") {
             options.figure.invariantPoints = false;
+        } else if (a == "--intersections") {
+            intersections = true;
         } else if (a == "--dpi") {
             if (!next(v) || !parseNumber(v, dpi) || dpi < 10 || dpi > 1200)
                 return usageError("--dpi needs a resolution between 10 and 1200");
@@ -194,6 +202,36 @@ int main(int argc, char** argv) {
     provenance.date = render::isoDateNow();
     if (!dbPath.empty())
         if (core::Status s = render::describeDatabase(dbPath, provenance); !s) return fail(s);
+    if (intersections) {
+        // The summary beside the plot file tells dependent reactions when none is given.
+        intersect::CurveSet set;
+        intersect::CurveSources src;
+        const std::string sum = summaryPath.empty() ? intersect::summaryBeside(plotPath) : summaryPath;
+        if (core::Status s = intersect::curvesOfPlot(plot, plotPath, sum, {}, set, src); !s) return fail(s);
+        const intersect::Analysis an = intersect::analyse(set);
+        if (an.scatter.count == 0) {
+            std::fprintf(stderr, "pelkam-plot: warning: the stable curves do not meet inside the window: no "
+                                 "intersection to mark\n");
+        } else {
+            render::IntersectionMarks& im = options.figure.intersections;
+            im.shown = true;
+            im.x = an.scatter.mean.x;
+            im.y = an.scatter.mean.y;
+            im.varX = an.scatter.varX;
+            im.varY = an.scatter.varY;
+            im.covXY = an.scatter.covXY;
+            for (int n : an.used) {
+                const intersect::Point p = an.intersections[static_cast<std::size_t>(n)].at;
+                im.points.push_back({p.x, p.y});
+            }
+            char text[96];
+            if (plot.diagramType == 0)
+                std::snprintf(text, sizeof text, "%.1f C, %.0f bar", im.x, im.y);
+            else
+                std::snprintf(text, sizeof text, "%.4g, %.4g", im.x, im.y);
+            im.text = text;
+        }
+    }
     render::Drawing d;
     if (core::Status s = render::makeDrawing(plot, plotPath, summaryPath.empty() ? nullptr : &summary, options, d);
         !s)

@@ -1,43 +1,58 @@
-// The stability test at one curve point: a 7-phase reaction of a 19-phase
-// K2O-FeO-MgO-Al2O3-SiO2-H2O selection of the bundled database (six
-// coordinates, the unique plane), and Ky = Sil in the same selection (the
-// linear programme).
+// The stability test at one curve point, per call: a reaction of C + 1
+// phases (C components; they span every coordinate: the unique plane) and Ky = Sil (rank
+// deficient: the linear programme), each among the 19 phases of the
+// KFMASH + H2O grid of examples/kfmash-grid (six components) and among all
+// 39 phases of K-Fe-Mg-Al-Si-O-H but the gases O2 and H2 (seven), as the
+// grids of bench/grids choose them.
 #include <benchmark/benchmark.h>
 
 #include <cmath>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "app/run_settings.hpp"
-#include "calc/basis.hpp"
-#include "calc/enumerate.hpp"
-#include "calc/point.hpp"
-#include "calc/stability.hpp"
-#include "core/text.hpp"
-#include "io/database.hpp"
-#include "io/streams.hpp"
-#include "model/chemical_system.hpp"
 #include "model/gibbs.hpp"
+#include "calc/point.hpp"
+#include "calc/enumerate.hpp"
+#include "calc/stability.hpp"
+#include "io/streams.hpp"
+#include "core/text.hpp"
+#include "calc/basis.hpp"
+#include "model/chemical_system.hpp"
+#include "io/database.hpp"
 
 namespace {
 
-constexpr int kPhases = 19;
+// The phases of the two selections, by abbreviation.
+const std::vector<std::string>& phasesOf(int count) {
+    static const std::vector<std::string> grid19 = {"Fo", "Fa", "Py",  "Alm", "And", "Ky", "Sil", "Crd", "En", "Ms",
+                                                    "Phl", "Ann", "Clc", "Tlc", "Sa", "Qz", "Sp", "Crn", "H2O"};
+    static const std::vector<std::string> grid39 = {
+        "Alm", "And", "Ath", "Atg", "Brc", "Ctl", "Clc", "Coe", "Crd", "Crn", "aCrs", "bCrs", "Dsp",
+        "cEn", "En",  "pEn", "Fa",  "Fs",  "Fo",  "Hem", "Kln", "Ky",  "Mag", "Ms",  "Per",  "Phl",
+        "Kfs", "Sa",  "Py",  "Prl", "Qz",  "bQz", "Sil", "Sp",  "Tlc", "lTrd", "hTrd", "Ann", "H2O"};
+    return count == 39 ? grid39 : grid19;
+}
 
 struct Run {
     model::PhaseTable table;
     calc::PhaseSelection selection;
-    app::RunSettings settings;
+    calc::DiagramOptions settings;
     model::GibbsEvaluator gibbs;
     std::unique_ptr<calc::PointEvaluator> evaluator;
     std::unique_ptr<calc::StabilityTester> tester;
-    std::vector<calc::Reaction> candidates;
+    calc::Reaction fullRank;  // the first reaction of C + 1 phases with a curve at 600 C below 12 kbar
+    bool haveFullRank = false;
     calc::Reaction reaction;
     double t = 600.0, P = 0.0;
 };
 
-// The phases, the basis of the phase selection and the evaluator.
-std::unique_ptr<Run> load() {
+bool onCurve(Run& run, const calc::Reaction& r);
+
+// The phases, the basis of the phase selection, the evaluator and the
+// full-rank reaction.
+std::unique_ptr<Run> load(const std::vector<std::string>& names) {
     auto run = std::make_unique<Run>();
     auto loaded = std::make_unique<model::PhaseTable>();
     auto system = std::make_unique<model::ChemicalSystem>();
@@ -51,8 +66,6 @@ std::unique_ptr<Run> load() {
     options.waterRoutine = 1;
     if (!io::loadDatabase(options, streams, *system, *loaded)) return nullptr;
 
-    const std::vector<std::string> names = {"Ms", "Kfs", "Phl", "Ann", "Alm", "Py",  "Crd", "Ky",  "Sil", "And",
-                                            "Qz", "En",  "Fs",  "Fo",  "Fa",  "Tlc", "Ath", "Clc", "H2O"};
     auto compacted = std::make_unique<model::ChemicalSystem>(*system);
     run->table = *loaded;
     run->table.count = 0;
@@ -62,30 +75,38 @@ std::unique_ptr<Run> load() {
                 compacted->stoichiometry[static_cast<std::size_t>(run->table.count)] = system->stoichiometry[static_cast<std::size_t>(i)];
                 run->table[run->table.count++] = (*loaded)[i];
             }
-    if (run->table.count != kPhases) return nullptr;
+    const int count = static_cast<int>(names.size());
+    if (run->table.count != count) return nullptr;
 
     calc::PhaseSelection& sel = run->selection;
-    sel.mainCount = kPhases;
-    for (int i = 0; i < kPhases; ++i) sel.optionCode[static_cast<std::size_t>(i)] = calc::kInclude;
+    sel.mainCount = count;
+    for (int i = 0; i < count; ++i) sel.optionCode[static_cast<std::size_t>(i)] = calc::kInclude;
     if (!calc::chooseBasis(*compacted, run->table, sel)) return nullptr;
-
-    calc::PrunedAssemblageList pruned;
-    calc::EnumerationResult result;
-    calc::EnumerateReactions(
-        run->table, sel, pruned, calc::EnumerationOptions{},
-        [&run](calc::Reaction& r) {
-            int n = 0;
-            for (int i = 0; i < kPhases; ++i) n += std::fabs(r.coef[static_cast<std::size_t>(i)]) > 0.001 ? 1 : 0;
-            if (n == 7) run->candidates.push_back(r);
-            return core::Status::success();
-        },
-        nullptr, result);
 
     run->settings.diagramType = calc::kPT;
     run->settings.xH2O = 1.0;
     run->settings.xCO2 = 0.0;
     run->evaluator = std::make_unique<calc::PointEvaluator>(run->settings, run->table, sel, run->gibbs);
     run->tester = std::make_unique<calc::StabilityTester>(*run->evaluator, run->table, sel);
+
+    // The enumeration stops at the first reaction with a curve among as many
+    // phases as basis positions taken by a phase, plus one (a position may be
+    // a unit row: oxygen when no phase holds ferric iron).
+    int C = 0;
+    for (int p = 0; p < sel.basis.componentCount; ++p) C += sel.basis.phase[static_cast<std::size_t>(p)] >= 0 ? 1 : 0;
+    calc::PrunedAssemblageList pruned;
+    calc::EnumerationResult result;
+    calc::EnumerateReactions(
+        run->table, sel, pruned, calc::EnumerationOptions{},
+        [&run, count, C](calc::Reaction& r) {
+            int n = 0;
+            for (int i = 0; i < count; ++i) n += std::fabs(r.coef[static_cast<std::size_t>(i)]) > 0.001 ? 1 : 0;
+            if (n != C + 1 || !onCurve(*run, r) || run->P > 12000.0) return core::Status::success();
+            run->fullRank = r;
+            run->haveFullRank = true;
+            return core::Status::stop();
+        },
+        nullptr, result);
     return run;
 }
 
@@ -130,40 +151,44 @@ void measure(benchmark::State& state, Run& run) {
     state.counters["P"] = run.P;
 }
 
-Run* shared() {
-    static const std::unique_ptr<Run> run = load();
+// The selection of `count` phases (19 or 39), loaded once.
+Run* shared(int count) {
+    static std::map<int, std::unique_ptr<Run>> runs;
+    auto& run = runs[count];
+    if (!run) run = load(phasesOf(count));
     return run.get();
 }
 
-void BM_StabilitySevenPhaseReaction(benchmark::State& state) {
-    Run* run = shared();
-    bool found = false;
-    for (std::size_t k = 0; run != nullptr && k < run->candidates.size() && !found; ++k)
-        found = onCurve(*run, run->candidates[k]);
-    if (!found) {
-        state.SkipWithError("no 7-phase reaction with a curve at 600 C");
+void BM_StabilityFullRank(benchmark::State& state) {
+    Run* run = shared(static_cast<int>(state.range(0)));
+    if (run == nullptr || !run->haveFullRank || !onCurve(*run, run->fullRank)) {
+        state.SkipWithError("no reaction of C + 1 phases with a curve at 600 C below 12 kbar");
         return;
     }
     measure(state, *run);
 }
-BENCHMARK(BM_StabilitySevenPhaseReaction);
+BENCHMARK(BM_StabilityFullRank)->Arg(19)->Arg(39);
 
 void BM_StabilityKyaniteSillimanite(benchmark::State& state) {
-    Run* run = shared();
+    const int count = static_cast<int>(state.range(0));
+    Run* run = shared(count);
     if (run == nullptr) {
         state.SkipWithError("bundled database not loaded");
         return;
     }
     calc::Reaction kySil;
-    kySil.coef[7] = -1.0;  // Ky
-    kySil.coef[8] = 1.0;   // Sil
+    const std::vector<std::string>& names = phasesOf(count);
+    for (int i = 0; i < count; ++i) {
+        if (names[static_cast<std::size_t>(i)] == "Ky") kySil.coef[static_cast<std::size_t>(i)] = -1.0;
+        if (names[static_cast<std::size_t>(i)] == "Sil") kySil.coef[static_cast<std::size_t>(i)] = 1.0;
+    }
     if (!onCurve(*run, kySil)) {
         state.SkipWithError("no Ky = Sil curve at 600 C");
         return;
     }
     measure(state, *run);
 }
-BENCHMARK(BM_StabilityKyaniteSillimanite);
+BENCHMARK(BM_StabilityKyaniteSillimanite)->Arg(19)->Arg(39);
 
 }  // namespace
 

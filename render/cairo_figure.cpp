@@ -26,6 +26,7 @@ void colour(cairo_t* cr, Layer l) {
         case Layer::Water: cairo_set_source_rgb(cr, 0x1f / 255.0, 0x5f / 255.0, 0xbf / 255.0); return;
         case Layer::Invariant: cairo_set_source_rgb(cr, 0xc0 / 255.0, 0x18 / 255.0, 0x18 / 255.0); return;
         case Layer::Notes: cairo_set_source_rgb(cr, 0.2, 0.2, 0.2); return;
+        case Layer::Intersections: cairo_set_source_rgb(cr, 0x8e / 255.0, 0x24 / 255.0, 0xaa / 255.0); return;
         default: cairo_set_source_rgb(cr, 0, 0, 0); return;
     }
 }
@@ -48,11 +49,13 @@ void draw(cairo_t* cr, const Figure& f) {
     cairo_clip(cr);
     cairo_set_line_cap(cr, CAIRO_LINE_CAP_ROUND);
     cairo_set_line_join(cr, CAIRO_LINE_JOIN_ROUND);
-    for (Layer layer : {Layer::Water, Layer::Curves}) {
+    for (Layer layer : {Layer::Water, Layer::Curves, Layer::Intersections}) {
         colour(cr, layer);
         cairo_set_line_width(cr, layer == Layer::Water ? 0.6 : 0.75);
         for (const FigurePolyline& pl : f.polylines) {
             if (pl.layer != layer || pl.points.empty()) continue;
+            const double dash[2] = {3, 2};
+            cairo_set_dash(cr, dash, pl.dashed ? 2 : 0, 0);
             cairo_move_to(cr, pl.points[0].x, pl.points[0].y);
             for (std::size_t i = 1; i < pl.points.size(); ++i) cairo_line_to(cr, pl.points[i].x, pl.points[i].y);
             cairo_stroke(cr);

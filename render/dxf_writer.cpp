@@ -46,7 +46,7 @@ struct LayerStyle {
 constexpr LayerStyle kLayers[] = {
     {Layer::Axes, 7, "CONTINUOUS"},   {Layer::Curves, 7, "CONTINUOUS"}, {Layer::Water, 5, "CONTINUOUS"},
     {Layer::Labels, 7, "CONTINUOUS"}, {Layer::Notes, 8, "CONTINUOUS"},  {Layer::Invariant, 1, "CONTINUOUS"},
-    {Layer::Legend, 7, "CONTINUOUS"},
+    {Layer::Legend, 7, "CONTINUOUS"}, {Layer::Intersections, 6, "CONTINUOUS"},
 };
 
 }  // namespace
@@ -91,8 +91,12 @@ std::string figureToDxf(const Figure& f, const Provenance& p) {
     d.pair(0, "ENDTAB");
     d.pair(0, "TABLE");
     d.pair(2, "LAYER");
-    d.integer(70, static_cast<int>(std::size(kLayers)));
+    // The layer of the intersection marks only when the figure has them.
+    bool marks = false;
+    for (const FigureMarker& m : f.markers) marks = marks || m.layer == Layer::Intersections;
+    d.integer(70, static_cast<int>(std::size(kLayers)) - (marks ? 0 : 1));
     for (const LayerStyle& l : kLayers) {
+        if (l.layer == Layer::Intersections && !marks) continue;
         d.pair(0, "LAYER");
         d.pair(2, layerName(l.layer));
         d.integer(70, 0);

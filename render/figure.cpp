@@ -21,6 +21,8 @@ constexpr double kTickCap = 6.2, kTitleCap = 7.3, kLegendCap = 5.4, kInvariantCa
 constexpr double kLineSpacing = 1.7;  // baseline distance in capital heights
 constexpr double kMarkerRadius = 1.8;
 constexpr double kMarkerClear = 1.6;  // half side of the square kept free around a dot, in radii
+constexpr double kMeanRadius = 2.2, kPointRadius = 1.4;  // the mean intersection and the points it comes from
+constexpr int kEllipsePoints = 96;
 // A label overlapping more groups than this is in a crowd that moving a few
 // groups does not clear.
 constexpr std::size_t kMostRepaired = 3;
@@ -56,6 +58,7 @@ const char* layerName(Layer layer) {
         case Layer::Notes: return "NOTES";
         case Layer::Invariant: return "INVARIANT";
         case Layer::Legend: return "LEGEND";
+        case Layer::Intersections: return "INTERSECTIONS";
     }
     return "0";
 }
@@ -232,6 +235,58 @@ Figure buildFigure(const io::PlotFileContents& plot, const DiagramDescription& d
             layout.addObstacle({at, {1, 0}, kMarkerClear * r, kMarkerClear * r});
             f.markers.push_back({Layer::Invariant, toPage(f, at.x, at.y), kMarkerRadius});
         }
+    }
+
+    // The mean intersection, its ellipses and its points, before the curve
+    // labels so that these keep clear of the mean.
+    const IntersectionMarks& im = options.intersections;
+    if (im.shown) {
+        const Vec mean{plotX(im.x), plotY(im.y)};
+        // x = mx + k sx cos t, y = my + k sy (r cos t + sqrt(1 - r^2) sin t):
+        // the covariance's Cholesky factor applied to the unit circle.
+        const double sdx = std::sqrt(std::max(0.0, im.varX)), sdy = std::sqrt(std::max(0.0, im.varY));
+        const double r = sdx > 0 && sdy > 0 ? std::clamp(im.covXY / (sdx * sdy), -1.0, 1.0) : 0.0;
+        const double across = std::sqrt(std::max(0.0, 1 - r * r));
+        for (int k = 1; k <= 2 && (sdx > 0 || sdy > 0); ++k) {
+            FigurePolyline pl{Layer::Intersections, 0, k, {}, k == 2};
+            for (int i = 0; i <= kEllipsePoints; ++i) {
+                const double t = 2 * kPi * i / kEllipsePoints, c = std::cos(t), sn = std::sin(t);
+                const double x = im.x + k * sdx * c, y = im.y + k * sdy * (r * c + across * sn);
+                pl.points.push_back(toPage(f, plotX(x), plotY(y)));
+            }
+            f.polylines.push_back(std::move(pl));
+        }
+        for (const PagePoint& p : im.points)
+            f.markers.push_back({Layer::Intersections, toPage(f, plotX(p.x), plotY(p.y)), kPointRadius});
+        f.markers.push_back({Layer::Intersections, toPage(f, mean.x, mean.y), kMeanRadius});
+        const double rm = kMeanRadius / f.unit;
+        layout.addObstacle({mean, {1, 0}, kMarkerClear * rm, kMarkerClear * rm});
+    }
+
+    // The text of the mean intersection, beside its dot where it is free.
+    if (im.shown && !im.text.empty()) {
+        const Vec at{plotX(im.x), plotY(im.y)};
+        LabelPlacement l;
+        l.capHeight = kTickCap / f.unit;
+        l.width = textWidth(im.text, l.capHeight);
+        const double cw = l.width, ch = l.capHeight, de = kDescentEm * fontSizeForCap(ch);
+        // Beside the dot, below right first, then farther out.
+        Vec starts[12];
+        for (int ring = 0; ring < 2; ++ring) {
+            const double c = (2.5 + 4 * ring) * kMeanRadius / f.unit, cd = 0.7 * c;
+            const Vec six[6] = {{at.x + cd, at.y - cd - ch},     {at.x + cd, at.y + cd + de},
+                                {at.x - cd - cw, at.y - cd - ch}, {at.x - cd - cw, at.y + cd + de},
+                                {at.x + c, at.y - (ch - de) / 2}, {at.x - c - cw, at.y - (ch - de) / 2}};
+            for (int k = 0; k < 6; ++k) starts[6 * ring + k] = six[k];
+        }
+        Box boxes[12];
+        for (int k = 0; k < 12; ++k) {
+            l.start = starts[k];
+            boxes[k] = labelBox(l);
+        }
+        const std::size_t k = layout.placeFirstFree(boxes);
+        f.texts.push_back({Layer::Intersections, toPage(f, starts[k].x, starts[k].y), kTickCap, 0, Anchor::Start,
+                           im.text, true});
     }
 
     // Curve labels: grouped by stretch, the shortest stretches (least room

@@ -14,7 +14,7 @@
 
 namespace render {
 
-enum class Layer { Axes, Curves, Water, Labels, Notes, Invariant, Legend };
+enum class Layer { Axes, Curves, Water, Labels, Notes, Invariant, Legend, Intersections };
 // Layer names as the DXF file and the SVG groups give them ("CURVES", ...).
 const char* layerName(Layer layer);
 
@@ -36,6 +36,7 @@ struct FigurePolyline {
     int curve = 0;      // curve number (0 for the water curve)
     int stretch = 0;    // 1-based among the curve's stretches
     std::vector<PagePoint> points;
+    bool dashed = false;
 };
 
 struct FigureText {
@@ -69,11 +70,24 @@ struct Figure {
     bool legendWithoutReactions = false;  // a legend was asked for but no reaction is known
 };
 
+// The mean intersection of the equilibria and the covariance of its scatter
+// or uncertainty (diagram units), drawn as a dot with its 1-sigma and
+// 2-sigma ellipses (Mahalanobis distance 1 and 2; the second dashed), the
+// intersections it comes from as small dots, and a text beside the mean.
+struct IntersectionMarks {
+    bool shown = false;
+    double x = 0, y = 0;
+    double varX = 0, varY = 0, covXY = 0;
+    std::vector<PagePoint> points;  // diagram units
+    std::string text;
+};
+
 struct FigureOptions {
     bool legend = false;             // a legend also when the labels name the reactions
     bool invariantPoints = true;     // mark and number the invariant points
     double labelScale = 1.0;         // factor on the label heights of the plot file
     bool curveNumbers = false;       // label each stretch with its curve number instead (and draw the legend)
+    IntersectionMarks intersections;
 };
 
 // The legend is drawn in curve-number mode, and in any mode when asked for.

@@ -1,5 +1,6 @@
 #include "render/svg_writer.hpp"
 
+#include <algorithm>
 #include <cstdio>
 #include <map>
 
@@ -45,6 +46,7 @@ const char* colourOf(Layer l) {
         case Layer::Water: return "#1f5fbf";
         case Layer::Invariant: return "#c01818";
         case Layer::Notes: return "#333333";
+        case Layer::Intersections: return "#8e24aa";
         default: return "#000000";
     }
 }
@@ -81,14 +83,18 @@ std::string figureToSvg(const Figure& f, const Provenance& p) {
     for (const auto& [width, d] : byWidth) s += "<path stroke-width=\"" + num(width) + "\" d=\"" + d + "\"/>\n";
     s += "</g>\n";
 
-    for (Layer layer : {Layer::Water, Layer::Curves}) {
+    for (Layer layer : {Layer::Water, Layer::Curves, Layer::Intersections}) {
+        if (layer == Layer::Intersections &&
+            std::none_of(f.polylines.begin(), f.polylines.end(), [](const FigurePolyline& p) { return p.layer == Layer::Intersections; }))
+            continue;
         s += std::string("<g id=\"") + layerName(layer) + "\" clip-path=\"url(#frame)\" fill=\"none\" stroke=\"" +
              colourOf(layer) + "\" stroke-width=\"" + (layer == Layer::Water ? "0.6" : "0.75") +
              "\" stroke-linejoin=\"round\" stroke-linecap=\"round\">\n";
         for (const FigurePolyline& pl : f.polylines) {
             if (pl.layer != layer) continue;
             s += "<polyline class=\"";
-            s += layer == Layer::Water ? "water" : "curve";
+            s += layer == Layer::Water ? "water" : layer == Layer::Curves ? "curve" : "ellipse";
+            if (pl.dashed) s += "\" stroke-dasharray=\"3 2";
             s += "\" data-curve=\"" + std::to_string(pl.curve) + "\" data-stretch=\"" + std::to_string(pl.stretch) +
                  "\" points=\"";
             for (std::size_t i = 0; i < pl.points.size(); ++i) {
@@ -100,18 +106,27 @@ std::string figureToSvg(const Figure& f, const Provenance& p) {
         s += "</g>\n";
     }
 
-    s += "<g id=\"INVARIANT\" fill=\"" + std::string(colourOf(Layer::Invariant)) + "\">\n";
-    for (const FigureMarker& m : f.markers)
-        s += "<circle cx=\"" + num(m.at.x) + "\" cy=\"" + num(m.at.y) + "\" r=\"" + num(m.radius) + "\"/>\n";
-    s += "</g>\n";
+    for (Layer layer : {Layer::Invariant, Layer::Intersections}) {
+        const bool any = std::any_of(f.markers.begin(), f.markers.end(), [&](const FigureMarker& m) { return m.layer == layer; });
+        if (!any && layer == Layer::Intersections) continue;
+        s += std::string("<g id=\"") + layerName(layer) + "\" fill=\"" + colourOf(layer) + "\">\n";
+        for (const FigureMarker& m : f.markers)
+            if (m.layer == layer)
+                s += "<circle cx=\"" + num(m.at.x) + "\" cy=\"" + num(m.at.y) + "\" r=\"" + num(m.radius) + "\"/>\n";
+        s += "</g>\n";
+    }
 
-    for (Layer layer : {Layer::Axes, Layer::Notes, Layer::Invariant, Layer::Labels, Layer::Legend}) {
+    for (Layer layer : {Layer::Axes, Layer::Notes, Layer::Invariant, Layer::Labels, Layer::Legend, Layer::Intersections}) {
+        if (layer == Layer::Intersections &&
+            std::none_of(f.texts.begin(), f.texts.end(), [](const FigureText& t) { return t.layer == Layer::Intersections; }))
+            continue;
         s += std::string("<g id=\"") + layerName(layer) + "-TEXT\" font-family=\"" + kFontFamily +
              ", Verdana, sans-serif\" fill=\"" + colourOf(layer) + "\">\n";
         const char* cls = layer == Layer::Labels ? "label"
                           : layer == Layer::Notes ? "note"
                           : layer == Layer::Invariant ? "invariant"
                           : layer == Layer::Legend ? "legend"
+                          : layer == Layer::Intersections ? "intersection"
                                                    : "axis";
         for (const FigureText& t : f.texts) {
             if (t.layer != layer) continue;

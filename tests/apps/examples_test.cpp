@@ -585,3 +585,43 @@ TEST(Examples, ThermobarometryBatchOverCompositionFiles) {
     EXPECT_EQ(cool.curves[1].points.size(), run.plot.curves[1].points.size());
     EXPECT_GT(warm.curves[1].points.back().x, cool.curves[1].points.back().x + 20);
 }
+
+// A composition file written by the formula utility is read by the
+// calculator: the metapelite's garnet, biotite and plagioclase recalculated
+// by tarvek feed the thermobarometry example, and the site fractions the run
+// uses are the ones tarvek wrote.
+TEST(Examples, CompositionFileWrittenByTarvekIsReadByPelkam) {
+    WorkDir w("ex_tarvek");
+    std::ifstream in(path(PELKAM_SOURCE_DIR) / "examples" / "oxide-analyses" / "pelite.OXI");
+    std::string line, kept;
+    for (int i = 0; i < 5 && std::getline(in, line); ++i) kept += line + "\n";  // title, labels, grt, bt, pl
+    w.write("pelite.OXI", kept);
+    auto t = run_program(TARVEK_EXE, {"pelite.OXI", "--ferric", "--calc", "1.02"}, w.path);
+    ASSERT_EQ(t.exitCode, 0) << t.out << t.err;
+    ASSERT_TRUE(w.exists("pelite.ZU1"));
+
+    // The values as written, six columns each after the code and a blank.
+    const std::vector<std::string> zun = w.lines("pelite.ZU1");
+    std::map<std::string, std::vector<double>> written;
+    for (std::size_t i = 1; i < zun.size(); i += 2)
+        for (std::size_t c = 5; c + 6 <= zun[i].size() + 5 && c < zun[i].size(); c += 6)
+            written[zun[i].substr(0, 4)].push_back(std::stod(zun[i].substr(c, 6)));
+    ASSERT_EQ(written["GARN"].size(), 4u);
+    ASSERT_EQ(written["BIOT"].size(), 6u);
+    ASSERT_EQ(written["PLAG"].size(), 3u);
+
+    ExampleRun run = run_example(w, "thermobarometry", "= ../../data/example-pelite.zun", "= pelite.ZU1");
+    EXPECT_EQ(run.examined, 2);
+    // The summary lists the site fractions the run read, model by model.
+    const std::string summary = w.read("summary.dat");
+    for (const auto& [code, values] : written) {
+        SCOPED_TRACE(code);
+        std::size_t at = summary.find(" " + code + " ");
+        ASSERT_NE(at, std::string::npos);
+        for (double v : values) {
+            char text[16];
+            std::snprintf(text, sizeof text, "%.4f", v);
+            EXPECT_NE(summary.find(text, at), std::string::npos) << text;
+        }
+    }
+}

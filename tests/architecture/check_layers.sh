@@ -10,7 +10,8 @@
 #   ui      core
 #   app     core, model, calc, io, ui, render
 #   api     core, model, calc, io (and the public headers include/pelkam)
-#   formula core, io;  tarvek  core, io, ui, formula;  render  core, model, calc, io
+#   formula core, io;  tarvek  core, io, ui, formula;  render  core, model, calc, io;
+#   intersect  core, model, calc, io, render
 #
 # layer_exceptions.txt beside this script lists includes that break a rule
 # for now ("FILE INCLUDE" a line); an exception that is no longer needed is
@@ -34,6 +35,7 @@ declare -A allowed=(
   [formula]="core io formula"
   [tarvek]="core io ui formula tarvek"
   [render]="core model calc io render"
+  [intersect]="core model calc io render intersect"
 )
 
 status=0

@@ -1,7 +1,9 @@
 // Pieces of the drawing: invariant points on made-up curves, axis ticks,
-// reaction texts read from summaries, phases of a reaction, the CSV tables.
+// reaction texts read from summaries, phases of a reaction, the CSV tables,
+// the marks of the mean intersection.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -157,3 +159,37 @@ TEST(Tables, CurvePointsWithStretchesAndQuotedTexts) {
 }
 
 }  // namespace
+
+// The mean intersection: a dot, the points, and the 1- and 2-sigma ellipses
+// whose points lie at Mahalanobis distance 1 and 2 of the covariance given
+// (var T 25, var P 40000, cov 800: correlation 0.8).
+TEST(Intersections, EllipsesAtOneAndTwoSigma) {
+    const io::PlotFileContents p = plotOf({{{{500, 1000}, {800, 9000}}}});
+    render::DiagramDescription d;
+    ASSERT_TRUE(render::describeDiagram(p, "t.plt", nullptr, d).ok());
+    render::FigureOptions o;
+    o.intersections = {true, 650, 5000, 25, 40000, 800, {{640, 4800}, {660, 5200}}, "650.0 C, 5000 bar"};
+    const render::Figure f = render::buildFigure(p, d, {}, o);
+    const double sx = (900.0 - 400) / 20, sy = (10000.0 - 1) / 20;
+    int ellipses = 0;
+    for (const render::FigurePolyline& pl : f.polylines) {
+        if (pl.layer != render::Layer::Intersections) continue;
+        ++ellipses;
+        EXPECT_EQ(pl.dashed, pl.stretch == 2);
+        for (const render::PagePoint& q : pl.points) {
+            double xp = 0, yp = 0;
+            render::toPlot(f, q, xp, yp);
+            const double dt = xp * sx + 400 - 650, dp = yp * sy + 1 - 5000;
+            // (dt, dp) inverse(covariance) (dt, dp), det = 25 * 40000 - 800^2.
+            const double m2 = (40000 * dt * dt - 2 * 800 * dt * dp + 25 * dp * dp) / (25.0 * 40000 - 800.0 * 800);
+            EXPECT_NEAR(std::sqrt(m2), pl.stretch, 1e-6);
+        }
+    }
+    EXPECT_EQ(ellipses, 2);
+    int dots = 0;
+    for (const render::FigureMarker& m : f.markers) dots += m.layer == render::Layer::Intersections ? 1 : 0;
+    EXPECT_EQ(dots, 3);
+    bool text = false;
+    for (const render::FigureText& t : f.texts) text = text || (t.layer == render::Layer::Intersections && t.text == "650.0 C, 5000 bar");
+    EXPECT_TRUE(text);
+}
