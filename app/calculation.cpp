@@ -12,6 +12,7 @@
 #include "app/reaction_selection.hpp"
 #include "app/run.hpp"
 #include "app/run_context.hpp"
+#include "calc/diagram.hpp"
 #include "calc/enumerate.hpp"
 #include "calc/point.hpp"
 #include "calc/stability.hpp"
@@ -20,7 +21,6 @@
 #include "core/text.hpp"
 #include "io/plot_writer.hpp"
 #include "io/provenance.hpp"
-#include "io/restart_file.hpp"
 #include "io/solution_report.hpp"
 
 namespace app {
@@ -41,90 +41,35 @@ std::string time_of_day() {
     return buf;  // eleven characters
 }
 
-// The calculation machinery of a run: the evaluator of diagram points, the
-// stability test, the plot writer and the curve tracer.
-struct Calculation {
-    calc::PointEvaluator evaluator;
-    calc::StabilityTester stability;
-    io::PlotWriter plot;
-    calc::CurveTracer tracer;
-
-    explicit Calculation(RunContext& ctx)
-        : evaluator(ctx.settings, ctx.phases, ctx.selection, ctx.gibbs),
-          stability(evaluator, ctx.phases, ctx.selection),
-          plot(ctx.streams, io::kUnitPlot, ctx.settings.summaryOff ? 0 : io::kUnitMaster, ctx.settings, evaluator,
-               ctx.phases, ctx.selection),
-          tracer(evaluator, stability, plot, ctx.pruned, ctx.selection, trace_settings(ctx),
-                 [&ctx](std::string_view status) {
-                     ui::show_progress(ctx.screens, status, ui::kProgStatus);
-                 }) {}
-
-    static calc::TraceSettings trace_settings(const RunContext& ctx) {
-        calc::TraceSettings t = calc::traceSettingsFor(ctx.settings);
-        t.rootIterations = ctx.tracing.rootIterations;
-        t.refinementRounds = ctx.tracing.refinementRounds;
-        t.gTolerance = ctx.tracing.gibbsTolerance;
-        return t;
+// The screens and the console follow the calculation of a diagram.
+class RunObserver final : public calc::DiagramObserver {
+public:
+    explicit RunObserver(RunContext& ctx) : ctx_(ctx), rs_(ctx.settings) {}
+    void status(std::string_view text) override { ui::show_progress(ctx_.screens, text, ui::kProgStatus); }
+    void counts(long examined, long calculated, long plotted) override {
+        ui::show_progress(ctx_.screens,
+                          "Examined" + core::format_integer(rs_.reactionsExamined + examined, 6) + "  calculated" +
+                              core::format_integer(rs_.reactionsCalculated + calculated, 6) + "  plotted" +
+                              core::format_integer(rs_.reactionsPlotted + plotted, 6),
+                          ui::kProgCounts);
     }
+    // The first point at which each fluid routine gave no usable value (and
+    // each phase energy was not finite), once per run: on the console here,
+    // in the summary with the curves.
+    void notice(const std::string& text) override {
+        if (ctx_.gibbs.fluidCache.warn) ctx_.gibbs.fluidCache.warn(text);
+    }
+
+private:
+    RunContext& ctx_;
+    const RunSettings& rs_;
 };
 
-// The first point at which each fluid routine gave no usable value (and each
-// phase energy was not finite), once per run: on the console and in the
-// summary.
-void report_range_events(RunContext& ctx) {
-    for (; ctx.rangeEventsReported < ctx.rangeEvents.firstCount(); ++ctx.rangeEventsReported) {
-        const std::string text =
-            model::describeRangeEvent(ctx.rangeEvents.first(ctx.rangeEventsReported), &ctx.phases) +
-            "; no curve is traced through such points";
-        if (ctx.gibbs.fluidCache.warn) ctx.gibbs.fluidCache.warn(text);
-        ctx.streams.write_line(io::kUnitMaster, " " + text);
-    }
-}
-
-// A reaction with a portion plotted: its row of the restart file.
-Status write_reaction_row(RunContext& ctx, const calc::Reaction& reaction) {
-    const int n = std::clamp(reaction.phaseCount, 0, model::kMaxPhases);
-    for (const std::string& line :
-         io::reactionRowRecords(std::span<const double>(reaction.coef.data(), static_cast<std::size_t>(n)))) {
-        if (ctx.streams.write_line(io::kUnitRestart, line)) continue;
-        Status s = Status::error("cannot write the restart file", "write failed");
-        s.file = ctx.streams.name(io::kUnitRestart);
-        s.line = ctx.streams.line_number(io::kUnitRestart) + 1;
-        return s;
-    }
-    return Status::success();
-}
-
-// One reaction handed over for calculation.
-Status calculate(RunContext& ctx, Calculation& calc, calc::Reaction& reaction) {
+// The reactions of one composition set: the count of possible reactions on
+// the progress screen, then the diagram.
+Status calculate_set(RunContext& ctx, calc::DiagramResult& result) {
     RunSettings& rs = ctx.settings;
-    // "Yes, w. last calculated rxtns only": the reactions of the replayed run.
-    if (rs.lastReactionsOnly) {
-        bool calculatedLastTime = false;
-        for (const auto& row : ctx.replayedRows)
-            calculatedLastTime = calculatedLastTime ||
-                                 samePhaseSet(row.data(), reaction.coef.data(), ctx.phases.count);
-        if (!calculatedLastTime) return Status::success();
-    }
-    ++rs.reactionsExamined;
-    calc.tracer.calculateReaction(reaction, rs.reactionsCalculated, rs.reactionsPlotted);
-    Status s = Status::success();
-    if (calc.tracer.outcome() == calc::ReactionOutcome::Plotted) s = write_reaction_row(ctx, reaction);
-    report_range_events(ctx);
-    // A curve that cannot be written ends the run at once.
-    if (s && !calc.plot.status().ok()) return outputs_not_written(calc.plot.status());
-    ui::show_progress(ctx.screens,
-                           "Examined" + core::format_integer(rs.reactionsExamined, 6) + "  calculated" +
-                               core::format_integer(rs.reactionsCalculated, 6) + "  plotted" +
-                               core::format_integer(rs.reactionsPlotted, 6),
-                           ui::kProgCounts);
-    return s;
-}
-
-// The reactions of one composition set.
-Status reactions_of_set(RunContext& ctx, Calculation& calc) {
-    RunSettings& rs = ctx.settings;
-    calc::PhaseSelection& sel = ctx.selection;
+    const calc::PhaseSelection& sel = ctx.selection;
     const int N = sel.mainCount;
     const int C = sel.basis.componentCount;
     double possible = calc::possibleReactionCount(N, C, sel.allReactionsCount);
@@ -132,24 +77,48 @@ Status reactions_of_set(RunContext& ctx, Calculation& calc) {
     core::Value v[] = {static_cast<long long>(N), static_cast<long long>(C), static_cast<long long>(possible)};
     ui::show_progress(ctx.screens, core::write_line(countLine, v), ui::kProgStatus);
 
-    ctx.pruned.clear();
-    calc::EnumerationOptions options;
-    calc::EnumerationResult result;
-    auto sink = [&ctx, &calc](calc::Reaction& r) { return calculate(ctx, calc, r); };
-    auto progress = [](int) {};
-    if (!sel.chooseReactions || rs.inputFromFile)
-        return calc::EnumerateReactions(ctx.phases, sel, ctx.pruned, options, sink, progress, result);
-    // List mode: the reactions are listed and the user chooses.
-    calc::ReactionList list;
-    options.list = &list;
-    calc::EnumerateReactions(ctx.phases, sel, ctx.pruned, options, nullptr, progress, result);
-    SelectionSetup setup;
-    setup.list = &list;
-    setup.screens = rs.inputFromFile ? nullptr : &ctx.screens;
-    setup.lastReactionsOnly = rs.lastReactionsOnly;
-    setup.lastRows = ctx.replayedRows;
-    SelectionResult chosen;
-    return SelectReactions(ctx.phases, sel, ctx.streams, setup, sink, chosen);
+    calc::DiagramInputs in;
+    in.options = &rs;
+    in.phases = &ctx.phases;
+    in.selection = &sel;
+    in.limits = ctx.tracing;
+    in.plottedBefore = rs.reactionsPlotted;
+    in.pointConditions = ctx.streams.is_open(model::kUnitActivities);
+    // "Yes, w. last calculated rxtns only": the reactions of the replayed run.
+    if (rs.lastReactionsOnly) in.lastRows = &ctx.replayedRows;
+    // "Choose specific reactions to calculate": the reaction-selection screen.
+    if (sel.chooseReactions && !rs.inputFromFile)
+        in.chooser = [&ctx](const calc::ReactionList& list, const calc::ReactionSink& sink) {
+            SelectionSetup setup;
+            setup.list = &list;
+            setup.screens = &ctx.screens;
+            SelectionResult chosen;
+            return SelectReactions(ctx.phases, ctx.selection, ctx.streams, setup, sink, chosen);
+        };
+    RunObserver observer(ctx);
+    Status s = calc::computeDiagram(in, ctx.gibbs, &ctx.rangeLog, observer, result);
+    rs.reactionsExamined += result.examined;
+    rs.reactionsCalculated += result.calculated;
+    rs.reactionsPlotted += result.plotted;
+    return s;
+}
+
+// The curves of a set in the plot file, the summary and the activity
+// listing, with the notices of the calculation between them; the rows of
+// the restart file kept for the end of the run.
+Status write_set(RunContext& ctx, io::PlotWriter& writer, const calc::DiagramResult& result) {
+    std::size_t notice = 0;
+    auto notices = [&](std::size_t upTo) {
+        for (; notice < result.notices.size() && result.notices[notice].afterCurves <= upTo; ++notice)
+            ctx.streams.write_line(io::kUnitMaster, " " + result.notices[notice].text);
+    };
+    for (std::size_t k = 0; k < result.curves.size(); ++k) {
+        notices(k);
+        writer.writeCurve(result.curves[k]);
+    }
+    notices(result.curves.size());
+    ctx.calculatedRows.insert(ctx.calculatedRows.end(), result.rows.begin(), result.rows.end());
+    return writer.status();
 }
 
 // The composition file of a batch composition set: the phases start again
@@ -172,10 +141,11 @@ Status read_set_composition(RunContext& ctx, const std::string& name, bool& open
 
 // The solution models of the set, on the master output and the activity
 // listing, with the activities at the middle of the diagram.
-void report_solution_models(RunContext& ctx, Calculation& calc) {
+void report_solution_models(RunContext& ctx) {
     const calc::PlotWindow w = calc::plotWindow(ctx.settings);
-    calc.evaluator.setStateFromDiagram((w.xmin + w.xmax) / 2, (w.ymin + w.ymax) / 2);
-    const calc::DiagramState& at = calc.evaluator.state();
+    calc::PointEvaluator evaluator(ctx.settings, ctx.phases, ctx.selection, ctx.gibbs);
+    evaluator.setStateFromDiagram((w.xmin + w.xmax) / 2, (w.ymin + w.ymax) / 2);
+    const calc::DiagramState& at = evaluator.state();
     const int phaseCount = ctx.selection.mainCount + ctx.selection.testCount;
     for (const std::string& l : io::solutionModelReport(ctx.phases, phaseCount, ctx.models, at.t, at.P)) {
         ctx.streams.write_line(io::kUnitMaster, l);
@@ -213,7 +183,7 @@ Status read_replayed_rows(RunContext& ctx) {
         } else {
             ctx.streams.backspace(io::kUnitInput);
         }
-        std::array<double, model::kMaxPhases> row{};
+        std::vector<double> row(static_cast<std::size_t>(n), 0.0);
         std::array<core::Target, model::kMaxPhases> targets;
         for (int i = 0; i < n; ++i) targets[static_cast<std::size_t>(i)] = &row[static_cast<std::size_t>(i)];
         if (r.done())
@@ -238,7 +208,9 @@ Status calculate_composition_sets(RunContext& ctx) {
     RunSettings& rs = ctx.settings;
     io::Streams& st = ctx.streams;
     const bool list = rs.batchMode == 'Y' && st.is_open(io::kUnitCompList);
-    auto calc = std::make_unique<Calculation>(ctx);
+    const int activities = st.is_open(model::kUnitActivities) ? model::kUnitActivities : 0;
+    io::PlotWriter writer(st, io::kUnitPlot, rs.summaryOff ? 0 : io::kUnitMaster, rs, ctx.phases, ctx.selection,
+                          &ctx.models, activities);
     for (;;) {
         std::string entry;
         if (list) {
@@ -255,7 +227,6 @@ Status calculate_composition_sets(RunContext& ctx) {
             // The set's composition before the plot header, which carries its labels.
             bool opened = true;
             if (Status s = read_set_composition(ctx, ctx.compositionName, opened); !s) return s;
-            calc->evaluator.useSelectedActivities();
             if (!opened) {
                 st.write_line(io::kUnitBatchLog, " Error opening composition file " + ctx.compositionName);
                 st.discard(io::kUnitPlot);
@@ -269,15 +240,15 @@ Status calculate_composition_sets(RunContext& ctx) {
         const calc::PlotWindow window = calc::plotWindow(rs);
         const bool labelled =
             writeCompositionLabels(st, ctx.models, window.xmin, window.xmax, window.ymin, window.ymax);
-        calc->plot.writeHeader(texts, labelled ? kUnitLabels : 0);
+        writer.writeHeader(texts, labelled ? kUnitLabels : 0);
         st.write_line(io::kUnitMaster, "**** Current plotfile = " + trimmed(rs.unitNames[io::kPlotSlot]));
         ui::show_progress(ctx.screens, "Starting time = " + time_of_day());
-        if (rs.diagramType == calc::kActAct) calc->evaluator.prepareFixedConditions();
-        report_solution_models(ctx, *calc);
-        Status s = reactions_of_set(ctx, *calc);
-        report_range_events(ctx);
+        report_solution_models(ctx);
+        calc::DiagramResult result;
+        const Status s = calculate_set(ctx, result);
+        const Status written = write_set(ctx, writer, result);
         if (!s) return s;
-        if (!calc->plot.status().ok()) return outputs_not_written(calc->plot.status());
+        if (!written.ok()) return outputs_not_written(written);
         // The log names the plot file once the run's outputs are saved.
         ctx.completedPlots.push_back(trimmed(rs.unitNames[io::kPlotSlot]));
         if (!list) break;

@@ -78,9 +78,9 @@ Status read_database(RunContext& ctx, DatabaseFault* fault) {
     ui::Toolkit* tk = ctx.tk;
     ctx.gibbs.fluidCache.warn = [tk](std::string_view line) { tk->console_line(line); };
     ctx.gibbs.models = &ctx.models;
-    ctx.rangeEvents.clear();
-    ctx.rangeEventsReported = 0;
-    ctx.gibbs.events = &ctx.rangeEvents;
+    ctx.rangeLog.events.clear();
+    ctx.rangeLog.told = 0;
+    ctx.gibbs.events = &ctx.rangeLog.events;
     return Status::success();
 }
 

@@ -40,11 +40,6 @@ struct Listed {
 
 }  // namespace
 
-bool samePhaseSet(const double* a, const double* b, int n) {
-    for (int i = 0; i < n; ++i)
-        if ((std::fabs(a[i]) > 0.001) != (std::fabs(b[i]) > 0.001)) return false;
-    return true;
-}
 
 CalibrationState readCalibrationList(io::Streams& streams, int unit, const std::string& name,
                                      CalibrationList& list) {
@@ -264,7 +259,7 @@ core::Status SelectReactions(const model::PhaseTable& table, const calc::PhaseSe
         const int number = ++result.total;
         if (replay && setup.lastReactionsOnly) {
             bool match = false;
-            for (const auto& row : setup.lastRows) match = match || samePhaseSet(row.data(), coef.data(), n);
+            for (const auto& row : setup.lastRows) match = match || calc::samePhaseSet(row.data(), coef.data(), std::min(n, static_cast<int>(row.size())));
             replayChoice.push_back(match);
         }
         if (number > kMaxListedReactions) continue;

@@ -103,10 +103,6 @@ ListingValues listingValues(const model::PhaseTable& table, const calc::Reaction
 // One line of the listing: (I4,': ',F5.1,2F6.2,F5.0,1X,A1,1X,A).
 std::string listingLine(int number, const ListingValues& v, char mark, std::string_view text);
 
-// Whether two coefficient rows (n values) hold the same phases, a phase
-// counting when its coefficient exceeds 0.001 in magnitude.
-bool samePhaseSet(const double* a, const double* b, int n);
-
 struct SelectionSetup {
     const calc::ReactionList* list = nullptr;  // the reactions listed by EnumerateReactions
     int listingUnit = calc::kUnitSelectionListing;
@@ -120,7 +116,7 @@ struct SelectionSetup {
     // value per loaded phase, the restart file's rows of calculated
     // reactions).
     bool lastReactionsOnly = false;
-    std::span<const std::array<double, model::kMaxPhases>> lastRows;
+    std::span<const std::vector<double>> lastRows;
 };
 
 struct SelectionResult {

@@ -18,6 +18,7 @@
 #include "io/files.hpp"
 #include "io/property_summary.hpp"
 #include "io/provenance.hpp"
+#include "io/restart_file.hpp"
 
 namespace app {
 using namespace ui;
@@ -226,6 +227,8 @@ Status write_drawings(RunContext& ctx) {
 Status save_outputs(RunContext& ctx) {
     io::Streams& st = ctx.streams;
     for (int unit : {io::kUnitThermo, io::kUnitAqueous, io::kUnitInput}) st.close(unit);
+    for (const std::vector<double>& row : ctx.calculatedRows)
+        for (const std::string& line : io::reactionRowRecords(row)) st.write_line(io::kUnitRestart, line);
     for (const io::DataProvenance& p : ctx.provenance)
         if (p.read()) st.write_line(io::kUnitRestart, io::provenance_record(p));
     if (Status s = st.commit(kRunOutputUnits); !s) return outputs_not_written(s);
@@ -250,7 +253,8 @@ std::string element_message(const Status& s) {
 Status run_steps(RunContext& ctx, Back from, const std::string& message, Setback& back) {
     RunSettings& rs = ctx.settings;
     // 1. Curve-tracing defaults.
-    ctx.tracing = TracingLimits{};
+    ctx.tracing = calc::TraceLimits{};
+    ctx.calculatedRows.clear();
     rs.reactionsExamined = rs.reactionsCalculated = rs.reactionsPlotted = 0;
     // 2. Files: the screens again only when the mistake lies in a file name.
     if (Status s = assign_and_open(ctx, message, from == Back::Files); !s) return s;

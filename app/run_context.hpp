@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "app/run_settings.hpp"
+#include "calc/diagram.hpp"
 #include "calc/reaction.hpp"
 #include "calc/selection.hpp"
 #include "core/status.hpp"
@@ -19,19 +20,12 @@
 
 namespace app {
 
-// Limits of the curve tracer, set at the start of every run.
-struct TracingLimits {
-    int rootIterations = 50;
-    int refinementRounds = 20;
-    double gibbsTolerance = 0.10000000149011612;  // 0.1 J held in single precision
-};
-
 struct RunContext {
     RunSettings settings;
     io::Streams streams;
     ui::Toolkit* tk = nullptr;
     ui::PelkamScreens screens;
-    TracingLimits tracing;
+    calc::TraceLimits tracing;  // limits of the curve tracer, set at the start of every run
 
     // The records of the run.
     model::ChemicalSystem system;
@@ -40,13 +34,14 @@ struct RunContext {
     model::GibbsEvaluator gibbs;
     // Points of the run where a fluid routine gave no usable value or a
     // phase energy was not finite; the first of each is reported once.
-    model::RangeEvents rangeEvents;
-    int rangeEventsReported = 0;
+    calc::RangeEventLog rangeLog;
     calc::PhaseSelection selection;
-    calc::PrunedAssemblageList pruned;
     // Rows of the reactions calculated by the replayed run (one value per
-    // loaded phase), read from the end of the replayed input.
-    std::vector<std::array<double, model::kMaxPhases>> replayedRows;
+    // phase of the run), read from the end of the replayed input.
+    std::vector<std::vector<double>> replayedRows;
+    // Rows of the reactions this run calculated with a portion plotted, for
+    // the restart file.
+    std::vector<std::vector<double>> calculatedRows;
 
     // The answer script of a scripted run (an input of every run; empty
     // when the screens are answered on the terminal).

@@ -12,15 +12,15 @@
 #include <string>
 #include <vector>
 
-#include "model/gibbs.hpp"
-#include "calc/point.hpp"
-#include "calc/enumerate.hpp"
-#include "calc/stability.hpp"
-#include "io/streams.hpp"
-#include "core/text.hpp"
 #include "calc/basis.hpp"
-#include "model/chemical_system.hpp"
+#include "calc/enumerate.hpp"
+#include "calc/point.hpp"
+#include "calc/stability.hpp"
+#include "core/text.hpp"
 #include "io/database.hpp"
+#include "io/streams.hpp"
+#include "model/chemical_system.hpp"
+#include "model/gibbs.hpp"
 
 namespace {
 

@@ -357,6 +357,12 @@ struct Enumerator {
 
 }  // namespace
 
+bool samePhaseSet(const double* a, const double* b, int n) {
+    for (int i = 0; i < n; ++i)
+        if ((std::fabs(a[i]) > 0.001) != (std::fabs(b[i]) > 0.001)) return false;
+    return true;
+}
+
 void ReactionList::add(std::span<const double> coef) {
     // A coefficient too wide for the ten columns of the list is kept scaled
     // down by powers of ten (the reaction's equilibrium and its normalised

@@ -106,4 +106,8 @@ core::Status EnumerateReactions(const model::PhaseTable& table, const PhaseSelec
                                 PrunedAssemblageList& pruned, const EnumerationOptions& options,
                                 const ReactionSink& sink, const ProgressSink& progress, EnumerationResult& result);
 
+// Whether two coefficient rows (n values) hold the same phases, a phase
+// counting when its coefficient exceeds 0.001 in magnitude.
+bool samePhaseSet(const double* a, const double* b, int n);
+
 }  // namespace calc

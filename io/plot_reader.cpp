@@ -5,33 +5,14 @@
 
 #include "core/layout.hpp"
 #include "core/text.hpp"
+#include "io/plot_layout.hpp"
 #include "io/streams.hpp"
 
 namespace io {
 namespace {
 
 constexpr int kUnit = 1;  // the reader's own stream table has this one unit
-constexpr std::size_t kLabelTextColumn = 45;  // the label text starts in column 46
 constexpr int kMaxLabelsPerCurve = 2 * calc::kMaxCurvePoints;
-constexpr const char* kCurveHeaderTail = "    0    0    0    0";
-
-struct ReadLayouts {
-    core::Layout identifier{"(A16,8X,I3)"};
-    core::Layout diagram{"(I5,2X,A)"};
-    core::Layout window{"(4F15.5)"};
-    core::Layout lengths{"(2F10.3)"};
-    core::Layout titles{"(3A12)"};
-    core::Layout twoCounts{"(2I5)"};
-    core::Layout count{"(I5)"};
-    core::Layout points{"(7(1X,F9.4,F10.2,I2))"};
-    core::Layout activityPoints{"(7(F10.5,F10.5,I2))"};
-    core::Layout label{"(F10.3,F10.3,F10.7,F10.4)"};
-};
-
-const ReadLayouts& layouts() {
-    static const ReadLayouts l;
-    return l;
-}
 
 class Reader {
 public:
@@ -82,7 +63,7 @@ private:
     }
 
     core::Status count(int& n, int most, const char* what) {
-        if (core::Status s = read(layouts().count, {&n}, what); !s) return s;
+        if (core::Status s = read(plotRecords().count, {&n}, what); !s) return s;
         if (n < 0 || n > most)
             return failureAt(what, st_.line_number(kUnit), 1, std::to_string(n),
                              "must lie between 0 and " + std::to_string(most));
@@ -101,7 +82,7 @@ private:
     }
 
     core::Status header() {
-        const ReadLayouts& L = layouts();
+        const PlotRecords& L = plotRecords();
         std::string id;
         if (core::Status s = read(L.identifier, {core::TextTarget{&id, 16}, &out_.version},
                                      "unreadable plot file identifier");
@@ -163,11 +144,11 @@ private:
     }
 
     core::Status curve(const std::string& headerLine) {
-        const ReadLayouts& L = layouts();
+        const PlotRecords& L = plotRecords();
         const int line = st_.line_number(kUnit);
         int nLabels = 0, nPoints = 0;
         std::array<core::Target, 2> t{&nLabels, &nPoints};
-        core::ReadOutcome r = core::read_text(headerLine, L.twoCounts, t);
+        core::ReadOutcome r = core::read_text(headerLine, L.curveHeader, t);
         if (!r.done()) {
             r.record = line;
             return failure("unreadable curve header", r);
@@ -180,7 +161,7 @@ private:
         PlotCurveRecord c;
         c.line = line;
         c.waterCurve = out_.waterCurveAfterFirst && out_.curves.size() == 1;
-        const int most = c.waterCurve ? kMaxWaterCurvePoints : calc::kMaxCurvePoints;
+        const int most = c.waterCurve ? calc::kMaxWaterCurvePoints : calc::kMaxCurvePoints;
         if (nPoints < 0 || nPoints > most)
             return failureAt("unreadable curve header", line, 2, std::to_string(nPoints),
                              "the point count must lie between 0 and " + std::to_string(most));
@@ -230,7 +211,7 @@ private:
                 r.record = st_.line_number(kUnit);
                 return failure("unreadable label record", r);
             }
-            if (text.size() <= kLabelTextColumn)
+            if (text.size() <= static_cast<std::size_t>(kLabelTextColumn))
                 return failureAt("unreadable label record", st_.line_number(kUnit), 5, "", "the label has no text");
             lb.text = text.substr(kLabelTextColumn);
             c.labels.push_back(std::move(lb));

@@ -211,10 +211,10 @@ TEST_F(SelectRun, MissingCalibrationListSuggestsNothing) {
 }
 
 TEST_F(SelectRun, ReplayWithLastReactionsOnlyMatchesPhaseSets) {
-    std::array<double, model::kMaxPhases> kySil{}, other{};
+    std::vector<double> kySil(static_cast<std::size_t>(set->table.count)), other(kySil.size());
     kySil[1] = -3.0, kySil[2] = 3.0;   // Ky and Sil, whatever the coefficients
     other[0] = 1.0, other[1] = -1.0, other[2] = 1.0;  // no such reaction
-    const std::array<std::array<double, model::kMaxPhases>, 2> rows = {kySil, other};
+    const std::vector<std::vector<double>> rows = {kySil, other};
     setup.lastReactionsOnly = true;
     setup.lastRows = rows;
     app::SelectionResult result;

@@ -109,14 +109,21 @@ struct PlotRun {
         ev = std::make_unique<calc::PointEvaluator>(rs, *phases, *sel, ctx);
         EXPECT_EQ(st.open(kPlot, plotPath().string(), io::OpenMode::NewOrReplace), 0);
         EXPECT_EQ(st.open(kSummary, summaryPath().string(), io::OpenMode::NewOrReplace), 0);
-        writer = std::make_unique<io::PlotWriter>(st, kPlot, summaryOff ? 0 : kSummary, rs, *ev, *phases, *sel);
+        writer = std::make_unique<io::PlotWriter>(st, kPlot, summaryOff ? 0 : kSummary, rs, *phases, *sel);
         writer->writeHeader({xLabel, yLabel}, labelUnit);
         return *writer;
     }
     bool write(const std::vector<CurvePoint>& pts, bool truncated = false) {
         CurveTrace t = traceOf(pts);
         t.truncated = truncated;
-        return writer->writeCurve(t, rx, plotted);
+        return writeTrace(t);
+    }
+    // A trace as the run writes it: described, then written; false (nothing
+    // written) below two points.
+    bool writeTrace(const CurveTrace& t) {
+        if (t.count < 2) return false;
+        writer->writeCurve(calc::describeCurve(t, rx, ++plotted, *ev, rs, *phases, *sel, false));
+        return true;
     }
     PlotFileContents finish() {
         EXPECT_TRUE(writer->status().ok()) << writer->status().describe();
@@ -329,7 +336,7 @@ TEST(PlotCurve, DegenerateTracesStillMakeAReadableFile) {
     // More points than a trace holds: the count is cut to the capacity.
     CurveTrace full = traceOf(line(400, 1001, 400, 4001, calc::kMaxCurvePoints));
     full.count = calc::kMaxCurvePoints + 50;
-    ASSERT_TRUE(r.writer->writeCurve(full, r.rx, r.plotted));
+    ASSERT_TRUE(r.writeTrace(full));
     EXPECT_EQ(r.plotted, 2);
     PlotFileContents c = r.finish();
     ASSERT_EQ(c.curves.size(), 2u);  // no water curve: the window lies above 370 C
@@ -366,7 +373,7 @@ TEST(WaterCurve, AfterTheFirstPlottedCurveOnly) {
             if (p.x == s.t) {
                 EXPECT_NEAR(p.y, s.P, 0.06 * s.P) << s.t;
             }
-        EXPECT_NEAR(io::plotSaturationPressure(s.t), s.P, 0.06 * s.P) << s.t;
+        EXPECT_NEAR(calc::plotSaturationPressure(s.t), s.P, 0.06 * s.P) << s.t;
     }
 }
 
@@ -384,12 +391,12 @@ TEST(WaterCurve, OnlyWithWaterInTheFluidAndOnPTDiagrams) {
     calc::DiagramOptions rs;
     rs.xH2O = 1;
     rs.tMin = 0, rs.tMax = 800, rs.pMin = 1, rs.pMax = 5000;
-    EXPECT_TRUE(io::waterCurveWanted(rs));
+    EXPECT_TRUE(calc::waterCurveWanted(rs));
     rs.pMin = 221;  // window above the critical pressure
-    EXPECT_FALSE(io::waterCurveWanted(rs));
+    EXPECT_FALSE(calc::waterCurveWanted(rs));
     rs.pMin = 1;
     rs.diagramType = calc::kTX;
-    EXPECT_FALSE(io::waterCurveWanted(rs));
+    EXPECT_FALSE(calc::waterCurveWanted(rs));
 }
 
 TEST(Listing, SummaryOffLeavesThePlotComplete) {
