@@ -12,11 +12,11 @@
 #include <string>
 #include <vector>
 
-#include "core/text.hpp"
 #include "intersect/intersect.hpp"
 #include "intersect/monte_carlo.hpp"
 #include "intersect/read_curves.hpp"
 #include "io/plot_reader.hpp"
+#include "core/text.hpp"
 #include "render/cairo_figure.hpp"
 #include "render/drawing.hpp"
 #include "render/dxf_writer.hpp"

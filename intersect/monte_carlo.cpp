@@ -14,8 +14,8 @@
 #include <fstream>
 #include <memory>
 
-#include "core/text.hpp"
 #include "intersect/read_curves.hpp"
+#include "core/text.hpp"
 #include "io/sln_format.hpp"
 
 namespace intersect {

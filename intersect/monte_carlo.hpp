@@ -13,9 +13,9 @@
 #include <string>
 #include <vector>
 
-#include "core/status.hpp"
 #include "intersect/intersect.hpp"
 #include "intersect/perturb.hpp"
+#include "core/status.hpp"
 
 namespace intersect {
 

@@ -8,8 +8,8 @@
 #include <regex>
 
 #include "core/layout.hpp"
-#include "core/text.hpp"
 #include "io/provenance.hpp"
+#include "core/text.hpp"
 #include "render/diagram_curves.hpp"
 #include "render/summary_reactions.hpp"
 

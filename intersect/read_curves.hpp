@@ -10,9 +10,9 @@
 #include <utility>
 #include <vector>
 
-#include "core/status.hpp"
 #include "intersect/intersect.hpp"
 #include "io/plot_reader.hpp"
+#include "core/status.hpp"
 
 namespace intersect {
 

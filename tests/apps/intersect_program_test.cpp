@@ -9,15 +9,15 @@
 #include <fstream>
 
 #include "common/bundled_db.hpp"
-#include "core/text.hpp"
 #include "intersect/intersect.hpp"
 #include "intersect/monte_carlo.hpp"
 #include "intersect/read_curves.hpp"
+#include "model/gibbs.hpp"
+#include "core/text.hpp"
+#include "run_helpers.hpp"
+#include "model/activity.hpp"
 #include "io/composition_file.hpp"
 #include "io/sln_format.hpp"
-#include "model/activity.hpp"
-#include "model/gibbs.hpp"
-#include "run_helpers.hpp"
 
 using apptest::run_program;
 using apptest::WorkDir;
