@@ -21,6 +21,7 @@
 #include "core/text.hpp"
 #include "io/plot_writer.hpp"
 #include "io/provenance.hpp"
+#include "io/restart_file.hpp"
 #include "io/solution_report.hpp"
 
 namespace app {
@@ -85,7 +86,7 @@ Status calculate_set(RunContext& ctx, calc::DiagramResult& result) {
     in.plottedBefore = rs.reactionsPlotted;
     in.pointConditions = ctx.streams.is_open(model::kUnitActivities);
     // "Yes, w. last calculated rxtns only": the reactions of the replayed run.
-    if (rs.lastReactionsOnly) in.lastRows = &ctx.replayedRows;
+    if (ctx.request.lastReactionsOnly) in.lastRows = &ctx.request.lastRows;
     // "Choose specific reactions to calculate": the reaction-selection screen.
     if (sel.chooseReactions && !rs.inputFromFile)
         in.chooser = [&ctx](const calc::ReactionList& list, const calc::ReactionSink& sink) {
@@ -162,10 +163,10 @@ void report_solution_models(RunContext& ctx) {
 }  // namespace
 
 Status read_replayed_rows(RunContext& ctx) {
-    ctx.replayedRows.clear();
+    ctx.request.lastRows.clear();
     if (!ctx.settings.inputFromFile) return Status::success();
     const int n = ctx.phases.count;
-    static const core::Layout rows("(16F8.1)");
+    const core::Layout& rows = io::restartLayouts().row;
     bool dataFiles = false;  // past the first record of the data files the replayed run read
     for (;;) {
         // The rows end at the end of the input or where the records of the
@@ -199,7 +200,7 @@ Status read_replayed_rows(RunContext& ctx) {
             ctx.say(" " + s.describe());
             return s;
         }
-        ctx.replayedRows.push_back(row);
+        ctx.request.lastRows.push_back(row);
     }
     return Status::success();
 }

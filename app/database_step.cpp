@@ -59,7 +59,7 @@ Status read_database(RunContext& ctx, DatabaseFault* fault) {
         if (fault) *fault = DatabaseFault::ElementChoice;
         return s;
     }
-    st.write_line(io::kUnitRestart, core::rtrim(ctx.system.systemLine));
+    ctx.request.elementLine = std::string(core::rtrim(ctx.system.systemLine));
 
     io::LoadOptions o;
     o.unitThermo = io::kUnitThermo;

@@ -18,6 +18,7 @@
 #include "core/text.hpp"
 #include "io/files.hpp"
 #include "io/replay_input.hpp"
+#include "io/restart_file.hpp"
 
 namespace app {
 namespace {
@@ -26,18 +27,11 @@ using core::Status;
 using namespace ui;
 
 constexpr int kMessages = io::kUnitOutput;
-constexpr int kRestart = io::kUnitRestart;
 
 std::size_t at(int i) { return static_cast<std::size_t>(i); }
 
-const core::Layout& fileLayout() {
-    static const core::Layout l("(A40,5X,A25)");  // parsed once, never changed
-    return l;
-}
-const core::Layout& slotLayout() {
-    static const core::Layout l("(A1,1X,A8,1X,A20)");
-    return l;
-}
+const core::Layout& fileLayout() { return io::restartLayouts().compositionFile; }
+const core::Layout& slotLayout() { return io::restartLayouts().model; }
 const core::Layout& listingLayout() {
     static const core::Layout l("(1X,I1,': ',A20,5X,A8)");
     return l;
@@ -87,17 +81,17 @@ void listSlots(io::Streams& streams, const model::SolutionModelSet& models) {
     }
 }
 
-void writeRecords(io::Streams& streams, const model::SolutionModelSet& models) {
+calc::SolutionAnswers answersOf(const model::SolutionModelSet& models) {
     const model::CompositionSet& cs = models.composition;
-    core::Value f[] = {std::string_view(cs.fileName), std::string_view("FILE OF MINERAL COMPS")};
-    streams.write_record(kRestart, fileLayout(), f);
+    calc::SolutionAnswers a;
+    a.compositionFile = cs.fileName;
     for (int s = 0; s < cs.slotCount; ++s) {
         const model::ModelSlot& slot = cs.slots[at(s)];
-        const std::string flag(1, slot.useFlag);
-        const std::string keyword = variantKeyword(models, slot, slot.useFlag == 'Y' ? slot.variant : 1);
-        core::Value v[] = {std::string_view(flag), std::string_view(keyword), std::string_view(slot.name)};
-        streams.write_record(kRestart, slotLayout(), v);
+        a.models.push_back(calc::ModelAnswer{slot.useFlag,
+                                             variantKeyword(models, slot, slot.useFlag == 'Y' ? slot.variant : 1),
+                                             slot.name});
     }
+    return a;
 }
 
 std::string extensionFor(int databaseVersion) {
@@ -295,7 +289,8 @@ std::string defaultCompositionFileName(const RunSettings& settings) {
 }
 
 Status runSolutionModelScreen(PelkamScreens& screens, io::Streams& streams, const RunSettings& settings,
-                              model::PhaseTable& phases, calc::PhaseSelection& sel, model::SolutionModelSet& models) {
+                              model::PhaseTable& phases, calc::PhaseSelection& sel, model::SolutionModelSet& models,
+                              calc::SolutionAnswers& answers) {
     model::CompositionSet& cs = models.composition;
     for (int s = 0; s < cs.slotCount; ++s) {
         cs.slots[at(s)].useFlag = 'N';
@@ -306,7 +301,7 @@ Status runSolutionModelScreen(PelkamScreens& screens, io::Streams& streams, cons
     Status s = settings.inputFromFile ? replay(screens, streams, settings, phases, sel, models)
                                       : interactive(screens, streams, settings, phases, sel, models);
     if (!s) return s;
-    writeRecords(streams, models);
+    answers = answersOf(models);
     return Status::success();
 }
 

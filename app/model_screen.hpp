@@ -6,6 +6,7 @@
 
 #include "app/composition_run.hpp"
 #include "app/run_settings.hpp"
+#include "calc/run_request.hpp"
 #include "calc/selection.hpp"
 #include "core/status.hpp"
 #include "io/streams.hpp"
@@ -20,18 +21,15 @@ namespace app {
 // switches the phases' solution-model links on for the models used and off
 // for the others, lists the slots on the interactive output, reads the
 // composition file through readCompositionFile (app/composition_run.hpp,
-// with its fixed activities) when a model is used, and
-// writes the restart records:
-//   one line (A40,5X,A25): the composition file name (blank when no model is
-//   used) and "FILE OF MINERAL COMPS";
-//   one line per slot (A1,1X,A8,1X,A20): 'Y' or 'N', the variant keyword (the
-//   model's first variant for a slot not used), the model name.
-// Sets models.composition (fileName, slots, anyModelUsed) and each model's
-// selectedMixingModel.  Returns Quit on Exit/Quit, Stop after a fatal
-// message.
-core::Status runSolutionModelScreen(ui::PelkamScreens& screens, io::Streams& streams,
-                                       const RunSettings& settings, model::PhaseTable& phases,
-                                       calc::PhaseSelection& sel, model::SolutionModelSet& models);
+// with its fixed activities) when a model is used, and gives the choice as
+// `answers`: the composition file name (blank when no model is used) and per
+// slot 'Y' or 'N', the variant keyword (the model's first variant for a slot
+// not used) and the model name.  Sets models.composition (fileName, slots,
+// anyModelUsed) and each model's selectedMixingModel.  Returns Quit on
+// Exit/Quit, Stop after a fatal message.
+core::Status runSolutionModelScreen(ui::PelkamScreens& screens, io::Streams& streams, const RunSettings& settings,
+                                    model::PhaseTable& phases, calc::PhaseSelection& sel,
+                                    model::SolutionModelSet& models, calc::SolutionAnswers& answers);
 
 // The "Filename:" default: the path (up to its first blank) when a path is in
 // use, else the composition file of the database version: "zuntest.zun"

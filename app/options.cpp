@@ -7,6 +7,7 @@
 #include "app/run_context.hpp"
 #include "core/layout.hpp"
 #include "core/text.hpp"
+#include "io/restart_file.hpp"
 #include "ui/pelkam_screens.hpp"
 
 namespace app {
@@ -185,34 +186,9 @@ void finalize_fluid(RunSettings& rs) {
     }
 }
 
-const char* water_comment(int r) {
-    static const char* c[] = {"WATER ROUTINE: Haar et al. (1984)  ", "WATER ROUTINE: Kerrick + Jacobs(81)",
-                              "WATER ROUTINE: Holland + Powell(89)"};
-    return c[r - 1];
-}
-const char* co2_comment(int r) {
-    static const char* c[] = {"CO2 ROUTINE: Kovan + Tessel (91) ", "CO2 ROUTINE: Kerrick + Jacobs (1981)",
-                              "CO2 ROUTINE: Holland + Powell(89)"};
-    return c[r - 1];
-}
-const char* mixing_comment(int r) {
-    static const char* c[] = {"MIXING ROUTINE: Kerrick + Jacobs (1981)", "MIXING ROUTINE: Ideal ",
-                              "MIXING ROUTINE: Holland + Powell(90)"};
-    return c[r - 1];
-}
-
-const Layout& layout(const char* notation) {
-    // Layouts of the option records, parsed once.
-    static const Layout r1("(I1,A)"), r2("(F10.3)"), r3("(I1,1X,2F10.5,5X,A)"), r4("(6F10.3,I6)"),
-        r5("(10F12.3)"), r6("(I1,10X,A39)"), r9("(A1,10X,A39)"), g("(2F10.6)");
-    std::string_view n(notation);
-    if (n == "r1") return r1;
-    if (n == "r2") return r2;
-    if (n == "r3") return r3;
-    if (n == "r4") return r4;
-    if (n == "r5") return r5;
-    if (n == "r6") return r6;
-    if (n == "r9") return r9;
+// The two geotherm coefficients, as typed on the console.
+const Layout& geothermLayout() {
+    static const Layout g("(2F10.6)");  // parsed once, never changed
     return g;
 }
 
@@ -400,7 +376,7 @@ bool parse_geotherm(const std::string& line, double& d1, double& d2) {
     double a = 0, b = 0;
     std::string l = core::pad(line, 80);
     core::Target t[2] = {&a, &b};
-    core::ReadOutcome r = core::read_text(l, layout("g"), t);
+    core::ReadOutcome r = core::read_text(l, geothermLayout(), t);
     if (!r.done() || core::is_blank(l)) return false;
     d1 = a;
     d2 = b;
@@ -486,7 +462,7 @@ Status options_from_replay(RunContext& ctx) {
     std::string comment;
     {
         Target t[] = {&code, TextTarget{&comment, 60}};
-        core::ReadOutcome r = st.read_record(in, layout("r1"), t);
+        core::ReadOutcome r = st.read_record(in, io::restartLayouts().diagramType, t);
         if (!r.done()) return replay_failure(ctx, r);
         if (code < 1 || code > 6) {
             r.result = core::ReadResult::Error;
@@ -501,14 +477,14 @@ Status options_from_replay(RunContext& ctx) {
     if (t != calc::kPT) {
         double fixedValue = 0;
         Target f[] = {&fixedValue};
-        core::ReadOutcome r = st.read_record(in, layout("r2"), f);
+        core::ReadOutcome r = st.read_record(in, io::restartLayouts().fixedValue, f);
         if (!r.done()) return replay_failure(ctx, r);
         core::ReadOutcome fixedRecord[2] = {r, r};  // of the pressure and the temperature
         fixedRecord[0].record = fixedRecord[1].record = st.line_number(in);
         if (fixed_is_pressure(t)) rs.pMin = rs.pMax = fixedValue;
         else rs.tMin = rs.tMax = fixedValue;
         if (t == calc::kActAct) {
-            r = st.read_record(in, layout("r2"), f);
+            r = st.read_record(in, io::restartLayouts().fixedValue, f);
             if (!r.done()) return replay_failure(ctx, r);
             rs.tMin = rs.tMax = fixedValue;
             fixedRecord[1] = r;
@@ -521,7 +497,7 @@ Status options_from_replay(RunContext& ctx) {
             double d1 = 0, d2 = 0;
             std::string text;
             Target c[] = {&choice, &d1, &d2, TextTarget{&text, 30}};
-            r = st.read_record(in, layout("r3"), c);
+            r = st.read_record(in, io::restartLayouts().saturation, c);
             if (!r.done()) return replay_failure(ctx, r);
             if (choice < 0 || choice > 2) {
                 r.result = core::ReadResult::Error;
@@ -545,7 +521,7 @@ Status options_from_replay(RunContext& ctx) {
         double lim[6] = {};
         int integer = 0;
         Target a[] = {&lim[0], &lim[1], &lim[2], &lim[3], &lim[4], &lim[5], &integer};
-        core::ReadOutcome r = st.read_record(in, layout("r4"), a);
+        core::ReadOutcome r = st.read_record(in, io::restartLayouts().window, a);
         if (!r.done()) return replay_failure(ctx, r);
         if (!(lim[0] < lim[1]) || (!(lim[2] < lim[3]) && t != calc::kActT && t != calc::kActP && t != calc::kActAct) ||
             (t == calc::kActAct && !(lim[2] < lim[3]))) {
@@ -574,7 +550,7 @@ Status options_from_replay(RunContext& ctx) {
     {
         double xh = 0, xc = 0;
         Target m[] = {&xh, &xc};
-        core::ReadOutcome r = st.read_record(in, layout("r5"), m);
+        core::ReadOutcome r = st.read_record(in, io::restartLayouts().fluid, m);
         if (!r.done()) return replay_failure(ctx, r);
         if (xh < 0 || xc < 0 || xh + xc > 1.0005) {
             r.result = core::ReadResult::Error;
@@ -588,7 +564,7 @@ Status options_from_replay(RunContext& ctx) {
         int value = 0;
         std::string text;
         Target rt[] = {&value, TextTarget{&text, 39}};
-        core::ReadOutcome r = st.read_record(in, layout("r6"), rt);
+        core::ReadOutcome r = st.read_record(in, io::restartLayouts().routine, rt);
         if (!r.done()) return replay_failure(ctx, r);
         if (value < 1 || value > 3) {
             r.result = core::ReadResult::Error;
@@ -608,7 +584,7 @@ Status options_from_replay(RunContext& ctx) {
     {
         std::string option, text;
         Target p[] = {TextTarget{&option, 1}, TextTarget{&text, 39}};
-        core::ReadOutcome r = st.read_record(in, layout("r9"), p);
+        core::ReadOutcome r = st.read_record(in, io::restartLayouts().plotCurves, p);
         if (!r.done()) return replay_failure(ctx, r);
         char c = option.empty() ? ' ' : option[0];
         if (c == 'y') c = 'Y';
@@ -625,64 +601,6 @@ Status options_from_replay(RunContext& ctx) {
 }
 
 }  // namespace
-
-void write_option_records(RunContext& ctx) {
-    RunSettings& rs = ctx.settings;
-    io::Streams& st = ctx.streams;
-    const int out = io::kUnitRestart;
-    const int t = rs.diagramType;
-    using core::Value;
-    long long code = t <= 2 ? t + 1 : t;
-    {
-        Value v[] = {code, std::string_view(" DIAGRAM TYPE: 1=PT 2=TX 3=PX 4=TA 5=PA 6=AA")};
-        st.write_record(out, layout("r1"), v);
-    }
-    if (t != calc::kPT) {
-        double fixedValue = fixed_is_pressure(t) ? rs.pMin : rs.tMin;
-        Value v[] = {fixedValue};
-        st.write_record(out, layout("r2"), v);
-        if (t == calc::kActAct) {
-            Value w[] = {rs.tMin};
-            st.write_record(out, layout("r2"), w);
-        }
-        bool third = t == calc::kActT || t == calc::kActP || (t == calc::kActAct && rs.saturationChoice != 0);
-        if (third) {
-            Value w[] = {static_cast<long long>(rs.saturationChoice), rs.geothermD1, rs.geothermD2,
-                         std::string_view("ICRITC, dPdT, dPdT^2")};
-            st.write_record(out, layout("r3"), w);
-        }
-    }
-    {
-        double lim[4];
-        axis_limits(rs, lim);
-        if (rs.plotHeight < 1) rs.plotHeight = 20;
-        if (rs.plotWidth < 1) rs.plotWidth = 20;
-        Value v[] = {lim[0], lim[1], lim[2], lim[3], rs.plotHeight, rs.plotWidth,
-                     static_cast<long long>(rs.recordFourInteger)};
-        st.write_record(out, layout("r4"), v);
-    }
-    {
-        Value v[] = {rs.xH2O, rs.xCO2};
-        st.write_record(out, layout("r5"), v);
-    }
-    if (rs.xH2O > 0.0009) {
-        Value v[] = {static_cast<long long>(rs.fluid.water), std::string_view(water_comment(rs.fluid.water))};
-        st.write_record(out, layout("r6"), v);
-    }
-    if (rs.xCO2 > 0.0009) {
-        Value v[] = {static_cast<long long>(rs.fluid.co2), std::string_view(co2_comment(rs.fluid.co2))};
-        st.write_record(out, layout("r6"), v);
-    }
-    if (rs.xH2O > 0 && rs.xCO2 > 0) {
-        Value v[] = {static_cast<long long>(rs.fluid.mixing), std::string_view(mixing_comment(rs.fluid.mixing))};
-        st.write_record(out, layout("r6"), v);
-    }
-    {
-        std::string option(1, rs.plotCurves);
-        Value v[] = {std::string_view(option), std::string_view("ONLY STABL REACT Y/N")};
-        st.write_record(out, layout("r9"), v);
-    }
-}
 
 void write_option_statement(RunContext& ctx) {
     const RunSettings& rs = ctx.settings;
@@ -762,7 +680,10 @@ Status collect_options(RunContext& ctx) {
     confine_to_saturation(rs);
     const double lowest = rs.tMin;
     finalize_fluid(rs);
-    write_option_records(ctx);
+    if (rs.plotHeight < 1) rs.plotHeight = 20;
+    if (rs.plotWidth < 1) rs.plotWidth = 20;
+    ctx.request.options = rs;
+    ctx.request.lastReactionsOnly = rs.lastReactionsOnly;
     write_option_statement(ctx);
     if (std::string note = mixing_rule_note(lowest, rs.tMin); !note.empty()) {
         ctx.streams.write_line(io::kUnitMaster, "");

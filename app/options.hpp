@@ -60,8 +60,7 @@ bool parse_geotherm(const std::string& line, double& d1, double& d2);
 // statement to the master output.
 core::Status collect_options(RunContext& ctx);
 
-// The option records and statement, for a filled RunSettings.
-void write_option_records(RunContext& ctx);
+// The statement of the options on the master output.
 void write_option_statement(RunContext& ctx);
 
 }  // namespace app

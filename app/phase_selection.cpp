@@ -48,6 +48,7 @@
 #include "core/text.hpp"
 #include "io/files.hpp"
 #include "io/replay_input.hpp"
+#include "io/restart_file.hpp"
 #include "io/sln_reader.hpp"
 
 namespace app {
@@ -58,16 +59,9 @@ using namespace ui;
 
 constexpr int kMessages = io::kUnitOutput;
 constexpr int kMaster = io::kUnitMaster;
-constexpr int kRestart = io::kUnitRestart;
 
-const core::Layout& phaseRecordLayout() {
-    static const core::Layout l("(I1,D12.5,5X,A20)");  // parsed once, never changed
-    return l;
-}
-const core::Layout& axisRecordLayout() {
-    static const core::Layout l("(A40,5X,A25)");
-    return l;
-}
+const core::Layout& phaseRecordLayout() { return io::restartLayouts().phase; }
+const core::Layout& axisRecordLayout() { return io::restartLayouts().axis; }
 const core::Layout& activityLayout() {
     static const core::Layout l("(F10.5)");
     return l;
@@ -330,29 +324,10 @@ Status replaySelection(io::Streams& streams, const RunSettings& settings,
 
 // ---- Rules applied after the answers, then the records
 
-void writeSelectionRecords(io::Streams& streams, int type, const model::PhaseTable& phases,
-                           const calc::PhaseSelection& sel) {
-    for (int i = 0; i < phases.count; ++i) {
-        int code = sel.optionCode[at(i)];
-        if (code == calc::kNotChosen) code = calc::kExclude;
-        core::Value v[] = {static_cast<long long>(code), sel.activity[at(i)],
-                              std::string_view(phases[i].name)};
-        streams.write_record(kRestart, phaseRecordLayout(), v);
-    }
-    if (!isActivityDiagram(type)) return;
-    core::Value x[] = {std::string_view(sel.xAxis.text), std::string_view("X-AXIS VARIABLE")};
-    streams.write_record(kRestart, axisRecordLayout(), x);
-    if (type == calc::kActAct) {
-        core::Value y[] = {std::string_view(sel.yAxis.text), std::string_view("Y-AXIS VARIABLE")};
-        streams.write_record(kRestart, axisRecordLayout(), y);
-    }
-}
-
 }  // namespace
 
 Status runEndMemberSelection(PelkamScreens& screens, io::Streams& streams, const RunSettings& settings,
-                             model::PhaseTable& phases, model::ChemicalSystem&, calc::PhaseSelection& sel,
-                             model::SolutionModelSet&) {
+                             model::PhaseTable& phases, calc::PhaseSelection& sel, calc::RunRequest& request) {
     const int type = settings.diagramType;
     for (;;) {
         resetSelection(sel, phases);
@@ -380,13 +355,13 @@ Status runEndMemberSelection(PelkamScreens& screens, io::Streams& streams, const
         // On the screens the mole fractions are put right on the options screen.
         return Status::error(kFluidCompositionProblem, problem);
     }
-    writeSelectionRecords(streams, type, phases, sel);
+    request.phases = calc::phaseAnswers(phases, sel);
     return Status::success();
 }
 
 Status prepareSelectedPhases(PelkamScreens& screens, io::Streams& streams, const RunSettings& settings,
                              model::PhaseTable& phases, model::ChemicalSystem& system, calc::PhaseSelection& sel,
-                             model::SolutionModelSet& models) {
+                             model::SolutionModelSet& models, calc::RunRequest& request) {
     // 1. Axis labels, to the restart file (read back and ignored in a replay).
     calc::setAxisLabels(settings.diagramType, sel);
     if (settings.inputFromFile) {
@@ -395,8 +370,6 @@ Status prepareSelectedPhases(PelkamScreens& screens, io::Streams& streams, const
         for (int k = 0; k < 2; ++k)
             if (Status s = in.readLine(line); !s) return s;
     }
-    streams.write_line(kRestart, core::pad(sel.xLabel, 80));
-    streams.write_line(kRestart, core::pad(sel.yLabel, 80));
 
     // 2-3. Compaction, the code-4 phases behind the others.
     if (Status s = calc::compactSelection(phases, system, sel); !s) {
@@ -429,7 +402,7 @@ Status prepareSelectedPhases(PelkamScreens& screens, io::Streams& streams, const
     }
 
     // 8. The solution-model screen.
-    return runSolutionModelScreen(screens, streams, settings, phases, sel, models);
+    return runSolutionModelScreen(screens, streams, settings, phases, sel, models, request.solutions);
 }
 
 }  // namespace app

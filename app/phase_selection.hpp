@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "app/run_settings.hpp"
+#include "calc/run_request.hpp"
 #include "calc/selection.hpp"
 #include "core/status.hpp"
 #include "io/streams.hpp"
@@ -28,19 +29,16 @@ constexpr const char* kFluidCompositionProblem = "fluid phase without fluid";
 // fluid: on the input-error screen, then the end-member screen again, or in a
 // replay with a message and a stop.  Fills sel.optionCode and sel.activity
 // for every loaded phase, sel.logActivity, the axes and the WATER and
-// CARBON DIO indices, and writes the answers to the restart file (unit 10).
+// CARBON DIO indices, and the answers in `request.phases`.
 // Returns Quit when the user presses Exit/Quit, Stop after a fatal message.
-core::Status runEndMemberSelection(ui::PelkamScreens& screens, io::Streams& streams,
-                                      const RunSettings& settings, model::PhaseTable& phases,
-                                      model::ChemicalSystem& system, calc::PhaseSelection& sel,
-                                      model::SolutionModelSet& models);
+core::Status runEndMemberSelection(ui::PelkamScreens& screens, io::Streams& streams, const RunSettings& settings,
+                                   model::PhaseTable& phases, calc::PhaseSelection& sel, calc::RunRequest& request);
 
 // Axis labels, compaction of the phase table, the lists of all-reactions and
 // projection phases, the master-output notes, the basis, the solution-model
 // links, the activity listing and the solution-model screen, in that order.
-core::Status prepareSelectedPhases(ui::PelkamScreens& screens, io::Streams& streams,
-                                      const RunSettings& settings, model::PhaseTable& phases,
-                                      model::ChemicalSystem& system, calc::PhaseSelection& sel,
-                                      model::SolutionModelSet& models);
+core::Status prepareSelectedPhases(ui::PelkamScreens& screens, io::Streams& streams, const RunSettings& settings,
+                                   model::PhaseTable& phases, model::ChemicalSystem& system, calc::PhaseSelection& sel,
+                                   model::SolutionModelSet& models, calc::RunRequest& request);
 
 }  // namespace app

@@ -49,8 +49,7 @@ Status label_style(RunContext& ctx) {
     if (rs.inputFromFile) {
         std::string text;
         core::Target t[] = {core::TextTarget{&text, 1}};
-        static const core::Layout a1("(A1)");
-        core::ReadOutcome r = ctx.streams.read_record(io::kUnitInput, a1, t);
+        core::ReadOutcome r = ctx.streams.read_record(io::kUnitInput, io::restartLayouts().labelStyle, t);
         if (r.result == core::ReadResult::EndOfFile) {
             ctx.say("");
             ctx.say("");
@@ -61,11 +60,7 @@ Status label_style(RunContext& ctx) {
     }
     if (c != 'Y' && c != 'N') c = 'N';
     rs.labelAnswer = c;
-    static const core::Layout layout("(A1,25X,A20)");
-    std::string option(1, c);
-    core::Value v[] = {std::string_view(option),
-                          std::string_view(c == 'Y' ? "USE ABBREVIATIONS" : "USE FULL NAMES")};
-    ctx.streams.write_record(io::kUnitRestart, layout, v);
+    ctx.request.labelStyle = c;
     return Status::success();
 }
 
@@ -221,16 +216,15 @@ Status write_drawings(RunContext& ctx) {
 }
 
 // 16. The units of the run are closed and its outputs saved together: the
-// data files it read are recorded at the end of the restart file, every file
-// is written and flushed before any is renamed, and a batch log names the
-// plot files only once they are on the disk.
+// restart file is written from the run's answers, the rows of the reactions
+// calculated and the data files read; every file is written and flushed
+// before any is renamed, and a batch log names the plot files only once they
+// are on the disk.
 Status save_outputs(RunContext& ctx) {
     io::Streams& st = ctx.streams;
     for (int unit : {io::kUnitThermo, io::kUnitAqueous, io::kUnitInput}) st.close(unit);
-    for (const std::vector<double>& row : ctx.calculatedRows)
-        for (const std::string& line : io::reactionRowRecords(row)) st.write_line(io::kUnitRestart, line);
-    for (const io::DataProvenance& p : ctx.provenance)
-        if (p.read()) st.write_line(io::kUnitRestart, io::provenance_record(p));
+    for (const std::string& line : io::restartRecords(ctx.request, ctx.calculatedRows, ctx.provenance))
+        st.write_line(io::kUnitRestart, line);
     if (Status s = st.commit(kRunOutputUnits); !s) return outputs_not_written(s);
     if (ctx.settings.batchMode == 'Y')
         for (const std::string& plot : ctx.completedPlots)
@@ -269,17 +263,15 @@ Status run_steps(RunContext& ctx, Back from, const std::string& message, Setback
         return s;
     }
     // 5. Phase selection, axes and basis (with the solution-model screen).
-    if (Status s = runEndMemberSelection(ctx.screens, ctx.streams, rs, ctx.phases, ctx.system,
-                                                    ctx.selection, ctx.models);
-        !s) {
+    if (Status s = runEndMemberSelection(ctx.screens, ctx.streams, rs, ctx.phases, ctx.selection, ctx.request); !s) {
         // A fluid phase chosen with none of it in the fluid: the mole
         // fractions are put right on the options screen.
         if (s.code == core::StatusCode::Error && s.what == kFluidCompositionProblem)
             back = {Back::Options, s.why + " - try again"};
         return s;
     }
-    if (Status s = prepareSelectedPhases(ctx.screens, ctx.streams, rs, ctx.phases, ctx.system,
-                                                    ctx.selection, ctx.models);
+    if (Status s = prepareSelectedPhases(ctx.screens, ctx.streams, rs, ctx.phases, ctx.system, ctx.selection,
+                                         ctx.models, ctx.request);
         !s) {
         // A solution file that cannot be read is named again on the files screen.
         const std::string solution = io::resolve_input_name(trimmed(rs.solutionFile));

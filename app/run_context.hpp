@@ -8,6 +8,7 @@
 #include "app/run_settings.hpp"
 #include "calc/diagram.hpp"
 #include "calc/reaction.hpp"
+#include "calc/run_request.hpp"
 #include "calc/selection.hpp"
 #include "core/status.hpp"
 #include "io/provenance.hpp"
@@ -27,6 +28,10 @@ struct RunContext {
     ui::PelkamScreens screens;
     calc::TraceLimits tracing;  // limits of the curve tracer, set at the start of every run
 
+    // Every answer of the run, in the order asked: the restart file is
+    // written from it at the end of the run.
+    calc::RunRequest request;
+
     // The records of the run.
     model::ChemicalSystem system;
     model::PhaseTable phases;
@@ -36,9 +41,6 @@ struct RunContext {
     // phase energy was not finite; the first of each is reported once.
     calc::RangeEventLog rangeLog;
     calc::PhaseSelection selection;
-    // Rows of the reactions calculated by the replayed run (one value per
-    // phase of the run), read from the end of the replayed input.
-    std::vector<std::vector<double>> replayedRows;
     // Rows of the reactions this run calculated with a portion plotted, for
     // the restart file.
     std::vector<std::vector<double>> calculatedRows;

@@ -7,6 +7,7 @@
 
 #include "calc/diagram_type.hpp"
 #include "calc/options.hpp"
+#include "io/config.hpp"
 #include "io/units.hpp"
 #include "model/fluid_choice.hpp"
 
@@ -23,32 +24,21 @@ struct BatchLine {
 };
 
 // Every answer of a run that the screens, the configuration file and the
-// batch line give; the options of the diagram are its calculation part.
-struct RunSettings : calc::DiagramOptions {
+// batch line give: the options of the diagram (its calculation part), the
+// configuration (the names of its files and a few switches), and the state
+// of the screens and the batch.
+struct RunSettings : calc::DiagramOptions, io::RunConfiguration {
     std::string elements = std::string(120, ' ');
-    std::array<std::string, 7> unitNames = {
-        std::string("jun92.rqt"), std::string("hkf81.aqu"), std::string("con:"), std::string("con:"),
-        std::string("summary.dat"), std::string("plot.plt"), std::string("restart.res")};
-    std::string solutionFile = "solid.sln";  // 30
-    std::string path = std::string(25, ' ');  // 25
     char usePath = 'N';
     int restartChoice = 0;
     int databaseVersion = 0;
     bool inputFromFile = false;
     char batchMode = 'N';
     BatchLine batchLine;
-    bool summaryOff = false;
-    char metastableEquilibria = ' ';
-    char printActivities = ' ';
-    char waterStandardState = ' ';
     double xTolerance = 1, yTolerance = 1;
     long reactionsExamined = 0, reactionsCalculated = 0, reactionsPlotted = 0;
 
     bool lastReactionsOnly = false; // restart choice 2 flag, set before the fluid record is read
-    // Whether the metastable/stable question key and the activities key have been
-    // switched on by a 'Y' (the option stays on once set).
-    bool metastableOn = false;
-    bool printActivitiesOn = false;
 
     // Axis-phase text of activity diagrams (X and Y axis definitions).
     std::string xAxisText = std::string(40, ' ');

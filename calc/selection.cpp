@@ -1,5 +1,7 @@
 #include "calc/selection.hpp"
 
+#include "calc/run_request.hpp"
+
 #include <cmath>
 #include <vector>
 
@@ -88,20 +90,25 @@ void applySelectionRules(int type, const model::PhaseTable& phases, PhaseSelecti
 }
 
 
-void setAxisLabels(int type, calc::PhaseSelection& sel) {
+std::array<std::string, 2> plotAxisLabels(int type, std::string_view xAxisLabel, std::string_view yAxisLabel) {
     const char* temperature = "Temperature (C)";
     const char* pressure = "Pressure (bars)";
-    std::string x, y;
+    std::string_view x, y;
     switch (type) {
-        case calc::kTX: x = "X (CO2)", y = temperature; break;
-        case calc::kPX: x = "X (CO2)", y = pressure; break;
-        case calc::kActT: x = sel.xAxis.label, y = temperature; break;
-        case calc::kActP: x = sel.xAxis.label, y = pressure; break;
-        case calc::kActAct: x = sel.xAxis.label, y = sel.yAxis.label; break;
+        case kTX: x = "X (CO2)", y = temperature; break;
+        case kPX: x = "X (CO2)", y = pressure; break;
+        case kActT: x = xAxisLabel, y = temperature; break;
+        case kActP: x = xAxisLabel, y = pressure; break;
+        case kActAct: x = xAxisLabel, y = yAxisLabel; break;
         default: x = temperature, y = pressure; break;
     }
-    sel.xLabel = core::pad(x, 100);
-    sel.yLabel = core::pad(y, 100);
+    return {core::pad(x, 100), core::pad(y, 100)};
+}
+
+void setAxisLabels(int type, PhaseSelection& sel) {
+    const std::array<std::string, 2> labels = plotAxisLabels(type, sel.xAxis.label, sel.yAxis.label);
+    sel.xLabel = labels[0];
+    sel.yLabel = labels[1];
 }
 
 core::Status compactSelection(model::PhaseTable& phases, model::ChemicalSystem& system, PhaseSelection& sel) {
@@ -245,6 +252,18 @@ void linkSolutionModels(model::PhaseTable& phases, PhaseSelection& sel, model::S
         p.activityEndMember = member;
         p.reciprocalSet = recip;
     }
+}
+
+PhaseAnswers phaseAnswers(const model::PhaseTable& phases, const PhaseSelection& sel) {
+    PhaseAnswers a;
+    for (int i = 0; i < phases.count; ++i) {
+        const int code = sel.optionCode[at(i)];
+        a.phases.push_back(PhaseAnswer{phases[i].name, code == kNotChosen ? kExclude : code, sel.activity[at(i)]});
+    }
+    a.xAxisText = sel.xAxis.text;
+    a.yAxisText = sel.yAxis.text;
+    a.chooseReactions = sel.chooseReactions;
+    return a;
 }
 
 }  // namespace calc

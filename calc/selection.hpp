@@ -106,7 +106,9 @@ double logActivityOf(double activity);
 std::string fluidCompositionProblem(const DiagramOptions& options, const model::PhaseTable& phases,
                                     const PhaseSelection& sel);
 
-// The two axis labels of the plot file by diagram type.
+// The two axis labels of the plot file by diagram type (100 characters
+// each): the labels of the activity axes where the diagram has them.
+std::array<std::string, 2> plotAxisLabels(int diagramType, std::string_view xAxisLabel, std::string_view yAxisLabel);
 void setAxisLabels(int diagramType, PhaseSelection& sel);
 
 // Removes the excluded phases (code 1) from the phase table, keeping the

@@ -11,7 +11,6 @@
 namespace io {
 namespace fs = std::filesystem;
 using core::pad;
-using app::RunSettings;
 
 namespace {
 
@@ -36,7 +35,7 @@ struct NameKey {
 }  // namespace
 
 
-void set_config_defaults(RunSettings& rs) {
+void set_config_defaults(RunConfiguration& rs) {
     rs.waterStandardState = ' ';
     rs.path = std::string(25, ' ');
     rs.unitNames[kPlotSlot] = "plot.plt";
@@ -52,7 +51,7 @@ void set_config_defaults(RunSettings& rs) {
     rs.summaryOff = false;
 }
 
-std::string apply_config_line(RunSettings& rs, std::string_view raw) {
+std::string apply_config_line(RunConfiguration& rs, std::string_view raw) {
     std::string_view line = core::rtrim(raw);
     auto starts = [&](std::string_view key) { return line.substr(0, key.size()) == key; };
 
@@ -113,7 +112,7 @@ std::string apply_config_line(RunSettings& rs, std::string_view raw) {
     return {};
 }
 
-bool read_configuration(RunSettings& rs, const std::string& dir, std::vector<std::string>* warnings) {
+bool read_configuration(RunConfiguration& rs, const std::string& dir, std::vector<std::string>* warnings) {
     set_config_defaults(rs);
     std::string file = find_config_file(dir);
     bool found = !file.empty();

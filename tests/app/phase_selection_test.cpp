@@ -16,7 +16,7 @@ namespace {
 std::size_t at(int i) { return static_cast<std::size_t>(i); }
 
 core::Status select(SelectionRun& r) {
-    return app::runEndMemberSelection(r.screens, r.streams, r.settings, *r.phases, *r.system, *r.sel, *r.models);
+    return app::runEndMemberSelection(r.screens, r.streams, r.settings, *r.phases, *r.sel, r.request);
 }
 // Runs the preparation in the run's own directory, where the composition
 // files of the solution-model screen are looked for; `compositionFiles`
@@ -30,9 +30,11 @@ core::Status prepare(SelectionRun& r, bool compositionFiles = true) {
     }
     const auto cwd = std::filesystem::current_path();
     std::filesystem::current_path(r.dir.path);
-    core::Status s =
-        app::prepareSelectedPhases(r.screens, r.streams, r.settings, *r.phases, *r.system, *r.sel, *r.models);
+    core::Status s = app::prepareSelectedPhases(r.screens, r.streams, r.settings, *r.phases, *r.system, *r.sel,
+                                                *r.models, r.request);
     std::filesystem::current_path(cwd);
+    r.prepared = true;
+    r.solutionsChosen = s.ok();
     return s;
 }
 std::string phaseRecord(const char* code, const char* activity, const char* name) {

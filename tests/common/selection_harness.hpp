@@ -13,9 +13,11 @@
 #include <vector>
 
 #include "app/run_settings.hpp"
+#include "calc/run_request.hpp"
 #include "calc/selection.hpp"
 #include "core/text.hpp"
 #include "io/database.hpp"
+#include "io/restart_file.hpp"
 #include "io/streams.hpp"
 #include "model/solution_models.hpp"
 #include "ui/pelkam_screens.hpp"
@@ -60,13 +62,15 @@ struct SelectionRun {
     std::unique_ptr<model::PhaseTable> phases = std::make_unique<model::PhaseTable>();
     std::unique_ptr<calc::PhaseSelection> sel = std::make_unique<calc::PhaseSelection>();
     std::unique_ptr<model::SolutionModelSet> models = std::make_unique<model::SolutionModelSet>();
+    calc::RunRequest request;  // the answers the steps gave
+    bool prepared = false;         // the preparation of the selected phases ran
+    bool solutionsChosen = false;  // ... to the end of the solution-model screen
     std::unique_ptr<ui::Toolkit> tk;
     ui::PelkamScreens screens;
 
     SelectionRun() {
         streams.set_console({[this](std::string_view l) { out.emplace_back(l); }, [](std::string&) { return false; }});
         settings.solutionFile = bundled("solution-models.sln");
-        streams.open(io::kUnitRestart, dir.file("restart.res"), io::OpenMode::NewOrReplace);
         streams.open(io::kUnitMaster, dir.file("summary.dat"), io::OpenMode::NewOrReplace);
     }
 
@@ -96,9 +100,16 @@ struct SelectionRun {
         streams.open(io::kUnitInput, path, io::OpenMode::Existing);
     }
 
-    std::vector<std::string> restart() {
-        streams.close(io::kUnitRestart);
-        return readLines(dir.file("restart.res"));
+    // The records of the restart file for the answers the steps gave: the
+    // phase records of the end-member screens, the axis labels and the
+    // solution-model records of the preparation.
+    std::vector<std::string> restart() const {
+        std::vector<std::string> out;
+        auto add = [&out](const std::vector<std::string>& lines) { out.insert(out.end(), lines.begin(), lines.end()); };
+        if (!request.phases.phases.empty()) add(io::phaseRecords(request.phases, settings.diagramType));
+        if (prepared) add(io::axisLabelRecords(calc::phaseAnswers(*phases, *sel), settings.diagramType));
+        if (solutionsChosen) add(io::solutionRecords(request.solutions));
+        return out;
     }
     std::vector<std::string> master() {
         streams.close(io::kUnitMaster);

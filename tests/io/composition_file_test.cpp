@@ -173,7 +173,10 @@ void gaspRun(SelectionRun& r, const std::string& zun, const std::string& answers
 core::Status prepareIn(SelectionRun& r) {
     const auto cwd = std::filesystem::current_path();
     std::filesystem::current_path(r.dir.path);
-    core::Status s = app::prepareSelectedPhases(r.screens, r.streams, r.settings, *r.phases, *r.system, *r.sel, *r.models);
+    core::Status s = app::prepareSelectedPhases(r.screens, r.streams, r.settings, *r.phases, *r.system, *r.sel,
+                                                *r.models, r.request);
+    r.prepared = true;
+    r.solutionsChosen = s.ok();
     std::filesystem::current_path(cwd);
     return s;
 }
