@@ -19,6 +19,7 @@
 #include "calc/trace.hpp"
 #include "core/layout.hpp"
 #include "core/text.hpp"
+#include "io/composition_file.hpp"
 #include "io/plot_writer.hpp"
 #include "io/provenance.hpp"
 #include "io/restart_file.hpp"
@@ -234,13 +235,10 @@ Status calculate_composition_sets(RunContext& ctx) {
                 continue;
             }
         }
-        AxisLabels labels = axis_labels(rs);
-        io::PlotHeaderTexts texts;
-        texts.xLabel = std::string(core::rtrim(labels.x));
-        texts.yLabel = std::string(core::rtrim(labels.y));
+        const io::PlotHeaderTexts texts = io::plotHeaderTexts(rs, rs.xAxisText, rs.yAxisText);
         const calc::PlotWindow window = calc::plotWindow(rs);
         const bool labelled =
-            writeCompositionLabels(st, ctx.models, window.xmin, window.xmax, window.ymin, window.ymax);
+            io::writeCompositionLabels(st, kUnitLabels, ctx.models, window.xmin, window.xmax, window.ymin, window.ymax);
         writer.writeHeader(texts, labelled ? kUnitLabels : 0);
         st.write_line(io::kUnitMaster, "**** Current plotfile = " + trimmed(rs.unitNames[io::kPlotSlot]));
         ui::show_progress(ctx.screens, "Starting time = " + time_of_day());

@@ -46,15 +46,7 @@ Status read_database(RunContext& ctx, DatabaseFault* fault) {
     } else {
         line = rs.elements;
     }
-    std::string typed = core::pad(line, 120);
-    // A replayed T-xCO2 or P-xCO2 line already begins with the "H O C "
-    // prefix: it is not added a second time (the line would grow with every
-    // replay), so the line is set as a P-T line would be.
-    int type = rs.diagramType;
-    bool prefixed = (type == calc::kTX || type == calc::kPX) &&
-                    core::upper(core::trim(typed)).rfind("H O C ", 0) == 0;
-    if (Status s = io::setSystemLine(ctx.system, std::string(core::trim(typed)), prefixed ? calc::kPT : type,
-                                           st, io::kUnitOutput);
+    if (Status s = io::setSystemLine(ctx.system, std::string(core::trim(core::pad(line, 120))), rs.diagramType, st, io::kUnitOutput);
         !s) {
         if (fault) *fault = DatabaseFault::ElementChoice;
         return s;

@@ -47,30 +47,6 @@ std::string variantKeyword(const model::SolutionModelSet& models, const model::M
     return core::pad(m.mixingModels[at(variant - 1)].keyword, 8);
 }
 
-// Switches the phases' links on for the used models and off for the others;
-// sets each model's chosen variant and anyModelUsed.
-void applyChoice(model::PhaseTable& phases, const calc::PhaseSelection& sel, model::SolutionModelSet& models) {
-    model::CompositionSet& cs = models.composition;
-    for (int m = 0; m < models.count; ++m) models.models[at(m)].selectedMixingModel = 0;
-    cs.anyModelUsed = false;
-    for (int s = 0; s < cs.slotCount; ++s) {
-        model::ModelSlot& slot = cs.slots[at(s)];
-        if (slot.useFlag != 'Y') slot.variant = 0;
-        models.models[at(slot.model - 1)].selectedMixingModel = slot.variant;
-        if (slot.useFlag == 'Y') cs.anyModelUsed = true;
-    }
-    for (int i = 0; i < phases.count; ++i) {
-        model::PhaseRecord& p = phases[i];
-        const int model = sel.linkModel[at(i)];
-        bool used = false;
-        for (int s = 0; s < cs.slotCount; ++s)
-            if (cs.slots[at(s)].model == model && cs.slots[at(s)].useFlag == 'Y') used = true;
-        p.activityModel = used ? model : 0;
-        p.activityEndMember = used ? sel.linkEndMember[at(i)] : 0;
-        p.reciprocalSet = used ? sel.linkReciprocal[at(i)] : 0;
-    }
-}
-
 void listSlots(io::Streams& streams, const model::SolutionModelSet& models) {
     const model::CompositionSet& cs = models.composition;
     for (int s = 0; s < cs.slotCount; ++s) {
@@ -193,7 +169,7 @@ Status interactive(PelkamScreens& screens, io::Streams& streams, const RunSettin
         if (!tk.run_screen(h)) return Status::quit();
         tk.show(h, 0);
         readScreen(tk, h, models);
-        applyChoice(phases, sel, models);
+        calc::applyModelChoice(phases, sel, models);
         listSlots(streams, models);
         if (!cs.anyModelUsed) {
             cs.fileName = std::string(40, ' ');
@@ -247,7 +223,7 @@ Status replay(PelkamScreens& screens, io::Streams& streams, const RunSettings& s
                                  std::string(core::rtrim(keyword)));
         }
     }
-    applyChoice(phases, sel, models);
+    calc::applyModelChoice(phases, sel, models);
     listSlots(streams, models);
     if (!cs.anyModelUsed) {
         cs.fileName = std::string(40, ' ');

@@ -62,13 +62,8 @@ constexpr int kMaster = io::kUnitMaster;
 
 const core::Layout& phaseRecordLayout() { return io::restartLayouts().phase; }
 const core::Layout& axisRecordLayout() { return io::restartLayouts().axis; }
-const core::Layout& activityLayout() {
-    static const core::Layout l("(F10.5)");
-    return l;
-}
 
 bool isActivityDiagram(int t) { return t == calc::kActT || t == calc::kActP || t == calc::kActAct; }
-bool isXCO2Diagram(int t) { return t == calc::kTX || t == calc::kPX; }
 
 std::size_t at(int i) { return static_cast<std::size_t>(i); }
 
@@ -98,23 +93,6 @@ AxisHeaders headersFor(int type) {
         default:
             // P-T: temperature is the x axis and pressure the y axis of the diagram.
             return {"X-axis is defined as", "TEMPERATURE", "Y-axis is defined as", "PRESSURE"};
-    }
-}
-
-void resetSelection(calc::PhaseSelection& sel, const model::PhaseTable& phases) {
-    sel.optionCode.fill(calc::kNotChosen);
-    sel.activity.fill(1.0);
-    sel.mainCount = sel.testCount = 0;
-    sel.allReactionsCount = sel.projectionCount = 0;
-    sel.chooseReactions = false;
-    sel.hasXAxis = sel.hasYAxis = false;
-    sel.xAxis = calc::AxisQuotient{};
-    sel.yAxis = calc::AxisQuotient{};
-    sel.waterIndex = sel.co2Index = -1;
-    for (int i = 0; i < phases.count; ++i) {
-        const std::string& name = phases[i].name;
-        if (sel.waterIndex < 0 && name.compare(0, 5, "WATER") == 0) sel.waterIndex = i;
-        if (sel.co2Index < 0 && name.compare(0, 10, "CARBON DIO") == 0) sel.co2Index = i;
     }
 }
 
@@ -330,7 +308,7 @@ Status runEndMemberSelection(PelkamScreens& screens, io::Streams& streams, const
                              model::PhaseTable& phases, calc::PhaseSelection& sel, calc::RunRequest& request) {
     const int type = settings.diagramType;
     for (;;) {
-        resetSelection(sel, phases);
+        calc::resetSelection(sel, phases);
         Status s = settings.inputFromFile ? replaySelection(streams, settings, phases, sel)
                                           : askSelection(screens, streams, type, phases, sel);
         if (!s) return s;

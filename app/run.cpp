@@ -16,6 +16,7 @@
 #include "core/layout.hpp"
 #include "core/text.hpp"
 #include "io/files.hpp"
+#include "io/plot_writer.hpp"
 #include "io/property_summary.hpp"
 #include "io/provenance.hpp"
 #include "io/restart_file.hpp"
@@ -29,18 +30,6 @@ namespace {
 
 std::string trimmed(std::string_view s) { return std::string(core::trim(s)); }
 
-
-// The axis ranges in diagram coordinates (x then y).
-void window(const RunSettings& rs, double& xmin, double& xmax, double& ymin, double& ymax) {
-    switch (rs.diagramType) {
-        case calc::kPT: xmin = rs.tMin, xmax = rs.tMax, ymin = rs.pMin, ymax = rs.pMax; break;
-        case calc::kTX:
-        case calc::kActT: xmin = rs.xAxisMin, xmax = rs.xAxisMax, ymin = rs.tMin, ymax = rs.tMax; break;
-        case calc::kPX:
-        case calc::kActP: xmin = rs.xAxisMin, xmax = rs.xAxisMax, ymin = rs.pMin, ymax = rs.pMax; break;
-        default: xmin = rs.xAxisMin, xmax = rs.xAxisMax, ymin = rs.yAxisMin, ymax = rs.yAxisMax; break;
-    }
-}
 
 // Label style: read from the replayed input or taken from the options.
 Status label_style(RunContext& ctx) {
@@ -71,58 +60,16 @@ void write_conditions(RunContext& ctx) {
     int t = rs.diagramType;
     std::string p, temp;
     if (t == calc::kTX || t == calc::kActT || t == calc::kActAct) {
-        p = rs.saturationChoice == 1 ? "P(sat)" : rs.saturationChoice == 2 ? "P(geo) " : label_number(rs.pMin) + " bar";
+        p = rs.saturationChoice == 1 ? "P(sat)" : rs.saturationChoice == 2 ? "P(geo) " : io::labelNumber(rs.pMin) + " bar";
     }
-    if (t == calc::kPX || t == calc::kActAct) temp = label_number(rs.tMin) + " C";
+    if (t == calc::kPX || t == calc::kActAct) temp = io::labelNumber(rs.tMin) + " C";
     if (t == calc::kActP)
-        temp = rs.saturationChoice == 1 ? "T(sat)" : rs.saturationChoice == 2 ? "T(geo) " : label_number(rs.tMin) + " C";
+        temp = rs.saturationChoice == 1 ? "T(sat)" : rs.saturationChoice == 2 ? "T(geo) " : io::labelNumber(rs.tMin) + " C";
     if (!p.empty()) say7("  Pressure = " + p);
     if (!temp.empty()) say7("  Temperature = " + temp);
 }
 
 }  // namespace
-
-std::string label_number(double value) {
-    return trimmed(core::format_integer(static_cast<long long>(std::lround(value)), 6));
-}
-
-AxisLabels axis_labels(const RunSettings& rs) {
-    const std::string tLabel = "Temperature (C)", pLabel = "Pressure (bar)";
-    AxisLabels l;
-    switch (rs.diagramType) {
-        case calc::kPT: l = {tLabel, pLabel}; break;
-        case calc::kTX: l = {"Mole fraction CO2 " + label_number(rs.pMin) + " bar", tLabel}; break;
-        case calc::kPX: l = {"Mole fraction CO2 " + label_number(rs.tMin) + " C  ", pLabel}; break;
-        default: {
-            // Activity axes: " Log a(phase) : condition"; the other axis of an
-            // activity-T or activity-P diagram is labelled on the next line.
-            // These labels keep their whole length (the phase text may be long).
-            std::string pCond = rs.saturationChoice == 1   ? "P(sat)"
-                                : rs.saturationChoice == 2 ? "P(geo) "
-                                                           : label_number(rs.pMin) + " bar";
-            std::string tCond = rs.saturationChoice == 1   ? "T(sat)"
-                                : rs.saturationChoice == 2 ? "T(geo) "
-                                                           : label_number(rs.tMin) + " C";
-            std::string cond = rs.diagramType == calc::kActP   ? tCond
-                               : rs.diagramType == calc::kActT ? pCond
-                                                                  : pCond + ", " + label_number(rs.tMin) + " C";
-            l.x = " Log a(" + trimmed(rs.xAxisText) + ")" + " : " + cond;
-            if (rs.diagramType == calc::kActAct) l.y = " Log a(" + trimmed(rs.yAxisText) + ")" + " : " + cond;
-            else l.y = rs.diagramType == calc::kActT ? tLabel : "Pressure (bars)";
-            return l;
-        }
-    }
-    l.x = pad(l.x, 27);
-    l.y = pad(l.y, 27);
-    return l;
-}
-
-void set_tolerances(RunSettings& rs) {
-    double xmin, xmax, ymin, ymax;
-    window(rs, xmin, xmax, ymin, ymax);
-    rs.xTolerance = std::min(1.0, std::fabs(xmax - xmin) / 1000);
-    rs.yTolerance = std::min(1.0, std::fabs(ymax - ymin) / 1000);
-}
 
 namespace {
 
@@ -298,8 +245,7 @@ Status run_steps(RunContext& ctx, Back from, const std::string& message, Setback
     if (Status s = label_style(ctx); !s) return s;
     // 11. Rows of the reactions calculated by a replayed run.
     if (Status s = read_replayed_rows(ctx); !s) return s;
-    // 12. Tolerances of the curve tracer.
-    set_tolerances(rs);
+    // 12. The conditions on the master output.
     write_conditions(ctx);
     // 13-15. Composition sets.
     return calculate_composition_sets(ctx);

@@ -36,17 +36,4 @@ std::array<std::string, 6> completion_lines(const RunSettings& rs, int batchLine
 // so, and that the files of earlier runs are kept.
 core::Status outputs_not_written(core::Status failure);
 
-// Axis labels of the plot file (27 characters each): x then y.
-struct AxisLabels {
-    std::string x, y;
-};
-AxisLabels axis_labels(const RunSettings& rs);
-
-// The fixed value of an axis label: an integer of at most six places
-// without its leading blanks.
-std::string label_number(double value);
-
-// Tolerances of the curve tracer from the axis ranges.
-void set_tolerances(RunSettings& rs);
-
 }  // namespace app

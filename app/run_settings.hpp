@@ -35,7 +35,6 @@ struct RunSettings : calc::DiagramOptions, io::RunConfiguration {
     bool inputFromFile = false;
     char batchMode = 'N';
     BatchLine batchLine;
-    double xTolerance = 1, yTolerance = 1;
     long reactionsExamined = 0, reactionsCalculated = 0, reactionsPlotted = 0;
 
     bool lastReactionsOnly = false; // restart choice 2 flag, set before the fluid record is read

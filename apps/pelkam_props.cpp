@@ -1,40 +1,22 @@
 // pelkam-props: Gibbs energies of phases and reactions of a thermodynamic
 // database at chosen temperatures and pressures, computed with the routines
-// the equilibrium calculator uses.
+// the equilibrium calculator uses (the library's public interface).
 #include <algorithm>
-#include <array>
-#include <bitset>
-#include <fstream>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
-#include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "calc/diagram_type.hpp"
-#include "core/status.hpp"
 #include "core/text.hpp"
-#include "io/composition_file.hpp"
-#include "io/database.hpp"
-#include "io/database_scan.hpp"
-#include "io/sln_format.hpp"
-#include "io/streams.hpp"
-#include "model/activity.hpp"
-#include "model/chemical_system.hpp"
-#include "model/gibbs.hpp"
-#include "model/phase.hpp"
+#include "pelkam/pelkam.hpp"
 
 namespace {
 
-constexpr int kThermoUnit = 3;
-constexpr int kAqueousUnit = 4;
-constexpr int kMessagesUnit = 6;
 constexpr int kExitDataStop = 1;
 constexpr int kExitUsage = 2;
 constexpr int kExitNotFinite = 3;
-constexpr double kBalanceTolerance = 1e-6;
 constexpr double kAbsoluteZeroC = -273.15;
 
 void usage(std::FILE* out) {
@@ -151,27 +133,6 @@ int usageError(const std::string& message) {
     return kExitUsage;
 }
 
-std::string trimmed(std::string_view s) { return std::string(core::trim(s)); }
-
-// Upper case with runs of blanks made single: the key names are compared by.
-std::string nameKey(std::string_view s) {
-    std::string out;
-    for (char c : core::trim(s)) {
-        if (c == ' ' || c == '\t') {
-            if (!out.empty() && out.back() != ' ') out += ' ';
-        } else {
-            out += c;
-        }
-    }
-    return core::upper(out);
-}
-
-std::string formatNumber(double v) {
-    char buf[64];
-    std::snprintf(buf, sizeof buf, "%.10g", v);
-    return buf;
-}
-
 // ---------------------------------------------------------------------------
 // Command line
 
@@ -192,7 +153,7 @@ struct Options {
     bool haveFluid = false;
     Number xco2;
     bool haveX = false;
-    model::FluidModelChoice routines;
+    pelkam::FluidRoutines routines;
     bool haveWater = false, haveCo2 = false, haveMixing = false;
     // Solution models: the two files and the choice ("CODE" or "CODE=VARIANT"; "all").
     std::string sln, zun;
@@ -205,8 +166,8 @@ struct FluidSpecies {
     int kind;
 };
 constexpr FluidSpecies kFluidSpecies[] = {
-    {"H2O", model::kWater},     {"CO2", model::kCarbonDioxide}, {"O2", model::kOxygenGas},
-    {"H2", model::kHydrogenGas}, {"S2", model::kSulfurGas},
+    {"H2O", pelkam::kWater},     {"CO2", pelkam::kCarbonDioxide}, {"O2", pelkam::kOxygenGas},
+    {"H2", pelkam::kHydrogenGas}, {"S2", pelkam::kSulfurGas},
 };
 const char* speciesName(int kind) {
     for (const FluidSpecies& f : kFluidSpecies)
@@ -221,7 +182,7 @@ bool parseSpecies(std::string_view text, std::vector<int>& out, std::string& err
     int index = 0;
     while (true) {
         const std::size_t comma = text.find(',', pos);
-        const std::string word = core::upper(trimmed(
+        const std::string word = core::upper(core::trimmed(
             text.substr(pos, comma == std::string_view::npos ? std::string_view::npos : comma - pos)));
         ++index;
         int kind = 0;
@@ -241,25 +202,12 @@ bool parseSpecies(std::string_view text, std::vector<int>& out, std::string& err
 
 // A routine number: 1, 2 or 3.
 bool parseRoutine(const std::string& name, std::string_view text, int& out, std::string& error) {
-    const std::string t = trimmed(text);
+    const std::string t = core::trimmed(text);
     if (t != "1" && t != "2" && t != "3") {
         error = name + " must be 1, 2 or 3, not '" + t + "'";
         return false;
     }
     out = t[0] - '0';
-    return true;
-}
-
-// A plain decimal number (digits, sign, point, exponent); nothing else.
-bool parseDecimal(std::string_view text, double& out) {
-    if (text.empty()) return false;
-    for (char c : text)
-        if (!((c >= '0' && c <= '9') || c == '.' || c == '+' || c == '-' || c == 'e' || c == 'E')) return false;
-    const std::string s(text);
-    char* end = nullptr;
-    const double v = std::strtod(s.c_str(), &end);
-    if (end != s.c_str() + s.size() || !std::isfinite(v)) return false;
-    out = v;
     return true;
 }
 
@@ -278,12 +226,12 @@ bool parseList(std::string_view text, const char* what, std::vector<Number>& out
             text.substr(pos, comma == std::string_view::npos ? std::string_view::npos : comma - pos);
         ++index;
         Number n;
-        n.text = trimmed(part);
+        n.text = core::trimmed(part);
         if (n.text.empty()) {
             error = std::string("value ") + std::to_string(index) + " of the " + what + " list is empty";
             return false;
         }
-        if (!parseDecimal(n.text, n.value)) {
+        if (!core::parseDecimal(n.text, n.value)) {
             error = std::string("value ") + std::to_string(index) + " of the " + what + " list, '" + n.text +
                     "', is not a number";
             return false;
@@ -298,7 +246,7 @@ bool parseList(std::string_view text, const char* what, std::vector<Number>& out
 // The --models list: "all", or codes with an optional "=VARIANT".
 bool parseModels(std::string_view text, Options& o, std::string& error) {
     o.models.clear();
-    if (core::upper(trimmed(text)) == "ALL") {
+    if (core::upper(core::trimmed(text)) == "ALL") {
         o.allModels = true;
         return true;
     }
@@ -307,11 +255,11 @@ bool parseModels(std::string_view text, Options& o, std::string& error) {
     while (true) {
         const std::size_t comma = text.find(',', pos);
         const std::string part =
-            trimmed(text.substr(pos, comma == std::string_view::npos ? std::string_view::npos : comma - pos));
+            core::trimmed(text.substr(pos, comma == std::string_view::npos ? std::string_view::npos : comma - pos));
         ++index;
         const std::size_t eq = part.find('=');
-        const std::string code = trimmed(part.substr(0, eq));
-        const std::string variant = eq == std::string::npos ? std::string() : trimmed(part.substr(eq + 1));
+        const std::string code = core::trimmed(part.substr(0, eq));
+        const std::string variant = eq == std::string::npos ? std::string() : core::trimmed(part.substr(eq + 1));
         if (code.empty() || code.size() > 4 || (eq != std::string::npos && variant.empty())) {
             error = "model " + std::to_string(index) + " of the --models list, '" + part +
                     "', is not CODE or CODE=VARIANT (a code has at most four characters)";
@@ -407,8 +355,8 @@ bool parseArguments(int argc, char** argv, Options& o, std::string& error) {
                 error = "--xco2 given twice";
                 return false;
             }
-            o.xco2.text = trimmed(value);
-            if (!parseDecimal(o.xco2.text, o.xco2.value)) {
+            o.xco2.text = core::trimmed(value);
+            if (!core::parseDecimal(o.xco2.text, o.xco2.value)) {
                 error = "--xco2 '" + o.xco2.text + "' is not a number";
                 return false;
             }
@@ -448,151 +396,37 @@ bool parseArguments(int argc, char** argv, Options& o, std::string& error) {
 }
 
 // ---------------------------------------------------------------------------
-// Items
+// Output
 
-struct Term {
-    double coefficient = 1;  // positive for products, negative for reactants
-    std::string name;        // as written
-    int match = -1;          // index into the name table
-};
-
-struct Item {
-    std::string text;  // as written, trimmed
-    bool reaction = false;
-    std::vector<Term> terms;
-};
-
-// One term of a reaction side: an optional decimal coefficient and a phase.
-bool parseTerm(std::string_view raw, double sign, const std::string& item, Term& out, std::string& error) {
-    const std::string term = trimmed(raw);
-    if (term.empty()) {
-        error = "reaction \"" + item + "\" has an empty term (a '+' or '=' with nothing beside it)";
-        return false;
-    }
-    std::size_t k = 0;
-    while (k < term.size() && ((term[k] >= '0' && term[k] <= '9') || term[k] == '.')) ++k;
-    double coefficient = 1;
-    if (k > 0) {
-        const std::string digits = term.substr(0, k);
-        std::size_t after = k;
-        while (after < term.size() && term[after] == ' ') ++after;
-        if (after < term.size() && term[after] == '/') {
-            error = "reaction \"" + item + "\": the coefficient in \"" + term +
-                    "\" is a fraction; write it as a decimal number (for example 1.5)";
-            return false;
-        }
-        if (!parseDecimal(digits, coefficient)) {
-            error = "reaction \"" + item + "\": the coefficient '" + digits + "' in \"" + term +
-                    "\" is not a number";
-            return false;
-        }
-        if (!(coefficient > model::kTakesPart)) {
-            error = "reaction \"" + item + "\": the coefficient '" + digits + "' in \"" + term +
-                    "\" is too small (it must exceed " + formatNumber(model::kTakesPart) + ")";
-            return false;
-        }
-    }
-    out.coefficient = sign * coefficient;
-    out.name = trimmed(std::string_view(term).substr(k));
-    if (out.name.empty()) {
-        error = "reaction \"" + item + "\": the term \"" + term + "\" names no phase";
-        return false;
-    }
-    return true;
+void toStderr(std::string_view line) {
+    std::fwrite(line.data(), 1, line.size(), stderr);
+    std::fputc('\n', stderr);
+}
+void allToStderr(const std::vector<std::string>& lines) {
+    for (const std::string& l : lines) toStderr(l);
 }
 
-bool parseItem(const std::string& raw, Item& out, std::string& error) {
-    out = Item{};
-    out.text = trimmed(raw);
-    if (out.text.empty()) {
-        error = "an item is empty";
-        return false;
+// A failure of the library: its messages, then the line of its error with
+// the exit status of its kind; a request the user can put right with the
+// hint to the help.
+int failWith(const pelkam::Error& e, bool usageHint = false) {
+    allToStderr(e.messages);
+    switch (e.kind) {
+        case pelkam::ErrorKind::File:
+            return fail(kExitUsage, e.what + " " + e.file + (e.why.empty() ? "" : ": " + e.why));
+        case pelkam::ErrorKind::Data: return fail(kExitDataStop, e.describe());
+        case pelkam::ErrorKind::Request: break;
     }
-    const std::size_t eq = out.text.find('=');
-    if (eq == std::string::npos) {
-        out.terms.push_back(Term{1.0, out.text, -1});
-        return true;
-    }
-    out.reaction = true;
-    if (out.text.find('=', eq + 1) != std::string::npos) {
-        error = "reaction \"" + out.text + "\" has more than one '='";
-        return false;
-    }
-    const std::string_view sides[2] = {std::string_view(out.text).substr(0, eq),
-                                       std::string_view(out.text).substr(eq + 1)};
-    for (int side = 0; side < 2; ++side) {
-        const double sign = side == 0 ? -1.0 : 1.0;
-        if (core::trim(sides[side]).empty()) {
-            error = "reaction \"" + out.text + "\" has no " + (side == 0 ? "reactants" : "products");
-            return false;
-        }
-        std::size_t pos = 0;
-        while (true) {
-            const std::size_t plus = sides[side].find('+', pos);
-            Term t;
-            if (!parseTerm(sides[side].substr(pos, plus == std::string_view::npos ? std::string_view::npos
-                                                                                   : plus - pos),
-                           sign, out.text, t, error))
-                return false;
-            out.terms.push_back(t);
-            if (plus == std::string_view::npos) break;
-            pos = plus + 1;
-        }
-    }
-    return true;
-}
-
-// ---------------------------------------------------------------------------
-// Finding the phases in the database
-
-// A distinct phase name or abbreviation written in the items, and what the
-// scan found for it: the first phase with that abbreviation, else the first
-// with that name.
-struct NameMatch {
-    std::string key;
-    std::string written;
-    bool byAbbreviation = false, byName = false;
-    io::ScannedPhase abbreviationHit, nameHit;
-    const io::ScannedPhase& chosen() const { return byAbbreviation ? abbreviationHit : nameHit; }
-};
-
-using ElementSet = std::bitset<model::kMaxElements>;
-
-ElementSet elementsOf(const io::ScannedPhase& p, int elementCount) {
-    ElementSet s;
-    for (int e = 0; e < elementCount; ++e)
-        if (p.coefficients[static_cast<std::size_t>(e)] != 0.0) s.set(static_cast<std::size_t>(e));
-    return s;
-}
-
-bool loadedByPTRun(int kind) { return kind == model::kMineral || (kind >= 1 && kind <= 5); }
-
-std::string elementName(const model::ChemicalSystem& sys, int e) {
-    return trimmed(sys.elementSymbols[static_cast<std::size_t>(e)]);
-}
-
-// ---------------------------------------------------------------------------
-// The --fluid form
-
-// Warnings of the CO2 routine go to standard error, so that the standard
-// output holds the table alone.
-model::WarningSink warningsToStderr() {
-    return [](std::string_view line) {
-        std::fwrite(line.data(), 1, line.size(), stderr);
-        std::fputc('\n', stderr);
-    };
+    return usageHint ? usageError(e.describe()) : fail(kExitUsage, e.describe());
 }
 
 // The first event of each fluid routine and of each phase energy, on
 // standard error; true when a Gibbs energy was not finite.
-bool reportRangeEvents(const model::RangeEvents& events, const model::PhaseTable* table) {
+bool reportNotices(const pelkam::Evaluator& evaluator) {
     bool notFinite = false;
-    for (int i = 0; i < events.firstCount(); ++i) {
-        const model::RangeEvent& e = events.first(i);
-        const bool energy = e.source == model::RangeSource::PhaseEnergy;
-        notFinite = notFinite || energy;
-        std::fprintf(stderr, "pelkam-props: %s%s\n", model::describeRangeEvent(e, table).c_str(),
-                     energy ? "" : "; the values there are not reliable");
+    for (const pelkam::Notice& n : evaluator.notices()) {
+        notFinite = notFinite || n.notFinite;
+        std::fprintf(stderr, "pelkam-props: %s%s\n", n.text.c_str(), n.notFinite ? "" : "; the values there are not reliable");
     }
     return notFinite;
 }
@@ -634,156 +468,92 @@ void printTable(const std::vector<std::vector<std::string>>& rows, bool csv) {
     }
 }
 
+// ---------------------------------------------------------------------------
+// The --fluid form
+
 int runFluids(const Options& o) {
     bool waterOrCo2 = false;
-    for (int kind : o.fluids) waterOrCo2 = waterOrCo2 || kind <= model::kCarbonDioxide;
+    for (int kind : o.fluids) waterOrCo2 = waterOrCo2 || kind <= pelkam::kCarbonDioxide;
     if (o.haveX && !waterOrCo2)
         return usageError("--xco2 applies to H2O and CO2 only; O2, H2 and S2 are evaluated pure");
 
-    auto ctx = std::make_unique<model::GibbsEvaluator>();
-    ctx->fluidCache.warn = warningsToStderr();
-    auto events = std::make_unique<model::RangeEvents>();
-    ctx->events = events.get();
-    auto point = std::make_unique<model::PointState>();
+    pelkam::Evaluator evaluator(o.routines);
+    evaluator.onWarning(toStderr);  // the table alone on standard output
     std::vector<std::vector<std::string>> rows;
     rows.push_back({"species", "T_C", "P_bar", "xCO2", "phi", "activity", "volume_cm3", "G_J_per_mol"});
     for (int kind : o.fluids) {
-        const bool mixable = kind <= model::kCarbonDioxide;
-        // H2O and CO2 in their H2O-CO2 fluid; the other gases pure.
-        std::array<double, model::kFluidKinds> x{};
         std::string xText;
-        if (mixable) {
-            const double X = o.haveX ? o.xco2.value : (kind == model::kCarbonDioxide ? 1.0 : 0.0);
-            x[model::kWater] = 1.0 - X;
-            x[model::kCarbonDioxide] = X;
-            xText = o.haveX ? o.xco2.text : (kind == model::kCarbonDioxide ? "1" : "0");
-        } else {
-            x[static_cast<std::size_t>(kind)] = 1.0;
-        }
-        const bool haar = kind == model::kWater && o.routines.water == 1;
-        // Below this mole fraction the calculator counts a species as absent.
-        const bool absent = x[static_cast<std::size_t>(kind)] < 1e-10;
+        if (kind <= pelkam::kCarbonDioxide) xText = o.haveX ? o.xco2.text : (kind == pelkam::kCarbonDioxide ? "1" : "0");
         for (const Number& T : o.T)
             for (const Number& P : o.P) {
-                *point = model::PointState{};
-                point->P = P.value;
-                point->t = T.value;
-                point->x = x;
-                point->fluid = o.routines;
-                const model::FluidState f = model::FluidProperties(*ctx, *point, kind, 0);
-                const bool hasVolume = f.volume > 0.0;
-                rows.push_back({speciesName(kind), T.text, P.text, xText, haar ? "" : formatValue(f.phi),
-                                formatValue(absent ? 0.0 : f.activity), hasVolume ? formatValue(f.volume) : "",
-                                haar ? formatGibbs(f.gibbs) : ""});
+                pelkam::Point at{T.value, P.value, std::nullopt};
+                if (o.haveX) at.xCO2 = o.xco2.value;
+                const pelkam::FluidState f = evaluator.fluid(static_cast<pelkam::FluidSpecies>(kind), at);
+                rows.push_back({speciesName(kind), T.text, P.text, xText, f.phi ? formatValue(*f.phi) : "",
+                                formatValue(f.activity), f.volume_cm3 ? formatValue(*f.volume_cm3) : "",
+                                f.G ? formatGibbs(*f.G) : ""});
             }
     }
     printTable(rows, o.csv);
     if (std::fflush(stdout) != 0 || std::ferror(stdout)) return fail(kExitUsage, "cannot write the output");
-    reportRangeEvents(*events, nullptr);
+    reportNotices(evaluator);
     return 0;
 }
 
 // ---------------------------------------------------------------------------
-// Solution models
+// Phases and reactions
 
-bool readFileLines(const std::string& path, std::vector<std::string>& lines) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
-    lines.clear();
-    for (std::string l; std::getline(in, l);) {
-        if (!l.empty() && l.back() == '\r') l.pop_back();
-        lines.push_back(l);
-    }
-    return true;
-}
+// A distinct phase name or abbreviation written in the items and the phase
+// of the database it names.
+struct NameMatch {
+    std::string key;
+    std::string written;
+    pelkam::PhaseInfo phase;
+};
 
-// Reads the solution file with the chosen variants, sets the compositions
-// and links the phases of `table`; returns 0 or the exit status after its
-// message.
-int loadSolutionModels(const Options& o, model::PhaseTable& table, model::SolutionModelSet& set,
-                       std::array<double, model::kMaxPhases>& logActivity) {
-    std::vector<std::string> sln, zun;
-    if (!readFileLines(o.sln, sln)) return fail(kExitUsage, "cannot open the solution file " + o.sln);
-    if (!readFileLines(o.zun, zun)) return fail(kExitUsage, "cannot open the composition file " + o.zun);
-    std::vector<std::string> said;
-    auto parse = [&](std::span<const int> variants) {
-        said.clear();
-        const core::Status st = io::parseSolutionModels(sln, o.sln, variants, set, said);
-        for (const std::string& l : said) std::fprintf(stderr, "%s\n", l.c_str());
-        return st;
-    };
-    if (core::Status st = parse({}); !st) return fail(kExitDataStop, st.describe());
-
-    // The chosen models and variants.
-    std::array<int, model::kMaxModels> variants{};
-    if (o.allModels) {
-        for (int m = 0; m < set.count; ++m) {
-            const model::SolutionModel& sm = set.models[static_cast<std::size_t>(m)];
-            io::CompositionValues v;
-            if (sm.mixingModelCount == 0) continue;
-            const core::Status st =
-                io::findComposition(zun, o.zun, sm.abbreviation, io::siteFractionCount(sm), v);
-            // A model without a value line is left out; a file that cannot be read is said.
-            if (st.ok()) variants[static_cast<std::size_t>(m)] = 1;
-            else if (st.what != io::missingCompositionMessage(sm.abbreviation))
-                return fail(kExitDataStop, st.describe());
+// The items' phases in the database file: every name known and of a phase
+// the calculator loads.  Returns 0 or the exit status after its message.
+int findPhases(const pelkam::DatabaseIndex& index, const std::vector<pelkam::ReactionText>& items,
+               std::vector<NameMatch>& names) {
+    for (const pelkam::ReactionText& item : items)
+        for (const pelkam::ReactionText::Term& t : item.terms) {
+            const std::string key = pelkam::phaseNameKey(t.phase);
+            if (std::none_of(names.begin(), names.end(), [&](const NameMatch& m) { return m.key == key; }))
+                names.push_back(NameMatch{key, t.phase, {}});
         }
+    for (NameMatch& m : names) {
+        const pelkam::PhaseInfo* p = index.find(m.written);
+        if (p == nullptr)
+            return fail(kExitUsage, "unknown phase '" + m.written + "': no abbreviation or name in " + index.file +
+                                        " matches it");
+        if (p->kind < 0)
+            return fail(kExitUsage, "'" + m.written + "' is the aqueous species " + p->name +
+                                        "; aqueous species are not supported");
+        if (p->kind == pelkam::kOtherGas)
+            return fail(kExitUsage, "'" + m.written + "' is the gas " + p->name +
+                                        ", which is not loaded: only WATER, CARBON DIOXIDE, OXYGEN GAS, "
+                                        "HYDROGEN GAS and SULFUR GAS have gas properties");
+        m.phase = *p;
     }
-    for (const auto& [code, variant] : o.models) {
-        int found = -1;
-        for (int m = 0; m < set.count && found < 0; ++m)
-            if (core::upper(set.models[static_cast<std::size_t>(m)].abbreviation) == core::upper(code)) found = m;
-        if (found < 0) return usageError("no model '" + trimmed(code) + "' in " + o.sln);
-        const model::SolutionModel& sm = set.models[static_cast<std::size_t>(found)];
-        int v = variant.empty() && sm.mixingModelCount > 0 ? 1 : 0;
-        std::string offered;
-        for (int k = 0; k < sm.mixingModelCount; ++k) {
-            const std::string keyword = trimmed(sm.mixingModels[static_cast<std::size_t>(k)].keyword);
-            offered += (k ? ", " : "") + keyword;
-            if (!variant.empty() && core::upper(keyword) == core::upper(variant)) v = k + 1;
-        }
-        if (v == 0)
-            return usageError("model " + trimmed(code) + " has no variant '" + variant + "' (it has " +
-                              (offered.empty() ? std::string("none") : offered) + ")");
-        variants[static_cast<std::size_t>(found)] = v;
-    }
-    if (core::Status st = parse(variants); !st) return fail(kExitDataStop, st.describe());
-
-    // Compositions, then the links of the phases.
-    for (int m = 0; m < set.count; ++m) {
-        model::SolutionModel& sm = set.models[static_cast<std::size_t>(m)];
-        if (variants[static_cast<std::size_t>(m)] == 0) continue;
-        io::CompositionValues v;
-        if (core::Status st =
-                io::findComposition(zun, o.zun, sm.abbreviation, io::siteFractionCount(sm), v);
-            !st)
-            return fail(kExitDataStop, st.describe());
-        io::setSiteFractions(sm, v);
-        model::precomputeExcessCoefficients(sm);
-    }
-    for (int i = 0; i < table.count; ++i) {
-        model::PhaseRecord& p = table[i];
-        int model = 0, member = 0;
-        if (!model::endMemberOfPhase(set, p.name, model, member) || variants[static_cast<std::size_t>(model - 1)] == 0)
-            continue;
-        p.activityModel = model;
-        p.activityEndMember = member;
-        p.reciprocalSet = model::reciprocalSetOf(set, model);
-    }
-    io::FixedActivityBlock block;
-    if (core::Status st = io::parseFixedActivities(zun, o.zun, block); !st)
-        return fail(kExitDataStop, st.describe());
-    io::applyFixedActivities(table, block, logActivity);
     return 0;
 }
 
-// The solution-model terms of phase i at (P bar, T K), J/mol.
-double solutionTerm(const model::PhaseRecord& p, const model::SolutionModelSet& set, double P, double T) {
-    if (p.activityModel == 0) return 0.0;
-    double g = model::endMemberActivityTerm(set, P, T, p.activityModel, p.activityEndMember);
-    if (p.reciprocalSet != 0)
-        g += model::reciprocalTerm(set, P, T, p.activityModel, p.activityEndMember, p.reciprocalSet);
-    return g;
+// The solution models of --sln, --zun and --models.  Returns 0 or the exit
+// status after its message.
+int loadModels(const Options& o, const pelkam::Database& db, const std::vector<int>& asked,
+               std::optional<pelkam::SolutionModels>& out) {
+    pelkam::SolutionChoice choice;
+    choice.all = o.allModels;
+    for (const auto& [code, variant] : o.models) choice.models.push_back({code, variant});
+    pelkam::Result<pelkam::SolutionModels> models = pelkam::loadSolutionModels(db, o.sln, o.zun, choice);
+    if (!models) return failWith(models.error(), true);
+    allToStderr(models->messages());
+    // Every end-member asked for needs an activity.
+    for (int i : asked)
+        if (std::optional<pelkam::Error> e = models->missingActivity(i))
+            return fail(kExitDataStop, e->what + " (composition file " + e->file + ", model " + e->value + ")");
+    out = std::move(*models);
+    return 0;
 }
 
 }  // namespace
@@ -816,199 +586,63 @@ int main(int argc, char** argv) {
     if (withModels && o.haveFluid) return usageError("--fluid takes no solution models");
     if (o.haveFluid) return runFluids(o);
 
-    std::vector<Item> items(o.items.size());
-    for (std::size_t i = 0; i < items.size(); ++i)
-        if (!parseItem(o.items[i], items[i], error)) return usageError(error);
+    std::vector<pelkam::ReactionText> texts;
+    for (const std::string& raw : o.items) {
+        pelkam::Result<pelkam::ReactionText> t = pelkam::parseReaction(raw);
+        if (!t) return usageError(t.error().describe());
+        texts.push_back(*t);
+    }
 
-    // The distinct names written in the items.
+    // The phases in the file; messages of the database routines go to
+    // standard error, so that the standard output holds the table alone.
+    pelkam::Result<pelkam::DatabaseIndex> index = pelkam::indexDatabase(o.db);
+    if (!index) return failWith(index.error());
+    allToStderr(index->messages);
     std::vector<NameMatch> names;
-    for (Item& item : items)
-        for (Term& t : item.terms) {
-            const std::string key = nameKey(t.name);
-            auto it = std::find_if(names.begin(), names.end(), [&](const NameMatch& m) { return m.key == key; });
-            if (it == names.end()) {
-                names.push_back(NameMatch{});
-                names.back().key = key;
-                names.back().written = t.name;
-                it = names.end() - 1;
-            }
-            t.match = static_cast<int>(it - names.begin());
-        }
-
-    // Messages of the database routines go to standard error, so that the
-    // standard output holds the table alone.
-    io::Streams streams;
-    io::Console console;
-    console.write_line = [](std::string_view line) {
-        std::fwrite(line.data(), 1, line.size(), stderr);
-        std::fputc('\n', stderr);
-    };
-    console.read_line = [](std::string&) { return false; };
-    streams.set_console(console);
-
-    switch (streams.open(kThermoUnit, o.db, io::OpenMode::Existing)) {
-        case 0: break;
-        case 1: return fail(kExitUsage, "cannot open the database " + o.db + ": no such file");
-        case 4: return fail(kExitUsage, "cannot open the database " + o.db + ": not a regular file");
-        default: return fail(kExitUsage, "cannot read the database " + o.db);
-    }
-
-    // First pass: the element header and every phase header.
-    auto sys = std::make_unique<model::ChemicalSystem>();
-    core::Status s = io::readElementHeader(streams, kThermoUnit, *sys, kMessagesUnit);
-    if (!s) return fail(core::exit_code(s) == 1 ? kExitDataStop : kExitUsage, s.describe());
-    std::vector<ElementSet> loadable;  // element sets of the phases a P-T load can keep
-    s = io::scanPhaseHeaders(streams, kThermoUnit, *sys, kMessagesUnit, [&](const io::ScannedPhase& p) {
-        if (loadedByPTRun(p.kind)) loadable.push_back(elementsOf(p, sys->elementCount));
-        const std::string abbreviation = nameKey(p.abbreviation);
-        const std::string name = nameKey(p.name);
-        for (NameMatch& m : names) {
-            if (!m.byAbbreviation && m.key == abbreviation) {
-                m.byAbbreviation = true;
-                m.abbreviationHit = p;
-            }
-            if (!m.byName && m.key == name) {
-                m.byName = true;
-                m.nameHit = p;
-            }
-        }
-    });
-    if (!s) return fail(core::exit_code(s) == 1 ? kExitDataStop : kExitUsage, s.describe());
-
-    for (const NameMatch& m : names) {
-        if (!m.byAbbreviation && !m.byName)
-            return fail(kExitUsage, "unknown phase '" + m.written + "': no abbreviation or name in " + o.db +
-                                        " matches it");
-        const io::ScannedPhase& p = m.chosen();
-        if (p.kind < 0)
-            return fail(kExitUsage, "'" + m.written + "' is the aqueous species " + trimmed(p.name) +
-                                        "; aqueous species are not supported");
-        if (p.kind == model::kAxisGas)
-            return fail(kExitUsage, "'" + m.written + "' is the gas " + trimmed(p.name) +
-                                        ", which is not loaded: only WATER, CARBON DIOXIDE, OXYGEN GAS, "
-                                        "HYDROGEN GAS and SULFUR GAS have gas properties");
-    }
+    if (int code = findPhases(*index, texts, names); code != 0) return code;
 
     // Reactions: one coefficient per phase, balanced in every element.
-    for (Item& item : items) {
-        if (!item.reaction) continue;
-        std::vector<Term> merged;
-        for (const Term& t : item.terms) {
-            const int line = names[static_cast<std::size_t>(t.match)].chosen().line;
-            auto it = std::find_if(merged.begin(), merged.end(), [&](const Term& m) {
-                return names[static_cast<std::size_t>(m.match)].chosen().line == line;
-            });
-            if (it == merged.end())
-                merged.push_back(t);
-            else
-                it->coefficient += t.coefficient;
-        }
-        std::erase_if(merged, [](const Term& t) { return !(std::fabs(t.coefficient) > model::kTakesPart); });
-        if (merged.empty()) return fail(kExitUsage, "reaction \"" + item.text + "\" has no net change");
-        std::string unbalanced;
-        for (int e = 0; e < sys->elementCount; ++e) {
-            double excess = 0;
-            for (const Term& t : merged)
-                excess += t.coefficient *
-                          names[static_cast<std::size_t>(t.match)].chosen().coefficients[static_cast<std::size_t>(e)];
-            if (std::fabs(excess) > kBalanceTolerance)
-                unbalanced += (unbalanced.empty() ? "" : "; ") + elementName(*sys, e) +
-                              " excess " + (excess > 0 ? "+" : "") + formatNumber(excess);
-        }
-        if (!unbalanced.empty())
-            return fail(kExitUsage, "reaction \"" + item.text + "\" is not balanced (products minus reactants): " +
-                                        unbalanced);
+    std::vector<pelkam::Reaction> items;
+    for (const pelkam::ReactionText& text : texts) {
+        pelkam::Result<pelkam::Reaction> r = pelkam::balanceReaction(*index, text);
+        if (!r) return failWith(r.error());
         // Both fluid species: the fluid's composition cannot be guessed.
-        bool water = false, co2 = false;
-        for (const Term& t : merged) {
-            const int kind = names[static_cast<std::size_t>(t.match)].chosen().kind;
-            water = water || kind == model::kWater;
-            co2 = co2 || kind == model::kCarbonDioxide;
-        }
-        if (water && co2 && !o.haveX)
-            return usageError("reaction \"" + item.text +
+        if (r->hasWater() && r->hasCarbonDioxide() && !o.haveX)
+            return usageError("reaction \"" + text.text +
                               "\" contains both H2O and CO2: give the fluid composition with --xco2 X");
-        item.terms = merged;
+        items.push_back(*r);
     }
 
-    // The chemical system: the elements of the requested phases, widened by
-    // the phases that come first in the file when fewer than two phases of
-    // the database would load (the loader needs two).
-    ElementSet chosen;
-    for (const NameMatch& m : names) chosen |= elementsOf(m.chosen(), sys->elementCount);
-    auto fitting = [&](const ElementSet& system) {
-        int n = 0;
-        for (const ElementSet& p : loadable) n += (p & ~system).none() ? 1 : 0;
-        return n;
-    };
-    for (std::size_t k = 0; k < loadable.size() && fitting(chosen) < 2; ++k) {
-        const ElementSet wider = chosen | loadable[k];
-        if (wider != chosen && static_cast<int>(wider.count()) <= model::kMaxComponents) chosen = wider;
-    }
-    if (static_cast<int>(chosen.count()) > model::kMaxComponents)
-        return fail(kExitUsage, "the items need " + std::to_string(chosen.count()) +
+    // The chemical system of the requested phases, loaded as pelkam loads it.
+    std::vector<pelkam::PhaseInfo> chosen;
+    for (const NameMatch& m : names) chosen.push_back(m.phase);
+    const std::vector<std::string> elements = pelkam::systemElements(*index, chosen);
+    if (static_cast<int>(elements.size()) > pelkam::kMaxComponents)
+        return fail(kExitUsage, "the items need " + std::to_string(elements.size()) +
                                     " elements; a chemical system has at most " +
-                                    std::to_string(model::kMaxComponents) + ": compute them in separate runs");
+                                    std::to_string(pelkam::kMaxComponents) + ": compute them in separate runs");
     std::string elementLine;
-    for (int e = 0; e < sys->elementCount; ++e)
-        if (chosen.test(static_cast<std::size_t>(e))) elementLine += elementName(*sys, e) + " ";
-
-    // Second pass: the load itself, as pelkam does it.
-    auto table = std::make_unique<model::PhaseTable>();
-    sys = std::make_unique<model::ChemicalSystem>();
-    streams.rewind(kThermoUnit);
-    s = io::readElementHeader(streams, kThermoUnit, *sys, kMessagesUnit);
-    if (s) s = io::setSystemLine(*sys, elementLine, calc::kPT, streams, kMessagesUnit);
-    // No aqueous data file: an empty one stands in, should the system name
-    // the element that calls for it.
-    if (s && streams.open(kAqueousUnit, "aqueous.tmp", io::OpenMode::Scratch) != 0)
-        s = core::Status::error("cannot open a scratch unit");
-    const model::FluidModelChoice fluid = o.routines;
-    if (s) {
-        io::LoadOptions load;
-        load.unitThermo = kThermoUnit;
-        load.unitAqueous = kAqueousUnit;
-        load.unitMessages = kMessagesUnit;
-        load.diagramType = calc::kPT;
-        load.waterRoutine = fluid.water;
-        s = io::loadDatabase(load, streams, *sys, *table);
+    for (const std::string& e : elements) elementLine += e + " ";
+    pelkam::LoadOptions load;
+    load.routines = o.routines;
+    pelkam::Result<pelkam::Database> db = pelkam::loadDatabase(o.db, elementLine, load);
+    if (!db) return failWith(db.error());
+    allToStderr(db->messages());
+    std::vector<int> asked;
+    for (const NameMatch& m : names) {
+        const int i = db->indexOf(m.phase);
+        if (i < 0)
+            return fail(kExitUsage, "'" + m.written + "' (" + m.phase.name + ", line " + std::to_string(m.phase.line) +
+                                        " of " + o.db + ") has no valid data: the database marks its enthalpy as missing");
+        asked.push_back(i);
     }
-    if (!s) return fail(core::exit_code(s) == 1 ? kExitDataStop : kExitUsage, s.describe());
-
-    // The loaded phase of every name.
-    std::vector<int> loadedIndex(names.size(), -1);
-    for (std::size_t n = 0; n < names.size(); ++n) {
-        const io::ScannedPhase& p = names[n].chosen();
-        for (int i = 0; i < table->count && loadedIndex[n] < 0; ++i) {
-            const model::PhaseRecord& r = (*table)[i];
-            if (r.name == p.name && r.abbreviation == p.abbreviation && r.kind == p.kind) loadedIndex[n] = i;
-        }
-        if (loadedIndex[n] < 0)
-            return fail(kExitUsage, "'" + names[n].written + "' (" + trimmed(p.name) + ", line " +
-                                        std::to_string(p.line) + " of " + o.db +
-                                        ") has no valid data: the database marks its enthalpy as missing");
-    }
-
-    auto models = std::make_unique<model::SolutionModelSet>();
-    std::array<double, model::kMaxPhases> logActivity{};  // of the composition file's fixed activities
-    auto point = std::make_unique<model::PointState>();
-    if (withModels) {
-        if (int code = loadSolutionModels(o, *table, *models, logActivity); code != 0) return code;
-        // Every end-member asked for needs an activity.
-        for (int i : loadedIndex) {
-            const model::PhaseRecord& p = (*table)[i];
-            if (p.activityModel == 0) continue;
-            const model::SolutionModel& sm = models->models[static_cast<std::size_t>(p.activityModel - 1)];
-            const model::EndMemberActivity a = model::endMemberActivity(sm, p.activityEndMember, 1.0, 298.15);
-            if (a.vanishing)
-                return fail(kExitDataStop, model::vanishingActivityMessage(sm, p.activityEndMember, a) +
-                                               " (composition file " + o.zun + ", model " + sm.abbreviation + ")");
-        }
-    }
+    std::optional<pelkam::SolutionModels> models;
+    if (withModels)
+        if (int code = loadModels(o, *db, asked, models); code != 0) return code;
 
     // The table of results: items in order, temperature outer, pressure inner.
     struct Row {
-        const Item* item;
+        const pelkam::Reaction* item;
         const Number* T;
         const Number* P;
         double G;
@@ -1016,58 +650,20 @@ int main(int argc, char** argv) {
     };
     std::vector<Row> rows;
     rows.reserve(items.size() * o.T.size() * o.P.size());
-    auto ctx = std::make_unique<model::GibbsEvaluator>();
-    ctx->table = table.get();
-    ctx->models = models.get();
-    ctx->fluidCache.warn = warningsToStderr();
-    auto events = std::make_unique<model::RangeEvents>();
-    ctx->events = events.get();
-    auto terms = std::make_unique<model::ReactionTerms>();
-    std::array<double, model::kMaxPhases> coefficients{};
-    for (const Item& item : items) {
-        coefficients.fill(0.0);
-        std::array<double, model::kFluidKinds> x{};
-        for (const Term& t : item.terms) {
-            const int i = loadedIndex[static_cast<std::size_t>(t.match)];
-            coefficients[static_cast<std::size_t>(i)] = t.coefficient;
-            // Without --xco2 each fluid species taking part is the pure
-            // fluid: absent from the fluid it would only get the
-            // absent-species value.
-            const int kind = (*table)[i].kind;
-            if (model::isFluidSpecies(kind, false) && kind < model::kFluidKinds)
-                x[static_cast<std::size_t>(kind)] = 1.0;
-        }
-        if (o.haveX) {
-            x[model::kWater] = 1.0 - o.xco2.value;
-            x[model::kCarbonDioxide] = o.xco2.value;
-        }
-        if (item.reaction) {
-            model::makeReactionTerms(*table, coefficients.data(), *terms);
-        }
+    pelkam::Evaluator evaluator = models ? pelkam::Evaluator(*db, *models) : pelkam::Evaluator(*db);
+    evaluator.onWarning(toStderr);
+    for (const pelkam::Reaction& item : items) {
+        const int phase = db->indexOf(item.terms[0].phase);
         for (const Number& T : o.T)
             for (const Number& P : o.P) {
-                *point = model::PointState{};
-                point->P = P.value;
-                point->t = T.value;
-                point->x = x;
-                point->fluid = fluid;
-                point->logActivity = logActivity;
-                const double G =
-                    item.reaction
-                        ? model::ReactionGibbs(*ctx, *point, *terms)
-                        : model::PhaseGibbs(*ctx, *point, loadedIndex[static_cast<std::size_t>(item.terms[0].match)]);
-                // The same temperature as the routine above: single-precision
-                // 273.15 for a phase, double for a reaction.
-                double term = 0.0;
-                for (const Term& t : item.terms) {
-                    const model::PhaseRecord& p = (*table)[loadedIndex[static_cast<std::size_t>(t.match)]];
-                    const double TK = T.value + (item.reaction ? 273.15 : model::kKelvinSingle);
-                    term += (item.reaction ? t.coefficient : 1.0) * solutionTerm(p, *models, P.value, TK);
-                }
+                pelkam::Point at{T.value, P.value, std::nullopt};
+                if (o.haveX) at.xCO2 = o.xco2.value;
+                const double G = item.reaction ? evaluator.reactionGibbs(item, at) : evaluator.phaseGibbs(phase, at);
+                const double term =
+                    item.reaction ? evaluator.activityTerm(item, at) : evaluator.activityTerm(phase, at);
                 rows.push_back(Row{&item, &T, &P, G, term});
             }
     }
-
     // An energy that is not a finite number is left empty (and its phase
     // named on standard error).
     const auto gText = [](double g) { return std::isfinite(g) ? formatGibbs(g) : std::string(); };
@@ -1112,6 +708,6 @@ int main(int argc, char** argv) {
         for (const Row& r : rows) line(r.item->text, r.T->text, r.P->text, gText(r.G), gText(r.term));
     }
     if (std::fflush(stdout) != 0 || std::ferror(stdout)) return fail(kExitUsage, "cannot write the output");
-    if (reportRangeEvents(*events, table.get())) return kExitNotFinite;
+    if (reportNotices(evaluator)) return kExitNotFinite;
     return 0;
 }

@@ -25,6 +25,23 @@ constexpr double kAbsentFraction = 1e-10;
 
 }  // namespace
 
+void resetSelection(PhaseSelection& sel, const model::PhaseTable& phases) {
+    sel.optionCode.fill(kNotChosen);
+    sel.activity.fill(1.0);
+    sel.mainCount = sel.testCount = 0;
+    sel.allReactionsCount = sel.projectionCount = 0;
+    sel.chooseReactions = false;
+    sel.hasXAxis = sel.hasYAxis = false;
+    sel.xAxis = AxisQuotient{};
+    sel.yAxis = AxisQuotient{};
+    sel.waterIndex = sel.co2Index = -1;
+    for (int i = 0; i < phases.count; ++i) {
+        const std::string& name = phases[i].name;
+        if (sel.waterIndex < 0 && name.compare(0, 5, "WATER") == 0) sel.waterIndex = i;
+        if (sel.co2Index < 0 && name.compare(0, 10, "CARBON DIO") == 0) sel.co2Index = i;
+    }
+}
+
 bool readActivityText(std::string_view text, double& activity) {
     std::string t(core::rtrim(text));
     if (t.find('.') == std::string::npos) t += '.';
@@ -264,6 +281,37 @@ PhaseAnswers phaseAnswers(const model::PhaseTable& phases, const PhaseSelection&
     a.yAxisText = sel.yAxis.text;
     a.chooseReactions = sel.chooseReactions;
     return a;
+}
+
+void applyModelChoice(model::PhaseTable& phases, const PhaseSelection& sel, model::SolutionModelSet& models) {
+    model::CompositionSet& cs = models.composition;
+    for (int m = 0; m < models.count; ++m) models.models[at(m)].selectedMixingModel = 0;
+    cs.anyModelUsed = false;
+    for (int s = 0; s < cs.slotCount; ++s) {
+        model::ModelSlot& slot = cs.slots[at(s)];
+        if (slot.useFlag != 'Y') slot.variant = 0;
+        models.models[at(slot.model - 1)].selectedMixingModel = slot.variant;
+        if (slot.useFlag == 'Y') cs.anyModelUsed = true;
+    }
+    for (int i = 0; i < phases.count; ++i) {
+        model::PhaseRecord& p = phases[i];
+        const int model = sel.linkModel[at(i)];
+        bool used = false;
+        for (int s = 0; s < cs.slotCount; ++s)
+            if (cs.slots[at(s)].model == model && cs.slots[at(s)].useFlag == 'Y') used = true;
+        p.activityModel = used ? model : 0;
+        p.activityEndMember = used ? sel.linkEndMember[at(i)] : 0;
+        p.reciprocalSet = used ? sel.linkReciprocal[at(i)] : 0;
+    }
+}
+
+std::array<int, model::kMaxModels> chosenVariants(const model::CompositionSet& cs) {
+    std::array<int, model::kMaxModels> v{};
+    for (int s = 0; s < cs.slotCount; ++s) {
+        const model::ModelSlot& slot = cs.slots[at(s)];
+        if (slot.useFlag == 'Y' && slot.model >= 1 && slot.model <= model::kMaxModels) v[at(slot.model - 1)] = slot.variant;
+    }
+    return v;
 }
 
 }  // namespace calc

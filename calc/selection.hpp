@@ -91,6 +91,10 @@ struct PhaseSelection {
     std::array<int, model::kMaxPhases> linkReciprocal{};
 };
 
+// A selection with no answer yet for the loaded `phases`: every code
+// kNotChosen, every activity 1, no axes, the WATER and CARBON DIO phases found.
+void resetSelection(PhaseSelection& sel, const model::PhaseTable& phases);
+
 // An activity as typed: a text without a decimal point gets "." after its
 // last non-blank character, then it is read as F10.5.  False when it does
 // not read as a number.
@@ -137,5 +141,15 @@ void applySelectionRules(int diagramType, const model::PhaseTable& phases, Phase
 // screen (at most 8), in the order of their first linked phase; the phases of
 // a model without a slot are not linked.
 void linkSolutionModels(model::PhaseTable& phases, PhaseSelection& sel, model::SolutionModelSet& models);
+
+// The choice of the solution-model screen (models.composition's slots)
+// applied: each model's chosen variant (0 for a model not used) and
+// anyModelUsed set, the phases' links (PhaseRecord) switched on from the
+// selection's links for the used models and off for the others.
+void applyModelChoice(model::PhaseTable& phases, const PhaseSelection& sel, model::SolutionModelSet& models);
+
+// The variant chosen for every model of the solution file (1-based; 0 for a
+// model not used), from the slots.
+std::array<int, model::kMaxModels> chosenVariants(const model::CompositionSet& cs);
 
 }  // namespace calc

@@ -1,6 +1,8 @@
 #include "core/text.hpp"
 
 #include <cctype>
+#include <cmath>
+#include <cstdlib>
 
 namespace core {
 
@@ -58,6 +60,20 @@ std::size_t find_blanks(std::string_view s, std::size_t count, std::size_t from)
         }
     }
     return std::string_view::npos;
+}
+
+std::string trimmed(std::string_view s) { return std::string(trim(s)); }
+
+bool parseDecimal(std::string_view text, double& out) {
+    if (text.empty()) return false;
+    for (char c : text)
+        if (!((c >= '0' && c <= '9') || c == '.' || c == '+' || c == '-' || c == 'e' || c == 'E')) return false;
+    const std::string s(text);
+    char* end = nullptr;
+    const double v = std::strtod(s.c_str(), &end);
+    if (end != s.c_str() + s.size() || !std::isfinite(v)) return false;
+    out = v;
+    return true;
 }
 
 }  // namespace core

@@ -14,11 +14,15 @@ std::string name_field(std::string_view name, std::size_t n);
 std::string_view rtrim(std::string_view s);
 // Without leading and trailing blanks.
 std::string_view trim(std::string_view s);
+std::string trimmed(std::string_view s);
 std::string upper(std::string_view s);
 bool is_blank(std::string_view s);
 // Comparisons that ignore letter case.
 bool equal_blind(std::string_view a, std::string_view b);
 bool starts_blind(std::string_view s, std::string_view prefix);
+// A plain decimal number (digits, sign, point, exponent; nothing else, no
+// blanks) that is finite; false leaves `out` as it was.
+bool parseDecimal(std::string_view text, double& out);
 // Position of the first run of `count` blanks at or after `from`, or npos.
 std::size_t find_blanks(std::string_view s, std::size_t count, std::size_t from = 0);
 

@@ -4,6 +4,7 @@
 
 #include "core/layout.hpp"
 #include "core/text.hpp"
+#include "model/activity.hpp"
 
 namespace io {
 namespace {
@@ -198,6 +199,69 @@ std::string modelLabel(const model::SolutionModel& m) {
     if (m.selectedMixingModel >= 1 && m.selectedMixingModel <= m.mixingModelCount)
         keyword = core::pad(m.mixingModels[at(m.selectedMixingModel - 1)].keyword, 8);
     return core::pad(m.abbreviation + "=" + keyword, 40);
+}
+
+namespace {
+
+void addLabel(model::CompositionSet& cs, const std::string& text) {
+    if (cs.labelCount < model::kMaxCompositionLabels) cs.labels[static_cast<std::size_t>(cs.labelCount++)] = core::pad(text, 40);
+}
+
+}  // namespace
+
+core::Status applyCompositionFile(std::span<const std::string> lines, const std::string& fileName,
+                                  const model::PhaseTable& phases, std::span<double> logActivity,
+                                  model::SolutionModelSet& models) {
+    model::CompositionSet& cs = models.composition;
+    // 1-2. Labels and the site fractions of every used model.
+    cs.labelCount = 0;
+    cs.valueLine.fill(0);
+    addLabel(cs, fileName);
+    for (int s = 0; s < cs.slotCount; ++s) {
+        const model::ModelSlot& slot = cs.slots[static_cast<std::size_t>(s)];
+        if (slot.useFlag != 'Y') continue;
+        model::SolutionModel& m = models.models[static_cast<std::size_t>(slot.model - 1)];
+        addLabel(cs, modelLabel(m));
+        CompositionValues values;
+        if (core::Status st = findComposition(lines, fileName, m.abbreviation, siteFractionCount(m), values); !st)
+            return st;
+        setSiteFractions(m, values);
+        model::precomputeExcessCoefficients(m);
+        cs.valueLine[static_cast<std::size_t>(s)] = values.line;
+    }
+
+    // 3. Every end-member of the run must have an activity.
+    for (int i = 0; i < phases.count; ++i) {
+        const model::PhaseRecord& p = phases[i];
+        if (p.activityModel < 1 || p.activityModel > models.count) continue;
+        const model::SolutionModel& m = models.models[static_cast<std::size_t>(p.activityModel - 1)];
+        const model::EndMemberActivity a = model::endMemberActivity(m, p.activityEndMember, 1.0, 298.15);
+        if (!a.vanishing) continue;
+        core::Status st = core::Status::stop(model::vanishingActivityMessage(m, p.activityEndMember, a));
+        st.file = fileName;
+        st.why = "the composition of " + m.abbreviation + " gives " + std::string(core::rtrim(p.name)) +
+                 " no activity: leave the phase out of the run or correct the composition";
+        return st;
+    }
+
+    // 4. The fixed activities.
+    FixedActivityBlock block;
+    if (core::Status st = parseFixedActivities(lines, fileName, block); !st) return st;
+    applyFixedActivities(phases, block, logActivity);
+    for (const FixedActivity& a : block.entries) addLabel(cs, a.text);
+    return core::Status::success();
+}
+
+bool writeCompositionLabels(Streams& streams, int unit, const model::SolutionModelSet& models, double xmin,
+                            double xmax, double ymin, double ymax) {
+    const model::CompositionSet& cs = models.composition;
+    if (!cs.anyModelUsed || cs.labelCount == 0) return false;
+    if (streams.open(unit, kLabelScratchName, OpenMode::Scratch) != 0) return false;
+    for (int k = 0; k < cs.labelCount; ++k)
+        for (const std::string& record :
+             compositionLabelRecords(xmin, xmax, ymin, ymax, k + 2, cs.labels[static_cast<std::size_t>(k)]))
+            streams.write_line(unit, record);
+    return true;
 }
 
 }  // namespace io

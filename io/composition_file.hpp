@@ -1,8 +1,8 @@
 // Mineral composition files (".ZUN", ".ZU1", ".ZU2", ".ZU3") as text: the
 // measured site fractions of the solution models and the block of fixed
-// phase activities.  Pure functions on the file's lines; nothing here opens
-// a file, writes a stream or shows a screen (app/composition_run.hpp
-// does that for a run).
+// phase activities.  Functions on the file's lines; nothing here opens the
+// file or shows a screen (app/composition_run.hpp does that for a run), and
+// only the labels are written to a stream.
 //
 // The file is a sequence of entries of two lines: a header line (free text;
 // only its first four columns count) and a value line, layout
@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "core/status.hpp"
+#include "io/streams.hpp"
 #include "model/phase.hpp"
 #include "model/solution_models.hpp"
 
@@ -103,5 +104,34 @@ std::array<std::string, 2> compositionLabelRecords(double xmin, double xmax, dou
                                                    std::string_view text);
 // The label of a model used with its variant: abbreviation, "=", keyword.
 std::string modelLabel(const model::SolutionModel& m);
+
+// Applies the lines of a composition file to the models used in
+// models.composition and to the phases of a run, in this order:
+//   1. the labels: the file name, then per used model its abbreviation "="
+//      variant keyword;
+//   2. per used model in slot order: its value line (findComposition), the
+//      site fractions set and, for a model that reduces its excess to
+//      coefficients, the coefficients computed;
+//   3. every phase linked to a model checked: an end-member whose ideal
+//      activity is below 1e-6 (or, for any model, an activity that is not
+//      positive) is a Stop with "**ERROR** X=0 for cation#  on site#  of "
+//      and its name, since the site fractions stay fixed for the run;
+//   4. the fixed-activity block: the log10 activities of its phases in
+//      `logActivity` (one per phase), each line a label.
+// A failure is a Stop whose `what` is the message a user sees, with the file,
+// line and field.
+core::Status applyCompositionFile(std::span<const std::string> lines, const std::string& fileName,
+                                  const model::PhaseTable& phases, std::span<double> logActivity,
+                                  model::SolutionModelSet& models);
+
+// The label scratch file "sm.tmp" (in memory; the plot header copies it).
+constexpr const char* kLabelScratchName = "sm.tmp";
+
+// Writes the labels of the composition file (models.composition) to `unit`,
+// opened here on the label scratch file, for the window (xmin..xmax,
+// ymin..ymax, diagram coordinates); the first label gets line number 2.
+// Returns false, with nothing opened, when there are no labels.
+bool writeCompositionLabels(Streams& streams, int unit, const model::SolutionModelSet& models, double xmin,
+                            double xmax, double ymin, double ymax);
 
 }  // namespace io

@@ -242,7 +242,6 @@ private:
     // Where each loaded phase's header stands (file unit and line), for the
     // report of abbreviations given twice.
     std::array<int, model::kMaxPhases> headerUnit_{};
-    std::array<int, model::kMaxPhases> headerLine_{};
 };
 
 Status Loader::run() {
@@ -296,7 +295,7 @@ void Loader::report_duplicate_abbreviations() {
             if (phases_[j].abbreviation != a) continue;
             auto where = [&](int k) {
                 const std::size_t ks = static_cast<std::size_t>(k);
-                return std::string(core::rtrim(phases_[k].name)) + " (LINE " + std::to_string(headerLine_[ks]) +
+                return std::string(core::rtrim(phases_[k].name)) + " (LINE " + std::to_string(phases_[k].headerLine) +
                        " OF " + streams_.name(headerUnit_[ks]) + ")";
             };
             streams_.write_line(opt_.unitMessages, " WARNING: THE ABBREVIATION " + std::string(core::rtrim(a)) +
@@ -417,6 +416,7 @@ Status Loader::header_line(int unit) {
     p.name = header_.name;
     p.abbreviation = section_ == Section::Aqueous ? header_.name.substr(0, 8) : header_.abbreviation;
     p.kind = kind;
+    p.headerLine = streams_.line_number(unit);
     auto& row = system_.stoichiometry[static_cast<std::size_t>(index)];
     for (int k = 0; k < model::kMaxElements; ++k) {
         const std::size_t j = static_cast<std::size_t>(k);
@@ -428,7 +428,6 @@ Status Loader::header_line(int unit) {
     p.normalisingWeight = row[0];
     current_ = index;
     headerUnit_[static_cast<std::size_t>(index)] = unit;
-    headerLine_[static_cast<std::size_t>(index)] = streams_.line_number(unit);
     lambdaMark_ = phases_.lambdaCount;
     disorderMark_ = phases_.disorderCount;
     return Status::success();

@@ -30,7 +30,8 @@ core::Status readElementHeader(Streams& streams, int unit, model::ChemicalSystem
 core::Status readElementHeader(Streams& streams, int unit, model::ChemicalSystem& system, int messages);
 
 // Sets the chemical system from an element line as the user typed it (the
-// "H O C " prefix is added for T-xCO2 and P-xCO2 diagrams): builds the
+// "H O C " prefix is added for T-xCO2 and P-xCO2 diagrams unless the line
+// begins with it already): builds the
 // SYSTEM formula, parses it, sets the system coefficients, the rule for E,
 // the position of FE, and counts the components.  Messages go to `messages`
 // (stream number) of `streams`.  Returns Stop after the message block for an

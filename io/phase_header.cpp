@@ -237,9 +237,12 @@ Status parsePhaseHeader(const std::string& line, int length, int mode, const mod
 Status setSystemLine(model::ChemicalSystem& system, const std::string& elementLine, int diagramType, Streams& streams,
                      int messages) {
     // Fluid-composition diagrams always contain hydrogen, oxygen and carbon:
-    // the user's text follows the prefix from column 8.
+    // the user's text follows the prefix from column 8.  A line that begins
+    // with the prefix already (the line of a replayed T-xCO2 or P-xCO2 run)
+    // does not get it a second time: the line would grow with every replay.
     std::string entered;
-    if (diagramType == 1 || diagramType == 2) {
+    const bool prefixed = core::upper(core::trim(elementLine)).rfind("H O C ", 0) == 0;
+    if ((diagramType == 1 || diagramType == 2) && !prefixed) {
         entered = "H O C  ";
         entered += core::pad(elementLine, kSystemLineWidth - entered.size());
     } else {

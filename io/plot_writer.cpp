@@ -86,6 +86,48 @@ const PlotRecords& plotRecords() {
     return r;
 }
 
+std::string labelNumber(double value) {
+    return std::string(core::trim(core::format_integer(static_cast<long long>(std::lround(value)), 6)));
+}
+
+HeaderAxisLabels headerAxisLabels(const calc::DiagramOptions& o, std::string_view xAxisText,
+                                  std::string_view yAxisText) {
+    const std::string tLabel = "Temperature (C)", pLabel = "Pressure (bar)";
+    HeaderAxisLabels l;
+    switch (o.diagramType) {
+        case calc::kPT: l = {tLabel, pLabel}; break;
+        case calc::kTX: l = {"Mole fraction CO2 " + labelNumber(o.pMin) + " bar", tLabel}; break;
+        case calc::kPX: l = {"Mole fraction CO2 " + labelNumber(o.tMin) + " C  ", pLabel}; break;
+        default: {
+            // Activity axes: " Log a(phase) : condition"; the other axis of an
+            // activity-T or activity-P diagram is labelled on the next line.
+            // These labels keep their whole length (the phase text may be long).
+            const std::string pCond = o.saturationChoice == 1   ? "P(sat)"
+                                      : o.saturationChoice == 2 ? "P(geo) "
+                                                                : labelNumber(o.pMin) + " bar";
+            const std::string tCond = o.saturationChoice == 1   ? "T(sat)"
+                                      : o.saturationChoice == 2 ? "T(geo) "
+                                                                : labelNumber(o.tMin) + " C";
+            const std::string cond = o.diagramType == calc::kActP   ? tCond
+                                     : o.diagramType == calc::kActT ? pCond
+                                                                    : pCond + ", " + labelNumber(o.tMin) + " C";
+            l.x = " Log a(" + std::string(core::trim(xAxisText)) + ")" + " : " + cond;
+            if (o.diagramType == calc::kActAct) l.y = " Log a(" + std::string(core::trim(yAxisText)) + ")" + " : " + cond;
+            else l.y = o.diagramType == calc::kActT ? tLabel : "Pressure (bars)";
+            return l;
+        }
+    }
+    l.x = core::pad(l.x, 27);
+    l.y = core::pad(l.y, 27);
+    return l;
+}
+
+PlotHeaderTexts plotHeaderTexts(const calc::DiagramOptions& options, std::string_view xAxisText,
+                                std::string_view yAxisText) {
+    const HeaderAxisLabels l = headerAxisLabels(options, xAxisText, yAxisText);
+    return PlotHeaderTexts{std::string(core::rtrim(l.x)), std::string(core::rtrim(l.y))};
+}
+
 AxisTitles axisTitlesOf(int diagramType) {
     const std::string blank(12, ' ');
     switch (diagramType) {

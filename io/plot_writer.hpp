@@ -27,6 +27,22 @@ struct PlotHeaderTexts {
     std::string xLabel, yLabel;  // axis labels (27 characters each; activity axes may be longer)
 };
 
+// The axis labels of the plot header (27 characters each; activity axes
+// keep their whole length): x then y, from the options and the texts of the
+// activity axes.
+struct HeaderAxisLabels {
+    std::string x, y;
+};
+HeaderAxisLabels headerAxisLabels(const calc::DiagramOptions& options, std::string_view xAxisText,
+                                  std::string_view yAxisText);
+// The same without trailing blanks, as the header is written.
+PlotHeaderTexts plotHeaderTexts(const calc::DiagramOptions& options, std::string_view xAxisText,
+                                std::string_view yAxisText);
+
+// The fixed value of an axis label: an integer of at most six places
+// without its leading blanks.
+std::string labelNumber(double value);
+
 // The three axis titles of a diagram type (12 characters each).
 struct AxisTitles {
     std::string y, x, third;

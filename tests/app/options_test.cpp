@@ -5,6 +5,8 @@
 #include "app/options.hpp"
 #include "app/run.hpp"
 #include "app/run_settings.hpp"
+#include "calc/trace.hpp"
+#include "io/plot_writer.hpp"
 
 using app::RunSettings;
 using app::OptionEntries;
@@ -250,33 +252,33 @@ TEST(AxisLabels, FixedValueWithoutLeadingBlanks) {
     RunSettings rs;
     rs.diagramType = calc::kTX;
     rs.pMin = rs.pMax = 2000;
-    auto l = app::axis_labels(rs);
+    auto l = io::headerAxisLabels(rs, rs.xAxisText, rs.yAxisText);
     EXPECT_EQ(l.x, "Mole fraction CO2 2000 bar ");
     EXPECT_EQ(l.y, "Temperature (C)            ");
     rs.diagramType = calc::kPX;
     rs.tMin = rs.tMax = 500;
-    EXPECT_EQ(app::axis_labels(rs).x, "Mole fraction CO2 500 C    ");
-    EXPECT_EQ(app::axis_labels(rs).x.size(), 27u);
+    EXPECT_EQ(io::headerAxisLabels(rs, rs.xAxisText, rs.yAxisText).x, "Mole fraction CO2 500 C    ");
+    EXPECT_EQ(io::headerAxisLabels(rs, rs.xAxisText, rs.yAxisText).x.size(), 27u);
     // Activity axes keep their length; the fixed condition names the curve followed.
     rs.diagramType = calc::kActT;
     rs.xAxisText = "ALMANDINE/PYROPE^2";
     rs.pMin = 300;
     rs.saturationChoice = 0;
-    EXPECT_EQ(app::axis_labels(rs).x, " Log a(ALMANDINE/PYROPE^2) : 300 bar");
-    EXPECT_EQ(app::axis_labels(rs).y, "Temperature (C)");
+    EXPECT_EQ(io::headerAxisLabels(rs, rs.xAxisText, rs.yAxisText).x, " Log a(ALMANDINE/PYROPE^2) : 300 bar");
+    EXPECT_EQ(io::headerAxisLabels(rs, rs.xAxisText, rs.yAxisText).y, "Temperature (C)");
     rs.saturationChoice = 1;
-    EXPECT_EQ(app::axis_labels(rs).x, " Log a(ALMANDINE/PYROPE^2) : P(sat)");
+    EXPECT_EQ(io::headerAxisLabels(rs, rs.xAxisText, rs.yAxisText).x, " Log a(ALMANDINE/PYROPE^2) : P(sat)");
     rs.diagramType = calc::kActP;
     rs.saturationChoice = 2;
-    EXPECT_EQ(app::axis_labels(rs).x, " Log a(ALMANDINE/PYROPE^2) : T(geo) ");
-    EXPECT_EQ(app::axis_labels(rs).y, "Pressure (bars)");
+    EXPECT_EQ(io::headerAxisLabels(rs, rs.xAxisText, rs.yAxisText).x, " Log a(ALMANDINE/PYROPE^2) : T(geo) ");
+    EXPECT_EQ(io::headerAxisLabels(rs, rs.xAxisText, rs.yAxisText).y, "Pressure (bars)");
 }
 
 TEST(Tolerances, RangeOverThousandCappedAtOne) {
     RunSettings rs;
     rs.diagramType = calc::kPT;
     rs.tMin = 200, rs.tMax = 900, rs.pMin = 1, rs.pMax = 10000;
-    app::set_tolerances(rs);
-    EXPECT_DOUBLE_EQ(rs.xTolerance, 0.7);
-    EXPECT_DOUBLE_EQ(rs.yTolerance, 1.0);
+    const calc::TraceSettings t = calc::traceSettingsFor(rs);
+    EXPECT_DOUBLE_EQ(t.xTolerance, 0.7);
+    EXPECT_DOUBLE_EQ(t.yTolerance, 1.0);
 }

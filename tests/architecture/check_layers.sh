@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The layers of the sources point one way.  Each folder may include headers
 # of the folders listed for it (and the standard library); curses only in
-# ui/; the programs' pelkam-props only the library core and io.
+# ui/; pelkam-props and the examples of the library only the public headers
+# (and core's text helpers).
 #
 #   core    nothing of the project
 #   model   core
@@ -10,6 +11,7 @@
 #   ui      core
 #   app     core, model, calc, io, ui, render
 #   api     core, model, calc, io (and the public headers include/pelkam)
+#   include/pelkam  the public headers: calc (the run request)
 #   formula core, io;  tarvek  core, io, ui, formula;  render  core, model, calc, io;
 #   intersect  core, model, calc, io, render
 #
@@ -31,7 +33,7 @@ declare -A allowed=(
   [ui]="core ui"
   [app]="core model calc io ui render app"
   [api]="core model calc io api pelkam"
-  [include]="pelkam"
+  [include]="pelkam calc"
   [formula]="core io formula"
   [tarvek]="core io ui formula tarvek"
   [render]="core model calc io render"
@@ -77,16 +79,19 @@ for folder in "${!allowed[@]}"; do
   done < <(find "$folder" -name '*.hpp' -o -name '*.cpp' | sort)
 done
 
-# pelkam-props is built on the library: no screens.
-if [ -f apps/pelkam_props.cpp ]; then
+# pelkam-props and the examples of the library are built on its public
+# headers alone.
+while IFS= read -r file; do
   while IFS= read -r line; do
     inc=${line#*\"}
     inc=${inc%%\"*}
     case "${inc%%/*}" in
-      ui|app) report "apps/pelkam_props.cpp includes $inc: pelkam-props uses no screens" ;;
+      pelkam) ;;
+      core) [ "$file" = apps/pelkam_props.cpp ] || report "$file includes $inc: only the public headers (pelkam/)" ;;
+      *) report "$file includes $inc: only the public headers (pelkam/) and core's text helpers" ;;
     esac
-  done < <(grep -E '^[[:space:]]*#[[:space:]]*include[[:space:]]+"' apps/pelkam_props.cpp)
-fi
+  done < <(grep -E '^[[:space:]]*#[[:space:]]*include[[:space:]]+"' "$file")
+done < <(ls apps/pelkam_props.cpp 2>/dev/null; find examples/api -name '*.cpp' 2>/dev/null | sort)
 
 for e in "${!excepted[@]}"; do
   [ -n "${used[$e]:-}" ] || report "layer_exceptions.txt: $e is no longer needed: remove it"
