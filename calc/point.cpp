@@ -14,6 +14,8 @@
 
 #include <cmath>
 
+#include "model/aqueous.hpp"
+
 namespace calc {
 namespace {
 
@@ -41,22 +43,7 @@ constexpr double kBisectTolerance = 0.009999999776482582;  // bar
 constexpr double kBelowCurve = 0.9950000047683716;
 constexpr double kSupercriticalTemperature = 374.136;  // C
 
-// Aqueous species.
 constexpr double kWaterMolarMass = 18.0152;  // g/mol
-constexpr double kTr = 298.15;               // K
-constexpr double kThetaDefault = 228.0;      // K, Tanger species whose data give 0
-constexpr double kPsiDefault = 2600.0;       // bar
-constexpr double kHelgesonBornReference = 0.012743723716069836;  // 1/78.47
-constexpr double kHelgesonOmegaSlope = 5.808e-05;
-
-// Dielectric constant of water: sum of C[i][j] TK^i rho^j over i + j <= 4.
-constexpr double kDielectric[5][5] = {
-    {439.109592, -218.995148, 18.2898246, 154.8868, -61.3542375},
-    {-2.33277456, 1.00498361, -0.208896146, -0.0613941874, 0.0},
-    {0.00461662109, -0.00135650617, 0.000160491325, 0.0, 0.0},
-    {-4.03643333e-06, 5.94046919e-07, 0.0, 0.0, 0.0},
-    {1.31604037e-09, 0.0, 0.0, 0.0, 0.0},
-};
 
 // Per-phase rules recognised once from the name and the special-phase code.
 enum PhaseRule : unsigned char {
@@ -65,13 +52,6 @@ enum PhaseRule : unsigned char {
     kReactionSpecial = 4,  // a special-phase term that depends on the reaction's other phases
     kNoActivity = 8,       // its potential carries no activity term (plain aqueous, electron)
 };
-
-bool isElectronName(const std::string& name) {
-    if (name.size() < 2 || (name[0] != 'E' && name[0] != 'e') || name[1] != '-') return false;
-    for (std::size_t k = 2; k < name.size(); ++k)
-        if (name[k] != ' ') return false;
-    return true;
-}
 
 bool isPyrrhotiteName(const std::string& name) {
     return name.compare(0, 2, "Po") == 0 || name.compare(0, 4, "PYRR") == 0;
@@ -101,44 +81,6 @@ double saturationTemperatureMode(double P) {
     return (mid - kKelvinSingle) * kBelowCurve;
 }
 
-double waterDielectricConstant(double TK, double rho) {
-    // Horner in rho inside Horner in TK.
-    double eps = 0.0;
-    for (int i = 4; i >= 0; --i) {
-        double row = 0.0;
-        for (int j = 4 - i; j >= 0; --j) row = row * rho + kDielectric[i][j];
-        eps = eps * TK + row;
-    }
-    return eps;
-}
-
-// Aqueous parameters by slot (the loader's order for the aqueous sections):
-// K0 theta, K5 c1, K2 c2, K1 omega, K4 psi; V1..V4 a1..a4.
-double aqueousPotentialTanger(const PhaseRecord& p, double TK, double P, double eps) {
-    const double theta = p.K[0] != 0.0 ? p.K[0] : kThetaDefault;
-    const double psi = p.K[4] != 0.0 ? p.K[4] : kPsiDefault;
-    const double c1 = p.K[5], c2 = p.K[2], omega = p.K[1];
-    const double a1 = p.V[1], a2 = p.V[2], a3 = p.V[3], a4 = p.V[4];
-    const double dP = P - 1.0;
-    const double L = std::log((psi + P) / (psi + 1.0));
-    return p.H - TK * p.S + c1 * (TK - kTr) - c1 * TK * std::log(TK / kTr) + a1 * dP + a2 * L +
-           (a3 * dP + a4 * L) / (TK - theta) + c2 / theta + c2 * (theta - TK) / (theta * (kTr - theta)) +
-           c2 * (TK / (theta * theta)) * std::log(kTr * (TK - theta) / (TK * (kTr - theta))) +
-           omega * (1.0 / eps - 1.0);
-}
-
-double aqueousPotentialHelgeson(const PhaseRecord& p, double TK, double P, double eps) {
-    const double theta = p.K[0];
-    const double c1 = p.K[5], c2 = p.K[2], omega = p.K[1];
-    const double a1 = p.V[1], a2 = p.V[2], a3 = p.V[3], a4 = p.V[4];
-    const double dP = P - 1.0;
-    const double halfP2 = (P * P - 1.0) / 2.0;
-    return p.H - TK * p.S + (c1 + c2 - kHelgesonOmegaSlope * omega) * (TK - kTr) - c1 * TK * std::log(TK / kTr) -
-           c2 * (TK - theta) * std::log((TK - theta) / (kTr - theta)) + a1 * dP + a2 * halfP2 +
-           (a3 * dP + a4 * halfP2) * TK / (TK - theta) + omega * (1.0 / eps - kHelgesonBornReference) +
-           kRLn10 * TK * p.logActivity;
-}
-
 // ---------------------------------------------------------------------------
 
 PointEvaluator::PointEvaluator(const app::RunSettings& settings, model::PhaseTable& phases,
@@ -158,7 +100,7 @@ void PointEvaluator::preparePhases() {
     for (int i = 0; i < n; ++i) {
         const PhaseRecord& p = phases_[i];
         unsigned char f = 0;
-        if (p.kind < 0 && isElectronName(p.name)) f |= kElectron | kNoActivity;
+        if (p.kind < 0 && model::isElectronName(p.name)) f |= kElectron | kNoActivity;
         if (p.kind == model::kAqueousPlain) f |= kNoActivity;
         if (isPyrrhotiteName(p.name)) f |= kPyrrhotiteName;
         if (p.kind >= 0 && (p.special == model::SpecialPhase::AlEnstatite ||
@@ -284,11 +226,11 @@ double PointEvaluator::aqueousPotential(int i) {
     const model::WaterCache& w = water_.at(P, TK);
     if (!w.state.usable) model::ReportRangeEvent(gibbs_, model::RangeSource::HaarWater);
     const double rho = kWaterMolarMass / w.state.V;
-    const double eps = waterDielectricConstant(TK, rho);
-    if (p.kind == model::kAqueousHelgeson) return aqueousPotentialHelgeson(p, TK, P, eps);
+    const double eps = model::waterDielectricConstant(TK, rho);
+    if (p.kind == model::kAqueousHelgeson) return model::aqueousPotentialHelgeson(p, TK, P, eps, p.logActivity);
     // The Tanger form is the standard state alone: its activity is added here,
     // as every other route includes it.
-    return aqueousPotentialTanger(p, TK, P, eps) + kRLn10 * TK * p.logActivity;
+    return model::aqueousPotentialTanger(p, TK, P, eps) + kRLn10 * TK * p.logActivity;
 }
 
 double PointEvaluator::phasePotential(int i) {

@@ -101,12 +101,4 @@ private:
 double saturationPressureMode(double tC);
 double saturationTemperatureMode(double P);
 
-// Dielectric constant of water at TK (K) and density rho (g/cm3).
-double waterDielectricConstant(double TK, double rho);
-
-// Chemical potentials of aqueous species (J/mol) at TK (K), P (bar) and water
-// density rho (g/cm3) with dielectric constant eps.
-double aqueousPotentialTanger(const model::PhaseRecord& p, double TK, double P, double eps);
-double aqueousPotentialHelgeson(const model::PhaseRecord& p, double TK, double P, double eps);
-
 }  // namespace calc

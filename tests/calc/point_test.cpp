@@ -16,6 +16,7 @@
 
 #include "core/text.hpp"
 #include "io/database_harness.hpp"
+#include "model/aqueous.hpp"
 
 namespace {
 
@@ -317,39 +318,38 @@ TEST(DiagramMapping, CoordinatesFixedValuesAndGeotherms) {
 
 TEST(WaterDielectricConstant, PrintedValuesAndTermByTermSum) {
     const double T = 298.1499938964844;
-    EXPECT_NEAR(calc::waterDielectricConstant(T, 0.997047), 78.464, 0.0005);
-    EXPECT_NEAR(calc::waterDielectricConstant(T, 1.0), 78.702, 0.0005);
+    EXPECT_NEAR(model::waterDielectricConstant(T, 0.997047), 78.464, 0.0005);
+    EXPECT_NEAR(model::waterDielectricConstant(T, 1.0), 78.702, 0.0005);
     for (double TK : {273.2, 373.15, 573.15})
         for (double rho : {0.5, 0.8, 1.05})
-            EXPECT_NEAR(calc::waterDielectricConstant(TK, rho), epsilonReference(TK, rho), 1e-9);
+            EXPECT_NEAR(model::waterDielectricConstant(TK, rho), epsilonReference(TK, rho), 1e-9);
 }
 
 TEST(AqueousPotential, BothFormsAgainstIndependentArrangements) {
     const PhaseRecord oh = aqueousRecord("OH-", model::kAqueousTanger, kIon);
-    PhaseRecord na = aqueousRecord("NA+", model::kAqueousHelgeson, kCation);
-    na.logActivity = -1.5;
+    const PhaseRecord na = aqueousRecord("NA+", model::kAqueousHelgeson, kCation);
     // At the reference state only H - Tr S and the Born term remain (and the
     // activity term of the first model).
     const double eps = 78.4;
-    EXPECT_NEAR(calc::aqueousPotentialTanger(oh, 298.15, 1.0, eps),
+    EXPECT_NEAR(model::aqueousPotentialTanger(oh, 298.15, 1.0, eps),
                 kIon.H - 298.15 * kIon.S + kIon.omega * (1 / eps - 1), 1e-6);
     EXPECT_NEAR(
-        calc::aqueousPotentialHelgeson(na, 298.15, 1.0, eps),
+        model::aqueousPotentialHelgeson(na, 298.15, 1.0, eps, -1.5),
         kCation.H - 298.15 * kCation.S + kCation.omega * (1 / eps - 1 / 78.47) + 19.144383238680394 * 298.15 * -1.5,
         1e-6);
     for (const StatePoint& s : kStatePoints) {
         SCOPED_TRACE(s.T);
-        EXPECT_NEAR(calc::aqueousPotentialTanger(oh, s.T, s.P, s.eps), tangerReference(kIon, s.T, s.P, s.eps),
+        EXPECT_NEAR(model::aqueousPotentialTanger(oh, s.T, s.P, s.eps), tangerReference(kIon, s.T, s.P, s.eps),
                     1e-6);
-        EXPECT_NEAR(calc::aqueousPotentialHelgeson(na, s.T, s.P, s.eps),
+        EXPECT_NEAR(model::aqueousPotentialHelgeson(na, s.T, s.P, s.eps, -1.5),
                     helgesonReference(kCation, s.T, s.P, s.eps, -1.5), 1e-6);
     }
     // A species of the revised model without theta and psi takes 228 K and 2600 bar.
     PhaseRecord bare = oh;
     bare.K[0] = 0.0;
     bare.K[4] = 0.0;
-    EXPECT_EQ(calc::aqueousPotentialTanger(bare, 473.15, 2000.0, 40.0),
-              calc::aqueousPotentialTanger(oh, 473.15, 2000.0, 40.0));
+    EXPECT_EQ(model::aqueousPotentialTanger(bare, 473.15, 2000.0, 40.0),
+              model::aqueousPotentialTanger(oh, 473.15, 2000.0, 40.0));
 }
 
 // A run with aqueous species and electrons after the bundled phases.
