@@ -67,13 +67,14 @@ struct Calculation {
 };
 
 // The first point at which each fluid routine gave no usable value (and each
-// phase energy was not finite), once per run: on the console and in the
-// summary.
+// phase energy was not finite, and each notice of the aqueous routines), once
+// per run: on the console and in the summary.
 void report_range_events(RunContext& ctx) {
     for (; ctx.rangeEventsReported < ctx.rangeEvents.firstCount(); ++ctx.rangeEventsReported) {
-        const std::string text =
-            model::describeRangeEvent(ctx.rangeEvents.first(ctx.rangeEventsReported), &ctx.phases) +
-            "; no curve is traced through such points";
+        const model::RangeEvent& event = ctx.rangeEvents.first(ctx.rangeEventsReported);
+        // A notice leaves the curves as they are.
+        const std::string text = model::describeRangeEvent(event, &ctx.phases) +
+                                 (model::isNotice(event.source) ? "" : "; no curve is traced through such points");
         if (ctx.gibbs.fluidCache.warn) ctx.gibbs.fluidCache.warn(text);
         ctx.streams.write_line(io::kUnitMaster, " " + text);
     }

@@ -43,8 +43,6 @@ constexpr double kBisectTolerance = 0.009999999776482582;  // bar
 constexpr double kBelowCurve = 0.9950000047683716;
 constexpr double kSupercriticalTemperature = 374.136;  // C
 
-constexpr double kWaterMolarMass = 18.0152;  // g/mol
-
 // Per-phase rules recognised once from the name and the special-phase code.
 enum PhaseRule : unsigned char {
     kElectron = 1,         // "E-" or "e-": half the gas-route value at unit fugacity
@@ -96,12 +94,15 @@ PointEvaluator::PointEvaluator(const app::RunSettings& settings, model::PhaseTab
 
 void PointEvaluator::preparePhases() {
     flags_.fill(0);
+    aqueousSpecies_ = false;
     const int n = phases_.count < model::kMaxPhases ? phases_.count : model::kMaxPhases;
     for (int i = 0; i < n; ++i) {
         const PhaseRecord& p = phases_[i];
         unsigned char f = 0;
         if (p.kind < 0 && model::isElectronName(p.name)) f |= kElectron | kNoActivity;
         if (p.kind == model::kAqueousPlain) f |= kNoActivity;
+        if ((p.kind == model::kAqueousHelgeson || p.kind == model::kAqueousTanger) && !(f & kElectron))
+            aqueousSpecies_ = true;
         if (isPyrrhotiteName(p.name)) f |= kPyrrhotiteName;
         if (p.kind >= 0 && (p.special == model::SpecialPhase::AlEnstatite ||
                             p.special == model::SpecialPhase::Pyrrhotite ||
@@ -201,47 +202,24 @@ void PointEvaluator::setStateFromDiagram(double x, double y) {
         default: break;
     }
     applyPoint();
+    // Above the critical temperature the saturation mode holds 222 bar, where
+    // water is a low-density fluid: said once per run when aqueous species
+    // take part.
+    if (rs_.saturationChoice == 1 && (type == calc::kActT || type == calc::kActAct) &&
+        !(state_.t < kCriticalTemperature)) {
+        if (flagsCount_ != phases_.count) preparePhases();
+        if (aqueousSpecies_) model::ReportRangeEvent(gibbs_, model::RangeSource::AqueousAboveCritical);
+    }
 }
 
 // --- potentials --------------------------------------------------------------
 
-double PointEvaluator::electronPotential(int i) {
-    // Treated as a gas kept at unit fugacity: the standard-state route
-    // without any equation of state, then half of it.
-    PhaseRecord& p = phases_[i];
-    const int kind = p.kind;
-    const double logA = p.logActivity;
-    p.kind = model::kAxisGas;
-    p.logActivity = 0.0;
-    const double g = model::PhaseGibbs(gibbs_, i);
-    p.kind = kind;
-    p.logActivity = logA;
-    return 0.5 * g;
-}
-
-double PointEvaluator::aqueousPotential(int i) {
-    const PhaseRecord& p = phases_[i];
-    const double TK = gibbs_.point.t + kKelvinSingle;
-    const double P = gibbs_.point.P;
-    const model::WaterCache& w = water_.at(P, TK);
-    if (!w.state.usable) model::ReportRangeEvent(gibbs_, model::RangeSource::HaarWater);
-    const double rho = kWaterMolarMass / w.state.V;
-    const double eps = model::waterDielectricConstant(TK, rho);
-    if (p.kind == model::kAqueousHelgeson) return model::aqueousPotentialHelgeson(p, TK, P, eps, p.logActivity);
-    // The Tanger form is the standard state alone: its activity is added here,
-    // as every other route includes it.
-    return model::aqueousPotentialTanger(p, TK, P, eps) + kRLn10 * TK * p.logActivity;
-}
-
 double PointEvaluator::phasePotential(int i) {
     if (!validPhase(phases_, i)) return 0.0;
     if (flagsCount_ != phases_.count) preparePhases();
-    const PhaseRecord& p = phases_[i];
-    if (p.kind >= 0) return model::PhaseGibbs(gibbs_, i);  // reports an energy that is not finite itself
-    if (p.kind != model::kAqueousHelgeson && p.kind != model::kAqueousTanger) return 0.0;
-    const double g = (flags_[static_cast<std::size_t>(i)] & kElectron) ? electronPotential(i) : aqueousPotential(i);
-    if (!std::isfinite(g)) model::ReportRangeEvent(gibbs_, model::RangeSource::PhaseEnergy, i);
-    return g;
+    // Both report an energy that is not finite themselves.
+    if (phases_[i].kind >= 0) return model::PhaseGibbs(gibbs_, i);
+    return model::AqueousGibbs(gibbs_, i);
 }
 
 // --- reaction sums ---------------------------------------------------------

@@ -74,8 +74,6 @@ private:
     // of an axis principal phase.
     double quotientPotential(const calc::AxisQuotient& axis, double TK);
     double quotientPotentialFixed(const calc::AxisQuotient& axis, double TK, double TKs);
-    double electronPotential(int i);
-    double aqueousPotential(int i);
     // The part of a stored (activity-activity) energy that changes per point:
     // the activity term and the reaction-dependent special-phase terms.
     double activityTerm(int i, double TKs) const;
@@ -88,11 +86,11 @@ private:
     const calc::PhaseSelection& sel_;
     model::GibbsContext& gibbs_;
     DiagramState state_;
-    model::WaterCache water_;  // water volume for the aqueous species
     std::array<double, model::kMaxPhases> fixedG_{};
     bool fixedReady_ = false;
     std::array<unsigned char, model::kMaxPhases> flags_{};  // PhaseRule bits per phase
     int flagsCount_ = -1;                                       // phase count the flags were made for
+    bool aqueousSpecies_ = false;  // an aqueous species other than the electron is loaded
     double satP_ = -1, satT_ = 0;  // last pressure of the Act-P saturation mode and its temperature
 };
 

@@ -11,6 +11,7 @@ constexpr double kThetaDefault = 228.0;  // K, Tanger species whose data give 0
 constexpr double kPsiDefault = 2600.0;   // bar
 constexpr double kHelgesonBornReference = 0.012743723716069836;  // 1/78.47
 constexpr double kHelgesonOmegaSlope = 5.808e-05;
+constexpr double kWaterMolarMass = 18.0152;  // g/mol
 
 // Dielectric constant of water: sum of C[i][j] TK^i rho^j over i + j <= 4.
 constexpr double kDielectric[5][5] = {
@@ -64,6 +65,59 @@ bool isElectronName(const std::string& name) {
     for (std::size_t k = 2; k < name.size(); ++k)
         if (name[k] != ' ') return false;
     return true;
+}
+
+double electronPotential(const PhaseRecord& p, double TK, double P) { return 0.5 * StandardStateGibbs(p, P, TK); }
+
+AqueousWater aqueousWaterAt(WaterCache& cache, double TK, double P) {
+    const WaterCache& w = cache.at(P, TK);
+    AqueousWater out;
+    out.rho = kWaterMolarMass / w.state.V;
+    out.eps = waterDielectricConstant(TK, out.rho);
+    out.usable = w.state.usable;
+    return out;
+}
+
+double AqueousGibbs(GibbsContext& ctx, int index) {
+    if (ctx.table == nullptr || index < 0 || index >= ctx.table->count || index >= kMaxPhases) return 0.0;
+    const PhaseRecord& p = (*ctx.table)[index];
+    if (p.kind != kAqueousHelgeson && p.kind != kAqueousTanger) return 0.0;
+    const double TK = ctx.point.t + kKelvinSingle;
+    const double P = ctx.point.P;
+    double g;
+    if (isElectronName(p.name)) {
+        g = electronPotential(p, TK, P);
+    } else {
+        const AqueousWater w = aqueousWaterAt(ctx.fluidCache.water, TK, P);
+        if (!w.usable) ReportRangeEvent(ctx, RangeSource::HaarWater);
+        if (w.rho < kAqueousDensityLimit && ctx.events != nullptr)
+            ctx.events->report(RangeEvent{RangeSource::AqueousLowDensity, ctx.point.t, P, index, w.rho});
+        // The Tanger form is the standard state alone: its activity is added
+        // here, as every other route includes it.
+        g = p.kind == kAqueousHelgeson ? aqueousPotentialHelgeson(p, TK, P, w.eps, p.logActivity)
+                                       : aqueousPotentialTanger(p, TK, P, w.eps) + kRLn10 * TK * p.logActivity;
+    }
+    if (!std::isfinite(g)) ReportRangeEvent(ctx, RangeSource::PhaseEnergy, index);
+    return g;
+}
+
+double ChemicalPotential(GibbsContext& ctx, int index) {
+    if (ctx.table == nullptr || index < 0 || index >= ctx.table->count || index >= kMaxPhases) return 0.0;
+    return (*ctx.table)[index].kind >= 0 ? PhaseGibbs(ctx, index) : AqueousGibbs(ctx, index);
+}
+
+double ReactionGibbsBySpecies(GibbsContext& ctx) {
+    double sum = 0.0;
+    if (ctx.table != nullptr && ctx.reaction != nullptr) {
+        const ReactionTerms& rx = *ctx.reaction;
+        const int count = rx.count < kMaxReactionPhases ? rx.count : kMaxReactionPhases;
+        for (int k = 0; k < count; ++k) {
+            const double c = rx.coef[static_cast<std::size_t>(k)];
+            if (std::fabs(c) > kTakesPart) sum += c * ChemicalPotential(ctx, rx.phase[static_cast<std::size_t>(k)]);
+        }
+    }
+    ctx.currentReactionGibbs = sum;
+    return sum;
 }
 
 }  // namespace model

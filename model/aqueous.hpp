@@ -9,7 +9,9 @@
 
 #include <string>
 
+#include "model/gibbs.hpp"
 #include "model/phase.hpp"
+#include "model/water.hpp"
 
 namespace model {
 
@@ -47,5 +49,44 @@ double aqueousPotentialHelgeson(const PhaseRecord& p, double TK, double P, doubl
 
 // Whether a phase name is the electron's: "E-" or "e-", blanks after it.
 bool isElectronName(const std::string& name);
+
+// Chemical potential of the electron (J/mol) at (TK, P): half the standard
+// Gibbs energy of its record taken as a gas at unit fugacity (H - TK S, the
+// heat-capacity integrals of its C3 line and its volume terms), so that
+// 2 H+ + 2 E- = H2 (gas) has no Gibbs energy change when the record is that
+// of hydrogen gas (the hydrogen-electrode convention).  No activity term.
+double electronPotential(const PhaseRecord& p, double TK, double P);
+
+// The water that the aqueous routines see at (TK, P).
+struct AqueousWater {
+    double rho = 0;      // density, g/cm3: 18.0152 / the Haar routine's molar volume
+    double eps = 0;      // dielectric constant (waterDielectricConstant)
+    bool usable = true;  // false: the Haar density search gave up (its last volume is used)
+};
+// From the last water state of `cache` when (P, TK) are unchanged.
+AqueousWater aqueousWaterAt(WaterCache& cache, double TK, double P);
+
+// Chemical potential (J/mol) of aqueous species `index` (0-based) of
+// ctx.table at ctx.point, with its log10 activity (logActivity of the
+// record): the electron by electronPotential, a "*AQU TANGER" species by
+// aqueousPotentialTanger plus R ln10 T log a, a "*AQU HELGESON" species by
+// aqueousPotentialHelgeson; 0 for a species without a model keyword (and
+// for an index that is no aqueous species).  T = t + 273.1499938964844.
+// Water comes from ctx.fluidCache.water.  Reported to ctx.events: a Haar
+// density search that gave up (HaarWater), a result that is not a finite
+// number (PhaseEnergy), and, as a notice, water less dense than
+// kAqueousDensityLimit (AqueousLowDensity, with the density).
+double AqueousGibbs(GibbsContext& ctx, int index);
+
+// Chemical potential (J/mol) of any loaded phase at ctx.point: PhaseGibbs for
+// minerals and gases, AqueousGibbs for aqueous species.
+double ChemicalPotential(GibbsContext& ctx, int index);
+
+// Gibbs energy change (J per mole of reaction) of ctx.reaction at ctx.point
+// as the sum of coefficient times ChemicalPotential over its phases (the
+// form of the activity diagrams, which lets aqueous species take part;
+// ReactionGibbs sums the database values first and applies the beta-quartz
+// rule).  Also stored in ctx.currentReactionGibbs.
+double ReactionGibbsBySpecies(GibbsContext& ctx);
 
 }  // namespace model

@@ -452,4 +452,12 @@ double ReactionGibbs(GibbsContext& ctx) {
     return dG;
 }
 
+double StandardStateGibbs(const PhaseRecord& p, double P, double T) {
+    const TemperatureTerms t = temperatureTerms(T);
+    const PressureTerms pt = pressureTerms(P);
+    double G = (p.H - p.S * T + heatCapacityPart(p.K, t)) + volumeIntegral(p, t.dT, pt);
+    G += p.V0 * pt.dP;
+    return G;
+}
+
 }  // namespace model

@@ -89,6 +89,11 @@ void ReportRangeEvent(GibbsContext& ctx, RangeSource source, int phase = -1);
 // Apparent Gibbs energy of phase `index` (0-based) at the current point, J/mol.
 // A result that is not a finite number is reported (PhaseEnergy).
 double PhaseGibbs(GibbsContext& ctx, int index);
+// The database values of a phase alone at (P bar, T K), J/mol: H - T S, the
+// heat-capacity integrals, the volume integral and V0 (P - 1), summed as
+// PhaseGibbs sums them (no fluid, activity, disorder, special-phase,
+// solution-model or lambda terms).
+double StandardStateGibbs(const model::PhaseRecord& p, double P, double T);
 // Sum of the lambda-transition terms of a phase at (P bar, T K), J/mol.
 double LambdaGibbs(const model::PhaseTable& table, const model::PhaseRecord& phase, double P, double T);
 // Gibbs energy change of the current reaction (ctx.reaction) at the current
