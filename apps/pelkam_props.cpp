@@ -716,10 +716,11 @@ int runFluids(const Options& o) {
     if (o.haveX && !waterOrCo2)
         return usageError("--xco2 applies to H2O and CO2 only; O2, H2 and S2 are evaluated pure");
 
-    auto ctx = std::make_unique<model::GibbsContext>();
+    auto ctx = std::make_unique<model::GibbsEvaluator>();
     ctx->fluidCache.warn = warningsToStderr();
     auto events = std::make_unique<model::RangeEvents>();
     ctx->events = events.get();
+    auto point = std::make_unique<model::PointState>();
     std::vector<std::vector<std::string>> rows;
     rows.push_back({"species", "T_C", "P_bar", "xCO2", "phi", "activity", "volume_cm3", "G_J_per_mol"});
     for (int kind : o.fluids) {
@@ -740,12 +741,12 @@ int runFluids(const Options& o) {
         const bool absent = x[static_cast<std::size_t>(kind)] < 1e-10;
         for (const Number& T : o.T)
             for (const Number& P : o.P) {
-                ctx->point = model::PointState{};
-                ctx->point.P = P.value;
-                ctx->point.t = T.value;
-                ctx->point.x = x;
-                ctx->point.fluid = o.routines;
-                const model::FluidState f = model::FluidProperties(*ctx, kind, 0);
+                *point = model::PointState{};
+                point->P = P.value;
+                point->t = T.value;
+                point->x = x;
+                point->fluid = o.routines;
+                const model::FluidState f = model::FluidProperties(*ctx, *point, kind, 0);
                 const bool hasVolume = f.volume > 0.0;
                 rows.push_back({speciesName(kind), T.text, P.text, xText, haar ? "" : formatValue(f.phi),
                                 formatValue(absent ? 0.0 : f.activity), hasVolume ? formatValue(f.volume) : "",
@@ -775,7 +776,8 @@ bool readFileLines(const std::string& path, std::vector<std::string>& lines) {
 // Reads the solution file with the chosen variants, sets the compositions
 // and links the phases of `table`; returns 0 or the exit status after its
 // message.
-int loadSolutionModels(const Options& o, model::PhaseTable& table, model::SolutionModelSet& set) {
+int loadSolutionModels(const Options& o, model::PhaseTable& table, model::SolutionModelSet& set,
+                       std::array<double, model::kMaxPhases>& logActivity) {
     std::vector<std::string> sln, zun;
     if (!readFileLines(o.sln, sln)) return fail(kExitUsage, "cannot open the solution file " + o.sln);
     if (!readFileLines(o.zun, zun)) return fail(kExitUsage, "cannot open the composition file " + o.zun);
@@ -847,7 +849,7 @@ int loadSolutionModels(const Options& o, model::PhaseTable& table, model::Soluti
     io::FixedActivityBlock block;
     if (core::Status st = io::parseFixedActivities(zun, o.zun, block); !st)
         return fail(kExitDataStop, st.describe());
-    io::applyFixedActivities(table, block);
+    io::applyFixedActivities(table, block, logActivity);
     return 0;
 }
 
@@ -1106,8 +1108,10 @@ int main(int argc, char** argv) {
     }
 
     auto models = std::make_unique<model::SolutionModelSet>();
+    std::array<double, model::kMaxPhases> logActivity{};  // of the composition file's fixed activities
+    auto point = std::make_unique<model::PointState>();
     if (withModels) {
-        if (int code = loadSolutionModels(o, *table, *models); code != 0) return code;
+        if (int code = loadSolutionModels(o, *table, *models, logActivity); code != 0) return code;
         // Every end-member asked for needs an activity.
         for (int i : loadedIndex) {
             const model::PhaseRecord& p = (*table)[i];
@@ -1131,7 +1135,7 @@ int main(int argc, char** argv) {
     };
     std::vector<Row> rows;
     rows.reserve(items.size() * o.T.size() * o.P.size());
-    auto ctx = std::make_unique<model::GibbsContext>();
+    auto ctx = std::make_unique<model::GibbsEvaluator>();
     ctx->table = table.get();
     ctx->models = models.get();
     ctx->fluidCache.warn = warningsToStderr();
@@ -1163,21 +1167,21 @@ int main(int argc, char** argv) {
         }
         if (item.reaction) {
             model::makeReactionTerms(*table, coefficients.data(), *terms);
-            ctx->reaction = terms.get();
         }
         for (const Number& T : o.T)
             for (const Number& P : o.P) {
-                ctx->point = model::PointState{};
-                ctx->point.P = P.value;
-                ctx->point.t = T.value;
-                ctx->point.x = x;
-                ctx->point.fluid = fluid;
+                *point = model::PointState{};
+                point->P = P.value;
+                point->t = T.value;
+                point->x = x;
+                point->fluid = fluid;
+                point->logActivity = logActivity;
                 const int first = loadedIndex[static_cast<std::size_t>(item.terms[0].match)];
                 // With aqueous species a reaction is the sum of the chemical
                 // potentials, as on the activity diagrams.
-                const double G = !item.reaction ? model::ChemicalPotential(*ctx, first)
-                                 : aqueous      ? model::ReactionGibbsBySpecies(*ctx)
-                                                : model::ReactionGibbs(*ctx);
+                const double G = !item.reaction ? model::ChemicalPotential(*ctx, *point, first)
+                                 : aqueous      ? model::ReactionGibbsBySpecies(*ctx, *point, *terms)
+                                                : model::ReactionGibbs(*ctx, *point, *terms);
                 // The same temperature as the routines above: single-precision
                 // 273.15 for a phase (and the sum of potentials), double for
                 // the reaction form.

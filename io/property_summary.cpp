@@ -1,5 +1,7 @@
 #include "io/property_summary.hpp"
 
+#include <span>
+
 #include <array>
 #include <cmath>
 #include <string>
@@ -155,7 +157,7 @@ struct Layouts {
 // Writes records to one unit and remembers the first failure.
 class Writer {
 public:
-    Writer(io::Streams& streams, int unit) : streams_(streams), unit_(unit) {}
+    Writer(Streams& streams, int unit) : streams_(streams), unit_(unit) {}
 
     void record(const Layout& layout, std::initializer_list<Value> values = {}) {
         if (failed_) return;
@@ -173,7 +175,7 @@ public:
     bool failed() const { return failed_; }
 
 private:
-    io::Streams& streams_;
+    Streams& streams_;
     int unit_;
     bool failed_ = false;
 };
@@ -242,22 +244,22 @@ void writeCompositions(Writer& w, const Layouts& f, const model::ChemicalSystem&
     }
 }
 
-void writeStandardState(Writer& w, const Layouts& f, const PhaseRecord& p, bool withVolume) {
+void writeStandardState(Writer& w, const Layouts& f, const PhaseRecord& p, double logActivity, bool withVolume) {
     if (withVolume)
-        w.record(f.standardLine, {nameOf(p), abbreviationOf(p), p.H, p.S, p.V0, p.logActivity});
+        w.record(f.standardLine, {nameOf(p), abbreviationOf(p), p.H, p.S, p.V0, logActivity});
     else
-        w.record(f.standardLineGas, {nameOf(p), abbreviationOf(p), p.H, p.S, p.logActivity});
+        w.record(f.standardLineGas, {nameOf(p), abbreviationOf(p), p.H, p.S, logActivity});
 }
 
 template <class Pick>
-void writeStandardBlock(Writer& w, const Layouts& f, const model::PhaseTable& phases, int phaseCount,
-                        bool withVolume, Pick pick) {
+void writeStandardBlock(Writer& w, const Layouts& f, const model::PhaseTable& phases,
+                        std::span<const double> logActivity, int phaseCount, bool withVolume, Pick pick) {
     w.empty();
     w.record(f.standardTitle);
     w.record(withVolume ? f.standardColumns : f.standardColumnsGas);
     w.empty();
     for (int i = 0; i < phaseCount; ++i)
-        if (pick(phases[i])) writeStandardState(w, f, phases[i], withVolume);
+        if (pick(phases[i])) writeStandardState(w, f, phases[i], logActivity[static_cast<std::size_t>(i)], withVolume);
 }
 
 template <class Pick>
@@ -274,10 +276,11 @@ void writeHeatCapacityBlock(Writer& w, const Layouts& f, const model::PhaseTable
     }
 }
 
-void writeSolids(Writer& w, const Layouts& f, const model::PhaseTable& phases, int phaseCount) {
+void writeSolids(Writer& w, const Layouts& f, const model::PhaseTable& phases, std::span<const double> logActivity,
+                 int phaseCount) {
     w.empty(2);
     w.record(f.solidHeading);
-    writeStandardBlock(w, f, phases, phaseCount, true, isSolid);
+    writeStandardBlock(w, f, phases, logActivity, phaseCount, true, isSolid);
     writeHeatCapacityBlock(w, f, phases, phaseCount, isSolid);
 
     w.empty(3);
@@ -337,11 +340,12 @@ void writeSolids(Writer& w, const Layouts& f, const model::PhaseTable& phases, i
     w.record(f.solidEnd);
 }
 
-void writeGases(Writer& w, const Layouts& f, const model::PhaseTable& phases, int phaseCount,
+void writeGases(Writer& w, const Layouts& f, const model::PhaseTable& phases, std::span<const double> logActivity,
+                int phaseCount,
                 const model::FluidModelChoice& fluid) {
     w.empty(2);
     w.record(f.gasHeading);
-    writeStandardBlock(w, f, phases, phaseCount, false, isGas);
+    writeStandardBlock(w, f, phases, logActivity, phaseCount, false, isGas);
     writeHeatCapacityBlock(w, f, phases, phaseCount, isGas);
 
     for (int i = 0; i < phaseCount; ++i) {
@@ -374,10 +378,11 @@ void writeGases(Writer& w, const Layouts& f, const model::PhaseTable& phases, in
     }
 }
 
-void writeAqueous(Writer& w, const Layouts& f, const model::PhaseTable& phases, int phaseCount) {
+void writeAqueous(Writer& w, const Layouts& f, const model::PhaseTable& phases, std::span<const double> logActivity,
+                  int phaseCount) {
     w.empty(2);
     w.record(f.aqueousHeading);
-    writeStandardBlock(w, f, phases, phaseCount, true, isAqueous);
+    writeStandardBlock(w, f, phases, logActivity, phaseCount, true, isAqueous);
 
     bool plain = false, helgeson = false, tanger = false;
     for (int i = 0; i < phaseCount; ++i) {
@@ -430,10 +435,11 @@ void writeAqueous(Writer& w, const Layouts& f, const model::PhaseTable& phases, 
 
 }  // namespace
 
-Status writePropertySummary(io::Streams& streams, int unit, const model::ChemicalSystem& sys,
-                            const model::PhaseTable& phases, const model::FluidModelChoice& fluid,
-                            int phaseCount) {
+Status writePropertySummary(Streams& streams, int unit, const model::ChemicalSystem& sys,
+                            const model::PhaseTable& phases, std::span<const double> logActivity,
+                            const model::FluidModelChoice& fluid, int phaseCount) {
     if (Status s = checkInputs(sys, phases, phaseCount); !s) return s;
+    if (logActivity.size() < static_cast<std::size_t>(phaseCount)) return invalid("fewer log activities than phases");
     if (!streams.is_open(unit)) return invalid("unit " + std::to_string(unit) + " is not open");
     const Layouts f;
     if (!f.ok()) return invalid("a record layout of the report does not parse");
@@ -449,10 +455,10 @@ Status writePropertySummary(io::Streams& streams, int unit, const model::Chemica
     writeTitleAndElements(w, f, sys);
     if (solids) {
         writeCompositions(w, f, sys, phases, phaseCount);
-        writeSolids(w, f, phases, phaseCount);
+        writeSolids(w, f, phases, logActivity, phaseCount);
     }
-    if (gases) writeGases(w, f, phases, phaseCount, fluid);
-    if (aqueous) writeAqueous(w, f, phases, phaseCount);
+    if (gases) writeGases(w, f, phases, logActivity, phaseCount, fluid);
+    if (aqueous) writeAqueous(w, f, phases, logActivity, phaseCount);
 
     if (w.failed()) {
         Status s = Status::error("cannot write the property summary",

@@ -2,16 +2,15 @@
 
 #include <cmath>
 
-#include "model/gibbs.hpp"
-
 namespace model {
 namespace {
 
-constexpr double kThetaDefault = 228.0;  // K, Tanger species whose data give 0
-constexpr double kPsiDefault = 2600.0;   // bar
+constexpr double kKelvinAqueous = 273.1499938964844;  // 273.15 in single precision
+constexpr double kWaterMolarMass = 18.0152;  // g/mol
+constexpr double kThetaDefault = 228.0;      // K, Tanger species whose data give 0
+constexpr double kPsiDefault = 2600.0;       // bar
 constexpr double kHelgesonBornReference = 0.012743723716069836;  // 1/78.47
 constexpr double kHelgesonOmegaSlope = 5.808e-05;
-constexpr double kWaterMolarMass = 18.0152;  // g/mol
 
 // Dielectric constant of water: sum of C[i][j] TK^i rho^j over i + j <= 4.
 constexpr double kDielectric[5][5] = {
@@ -67,8 +66,6 @@ bool isElectronName(const std::string& name) {
     return true;
 }
 
-double electronPotential(const PhaseRecord& p, double TK, double P) { return 0.5 * StandardStateGibbs(p, P, TK); }
-
 AqueousWater aqueousWaterAt(WaterCache& cache, double TK, double P) {
     const WaterCache& w = cache.at(P, TK);
     AqueousWater out;
@@ -78,45 +75,45 @@ AqueousWater aqueousWaterAt(WaterCache& cache, double TK, double P) {
     return out;
 }
 
-double AqueousGibbs(GibbsContext& ctx, int index) {
-    if (ctx.table == nullptr || index < 0 || index >= ctx.table->count || index >= kMaxPhases) return 0.0;
-    const PhaseRecord& p = (*ctx.table)[index];
+double AqueousGibbs(GibbsEvaluator& e, const PointState& at, int index, const ReactionTerms* reaction) {
+    if (e.table == nullptr || index < 0 || index >= e.table->count || index >= kMaxPhases) return 0.0;
+    const PhaseRecord& p = (*e.table)[index];
     if (p.kind != kAqueousHelgeson && p.kind != kAqueousTanger) return 0.0;
-    const double TK = ctx.point.t + kKelvinSingle;
-    const double P = ctx.point.P;
     double g;
     if (isElectronName(p.name)) {
-        g = electronPotential(p, TK, P);
+        // Treated as a gas kept at unit fugacity: the standard-state route
+        // without any equation of state, then half of it.
+        g = 0.5 * PhaseGibbsAsGas(e, at, index, reaction);
     } else {
-        const AqueousWater w = aqueousWaterAt(ctx.fluidCache.water, TK, P);
-        if (!w.usable) ReportRangeEvent(ctx, RangeSource::HaarWater);
-        if (w.rho < kAqueousDensityLimit && ctx.events != nullptr)
-            ctx.events->report(RangeEvent{RangeSource::AqueousLowDensity, ctx.point.t, P, index, w.rho});
+        const double TK = at.t + kKelvinAqueous;
+        const double P = at.P;
+        const AqueousWater w = aqueousWaterAt(e.fluidCache.water, TK, P);
+        if (!w.usable) ReportRangeEvent(e, at, RangeSource::HaarWater);
+        if (w.rho < kAqueousDensityLimit && e.events != nullptr)
+            e.events->report(RangeEvent{RangeSource::AqueousLowDensity, at.t, P, index, w.rho});
+        const double logActivity = at.logActivity[static_cast<std::size_t>(index)];
         // The Tanger form is the standard state alone: its activity is added
         // here, as every other route includes it.
-        g = p.kind == kAqueousHelgeson ? aqueousPotentialHelgeson(p, TK, P, w.eps, p.logActivity)
-                                       : aqueousPotentialTanger(p, TK, P, w.eps) + kRLn10 * TK * p.logActivity;
+        g = p.kind == kAqueousHelgeson ? aqueousPotentialHelgeson(p, TK, P, w.eps, logActivity)
+                                       : aqueousPotentialTanger(p, TK, P, w.eps) + kRLn10 * TK * logActivity;
     }
-    if (!std::isfinite(g)) ReportRangeEvent(ctx, RangeSource::PhaseEnergy, index);
+    if (!std::isfinite(g)) ReportRangeEvent(e, at, RangeSource::PhaseEnergy, index);
     return g;
 }
 
-double ChemicalPotential(GibbsContext& ctx, int index) {
-    if (ctx.table == nullptr || index < 0 || index >= ctx.table->count || index >= kMaxPhases) return 0.0;
-    return (*ctx.table)[index].kind >= 0 ? PhaseGibbs(ctx, index) : AqueousGibbs(ctx, index);
+double ChemicalPotential(GibbsEvaluator& e, const PointState& at, int index, const ReactionTerms* reaction) {
+    if (e.table == nullptr || index < 0 || index >= e.table->count || index >= kMaxPhases) return 0.0;
+    return (*e.table)[index].kind >= 0 ? PhaseGibbs(e, at, index, reaction) : AqueousGibbs(e, at, index, reaction);
 }
 
-double ReactionGibbsBySpecies(GibbsContext& ctx) {
+double ReactionGibbsBySpecies(GibbsEvaluator& e, const PointState& at, const ReactionTerms& reaction) {
     double sum = 0.0;
-    if (ctx.table != nullptr && ctx.reaction != nullptr) {
-        const ReactionTerms& rx = *ctx.reaction;
-        const int count = rx.count < kMaxReactionPhases ? rx.count : kMaxReactionPhases;
-        for (int k = 0; k < count; ++k) {
-            const double c = rx.coef[static_cast<std::size_t>(k)];
-            if (std::fabs(c) > kTakesPart) sum += c * ChemicalPotential(ctx, rx.phase[static_cast<std::size_t>(k)]);
-        }
+    const int count = reaction.count < kMaxReactionPhases ? reaction.count : kMaxReactionPhases;
+    for (int k = 0; k < count; ++k) {
+        const double c = reaction.coef[static_cast<std::size_t>(k)];
+        if (std::fabs(c) > kTakesPart)
+            sum += c * ChemicalPotential(e, at, reaction.phase[static_cast<std::size_t>(k)], &reaction);
     }
-    ctx.currentReactionGibbs = sum;
     return sum;
 }
 

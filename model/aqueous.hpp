@@ -43,19 +43,12 @@ double aqueousPotentialTanger(const PhaseRecord& p, double TK, double P, double 
 //        + (a3 (P - 1) + a4 (P^2 - 1)/2) TK/(TK - theta) + omega (1/eps - 1/78.47)
 //        + R ln10 TK logActivity.
 // H and S are the ordinary enthalpy of formation and entropy at 25 C, 1 bar;
-// c1, c2 J/(mol K), a1 J/(mol bar), a2 J/(mol bar^2), a3 J K/(mol bar),
-// a4 J K/(mol bar^2), theta K, omega J/mol; logActivity log10.
+// c1, c2 J/(mol K), a1 J/(mol bar), a2 J/(mol bar^2), a3 J/(mol bar),
+// a4 J/(mol bar^2), theta K, omega J/mol; logActivity log10.
 double aqueousPotentialHelgeson(const PhaseRecord& p, double TK, double P, double eps, double logActivity);
 
 // Whether a phase name is the electron's: "E-" or "e-", blanks after it.
 bool isElectronName(const std::string& name);
-
-// Chemical potential of the electron (J/mol) at (TK, P): half the standard
-// Gibbs energy of its record taken as a gas at unit fugacity (H - TK S, the
-// heat-capacity integrals of its C3 line and its volume terms), so that
-// 2 H+ + 2 E- = H2 (gas) has no Gibbs energy change when the record is that
-// of hydrogen gas (the hydrogen-electrode convention).  No activity term.
-double electronPotential(const PhaseRecord& p, double TK, double P);
 
 // The water that the aqueous routines see at (TK, P).
 struct AqueousWater {
@@ -66,27 +59,29 @@ struct AqueousWater {
 // From the last water state of `cache` when (P, TK) are unchanged.
 AqueousWater aqueousWaterAt(WaterCache& cache, double TK, double P);
 
-// Chemical potential (J/mol) of aqueous species `index` (0-based) of
-// ctx.table at ctx.point, with its log10 activity (logActivity of the
-// record): the electron by electronPotential, a "*AQU TANGER" species by
-// aqueousPotentialTanger plus R ln10 T log a, a "*AQU HELGESON" species by
-// aqueousPotentialHelgeson; 0 for a species without a model keyword (and
-// for an index that is no aqueous species).  T = t + 273.1499938964844.
-// Water comes from ctx.fluidCache.water.  Reported to ctx.events: a Haar
-// density search that gave up (HaarWater), a result that is not a finite
-// number (PhaseEnergy), and, as a notice, water less dense than
-// kAqueousDensityLimit (AqueousLowDensity, with the density).
-double AqueousGibbs(GibbsContext& ctx, int index);
+// Chemical potential (J/mol) of aqueous species `index` (0-based) of the
+// evaluator's table at the point, with its log10 activity of the point: the
+// electron ("E-") half the energy of its record taken as a gas at unit
+// fugacity (so that 2 H+ + 2 E- = H2 (gas) has no Gibbs energy change when
+// the record is that of hydrogen gas, the hydrogen-electrode convention); a
+// "*AQU TANGER" species by aqueousPotentialTanger plus R ln10 T log a; a
+// "*AQU HELGESON" species by aqueousPotentialHelgeson; 0 for a species without
+// a model keyword (and for an index that is no aqueous species).
+// T = t + 273.1499938964844; water from e.fluidCache.water (the Haar
+// routine).  Reported to e.events: a Haar density search that gave up
+// (HaarWater), a result that is not a finite number (PhaseEnergy), and, as a
+// notice, water less dense than kAqueousDensityLimit (AqueousLowDensity, with
+// the density).
+double AqueousGibbs(GibbsEvaluator& e, const PointState& at, int index, const ReactionTerms* reaction);
 
-// Chemical potential (J/mol) of any loaded phase at ctx.point: PhaseGibbs for
+// Chemical potential (J/mol) of any loaded phase at the point: PhaseGibbs for
 // minerals and gases, AqueousGibbs for aqueous species.
-double ChemicalPotential(GibbsContext& ctx, int index);
+double ChemicalPotential(GibbsEvaluator& e, const PointState& at, int index, const ReactionTerms* reaction = nullptr);
 
-// Gibbs energy change (J per mole of reaction) of ctx.reaction at ctx.point
-// as the sum of coefficient times ChemicalPotential over its phases (the
-// form of the activity diagrams, which lets aqueous species take part;
-// ReactionGibbs sums the database values first and applies the beta-quartz
-// rule).  Also stored in ctx.currentReactionGibbs.
-double ReactionGibbsBySpecies(GibbsContext& ctx);
+// Gibbs energy change (J per mole of reaction) of `reaction` at the point as
+// the sum of coefficient times ChemicalPotential over its phases (the form of
+// the activity diagrams, which lets aqueous species take part; ReactionGibbs
+// sums the database values first and applies the beta-quartz rule).
+double ReactionGibbsBySpecies(GibbsEvaluator& e, const PointState& at, const ReactionTerms& reaction);
 
 }  // namespace model

@@ -56,7 +56,7 @@ void RangeEvents::report(const RangeEvent& event) {
     if (!isNotice(event.source)) ++count_;
     bool first = false;
     if (event.source == RangeSource::PhaseEnergy) {
-        if (event.phase >= 0 && event.phase < model::kMaxPhases) {
+        if (event.phase >= 0 && event.phase < kMaxPhases) {
             bool& seen = phaseSeen_[static_cast<std::size_t>(event.phase)];
             first = !seen;
             seen = true;
@@ -78,7 +78,7 @@ void RangeEvents::clear() {
     phaseSeen_.fill(false);
 }
 
-std::string describeRangeEvent(const RangeEvent& event, const model::PhaseTable* table) {
+std::string describeRangeEvent(const RangeEvent& event, const PhaseTable* table) {
     const std::string at = ", first at " + number(event.t) + " C and " + number(event.P) + " bar";
     if (event.source == RangeSource::PhaseEnergy) {
         std::string phase = "phase " + std::to_string(event.phase + 1);

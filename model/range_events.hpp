@@ -75,18 +75,18 @@ public:
     void clear();
 
 private:
-    static constexpr int kCapacity = kRangeSources + model::kMaxPhases;
+    static constexpr int kCapacity = kRangeSources + kMaxPhases;
     long count_ = 0;
     int firstCount_ = 0;
     std::array<RangeEvent, kCapacity> first_{};
     std::array<bool, kRangeSources> sourceSeen_{};
-    std::array<bool, model::kMaxPhases> phaseSeen_{};
+    std::array<bool, kMaxPhases> phaseSeen_{};
 };
 
 // The message of an event: the routine and its range (or the phase, named
 // from `table` when given), and the point, e.g.
 //   "Holland and Powell (89) fugacity polynomial for H2O used outside its
 //    range (usable from 100 bar up), first at 600.00 C and 1.00 bar"
-std::string describeRangeEvent(const RangeEvent& event, const model::PhaseTable* table);
+std::string describeRangeEvent(const RangeEvent& event, const PhaseTable* table);
 
 }  // namespace model

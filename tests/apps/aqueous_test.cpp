@@ -193,9 +193,9 @@ int indexOf(const model::PhaseTable& t, const std::string& key) {
 // Every point of every curve lies on its reaction (|dG| below 1 J beyond the
 // rounding of the plot file's columns, half a unit of their last digit), the
 // reaction evaluated independently of the run: `setPoint` puts the diagram
-// coordinates into the context and the phases' activities.
+// coordinates and the phases' activities into the point.
 template <class SetPoint>
-void expectOnReactions(const ExampleRun& run, testsupport::BundledDatabase& db, double halfX, double halfY,
+void expectOnReactions(const ExampleRun& run, const testsupport::BundledDatabase& db, double halfX, double halfY,
                        SetPoint setPoint) {
     ASSERT_EQ(run.reactions.size(), run.plot.curves.size());
     const int charge = db.system->find("E");
@@ -214,13 +214,13 @@ void expectOnReactions(const ExampleRun& run, testsupport::BundledDatabase& db, 
         EXPECT_NEAR(netCharge, 0.0, 1e-9) << "the reaction does not balance charge";
         model::ReactionTerms rx;
         model::makeReactionTerms(*db.table, coef.data(), rx);
-        model::GibbsContext g;
+        model::GibbsEvaluator g;
         g.table = db.table.get();
-        g.reaction = &rx;
-        g.point.x[model::kWater] = 1.0;
+        model::PointState point;
+        point.x[model::kWater] = 1.0;
         auto dG = [&](double x, double y) {
-            setPoint(g.point, *db.table, x, y);
-            return model::ReactionGibbsBySpecies(g);
+            setPoint(point, x, y);
+            return model::ReactionGibbsBySpecies(g, point, rx);
         };
         for (const calc::CurvePoint& p : run.plot.curves[k].points) {
             const double dx = (dG(p.x + 1e-3, p.y) - dG(p.x - 1e-3, p.y)) / 2e-3;
@@ -241,10 +241,10 @@ TEST(AqueousExamples, QuartzSolubility) {
     ASSERT_TRUE(db.ok) << db.messages;
     const int silica = indexOf(*db.table, "SIO2(AQ)");
     // x = log a(SiO2,aq) (F9.4 in the plot file), y = T (F10.2), at 1000 bar.
-    expectOnReactions(run, db, 5e-5, 5e-3, [&](model::PointState& p, model::PhaseTable& t, double x, double y) {
+    expectOnReactions(run, db, 5e-5, 5e-3, [&](model::PointState& p, double x, double y) {
         p.t = y;
         p.P = 1000.0;
-        t[silica].logActivity = x;
+        p.logActivity[static_cast<std::size_t>(silica)] = x;
     });
     // The solubility of data/README-aqueous.md: log K at 100 and 600 C.
     const auto& pts = run.plot.curves.front().points;
@@ -289,11 +289,11 @@ TEST(AqueousExamples, FeldsparMicaKaoliniteFieldsWhereLogKPutsThem) {
     ASSERT_TRUE(db.ok) << db.messages;
     const int silica = indexOf(*db.table, "SIO2(AQ)"), potassium = indexOf(*db.table, "K+");
     // x = log a(SiO2,aq), y = log(aK+/aH+) with aH+ = 1, at 250 C and 500 bar (F9.5 both).
-    expectOnReactions(run, db, 5e-6, 5e-6, [&](model::PointState& p, model::PhaseTable& t, double x, double y) {
+    expectOnReactions(run, db, 5e-6, 5e-6, [&](model::PointState& p, double x, double y) {
         p.t = 250.0;
         p.P = 500.0;
-        t[silica].logActivity = x;
-        t[potassium].logActivity = y;
+        p.logActivity[static_cast<std::size_t>(silica)] = x;
+        p.logActivity[static_cast<std::size_t>(potassium)] = y;
     });
     // The lines of data/README-aqueous.md (log K to 0.001), each point on one.
     struct Line {

@@ -4,6 +4,8 @@
 // " 0.12500D+02").
 #include <gtest/gtest.h>
 
+#include <array>
+
 #include <algorithm>
 #include <cstring>
 #include <memory>
@@ -33,7 +35,12 @@ std::string lead(const std::string& name) { return " " + pad(name, 20); }
 struct Fixture {
     std::unique_ptr<ChemicalSystem> sys = std::make_unique<ChemicalSystem>();
     std::unique_ptr<PhaseTable> table = std::make_unique<PhaseTable>();
+    std::array<double, model::kMaxPhases> logActivity{};
     model::FluidModelChoice fluid;
+
+    void setLogActivity(const PhaseRecord& p, double v) {
+        logActivity[static_cast<std::size_t>(&p - &(*table)[0])] = v;
+    }
 
     void element(const std::string& symbol, double weight) {
         auto i = static_cast<std::size_t>(sys->elementCount++);
@@ -65,7 +72,7 @@ struct Fixture {
     std::vector<std::string> render(core::Status* status = nullptr) const {
         io::Streams streams;
         EXPECT_EQ(streams.open(9, "summary.tmp", io::OpenMode::Scratch), 0);
-        core::Status s = writePropertySummary(streams, 9, *sys, *table, fluid, table->count);
+        core::Status s = writePropertySummary(streams, 9, *sys, *table, logActivity, fluid, table->count);
         if (status != nullptr)
             *status = s;
         else
@@ -116,7 +123,7 @@ Fixture fullRun() {
     kfs.H = -3970791.0;
     kfs.S = 214.145;
     kfs.V0 = 10.892;
-    kfs.logActivity = -0.5;
+    f.setLogActivity(kfs, -0.5);
     kfs.K = {262.68, -2001.1, -5070500.0, 623840000.0, 0.0, 0.0125, 1234.5};
     kfs.V = {0, 2.5e-5, 1.5e-9, -1.4e-5, 0, 0, 0, 0};
     auto& d = f.disorder(kfs);
@@ -144,7 +151,7 @@ Fixture fullRun() {
     w.H = -241826.0;
     w.S = 188.835;
     w.V0 = 99.0;  // a gas line has no volume column
-    w.logActivity = -1.25;
+    f.setLogActivity(w, -1.25);
     w.K = {30.09, 0, 0, 0, 0, 0.0068, 0};
     f.phase("CARBON DIOXIDE", "CO2", model::kCarbonDioxide, {2, 0, 0, 0, 0, 0, 1});
     f.phase("OXYGEN GAS", "O2", model::kOxygenGas, {2});
@@ -475,7 +482,7 @@ TEST(PropertySummary, SectionsAndBlocksAbsentWhenNotNeeded) {
     Fixture part = fullRun();
     io::Streams streams;
     ASSERT_EQ(streams.open(9, "summary.tmp", io::OpenMode::Scratch), 0);
-    ASSERT_TRUE(writePropertySummary(streams, 9, *part.sys, *part.table, part.fluid, 4).ok());
+    ASSERT_TRUE(writePropertySummary(streams, 9, *part.sys, *part.table, part.logActivity, part.fluid, 4).ok());
     streams.rewind(9);
     std::vector<std::string> some;
     std::string line;
@@ -502,10 +509,10 @@ TEST(PropertySummary, BadReferencesWriteNothing) {
 
     Fixture h = fullRun();
     io::Streams streams;
-    EXPECT_EQ(writePropertySummary(streams, 9, *h.sys, *h.table, h.fluid, h.table->count).code,
+    EXPECT_EQ(writePropertySummary(streams, 9, *h.sys, *h.table, h.logActivity, h.fluid, h.table->count).code,
               core::StatusCode::Error);  // unit not open
     ASSERT_EQ(streams.open(9, "summary.tmp", io::OpenMode::Scratch), 0);
-    EXPECT_EQ(writePropertySummary(streams, 9, *h.sys, *h.table, h.fluid, h.table->count + 1).code,
+    EXPECT_EQ(writePropertySummary(streams, 9, *h.sys, *h.table, h.logActivity, h.fluid, h.table->count + 1).code,
               core::StatusCode::Error);
     std::string line;
     streams.rewind(9);

@@ -13,6 +13,7 @@
 
 #include "common/aqueous_reference.hpp"
 #include "common/bundled_db.hpp"
+#include "common/evaluation_context.hpp"
 #include "core/text.hpp"
 #include "model/range_events.hpp"
 
@@ -45,8 +46,9 @@ int indexOf(const model::PhaseTable& t, const std::string& key) {
 }
 
 // A point with pure water as the fluid and the Haar routine.
-model::GibbsContext contextAt(const BundledDatabase& db, double t, double P, model::RangeEvents* events = nullptr) {
-    model::GibbsContext ctx;
+testsupport::EvaluationContext contextAt(const BundledDatabase& db, double t, double P,
+                                         model::RangeEvents* events = nullptr) {
+    testsupport::EvaluationContext ctx;
     ctx.table = db.table.get();
     ctx.point.t = t;
     ctx.point.P = P;
@@ -65,9 +67,8 @@ double reactionGibbs(const BundledDatabase& db, const std::vector<std::pair<std:
     }
     model::ReactionTerms rx;
     model::makeReactionTerms(*db.table, c.data(), rx);
-    model::GibbsContext ctx = contextAt(db, t, P);
-    ctx.reaction = &rx;
-    return model::ReactionGibbsBySpecies(ctx);
+    testsupport::EvaluationContext ctx = contextAt(db, t, P);
+    return model::ReactionGibbsBySpecies(ctx, ctx.point, rx);
 }
 
 TEST(AqueousReference, EverySpeciesWithItsWater) {
@@ -79,9 +80,9 @@ TEST(AqueousReference, EverySpeciesWithItsWater) {
         ASSERT_TRUE(db.ok) << db.messages;
         const int i = indexOf(*db.table, r.species);
         ASSERT_GE(i, 0);
-        model::GibbsContext ctx = contextAt(db, r.t, r.P);
-        EXPECT_NEAR(model::AqueousGibbs(ctx, i), r.mu, 0.1);
-        EXPECT_EQ(model::ChemicalPotential(ctx, i), model::AqueousGibbs(ctx, i));
+        testsupport::EvaluationContext ctx = contextAt(db, r.t, r.P);
+        EXPECT_NEAR(model::AqueousGibbs(ctx, ctx.point, i, nullptr), r.mu, 0.1);
+        EXPECT_EQ(model::ChemicalPotential(ctx, ctx.point, i), model::AqueousGibbs(ctx, ctx.point, i, nullptr));
         if (r.rho == 0.0) continue;  // the electron needs no water
         const model::AqueousWater w = model::aqueousWaterAt(ctx.fluidCache.water, r.t + model::kKelvinSingle, r.P);
         EXPECT_NEAR(w.rho, r.rho, 1e-6);
@@ -122,8 +123,9 @@ TEST(AqueousRoutines, FittedOlderFormFollowsTheRevisedOneWithinItsResiduals) {
         for (double t = 25.0; t <= 300.0; t += 25.0) {
             const double psat = 1.005 * model::WaterSaturationPressure(t + model::kKelvinSingle);
             for (double P : {std::max(1.0, psat), 500.0, 1000.0, 2000.0}) {
-                model::GibbsContext r = contextAt(revised, t, P), f = contextAt(fitted, t, P);
-                EXPECT_NEAR(model::AqueousGibbs(f, b), model::AqueousGibbs(r, a), worst + 0.05)
+                testsupport::EvaluationContext r = contextAt(revised, t, P), f = contextAt(fitted, t, P);
+                EXPECT_NEAR(model::AqueousGibbs(f, f.point, b, nullptr), model::AqueousGibbs(r, r.point, a, nullptr),
+                            worst + 0.05)
                     << species << " " << t << " C " << P << " bar";
             }
         }
@@ -134,14 +136,14 @@ TEST(AqueousNotice, LowDensityWaterIsNoticedNotCounted) {
     const BundledDatabase& db = database("aqueous-hkf.aqu");
     const int k = indexOf(*db.table, "K+"), e = indexOf(*db.table, "E-");
     model::RangeEvents events;
-    model::GibbsContext dense = contextAt(db, 300.0, 1000.0, &events);
-    model::AqueousGibbs(dense, k);
-    model::GibbsContext electron = contextAt(db, 500.0, 500.0, &events);
-    model::AqueousGibbs(electron, e);  // needs no water
+    testsupport::EvaluationContext dense = contextAt(db, 300.0, 1000.0, &events);
+    model::AqueousGibbs(dense, dense.point, k, nullptr);
+    testsupport::EvaluationContext electron = contextAt(db, 500.0, 500.0, &events);
+    model::AqueousGibbs(electron, electron.point, e, nullptr);  // needs no water
     EXPECT_EQ(events.firstCount(), 0);
     for (double t : {500.0, 550.0}) {
-        model::GibbsContext thin = contextAt(db, t, 500.0, &events);
-        model::AqueousGibbs(thin, k);
+        testsupport::EvaluationContext thin = contextAt(db, t, 500.0, &events);
+        model::AqueousGibbs(thin, thin.point, k, nullptr);
     }
     EXPECT_EQ(events.count(), 0);  // the values are used all the same
     ASSERT_EQ(events.firstCount(), 1);
