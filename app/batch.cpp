@@ -5,7 +5,6 @@
 #include "ui/toolkit.hpp"
 
 namespace app {
-using app::BatchLine;
 using core::pad;
 using core::Status;
 
@@ -68,7 +67,7 @@ std::string batch_prefix(const BatchLine& b) {
     return trimmed(d);
 }
 
-void apply_batch_names(app::RunSettings& rs) {
+void apply_batch_names(RunSettings& rs) {
     const BatchLine& b = rs.batchLine;
     std::string prefix = batch_prefix(b);
     std::string in = prefix + "restart.res";
@@ -151,7 +150,7 @@ Status run_batch(RunContext& ctx, const std::function<Status(RunContext&)>& runO
             logLost = true;
         st.keep_on_abort(io::kUnitBatchLog);
         firstLog = false;
-        app::RunSettings& rs = ctx.settings;
+        RunSettings& rs = ctx.settings;
         rs.batchLine = BatchLine{};
         bool named = true;
         if (!core::is_blank(pad(line, 10))) named = parse_batch_line(line, rs.batchLine);

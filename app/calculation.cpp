@@ -50,8 +50,8 @@ struct Calculation {
     explicit Calculation(RunContext& ctx)
         : evaluator(ctx.settings, ctx.phases, ctx.selection, ctx.gibbs),
           stability(evaluator, ctx.phases, ctx.selection),
-          plot(ctx.streams, io::kUnitPlot, io::kUnitMaster, ctx.settings, evaluator, ctx.phases,
-               ctx.selection),
+          plot(ctx.streams, io::kUnitPlot, ctx.settings.summaryOff ? 0 : io::kUnitMaster, ctx.settings, evaluator,
+               ctx.phases, ctx.selection),
           tracer(evaluator, stability, plot, ctx.pruned, ctx.selection, trace_settings(ctx), ctx.streams,
                  io::kUnitRestart, [&ctx](std::string_view status) {
                      ui::show_progress(ctx.screens, status, ui::kProgStatus);
@@ -67,13 +67,14 @@ struct Calculation {
 };
 
 // The first point at which each fluid routine gave no usable value (and each
-// phase energy was not finite), once per run: on the console and in the
-// summary.
+// phase energy was not finite, and each notice of the aqueous routines), once
+// per run: on the console and in the summary.
 void report_range_events(RunContext& ctx) {
     for (; ctx.rangeEventsReported < ctx.rangeEvents.firstCount(); ++ctx.rangeEventsReported) {
-        const std::string text =
-            model::describeRangeEvent(ctx.rangeEvents.first(ctx.rangeEventsReported), &ctx.phases) +
-            "; no curve is traced through such points";
+        const model::RangeEvent& event = ctx.rangeEvents.first(ctx.rangeEventsReported);
+        // A notice leaves the curves as they are.
+        const std::string text = model::describeRangeEvent(event, &ctx.phases) +
+                                 (model::isNotice(event.source) ? "" : "; no curve is traced through such points");
         if (ctx.gibbs.fluidCache.warn) ctx.gibbs.fluidCache.warn(text);
         ctx.streams.write_line(io::kUnitMaster, " " + text);
     }
@@ -81,13 +82,13 @@ void report_range_events(RunContext& ctx) {
 
 // One reaction handed over for calculation.
 Status calculate(RunContext& ctx, Calculation& calc, calc::Reaction& reaction) {
-    app::RunSettings& rs = ctx.settings;
+    RunSettings& rs = ctx.settings;
     // "Yes, w. last calculated rxtns only": the reactions of the replayed run.
     if (rs.lastReactionsOnly) {
         bool calculatedLastTime = false;
         for (const auto& row : ctx.replayedRows)
             calculatedLastTime = calculatedLastTime ||
-                                 app::samePhaseSet(row.data(), reaction.coef.data(), ctx.phases.count);
+                                 samePhaseSet(row.data(), reaction.coef.data(), ctx.phases.count);
         if (!calculatedLastTime) return Status::success();
     }
     ++rs.reactionsExamined;
@@ -105,7 +106,7 @@ Status calculate(RunContext& ctx, Calculation& calc, calc::Reaction& reaction) {
 
 // The reactions of one composition set.
 Status reactions_of_set(RunContext& ctx, Calculation& calc) {
-    app::RunSettings& rs = ctx.settings;
+    RunSettings& rs = ctx.settings;
     calc::PhaseSelection& sel = ctx.selection;
     const int N = sel.mainCount;
     const int C = sel.basis.componentCount;
@@ -125,12 +126,12 @@ Status reactions_of_set(RunContext& ctx, Calculation& calc) {
     }
     // List mode: the reactions are listed and the user chooses.
     calc::EnumerateReactions(ctx.phases, sel, ctx.pruned, options, ctx.streams, nullptr, progress, result);
-    app::SelectionSetup setup;
+    SelectionSetup setup;
     setup.screens = rs.inputFromFile ? nullptr : &ctx.screens;
     setup.lastReactionsOnly = rs.lastReactionsOnly;
     setup.lastRows = ctx.replayedRows;
-    app::SelectionResult chosen;
-    Status s = app::SelectReactions(ctx.phases, sel, ctx.streams, setup, sink, chosen);
+    SelectionResult chosen;
+    Status s = SelectReactions(ctx.phases, sel, ctx.streams, setup, sink, chosen);
     ctx.streams.discard(options.listUnit);
     return s;
 }
@@ -142,10 +143,11 @@ Status read_set_composition(RunContext& ctx, const std::string& name, bool& open
     opened = true;
     if (!ctx.models.composition.anyModelUsed) return Status::success();
     for (int i = 0; i < ctx.phases.count; ++i)
-        ctx.phases[i].logActivity = app::logActivityOf(ctx.selection.activity[static_cast<std::size_t>(i)]);
+        ctx.selection.logActivity[static_cast<std::size_t>(i)] =
+            logActivityOf(ctx.selection.activity[static_cast<std::size_t>(i)]);
     bool openFailed = false;
-    Status s = app::readCompositionFile(ctx.screens, name, ctx.settings, ctx.phases, ctx.models, ctx.streams,
-                                              openFailed);
+    Status s = readCompositionFile(ctx.screens, name, ctx.settings, ctx.phases, ctx.selection.logActivity,
+                                   ctx.models, ctx.streams, openFailed);
     if (!s) return s;
     opened = !openFailed;
     if (opened) ctx.models.composition.fileName = core::pad(name, 40);
@@ -155,7 +157,7 @@ Status read_set_composition(RunContext& ctx, const std::string& name, bool& open
 // The solution models of the set, on the master output and the activity
 // listing, with the activities at the middle of the diagram.
 void report_solution_models(RunContext& ctx, Calculation& calc) {
-    const io::PlotWindow w = io::plotWindow(ctx.settings);
+    const calc::PlotWindow w = calc::plotWindow(ctx.settings);
     calc.evaluator.setStateFromDiagram((w.xmin + w.xmax) / 2, (w.ymin + w.ymax) / 2);
     const calc::DiagramState& at = calc.evaluator.state();
     const int phaseCount = ctx.selection.mainCount + ctx.selection.testCount;
@@ -217,7 +219,7 @@ Status read_replayed_rows(RunContext& ctx) {
 }
 
 Status calculate_composition_sets(RunContext& ctx) {
-    app::RunSettings& rs = ctx.settings;
+    RunSettings& rs = ctx.settings;
     io::Streams& st = ctx.streams;
     const bool list = rs.batchMode == 'Y' && st.is_open(io::kUnitCompList);
     auto calc = std::make_unique<Calculation>(ctx);
@@ -237,6 +239,7 @@ Status calculate_composition_sets(RunContext& ctx) {
             // The set's composition before the plot header, which carries its labels.
             bool opened = true;
             if (Status s = read_set_composition(ctx, ctx.compositionName, opened); !s) return s;
+            calc->evaluator.useSelectedActivities();
             if (!opened) {
                 st.write_line(io::kUnitBatchLog, " Error opening composition file " + ctx.compositionName);
                 st.discard(io::kUnitPlot);
@@ -247,10 +250,10 @@ Status calculate_composition_sets(RunContext& ctx) {
         io::PlotHeaderTexts texts;
         texts.xLabel = std::string(core::rtrim(labels.x));
         texts.yLabel = std::string(core::rtrim(labels.y));
-        const io::PlotWindow window = io::plotWindow(rs);
+        const calc::PlotWindow window = calc::plotWindow(rs);
         const bool labelled =
-            app::writeCompositionLabels(st, ctx.models, window.xmin, window.xmax, window.ymin, window.ymax);
-        calc->plot.writeHeader(texts, labelled ? app::kUnitLabels : 0);
+            writeCompositionLabels(st, ctx.models, window.xmin, window.xmax, window.ymin, window.ymax);
+        calc->plot.writeHeader(texts, labelled ? kUnitLabels : 0);
         st.write_line(io::kUnitMaster, "**** Current plotfile = " + trimmed(rs.unitNames[io::kPlotSlot]));
         ui::show_progress(ctx.screens, "Starting time = " + time_of_day());
         if (rs.diagramType == calc::kActAct) calc->evaluator.prepareFixedConditions();

@@ -55,7 +55,7 @@ std::array<int, model::kMaxModels> chosenVariants(const model::CompositionSet& c
 }  // namespace
 
 Status readCompositionFile(ui::PelkamScreens& screens, const std::string& fileName,
-                           const app::RunSettings& settings, model::PhaseTable& phases,
+                           const RunSettings& settings, model::PhaseTable& phases, std::span<double> logActivity,
                            model::SolutionModelSet& models, io::Streams& streams, bool& openFailed) {
     openFailed = false;
     model::CompositionSet& cs = models.composition;
@@ -124,18 +124,19 @@ Status readCompositionFile(ui::PelkamScreens& screens, const std::string& fileNa
 
     // 7. The fixed activities.
     bool noBlock = false;
-    return readFixedActivities(screens, file, phases, models, streams, noBlock);
+    return readFixedActivities(screens, file, phases, logActivity, models, streams, noBlock);
 }
 
-Status readFixedActivities(ui::PelkamScreens& screens, const std::string& fileName, model::PhaseTable& phases,
-                           model::SolutionModelSet& models, io::Streams& streams, bool& failed) {
+Status readFixedActivities(ui::PelkamScreens& screens, const std::string& fileName, const model::PhaseTable& phases,
+                           std::span<double> logActivity, model::SolutionModelSet& models, io::Streams& streams,
+                           bool& failed) {
     failed = true;
     const std::string file(core::trim(fileName));
     std::vector<std::string> lines;
     if (!readLines(streams, file, lines)) return Status::success();
     io::FixedActivityBlock block;
     if (Status st = io::parseFixedActivities(lines, file, block); !st) return refuse(screens, streams, st);
-    io::applyFixedActivities(phases, block);
+    io::applyFixedActivities(phases, block, logActivity);
     for (const io::FixedActivity& a : block.entries) addLabel(models.composition, a.text);
     failed = !block.found || !block.ended;
     return Status::success();

@@ -6,6 +6,7 @@
 // screen; the parsing itself is in io/composition_file.hpp and the
 // activities in model/activity.hpp.
 #pragma once
+#include <span>
 #include <string>
 
 #include "app/run_settings.hpp"
@@ -47,18 +48,19 @@ constexpr const char* kLabelScratchName = "sm.tmp";
 // the file, line and field to the interactive output and returns Stop (Quit
 // when Quit is pressed).
 core::Status readCompositionFile(ui::PelkamScreens& screens, const std::string& fileName,
-                                    const app::RunSettings& settings, model::PhaseTable& phases,
-                                    model::SolutionModelSet& models, io::Streams& streams, bool& openFailed);
+                                 const RunSettings& settings, model::PhaseTable& phases,
+                                 std::span<double> logActivity, model::SolutionModelSet& models,
+                                 io::Streams& streams, bool& openFailed);
 
 // Applies the fixed-activity block of the composition file `fileName`: every
-// phase whose name begins with a line's name gets its log10 activity, and
-// each line becomes a label.  `failed` is set when the file cannot be opened,
+// phase whose name begins with a line's name gets its log10 activity in
+// `logActivity` (one per phase), and each line becomes a label.  `failed` is set when the file cannot be opened,
 // has no block or no "ENDFIX" (a file without the block is normal: the
 // status is Ok).  A line of the block that cannot be read shows "Check format
 // - error reading file: " with the name and returns Stop.
 core::Status readFixedActivities(ui::PelkamScreens& screens, const std::string& fileName,
-                                    model::PhaseTable& phases, model::SolutionModelSet& models, io::Streams& streams,
-                                    bool& failed);
+                                 const model::PhaseTable& phases, std::span<double> logActivity,
+                                 model::SolutionModelSet& models, io::Streams& streams, bool& failed);
 
 // Writes the labels of the composition file (models.composition) to the
 // label scratch unit kUnitLabels ("sm.tmp", opened here) for the window

@@ -22,7 +22,7 @@ bool element_choice_stop(const Status& s) {
 }  // namespace
 
 Status read_database(RunContext& ctx, DatabaseFault* fault) {
-    app::RunSettings& rs = ctx.settings;
+    RunSettings& rs = ctx.settings;
     io::Streams& st = ctx.streams;
     if (fault) *fault = DatabaseFault::DataFile;
     if (Status s = io::readElementHeader(st, io::kUnitThermo, ctx.system); !s) return s;
@@ -81,10 +81,6 @@ Status read_database(RunContext& ctx, DatabaseFault* fault) {
     ctx.rangeEvents.clear();
     ctx.rangeEventsReported = 0;
     ctx.gibbs.events = &ctx.rangeEvents;
-    ctx.gibbs.point.fluid = rs.fluid;
-    ctx.gibbs.point.x.fill(0.0);
-    ctx.gibbs.point.x[model::kWater] = rs.xH2O;
-    ctx.gibbs.point.x[model::kCarbonDioxide] = rs.xCO2;
     return Status::success();
 }
 
@@ -98,16 +94,17 @@ void write_solid_solution_table(RunContext& ctx, int phaseCount) {
     static const core::Layout other("(1X,A20,70X,G23.15)");
     for (int i = 0; i < phaseCount; ++i) {
         const model::PhaseRecord& p = ctx.phases[i];
+        const double logActivity = ctx.selection.logActivity[static_cast<std::size_t>(i)];
         if (p.activityModel > 0) {
             const model::SolutionModel& m = ctx.models.models[static_cast<std::size_t>(p.activityModel - 1)];
             // The excess of the end-member as a - bT + c(P - 1) (also for a
             // model that sums its terms on every call).
             const std::array<double, 3> abc = model::excessParameters(m, p.activityEndMember);
             const std::string& name = m.endMembers[static_cast<std::size_t>(p.activityEndMember - 1)].name;
-            core::Value v[] = {std::string_view(name), abc[0], abc[1], abc[2], p.logActivity};
+            core::Value v[] = {std::string_view(name), abc[0], abc[1], abc[2], logActivity};
             ctx.streams.write_record(io::kUnitMaster, member, v);
         } else {
-            core::Value v[] = {std::string_view(p.name), p.logActivity};
+            core::Value v[] = {std::string_view(p.name), logActivity};
             ctx.streams.write_record(io::kUnitMaster, other, v);
         }
     }

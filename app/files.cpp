@@ -16,7 +16,6 @@ namespace app {
 namespace fs = std::filesystem;
 using namespace ui;
 using core::pad;
-using app::RunSettings;
 using core::Status;
 
 namespace {

@@ -15,15 +15,15 @@ struct DatabaseGuess {
     int version = 0;
     std::string message;  // 33 characters
 };
-DatabaseGuess guess_database_version(const app::RunSettings& rs);
+DatabaseGuess guess_database_version(const RunSettings& rs);
 
 // The restart-name clash rule: the output never has the input's name.
-void apply_restart_clash(app::RunSettings& rs);
+void apply_restart_clash(RunSettings& rs);
 // The prefix the path rule puts before the output names: the path up to its
 // first blank (nothing for a blank path or one without a blank).
-std::string path_prefix(const app::RunSettings& rs);
+std::string path_prefix(const RunSettings& rs);
 // The path rule of the files screen ("Use path?" checked).
-void apply_path(app::RunSettings& rs, bool usePathChecked);
+void apply_path(RunSettings& rs, bool usePathChecked);
 
 // Runs the configuration step (first call of a run, blank message) and the
 // screens; in batch mode the names come from the batch line.
@@ -63,7 +63,7 @@ struct RunFile {
 // configuration, suggested reactions; in batch mode batch.dat and the
 // composition list) and the files it writes, as the settings name them.
 std::vector<RunFile> run_inputs(const RunContext& ctx);
-std::vector<RunFile> run_outputs(const app::RunSettings& rs);
+std::vector<RunFile> run_outputs(const RunSettings& rs);
 // Whether two names denote one file: for existing files the same file
 // (device and inode), otherwise the same path once resolved.
 bool same_file(const std::string& a, const std::string& b);

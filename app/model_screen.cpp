@@ -120,17 +120,17 @@ std::string whyNotOpened(const std::string& name) {
 // Reads the composition file; when it cannot be opened, once more with the
 // extension of the database version appended.  `opened` is false when both
 // fail; `used` receives the name that was read.
-Status readWithExtension(PelkamScreens& screens, const std::string& name, const app::RunSettings& settings,
-                         model::PhaseTable& phases, model::SolutionModelSet& models, io::Streams& streams,
-                         bool& opened, std::string& used) {
+Status readWithExtension(PelkamScreens& screens, const std::string& name, const RunSettings& settings,
+                         model::PhaseTable& phases, std::span<double> logActivity, model::SolutionModelSet& models,
+                         io::Streams& streams, bool& opened, std::string& used) {
     bool openFailed = false;
     used = std::string(core::rtrim(name));
-    if (Status s = readCompositionFile(screens, used, settings, phases, models, streams, openFailed); !s) return s;
+    if (Status s = readCompositionFile(screens, used, settings, phases, logActivity, models, streams, openFailed); !s) return s;
     opened = !openFailed;
     const std::string ext = extensionFor(settings.databaseVersion);
     if (opened || ext.empty()) return Status::success();
     used += ext;
-    if (Status s = readCompositionFile(screens, used, settings, phases, models, streams, openFailed); !s) return s;
+    if (Status s = readCompositionFile(screens, used, settings, phases, logActivity, models, streams, openFailed); !s) return s;
     opened = !openFailed;
     return Status::success();
 }
@@ -161,7 +161,7 @@ void readScreen(const Toolkit& tk, int h, model::SolutionModelSet& models) {
     }
 }
 
-void setUpScreen(Toolkit& tk, int h, const app::RunSettings& settings, const model::SolutionModelSet& models) {
+void setUpScreen(Toolkit& tk, int h, const RunSettings& settings, const model::SolutionModelSet& models) {
     const model::CompositionSet& cs = models.composition;
     for (int row = 0; row < kSolutionRows; ++row) {
         const int label = sm_row_control(kSmRowLabel, row), yes = sm_row_control(kSmRowYes, row),
@@ -189,8 +189,8 @@ void setUpScreen(Toolkit& tk, int h, const app::RunSettings& settings, const mod
     tk.set_text(h, kSmFilename, defaultCompositionFileName(settings));
 }
 
-Status interactive(PelkamScreens& screens, io::Streams& streams, const app::RunSettings& settings,
-                   model::PhaseTable& phases, const calc::PhaseSelection& sel, model::SolutionModelSet& models) {
+Status interactive(PelkamScreens& screens, io::Streams& streams, const RunSettings& settings,
+                   model::PhaseTable& phases, calc::PhaseSelection& sel, model::SolutionModelSet& models) {
     Toolkit& tk = *screens.tk;
     const int h = screens[kSolutionScreen];
     model::CompositionSet& cs = models.composition;
@@ -208,7 +208,7 @@ Status interactive(PelkamScreens& screens, io::Streams& streams, const app::RunS
         const std::string typed = tk.get_text(h, kSmFilename);
         bool opened = false;
         std::string used;
-        if (Status s = readWithExtension(screens, typed, settings, phases, models, streams, opened, used); !s)
+        if (Status s = readWithExtension(screens, typed, settings, phases, sel.logActivity, models, streams, opened, used); !s)
             return s;
         if (opened && used.size() <= kCompositionNameWidth) {
             cs.fileName = core::pad(used, kCompositionNameWidth);
@@ -224,8 +224,8 @@ Status interactive(PelkamScreens& screens, io::Streams& streams, const app::RunS
     }
 }
 
-Status replay(PelkamScreens& screens, io::Streams& streams, const app::RunSettings& settings,
-              model::PhaseTable& phases, const calc::PhaseSelection& sel, model::SolutionModelSet& models) {
+Status replay(PelkamScreens& screens, io::Streams& streams, const RunSettings& settings,
+              model::PhaseTable& phases, calc::PhaseSelection& sel, model::SolutionModelSet& models) {
     io::ReplayInput in{streams, settings.unitNames[io::kInputSlot], io::kUnitInput, kMessages};
     model::CompositionSet& cs = models.composition;
     std::string name, comment;
@@ -261,7 +261,7 @@ Status replay(PelkamScreens& screens, io::Streams& streams, const app::RunSettin
     }
     bool opened = false;
     std::string used;
-    if (Status s = readWithExtension(screens, name, settings, phases, models, streams, opened, used); !s) return s;
+    if (Status s = readWithExtension(screens, name, settings, phases, sel.logActivity, models, streams, opened, used); !s) return s;
     if (!opened) {
         const std::string file(core::trim(name));
         const std::string why = whyNotOpened(file);
@@ -282,7 +282,7 @@ Status replay(PelkamScreens& screens, io::Streams& streams, const app::RunSettin
 
 }  // namespace
 
-std::string defaultCompositionFileName(const app::RunSettings& settings) {
+std::string defaultCompositionFileName(const RunSettings& settings) {
     if (settings.usePath == 'Y' && !core::is_blank(settings.path)) {
         std::string_view path = core::trim(settings.path);
         return std::string(path.substr(0, path.find(' ')));
@@ -294,7 +294,7 @@ std::string defaultCompositionFileName(const app::RunSettings& settings) {
     }
 }
 
-Status runSolutionModelScreen(PelkamScreens& screens, io::Streams& streams, const app::RunSettings& settings,
+Status runSolutionModelScreen(PelkamScreens& screens, io::Streams& streams, const RunSettings& settings,
                               model::PhaseTable& phases, calc::PhaseSelection& sel, model::SolutionModelSet& models) {
     model::CompositionSet& cs = models.composition;
     for (int s = 0; s < cs.slotCount; ++s) {

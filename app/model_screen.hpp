@@ -30,12 +30,12 @@ namespace app {
 // selectedMixingModel.  Returns Quit on Exit/Quit, Stop after a fatal
 // message.
 core::Status runSolutionModelScreen(ui::PelkamScreens& screens, io::Streams& streams,
-                                       const app::RunSettings& settings, model::PhaseTable& phases,
+                                       const RunSettings& settings, model::PhaseTable& phases,
                                        calc::PhaseSelection& sel, model::SolutionModelSet& models);
 
 // The "Filename:" default: the path (up to its first blank) when a path is in
 // use, else the composition file of the database version: "zuntest.zun"
 // (version 0), "zuntest.zu1" (1), "zuntest.zu2" (2).
-std::string defaultCompositionFileName(const app::RunSettings& settings);
+std::string defaultCompositionFileName(const RunSettings& settings);
 
 }  // namespace app

@@ -12,7 +12,6 @@
 namespace app {
 using namespace ui;
 using core::Layout;
-using app::RunSettings;
 using core::Status;
 
 const std::array<const char*, 12> kRoutineLabels = {

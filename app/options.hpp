@@ -36,14 +36,14 @@ std::array<bool, 4> mole_fields_used(int diagramType);
 // (ranges, fluid composition, routines, plot and label options, the
 // saturation/geotherm choice).  Returns the message of the first failure,
 // or an empty string.
-std::string check_entries(int diagramType, OptionEntries entries, app::RunSettings& rs);
+std::string check_entries(int diagramType, OptionEntries entries, RunSettings& rs);
 
 // Whether the diagram's window makes physical sense (temperatures above
 // -273.15 C, pressures above 0 bar, xCO2 within 0 to 1; the saturation curve
 // and the geotherm of activity diagrams aside) and fits the fields of the
 // plot file (points, labels, header window, the fixed value in the axis
 // label).  Returns what is wrong, or an empty string.
-std::string window_problem(const app::RunSettings& rs);
+std::string window_problem(const RunSettings& rs);
 
 // The note on the console and the summary when the Kerrick-Jacobs mixing
 // rule raised the lowest temperature from `before` to `after`; empty when it
@@ -51,7 +51,7 @@ std::string window_problem(const app::RunSettings& rs);
 std::string mixing_rule_note(double before, double after);
 
 // Confines the ranges of a diagram drawn along the water saturation curve.
-void confine_to_saturation(app::RunSettings& rs);
+void confine_to_saturation(RunSettings& rs);
 
 // Reads a geotherm line "2F10.6"; false when it does not hold two numbers.
 bool parse_geotherm(const std::string& line, double& d1, double& d2);

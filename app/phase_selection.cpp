@@ -78,7 +78,7 @@ bool isXCO2Diagram(int t) { return t == calc::kTX || t == calc::kPX; }
 
 std::size_t at(int i) { return static_cast<std::size_t>(i); }
 
-io::ReplayInput replayOf(io::Streams& streams, const app::RunSettings& settings) {
+io::ReplayInput replayOf(io::Streams& streams, const RunSettings& settings) {
     return io::ReplayInput{streams, settings.unitNames[io::kInputSlot], io::kUnitInput, kMessages};
 }
 
@@ -292,7 +292,7 @@ Status askSelection(PelkamScreens& screens, io::Streams& streams, int type, cons
 
 // ---- Replay
 
-Status replaySelection(io::Streams& streams, const app::RunSettings& settings,
+Status replaySelection(io::Streams& streams, const RunSettings& settings,
                        const model::PhaseTable& phases, calc::PhaseSelection& sel) {
     io::ReplayInput in = replayOf(streams, settings);
     for (int i = 0; i < phases.count; ++i) {
@@ -353,7 +353,7 @@ void applyRules(int type, model::PhaseTable& phases, calc::PhaseSelection& sel) 
         if (sel.waterIndex >= 0) sel.optionCode[at(sel.waterIndex)] = calc::kProject;
         if (sel.co2Index >= 0) sel.optionCode[at(sel.co2Index)] = calc::kProject;
     }
-    for (int i = 0; i < n; ++i) phases[i].logActivity = logActivityOf(sel.activity[at(i)]);
+    for (int i = 0; i < n; ++i) sel.logActivity[at(i)] = logActivityOf(sel.activity[at(i)]);
 }
 
 // Below this mole fraction the fluid routines treat a species as absent.
@@ -392,7 +392,7 @@ bool readActivityText(std::string_view text, double& activity) {
 
 double logActivityOf(double activity) { return activity > 0 ? std::log10(activity) : activity; }
 
-std::string fluidCompositionProblem(const app::RunSettings& settings, const model::PhaseTable& phases,
+std::string fluidCompositionProblem(const RunSettings& settings, const model::PhaseTable& phases,
                                     const calc::PhaseSelection& sel) {
     // On T-xCO2 and P-xCO2 diagrams the fluid composition is the x axis.
     if (isXCO2Diagram(settings.diagramType)) return {};
@@ -417,7 +417,7 @@ std::string fluidCompositionProblem(const app::RunSettings& settings, const mode
     return {};
 }
 
-Status runEndMemberSelection(PelkamScreens& screens, io::Streams& streams, const app::RunSettings& settings,
+Status runEndMemberSelection(PelkamScreens& screens, io::Streams& streams, const RunSettings& settings,
                              model::PhaseTable& phases, model::ChemicalSystem&, calc::PhaseSelection& sel,
                              model::SolutionModelSet&) {
     const int type = settings.diagramType;
@@ -492,13 +492,14 @@ Status compactSelection(model::PhaseTable& phases, model::ChemicalSystem& system
         std::vector<model::PhaseRecord> moved(at(count));
         std::vector<std::array<double, model::kMaxElements>> rows(at(count));
         std::array<int, model::kMaxPhases> codes{};
-        std::array<double, model::kMaxPhases> activities{};
+        std::array<double, model::kMaxPhases> activities{}, logActivities{};
         for (int k = 0; k < count; ++k) {
             const int i = order[at(k)];
             moved[at(k)] = std::move(phases[i]);
             rows[at(k)] = system.stoichiometry[at(i)];
             codes[at(k)] = sel.optionCode[at(i)];
             activities[at(k)] = sel.activity[at(i)];
+            logActivities[at(k)] = sel.logActivity[at(i)];
         }
         for (int k = 0; k < count; ++k) {
             phases[k] = std::move(moved[at(k)]);
@@ -510,9 +511,11 @@ Status compactSelection(model::PhaseTable& phases, model::ChemicalSystem& system
         }
         sel.optionCode.fill(calc::kNotChosen);
         sel.activity.fill(1.0);
+        sel.logActivity.fill(0.0);
         for (int k = 0; k < count; ++k) {
             sel.optionCode[at(k)] = codes[at(k)];
             sel.activity[at(k)] = activities[at(k)];
+            sel.logActivity[at(k)] = logActivities[at(k)];
         }
     }
     phases.count = count;
@@ -606,7 +609,7 @@ void linkSolutionModels(model::PhaseTable& phases, calc::PhaseSelection& sel, mo
     }
 }
 
-Status prepareSelectedPhases(PelkamScreens& screens, io::Streams& streams, const app::RunSettings& settings,
+Status prepareSelectedPhases(PelkamScreens& screens, io::Streams& streams, const RunSettings& settings,
                              model::PhaseTable& phases, model::ChemicalSystem& system, calc::PhaseSelection& sel,
                              model::SolutionModelSet& models) {
     // 1. Axis labels, to the restart file (read back and ignored in a replay).

@@ -27,11 +27,11 @@ constexpr const char* kFluidCompositionProblem = "fluid phase without fluid";
 // read as log10 a = 0), and so is an H2O or CO2 phase with none of it in the
 // fluid: on the input-error screen, then the end-member screen again, or in a
 // replay with a message and a stop.  Fills sel.optionCode and sel.activity
-// for every loaded phase, phases[i].logActivity, the axes and the WATER and
+// for every loaded phase, sel.logActivity, the axes and the WATER and
 // CARBON DIO indices, and writes the answers to the restart file (unit 10).
 // Returns Quit when the user presses Exit/Quit, Stop after a fatal message.
 core::Status runEndMemberSelection(ui::PelkamScreens& screens, io::Streams& streams,
-                                      const app::RunSettings& settings, model::PhaseTable& phases,
+                                      const RunSettings& settings, model::PhaseTable& phases,
                                       model::ChemicalSystem& system, calc::PhaseSelection& sel,
                                       model::SolutionModelSet& models);
 
@@ -39,7 +39,7 @@ core::Status runEndMemberSelection(ui::PelkamScreens& screens, io::Streams& stre
 // projection phases, the master-output notes, the basis, the solution-model
 // links, the activity listing and the solution-model screen, in that order.
 core::Status prepareSelectedPhases(ui::PelkamScreens& screens, io::Streams& streams,
-                                      const app::RunSettings& settings, model::PhaseTable& phases,
+                                      const RunSettings& settings, model::PhaseTable& phases,
                                       model::ChemicalSystem& system, calc::PhaseSelection& sel,
                                       model::SolutionModelSet& models);
 
@@ -57,7 +57,7 @@ double logActivityOf(double activity);
 // none of it (P-T and activity diagrams; on T-xCO2 and P-xCO2 diagrams the
 // fluid composition is the x axis): the message saying which mole fraction
 // to set, or an empty string.
-std::string fluidCompositionProblem(const app::RunSettings& settings, const model::PhaseTable& phases,
+std::string fluidCompositionProblem(const RunSettings& settings, const model::PhaseTable& phases,
                                     const calc::PhaseSelection& sel);
 
 // The two axis labels of the plot file by diagram type.

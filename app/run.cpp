@@ -22,7 +22,6 @@
 namespace app {
 using namespace ui;
 using core::pad;
-using app::RunSettings;
 using core::Status;
 
 namespace {
@@ -266,16 +265,16 @@ Status run_steps(RunContext& ctx, Back from, const std::string& message, Setback
         return s;
     }
     // 5. Phase selection, axes and basis (with the solution-model screen).
-    if (Status s = app::runEndMemberSelection(ctx.screens, ctx.streams, rs, ctx.phases, ctx.system,
+    if (Status s = runEndMemberSelection(ctx.screens, ctx.streams, rs, ctx.phases, ctx.system,
                                                     ctx.selection, ctx.models);
         !s) {
         // A fluid phase chosen with none of it in the fluid: the mole
         // fractions are put right on the options screen.
-        if (s.code == core::StatusCode::Error && s.what == app::kFluidCompositionProblem)
+        if (s.code == core::StatusCode::Error && s.what == kFluidCompositionProblem)
             back = {Back::Options, s.why + " - try again"};
         return s;
     }
-    if (Status s = app::prepareSelectedPhases(ctx.screens, ctx.streams, rs, ctx.phases, ctx.system,
+    if (Status s = prepareSelectedPhases(ctx.screens, ctx.streams, rs, ctx.phases, ctx.system,
                                                     ctx.selection, ctx.models);
         !s) {
         // A solution file that cannot be read is named again on the files screen.
@@ -296,7 +295,8 @@ Status run_steps(RunContext& ctx, Back from, const std::string& message, Setback
         if (!dir.empty()) ctx.streams.write_line(io::kUnitMaster, "**** Path used = " + dir);
     }
     // 7. Property summary; 8. solid-solution parameters.
-    io::writePropertySummary(ctx.streams, io::kUnitMaster, ctx.system, ctx.phases, rs.fluid, phaseCount);
+    io::writePropertySummary(ctx.streams, io::kUnitMaster, ctx.system, ctx.phases, ctx.selection.logActivity, rs.fluid,
+                             phaseCount);
     write_solid_solution_table(ctx, phaseCount);
     // 9. Label style.
     if (Status s = label_style(ctx); !s) return s;

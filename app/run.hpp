@@ -29,7 +29,7 @@ std::string svg_name(std::string_view plotName);
 // The six lines of the completion screen (each at most 45 characters; with
 // `screenWidth` false the lines keep the file names whole); in batch mode
 // the third line counts the lines that could not be run.
-std::array<std::string, 6> completion_lines(const app::RunSettings& rs, int batchLinesFailed = 0,
+std::array<std::string, 6> completion_lines(const RunSettings& rs, int batchLinesFailed = 0,
                                             bool screenWidth = true);
 
 // A run whose outputs could not be written: the status to end it with says
@@ -40,13 +40,13 @@ core::Status outputs_not_written(core::Status failure);
 struct AxisLabels {
     std::string x, y;
 };
-AxisLabels axis_labels(const app::RunSettings& rs);
+AxisLabels axis_labels(const RunSettings& rs);
 
 // The fixed value of an axis label: an integer of at most six places
 // without its leading blanks.
 std::string label_number(double value);
 
 // Tolerances of the curve tracer from the axis ranges.
-void set_tolerances(app::RunSettings& rs);
+void set_tolerances(RunSettings& rs);
 
 }  // namespace app

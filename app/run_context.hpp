@@ -27,7 +27,7 @@ struct TracingLimits {
 };
 
 struct RunContext {
-    app::RunSettings settings;
+    RunSettings settings;
     io::Streams streams;
     ui::Toolkit* tk = nullptr;
     ui::PelkamScreens screens;
@@ -37,7 +37,7 @@ struct RunContext {
     model::ChemicalSystem system;
     model::PhaseTable phases;
     model::SolutionModelSet models;
-    model::GibbsContext gibbs;
+    model::GibbsEvaluator gibbs;
     // Points of the run where a fluid routine gave no usable value or a
     // phase energy was not finite; the first of each is reported once.
     model::RangeEvents rangeEvents;

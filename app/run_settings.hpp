@@ -6,6 +6,7 @@
 #include <string>
 
 #include "calc/diagram_type.hpp"
+#include "calc/options.hpp"
 #include "io/units.hpp"
 #include "model/fluid_choice.hpp"
 
@@ -21,16 +22,10 @@ struct BatchLine {
     std::string extension = std::string(3, ' ');        // 3
 };
 
-struct RunSettings {
-    int diagramType = calc::kPT;
+// Every answer of a run that the screens, the configuration file and the
+// batch line give; the options of the diagram are its calculation part.
+struct RunSettings : calc::DiagramOptions {
     std::string elements = std::string(120, ' ');
-    double pMin = 500, pMax = 10000;
-    double tMin = 100, tMax = 1300;
-    double xAxisMin = 0, xAxisMax = 0, yAxisMin = 0, yAxisMax = 0;
-    double xH2O = 0, xCO2 = 0;
-    model::FluidModelChoice fluid;
-    char plotCurves = 'Y';   // 'Y' stable curves only, 'N' metastable and stable
-    char labelAnswer = 'Y';  // 'Y' abbreviations, 'N' full names
     std::array<std::string, 7> unitNames = {
         std::string("jun92.rqt"), std::string("hkf81.aqu"), std::string("con:"), std::string("con:"),
         std::string("summary.dat"), std::string("plot.plt"), std::string("restart.res")};
@@ -49,11 +44,6 @@ struct RunSettings {
     double xTolerance = 1, yTolerance = 1;
     long reactionsExamined = 0, reactionsCalculated = 0, reactionsPlotted = 0;
 
-    // Option-screen extras (Part of the run options).
-    int saturationChoice = 0;       // 0 fixed, 1 water saturation curve, 2 geotherm
-    double geothermD1 = 0, geothermD2 = 0;
-    double plotHeight = 20, plotWidth = 20;  // plot lengths of the y and x axes, plot units
-    int recordFourInteger = 0;      // the integer carried by option record 4
     bool lastReactionsOnly = false; // restart choice 2 flag, set before the fluid record is read
     // Whether the metastable/stable question key and the activities key have been
     // switched on by a 'Y' (the option stays on once set).

@@ -22,6 +22,7 @@
 #include "io/sln_format.hpp"
 #include "io/streams.hpp"
 #include "model/activity.hpp"
+#include "model/aqueous.hpp"
 #include "model/chemical_system.hpp"
 #include "model/gibbs.hpp"
 #include "model/phase.hpp"
@@ -39,7 +40,8 @@ constexpr double kAbsoluteZeroC = -273.15;
 
 void usage(std::FILE* out) {
     std::fprintf(out,
-                 "Usage: pelkam-props --db FILE --T LIST --P LIST [FLUID OPTIONS] [--csv] ITEM...\n"
+                 "Usage: pelkam-props --db FILE [--aqueous FILE] --T LIST --P LIST\n"
+                 "                   [FLUID OPTIONS] [--csv] ITEM...\n"
                  "       pelkam-props --fluid SPECIES --T LIST --P LIST [FLUID OPTIONS] [--csv]\n"
                  "       pelkam-props --help\n"
                  "\n"
@@ -51,6 +53,9 @@ void usage(std::FILE* out) {
                  "\n"
                  "Options:\n"
                  "  --db FILE   the thermodynamic database file (for example DEC06.DAT)\n"
+                 "  --aqueous FILE\n"
+                 "              the aqueous data file (for example aqueous-hkf.aqu): its species\n"
+                 "              may be named as items\n"
                  "  --T LIST    temperatures in degrees C, separated by commas: --T 400,600.5\n"
                  "  --P LIST    pressures in bar, separated by commas: --P 1,5000\n"
                  "  --fluid SPECIES\n"
@@ -86,7 +91,10 @@ void usage(std::FILE* out) {
                  "  \"3 Ky = 3 Sil\"   \"Ms + Qz = Kfs + Sil + H2O\"   \"2Ky=2Sil\"   \"0.5 Ky = 0.5 Sil\"\n"
                  "Blanks around + and = are optional; a missing coefficient is 1; fractions such\n"
                  "as 3/2 are not accepted (write 1.5).  A reaction must be balanced in every\n"
-                 "element to within 1e-6.  Quote items that contain blanks.\n"
+                 "element to within 1e-6, the charge (element E) included.  Quote items that\n"
+                 "contain blanks.  A '+' written right after a name and followed by nothing but\n"
+                 "digits before the next '+', '=' or the end is the charge of an aqueous species:\n"
+                 "  \"Qz = SIO2(AQ)\"   \"1.5 Kfs + H+ = 0.5 Ms + 3 Qz + K+\"   \"CA+2 + CL- = CACL+\"\n"
                  "\n"
                  "Every temperature is combined with every pressure (temperature outer, pressure\n"
                  "inner), for each item in the order given.  Output: a header line, then one line\n"
@@ -95,14 +103,28 @@ void usage(std::FILE* out) {
                  "item,T_C,P_bar,G_J_per_mol and an item containing a comma is quoted.\n"
                  "\n"
                  "The database is loaded for a chemical system made of the elements of the\n"
-                 "requested phases.  Aqueous species are not supported.  Water (H2O) and carbon\n"
-                 "dioxide (CO2) get their full fluid terms from the chosen routines: R T ln a\n"
-                 "plus the Haar water energy for water under water routine 1, R T ln(phi P a)\n"
-                 "otherwise.  The fluid is the one given by --xco2; without it, each item's\n"
-                 "fluid is the pure fluid of the species it contains, and a reaction containing\n"
-                 "both H2O and CO2 needs --xco2.  A fluid species absent from the fluid (for\n"
-                 "example H2O at --xco2 1) gets the 1,000,000 J/mol that keeps it out of stable\n"
-                 "assemblages.  Oxygen, hydrogen and sulfur gas are taken at a fugacity of 1 bar.\n"
+                 "requested phases.  Water (H2O) and carbon dioxide (CO2) get their full fluid\n"
+                 "terms from the chosen routines: R T ln a plus the Haar water energy for water\n"
+                 "under water routine 1, R T ln(phi P a) otherwise.  The fluid is the one given\n"
+                 "by --xco2; without it, each item's fluid is the pure fluid of the species it\n"
+                 "contains, and a reaction containing both H2O and CO2 needs --xco2.  A fluid\n"
+                 "species absent from the fluid (for example H2O at --xco2 1) gets the 1,000,000\n"
+                 "J/mol that keeps it out of stable assemblages.  Oxygen, hydrogen and sulfur\n"
+                 "gas are taken at a fugacity of 1 bar.\n"
+                 "\n"
+                 "Aqueous species (a species of the aqueous data file, or of an aqueous section\n"
+                 "of the database) are taken at unit activity with the routines of the activity\n"
+                 "diagrams: the revised equation of state of Tanger and Helgeson (1988) for a\n"
+                 "*AQU TANGER section, the older form of Helgeson et al. (1981) for *AQU\n"
+                 "HELGESON; the electron E- is half the energy of its record (a gas at unit\n"
+                 "fugacity).  T in kelvin is t + 273.1499938964844 there, and water's density\n"
+                 "comes from the Haar, Gallagher and Kell (1984) equation whatever the water\n"
+                 "routine.  A reaction with aqueous species is the sum of coefficient times\n"
+                 "chemical potential, as on the activity diagrams.  The output then gains the\n"
+                 "columns rho_g_cm3 and epsilon: the density of water (g/cm3) and its dielectric\n"
+                 "constant used at the point (empty for an item whose species need no water).\n"
+                 "Loading species of the aqueous data file adds H, O and the element that calls\n"
+                 "for the file (element 31 of the header, the charge E) to the chemical system.\n"
                  "\n"
                  "With --fluid one line is printed per species and point, species outer, with\n"
                  "the columns species, T_C, P_bar, xCO2, phi, activity, volume_cm3 and\n"
@@ -130,13 +152,17 @@ void usage(std::FILE* out) {
                  "A fluid routine used outside its range (the Holland and Powell polynomial\n"
                  "below 100 bar, a value held at its limit, a search that gave up) is named on\n"
                  "standard error with its range and the first point where it happened; its\n"
-                 "values are printed all the same and are not reliable there.\n"
+                 "values are printed all the same and are not reliable there.  An aqueous\n"
+                 "species evaluated where water is less dense than 0.7 g/cm3 is noted the same\n"
+                 "way, once: the routine drifts there from the full revised-HKF model (several\n"
+                 "kJ/mol for ions, tens of kJ/mol below 0.6 g/cm3); the exit status stays 0.\n"
                  "\n"
-                 "Exit status: 0 success; 1 the database, the solution file or the composition\n"
-                 "file stopped the run (the message is on standard error); 2 wrong usage, an\n"
-                 "unknown item or species, an unknown model or variant, an unreadable\n"
-                 "number, a routine other than 1, 2 or 3, an --xco2 outside 0 to 1, a missing\n"
-                 "database file, an empty list, a malformed or unbalanced reaction, or a\n"
+                 "Exit status: 0 success; 1 the database, the aqueous data file, the solution\n"
+                 "file or the composition file stopped the run (the message is on standard\n"
+                 "error); 2 wrong usage, an unknown item or species, an unknown model or\n"
+                 "variant, an unreadable number, a routine other than 1, 2 or 3, an --xco2\n"
+                 "outside 0 to 1, a missing database or aqueous data file, an empty list, a\n"
+                 "malformed or unbalanced reaction, an aqueous species without a model, or a\n"
                  "reaction with both H2O and CO2 but no --xco2; 3 a Gibbs energy is not a\n"
                  "finite number (its phase is named on standard error, its cell left empty).\n");
 }
@@ -183,6 +209,8 @@ struct Number {
 struct Options {
     std::string db;
     bool haveDb = false, haveT = false, haveP = false;
+    std::string aqueous;  // the aqueous data file (--aqueous)
+    bool haveAqueous = false;
     std::vector<Number> T, P;
     bool csv = false;
     bool help = false;
@@ -354,7 +382,7 @@ bool parseArguments(int argc, char** argv, Options& o, std::string& error) {
         }
         if (name != "--db" && name != "--T" && name != "--P" && name != "--fluid" && name != "--xco2" &&
             name != "--water-routine" && name != "--co2-routine" && name != "--mixing" && name != "--sln" &&
-            name != "--zun" && name != "--models") {
+            name != "--zun" && name != "--models" && name != "--aqueous") {
             error = "unknown option '" + a + "'";
             return false;
         }
@@ -376,6 +404,17 @@ bool parseArguments(int argc, char** argv, Options& o, std::string& error) {
             }
             o.db = value;
             o.haveDb = true;
+        } else if (name == "--aqueous") {
+            if (o.haveAqueous) {
+                error = "--aqueous given twice";
+                return false;
+            }
+            if (core::trim(value).empty()) {
+                error = "--aqueous needs a file name";
+                return false;
+            }
+            o.aqueous = value;
+            o.haveAqueous = true;
         } else if (name == "--sln" || name == "--zun") {
             bool& have = name == "--sln" ? o.haveSln : o.haveZun;
             if (have) {
@@ -501,6 +540,25 @@ bool parseTerm(std::string_view raw, double sign, const std::string& item, Term&
     return true;
 }
 
+// Whether the '+' at `k` of a reaction side is the charge of the species
+// written before it (K+, CA+2) rather than a separator: it follows the name
+// without a blank, and nothing but digits, blanks and then '+', '=' or the
+// end of the side come after it.
+bool isChargeSign(std::string_view side, std::size_t k) {
+    if (k == 0 || side[k - 1] == ' ' || side[k - 1] == '\t') return false;
+    std::size_t j = k + 1;
+    while (j < side.size() && side[j] >= '0' && side[j] <= '9') ++j;
+    while (j < side.size() && (side[j] == ' ' || side[j] == '\t')) ++j;
+    return j == side.size() || side[j] == '+' || side[j] == '=';
+}
+
+// The next '+' of a side from `pos` that separates two terms.
+std::size_t nextSeparator(std::string_view side, std::size_t pos) {
+    for (std::size_t k = side.find('+', pos); k != std::string_view::npos; k = side.find('+', k + 1))
+        if (!isChargeSign(side, k)) return k;
+    return std::string_view::npos;
+}
+
 bool parseItem(const std::string& raw, Item& out, std::string& error) {
     out = Item{};
     out.text = trimmed(raw);
@@ -528,7 +586,7 @@ bool parseItem(const std::string& raw, Item& out, std::string& error) {
         }
         std::size_t pos = 0;
         while (true) {
-            const std::size_t plus = sides[side].find('+', pos);
+            const std::size_t plus = nextSeparator(sides[side], pos);
             Term t;
             if (!parseTerm(sides[side].substr(pos, plus == std::string_view::npos ? std::string_view::npos
                                                                                    : plus - pos),
@@ -553,8 +611,24 @@ struct NameMatch {
     std::string written;
     bool byAbbreviation = false, byName = false;
     io::ScannedPhase abbreviationHit, nameHit;
+    int abbreviationUnit = 0, nameUnit = 0;  // the file of each hit (database or aqueous file)
     const io::ScannedPhase& chosen() const { return byAbbreviation ? abbreviationHit : nameHit; }
+    int chosenUnit() const { return byAbbreviation ? abbreviationUnit : nameUnit; }
+    // The same phase of the same file.
+    bool samePhase(const NameMatch& other) const {
+        return chosenUnit() == other.chosenUnit() && chosen().line == other.chosen().line;
+    }
 };
+
+bool isAqueousKind(int kind) { return kind < 0; }
+
+// A name written like an aqueous species: a charge at its end (K+, CA+2,
+// CL-, CO3-2) or "(AQ)" in it.
+bool looksAqueous(const std::string& key) {
+    std::size_t end = key.size();
+    while (end > 0 && key[end - 1] >= '0' && key[end - 1] <= '9') --end;
+    return (end > 0 && (key[end - 1] == '+' || key[end - 1] == '-')) || key.find("(AQ)") != std::string::npos;
+}
 
 using ElementSet = std::bitset<model::kMaxElements>;
 
@@ -583,16 +657,18 @@ model::WarningSink warningsToStderr() {
     };
 }
 
-// The first event of each fluid routine and of each phase energy, on
-// standard error; true when a Gibbs energy was not finite.
+// The first event of each fluid routine, of each phase energy and of each
+// notice of the aqueous routines, on standard error; true when a Gibbs
+// energy was not finite.
 bool reportRangeEvents(const model::RangeEvents& events, const model::PhaseTable* table) {
     bool notFinite = false;
     for (int i = 0; i < events.firstCount(); ++i) {
         const model::RangeEvent& e = events.first(i);
         const bool energy = e.source == model::RangeSource::PhaseEnergy;
         notFinite = notFinite || energy;
+        // A notice says itself how far the values can be trusted.
         std::fprintf(stderr, "pelkam-props: %s%s\n", model::describeRangeEvent(e, table).c_str(),
-                     energy ? "" : "; the values there are not reliable");
+                     energy || model::isNotice(e.source) ? "" : "; the values there are not reliable");
     }
     return notFinite;
 }
@@ -640,10 +716,11 @@ int runFluids(const Options& o) {
     if (o.haveX && !waterOrCo2)
         return usageError("--xco2 applies to H2O and CO2 only; O2, H2 and S2 are evaluated pure");
 
-    auto ctx = std::make_unique<model::GibbsContext>();
+    auto ctx = std::make_unique<model::GibbsEvaluator>();
     ctx->fluidCache.warn = warningsToStderr();
     auto events = std::make_unique<model::RangeEvents>();
     ctx->events = events.get();
+    auto point = std::make_unique<model::PointState>();
     std::vector<std::vector<std::string>> rows;
     rows.push_back({"species", "T_C", "P_bar", "xCO2", "phi", "activity", "volume_cm3", "G_J_per_mol"});
     for (int kind : o.fluids) {
@@ -664,12 +741,12 @@ int runFluids(const Options& o) {
         const bool absent = x[static_cast<std::size_t>(kind)] < 1e-10;
         for (const Number& T : o.T)
             for (const Number& P : o.P) {
-                ctx->point = model::PointState{};
-                ctx->point.P = P.value;
-                ctx->point.t = T.value;
-                ctx->point.x = x;
-                ctx->point.fluid = o.routines;
-                const model::FluidState f = model::FluidProperties(*ctx, kind, 0);
+                *point = model::PointState{};
+                point->P = P.value;
+                point->t = T.value;
+                point->x = x;
+                point->fluid = o.routines;
+                const model::FluidState f = model::FluidProperties(*ctx, *point, kind, 0);
                 const bool hasVolume = f.volume > 0.0;
                 rows.push_back({speciesName(kind), T.text, P.text, xText, haar ? "" : formatValue(f.phi),
                                 formatValue(absent ? 0.0 : f.activity), hasVolume ? formatValue(f.volume) : "",
@@ -699,7 +776,8 @@ bool readFileLines(const std::string& path, std::vector<std::string>& lines) {
 // Reads the solution file with the chosen variants, sets the compositions
 // and links the phases of `table`; returns 0 or the exit status after its
 // message.
-int loadSolutionModels(const Options& o, model::PhaseTable& table, model::SolutionModelSet& set) {
+int loadSolutionModels(const Options& o, model::PhaseTable& table, model::SolutionModelSet& set,
+                       std::array<double, model::kMaxPhases>& logActivity) {
     std::vector<std::string> sln, zun;
     if (!readFileLines(o.sln, sln)) return fail(kExitUsage, "cannot open the solution file " + o.sln);
     if (!readFileLines(o.zun, zun)) return fail(kExitUsage, "cannot open the composition file " + o.zun);
@@ -771,7 +849,7 @@ int loadSolutionModels(const Options& o, model::PhaseTable& table, model::Soluti
     io::FixedActivityBlock block;
     if (core::Status st = io::parseFixedActivities(zun, o.zun, block); !st)
         return fail(kExitDataStop, st.describe());
-    io::applyFixedActivities(table, block);
+    io::applyFixedActivities(table, block, logActivity);
     return 0;
 }
 
@@ -856,31 +934,57 @@ int main(int argc, char** argv) {
     core::Status s = io::readElementHeader(streams, kThermoUnit, *sys, kMessagesUnit);
     if (!s) return fail(core::exit_code(s) == 1 ? kExitDataStop : kExitUsage, s.describe());
     std::vector<ElementSet> loadable;  // element sets of the phases a P-T load can keep
-    s = io::scanPhaseHeaders(streams, kThermoUnit, *sys, kMessagesUnit, [&](const io::ScannedPhase& p) {
-        if (loadedByPTRun(p.kind)) loadable.push_back(elementsOf(p, sys->elementCount));
+    int scannedUnit = kThermoUnit;
+    const auto visit = [&](const io::ScannedPhase& p) {
+        if (scannedUnit == kThermoUnit && loadedByPTRun(p.kind)) loadable.push_back(elementsOf(p, sys->elementCount));
         const std::string abbreviation = nameKey(p.abbreviation);
         const std::string name = nameKey(p.name);
         for (NameMatch& m : names) {
             if (!m.byAbbreviation && m.key == abbreviation) {
                 m.byAbbreviation = true;
                 m.abbreviationHit = p;
+                m.abbreviationUnit = scannedUnit;
             }
             if (!m.byName && m.key == name) {
                 m.byName = true;
                 m.nameHit = p;
+                m.nameUnit = scannedUnit;
             }
         }
-    });
+    };
+    s = io::scanPhaseHeaders(streams, kThermoUnit, *sys, kMessagesUnit, visit);
     if (!s) return fail(core::exit_code(s) == 1 ? kExitDataStop : kExitUsage, s.describe());
+    // The aqueous data file holds species only: no element header.
+    if (o.haveAqueous) {
+        switch (streams.open(kAqueousUnit, o.aqueous, io::OpenMode::Existing)) {
+            case 0: break;
+            case 1: return fail(kExitUsage, "cannot open the aqueous data file " + o.aqueous + ": no such file");
+            case 4: return fail(kExitUsage, "cannot open the aqueous data file " + o.aqueous + ": not a regular file");
+            default: return fail(kExitUsage, "cannot read the aqueous data file " + o.aqueous);
+        }
+        scannedUnit = kAqueousUnit;
+        s = io::scanPhaseHeaders(streams, kAqueousUnit, *sys, kMessagesUnit, visit);
+        if (!s) return fail(core::exit_code(s) == 1 ? kExitDataStop : kExitUsage, s.describe());
+    }
+    const auto fileOf = [&](int unit) { return unit == kAqueousUnit ? o.aqueous : o.db; };
 
+    bool anyAqueous = false, fromAqueousFile = false;
     for (const NameMatch& m : names) {
         if (!m.byAbbreviation && !m.byName)
             return fail(kExitUsage, "unknown phase '" + m.written + "': no abbreviation or name in " + o.db +
-                                        " matches it");
+                                        (o.haveAqueous ? " or " + o.aqueous + " matches it"
+                                         : looksAqueous(m.key)
+                                             ? " matches it (aqueous species are read from the file named by "
+                                               "--aqueous FILE)"
+                                             : " matches it"));
         const io::ScannedPhase& p = m.chosen();
-        if (p.kind < 0)
-            return fail(kExitUsage, "'" + m.written + "' is the aqueous species " + trimmed(p.name) +
-                                        "; aqueous species are not supported");
+        if (p.kind == model::kAqueousPlain)
+            return fail(kExitUsage, "'" + m.written + "' is the aqueous species " + trimmed(p.name) + " (line " +
+                                        std::to_string(p.line) + " of " + fileOf(m.chosenUnit()) +
+                                        ") of a *AQU section without HELGESON or TANGER, which has no chemical "
+                                        "potential routine");
+        anyAqueous = anyAqueous || isAqueousKind(p.kind);
+        fromAqueousFile = fromAqueousFile || m.chosenUnit() == kAqueousUnit;
         if (p.kind == model::kAxisGas)
             return fail(kExitUsage, "'" + m.written + "' is the gas " + trimmed(p.name) +
                                         ", which is not loaded: only WATER, CARBON DIOXIDE, OXYGEN GAS, "
@@ -892,9 +996,9 @@ int main(int argc, char** argv) {
         if (!item.reaction) continue;
         std::vector<Term> merged;
         for (const Term& t : item.terms) {
-            const int line = names[static_cast<std::size_t>(t.match)].chosen().line;
+            const NameMatch& phase = names[static_cast<std::size_t>(t.match)];
             auto it = std::find_if(merged.begin(), merged.end(), [&](const Term& m) {
-                return names[static_cast<std::size_t>(m.match)].chosen().line == line;
+                return names[static_cast<std::size_t>(m.match)].samePhase(phase);
             });
             if (it == merged.end())
                 merged.push_back(t);
@@ -910,7 +1014,8 @@ int main(int argc, char** argv) {
                 excess += t.coefficient *
                           names[static_cast<std::size_t>(t.match)].chosen().coefficients[static_cast<std::size_t>(e)];
             if (std::fabs(excess) > kBalanceTolerance)
-                unbalanced += (unbalanced.empty() ? "" : "; ") + elementName(*sys, e) +
+                unbalanced += (unbalanced.empty() ? "" : "; ") +
+                              (elementName(*sys, e) == "E" ? std::string("charge (E)") : elementName(*sys, e)) +
                               " excess " + (excess > 0 ? "+" : "") + formatNumber(excess);
         }
         if (!unbalanced.empty())
@@ -934,6 +1039,18 @@ int main(int argc, char** argv) {
     // the database would load (the loader needs two).
     ElementSet chosen;
     for (const NameMatch& m : names) chosen |= elementsOf(m.chosen(), sys->elementCount);
+    // The aqueous data file is read for systems that hold the element at
+    // position 31 of the header (the charge), which counts only together
+    // with H and O.
+    if (fromAqueousFile) {
+        constexpr int kAqueousSwitchElement = 30;
+        if (sys->elementCount <= kAqueousSwitchElement)
+            return fail(kExitUsage, "the database " + o.db + " has fewer than 31 elements, so the aqueous data file "
+                                    "is never read (its element 31 calls for it)");
+        chosen.set(kAqueousSwitchElement);
+        for (const char* symbol : {"H", "O"})
+            if (const int e = sys->find(symbol); e >= 0) chosen.set(static_cast<std::size_t>(e));
+    }
     auto fitting = [&](const ElementSet& system) {
         int n = 0;
         for (const ElementSet& p : loadable) n += (p & ~system).none() ? 1 : 0;
@@ -959,7 +1076,7 @@ int main(int argc, char** argv) {
     if (s) s = io::setSystemLine(*sys, elementLine, calc::kPT, streams, kMessagesUnit);
     // No aqueous data file: an empty one stands in, should the system name
     // the element that calls for it.
-    if (s && streams.open(kAqueousUnit, "aqueous.tmp", io::OpenMode::Scratch) != 0)
+    if (s && !o.haveAqueous && streams.open(kAqueousUnit, "aqueous.tmp", io::OpenMode::Scratch) != 0)
         s = core::Status::error("cannot open a scratch unit");
     const model::FluidModelChoice fluid = o.routines;
     if (s) {
@@ -967,7 +1084,8 @@ int main(int argc, char** argv) {
         load.unitThermo = kThermoUnit;
         load.unitAqueous = kAqueousUnit;
         load.unitMessages = kMessagesUnit;
-        load.diagramType = calc::kPT;
+        // Aqueous sections are read for activity diagrams only.
+        load.diagramType = anyAqueous ? calc::kActT : calc::kPT;
         load.waterRoutine = fluid.water;
         s = io::loadDatabase(load, streams, *sys, *table);
     }
@@ -983,13 +1101,17 @@ int main(int argc, char** argv) {
         }
         if (loadedIndex[n] < 0)
             return fail(kExitUsage, "'" + names[n].written + "' (" + trimmed(p.name) + ", line " +
-                                        std::to_string(p.line) + " of " + o.db +
-                                        ") has no valid data: the database marks its enthalpy as missing");
+                                        std::to_string(p.line) + " of " + fileOf(names[n].chosenUnit()) +
+                                        ") has no valid data: the " +
+                                        (names[n].chosenUnit() == kAqueousUnit ? "aqueous data file" : "database") +
+                                        " marks its enthalpy as missing");
     }
 
     auto models = std::make_unique<model::SolutionModelSet>();
+    std::array<double, model::kMaxPhases> logActivity{};  // of the composition file's fixed activities
+    auto point = std::make_unique<model::PointState>();
     if (withModels) {
-        if (int code = loadSolutionModels(o, *table, *models); code != 0) return code;
+        if (int code = loadSolutionModels(o, *table, *models, logActivity); code != 0) return code;
         // Every end-member asked for needs an activity.
         for (int i : loadedIndex) {
             const model::PhaseRecord& p = (*table)[i];
@@ -1009,10 +1131,11 @@ int main(int argc, char** argv) {
         const Number* P;
         double G;
         double term;  // the solution-model terms (with --models)
+        double rho, eps;  // the water of the aqueous species (NaN without one that needs water)
     };
     std::vector<Row> rows;
     rows.reserve(items.size() * o.T.size() * o.P.size());
-    auto ctx = std::make_unique<model::GibbsContext>();
+    auto ctx = std::make_unique<model::GibbsEvaluator>();
     ctx->table = table.get();
     ctx->models = models.get();
     ctx->fluidCache.warn = warningsToStderr();
@@ -1020,9 +1143,11 @@ int main(int argc, char** argv) {
     ctx->events = events.get();
     auto terms = std::make_unique<model::ReactionTerms>();
     std::array<double, model::kMaxPhases> coefficients{};
+    bool waterColumns = false;  // some item holds an aqueous species that needs water
     for (const Item& item : items) {
         coefficients.fill(0.0);
         std::array<double, model::kFluidKinds> x{};
+        bool aqueous = false, needsWater = false;
         for (const Term& t : item.terms) {
             const int i = loadedIndex[static_cast<std::size_t>(t.match)];
             coefficients[static_cast<std::size_t>(i)] = t.coefficient;
@@ -1032,80 +1157,76 @@ int main(int argc, char** argv) {
             const int kind = (*table)[i].kind;
             if (model::isFluidSpecies(kind, false) && kind < model::kFluidKinds)
                 x[static_cast<std::size_t>(kind)] = 1.0;
+            aqueous = aqueous || isAqueousKind(kind);
+            needsWater = needsWater || (isAqueousKind(kind) && !model::isElectronName((*table)[i].name));
         }
+        waterColumns = waterColumns || needsWater;
         if (o.haveX) {
             x[model::kWater] = 1.0 - o.xco2.value;
             x[model::kCarbonDioxide] = o.xco2.value;
         }
         if (item.reaction) {
             model::makeReactionTerms(*table, coefficients.data(), *terms);
-            ctx->reaction = terms.get();
         }
         for (const Number& T : o.T)
             for (const Number& P : o.P) {
-                ctx->point = model::PointState{};
-                ctx->point.P = P.value;
-                ctx->point.t = T.value;
-                ctx->point.x = x;
-                ctx->point.fluid = fluid;
-                const double G =
-                    item.reaction ? model::ReactionGibbs(*ctx)
-                                  : model::PhaseGibbs(*ctx, loadedIndex[static_cast<std::size_t>(item.terms[0].match)]);
-                // The same temperature as the routine above: single-precision
-                // 273.15 for a phase, double for a reaction.
+                *point = model::PointState{};
+                point->P = P.value;
+                point->t = T.value;
+                point->x = x;
+                point->fluid = fluid;
+                point->logActivity = logActivity;
+                const int first = loadedIndex[static_cast<std::size_t>(item.terms[0].match)];
+                // With aqueous species a reaction is the sum of the chemical
+                // potentials, as on the activity diagrams.
+                const double G = !item.reaction ? model::ChemicalPotential(*ctx, *point, first)
+                                 : aqueous      ? model::ReactionGibbsBySpecies(*ctx, *point, *terms)
+                                                : model::ReactionGibbs(*ctx, *point, *terms);
+                // The same temperature as the routines above: single-precision
+                // 273.15 for a phase (and the sum of potentials), double for
+                // the reaction form.
+                const bool reactionForm = item.reaction && !aqueous;
+                const double TK = T.value + (reactionForm ? 273.15 : model::kKelvinSingle);
                 double term = 0.0;
                 for (const Term& t : item.terms) {
                     const model::PhaseRecord& p = (*table)[loadedIndex[static_cast<std::size_t>(t.match)]];
-                    const double TK = T.value + (item.reaction ? 273.15 : model::kKelvinSingle);
                     term += (item.reaction ? t.coefficient : 1.0) * solutionTerm(p, *models, P.value, TK);
                 }
-                rows.push_back(Row{&item, &T, &P, G, term});
+                double rho = std::nan(""), eps = std::nan("");
+                if (needsWater) {
+                    const model::AqueousWater w =
+                        model::aqueousWaterAt(ctx->fluidCache.water, T.value + model::kKelvinSingle, P.value);
+                    rho = w.rho;
+                    eps = w.eps;
+                }
+                rows.push_back(Row{&item, &T, &P, G, term, rho, eps});
             }
     }
 
     // An energy that is not a finite number is left empty (and its phase
-    // named on standard error).
+    // named on standard error); so are the water columns of an item without
+    // aqueous species.
     const auto gText = [](double g) { return std::isfinite(g) ? formatGibbs(g) : std::string(); };
-    if (o.csv) {
-        std::printf(withModels ? "item,T_C,P_bar,G_J_per_mol,RTlna_J_per_mol\n" : "item,T_C,P_bar,G_J_per_mol\n");
-        for (const Row& r : rows) {
-            std::string item = r.item->text;
-            if (item.find_first_of(",\"") != std::string::npos) {
-                std::string quoted = "\"";
-                for (char c : item) {
-                    if (c == '"') quoted += '"';
-                    quoted += c;
-                }
-                item = quoted + "\"";
+    const auto vText = [](double v) { return std::isfinite(v) ? formatValue(v) : std::string(); };
+    std::vector<std::vector<std::string>> cells;
+    cells.push_back({"item", "T_C", "P_bar", "G_J_per_mol"});
+    if (withModels) cells.back().push_back("RTlna_J_per_mol");
+    if (waterColumns) cells.back().insert(cells.back().end(), {"rho_g_cm3", "epsilon"});
+    for (const Row& r : rows) {
+        std::string item = r.item->text;
+        if (o.csv && item.find_first_of(",\"") != std::string::npos) {
+            std::string quoted = "\"";
+            for (char c : item) {
+                if (c == '"') quoted += '"';
+                quoted += c;
             }
-            if (withModels)
-                std::printf("%s,%s,%s,%s,%s\n", item.c_str(), r.T->text.c_str(), r.P->text.c_str(), gText(r.G).c_str(),
-                            gText(r.term).c_str());
-            else
-                std::printf("%s,%s,%s,%s\n", item.c_str(), r.T->text.c_str(), r.P->text.c_str(), gText(r.G).c_str());
+            item = quoted + "\"";
         }
-    } else {
-        std::size_t wItem = 4, wT = 3, wP = 5, wG = 11, wA = 15;  // the header words
-        for (const Row& r : rows) {
-            wItem = std::max(wItem, r.item->text.size());
-            wT = std::max(wT, r.T->text.size());
-            wP = std::max(wP, r.P->text.size());
-            wG = std::max(wG, gText(r.G).size());
-            wA = std::max(wA, gText(r.term).size());
-        }
-        auto line = [&](const std::string& a, const std::string& b, const std::string& c, const std::string& d,
-                        const std::string& e) {
-            std::string l(1024, '\0');
-            const int n = std::snprintf(l.data(), l.size(), "%-*s  %*s  %*s  %*s", static_cast<int>(wItem), a.c_str(),
-                                        static_cast<int>(wT), b.c_str(), static_cast<int>(wP), c.c_str(),
-                                        static_cast<int>(wG), d.c_str());
-            l.resize(static_cast<std::size_t>(std::max(0, std::min(n, static_cast<int>(l.size()) - 1))));
-            if (withModels) l += "  " + std::string(wA - std::min(wA, e.size()), ' ') + e;
-            std::printf("%s\n", l.c_str());
-        };
-        line("item", "T_C", "P_bar", "G_J_per_mol", "RTlna_J_per_mol");
-        for (const Row& r : rows) line(r.item->text, r.T->text, r.P->text, gText(r.G), gText(r.term));
+        cells.push_back({item, r.T->text, r.P->text, gText(r.G)});
+        if (withModels) cells.back().push_back(gText(r.term));
+        if (waterColumns) cells.back().insert(cells.back().end(), {vText(r.rho), vText(r.eps)});
     }
+    printTable(cells, o.csv);
     if (std::fflush(stdout) != 0 || std::ferror(stdout)) return fail(kExitUsage, "cannot write the output");
     if (reportRangeEvents(*events, table.get())) return kExitNotFinite;
     return 0;

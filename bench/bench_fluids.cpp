@@ -15,16 +15,17 @@ constexpr double kKelvin = 273.149993896484375;
 // [t0, t1].
 void mixture(benchmark::State& state, int water, int co2, double P = 5000.0, double xCO2 = 0.3, double t0 = 600.0,
              double t1 = 700.0) {
-    model::GibbsContext ctx;
-    ctx.point.P = P;
-    ctx.point.x[model::kWater] = 1.0 - xCO2;
-    ctx.point.x[model::kCarbonDioxide] = xCO2;
-    ctx.point.fluid = model::FluidModelChoice{1, water, co2};
+    model::GibbsEvaluator ctx;
+    model::PointState point;
+    point.P = P;
+    point.x[model::kWater] = 1.0 - xCO2;
+    point.x[model::kCarbonDioxide] = xCO2;
+    point.fluid = model::FluidModelChoice{1, water, co2};
     double t = t0;
     for (auto _ : state) {
-        ctx.point.t = t;
-        benchmark::DoNotOptimize(model::FluidProperties(ctx, model::kWater, 0));
-        benchmark::DoNotOptimize(model::FluidProperties(ctx, model::kCarbonDioxide, 1));
+        point.t = t;
+        benchmark::DoNotOptimize(model::FluidProperties(ctx, point, model::kWater, 0));
+        benchmark::DoNotOptimize(model::FluidProperties(ctx, point, model::kCarbonDioxide, 1));
         t = t < t1 ? t + 0.5 : t0;
     }
 }

@@ -40,7 +40,7 @@ struct Run {
     model::PhaseTable table;
     calc::PhaseSelection selection;
     app::RunSettings settings;
-    model::GibbsContext gibbs;
+    model::GibbsEvaluator gibbs;
     std::unique_ptr<calc::PointEvaluator> evaluator;
     std::unique_ptr<calc::StabilityTester> tester;
     calc::Reaction fullRank;  // the first reaction of C + 1 phases with a curve at 600 C below 12 kbar
@@ -117,10 +117,9 @@ bool onCurve(Run& run, const calc::Reaction& r) {
     run.reaction = r;
     run.reaction.phaseCount = run.table.count;
     model::makeReactionTerms(run.table, run.reaction.coef.data(), run.reaction.terms);
-    run.gibbs.reaction = &run.reaction.terms;
     auto dG = [&run](double P) {
         run.evaluator->setStateFromDiagram(run.t, P);
-        return run.evaluator->reactionDeltaG();
+        return run.evaluator->reactionDeltaG(run.reaction.terms);
     };
     double lo = 100.0, hi = 30000.0, glo = dG(lo);
     if (glo * dG(hi) > 0) return false;

@@ -87,14 +87,14 @@ constexpr int kMaxDistinctPerSubset = 6435;       // binom(15, 7): choices of le
 constexpr int kSupportMasks = 1 << kMaxComponents;
 
 struct Enumerator {
-    Enumerator(const model::PhaseTable& table_, const calc::PhaseSelection& sel_,
+    Enumerator(const model::PhaseTable& table_, const PhaseSelection& sel_,
                PrunedAssemblageList& pruned_, const EnumerationOptions& options_, io::Streams& streams_,
                const ReactionSink& sink_, const ProgressSink& progress_, EnumerationResult& result_)
         : table(table_), sel(sel_), pruned(pruned_), options(options_), streams(streams_), sink(sink_),
           progress(progress_), result(result_) {}
 
     const model::PhaseTable& table;
-    const calc::PhaseSelection& sel;
+    const PhaseSelection& sel;
     PrunedAssemblageList& pruned;
     const EnumerationOptions& options;
     io::Streams& streams;
@@ -447,7 +447,7 @@ void reactionSides(const model::PhaseTable& table, const double* coef, int n, bo
     }
 }
 
-bool FormatReaction(const model::PhaseTable& table, const calc::PhaseSelection& selection,
+bool FormatReaction(const model::PhaseTable& table, const PhaseSelection& selection,
                     Reaction& reaction) {
     const int n = std::clamp(table.count, 0, kMaxPhases);
     reaction.phaseCount = n;
@@ -495,7 +495,7 @@ bool FormatReaction(const model::PhaseTable& table, const calc::PhaseSelection& 
     return phases <= selection.basis.componentCount + 1;
 }
 
-core::Status EnumerateReactions(const model::PhaseTable& table, const calc::PhaseSelection& selection,
+core::Status EnumerateReactions(const model::PhaseTable& table, const PhaseSelection& selection,
                                    PrunedAssemblageList& pruned, const EnumerationOptions& options,
                                    io::Streams& streams, const ReactionSink& sink,
                                    const ProgressSink& progress, EnumerationResult& result) {

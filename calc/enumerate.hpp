@@ -56,7 +56,7 @@ void RationalizeCoefficients(double* c, int n, double tolerance);
 void reactionSides(const model::PhaseTable& table, const double* coef, int n, bool fullNames,
                    std::string& left, std::string& right);
 
-bool FormatReaction(const model::PhaseTable& table, const calc::PhaseSelection& selection,
+bool FormatReaction(const model::PhaseTable& table, const PhaseSelection& selection,
                     Reaction& reaction);
 
 // Receives each reaction; a status other than Ok ends the enumeration (or
@@ -90,7 +90,7 @@ struct EnumerationResult {
 // `pruned` may grow while the sink runs (calculated reactions are recorded).
 // In list mode the reaction list is opened as a scratch file on
 // options.listUnit and receives one record per reaction.
-core::Status EnumerateReactions(const model::PhaseTable& table, const calc::PhaseSelection& selection,
+core::Status EnumerateReactions(const model::PhaseTable& table, const PhaseSelection& selection,
                                    PrunedAssemblageList& pruned, const EnumerationOptions& options,
                                    io::Streams& streams, const ReactionSink& sink,
                                    const ProgressSink& progress, EnumerationResult& result);

@@ -1,4 +1,4 @@
-// A point of the diagram and the Gibbs energy of the current reaction there.
+// A point of the diagram and the Gibbs energy of a reaction there.
 //
 // The diagram coordinates become temperature, pressure, fluid composition and
 // the log activities of the axis phases; the reaction Gibbs energy is then the
@@ -14,6 +14,9 @@
 
 #include <cmath>
 
+#include "model/aqueous.hpp"
+#include "model/water.hpp"
+
 namespace calc {
 namespace {
 
@@ -23,7 +26,7 @@ constexpr double kKelvin = 273.15;
 constexpr double kKelvinSingle = 273.1499938964844;  // 273.15 in single precision
 // R ln 10: the axis rule's value, and the phase and Helgeson routines' value.
 constexpr double kRLn10Axis = 19.144383238729898;
-constexpr double kRLn10 = 19.144383238680394;
+using model::kRLn10;
 constexpr double kTakesPart = 0.001;  // a phase takes part above this coefficient magnitude
 constexpr double kAbsentFraction = 1e-10;  // a fluid species below this mole fraction is absent
 
@@ -41,23 +44,6 @@ constexpr double kBisectTolerance = 0.009999999776482582;  // bar
 constexpr double kBelowCurve = 0.9950000047683716;
 constexpr double kSupercriticalTemperature = 374.136;  // C
 
-// Aqueous species.
-constexpr double kWaterMolarMass = 18.0152;  // g/mol
-constexpr double kTr = 298.15;               // K
-constexpr double kThetaDefault = 228.0;      // K, Tanger species whose data give 0
-constexpr double kPsiDefault = 2600.0;       // bar
-constexpr double kHelgesonBornReference = 0.012743723716069836;  // 1/78.47
-constexpr double kHelgesonOmegaSlope = 5.808e-05;
-
-// Dielectric constant of water: sum of C[i][j] TK^i rho^j over i + j <= 4.
-constexpr double kDielectric[5][5] = {
-    {439.109592, -218.995148, 18.2898246, 154.8868, -61.3542375},
-    {-2.33277456, 1.00498361, -0.208896146, -0.0613941874, 0.0},
-    {0.00461662109, -0.00135650617, 0.000160491325, 0.0, 0.0},
-    {-4.03643333e-06, 5.94046919e-07, 0.0, 0.0, 0.0},
-    {1.31604037e-09, 0.0, 0.0, 0.0, 0.0},
-};
-
 // Per-phase rules recognised once from the name and the special-phase code.
 enum PhaseRule : unsigned char {
     kElectron = 1,         // "E-" or "e-": half the gas-route value at unit fugacity
@@ -65,13 +51,6 @@ enum PhaseRule : unsigned char {
     kReactionSpecial = 4,  // a special-phase term that depends on the reaction's other phases
     kNoActivity = 8,       // its potential carries no activity term (plain aqueous, electron)
 };
-
-bool isElectronName(const std::string& name) {
-    if (name.size() < 2 || (name[0] != 'E' && name[0] != 'e') || name[1] != '-') return false;
-    for (std::size_t k = 2; k < name.size(); ++k)
-        if (name[k] != ' ') return false;
-    return true;
-}
 
 bool isPyrrhotiteName(const std::string& name) {
     return name.compare(0, 2, "Po") == 0 || name.compare(0, 4, "PYRR") == 0;
@@ -101,65 +80,33 @@ double saturationTemperatureMode(double P) {
     return (mid - kKelvinSingle) * kBelowCurve;
 }
 
-double waterDielectricConstant(double TK, double rho) {
-    // Horner in rho inside Horner in TK.
-    double eps = 0.0;
-    for (int i = 4; i >= 0; --i) {
-        double row = 0.0;
-        for (int j = 4 - i; j >= 0; --j) row = row * rho + kDielectric[i][j];
-        eps = eps * TK + row;
-    }
-    return eps;
-}
-
-// Aqueous parameters by slot (the loader's order for the aqueous sections):
-// K0 theta, K5 c1, K2 c2, K1 omega, K4 psi; V1..V4 a1..a4.
-double aqueousPotentialTanger(const PhaseRecord& p, double TK, double P, double eps) {
-    const double theta = p.K[0] != 0.0 ? p.K[0] : kThetaDefault;
-    const double psi = p.K[4] != 0.0 ? p.K[4] : kPsiDefault;
-    const double c1 = p.K[5], c2 = p.K[2], omega = p.K[1];
-    const double a1 = p.V[1], a2 = p.V[2], a3 = p.V[3], a4 = p.V[4];
-    const double dP = P - 1.0;
-    const double L = std::log((psi + P) / (psi + 1.0));
-    return p.H - TK * p.S + c1 * (TK - kTr) - c1 * TK * std::log(TK / kTr) + a1 * dP + a2 * L +
-           (a3 * dP + a4 * L) / (TK - theta) + c2 / theta + c2 * (theta - TK) / (theta * (kTr - theta)) +
-           c2 * (TK / (theta * theta)) * std::log(kTr * (TK - theta) / (TK * (kTr - theta))) +
-           omega * (1.0 / eps - 1.0);
-}
-
-double aqueousPotentialHelgeson(const PhaseRecord& p, double TK, double P, double eps) {
-    const double theta = p.K[0];
-    const double c1 = p.K[5], c2 = p.K[2], omega = p.K[1];
-    const double a1 = p.V[1], a2 = p.V[2], a3 = p.V[3], a4 = p.V[4];
-    const double dP = P - 1.0;
-    const double halfP2 = (P * P - 1.0) / 2.0;
-    return p.H - TK * p.S + (c1 + c2 - kHelgesonOmegaSlope * omega) * (TK - kTr) - c1 * TK * std::log(TK / kTr) -
-           c2 * (TK - theta) * std::log((TK - theta) / (kTr - theta)) + a1 * dP + a2 * halfP2 +
-           (a3 * dP + a4 * halfP2) * TK / (TK - theta) + omega * (1.0 / eps - kHelgesonBornReference) +
-           kRLn10 * TK * p.logActivity;
-}
-
 // ---------------------------------------------------------------------------
 
-PointEvaluator::PointEvaluator(const app::RunSettings& settings, model::PhaseTable& phases,
-                               const calc::PhaseSelection& selection, model::GibbsContext& gibbs)
-    : rs_(settings), phases_(phases), sel_(selection), gibbs_(gibbs) {
-    // The evaluator's phases are the ones the property routines read (the
-    // electron rule relies on it).
+PointEvaluator::PointEvaluator(const DiagramOptions& options, const model::PhaseTable& phases,
+                               const PhaseSelection& selection, model::GibbsEvaluator& gibbs)
+    : options_(options), phases_(phases), sel_(selection), gibbs_(gibbs) {
+    // The evaluator's phases are the ones the property routines read.
     gibbs_.table = &phases_;
-    state_.xCO2 = rs_.xCO2;
-    state_.xH2O = rs_.xH2O;
+    state_.xCO2 = options_.xCO2;
+    state_.xH2O = options_.xH2O;
+    point_.fluid = options_.fluid;
+    useSelectedActivities();
     preparePhases();
 }
 
+void PointEvaluator::useSelectedActivities() { point_.logActivity = sel_.logActivity; }
+
 void PointEvaluator::preparePhases() {
     flags_.fill(0);
+    aqueousSpecies_ = false;
     const int n = phases_.count < model::kMaxPhases ? phases_.count : model::kMaxPhases;
     for (int i = 0; i < n; ++i) {
         const PhaseRecord& p = phases_[i];
         unsigned char f = 0;
-        if (p.kind < 0 && isElectronName(p.name)) f |= kElectron | kNoActivity;
+        if (p.kind < 0 && model::isElectronName(p.name)) f |= kElectron | kNoActivity;
         if (p.kind == model::kAqueousPlain) f |= kNoActivity;
+        if ((p.kind == model::kAqueousHelgeson || p.kind == model::kAqueousTanger) && !(f & kElectron))
+            aqueousSpecies_ = true;
         if (isPyrrhotiteName(p.name)) f |= kPyrrhotiteName;
         if (p.kind >= 0 && (p.special == model::SpecialPhase::AlEnstatite ||
                             p.special == model::SpecialPhase::Pyrrhotite ||
@@ -174,18 +121,18 @@ void PointEvaluator::preparePhases() {
 // --- state -----------------------------------------------------------------
 
 double PointEvaluator::pressureByMode(double tC) const {
-    switch (rs_.saturationChoice) {
+    switch (options_.saturationChoice) {
         case 1: return saturationPressureMode(tC);
         case 2: {
             const double u = tC - 25.0;
-            return (rs_.geothermD2 * u + rs_.geothermD1) * u + 1.0;
+            return (options_.geothermD2 * u + options_.geothermD1) * u + 1.0;
         }
-        default: return rs_.pMin;
+        default: return options_.pMin;
     }
 }
 
 double PointEvaluator::temperatureByMode(double P) {
-    switch (rs_.saturationChoice) {
+    switch (options_.saturationChoice) {
         case 1:
             // The tracer often steps along the activity axis at one pressure.
             if (P != satP_) {
@@ -195,131 +142,109 @@ double PointEvaluator::temperatureByMode(double P) {
             return satT_;
         case 2: {
             const double u = P - 1.0;
-            return (rs_.geothermD2 * u + rs_.geothermD1) * u + 25.0;
+            return (options_.geothermD2 * u + options_.geothermD1) * u + 25.0;
         }
-        default: return rs_.tMin;
+        default: return options_.tMin;
     }
 }
 
-void PointEvaluator::setAxisActivity(const calc::AxisQuotient& axis, double logA) {
+void PointEvaluator::setAxisActivity(const AxisQuotient& axis, double logA) {
     if (axis.memberCount < 1) return;
     const int i = axis.phase[0];
-    if (validPhase(phases_, i)) phases_[i].logActivity = logA;
+    if (validPhase(phases_, i)) point_.logActivity[static_cast<std::size_t>(i)] = logA;
 }
 
 void PointEvaluator::applyPoint() {
-    model::PointState& pt = gibbs_.point;
+    model::PointState& pt = point_;
     pt.P = state_.P;
     pt.t = state_.t;
     pt.x[model::kWater] = state_.xH2O;
     pt.x[model::kCarbonDioxide] = state_.xCO2;
-    pt.fluid = rs_.fluid;
+    pt.fluid = options_.fluid;
 }
 
 void PointEvaluator::setStateFromDiagram(double x, double y) {
     state_.x = x;
     state_.y = y;
-    const int type = rs_.diagramType;
-    if (type == calc::kTX || type == calc::kPX) {
+    const int type = options_.diagramType;
+    if (type == kTX || type == kPX) {
         state_.xCO2 = x;
         state_.xH2O = 1.0 - state_.xThird - state_.xNaCl - x;
     } else {
-        state_.xCO2 = rs_.xCO2;
-        state_.xH2O = rs_.xH2O;
+        state_.xCO2 = options_.xCO2;
+        state_.xH2O = options_.xH2O;
     }
     switch (type) {
-        case calc::kPT:
+        case kPT:
             state_.t = x;
             state_.P = y;
             break;
-        case calc::kTX:
+        case kTX:
             state_.t = y;
-            state_.P = rs_.pMin;
+            state_.P = options_.pMin;
             break;
-        case calc::kPX:
+        case kPX:
             state_.P = y;
-            state_.t = rs_.tMin;
+            state_.t = options_.tMin;
             break;
-        case calc::kActT:
+        case kActT:
             if (sel_.hasXAxis) setAxisActivity(sel_.xAxis, x);
             state_.t = y;
             state_.P = pressureByMode(y);
             break;
-        case calc::kActP:
+        case kActP:
             if (sel_.hasXAxis) setAxisActivity(sel_.xAxis, x);
             state_.P = y;
             state_.t = temperatureByMode(y);
             break;
-        case calc::kActAct:
+        case kActAct:
             if (sel_.hasXAxis) setAxisActivity(sel_.xAxis, x);
             if (sel_.hasYAxis) setAxisActivity(sel_.yAxis, y);
-            state_.t = rs_.tMin;
-            state_.P = pressureByMode(rs_.tMin);
+            state_.t = options_.tMin;
+            state_.P = pressureByMode(options_.tMin);
             break;
         default: break;
     }
     applyPoint();
+    // Above the critical temperature the saturation mode holds 222 bar, where
+    // water is a low-density fluid: said once per run when aqueous species
+    // take part.
+    if (options_.saturationChoice == 1 && (type == kActT || type == kActAct) && !(state_.t < kCriticalTemperature)) {
+        if (flagsCount_ != phases_.count) preparePhases();
+        if (aqueousSpecies_) model::ReportRangeEvent(gibbs_, point_, model::RangeSource::AqueousAboveCritical);
+    }
 }
 
 // --- potentials --------------------------------------------------------------
 
-double PointEvaluator::electronPotential(int i) {
-    // Treated as a gas kept at unit fugacity: the standard-state route
-    // without any equation of state, then half of it.
-    PhaseRecord& p = phases_[i];
-    const int kind = p.kind;
-    const double logA = p.logActivity;
-    p.kind = model::kAxisGas;
-    p.logActivity = 0.0;
-    const double g = model::PhaseGibbs(gibbs_, i);
-    p.kind = kind;
-    p.logActivity = logA;
-    return 0.5 * g;
-}
-
-double PointEvaluator::aqueousPotential(int i) {
-    const PhaseRecord& p = phases_[i];
-    const double TK = gibbs_.point.t + kKelvinSingle;
-    const double P = gibbs_.point.P;
-    const model::WaterCache& w = water_.at(P, TK);
-    if (!w.state.usable) model::ReportRangeEvent(gibbs_, model::RangeSource::HaarWater);
-    const double rho = kWaterMolarMass / w.state.V;
-    const double eps = waterDielectricConstant(TK, rho);
-    if (p.kind == model::kAqueousHelgeson) return aqueousPotentialHelgeson(p, TK, P, eps);
-    // The Tanger form is the standard state alone: its activity is added here,
-    // as every other route includes it.
-    return aqueousPotentialTanger(p, TK, P, eps) + kRLn10 * TK * p.logActivity;
-}
-
-double PointEvaluator::phasePotential(int i) {
+double PointEvaluator::potentialAt(const model::PointState& at, int i, const model::ReactionTerms* reaction) {
     if (!validPhase(phases_, i)) return 0.0;
     if (flagsCount_ != phases_.count) preparePhases();
-    const PhaseRecord& p = phases_[i];
-    if (p.kind >= 0) return model::PhaseGibbs(gibbs_, i);  // reports an energy that is not finite itself
-    if (p.kind != model::kAqueousHelgeson && p.kind != model::kAqueousTanger) return 0.0;
-    const double g = (flags_[static_cast<std::size_t>(i)] & kElectron) ? electronPotential(i) : aqueousPotential(i);
-    if (!std::isfinite(g)) model::ReportRangeEvent(gibbs_, model::RangeSource::PhaseEnergy, i);
-    return g;
+    if (phases_[i].kind >= 0) return model::PhaseGibbs(gibbs_, at, i, reaction);  // reports a non-finite energy itself
+    return model::AqueousGibbs(gibbs_, at, i, reaction);
+}
+
+double PointEvaluator::phasePotential(int i, const model::ReactionTerms* reaction) {
+    return potentialAt(point_, i, reaction);
 }
 
 // --- reaction sums ---------------------------------------------------------
 
-double PointEvaluator::quotientPotential(const calc::AxisQuotient& axis, double TK) {
-    const int n = axis.memberCount < calc::kMaxAxisMembers ? axis.memberCount : calc::kMaxAxisMembers;
+double PointEvaluator::quotientPotential(const AxisQuotient& axis, double TK, const model::ReactionTerms& reaction) {
+    const int n = axis.memberCount < kMaxAxisMembers ? axis.memberCount : kMaxAxisMembers;
     double mu = 0.0;
     for (int m = 0; m < n; ++m) {
         const int j = axis.phase[static_cast<std::size_t>(m)];
         if (!validPhase(phases_, j)) continue;
-        double g = phasePotential(j);
-        if (m > 0) g -= kRLn10Axis * TK * phases_[j].logActivity;
+        double g = phasePotential(j, &reaction);
+        if (m > 0) g -= kRLn10Axis * TK * point_.logActivity[static_cast<std::size_t>(j)];
         mu += axis.exponent[static_cast<std::size_t>(m)] * g;
     }
     return mu;
 }
 
-double PointEvaluator::sumActivityTypes() {
-    const model::ReactionTerms& rx = *gibbs_.reaction;
-    const double TK = gibbs_.point.t + kKelvin;
+double PointEvaluator::sumActivityTypes(const model::ReactionTerms& rx) {
+    const double TK = point_.t + kKelvin;
     const int xPrincipal = sel_.hasXAxis && sel_.xAxis.memberCount > 0 ? sel_.xAxis.phase[0] : -1;
     const int yPrincipal = sel_.hasYAxis && sel_.yAxis.memberCount > 0 ? sel_.yAxis.phase[0] : -1;
     const int count = rx.count < model::kMaxReactionPhases ? rx.count : model::kMaxReactionPhases;
@@ -330,11 +255,11 @@ double PointEvaluator::sumActivityTypes() {
         const int i = rx.phase[static_cast<std::size_t>(k)];
         double mu;
         if (i == xPrincipal)
-            mu = quotientPotential(sel_.xAxis, TK);
+            mu = quotientPotential(sel_.xAxis, TK, rx);
         else if (i == yPrincipal)
-            mu = quotientPotential(sel_.yAxis, TK);
+            mu = quotientPotential(sel_.yAxis, TK, rx);
         else
-            mu = phasePotential(i);
+            mu = phasePotential(i, &rx);
         sum += c * mu;
     }
     return sum;
@@ -344,41 +269,42 @@ double PointEvaluator::activityTerm(int i, double TKs) const {
     if (flags_[static_cast<std::size_t>(i)] & kNoActivity) return 0.0;
     const PhaseRecord& p = phases_[i];
     if (p.kind < 0 && p.kind != model::kAqueousHelgeson && p.kind != model::kAqueousTanger) return 0.0;
-    return kRLn10 * TKs * p.logActivity;
+    return kRLn10 * TKs * point_.logActivity[static_cast<std::size_t>(i)];
 }
 
-double PointEvaluator::perPointSpecial(int i, double TKs) {
+double PointEvaluator::perPointSpecial(int i, double TKs, const model::ReactionTerms& reaction) {
     const unsigned char f = flags_[static_cast<std::size_t>(i)];
     if (!(f & (kPyrrhotiteName | kReactionSpecial))) return 0.0;
-    const double P = gibbs_.point.P;
-    if (f & kPyrrhotiteName) return model::SpecialPhaseGibbs(gibbs_, P, TKs, model::SpecialPhase::Pyrrhotite);
+    const double P = point_.P;
+    if (f & kPyrrhotiteName)
+        return model::SpecialPhaseGibbs(gibbs_, point_, P, TKs, model::SpecialPhase::Pyrrhotite, &reaction);
     // The other reaction-dependent terms (the alumina of orthopyroxene) are
     // not in the stored energy either.
-    return model::SpecialPhaseGibbs(gibbs_, P, TKs, phases_[i].special);
+    return model::SpecialPhaseGibbs(gibbs_, point_, P, TKs, phases_[i].special, &reaction);
 }
 
-double PointEvaluator::quotientPotentialFixed(const calc::AxisQuotient& axis, double TK, double TKs) {
-    const int n = axis.memberCount < calc::kMaxAxisMembers ? axis.memberCount : calc::kMaxAxisMembers;
+double PointEvaluator::quotientPotentialFixed(const AxisQuotient& axis, double TK, double TKs,
+                                              const model::ReactionTerms& reaction) {
+    const int n = axis.memberCount < kMaxAxisMembers ? axis.memberCount : kMaxAxisMembers;
     double mu = 0.0;
     for (int m = 0; m < n; ++m) {
         const int j = axis.phase[static_cast<std::size_t>(m)];
         if (!validPhase(phases_, j)) continue;
         const std::size_t js = static_cast<std::size_t>(j);
-        double g = fixedG_[js] + perPointSpecial(j, TKs);
+        double g = fixedG_[js] + perPointSpecial(j, TKs, reaction);
         if (m == 0)
-            g += kRLn10Axis * TK * phases_[j].logActivity;
+            g += kRLn10Axis * TK * point_.logActivity[js];
         else
-            g += activityTerm(j, TKs) - kRLn10Axis * TK * phases_[j].logActivity;
+            g += activityTerm(j, TKs) - kRLn10Axis * TK * point_.logActivity[js];
         mu += axis.exponent[static_cast<std::size_t>(m)] * g;
     }
     return mu;
 }
 
-double PointEvaluator::sumActivityActivity() {
+double PointEvaluator::sumActivityActivity(const model::ReactionTerms& rx) {
     if (!fixedReady_ || flagsCount_ != phases_.count) prepareFixedConditions();
-    const model::ReactionTerms& rx = *gibbs_.reaction;
-    const double TK = gibbs_.point.t + kKelvin;
-    const double TKs = gibbs_.point.t + kKelvinSingle;
+    const double TK = point_.t + kKelvin;
+    const double TKs = point_.t + kKelvinSingle;
     const int xPrincipal = sel_.hasXAxis && sel_.xAxis.memberCount > 0 ? sel_.xAxis.phase[0] : -1;
     const int yPrincipal = sel_.hasYAxis && sel_.yAxis.memberCount > 0 ? sel_.yAxis.phase[0] : -1;
     const int count = rx.count < model::kMaxReactionPhases ? rx.count : model::kMaxReactionPhases;
@@ -390,58 +316,47 @@ double PointEvaluator::sumActivityActivity() {
         if (!validPhase(phases_, i)) continue;
         double mu;
         if (i == xPrincipal)
-            mu = quotientPotentialFixed(sel_.xAxis, TK, TKs);
+            mu = quotientPotentialFixed(sel_.xAxis, TK, TKs, rx);
         else if (i == yPrincipal)
-            mu = quotientPotentialFixed(sel_.yAxis, TK, TKs);
+            mu = quotientPotentialFixed(sel_.yAxis, TK, TKs, rx);
         else
-            mu = fixedG_[static_cast<std::size_t>(i)] + activityTerm(i, TKs) + perPointSpecial(i, TKs);
+            mu = fixedG_[static_cast<std::size_t>(i)] + activityTerm(i, TKs) + perPointSpecial(i, TKs, rx);
         sum += c * mu;
     }
     return sum;
 }
 
-double PointEvaluator::reactionDeltaG() {
-    if (gibbs_.reaction == nullptr) {
-        gibbs_.currentReactionGibbs = 0.0;
-        return 0.0;
-    }
+double PointEvaluator::reactionDeltaG(const model::ReactionTerms& reaction) {
     if (flagsCount_ != phases_.count) preparePhases();
-    double dG;
-    switch (rs_.diagramType) {
-        case calc::kActT:
-        case calc::kActP: dG = sumActivityTypes(); break;
-        case calc::kActAct: dG = sumActivityActivity(); break;
-        default: return model::ReactionGibbs(gibbs_);  // stores its result itself
+    switch (options_.diagramType) {
+        case kActT:
+        case kActP: return sumActivityTypes(reaction);
+        case kActAct: return sumActivityActivity(reaction);
+        default: return model::ReactionGibbs(gibbs_, point_, reaction);
     }
-    gibbs_.currentReactionGibbs = dG;
-    return dG;
 }
 
 void PointEvaluator::prepareFixedConditions() {
     preparePhases();
-    state_.t = rs_.tMin;
-    state_.P = pressureByMode(rs_.tMin);
+    state_.t = options_.tMin;
+    state_.P = pressureByMode(options_.tMin);
     applyPoint();
     // The stored energy is the phase's potential without its activity term and
     // without the terms that depend on the reaction's other phases; both are
     // added at every point.
-    const model::ReactionTerms* reaction = gibbs_.reaction;
-    gibbs_.reaction = nullptr;
+    model::PointState withoutActivities = point_;
+    withoutActivities.logActivity.fill(0.0);
     const int n = phases_.count < model::kMaxPhases ? phases_.count : model::kMaxPhases;
     for (int i = 0; i < n; ++i) {
-        PhaseRecord& p = phases_[i];
-        const double logA = p.logActivity;
-        p.logActivity = 0.0;
-        fixedG_[static_cast<std::size_t>(i)] = phasePotential(i);
-        p.logActivity = logA;
+        const PhaseRecord& p = phases_[i];
+        fixedG_[static_cast<std::size_t>(i)] = potentialAt(withoutActivities, i, nullptr);
         // A fluid species missing from the fluid has the absent-species energy
         // alone, without an activity term.
-        const model::PointState& pt = gibbs_.point;
+        const model::PointState& pt = point_;
         if (model::isFluidSpecies(p.kind, pt.otherGases) &&
             !(p.kind < model::kFluidKinds && pt.x[static_cast<std::size_t>(p.kind)] >= kAbsentFraction))
             flags_[static_cast<std::size_t>(i)] |= kNoActivity;
     }
-    gibbs_.reaction = reaction;
     fixedReady_ = true;
 }
 

@@ -57,6 +57,10 @@ struct Basis {
 struct PhaseSelection {
     std::array<int, model::kMaxPhases> optionCode{};
     std::array<double, model::kMaxPhases> activity{};
+    // log10 of the activity each phase is taken at (the activity as entered,
+    // or the value of the composition file's fixed-activity block); the
+    // principal phase of an activity axis takes the axis value at each point.
+    std::array<double, model::kMaxPhases> logActivity{};
     int mainCount = 0;   // phases in the reactions (code-4 phases follow them)
     int testCount = 0;   // code-4 phases, at the end of the table
     int allReactionsCount = 0;

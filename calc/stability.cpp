@@ -353,7 +353,7 @@ PlaneTest::Lp PlaneTest::solve(int nCompeting, double& t) {
 // --- the tester ----------------------------------------------------------------
 
 StabilityTester::StabilityTester(PointEvaluator& evaluator, const model::PhaseTable& phases,
-                                 const calc::PhaseSelection& selection)
+                                 const PhaseSelection& selection)
     : pe_(evaluator), phases_(phases), sel_(selection) {
     single_.count = 1;
     single_.coef[0] = 1.0;
@@ -380,7 +380,7 @@ int StabilityTester::setUp() {
     }
 
     // Coordinates on the positions that some phase fills.
-    const calc::Basis& basis = sel_.basis;
+    const Basis& basis = sel_.basis;
     const int C = std::clamp(basis.componentCount, 0, model::kMaxComponents);
     int dims = 0;
     for (int k = 0; k < C; ++k) {
@@ -416,22 +416,20 @@ int StabilityTester::setUp() {
 
 bool StabilityTester::absentFluid(int i) const {
     const model::PhaseRecord& p = phases_[i];
-    const model::PointState& pt = pe_.gibbs().point;
+    const model::PointState& pt = pe_.point();
     if (!model::isFluidSpecies(p.kind, pt.otherGases)) return false;
     const double x = p.kind < model::kFluidKinds ? pt.x[static_cast<std::size_t>(p.kind)] : 0.0;
     return x < kAbsentFraction;
 }
 
 double StabilityTester::potential(int i, const model::ReactionTerms* current, double& base, bool& haveBase) {
-    model::GibbsContext& g = pe_.gibbs();
     const model::PhaseRecord& p = phases_[i];
     const std::size_t is = static_cast<std::size_t>(i);
 
     if (contextual_[is] && current != nullptr) {
         // The reaction with one more mole of the phase, less the reaction.
         if (!haveBase) {
-            g.reaction = current;
-            base = pe_.reactionDeltaG();
+            base = pe_.reactionDeltaG(*current);
             haveBase = true;
         }
         augmented_ = *current;
@@ -453,8 +451,7 @@ double StabilityTester::potential(int i, const model::ReactionTerms* current, do
             augmented_.dV0 += p.V0;
             for (std::size_t m = 0; m < augmented_.dK.size(); ++m) augmented_.dK[m] += p.K[m];
             if (p.kind > 0 && p.kind < model::kFluidKinds) augmented_.kindCoef[static_cast<std::size_t>(p.kind)] += 1.0;
-            g.reaction = &augmented_;
-            return pe_.reactionDeltaG() - base;
+            return pe_.reactionDeltaG(augmented_) - base;
         }
     }
 
@@ -466,8 +463,7 @@ double StabilityTester::potential(int i, const model::ReactionTerms* current, do
     single_.kindCoef.fill(0.0);
     if (p.kind > 0 && p.kind < model::kFluidKinds) single_.kindCoef[static_cast<std::size_t>(p.kind)] = 1.0;
     single_.all[is] = 1.0;
-    g.reaction = &single_;
-    const double mu = pe_.reactionDeltaG();
+    const double mu = pe_.reactionDeltaG(single_);
     single_.all[is] = 0.0;
     return mu;
 }
@@ -478,12 +474,8 @@ int StabilityTester::testAssemblageStability(double& margin) {
     if (!setUp_ && setUp() != kStable) return kStabilityFailed;
     if (tooMany_) return kStabilityFailed;
 
-    // The potentials are evaluated as one-phase reactions; the caller's
-    // reaction and its Gibbs energy are put back afterwards.
-    model::GibbsContext& g = pe_.gibbs();
-    const model::ReactionTerms* current = g.reaction;
-    const double savedGibbs = g.currentReactionGibbs;
-    const double savedPyrrhotite = g.pyrrhotiteComposition;
+    // The potentials are evaluated as one-phase reactions.
+    const model::ReactionTerms* current = reaction_ != nullptr ? &reaction_->terms : nullptr;
     double base = 0.0;
     bool haveBase = false;
     for (int i = 0; i < count_; ++i) {
@@ -496,9 +488,6 @@ int StabilityTester::testAssemblageStability(double& margin) {
         mu_[is] = potential(i, current, base, haveBase);
         competes_[is] = !inReaction_[is] && mu_[is] < kAbsentGibbs;
     }
-    g.reaction = current;
-    g.currentReactionGibbs = savedGibbs;
-    g.pyrrhotiteComposition = savedPyrrhotite;
 
     return plane_.evaluate(mu_.data(), competes_.data(), margin);
 }
@@ -506,7 +495,7 @@ int StabilityTester::testAssemblageStability(double& margin) {
 // --- pruned assemblages ----------------------------------------------------------
 
 int recordPrunedAssemblage(PrunedAssemblageList& list, const Reaction& reaction, int sign,
-                           const calc::PhaseSelection& selection, bool wholeReaction) {
+                           const PhaseSelection& selection, bool wholeReaction) {
     const double s = sign > 0 ? 1.0 : sign < 0 ? -1.0 : 0.0;
     std::array<bool, kMaxPhases> everywhere{};
     const int nAll = std::clamp(selection.allReactionsCount, 0, kMaxPhases);

@@ -90,7 +90,7 @@ private:
 class StabilityTester {
 public:
     StabilityTester(PointEvaluator& evaluator, const model::PhaseTable& phases,
-                    const calc::PhaseSelection& selection);
+                    const PhaseSelection& selection);
 
     // Starts a new reaction (clears the set-up flag).
     void beginReaction(const Reaction& reaction);
@@ -118,7 +118,7 @@ private:
 
     PointEvaluator& pe_;
     const model::PhaseTable& phases_;
-    const calc::PhaseSelection& sel_;
+    const PhaseSelection& sel_;
     const Reaction* reaction_ = nullptr;
     bool setUp_ = false;
     bool tooMany_ = false;  // the reaction has more phases than coordinates plus one
@@ -142,6 +142,6 @@ private:
 // not recorded (it would stop every later reaction).  Returns the number of
 // phases recorded.
 int recordPrunedAssemblage(PrunedAssemblageList& list, const Reaction& reaction, int sign,
-                           const calc::PhaseSelection& selection, bool wholeReaction = false);
+                           const PhaseSelection& selection, bool wholeReaction = false);
 
 }  // namespace calc

@@ -81,14 +81,13 @@ public:
         : pe_(evaluator), st_(stability), plot_(plot) {}
 
     void beginReaction(const Reaction& reaction) override {
-        saved_ = pe_.gibbs().reaction;
-        pe_.gibbs().reaction = &reaction.terms;
+        terms_ = &reaction.terms;
         st_.beginReaction(reaction);
     }
-    void endReaction() override { pe_.gibbs().reaction = saved_; }
+    void endReaction() override { terms_ = nullptr; }
     double deltaG(double x, double y) override {
         pe_.setStateFromDiagram(x, y);
-        return pe_.reactionDeltaG();
+        return terms_ != nullptr ? pe_.reactionDeltaG(*terms_) : 0.0;
     }
     int testStability(double& margin) override { return st_.testAssemblageStability(margin); }
     long unusableEvaluations() const override {
@@ -103,15 +102,15 @@ private:
     PointEvaluator& pe_;
     StabilityTester& st_;
     io::PlotWriter& plot_;
-    const model::ReactionTerms* saved_ = nullptr;
+    const model::ReactionTerms* terms_ = nullptr;  // of the reaction being traced
 };
 
 }  // namespace
 
 // ---------------------------------------------------------------------------
 
-TraceSettings traceSettingsFor(const app::RunSettings& settings) {
-    const io::PlotWindow w = io::plotWindow(settings);
+TraceSettings traceSettingsFor(const DiagramOptions& settings) {
+    const PlotWindow w = plotWindow(settings);
     TraceSettings s;
     s.xmin = w.xmin;
     s.xmax = w.xmax;
@@ -124,7 +123,7 @@ TraceSettings traceSettingsFor(const app::RunSettings& settings) {
 }
 
 CurveTracer::CurveTracer(PointEvaluator& evaluator, StabilityTester& stability, io::PlotWriter& plot,
-                         PrunedAssemblageList& pruned, const calc::PhaseSelection& selection,
+                         PrunedAssemblageList& pruned, const PhaseSelection& selection,
                          const TraceSettings& settings, io::Streams& streams, int restartUnit,
                          ProgressFn progress)
     : owned_(std::make_unique<RunCurveModel>(evaluator, stability, plot)),
@@ -141,7 +140,7 @@ CurveTracer::CurveTracer(PointEvaluator& evaluator, StabilityTester& stability, 
 }
 
 CurveTracer::CurveTracer(CurveModel& model, const model::PhaseTable& phases, PrunedAssemblageList& pruned,
-                         const calc::PhaseSelection& selection, const TraceSettings& settings,
+                         const PhaseSelection& selection, const TraceSettings& settings,
                          io::Streams& streams, int restartUnit, ProgressFn progress)
     : model_(model),
       phases_(phases),

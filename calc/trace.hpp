@@ -5,7 +5,7 @@
 #include <memory>
 #include <string_view>
 
-#include "app/run_settings.hpp"
+#include "calc/options.hpp"
 #include "calc/point.hpp"
 #include "calc/reaction.hpp"
 #include "calc/selection.hpp"
@@ -64,7 +64,7 @@ struct TraceSettings {
 // The tracing settings of a run: the window of its diagram type, tolerances
 // of a thousandth of each range (never more than 1), the root-finder and
 // refinement limits, and stable curves only unless plotCurves is 'N'.
-TraceSettings traceSettingsFor(const app::RunSettings& settings);
+TraceSettings traceSettingsFor(const DiagramOptions& settings);
 
 class StabilityTester;
 
@@ -152,12 +152,12 @@ public:
     // (evaluator.gibbs().table).  `restartUnit` receives one record of the
     // coefficients per reaction with a portion plotted (0: none).
     CurveTracer(PointEvaluator& evaluator, StabilityTester& stability, io::PlotWriter& plot,
-                PrunedAssemblageList& pruned, const calc::PhaseSelection& selection,
+                PrunedAssemblageList& pruned, const PhaseSelection& selection,
                 const TraceSettings& settings, io::Streams& streams, int restartUnit, ProgressFn progress);
     // The same on any model of the reaction Gibbs energy, the stability test
     // and the output.
     CurveTracer(CurveModel& model, const model::PhaseTable& phases, PrunedAssemblageList& pruned,
-                const calc::PhaseSelection& selection, const TraceSettings& settings,
+                const PhaseSelection& selection, const TraceSettings& settings,
                 io::Streams& streams, int restartUnit, ProgressFn progress);
     ~CurveTracer();
     CurveTracer(const CurveTracer&) = delete;
@@ -239,7 +239,7 @@ private:
     CurveModel& model_;
     const model::PhaseTable& phases_;
     PrunedAssemblageList& pruned_;
-    const calc::PhaseSelection& sel_;
+    const PhaseSelection& sel_;
     TraceSettings set_;
     io::Streams& streams_;
     int restartUnit_;

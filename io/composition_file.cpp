@@ -169,13 +169,14 @@ Status parseFixedActivities(std::span<const std::string> lines, const std::strin
     return Status::success();
 }
 
-int applyFixedActivities(model::PhaseTable& phases, const FixedActivityBlock& block) {
+int applyFixedActivities(const model::PhaseTable& phases, const FixedActivityBlock& block,
+                         std::span<double> logActivity) {
     int applied = 0;
     for (const FixedActivity& a : block.entries)
-        for (int i = 0; i < phases.count; ++i) {
-            model::PhaseRecord& p = phases[i];
+        for (int i = 0; i < phases.count && static_cast<std::size_t>(i) < logActivity.size(); ++i) {
+            const model::PhaseRecord& p = phases[i];
             if (p.name.size() >= a.name.size() && p.name.compare(0, a.name.size(), a.name) == 0) {
-                p.logActivity = a.logActivity;
+                logActivity[static_cast<std::size_t>(i)] = a.logActivity;
                 ++applied;
             }
         }

@@ -88,10 +88,12 @@ struct FixedActivityBlock {
 core::Status parseFixedActivities(std::span<const std::string> lines, const std::string& fileName,
                                      FixedActivityBlock& out);
 
-// Applies the block: every phase whose name begins with an entry's name
-// (compared with letter case) gets its log10 activity; later lines win.
-// Returns the number of phase settings made.
-int applyFixedActivities(model::PhaseTable& phases, const FixedActivityBlock& block);
+// Applies the block: every phase of `phases` whose name begins with an
+// entry's name (compared with letter case) gets its log10 activity in
+// `logActivity` (one per phase); later lines win.  Returns the number of
+// phase settings made.
+int applyFixedActivities(const model::PhaseTable& phases, const FixedActivityBlock& block,
+                         std::span<double> logActivity);
 
 // Plot labels of the composition file: the record "    1", then
 // (4F10.3,5X,A40) with x = xmax - (xmax - xmin)/3, y = ymax - n (ymax -

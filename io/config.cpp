@@ -39,12 +39,12 @@ struct NameKey {
 void set_config_defaults(RunSettings& rs) {
     rs.waterStandardState = ' ';
     rs.path = std::string(25, ' ');
-    rs.unitNames[io::kPlotSlot] = "plot.plt";
-    rs.unitNames[io::kThermoSlot] = "jun92.rqt";
+    rs.unitNames[kPlotSlot] = "plot.plt";
+    rs.unitNames[kThermoSlot] = "jun92.rqt";
     rs.solutionFile = "solid.sln";
-    rs.unitNames[io::kAqueousSlot] = "hkf81.aqu";
-    rs.unitNames[io::kRestartSlot] = "restart.res";
-    rs.unitNames[io::kMasterSlot] = "summary.dat";
+    rs.unitNames[kAqueousSlot] = "hkf81.aqu";
+    rs.unitNames[kRestartSlot] = "restart.res";
+    rs.unitNames[kMasterSlot] = "summary.dat";
     rs.metastableEquilibria = ' ';
     rs.printActivities = ' ';
     rs.metastableOn = false;
@@ -98,16 +98,16 @@ std::string apply_config_line(RunSettings& rs, std::string_view raw) {
         if (key == "SUMMARYFILE=") {
             // A summary name that begins with two blanks switches the summary off.
             rs.summaryOff = pad(v, 2) == "  ";
-            rs.unitNames[io::kMasterSlot] = std::string(core::rtrim(v));
+            rs.unitNames[kMasterSlot] = std::string(core::rtrim(v));
             return {};
         }
         if (core::is_blank(v)) return key + " names no file; the previous name is kept";
         std::string name(core::trim(v));
-        if (key == "PLOTFILE=") rs.unitNames[io::kPlotSlot] = name;
-        else if (key == "MINERAL DATA=") rs.unitNames[io::kThermoSlot] = name;
+        if (key == "PLOTFILE=") rs.unitNames[kPlotSlot] = name;
+        else if (key == "MINERAL DATA=") rs.unitNames[kThermoSlot] = name;
         else if (key == "SOLUTION DATA=") rs.solutionFile = name;
-        else if (key == "AQUEOUS DATA=") rs.unitNames[io::kAqueousSlot] = name;
-        else if (key == "RESTARTFILE=") rs.unitNames[io::kRestartSlot] = name;
+        else if (key == "AQUEOUS DATA=") rs.unitNames[kAqueousSlot] = name;
+        else if (key == "RESTARTFILE=") rs.unitNames[kRestartSlot] = name;
         return {};
     }
     return {};
@@ -129,8 +129,8 @@ bool read_configuration(RunSettings& rs, const std::string& dir, std::vector<std
         }
     }
     // The configuration never sets the console units.
-    rs.unitNames[io::kInputSlot] = "CON:";
-    rs.unitNames[io::kOutputSlot] = "CON:";
+    rs.unitNames[kInputSlot] = "CON:";
+    rs.unitNames[kOutputSlot] = "CON:";
     return found;
 }
 

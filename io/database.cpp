@@ -15,7 +15,6 @@ namespace io {
 namespace {
 
 using core::Status;
-using io::Streams;
 
 constexpr int kHeaderSymbolsPerLine = 7;
 constexpr int kWeightsPerLine = 7;

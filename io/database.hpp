@@ -24,10 +24,10 @@ struct LoadOptions {
 // Reads the element header (count and label, symbols, atomic weights) from
 // `unit` into the element table.  A malformed header is a Stop status whose
 // message names the file, line and field.
-core::Status readElementHeader(io::Streams& streams, int unit, model::ChemicalSystem& system);
+core::Status readElementHeader(Streams& streams, int unit, model::ChemicalSystem& system);
 // The same, with the message lines of a malformed header written to
 // `messages` instead of the interactive output (unit 6).
-core::Status readElementHeader(io::Streams& streams, int unit, model::ChemicalSystem& system, int messages);
+core::Status readElementHeader(Streams& streams, int unit, model::ChemicalSystem& system, int messages);
 
 // Sets the chemical system from an element line as the user typed it (the
 // "H O C " prefix is added for T-xCO2 and P-xCO2 diagrams): builds the
@@ -36,13 +36,13 @@ core::Status readElementHeader(io::Streams& streams, int unit, model::ChemicalSy
 // (stream number) of `streams`.  Returns Stop after the message block for an
 // unknown element or more than 15 components.
 core::Status setSystemLine(model::ChemicalSystem& system, const std::string& elementLine, int diagramType,
-                              io::Streams& streams, int messages);
+                              Streams& streams, int messages);
 
 // Loads every phase of the database whose elements all belong to the chosen
 // system, then applies the post-load steps (volume scaling, compaction of the
 // element table, clearing of the water phase under the Haar routine).
 // Returns the number of phases in `phases.count`.
-core::Status loadDatabase(const LoadOptions& options, io::Streams& streams, model::ChemicalSystem& system,
+core::Status loadDatabase(const LoadOptions& options, Streams& streams, model::ChemicalSystem& system,
                              model::PhaseTable& phases);
 
 // A parsed phase header line.
@@ -57,10 +57,10 @@ struct PhaseHeader {
 // `messages` and return Stop; the two truncation warnings are written and
 // parsing goes on.
 core::Status parsePhaseHeader(const std::string& line, int length, int mode, const model::ChemicalSystem& system,
-                                 PhaseHeader& out, io::Streams& streams, int messages);
+                                 PhaseHeader& out, Streams& streams, int messages);
 
 // Parses a formula into `row` (cleared first).
 core::Status parseFormula(const std::string& formula, const std::string& line, const model::ChemicalSystem& system,
-                             std::array<double, model::kMaxElements>& row, io::Streams& streams, int messages);
+                             std::array<double, model::kMaxElements>& row, Streams& streams, int messages);
 
 }  // namespace io

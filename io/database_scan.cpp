@@ -29,7 +29,7 @@ enum class Section { None, Skip, Mineral, Gas, Aqueous };
 
 }  // namespace
 
-core::Status scanPhaseHeaders(io::Streams& streams, int unit, const model::ChemicalSystem& system, int messages,
+core::Status scanPhaseHeaders(Streams& streams, int unit, const model::ChemicalSystem& system, int messages,
                                  const ScanVisitor& visit) {
     if (!streams.is_open(unit)) return core::Status::error("the thermodynamic data file is not open");
     Section section = Section::None;

@@ -35,7 +35,7 @@ using ScanVisitor = std::function<void(const ScannedPhase&)>;
 // loader skips them.  A header or formula error writes its message block to
 // `messages` and returns its Stop status (file and line set).  The unit is
 // left where the scan ended; the caller rewinds it.
-core::Status scanPhaseHeaders(io::Streams& streams, int unit, const model::ChemicalSystem& system, int messages,
+core::Status scanPhaseHeaders(Streams& streams, int unit, const model::ChemicalSystem& system, int messages,
                                  const ScanVisitor& visit);
 
 }  // namespace io

@@ -11,13 +11,13 @@ void clean_line(std::string& line, std::size_t width) {
     line.resize(core::rtrim(line).size());
 }
 
-void write_quoted_line(io::Streams& streams, int unit, std::string_view line) {
+void write_quoted_line(Streams& streams, int unit, std::string_view line) {
     std::string out(1, ' ');
     out += core::pad(line, kLineWidth);
     streams.write_line(unit, out);
 }
 
-void write_bank_error_heading(io::Streams& streams, int unit, std::string_view line) {
+void write_bank_error_heading(Streams& streams, int unit, std::string_view line) {
     streams.write_line(unit, " ERROR IN THERMODYNAMIC DATA BANK.  LINE IN ERROR IS");
     write_quoted_line(streams, unit, line);
 }

@@ -20,11 +20,11 @@ constexpr std::size_t kLineWidth = 100;
 void clean_line(std::string& line, std::size_t width = kLineWidth);
 
 // Writes a database line quoted in a message: a blank and the line as A100.
-void write_quoted_line(io::Streams& streams, int unit, std::string_view line);
+void write_quoted_line(Streams& streams, int unit, std::string_view line);
 
 // Writes the two opening lines of a header or data-line error: the heading
 // and the quoted line.
-void write_bank_error_heading(io::Streams& streams, int unit, std::string_view line);
+void write_bank_error_heading(Streams& streams, int unit, std::string_view line);
 
 // A Stop status for a database or element-line error.
 core::Status bank_stop(std::string what, std::string why, int field, std::string_view line);

@@ -33,7 +33,7 @@ std::string find_config_file(const std::string& dir) {
 
 std::string resolve_input_name(const std::string& name) {
     std::string trimmed(core::trim(name));
-    if (trimmed.empty() || io::is_console_name(trimmed)) return trimmed;
+    if (trimmed.empty() || is_console_name(trimmed)) return trimmed;
     std::error_code ec;
     fs::path p(trimmed);
     if (fs::exists(p, ec)) return trimmed;

@@ -15,7 +15,6 @@ namespace io {
 namespace {
 
 using core::Status;
-using io::Streams;
 
 constexpr std::size_t kNameWidth = 20;
 constexpr std::size_t kAbbreviationWidth = 8;

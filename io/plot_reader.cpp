@@ -38,7 +38,7 @@ public:
     Reader(std::string_view path, PlotFileContents& out) : path_(path), out_(out) {}
 
     core::Status run() {
-        if (int e = st_.open(kUnit, path_, io::OpenMode::Existing); e != 0) {
+        if (int e = st_.open(kUnit, path_, OpenMode::Existing); e != 0) {
             core::Status s = core::Status::error("cannot open the plot file", "open status " + std::to_string(e));
             s.file = path_;
             return s;
@@ -130,7 +130,7 @@ private:
                 return failureAt("unknown diagram type", st_.line_number(kUnit), 1, std::to_string(out_.diagramType),
                                  "must be 0, 1, 2, 4, 5 or 6");
         }
-        PlotWindow& w = out_.window;
+        calc::PlotWindow& w = out_.window;
         if (core::Status s = read(L.window, {&w.xmin, &w.xmax, &w.ymin, &w.ymax}, "unreadable window"); !s)
             return s;
         if (core::Status s = read(L.lengths, {&out_.width, &out_.height}, "unreadable plot lengths"); !s)
@@ -241,7 +241,7 @@ private:
 
     std::string path_;
     PlotFileContents& out_;
-    io::Streams st_;
+    Streams st_;
 };
 
 }  // namespace

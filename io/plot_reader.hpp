@@ -31,7 +31,7 @@ struct PlotFileContents {
     int version = 0;
     int diagramType = 0;
     std::string diagramName;
-    PlotWindow window;
+    calc::PlotWindow window;
     double width = 0, height = 0;  // plot lengths W (x axis) and H (y axis)
     AxisTitles titles;
     std::vector<std::string> xLabel, yLabel;  // lines of the axis labels

@@ -116,7 +116,7 @@ bool isActivityDiagram(int type) {
 double signOf(double v) { return v < 0 ? -1.0 : 1.0; }
 
 // The plot lengths: W of the x axis and H of the y axis, 20 when below 1.
-void plotLengths(const app::RunSettings& rs, double& W, double& H) {
+void plotLengths(const calc::DiagramOptions& rs, double& W, double& H) {
     W = rs.plotWidth < 1 || !std::isfinite(rs.plotWidth) ? 20.0 : rs.plotWidth;
     H = rs.plotHeight < 1 || !std::isfinite(rs.plotHeight) ? 20.0 : rs.plotHeight;
 }
@@ -172,21 +172,8 @@ int axisLabelLines(std::string_view text, std::array<std::string, kMaxAxisLabelL
 
 // --- free functions --------------------------------------------------------------
 
-LabelMode labelModeOf(const app::RunSettings& settings) {
+LabelMode labelModeOf(const calc::DiagramOptions& settings) {
     return settings.recordFourInteger == 1 ? LabelMode::CurveNumber : LabelMode::ReactionText;
-}
-
-PlotWindow plotWindow(const app::RunSettings& rs) {
-    PlotWindow w;
-    switch (rs.diagramType) {
-        case calc::kPT: w = {rs.tMin, rs.tMax, rs.pMin, rs.pMax}; break;
-        case calc::kTX:
-        case calc::kActT: w = {rs.xAxisMin, rs.xAxisMax, rs.tMin, rs.tMax}; break;
-        case calc::kPX:
-        case calc::kActP: w = {rs.xAxisMin, rs.xAxisMax, rs.pMin, rs.pMax}; break;
-        default: w = {rs.xAxisMin, rs.xAxisMax, rs.yAxisMin, rs.yAxisMax}; break;
-    }
-    return w;
 }
 
 AxisTitles axisTitlesOf(int diagramType) {
@@ -222,7 +209,7 @@ double plotSaturationPressure(double tC) {
     return kCriticalPressure * std::exp((kCriticalTemperature - tC) * kHundredth * q / (tC + kKelvinSingle));
 }
 
-void liquidVapourCurve(const PlotWindow& w, WaterCurve& out) {
+void liquidVapourCurve(const calc::PlotWindow& w, WaterCurve& out) {
     out.count = 0;
     auto store = [&out](double t, double p, short flag) {
         if (out.count >= kMaxWaterCurvePoints) return;
@@ -248,9 +235,9 @@ void liquidVapourCurve(const PlotWindow& w, WaterCurve& out) {
     if (out.count > 0) out.points[0].flag = calc::kNewStretch;
 }
 
-bool waterCurveWanted(const app::RunSettings& rs) {
+bool waterCurveWanted(const calc::DiagramOptions& rs) {
     if (rs.diagramType != calc::kPT || !(rs.xH2O >= kMinWaterFraction)) return false;
-    const PlotWindow w = plotWindow(rs);
+    const calc::PlotWindow w = calc::plotWindow(rs);
     if (!(w.ymax <= kWaterCurveTopLimit && w.ymin <= kWaterCurveBottomLimit && w.xmin <= kWaterCurveLeftLimit &&
           w.xmax >= kWaterCurveRightLimit))
         return false;
@@ -269,7 +256,7 @@ std::string reactionTextWithNames(const model::PhaseTable& phases, const calc::R
 
 // --- the writer -------------------------------------------------------------------
 
-PlotWriter::PlotWriter(io::Streams& streams, int plotUnit, int summaryUnit, const app::RunSettings& settings,
+PlotWriter::PlotWriter(Streams& streams, int plotUnit, int summaryUnit, const calc::DiagramOptions& settings,
                        calc::PointEvaluator& evaluator, const model::PhaseTable& phases,
                        const calc::PhaseSelection& selection)
     : st_(streams),
@@ -279,7 +266,7 @@ PlotWriter::PlotWriter(io::Streams& streams, int plotUnit, int summaryUnit, cons
       pe_(evaluator),
       phases_(phases),
       sel_(selection) {
-    window_ = plotWindow(rs_);
+    window_ = calc::plotWindow(rs_);
     waterCurvePending_ = waterCurveWanted(rs_);
 }
 
@@ -309,7 +296,7 @@ void PlotWriter::putLine(int unit, std::string_view line) {
 
 void PlotWriter::writeHeader(const PlotHeaderTexts& texts, int labelUnit) {
     const Layouts& L = layouts();
-    window_ = plotWindow(rs_);
+    window_ = calc::plotWindow(rs_);
     waterCurveWritten_ = false;
     waterCurvePending_ = waterCurveWanted(rs_);
     double W, H;
@@ -360,7 +347,7 @@ int PlotWriter::collectStretches(const calc::CurveTrace& trace, int n, std::arra
     return count;
 }
 
-double PlotWriter::sidePotential(int i, double TK) {
+double PlotWriter::sidePotential(int i, double TK, const model::ReactionTerms* reaction) {
     if (isActivityDiagram(rs_.diagramType)) {
         const calc::AxisQuotient* axis = nullptr;
         if (sel_.hasXAxis && sel_.xAxis.memberCount > 0 && sel_.xAxis.phase[0] == i) axis = &sel_.xAxis;
@@ -373,14 +360,14 @@ double PlotWriter::sidePotential(int i, double TK) {
             for (int m = 0; m < members; ++m) {
                 const int j = axis->phase[at(m)];
                 if (j < 0 || j >= phases_.count) continue;
-                double g = pe_.phasePotential(j);
-                if (m > 0) g -= kRLn10Axis * TK * phases_[j].logActivity;
+                double g = pe_.phasePotential(j, reaction);
+                if (m > 0) g -= kRLn10Axis * TK * pe_.point().logActivity[at(j)];
                 mu += axis->exponent[at(m)] * g;
             }
             return mu;
         }
     }
-    return pe_.phasePotential(i);
+    return pe_.phasePotential(i, reaction);
 }
 
 void PlotWriter::sideSums(const calc::Reaction& reaction, double x, double y, double& reactants, double& products) {
@@ -392,7 +379,7 @@ void PlotWriter::sideSums(const calc::Reaction& reaction, double x, double y, do
     for (int i = 0; i < n; ++i) {
         const double c = reaction.coef[at(i)];
         if (!(std::fabs(c) >= kSmallestCoefficient)) continue;
-        const double mu = sidePotential(i, TK);
+        const double mu = sidePotential(i, TK, &reaction.terms);
         if (c < 0)
             reactants += -c * mu;
         else
@@ -419,8 +406,6 @@ bool PlotWriter::writeCurve(const calc::CurveTrace& trace, const calc::Reaction&
     // The side test and the listing move the evaluator; the tracer's point
     // and reaction are put back at the end.
     const double savedX = pe_.state().x, savedY = pe_.state().y;
-    const model::ReactionTerms* savedReaction = pe_.gibbs().reaction;
-    pe_.gibbs().reaction = &reaction.terms;
 
     std::array<Stretch, calc::kMaxCurvePoints> stretches;
     const int stretchCount = collectStretches(trace, n, stretches);
@@ -444,7 +429,7 @@ bool PlotWriter::writeCurve(const calc::CurveTrace& trace, const calc::Reaction&
 
     double W, H;
     plotLengths(rs_, W, H);
-    const PlotWindow& w = window_;
+    const calc::PlotWindow& w = window_;
     const double xr = rangeOf(w.xmin, w.xmax), yr = rangeOf(w.ymin, w.ymax);
     const double sx = scaleOf(w.xmax - w.xmin, W), sy = scaleOf(w.ymax - w.ymin, H);
 
@@ -529,11 +514,10 @@ bool PlotWriter::writeCurve(const calc::CurveTrace& trace, const calc::Reaction&
         writeWaterCurve();
         waterCurveWritten_ = true;
     }
-    if (!rs_.summaryOff) writeListing(trace, stretches, stretchCount, reaction, curveNumber);
+    if (summaryUnit_ > 0) writeListing(trace, stretches, stretchCount, reaction, curveNumber);
     writeActivityListing(trace, stretches, stretchCount, reaction);
 
     pe_.setStateFromDiagram(savedX, savedY);
-    pe_.gibbs().reaction = savedReaction;
     return true;
 }
 

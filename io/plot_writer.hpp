@@ -11,7 +11,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/run_settings.hpp"
+#include "calc/options.hpp"
 #include "calc/point.hpp"
 #include "calc/reaction.hpp"
 #include "calc/selection.hpp"
@@ -40,17 +40,11 @@ constexpr int kAxisLabelWidth = 100;
 constexpr int kMaxWaterCurvePoints = 200;
 
 // How curves are labelled.  The integer of option record 4
-// (RunSettings::recordFourInteger) selects it: 1 labels each stretch with the
+// (DiagramOptions::recordFourInteger) selects it: 1 labels each stretch with the
 // curve number; 0 (the default) and any other value label each stretch with
 // the two sides of the reaction, one on either side of the curve.
 enum class LabelMode { ReactionText, CurveNumber };
-LabelMode labelModeOf(const app::RunSettings& settings);
-
-// The diagram window in diagram coordinates (x horizontal, y vertical).
-struct PlotWindow {
-    double xmin = 0, xmax = 1, ymin = 0, ymax = 1;
-};
-PlotWindow plotWindow(const app::RunSettings& settings);
+LabelMode labelModeOf(const calc::DiagramOptions& options);
 
 // The three axis titles of a diagram type (12 characters each).
 struct AxisTitles {
@@ -71,11 +65,11 @@ struct WaterCurve {
     int count = 0;
     std::array<calc::CurvePoint, kMaxWaterCurvePoints> points{};
 };
-void liquidVapourCurve(const PlotWindow& window, WaterCurve& out);
+void liquidVapourCurve(const calc::PlotWindow& window, WaterCurve& out);
 // Whether a run's plot files carry the liquid-vapour curve after their first
 // curve: a P-T diagram with water in the fluid, a window that reaches the
 // curve, and at least one point of the curve inside it.
-bool waterCurveWanted(const app::RunSettings& settings);
+bool waterCurveWanted(const calc::DiagramOptions& options);
 
 // The text of a reaction with full phase names instead of abbreviations, laid
 // out as the reaction text is ("A + 2 B = C"), without the 120-character cut.
@@ -83,7 +77,8 @@ std::string reactionTextWithNames(const model::PhaseTable& phases, const calc::R
 
 class PlotWriter {
 public:
-    PlotWriter(io::Streams& streams, int plotUnit, int summaryUnit, const app::RunSettings& settings,
+    // `summaryUnit` 0: no listing of the curves.
+    PlotWriter(Streams& streams, int plotUnit, int summaryUnit, const calc::DiagramOptions& options,
                calc::PointEvaluator& evaluator, const model::PhaseTable& phases,
                const calc::PhaseSelection& selection);
 
@@ -116,7 +111,7 @@ private:
     // Sums of |coefficient| times chemical potential over the reactants and
     // over the products at the diagram point (x, y).
     void sideSums(const calc::Reaction& reaction, double x, double y, double& reactants, double& products);
-    double sidePotential(int phase, double TK);
+    double sidePotential(int phase, double TK, const model::ReactionTerms* reaction);
     void writePlotCurve(const calc::CurveTrace& trace, int n, const Label* labels, int labelCount);
     void writeWaterCurve();
     void writeListing(const calc::CurveTrace& trace, const std::array<Stretch, calc::kMaxCurvePoints>& stretches,
@@ -131,15 +126,15 @@ private:
     void putLine(int unit, std::string_view line);
     void noteFailure(int unit, const char* what);
 
-    io::Streams& st_;
+    Streams& st_;
     int plotUnit_, summaryUnit_;
-    const app::RunSettings& rs_;
+    const calc::DiagramOptions& rs_;
     calc::PointEvaluator& pe_;
     const model::PhaseTable& phases_;
     const calc::PhaseSelection& sel_;
     bool waterCurveWritten_ = false;
     bool waterCurvePending_ = false;  // the header announced the water curve; not yet written
-    PlotWindow window_;
+    calc::PlotWindow window_;
     core::Status status_;
 };
 

@@ -1,5 +1,7 @@
 #include "io/property_summary.hpp"
 
+#include <span>
+
 #include <array>
 #include <cmath>
 #include <string>
@@ -124,12 +126,16 @@ struct Layouts {
         "(18X,'A1',13X,'A2',12X,'A3',13X,'A4',9X,'THETA',9X,'C1',12X,'C2',11X,'W(con)')"};
     Layout tangerColumns{
         "(18X,'A1',13X,'A2',12X,'A3',13X,'A4',9X,'THETA',9X,'C1',12X,'C2',11X,'W(con)',5X,'Psi')"};
+    // The units of the two forms' parameters, each under its column: in the
+    // older form a3 and a4 multiply T/(T - theta), in the revised form a2 and
+    // a4 multiply ln((psi + P)/(psi + 1)) and a3, a4 are divided by T - theta;
+    // omega is an energy in both.
     Layout helgesonUnits{
         "(14X,'(j/m/bar)',5X,'(j/m/bar**2)',4X,'(j/m/bar)',5X,'(j/m/bar**2)',4X,'(K)',6X,'(j/m/deg)',6X,"
-        "'(j/m/deg)',5X,'(Angstroms)')"};
+        "'(j/m/deg)',8X,'(j/m)')"};
     Layout tangerUnits{
-        "(14X,'(j/m/bar)',5X,'(j/m/bar**2)',4X,'(j/m/bar)',5X,'(j/m/bar**2)',4X,'(K)',6X,'(j/m/deg)',6X,"
-        "'(j/m/deg)',5X,'(Angstroms)',3X,'bars')"};
+        "(14X,'(j/m/bar)',8X,'(j/m)',6X,'(j*K/m/bar)',6X,'(j*K/m)',8X,'(K)',6X,'(j/m/deg)',6X,"
+        "'(j*K/m)',10X,'(j/m)',6X,'bars')"};
     Layout helgesonLine{"(1X,A20,4X,4(D12.5,3X),F6.2,3(3X,D12.5))"};
     Layout tangerLine{"(1X,A20,4X,4(D12.5,3X),F6.2,3(3X,D12.5),5X,F8.1)"};
 
@@ -151,7 +157,7 @@ struct Layouts {
 // Writes records to one unit and remembers the first failure.
 class Writer {
 public:
-    Writer(io::Streams& streams, int unit) : streams_(streams), unit_(unit) {}
+    Writer(Streams& streams, int unit) : streams_(streams), unit_(unit) {}
 
     void record(const Layout& layout, std::initializer_list<Value> values = {}) {
         if (failed_) return;
@@ -169,7 +175,7 @@ public:
     bool failed() const { return failed_; }
 
 private:
-    io::Streams& streams_;
+    Streams& streams_;
     int unit_;
     bool failed_ = false;
 };
@@ -238,22 +244,22 @@ void writeCompositions(Writer& w, const Layouts& f, const model::ChemicalSystem&
     }
 }
 
-void writeStandardState(Writer& w, const Layouts& f, const PhaseRecord& p, bool withVolume) {
+void writeStandardState(Writer& w, const Layouts& f, const PhaseRecord& p, double logActivity, bool withVolume) {
     if (withVolume)
-        w.record(f.standardLine, {nameOf(p), abbreviationOf(p), p.H, p.S, p.V0, p.logActivity});
+        w.record(f.standardLine, {nameOf(p), abbreviationOf(p), p.H, p.S, p.V0, logActivity});
     else
-        w.record(f.standardLineGas, {nameOf(p), abbreviationOf(p), p.H, p.S, p.logActivity});
+        w.record(f.standardLineGas, {nameOf(p), abbreviationOf(p), p.H, p.S, logActivity});
 }
 
 template <class Pick>
-void writeStandardBlock(Writer& w, const Layouts& f, const model::PhaseTable& phases, int phaseCount,
-                        bool withVolume, Pick pick) {
+void writeStandardBlock(Writer& w, const Layouts& f, const model::PhaseTable& phases,
+                        std::span<const double> logActivity, int phaseCount, bool withVolume, Pick pick) {
     w.empty();
     w.record(f.standardTitle);
     w.record(withVolume ? f.standardColumns : f.standardColumnsGas);
     w.empty();
     for (int i = 0; i < phaseCount; ++i)
-        if (pick(phases[i])) writeStandardState(w, f, phases[i], withVolume);
+        if (pick(phases[i])) writeStandardState(w, f, phases[i], logActivity[static_cast<std::size_t>(i)], withVolume);
 }
 
 template <class Pick>
@@ -270,10 +276,11 @@ void writeHeatCapacityBlock(Writer& w, const Layouts& f, const model::PhaseTable
     }
 }
 
-void writeSolids(Writer& w, const Layouts& f, const model::PhaseTable& phases, int phaseCount) {
+void writeSolids(Writer& w, const Layouts& f, const model::PhaseTable& phases, std::span<const double> logActivity,
+                 int phaseCount) {
     w.empty(2);
     w.record(f.solidHeading);
-    writeStandardBlock(w, f, phases, phaseCount, true, isSolid);
+    writeStandardBlock(w, f, phases, logActivity, phaseCount, true, isSolid);
     writeHeatCapacityBlock(w, f, phases, phaseCount, isSolid);
 
     w.empty(3);
@@ -333,11 +340,12 @@ void writeSolids(Writer& w, const Layouts& f, const model::PhaseTable& phases, i
     w.record(f.solidEnd);
 }
 
-void writeGases(Writer& w, const Layouts& f, const model::PhaseTable& phases, int phaseCount,
+void writeGases(Writer& w, const Layouts& f, const model::PhaseTable& phases, std::span<const double> logActivity,
+                int phaseCount,
                 const model::FluidModelChoice& fluid) {
     w.empty(2);
     w.record(f.gasHeading);
-    writeStandardBlock(w, f, phases, phaseCount, false, isGas);
+    writeStandardBlock(w, f, phases, logActivity, phaseCount, false, isGas);
     writeHeatCapacityBlock(w, f, phases, phaseCount, isGas);
 
     for (int i = 0; i < phaseCount; ++i) {
@@ -370,10 +378,11 @@ void writeGases(Writer& w, const Layouts& f, const model::PhaseTable& phases, in
     }
 }
 
-void writeAqueous(Writer& w, const Layouts& f, const model::PhaseTable& phases, int phaseCount) {
+void writeAqueous(Writer& w, const Layouts& f, const model::PhaseTable& phases, std::span<const double> logActivity,
+                  int phaseCount) {
     w.empty(2);
     w.record(f.aqueousHeading);
-    writeStandardBlock(w, f, phases, phaseCount, true, isAqueous);
+    writeStandardBlock(w, f, phases, logActivity, phaseCount, true, isAqueous);
 
     bool plain = false, helgeson = false, tanger = false;
     for (int i = 0; i < phaseCount; ++i) {
@@ -426,10 +435,11 @@ void writeAqueous(Writer& w, const Layouts& f, const model::PhaseTable& phases, 
 
 }  // namespace
 
-Status writePropertySummary(io::Streams& streams, int unit, const model::ChemicalSystem& sys,
-                            const model::PhaseTable& phases, const model::FluidModelChoice& fluid,
-                            int phaseCount) {
+Status writePropertySummary(Streams& streams, int unit, const model::ChemicalSystem& sys,
+                            const model::PhaseTable& phases, std::span<const double> logActivity,
+                            const model::FluidModelChoice& fluid, int phaseCount) {
     if (Status s = checkInputs(sys, phases, phaseCount); !s) return s;
+    if (logActivity.size() < static_cast<std::size_t>(phaseCount)) return invalid("fewer log activities than phases");
     if (!streams.is_open(unit)) return invalid("unit " + std::to_string(unit) + " is not open");
     const Layouts f;
     if (!f.ok()) return invalid("a record layout of the report does not parse");
@@ -445,10 +455,10 @@ Status writePropertySummary(io::Streams& streams, int unit, const model::Chemica
     writeTitleAndElements(w, f, sys);
     if (solids) {
         writeCompositions(w, f, sys, phases, phaseCount);
-        writeSolids(w, f, phases, phaseCount);
+        writeSolids(w, f, phases, logActivity, phaseCount);
     }
-    if (gases) writeGases(w, f, phases, phaseCount, fluid);
-    if (aqueous) writeAqueous(w, f, phases, phaseCount);
+    if (gases) writeGases(w, f, phases, logActivity, phaseCount, fluid);
+    if (aqueous) writeAqueous(w, f, phases, logActivity, phaseCount);
 
     if (w.failed()) {
         Status s = Status::error("cannot write the property summary",

@@ -11,7 +11,7 @@
 namespace io {
 
 struct ReplayInput {
-    io::Streams& streams;
+    Streams& streams;
     std::string fileName;  // name of the replayed input, for the messages
     int input = 5;         // replayed input
     int messages = 6;      // interactive output

@@ -9,9 +9,9 @@ namespace io {
 using core::Status;
 
 Status readSolutionModels(const std::string& fileName, std::span<const int> variants, model::SolutionModelSet& set,
-                          io::Streams& streams, int messages) {
+                          Streams& streams, int messages) {
     const std::string name(core::trim(fileName));
-    if (streams.open(model::kUnitSolutionFile, name, io::OpenMode::Existing) != 0) {
+    if (streams.open(model::kUnitSolutionFile, name, OpenMode::Existing) != 0) {
         Status s = Status::error("Error opening solution properties file: " + name);
         s.file = name;
         return s;

@@ -19,6 +19,6 @@ namespace io {
 // "Error opening solution properties file: " followed by the name, and
 // writes nothing.
 core::Status readSolutionModels(const std::string& fileName, std::span<const int> variants,
-                                   model::SolutionModelSet& set, io::Streams& streams, int messages = 6);
+                                   model::SolutionModelSet& set, Streams& streams, int messages = 6);
 
 }  // namespace io

@@ -8,7 +8,7 @@
 // context's fluid cache so that the second species of a reaction at the same
 // point takes it unchanged.  A routine that gives no usable value at the
 // point (a value held at its limit, a search that gave up) is reported to
-// the context's event collector every time its value is used, also when it
+// the evaluator's event collector every time its value is used, also when it
 // comes from the cache.
 #include "model/gibbs.hpp"
 
@@ -21,7 +21,7 @@ constexpr double kMixtureMin = 1e-15;
 // already evaluated a fluid species at this point, the pure-CO2 coefficient
 // comes from the mixture routine (CO2 routine 2), water does not use the
 // polynomial, and the point is the same.
-bool mayReuseMixture(const FluidCache& cache, const model::FluidModelChoice& choice, int reuse, double P, double T,
+bool mayReuseMixture(const FluidCache& cache, const FluidModelChoice& choice, int reuse, double P, double T,
                      double XCO2) {
     return reuse > 0 && choice.co2 == 2 && choice.water != 3 && cache.mixValid && cache.mixP == P && cache.mixT == T &&
            cache.mixX == XCO2;
@@ -29,34 +29,33 @@ bool mayReuseMixture(const FluidCache& cache, const model::FluidModelChoice& cho
 
 }  // namespace
 
-void ReportRangeEvent(GibbsContext& ctx, RangeSource source, int phase) {
-    if (ctx.events == nullptr) return;
-    ctx.events->report(RangeEvent{source, ctx.point.t, ctx.point.P, phase});
+void ReportRangeEvent(GibbsEvaluator& e, const PointState& at, RangeSource source, int phase) {
+    if (e.events == nullptr) return;
+    e.events->report(RangeEvent{source, at.t, at.P, phase});
 }
 
-FluidState FluidProperties(GibbsContext& ctx, int kind, int reuse) {
-    const PointState& point = ctx.point;
-    const model::FluidModelChoice& choice = point.fluid;
+FluidState FluidProperties(GibbsEvaluator& e, const PointState& point, int kind, int reuse) {
+    const FluidModelChoice& choice = point.fluid;
     const double P = point.P;
     const double T = point.t + kKelvinSingle;
     FluidState s;
-    auto unusable = [&ctx, &s](RangeSource source) {
+    auto unusable = [&e, &point, &s](RangeSource source) {
         s.usable = false;
-        ReportRangeEvent(ctx, source);
+        ReportRangeEvent(e, point, source);
     };
 
     auto fraction = [&point](int k) { return k >= 0 && k < kFluidKinds ? point.x[static_cast<std::size_t>(k)] : 0.0; };
 
-    if (kind != model::kWater && kind != model::kCarbonDioxide) {
+    if (kind != kWater && kind != kCarbonDioxide) {
         // Other gases: their own Redlich-Kwong, at their own mole fraction.
         // A kind without an equation of state stays an ideal gas.
-        if (kind >= model::kOxygenGas && kind <= model::kSulfurGas) {
+        if (kind >= kOxygenGas && kind <= kSulfurGas) {
             const GasState g = RedlichKwongGas(kind, P, T);
             s.phi = g.phi;
             s.volume = g.V;
             if (!g.usable)
-                unusable(kind == model::kOxygenGas     ? RangeSource::RedlichKwongO2
-                         : kind == model::kHydrogenGas ? RangeSource::RedlichKwongH2
+                unusable(kind == kOxygenGas     ? RangeSource::RedlichKwongO2
+                         : kind == kHydrogenGas ? RangeSource::RedlichKwongH2
                                                           : RangeSource::RedlichKwongS2);
         }
         s.activity = fraction(kind);
@@ -64,13 +63,13 @@ FluidState FluidProperties(GibbsContext& ctx, int kind, int reuse) {
     }
 
     // 1. Mixing step.
-    const double XCO2 = fraction(model::kCarbonDioxide);
-    const double XH2O = fraction(model::kWater);
+    const double XCO2 = fraction(kCarbonDioxide);
+    const double XH2O = fraction(kWater);
     const bool mixture = XCO2 > kMixtureMin && XCO2 < 1.0;
     double aH2O = 1.0, aCO2 = 1.0;
     const MixedKJ* kj = nullptr;
     if (mixture && choice.mixing == 1) {
-        FluidCache& cache = ctx.fluidCache;
+        FluidCache& cache = e.fluidCache;
         if (!mayReuseMixture(cache, choice, reuse, P, T, XCO2)) {
             cache.mix = MixedFluidKJ(P, T, XCO2);
             cache.mixP = P;
@@ -97,7 +96,7 @@ FluidState FluidProperties(GibbsContext& ctx, int kind, int reuse) {
     }
 
     // 2. Species step.
-    if (kind == model::kWater) {
+    if (kind == kWater) {
         if (choice.water == 2) {
             if (kj != nullptr) {
                 s.phi = kj->phiH2O;
@@ -111,10 +110,10 @@ FluidState FluidProperties(GibbsContext& ctx, int kind, int reuse) {
             }
         } else if (choice.water == 3) {
             bool ok = true;
-            s.phi = HollandPowellPhi(model::kWater, P, T, &ok);
+            s.phi = HollandPowellPhi(kWater, P, T, &ok);
             if (!ok) unusable(RangeSource::HollandPowellH2O);
         } else {
-            const WaterCache& w = ctx.fluidCache.water.at(P, T);
+            const WaterCache& w = e.fluidCache.water.at(P, T);
             s.gibbs = w.gibbsHaar;
             s.volume = w.state.V;
             if (!w.state.usable) unusable(RangeSource::HaarWater);
@@ -134,10 +133,10 @@ FluidState FluidProperties(GibbsContext& ctx, int kind, int reuse) {
             }
         } else if (choice.co2 == 3) {
             bool ok = true;
-            s.phi = HollandPowellPhi(model::kCarbonDioxide, P, T, &ok);
+            s.phi = HollandPowellPhi(kCarbonDioxide, P, T, &ok);
             if (!ok) unusable(RangeSource::HollandPowellCO2);
         } else {
-            const WarningSink& warn = ctx.fluidCache.warn;
+            const WarningSink& warn = e.fluidCache.warn;
             const Co2State c = Co2KovanTessel(P, T, warn ? &warn : nullptr);
             s.phi = c.phi;
             s.volume = c.V;

@@ -14,10 +14,6 @@
 namespace model {
 namespace {
 
-using model::DisorderRecord;
-using model::LambdaRecord;
-using model::PhaseRecord;
-using model::PhaseTable;
 
 // Functions of the reference temperature, as the routines use them.
 constexpr double kLnTr = 5.697596715569115;
@@ -149,7 +145,7 @@ bool hasLambda(const PhaseRecord& p) { return p.lambda[0] != 0 || p.lambda[1] !=
 // The disorder record of a phase, or null when it has none or the number is
 // outside the table.
 const DisorderRecord* disorderRecordOf(const PhaseTable& table, const PhaseRecord& p) {
-    if (p.disorder <= 0 || p.disorder > table.disorderCount || p.disorder > model::kMaxDisorderRecords)
+    if (p.disorder <= 0 || p.disorder > table.disorderCount || p.disorder > kMaxDisorderRecords)
         return nullptr;
     return &table.disorderOf(p);
 }
@@ -191,13 +187,13 @@ double lambdaTerm(const LambdaRecord& L, double P, double T) {
 }
 
 // The solution-model terms of an end-member.
-inline double solutionTerms(const GibbsContext& ctx, const PhaseRecord& p, double P, double T) {
-    if (ctx.models == nullptr || (p.activityModel == 0 && p.reciprocalSet == 0)) return 0.0;
+inline double solutionTerms(const GibbsEvaluator& e, const PhaseRecord& p, double P, double T) {
+    if (e.models == nullptr || (p.activityModel == 0 && p.reciprocalSet == 0)) return 0.0;
     double g = 0.0;
     if (p.activityModel != 0)
-        g += model::endMemberActivityTerm(*ctx.models, P, T, p.activityModel, p.activityEndMember);
+        g += endMemberActivityTerm(*e.models, P, T, p.activityModel, p.activityEndMember);
     if (p.reciprocalSet != 0)
-        g += model::reciprocalTerm(*ctx.models, P, T, p.activityModel, p.activityEndMember, p.reciprocalSet);
+        g += reciprocalTerm(*e.models, P, T, p.activityModel, p.activityEndMember, p.reciprocalSet);
     return g;
 }
 
@@ -205,22 +201,21 @@ inline double solutionTerms(const GibbsContext& ctx, const PhaseRecord& p, doubl
 // whose own energy is not finite (PhaseGibbs reports it), else the one of
 // largest energy (its values overflow the sum).  Rare: every phase is
 // evaluated again.
-void reportReactionPhase(GibbsContext& ctx) {
-    if (ctx.events == nullptr) return;
-    const ReactionTerms& rx = *ctx.reaction;
+void reportReactionPhase(GibbsEvaluator& e, const PointState& at, const ReactionTerms& rx) {
+    if (e.events == nullptr) return;
     const int count = std::min(rx.count, kMaxReactionPhases);
     int largest = -1;
     double largestG = -1.0;
     for (int j = 0; j < count; ++j) {
         const int i = rx.phase[static_cast<std::size_t>(j)];
-        const double g = PhaseGibbs(ctx, i);
+        const double g = PhaseGibbs(e, at, i, &rx);
         if (!std::isfinite(g)) return;  // reported by PhaseGibbs
         if (std::fabs(g) > largestG) {
             largestG = std::fabs(g);
             largest = i;
         }
     }
-    if (largest >= 0) ReportRangeEvent(ctx, RangeSource::PhaseEnergy, largest);
+    if (largest >= 0) ReportRangeEvent(e, at, RangeSource::PhaseEnergy, largest);
 }
 
 }  // namespace
@@ -293,7 +288,7 @@ double DisorderGibbs(const DisorderRecord& d, double P, double T) {
 double LambdaGibbs(const PhaseTable& table, const PhaseRecord& phase, double P, double T) {
     double g = 0.0;
     for (const int n : phase.lambda) {
-        if (n <= 0 || n > table.lambdaCount || n > model::kMaxLambdaRecords) continue;
+        if (n <= 0 || n > table.lambdaCount || n > kMaxLambdaRecords) continue;
         g += lambdaTerm(table.lambda(n), P, T);
     }
     return g;
@@ -303,7 +298,7 @@ void makeReactionTerms(const PhaseTable& table, const double* coefficients, Reac
                        int nExcluded) {
     out = ReactionTerms{};
     if (coefficients == nullptr) return;
-    const int n = std::min(table.count, model::kMaxPhases);
+    const int n = std::min(table.count, kMaxPhases);
     for (int i = 0; i < n; ++i) {
         const double c = coefficients[i];
         if (!(std::fabs(c) > kTakesPart)) continue;
@@ -323,33 +318,36 @@ void makeReactionTerms(const PhaseTable& table, const double* coefficients, Reac
     }
 }
 
-double PhaseGibbs(GibbsContext& ctx, int index) {
-    if (ctx.table == nullptr || index < 0 || index >= ctx.table->count || index >= model::kMaxPhases) return 0.0;
-    const PhaseTable& table = *ctx.table;
+namespace {
+
+// The phase's energy; `asGas`: as a gas at unit fugacity, without an
+// equation of state and without an activity term.
+double phaseGibbs(GibbsEvaluator& e, const PointState& point, int index, const ReactionTerms* reaction, bool asGas) {
+    if (e.table == nullptr || index < 0 || index >= e.table->count || index >= kMaxPhases) return 0.0;
+    const PhaseTable& table = *e.table;
     const PhaseRecord& p = table[index];
-    const PointState& point = ctx.point;
     const double T = point.t + kKelvinSingle;
     const double P = point.P;
 
     // 1. Fluid species: its state from the equations of state.
     double G = 0.0;
-    if (isFluidSpecies(p.kind, point.otherGases)) {
+    if (!asGas && isFluidSpecies(p.kind, point.otherGases)) {
         const double x = p.kind < kFluidKinds ? point.x[static_cast<std::size_t>(p.kind)] : 0.0;
         if (x < kAbsentFraction) return kAbsentGibbs;
-        const FluidState f = FluidProperties(ctx, p.kind, 0);
-        if (p.kind == model::kWater && point.fluid.water == 1)
+        const FluidState f = FluidProperties(e, point, p.kind, 0);
+        if (p.kind == kWater && point.fluid.water == 1)
             G = kR * T * std::log(f.activity) + f.gibbs;
         else
             G = kR * T * std::log(f.phi * P * f.activity);
     }
     // 2. Fixed activity (or fugacity).
-    G += kRLn10 * T * p.logActivity;
+    if (!asGas) G += kRLn10 * T * point.logActivity[static_cast<std::size_t>(index)];
     // 3. Disorder or albite ordering.
     if (const DisorderRecord* d = disorderRecordOf(table, p)) G += DisorderGibbs(*d, P, T);
     // 4. Special phases.
-    if (p.special != model::SpecialPhase::None) G += SpecialPhaseGibbs(ctx, P, T, p.special);
+    if (p.special != SpecialPhase::None) G += SpecialPhaseGibbs(e, point, P, T, p.special, reaction);
     // 5. Solution-model terms.
-    G += solutionTerms(ctx, p, P, T);
+    G += solutionTerms(e, p, P, T);
     // 6. Lambda transitions.
     if (hasLambda(p)) G += LambdaGibbs(table, p, P, T);
     // 7. Standard state at 1 bar plus the volume integral; 8. V0 (P - 1).
@@ -357,18 +355,23 @@ double PhaseGibbs(GibbsContext& ctx, int index) {
     const PressureTerms pt = pressureTerms(P);
     G += (p.H - p.S * T + heatCapacityPart(p.K, t)) + volumeIntegral(p, t.dT, pt);
     G += p.V0 * pt.dP;
-    if (!std::isfinite(G)) ReportRangeEvent(ctx, RangeSource::PhaseEnergy, index);
+    if (!std::isfinite(G)) ReportRangeEvent(e, point, RangeSource::PhaseEnergy, index);
     return G;
 }
 
-double ReactionGibbs(GibbsContext& ctx) {
-    if (ctx.table == nullptr || ctx.reaction == nullptr) {
-        ctx.currentReactionGibbs = 0.0;
-        return 0.0;
-    }
-    const PhaseTable& table = *ctx.table;
-    const ReactionTerms& rx = *ctx.reaction;
-    const PointState& point = ctx.point;
+}  // namespace
+
+double PhaseGibbs(GibbsEvaluator& e, const PointState& at, int index, const ReactionTerms* reaction) {
+    return phaseGibbs(e, at, index, reaction, false);
+}
+
+double PhaseGibbsAsGas(GibbsEvaluator& e, const PointState& at, int index, const ReactionTerms* reaction) {
+    return phaseGibbs(e, at, index, reaction, true);
+}
+
+double ReactionGibbs(GibbsEvaluator& e, const PointState& point, const ReactionTerms& rx) {
+    if (e.table == nullptr) return 0.0;
+    const PhaseTable& table = *e.table;
     const double T = point.t + 273.15;
     const double P = point.P;
     const double RT = kR * T;
@@ -386,7 +389,7 @@ double ReactionGibbs(GibbsContext& ctx) {
     for (int k = 1; anyFluid && k < kFluidKinds; ++k) {
         const std::size_t ks = static_cast<std::size_t>(k);
         if (!(std::fabs(rx.kindCoef[ks]) > kKindCoefMin) || !isFluidSpecies(k, point.otherGases)) continue;
-        const FluidState f = FluidProperties(ctx, k, evaluated);
+        const FluidState f = FluidProperties(e, point, k, evaluated);
         ++evaluated;
         phiP[ks] = f.phi * P;
         activity[ks] = f.activity;
@@ -404,7 +407,7 @@ double ReactionGibbs(GibbsContext& ctx) {
     for (int j = 0; j < count; ++j) {
         const std::size_t js = static_cast<std::size_t>(j);
         const PhaseRecord& p = table[rx.phase[js]];
-        if (p.kind != model::kMineral) continue;
+        if (p.kind != kMineral) continue;
         const double c = rx.coef[js];
         const bool beta = p.isQuartz && betaQuartzField;
         double g;
@@ -417,8 +420,8 @@ double ReactionGibbs(GibbsContext& ctx) {
             g = volumeIntegral(p, t.dT, pt);
         }
         if (const DisorderRecord* d = disorderRecordOf(table, p)) g += DisorderGibbs(*d, P, T);
-        if (p.special != model::SpecialPhase::None) g += SpecialPhaseGibbs(ctx, P, T, p.special);
-        g += solutionTerms(ctx, p, P, T);
+        if (p.special != SpecialPhase::None) g += SpecialPhaseGibbs(e, point, P, T, p.special, &rx);
+        g += solutionTerms(e, p, P, T);
         if (!beta && hasLambda(p)) g += LambdaGibbs(table, p, P, T);
         sum += c * g;
     }
@@ -431,7 +434,7 @@ double ReactionGibbs(GibbsContext& ctx) {
         const std::size_t ks = static_cast<std::size_t>(p.kind);
         if (!(std::fabs(rx.kindCoef[ks]) > kKindCoefMin)) continue;
         const double c = rx.coef[js];
-        if (p.kind == model::kWater && haarWater)
+        if (p.kind == kWater && haarWater)
             sum += c * (RT * std::log(activity[ks]) + gibbs[ks]);
         else
             sum += c * RT * std::log(phiP[ks] * activity[ks]);
@@ -440,15 +443,14 @@ double ReactionGibbs(GibbsContext& ctx) {
     // 5. Fixed activities.
     for (int j = 0; j < count; ++j) {
         const std::size_t js = static_cast<std::size_t>(j);
-        const PhaseRecord& p = table[rx.phase[js]];
-        if (p.logActivity != 0.0) sum += rx.coef[js] * kRLn10 * T * p.logActivity;
+        const double logActivity = point.logActivity[static_cast<std::size_t>(rx.phase[js])];
+        if (logActivity != 0.0) sum += rx.coef[js] * kRLn10 * T * logActivity;
     }
 
     // 6. The reaction sums.
     const double dG = sum + (rx.dH + betaH) + heatCapacityPart(rx.dK, t) - T * (rx.dS + betaS) +
                       (rx.dV0 + betaV0) * pt.dP;
-    ctx.currentReactionGibbs = dG;
-    if (!std::isfinite(dG)) reportReactionPhase(ctx);
+    if (!std::isfinite(dG)) reportReactionPhase(e, point, rx);
     return dG;
 }
 

@@ -78,7 +78,6 @@ struct PhaseRecord {
     std::array<int, 3> lambda{};   // 1-based numbers of LambdaRecords, 0 none
     std::string modelCode = std::string(4, ' ');
     bool hasModelCode = false;
-    double logActivity = 0;        // log10 activity (or fugacity), set by phase selection
 
     // Links set by phase selection to a solution model (0 = none).
     int activityModel = 0, activityEndMember = 0;

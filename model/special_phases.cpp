@@ -14,8 +14,6 @@
 namespace model {
 namespace {
 
-using model::PhaseRecord;
-using model::SpecialPhase;
 
 constexpr double kHalfR = 4.15715;  // R / 2 as the orthopyroxene and pyrrhotite terms use it
 
@@ -53,19 +51,19 @@ double calciteTerm(double T) { return kR * T * (157.45 / T - 0.2533); }
 
 // Orthopyroxene with garnet (pyrope) or with spinel and forsterite: the
 // alumina of the pyroxene lowers the activity of its enstatite component.
-double aluminousEnstatite(const GibbsContext& ctx, double P, double T) {
-    if (ctx.reaction == nullptr || ctx.table == nullptr) return 0.0;
-    const ReactionTerms& rx = *ctx.reaction;
+double aluminousEnstatite(const GibbsEvaluator& e, const ReactionTerms* reaction, double P, double T) {
+    if (reaction == nullptr || e.table == nullptr) return 0.0;
+    const ReactionTerms& rx = *reaction;
     const int count = std::min(rx.count, kMaxReactionPhases);
     unsigned char present = 0;
     for (int j = 0; j < count; ++j) {
         const std::size_t js = static_cast<std::size_t>(j);
         if (!(std::fabs(rx.coef[js]) > kBufferTakesPart)) continue;
-        const PhaseRecord& p = (*ctx.table)[rx.phase[js]];
-        if (p.kind == model::kMineral) present |= p.nameFlags;
+        const PhaseRecord& p = (*e.table)[rx.phase[js]];
+        if (p.kind == kMineral) present |= p.nameFlags;
     }
     const double RT = kR * T;
-    if (present & model::kNamePyrope) {
+    if (present & kNamePyrope) {
         const double K =
             std::exp((19.0 * std::pow(T, 1.2) + 5510.0 - 88.91 * T + P * (1.66e-6 * P - 0.832 - 8.78e-5 * (T - 298.0))) /
                      RT);
@@ -75,7 +73,7 @@ double aluminousEnstatite(const GibbsContext& ctx, double P, double T) {
     }
     // Both buffer phases must be there: two spinels without an olivine do not
     // fix the alumina.
-    if ((present & model::kNameSpinel) && (present & model::kNameForsterite)) {
+    if ((present & kNameSpinel) && (present & kNameForsterite)) {
         const double K = std::exp(((13.42 - 0.18 * std::sqrt(T)) * T - 29190.0 -
                                    P * (0.013 - 6.6e-7 * P + 3.34e-5 * (T - 298.0))) /
                                   RT);
@@ -91,11 +89,11 @@ struct CordieriteWater {
     double lnK, lnX, lnOneMinusX;
 };
 
-CordieriteWater cordieriteWater(GibbsContext& ctx, double P, double T) {
+CordieriteWater cordieriteWater(GibbsEvaluator& e, const PointState& at, double P, double T) {
     // The Haar water energy (with the high-pressure correction above
     // 10 kbar), whatever water routine the run uses for its fluid.
-    const WaterCache& water = ctx.fluidCache.water.at(P, T);
-    if (!water.state.usable) ReportRangeEvent(ctx, RangeSource::HaarWater);
+    const WaterCache& water = e.fluidCache.water.at(P, T);
+    if (!water.state.usable) ReportRangeEvent(e, at, RangeSource::HaarWater);
     const double Gw = water.gibbsHaar;
     const double sqrtT = std::sqrt(T);
     const double A = (-156.6649932861328 - 270.73858642578125 * (std::log(T) - kCrdLnTr) +
@@ -110,29 +108,37 @@ CordieriteWater cordieriteWater(GibbsContext& ctx, double P, double T) {
     return CordieriteWater{lnK, lnK - lnOnePlusK, -lnOnePlusK};
 }
 
-// The sulfur-gas phase of the current reaction, or null.
-const PhaseRecord* sulfurGasOf(const GibbsContext& ctx) {
-    if (ctx.reaction == nullptr || ctx.table == nullptr) return nullptr;
-    const ReactionTerms& rx = *ctx.reaction;
+// The sulfur-gas phase of the reaction (its index), or -1.
+int sulfurGasOf(const GibbsEvaluator& e, const ReactionTerms* reaction) {
+    if (reaction == nullptr || e.table == nullptr) return -1;
+    const ReactionTerms& rx = *reaction;
     const int count = std::min(rx.count, kMaxReactionPhases);
     for (int j = 0; j < count; ++j) {
         const std::size_t js = static_cast<std::size_t>(j);
         if (!(std::fabs(rx.coef[js]) > kTakesPart)) continue;
-        const PhaseRecord& p = (*ctx.table)[rx.phase[js]];
-        if (p.nameFlags & model::kNameSulfurGas) return &p;
+        const PhaseRecord& p = (*e.table)[rx.phase[js]];
+        if (p.nameFlags & kNameSulfurGas) return rx.phase[js];
     }
-    return nullptr;
+    return -1;
 }
 
-// Non-stoichiometric pyrrhotite Fe(1-y)S at the sulfur fugacity of the
-// reaction's sulfur gas.  g(y) = -W (1 - y)^2 - R T ln y falls steadily from
-// +infinity at y = 0 to 0 at y = 1, so the search walks towards the root:
-// up in steps of 0.01 from 0.001, and on every change of sign of g - Z it
-// turns round with half the step.
-double pyrrhotite(GibbsContext& ctx, double P, double T, SpecialPhase which) {
-    const PhaseRecord* gas = sulfurGasOf(ctx);
-    if (gas == nullptr) return 0.0;
-    const double f = gas->logActivity;  // log10 fugacity of S2
+// Pyrrhotite at the sulfur fugacity of the reaction's sulfur gas.
+double pyrrhotite(const GibbsEvaluator& e, const PointState& at, const ReactionTerms* reaction, double P, double T,
+                  SpecialPhase which) {
+    const int gas = sulfurGasOf(e, reaction);
+    if (gas < 0) return 0.0;
+    const PyrrhotiteComposition c = pyrrhotiteComposition(P, T, at.logActivity[static_cast<std::size_t>(gas)]);
+    // A vacancy fraction below 1e-4 counts as stoichiometric FeS.
+    if (c.y < kPoStoichiometric) return 0.0;
+    const double y = c.y, RT = kR * T;
+    return which == SpecialPhase::Pyrrhotite ? c.W * y * y + RT * std::log(1.0 - y)
+                                             : c.W * (1.0 - y) * (1.0 - y) + RT * std::log(y);
+}
+
+}  // namespace
+
+PyrrhotiteComposition pyrrhotiteComposition(double P, double T, double logFS2) {
+    const double f = logFS2;
     const double W = -185151.0 - 26.273 * T;
     const double T1 = std::min(T, kPoTransition);
     const double dP = P - 1.0;
@@ -163,22 +169,18 @@ double pyrrhotite(GibbsContext& ctx, double P, double T, SpecialPhase which) {
             break;
         }
     }
-    ctx.pyrrhotiteComposition = 1.0 - y;
-    // A vacancy fraction below 1e-4 counts as stoichiometric FeS.
-    if (y < kPoStoichiometric) return 0.0;
-    return which == SpecialPhase::Pyrrhotite ? W * y * y + RT * std::log(1.0 - y) : -g(y);
+    return PyrrhotiteComposition{y, 1.0 - y, W};
 }
 
-}  // namespace
-
-double SpecialPhaseGibbs(GibbsContext& ctx, double P, double T, SpecialPhase which) {
+double SpecialPhaseGibbs(GibbsEvaluator& e, const PointState& at, double P, double T, SpecialPhase which,
+                         const ReactionTerms* reaction) {
     switch (which) {
         case SpecialPhase::Calcite: return calciteTerm(T);
-        case SpecialPhase::AlEnstatite: return aluminousEnstatite(ctx, P, T);
-        case SpecialPhase::Cordierite: return kR * T * 2.0 * cordieriteWater(ctx, P, T).lnOneMinusX;
-        case SpecialPhase::HydCordierite: return kR * T * 2.0 * cordieriteWater(ctx, P, T).lnX;
+        case SpecialPhase::AlEnstatite: return aluminousEnstatite(e, reaction, P, T);
+        case SpecialPhase::Cordierite: return kR * T * 2.0 * cordieriteWater(e, at, P, T).lnOneMinusX;
+        case SpecialPhase::HydCordierite: return kR * T * 2.0 * cordieriteWater(e, at, P, T).lnX;
         case SpecialPhase::Pyrrhotite:
-        case SpecialPhase::PyrrhotiteVacancy: return pyrrhotite(ctx, P, T, which);
+        case SpecialPhase::PyrrhotiteVacancy: return pyrrhotite(e, at, reaction, P, T, which);
         case SpecialPhase::None: break;
     }
     return 0.0;

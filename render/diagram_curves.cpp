@@ -77,7 +77,7 @@ std::vector<std::string> phasesOf(const std::string& reaction) {
 core::Status describeDiagram(const io::PlotFileContents& plot, const std::string& plotPath,
                                 const SummaryReactions* summary, DiagramDescription& out) {
     out = DiagramDescription{};
-    const io::PlotWindow& w = plot.window;
+    const calc::PlotWindow& w = plot.window;
     // Lines of the header records (docs/plot-file.md): the window is line 3,
     // the plot lengths line 4.
     const double win[4] = {w.xmin, w.xmax, w.ymin, w.ymax};

@@ -104,7 +104,7 @@ std::string tickText(double value, double step) {
 Figure buildFigure(const io::PlotFileContents& plot, const DiagramDescription& diagram,
                    const std::vector<InvariantPoint>& invariants, const FigureOptions& options) {
     Figure f;
-    const io::PlotWindow& w = plot.window;
+    const calc::PlotWindow& w = plot.window;
     const double W = plot.width, H = plot.height;
     f.plotWidth = W;
     f.plotHeight = H;

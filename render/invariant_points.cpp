@@ -57,7 +57,7 @@ InvariantTolerance defaultInvariantTolerance(const io::PlotFileContents& plot) {
 
 std::vector<InvariantPoint> findInvariantPoints(const io::PlotFileContents& plot,
                                                 const DiagramDescription& diagram, InvariantTolerance tol) {
-    const io::PlotWindow& w = plot.window;
+    const calc::PlotWindow& w = plot.window;
     auto onBorder = [&](double x, double y) {
         return x - w.xmin <= tol.x || w.xmax - x <= tol.x || y - w.ymin <= tol.y || w.ymax - y <= tol.y;
     };

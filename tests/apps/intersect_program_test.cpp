@@ -93,13 +93,13 @@ public:
         }
         model::ReactionTerms terms;
         model::makeReactionTerms(*db_.table, coef.data(), terms);
-        model::GibbsContext g;
+        model::GibbsEvaluator g;
         g.table = db_.table.get();
-        g.reaction = &terms;
         g.models = models_.get();
-        g.point.t = t;
-        g.point.P = P;
-        return model::ReactionGibbs(g);
+        model::PointState point;
+        point.t = t;
+        point.P = P;
+        return model::ReactionGibbs(g, point, terms);
     }
 
     // Both reactions at equilibrium: Newton's method from `at`.

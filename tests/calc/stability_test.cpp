@@ -19,6 +19,7 @@
 #include "calc/basis.hpp"
 #include "calc/pruned.hpp"
 #include "common/enumerate_fixtures.hpp"
+#include "common/evaluation_context.hpp"
 #include "core/text.hpp"
 #include "io/streams.hpp"
 
@@ -152,8 +153,8 @@ double bruteMargin(const std::vector<Row>& comp, const Row& mu, const std::vecto
 struct Run {
     std::unique_ptr<PhaseSet> set;
     std::unique_ptr<calc::PhaseSelection> sel;
-    app::RunSettings rs;
-    model::GibbsContext ctx;
+    calc::DiagramOptions rs;
+    testsupport::EvaluationContext ctx;
     calc::Reaction reaction;
     std::unique_ptr<PointEvaluator> ev;
     std::unique_ptr<StabilityTester> tester;
@@ -193,14 +194,16 @@ struct Run {
         ev->setStateFromDiagram(tC, P);
         return tester->testAssemblageStability(margin);
     }
-    // Independent: the phase routine alone, no reaction in view.
+    // Independent: the phase routine alone, no reaction in view, with the
+    // run's activities of the point.
     double G(int i, double tC, double P) const {
-        model::GibbsContext c;
+        testsupport::EvaluationContext c;
         c.table = &set->table;
         c.point.t = tC;
         c.point.P = P;
         c.point.x[model::kWater] = 1.0;
-        return model::PhaseGibbs(c, i);
+        c.point.logActivity = ev ? ev->point().logActivity : sel->logActivity;
+        return model::PhaseGibbs(c, c.point, i, c.reaction);
     }
     // Pressure on the curve sum c_i G_i = 0 at tC, by bisection.
     double curvePressure(const std::vector<std::pair<int, double>>& coefficients, double tC, double lo, double hi) const {
@@ -291,15 +294,16 @@ TEST(StabilityPlane, TooManyPhasesFailAndTheCallersReactionIsKept) {
     EXPECT_EQ(run->test(margin), kStabilityFailed);
     EXPECT_EQ(run->test(margin), kStabilityFailed);
 
-    // A reaction that can be tested: the context's reaction and its Gibbs
-    // energy are what the caller left there.
+    // A reaction that can be tested: the point is where the caller left it.
     run->react({{0, -1}, {1, -1}, {2, 1}});
     run->ev->setStateFromDiagram(600, 5000);
-    run->ctx.currentReactionGibbs = 123.0;
+    const model::PointState before = run->ev->point();
     EXPECT_EQ(run->tester->testAssemblageStability(margin), kStable);
-    EXPECT_EQ(run->ctx.reaction, &run->reaction.terms);
-    EXPECT_EQ(run->ctx.currentReactionGibbs, 123.0);
-    EXPECT_EQ(run->ev->reactionDeltaG(), 0.0);
+    EXPECT_EQ(run->ev->point().t, before.t);
+    EXPECT_EQ(run->ev->point().P, before.P);
+    EXPECT_EQ(run->ev->point().x, before.x);
+    EXPECT_EQ(run->ev->point().logActivity, before.logActivity);
+    EXPECT_EQ(run->ev->reactionDeltaG(run->reaction.terms), 0.0);
 }
 
 TEST(StabilityPlane, MissingFluidNeverLiesBelowThePlane) {
@@ -572,12 +576,12 @@ TEST(StabilityPotentials, AsTheReactionRouteSeesThem) {
     std::array<double, model::kMaxPhases> c{};
     c[static_cast<std::size_t>(qz)] = 1.0;
     model::makeReactionTerms(run->table(), c.data(), one);
-    model::GibbsContext g;
+    testsupport::EvaluationContext g;
     g.table = &run->table();
     g.point.t = 900.0;
     g.point.P = 2000.0;
     g.reaction = &one;
-    EXPECT_NEAR(run->tester->potentials()[static_cast<std::size_t>(qz)], model::ReactionGibbs(g), 1e-6);
+    EXPECT_NEAR(run->tester->potentials()[static_cast<std::size_t>(qz)], model::ReactionGibbs(g, g.point, *g.reaction), 1e-6);
     EXPECT_GT(std::fabs(run->tester->potentials()[static_cast<std::size_t>(qz)] - run->G(qz, 900.0, 2000.0)), 1.0);
     // The phase routine's kelvin differs by 6e-6 K.
     EXPECT_NEAR(run->tester->potentials()[static_cast<std::size_t>(crn)], run->G(crn, 900.0, 2000.0), 1e-2);
@@ -594,14 +598,14 @@ TEST(StabilityPotentials, AluminaBufferSeesTheCurrentReaction) {
     run->react({{py, -1}, {qz, -1}, {2, 3}, {ky, 1}});
     double margin = 0;
     run->test(margin, 800.0, 20000.0);
-    model::GibbsContext g;
+    testsupport::EvaluationContext g;
     g.table = &run->table();
     g.point.t = 800.0;
     g.point.P = 20000.0;
     g.reaction = &run->reaction.terms;
-    const double withPyrope = model::PhaseGibbs(g, aEn);
+    const double withPyrope = model::PhaseGibbs(g, g.point, aEn, g.reaction);
     g.reaction = nullptr;
-    const double alone = model::PhaseGibbs(g, aEn);
+    const double alone = model::PhaseGibbs(g, g.point, aEn, g.reaction);
     ASSERT_GT(std::fabs(withPyrope - alone), 1.0);
     EXPECT_NEAR(run->tester->potentials()[aEn], withPyrope, 1e-2);  // 6e-6 K apart
 }
@@ -616,14 +620,14 @@ TEST(StabilityPotentials, ActivityAxisPrincipalPhaseThroughItsQuotient) {
     run->sel->xAxis.memberCount = 2;
     run->sel->xAxis.phase = {qz, crn};
     run->sel->xAxis.exponent = {1, -2};
-    run->table()[crn].logActivity = -0.3;
+    run->sel->logActivity[static_cast<std::size_t>(crn)] = -0.3;
     run->react({{qz, -1}, {crn, -1}, {sil, 1}});
     double margin = 0;
     run->ev->setStateFromDiagram(-0.5, 600.0);
     run->tester->testAssemblageStability(margin);
     const double TK = 600.0 + 273.15;
     const double expected = run->G(qz, 600.0, 5000.0) - 2.0 * (run->G(crn, 600.0, 5000.0) - 19.144383238729898 * TK * -0.3);
-    EXPECT_NEAR(run->table()[qz].logActivity, -0.5, 0.0);
+    EXPECT_NEAR(run->ev->point().logActivity[static_cast<std::size_t>(qz)], -0.5, 0.0);
     EXPECT_NEAR(run->tester->potentials()[static_cast<std::size_t>(qz)], expected, 1e-3);
 }
 

@@ -17,9 +17,11 @@
 #include "calc/pruned.hpp"
 #include "calc/stability.hpp"
 #include "common/enumerate_fixtures.hpp"
+#include "common/evaluation_context.hpp"
 #include "core/text.hpp"
 #include "io/plot_writer.hpp"
 #include "io/streams.hpp"
+#include "io/units.hpp"
 #include "model/gibbs.hpp"
 
 namespace {
@@ -543,8 +545,8 @@ TEST(TraceCalculateReaction, MetastableAbandonedAndIncludedPhases) {
 struct Database {
     std::unique_ptr<enumerate_test::PhaseSet> set;
     calc::PhaseSelection sel;
-    app::RunSettings rs;
-    model::GibbsContext ctx;
+    calc::DiagramOptions rs;
+    testsupport::EvaluationContext ctx;
     std::unique_ptr<calc::PointEvaluator> ev;
 
     Database() {
@@ -577,14 +579,14 @@ struct Database {
     double freshGibbs(const Reaction& r, double t, double P) const {
         model::ReactionTerms terms;
         model::makeReactionTerms(set->table, r.coef.data(), terms);
-        model::GibbsContext c;
+        testsupport::EvaluationContext c;
         c.table = &set->table;
         c.reaction = &terms;
         c.point.t = t;
         c.point.P = P;
         c.point.x[model::kWater] = 1.0;
         c.point.fluid = rs.fluid;
-        return model::ReactionGibbs(c);
+        return model::ReactionGibbs(c, c.point, *c.reaction);
     }
 };
 
@@ -592,12 +594,13 @@ struct Database {
 // stable (metastable and stable curves).
 struct EvaluatorModel : calc::CurveModel {
     calc::PointEvaluator& pe;
+    const model::ReactionTerms* terms = nullptr;
     std::vector<CurveTrace> written;
     explicit EvaluatorModel(calc::PointEvaluator& e) : pe(e) {}
-    void beginReaction(const Reaction& r) override { pe.gibbs().reaction = &r.terms; }
+    void beginReaction(const Reaction& r) override { terms = &r.terms; }
     double deltaG(double x, double y) override {
         pe.setStateFromDiagram(x, y);
-        return pe.reactionDeltaG();
+        return pe.reactionDeltaG(*terms);
     }
     int testStability(double& m) override {
         m = -1.0;
@@ -699,7 +702,6 @@ TEST(TraceBundledDatabase, StableCurvesOfTheRunStopAtTheTriplePoint) {
     db.rs.plotCurves = 'Y';
     io::Streams streams;
     ASSERT_EQ(streams.open(io::kUnitPlot, "plot.plt", io::OpenMode::Scratch), 0);
-    db.rs.summaryOff = true;
     calc::StabilityTester stability(*db.ev, db.set->table, db.sel);
     io::PlotWriter plot(streams, io::kUnitPlot, 0, db.rs, *db.ev, db.set->table, db.sel);
     calc::PrunedAssemblageList pruned;

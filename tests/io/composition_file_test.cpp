@@ -2,6 +2,8 @@
 // block, the labels, and a run that reads one after the solution-model screen.
 #include <gtest/gtest.h>
 
+#include <array>
+
 #include <cmath>
 #include <filesystem>
 #include <sstream>
@@ -128,11 +130,12 @@ TEST(CompositionFile, FixedActivities) {
     const char* names[] = {"ALMANDINE", "QUARTZ", "ALBITE", "KYANITE", "ALM"};
     phases.count = 5;
     for (int i = 0; i < 5; ++i) phases[i].name = core::pad(names[i], 20);
-    EXPECT_EQ(io::applyFixedActivities(phases, b), 4);
-    EXPECT_DOUBLE_EQ(phases[0].logActivity, std::log10(0.3));
-    EXPECT_DOUBLE_EQ(phases[4].logActivity, std::log10(0.3));
-    EXPECT_EQ(phases[2].logActivity, 0.0);
-    EXPECT_EQ(phases[3].logActivity, -0.5);
+    std::array<double, model::kMaxPhases> logActivity{};
+    EXPECT_EQ(io::applyFixedActivities(phases, b, logActivity), 4);
+    EXPECT_DOUBLE_EQ(logActivity[0], std::log10(0.3));
+    EXPECT_DOUBLE_EQ(logActivity[4], std::log10(0.3));
+    EXPECT_EQ(logActivity[2], 0.0);
+    EXPECT_EQ(logActivity[3], -0.5);
 
     // No block, no ENDFIX: not a failure, said by the flags.
     ASSERT_TRUE(io::parseFixedActivities(linesOf("GARN x\nGARN .1\n"), "test.zun", b).ok());
@@ -196,8 +199,8 @@ TEST(CompositionFile, ReadAfterTheScreen) {
     EXPECT_EQ(garn.excessCoefficients[0], model::excessParameters(garn, 1));
     EXPECT_NE(garn.excessCoefficients[0][0], 0.0);
     // Fixed activities replace the chosen ones.
-    EXPECT_DOUBLE_EQ((*r.phases)[r.index("QUARTZ")].logActivity, std::log10(0.5));
-    EXPECT_DOUBLE_EQ((*r.phases)[r.index("KYANITE")].logActivity, -0.1);
+    EXPECT_DOUBLE_EQ(r.sel->logActivity[at(r.index("QUARTZ"))], std::log10(0.5));
+    EXPECT_DOUBLE_EQ(r.sel->logActivity[at(r.index("KYANITE"))], -0.1);
     const std::string labels[] = {"gasp.zun", "PLAG=FL88", "GARN=GT1990", "QUARTZ=0.5", "KYANITE=-0.1"};
     ASSERT_EQ(cs.labelCount, 5);
     for (int k = 0; k < 5; ++k) EXPECT_EQ(cs.labels[at(k)], core::pad(labels[k], 40));

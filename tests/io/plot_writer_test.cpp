@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "calc/enumerate.hpp"
+#include "common/evaluation_context.hpp"
 #include "core/text.hpp"
 #include "io/plot_reader.hpp"
 
@@ -63,10 +64,11 @@ std::vector<CurvePoint> join(std::vector<CurvePoint> a, const std::vector<CurveP
 // dH - dS T + dV (P - 1).
 struct PlotRun {
     fs::path dir;
-    app::RunSettings rs;
+    calc::DiagramOptions rs;
+    bool summaryOff = false;
     std::unique_ptr<model::PhaseTable> phases = std::make_unique<model::PhaseTable>();
     std::unique_ptr<calc::PhaseSelection> sel = std::make_unique<calc::PhaseSelection>();
-    model::GibbsContext ctx;
+    testsupport::EvaluationContext ctx;
     std::unique_ptr<calc::PointEvaluator> ev;
     io::Streams st;
     std::unique_ptr<io::PlotWriter> writer;
@@ -87,7 +89,6 @@ struct PlotRun {
         rx.coef[0] = -1;
         rx.coef[1] = 1;
         calc::FormatReaction(*phases, *sel, rx);
-        ctx.reaction = &rx.terms;
     }
     ~PlotRun() {
         writer.reset();
@@ -108,7 +109,7 @@ struct PlotRun {
         ev = std::make_unique<calc::PointEvaluator>(rs, *phases, *sel, ctx);
         EXPECT_EQ(st.open(kPlot, plotPath().string(), io::OpenMode::NewOrReplace), 0);
         EXPECT_EQ(st.open(kSummary, summaryPath().string(), io::OpenMode::NewOrReplace), 0);
-        writer = std::make_unique<io::PlotWriter>(st, kPlot, kSummary, rs, *ev, *phases, *sel);
+        writer = std::make_unique<io::PlotWriter>(st, kPlot, summaryOff ? 0 : kSummary, rs, *ev, *phases, *sel);
         writer->writeHeader({xLabel, yLabel}, labelUnit);
         return *writer;
     }
@@ -380,7 +381,7 @@ TEST(WaterCurve, OnlyWithWaterInTheFluidAndOnPTDiagrams) {
         EXPECT_EQ(c.waterCurveAfterFirst, expected);
         EXPECT_EQ(c.curves.size(), expected ? 2u : 1u);
     }
-    app::RunSettings rs;
+    calc::DiagramOptions rs;
     rs.xH2O = 1;
     rs.tMin = 0, rs.tMax = 800, rs.pMin = 1, rs.pMax = 5000;
     EXPECT_TRUE(io::waterCurveWanted(rs));
@@ -393,7 +394,7 @@ TEST(WaterCurve, OnlyWithWaterInTheFluidAndOnPTDiagrams) {
 
 TEST(Listing, SummaryOffLeavesThePlotComplete) {
     PlotRun r(-1000, 0, 1);
-    r.rs.summaryOff = true;
+    r.summaryOff = true;
     r.start();
     ASSERT_TRUE(r.write(line(200, 1001, 700, 1001, 9)));
     PlotFileContents c = r.finish();

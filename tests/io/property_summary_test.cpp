@@ -4,7 +4,10 @@
 // " 0.12500D+02").
 #include <gtest/gtest.h>
 
+#include <array>
+
 #include <algorithm>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
@@ -32,7 +35,12 @@ std::string lead(const std::string& name) { return " " + pad(name, 20); }
 struct Fixture {
     std::unique_ptr<ChemicalSystem> sys = std::make_unique<ChemicalSystem>();
     std::unique_ptr<PhaseTable> table = std::make_unique<PhaseTable>();
+    std::array<double, model::kMaxPhases> logActivity{};
     model::FluidModelChoice fluid;
+
+    void setLogActivity(const PhaseRecord& p, double v) {
+        logActivity[static_cast<std::size_t>(&p - &(*table)[0])] = v;
+    }
 
     void element(const std::string& symbol, double weight) {
         auto i = static_cast<std::size_t>(sys->elementCount++);
@@ -64,7 +72,7 @@ struct Fixture {
     std::vector<std::string> render(core::Status* status = nullptr) const {
         io::Streams streams;
         EXPECT_EQ(streams.open(9, "summary.tmp", io::OpenMode::Scratch), 0);
-        core::Status s = writePropertySummary(streams, 9, *sys, *table, fluid, table->count);
+        core::Status s = writePropertySummary(streams, 9, *sys, *table, logActivity, fluid, table->count);
         if (status != nullptr)
             *status = s;
         else
@@ -115,7 +123,7 @@ Fixture fullRun() {
     kfs.H = -3970791.0;
     kfs.S = 214.145;
     kfs.V0 = 10.892;
-    kfs.logActivity = -0.5;
+    f.setLogActivity(kfs, -0.5);
     kfs.K = {262.68, -2001.1, -5070500.0, 623840000.0, 0.0, 0.0125, 1234.5};
     kfs.V = {0, 2.5e-5, 1.5e-9, -1.4e-5, 0, 0, 0, 0};
     auto& d = f.disorder(kfs);
@@ -143,7 +151,7 @@ Fixture fullRun() {
     w.H = -241826.0;
     w.S = 188.835;
     w.V0 = 99.0;  // a gas line has no volume column
-    w.logActivity = -1.25;
+    f.setLogActivity(w, -1.25);
     w.K = {30.09, 0, 0, 0, 0, 0.0068, 0};
     f.phase("CARBON DIOXIDE", "CO2", model::kCarbonDioxide, {2, 0, 0, 0, 0, 0, 1});
     f.phase("OXYGEN GAS", "O2", model::kOxygenGas, {2});
@@ -408,9 +416,10 @@ TEST(PropertySummary, AqueousSpeciesOfTheThreeKinds) {
     EXPECT_EQ(at(lines, hk + 1), blanks(18) + "A1" + blanks(13) + "A2" + blanks(12) + "A3" + blanks(13) + "A4" +
                                      blanks(9) + "THETA" + blanks(9) + "C1" + blanks(12) + "C2" + blanks(11) +
                                      "W(con)");
+    // omega is an energy (J/mol); a3, a4 multiply T/(T - theta).
     EXPECT_EQ(at(lines, hk + 2), blanks(14) + "(j/m/bar)" + blanks(5) + "(j/m/bar**2)" + blanks(4) + "(j/m/bar)" +
                                      blanks(5) + "(j/m/bar**2)" + blanks(4) + "(K)" + blanks(6) + "(j/m/deg)" +
-                                     blanks(6) + "(j/m/deg)" + blanks(5) + "(Angstroms)");
+                                     blanks(6) + "(j/m/deg)" + blanks(8) + "(j/m)");
     // A1..A4, THETA F6.2, C1, C2, W(con).
     EXPECT_EQ(at(lines, hk + 3), lead("NA+") + blanks(4) + " 0.76940D+00   -0.95500D-04    0.00000D+00    "
                                                            "0.12300D-03   " "228.00" "    0.76065D+05"
@@ -419,7 +428,17 @@ TEST(PropertySummary, AqueousSpeciesOfTheThreeKinds) {
     const int tg = hk + 7;
     EXPECT_EQ(at(lines, tg), blanks(21) + "Volume and Heat Capacity Terms (from Tanger et al)");
     EXPECT_TRUE(at(lines, tg + 1).ends_with("W(con)" + blanks(5) + "Psi"));
-    EXPECT_TRUE(at(lines, tg + 2).ends_with("(Angstroms)" + blanks(3) + "bars"));
+    // The revised form: a2 J/mol and a4 J K/mol (times ln((psi + P)/(psi + 1))),
+    // a3 J K/(mol bar), c2 J K/mol, omega J/mol; each unit under its column.
+    const std::string units = at(lines, tg + 2), columns = at(lines, tg + 1);
+    EXPECT_EQ(units, blanks(14) + "(j/m/bar)" + blanks(8) + "(j/m)" + blanks(6) + "(j*K/m/bar)" + blanks(6) +
+                         "(j*K/m)" + blanks(8) + "(K)" + blanks(6) + "(j/m/deg)" + blanks(6) + "(j*K/m)" +
+                         blanks(10) + "(j/m)" + blanks(6) + "bars");
+    for (const char* column : {"A1", "A2", "A3", "A4", "THETA", "C1", "C2", "W(con)", "Psi"}) {
+        const std::size_t c = columns.find(column), centre = c + std::strlen(column) / 2;
+        ASSERT_NE(c, std::string::npos) << column;
+        EXPECT_NE(units[centre], ' ') << column << " has no unit under it";
+    }
     EXPECT_EQ(at(lines, tg + 3), lead("K+") + blanks(4) + " 0.15000D+01    0.25000D+01    0.35000D+01    "
                                                           "0.45000D+01   " "228.00" "    0.30000D+05"
                                                           "   -0.30000D+05    0.80000D+05" + blanks(5) + "  2600.0");
@@ -463,7 +482,7 @@ TEST(PropertySummary, SectionsAndBlocksAbsentWhenNotNeeded) {
     Fixture part = fullRun();
     io::Streams streams;
     ASSERT_EQ(streams.open(9, "summary.tmp", io::OpenMode::Scratch), 0);
-    ASSERT_TRUE(writePropertySummary(streams, 9, *part.sys, *part.table, part.fluid, 4).ok());
+    ASSERT_TRUE(writePropertySummary(streams, 9, *part.sys, *part.table, part.logActivity, part.fluid, 4).ok());
     streams.rewind(9);
     std::vector<std::string> some;
     std::string line;
@@ -490,10 +509,10 @@ TEST(PropertySummary, BadReferencesWriteNothing) {
 
     Fixture h = fullRun();
     io::Streams streams;
-    EXPECT_EQ(writePropertySummary(streams, 9, *h.sys, *h.table, h.fluid, h.table->count).code,
+    EXPECT_EQ(writePropertySummary(streams, 9, *h.sys, *h.table, h.logActivity, h.fluid, h.table->count).code,
               core::StatusCode::Error);  // unit not open
     ASSERT_EQ(streams.open(9, "summary.tmp", io::OpenMode::Scratch), 0);
-    EXPECT_EQ(writePropertySummary(streams, 9, *h.sys, *h.table, h.fluid, h.table->count + 1).code,
+    EXPECT_EQ(writePropertySummary(streams, 9, *h.sys, *h.table, h.logActivity, h.fluid, h.table->count + 1).code,
               core::StatusCode::Error);
     std::string line;
     streams.rewind(9);

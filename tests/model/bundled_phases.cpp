@@ -4,6 +4,7 @@
 #include <string>
 
 #include "common/bundled_db.hpp"
+#include "common/evaluation_context.hpp"
 #include "io/database.hpp"
 #include "io/streams.hpp"
 #include "model/chemical_system.hpp"
@@ -33,8 +34,8 @@ int phaseIndex(const model::PhaseTable& table, std::string_view name) {
     return -1;
 }
 
-model::GibbsContext contextAt(double t, double P) {
-    model::GibbsContext ctx;
+testsupport::EvaluationContext contextAt(double t, double P) {
+    testsupport::EvaluationContext ctx;
     ctx.table = &bundledPhases();
     ctx.point.t = t;
     ctx.point.P = P;

@@ -3,6 +3,7 @@
 #pragma once
 #include <string_view>
 
+#include "common/evaluation_context.hpp"
 #include "model/gibbs.hpp"
 #include "model/phase.hpp"
 
@@ -17,7 +18,7 @@ int phaseIndex(const model::PhaseTable& table, std::string_view name);
 
 // A context on the bundled phases at (t degrees C, P bar) with pure water as
 // the fluid and the Haar water routine.
-model::GibbsContext contextAt(double t, double P);
+testsupport::EvaluationContext contextAt(double t, double P);
 
 // Degrees Celsius that PhaseGibbs turns into exactly `kelvin`.
 inline double celsiusForPhase(double kelvin) { return kelvin - model::kKelvinSingle; }

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "bundled_phases.hpp"
+#include "common/evaluation_context.hpp"
 #include "io/database.hpp"
 #include "io/streams.hpp"
 #include "model/chemical_system.hpp"
@@ -40,9 +41,9 @@ const model::PhaseTable& haarPhases() {
 
 // A context on `table` at (t C, P bar) with the given fluid and routines;
 // CO2 warnings are swallowed.
-model::GibbsContext contextOn(const model::PhaseTable& table, double t, double P, double xCO2, int water = 1,
+testsupport::EvaluationContext contextOn(const model::PhaseTable& table, double t, double P, double xCO2, int water = 1,
                               int co2 = 1, int mixing = 1) {
-    model::GibbsContext ctx = contextAt(t, P);
+    testsupport::EvaluationContext ctx = contextAt(t, P);
     ctx.table = &table;
     ctx.point.x.fill(0.0);
     ctx.point.x[model::kWater] = 1.0 - xCO2;
@@ -61,7 +62,7 @@ int indexOf(const model::PhaseTable& table, const char* name) {
 }
 
 // G of a phase at (t, P) with the context's settings.
-double gibbsAt(model::GibbsContext ctx, int phase) { return model::PhaseGibbs(ctx, phase); }
+double gibbsAt(testsupport::EvaluationContext ctx, int phase) { return model::PhaseGibbs(ctx, ctx.point, phase, ctx.reaction); }
 
 // The standard-state part of a gas (no volume terms): H - T S plus the heat
 // capacity integrals, by numerical integration.
@@ -165,7 +166,7 @@ TEST(FluidGibbs, MoleFractionLimitOfTheAbsentSpecies) {
         const double traceH2O = gibbsAt(contextOn(table, 600, 3000, 1.0 - 1e-10, routine, routine, 2), water);
         // The water fraction is 1 - (1 - 1e-10), 1e-10 to within the rounding of 1 - 1e-10.
         EXPECT_NEAR(traceH2O - pureH2O, R * T * std::log(1.0 - (1.0 - 1e-10)), 1e-6) << routine;
-        model::GibbsContext absent = contextOn(table, 600, 3000, 1.0, routine, routine, 2);
+        testsupport::EvaluationContext absent = contextOn(table, 600, 3000, 1.0, routine, routine, 2);
         absent.point.x[model::kWater] = below;
         EXPECT_EQ(gibbsAt(absent, water), 1000000.0) << routine;
         absent.point.x[model::kWater] = 1e-10;
@@ -200,13 +201,13 @@ model::ReactionTerms reactionOf(const model::PhaseTable& table, const Terms& ter
 struct PhaseSum {
     double G = 0, bound = 0;
 };
-double fluidTerm(model::GibbsContext& ctx, int kind) {
-    const model::FluidState f = model::FluidProperties(ctx, kind, 0);
+double fluidTerm(testsupport::EvaluationContext& ctx, int kind) {
+    const model::FluidState f = model::FluidProperties(ctx, ctx.point, kind, 0);
     const double T = ctx.point.t + model::kKelvinSingle;
     if (kind == model::kWater && ctx.point.fluid.water == 1) return R * T * std::log(f.activity) + f.gibbs;
     return R * T * std::log(f.phi * ctx.point.P * f.activity);
 }
-PhaseSum phaseSum(const model::GibbsContext& at, const model::ReactionTerms& rx) {
+PhaseSum phaseSum(const testsupport::EvaluationContext& at, const model::ReactionTerms& rx) {
     PhaseSum s;
     const double h = 0.01;
     double scale = 0;
@@ -214,8 +215,8 @@ PhaseSum phaseSum(const model::GibbsContext& at, const model::ReactionTerms& rx)
         const int i = rx.phase[static_cast<std::size_t>(j)];
         const int kind = (*at.table)[i].kind;
         const double c = rx.coef[static_cast<std::size_t>(j)];
-        model::GibbsContext ctx = at;
-        const double g = model::PhaseGibbs(ctx, i);
+        testsupport::EvaluationContext ctx = at;
+        const double g = model::PhaseGibbs(ctx, ctx.point, i, ctx.reaction);
         const auto slopeOf = [&](auto&& f) {
             ctx.point.t = at.point.t + h;
             const double up = f();
@@ -224,7 +225,7 @@ PhaseSum phaseSum(const model::GibbsContext& at, const model::ReactionTerms& rx)
             ctx.point.t = at.point.t;
             return std::fabs(up - down) / (2 * h);
         };
-        double slope = slopeOf([&] { return model::PhaseGibbs(ctx, i); });
+        double slope = slopeOf([&] { return model::PhaseGibbs(ctx, ctx.point, i, ctx.reaction); });
         if (kind > 0) {
             const double T = at.point.t + model::kKelvinSingle;
             slope += slopeOf([&] { return fluidTerm(ctx, kind); }) + std::fabs(fluidTerm(ctx, kind)) / T;
@@ -259,13 +260,13 @@ TEST(FluidGibbs, ReactionFormEqualsThePhaseSumUnderEveryRoutine) {
                     for (double x : r.xCO2)
                         for (double t : {350.0, 520.0, 690.0, 860.0, 1100.0})
                             for (double P : {1.0, 800.0, 2000.0, 6000.0, 14000.0, 30000.0}) {
-                                model::GibbsContext ctx = contextOn(table, t, P, x, water, co2, mixing);
+                                testsupport::EvaluationContext ctx = contextOn(table, t, P, x, water, co2, mixing);
                                 // Quartz switches to beta-quartz in the reaction form
                                 // above its line: compare the rest of the reaction
                                 // everywhere and the whole reaction in the alpha field.
                                 ctx.reaction = &noQuartz;
                                 const PhaseSum rest = phaseSum(ctx, noQuartz);
-                                const double g = model::ReactionGibbs(ctx);
+                                const double g = model::ReactionGibbs(ctx, ctx.point, *ctx.reaction);
                                 ASSERT_TRUE(std::isfinite(g));
                                 EXPECT_NEAR(g, rest.G, rest.bound)
                                     << water << co2 << mixing << " x " << x << " t " << t << " P " << P;
@@ -274,7 +275,7 @@ TEST(FluidGibbs, ReactionFormEqualsThePhaseSumUnderEveryRoutine) {
                                 if (alphaQuartz(t + 273.15, P)) {
                                     ctx.reaction = &full;
                                     const PhaseSum all = phaseSum(ctx, full);
-                                    EXPECT_NEAR(model::ReactionGibbs(ctx), all.G, all.bound)
+                                    EXPECT_NEAR(model::ReactionGibbs(ctx, ctx.point, *ctx.reaction), all.G, all.bound)
                                         << water << co2 << mixing << " x " << x << " t " << t << " P " << P;
                                     ++alphaCompared;
                                 }
@@ -307,15 +308,15 @@ TEST(FluidGibbs, FiniteGibbsEnergiesOverTheWholeRange) {
                 for (double x : {0.0, 0.5, 0.02, 1.0})
                     for (double t : temperatures)
                         for (double P : pressures) {
-                            model::GibbsContext ctx = contextOn(table, t, P, x, water, co2, mixing);
+                            testsupport::EvaluationContext ctx = contextOn(table, t, P, x, water, co2, mixing);
                             for (int i : phases) {
-                                const double g = model::PhaseGibbs(ctx, i);
+                                const double g = model::PhaseGibbs(ctx, ctx.point, i, ctx.reaction);
                                 ASSERT_TRUE(std::isfinite(g)) << table[i].name << " routines " << water << co2
                                                               << mixing << " x " << x << " t " << t << " P " << P;
                             }
                             for (const model::ReactionTerms* rx : {&ms, &cc}) {
                                 ctx.reaction = rx;
-                                const double g = model::ReactionGibbs(ctx);
+                                const double g = model::ReactionGibbs(ctx, ctx.point, *ctx.reaction);
                                 ASSERT_TRUE(std::isfinite(g)) << "reaction, routines " << water << co2 << mixing
                                                               << " x " << x << " t " << t << " P " << P;
                             }
@@ -333,9 +334,9 @@ double equilibriumT(const model::PhaseTable& table, const Terms& terms, double P
                     double lo, double hi) {
     const auto rx = reactionOf(table, terms);
     auto dG = [&](double t) {
-        model::GibbsContext ctx = contextOn(table, t, P, xCO2, water, co2, 1);
+        testsupport::EvaluationContext ctx = contextOn(table, t, P, xCO2, water, co2, 1);
         ctx.reaction = &rx;
-        return model::ReactionGibbs(ctx);
+        return model::ReactionGibbs(ctx, ctx.point, *ctx.reaction);
     };
     double glo = dG(lo);
     if (glo * dG(hi) > 0) return std::numeric_limits<double>::quiet_NaN();

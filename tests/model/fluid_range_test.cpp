@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "bundled_phases.hpp"
+#include "common/evaluation_context.hpp"
 #include "model/fluids.hpp"
 #include "model/gibbs.hpp"
 #include "model/range_events.hpp"
@@ -160,7 +161,7 @@ TEST(FluidRangeEvents, EachRoutineReportsWhereItGivesNoUsableValue) {
     for (const RangeCase& c : cases) {
         SCOPED_TRACE(c.name);
         model::RangeEvents events;
-        model::GibbsContext ctx;
+        testsupport::EvaluationContext ctx;
         ctx.events = &events;
         ctx.fluidCache.warn = [](std::string_view) {};
         ctx.point.t = c.t;
@@ -173,7 +174,7 @@ TEST(FluidRangeEvents, EachRoutineReportsWhereItGivesNoUsableValue) {
         } else {
             ctx.point.x[static_cast<std::size_t>(c.kind)] = 1.0;
         }
-        const model::FluidState s = model::FluidProperties(ctx, c.kind, 0);
+        const model::FluidState s = model::FluidProperties(ctx, ctx.point, c.kind, 0);
         EXPECT_TRUE(std::isfinite(s.phi) && std::isfinite(s.activity));  // a value all the same
         if (!c.expected) {
             EXPECT_TRUE(s.usable);
@@ -186,7 +187,7 @@ TEST(FluidRangeEvents, EachRoutineReportsWhereItGivesNoUsableValue) {
         EXPECT_EQ(events.first(0).t, c.t);
         EXPECT_EQ(events.first(0).P, c.P);
         // Every use counts; only the first is kept.
-        model::FluidProperties(ctx, c.kind, 0);
+        model::FluidProperties(ctx, ctx.point, c.kind, 0);
         EXPECT_EQ(events.count(), 2);
         EXPECT_EQ(events.firstCount(), 1);
     }
@@ -228,11 +229,11 @@ TEST(FluidRangeEvents, EnergiesThatAreNotFiniteNameTheirPhase) {
     const int water = props_test::phaseIndex(table, "WATER");
     table[brc].S = 1.7e308;
     model::RangeEvents events;
-    model::GibbsContext ctx = props_test::contextAt(600, 1000);
+    testsupport::EvaluationContext ctx = props_test::contextAt(600, 1000);
     ctx.table = &table;
     ctx.events = &events;
-    EXPECT_FALSE(std::isfinite(model::PhaseGibbs(ctx, brc)));
-    EXPECT_TRUE(std::isfinite(model::PhaseGibbs(ctx, per)));
+    EXPECT_FALSE(std::isfinite(model::PhaseGibbs(ctx, ctx.point, brc, ctx.reaction)));
+    EXPECT_TRUE(std::isfinite(model::PhaseGibbs(ctx, ctx.point, per, ctx.reaction)));
     ASSERT_EQ(events.firstCount(), 1);
     EXPECT_EQ(events.first(0).phase, brc);
 
@@ -244,7 +245,7 @@ TEST(FluidRangeEvents, EnergiesThatAreNotFiniteNameTheirPhase) {
     model::ReactionTerms rx;
     model::makeReactionTerms(table, c.data(), rx);
     ctx.reaction = &rx;
-    EXPECT_FALSE(std::isfinite(model::ReactionGibbs(ctx)));
+    EXPECT_FALSE(std::isfinite(model::ReactionGibbs(ctx, ctx.point, *ctx.reaction)));
     ASSERT_EQ(events.firstCount(), 1);
     EXPECT_EQ(events.first(0).source, RangeSource::PhaseEnergy);
     EXPECT_EQ(events.first(0).phase, brc);

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "bundled_phases.hpp"
+#include "common/evaluation_context.hpp"
 #include "model/fluids.hpp"
 #include "model/gibbs.hpp"
 
@@ -53,8 +54,8 @@ const ReferenceRow& row(const std::vector<ReferenceRow>& rows, const std::string
 
 // A context with the given fluid composition and routines (mixing, water,
 // CO2); the fluid routines need no phase table.
-model::GibbsContext fluidContext(double t, double P, double XH2O, double XCO2, int mixing, int water, int co2) {
-    model::GibbsContext ctx;
+testsupport::EvaluationContext fluidContext(double t, double P, double XH2O, double XCO2, int mixing, int water, int co2) {
+    testsupport::EvaluationContext ctx;
     ctx.point.t = t;
     ctx.point.P = P;
     ctx.point.x[model::kWater] = XH2O;
@@ -96,9 +97,9 @@ TEST(FluidReference, EveryRowThroughFluidProperties) {
         } else if (r.routine.rfind("gas", 0) == 0) {
             phiTol = volumeTol = 1e-6;
         }
-        model::GibbsContext ctx = fluidContext(r.t, r.P, 1.0 - xc, xc, mixing, water, co2);
+        testsupport::EvaluationContext ctx = fluidContext(r.t, r.P, 1.0 - xc, xc, mixing, water, co2);
         if (kind > 2) ctx.point.x[static_cast<std::size_t>(kind)] = 1.0;
-        const model::FluidState s = model::FluidProperties(ctx, kind, 0);
+        const model::FluidState s = model::FluidProperties(ctx, ctx.point, kind, 0);
         if (r.phi >= 0) expectRelative(s.phi, r.phi, phiTol, where + " phi");
         expectRelative(s.activity, r.activity, activityTol, where + " activity");
         if (r.volume >= 0 && mixing == 1) {
@@ -120,21 +121,21 @@ TEST(FluidMixing, SkippedForPureFluidsAndIdealMixingGivesTheMoleFraction) {
     for (int mixing : {1, 3})
         for (int kind : {1, 2})
             for (double xc : {0.0, 1.0, 1e-15}) {  // 1e-15 does not count as a mixture
-                model::GibbsContext ctx = fluidContext(600.0, 2000.0, 1.0 - xc, xc, mixing, 2, 2);
-                EXPECT_EQ(model::FluidProperties(ctx, kind, 0).activity, 1.0) << mixing << " " << kind << " " << xc;
+                testsupport::EvaluationContext ctx = fluidContext(600.0, 2000.0, 1.0 - xc, xc, mixing, 2, 2);
+                EXPECT_EQ(model::FluidProperties(ctx, ctx.point, kind, 0).activity, 1.0) << mixing << " " << kind << " " << xc;
             }
     // Just above the limit the mixture rules apply: a trace of CO2 gets an
     // activity factor of the order of its mole fraction.
-    model::GibbsContext trace = fluidContext(600.0, 2000.0, 1.0 - 1e-12, 1e-12, 1, 2, 2);
-    const double a = model::FluidProperties(trace, 2, 0).activity;
+    testsupport::EvaluationContext trace = fluidContext(600.0, 2000.0, 1.0 - 1e-12, 1e-12, 1, 2, 2);
+    const double a = model::FluidProperties(trace, trace.point, 2, 0).activity;
     EXPECT_GT(a, 1e-13);
     EXPECT_LT(a, 1e-11);
     EXPECT_EQ(trace.fluidCache.mixEvaluations, 1);
 
     for (double xc : {0.0, 0.3}) {
-        model::GibbsContext ctx = fluidContext(600.0, 5000.0, 0.7, xc, 2, 3, 3);
-        EXPECT_EQ(model::FluidProperties(ctx, 1, 0).activity, 0.7);
-        EXPECT_EQ(model::FluidProperties(ctx, 2, 0).activity, xc);
+        testsupport::EvaluationContext ctx = fluidContext(600.0, 5000.0, 0.7, xc, 2, 3, 3);
+        EXPECT_EQ(model::FluidProperties(ctx, ctx.point, 1, 0).activity, 0.7);
+        EXPECT_EQ(model::FluidProperties(ctx, ctx.point, 2, 0).activity, xc);
     }
 }
 
@@ -251,13 +252,13 @@ TEST(KovanTessel, SubcriticalWarningGoesToTheSinkOrStandardOutput) {
     ASSERT_EQ(seen.size(), 1u);
     EXPECT_EQ(seen[0], "subcritical P or T in CO2 routine");
 
-    model::GibbsContext ctx = fluidContext(20.0, 50.0, 0.0, 1.0, 1, 2, 1);
+    testsupport::EvaluationContext ctx = fluidContext(20.0, 50.0, 0.0, 1.0, 1, 2, 1);
     ctx.fluidCache.warn = sink;
-    EXPECT_TRUE(std::isfinite(model::FluidProperties(ctx, 2, 0).phi));  // the values go on being used
+    EXPECT_TRUE(std::isfinite(model::FluidProperties(ctx, ctx.point, 2, 0).phi));  // the values go on being used
     EXPECT_EQ(seen.size(), 2u);
     ctx.fluidCache.warn = nullptr;
     testing::internal::CaptureStdout();
-    model::FluidProperties(ctx, 2, 0);
+    model::FluidProperties(ctx, ctx.point, 2, 0);
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "subcritical P or T in CO2 routine\n");
 }
 
@@ -278,9 +279,9 @@ TEST(RedlichKwongGases, UnusableRootMarkAndOwnMoleFraction) {
     EXPECT_EQ(s.phi, 999999995904.0);
     EXPECT_EQ(s.V, 0.0);
 
-    model::GibbsContext ctx = fluidContext(700.0, 2000.0, 0.5, 0.3, 1, 2, 2);
+    testsupport::EvaluationContext ctx = fluidContext(700.0, 2000.0, 0.5, 0.3, 1, 2, 2);
     ctx.point.x[model::kOxygenGas] = 0.2;
-    EXPECT_EQ(model::FluidProperties(ctx, model::kOxygenGas, 0).activity, 0.2);
+    EXPECT_EQ(model::FluidProperties(ctx, ctx.point, model::kOxygenGas, 0).activity, 0.2);
     EXPECT_EQ(ctx.fluidCache.mixEvaluations, 0);  // no mixing step for the other gases
 }
 
@@ -290,17 +291,17 @@ TEST(RedlichKwongGases, UnusableRootMarkAndOwnMoleFraction) {
 TEST(FluidReuse, SecondSpeciesTakesTheStoredMixtureOnlyUnderTheRule) {
     for (int water : {1, 2, 3})
         for (int co2 : {1, 2}) {
-            model::GibbsContext ctx = fluidContext(600.0, 2000.0, 0.5, 0.5, 1, water, co2);
-            model::FluidProperties(ctx, 1, 0);
-            model::FluidProperties(ctx, 2, 1);
+            testsupport::EvaluationContext ctx = fluidContext(600.0, 2000.0, 0.5, 0.5, 1, water, co2);
+            model::FluidProperties(ctx, ctx.point, 1, 0);
+            model::FluidProperties(ctx, ctx.point, 2, 1);
             EXPECT_EQ(ctx.fluidCache.mixEvaluations, co2 == 2 && water != 3 ? 1 : 2) << water << " " << co2;
         }
     // Without the flag, or at another point, it is computed again.
-    model::GibbsContext ctx = fluidContext(600.0, 2000.0, 0.5, 0.5, 1, 2, 2);
-    model::FluidProperties(ctx, 1, 0);
-    model::FluidProperties(ctx, 2, 0);
+    testsupport::EvaluationContext ctx = fluidContext(600.0, 2000.0, 0.5, 0.5, 1, 2, 2);
+    model::FluidProperties(ctx, ctx.point, 1, 0);
+    model::FluidProperties(ctx, ctx.point, 2, 0);
     ctx.point.P = 2001.0;
-    model::FluidProperties(ctx, 2, 1);
+    model::FluidProperties(ctx, ctx.point, 2, 1);
     EXPECT_EQ(ctx.fluidCache.mixEvaluations, 3);
 
     // A reaction with both species computes the mixture once.
@@ -310,10 +311,10 @@ TEST(FluidReuse, SecondSpeciesTakesTheStoredMixtureOnlyUnderTheRule) {
     c[static_cast<std::size_t>(props_test::phaseIndex(table, "CARBON DIOXIDE"))] = -1.0;
     model::ReactionTerms rx;
     model::makeReactionTerms(table, c.data(), rx);
-    model::GibbsContext rc = fluidContext(600.0, 2000.0, 0.5, 0.5, 1, 2, 2);
+    testsupport::EvaluationContext rc = fluidContext(600.0, 2000.0, 0.5, 0.5, 1, 2, 2);
     rc.table = &table;
     rc.reaction = &rx;
-    EXPECT_TRUE(std::isfinite(model::ReactionGibbs(rc)));
+    EXPECT_TRUE(std::isfinite(model::ReactionGibbs(rc, rc.point, *rc.reaction)));
     EXPECT_EQ(rc.fluidCache.mixEvaluations, 1);
 }
 
@@ -338,17 +339,17 @@ TEST(FluidSweep, FiniteFrom1To50000BarAnd25To1500C) {
                 for (int routine = 1; routine <= 3; ++routine)
                     for (int co2 : {routine, routine % 3 + 1})
                         for (double xc : {0.0, 1e-12, 0.3, 0.5, 0.999, 1.0}) {
-                            model::GibbsContext ctx = fluidContext(t, P, 1.0 - xc, xc, mixing, routine, co2);
+                            testsupport::EvaluationContext ctx = fluidContext(t, P, 1.0 - xc, xc, mixing, routine, co2);
                             for (int kind : {1, 2})
-                                check(model::FluidProperties(ctx, kind, kind - 1),
+                                check(model::FluidProperties(ctx, ctx.point, kind, kind - 1),
                                       at + " mixing " + std::to_string(mixing) + " water " + std::to_string(routine) +
                                           " co2 " + std::to_string(co2) + " XCO2 " + std::to_string(xc) + " kind " +
                                           std::to_string(kind));
                         }
             for (int kind = 3; kind <= 5; ++kind) {
-                model::GibbsContext ctx = fluidContext(t, P, 0.0, 0.0, 1, 1, 1);
+                testsupport::EvaluationContext ctx = fluidContext(t, P, 0.0, 0.0, 1, 1, 1);
                 ctx.point.x[static_cast<std::size_t>(kind)] = 1.0;
-                check(model::FluidProperties(ctx, kind, 0), at + " gas " + std::to_string(kind));
+                check(model::FluidProperties(ctx, ctx.point, kind, 0), at + " gas " + std::to_string(kind));
             }
         }
     EXPECT_EQ(bad, 0);

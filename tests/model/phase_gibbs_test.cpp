@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "bundled_phases.hpp"
+#include "common/evaluation_context.hpp"
 
 namespace {
 
@@ -25,11 +26,11 @@ struct OnePhase {
     PhaseRecord& phase() { return (*table)[0]; }
     OnePhase() { table->count = 1; }
     double gibbs(double T, double P) {
-        model::GibbsContext ctx;
+        testsupport::EvaluationContext ctx;
         ctx.table = table.get();
         ctx.point.t = celsiusForPhase(T);
         ctx.point.P = P;
-        return model::PhaseGibbs(ctx, 0);
+        return model::PhaseGibbs(ctx, ctx.point, 0, ctx.reaction);
     }
 };
 
@@ -302,11 +303,11 @@ TEST(PhaseGibbsFluids, SpeciesBelowTheMoleFractionLimitIsAbsent) {
     const auto& table = bundledPhases();
     const int water = phaseIndex(table, "WATER");
     ASSERT_GE(water, 0);
-    model::GibbsContext ctx = contextAt(500.0, 2000.0);
+    testsupport::EvaluationContext ctx = contextAt(500.0, 2000.0);
     ctx.point.x[1] = 1e-10;
-    EXPECT_LT(model::PhaseGibbs(ctx, water), 0.0);
+    EXPECT_LT(model::PhaseGibbs(ctx, ctx.point, water, ctx.reaction), 0.0);
     ctx.point.x[1] = 0.99999e-10;
-    EXPECT_EQ(model::PhaseGibbs(ctx, water), 1000000.0);
+    EXPECT_EQ(model::PhaseGibbs(ctx, ctx.point, water, ctx.reaction), 1000000.0);
 }
 
 TEST(PhaseGibbsFluids, OtherGasesAreFluidSpeciesOnlyWhenSwitchedOn) {
@@ -314,11 +315,11 @@ TEST(PhaseGibbsFluids, OtherGasesAreFluidSpeciesOnlyWhenSwitchedOn) {
     const int oxygen = phaseIndex(table, "OXYGEN GAS");
     ASSERT_GE(oxygen, 0);
     ASSERT_EQ(table[oxygen].kind, model::kOxygenGas);
-    model::GibbsContext ctx = contextAt(500.0, 2000.0);
+    testsupport::EvaluationContext ctx = contextAt(500.0, 2000.0);
     ctx.point.otherGases = false;
-    EXPECT_LT(model::PhaseGibbs(ctx, oxygen), 0.0);  // a gas at its fixed fugacity
+    EXPECT_LT(model::PhaseGibbs(ctx, ctx.point, oxygen, ctx.reaction), 0.0);  // a gas at its fixed fugacity
     ctx.point.otherGases = true;
-    EXPECT_EQ(model::PhaseGibbs(ctx, oxygen), 1000000.0);  // none in the fluid
+    EXPECT_EQ(model::PhaseGibbs(ctx, ctx.point, oxygen, ctx.reaction), 1000000.0);  // none in the fluid
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "bundled_phases.hpp"
+#include "common/evaluation_context.hpp"
 #include "model/water.hpp"
 
 namespace {
@@ -33,8 +34,8 @@ model::ReactionTerms reactionOf(const model::PhaseTable& table,
     return rx;
 }
 
-double special(model::GibbsContext& ctx, double P, double T, model::SpecialPhase which) {
-    return model::SpecialPhaseGibbs(ctx, P, T, which);
+double special(testsupport::EvaluationContext& ctx, double P, double T, model::SpecialPhase which) {
+    return model::SpecialPhaseGibbs(ctx, ctx.point, P, T, which, ctx.reaction);
 }
 
 // ---------------------------------------------------------------------------
@@ -70,7 +71,7 @@ TEST(SpecialPhaseNames, FlagsOfTheBufferAndSulfurGasNames) {
 // Calcite
 
 TEST(SpecialPhaseGibbs, CalciteCorrection) {
-    model::GibbsContext ctx = contextAt(500, 1000);
+    testsupport::EvaluationContext ctx = contextAt(500, 1000);
     EXPECT_NEAR(special(ctx, 1000, 157.45 / 0.2533, model::SpecialPhase::Calcite), 0.0, 1e-9);
     // Linear in T: R (157.45 - 0.2533 T).
     EXPECT_NEAR(special(ctx, 1, 298.15, model::SpecialPhase::Calcite), R * 157.45 - R * 0.2533 * 298.15, 1e-9);
@@ -93,7 +94,7 @@ double spinelK(double P, double T) {
 TEST(SpecialPhaseGibbs, AluminousEnstatiteWithGarnet) {
     const auto& table = bundledPhases();
     const auto rx = reactionOf(table, {{"ENSTATITE", -4}, {"SPINEL", -1}, {"PYROPE", 1}, {"FORSTERITE", 1}});
-    model::GibbsContext ctx = contextAt(700, 20000);
+    testsupport::EvaluationContext ctx = contextAt(700, 20000);
     ctx.reaction = &rx;
     // High pressure: K small, x is the larger root of x (1 - x) = K.
     int checked = 0;
@@ -118,7 +119,7 @@ TEST(SpecialPhaseGibbs, AluminousEnstatiteWithGarnet) {
 TEST(SpecialPhaseGibbs, AluminousEnstatiteWithSpinelAndOlivine) {
     const auto& table = bundledPhases();
     const auto rx = reactionOf(table, {{"ENSTATITE", -1}, {"SPINEL", -1}, {"FORSTERITE", 1}, {"CORUNDUM", 0.5}});
-    model::GibbsContext ctx = contextAt(700, 5000);
+    testsupport::EvaluationContext ctx = contextAt(700, 5000);
     ctx.reaction = &rx;
     for (double T : {800.0, 1100.0, 1400.0})
         for (double P : {1.0, 5000.0, 15000.0}) {
@@ -140,12 +141,12 @@ TEST(SpecialPhaseGibbs, AluminousEnstatiteNeedsItsBuffer) {
     };
     for (const auto& terms : unbuffered) {
         const auto rx = reactionOf(table, terms);
-        model::GibbsContext ctx = contextAt(T - 273.15, P);
+        testsupport::EvaluationContext ctx = contextAt(T - 273.15, P);
         ctx.reaction = &rx;
         EXPECT_EQ(special(ctx, P, T, model::SpecialPhase::AlEnstatite), 0.0) << terms[1].first;
     }
     // No current reaction at all.
-    model::GibbsContext ctx = contextAt(T - 273.15, P);
+    testsupport::EvaluationContext ctx = contextAt(T - 273.15, P);
     EXPECT_EQ(special(ctx, P, T, model::SpecialPhase::AlEnstatite), 0.0);
 }
 
@@ -165,7 +166,7 @@ double cordieriteLnK(double P, double T, double Gw) {
 }
 
 TEST(SpecialPhaseGibbs, CordieriteWaterContent) {
-    model::GibbsContext ctx = contextAt(600, 5000);
+    testsupport::EvaluationContext ctx = contextAt(600, 5000);
     for (double T : {700.0, 900.0, 1100.0})
         for (double P : {500.0, 3000.0, 8000.0}) {
             const double K = std::exp(cordieriteLnK(P, T, model::WaterGibbsHaar(P, T)));
@@ -183,10 +184,10 @@ TEST(SpecialPhaseGibbs, CordieriteWaterContent) {
 
 TEST(SpecialPhaseGibbs, CordieriteUsesTheHaarWaterWhateverTheWaterRoutine) {
     const double P = 4000, T = 950;
-    model::GibbsContext ctx = contextAt(T - 273.15, P);
+    testsupport::EvaluationContext ctx = contextAt(T - 273.15, P);
     const double haar = special(ctx, P, T, model::SpecialPhase::HydCordierite);
     for (int routine : {2, 3}) {
-        model::GibbsContext other = contextAt(T - 273.15, P);
+        testsupport::EvaluationContext other = contextAt(T - 273.15, P);
         other.point.fluid.water = routine;
         EXPECT_EQ(special(other, P, T, model::SpecialPhase::HydCordierite), haar) << routine;
     }
@@ -194,7 +195,7 @@ TEST(SpecialPhaseGibbs, CordieriteUsesTheHaarWaterWhateverTheWaterRoutine) {
 
 TEST(SpecialPhaseGibbs, CordieriteAbove10KbarUsesTheHighPressureWater) {
     const double T = 1000;
-    model::GibbsContext ctx = contextAt(T - 273.15, 15000);
+    testsupport::EvaluationContext ctx = contextAt(T - 273.15, 15000);
     for (double P : {10000.0, 10001.0, 15000.0, 25000.0}) {
         const double lnK = cordieriteLnK(P, T, model::WaterGibbsHaar(P, T));
         const double expected = 2 * R * T * (lnK - std::log1p(std::exp(lnK)));
@@ -210,13 +211,21 @@ TEST(SpecialPhaseGibbs, CordieriteAbove10KbarUsesTheHighPressureWater) {
 // ---------------------------------------------------------------------------
 // Pyrrhotite
 
-// The bundled phases with a sulfur gas of log fugacity `logF` added.
+// The bundled phases with a sulfur gas of log fugacity `logF` added (the
+// fugacity goes into the point of a context: `at`).
 struct SulfurTable {
     std::unique_ptr<model::PhaseTable> table;
     int gas = -1;
+    double logF = 0;
+    testsupport::EvaluationContext at(double t, double P) const {
+        testsupport::EvaluationContext ctx = contextAt(t, P);
+        ctx.table = table.get();
+        ctx.point.logActivity[static_cast<std::size_t>(gas)] = logF;
+        return ctx;
+    }
 };
 SulfurTable withSulfurGas(double logF, const char* name = "SULFUR GAS") {
-    SulfurTable s{std::make_unique<model::PhaseTable>(bundledPhases()), -1};
+    SulfurTable s{std::make_unique<model::PhaseTable>(bundledPhases()), -1, logF};
     model::PhaseTable& t = *s.table;
     EXPECT_LT(t.count, model::kMaxPhases);
     s.gas = t.count++;
@@ -227,7 +236,6 @@ SulfurTable withSulfurGas(double logF, const char* name = "SULFUR GAS") {
     p.abbreviation = "S2      ";
     p.kind = model::kSulfurGas;
     p.nameFlags = model::name_flags_of(p.name);
-    p.logActivity = logF;
     return s;
 }
 
@@ -258,12 +266,10 @@ double rootOf(const PyrrhotiteEquation& e) {
 TEST(SpecialPhaseGibbs, PyrrhotiteWithoutSulfurGasIsZero) {
     const auto& table = bundledPhases();
     const auto rx = reactionOf(table, {{"MAGNETITE", -1}, {"HEMATITE", 1.5}});
-    model::GibbsContext ctx = contextAt(500, 1000);
+    testsupport::EvaluationContext ctx = contextAt(500, 1000);
     ctx.reaction = &rx;
-    ctx.pyrrhotiteComposition = 0.25;
     EXPECT_EQ(special(ctx, 1000, 773.15, model::SpecialPhase::Pyrrhotite), 0.0);
     EXPECT_EQ(special(ctx, 1000, 773.15, model::SpecialPhase::PyrrhotiteVacancy), 0.0);
-    EXPECT_EQ(ctx.pyrrhotiteComposition, 0.25);  // nothing solved, nothing stored
 
     // A sulfur gas at 0.001 or less does not take part.
     SulfurTable s = withSulfurGas(-5);
@@ -275,7 +281,7 @@ TEST(SpecialPhaseGibbs, PyrrhotiteWithoutSulfurGasIsZero) {
     rx2.count = 2;  // keep the small coefficient in the list of participants
     rx2.phase[1] = s.gas;
     rx2.coef[1] = 0.0009;
-    ctx.table = s.table.get();
+    ctx = s.at(500, 1000);
     ctx.reaction = &rx2;
     EXPECT_EQ(special(ctx, 1000, 773.15, model::SpecialPhase::Pyrrhotite), 0.0);
 }
@@ -292,15 +298,16 @@ TEST(SpecialPhaseGibbs, PyrrhotiteSolvesForItsVacancies) {
                     c[static_cast<std::size_t>(s.gas)] = -1.5;
                     model::ReactionTerms rx;
                     model::makeReactionTerms(*s.table, c.data(), rx);
-                    model::GibbsContext ctx = contextAt(T - 273.15, P);
-                    ctx.table = s.table.get();
+                    testsupport::EvaluationContext ctx = s.at(T - 273.15, P);
                     ctx.reaction = &rx;
 
                     const PyrrhotiteEquation e = pyrrhotiteEquation(P, T, logF);
                     const double root = rootOf(e);
                     if (root < 0.0011) continue;  // below the search's start: see the next test
                     const double po = special(ctx, P, T, model::SpecialPhase::Pyrrhotite);
-                    const double y = 1.0 - ctx.pyrrhotiteComposition;
+                    const model::PyrrhotiteComposition composition = model::pyrrhotiteComposition(P, T, logF);
+                    const double y = composition.y;
+                    EXPECT_EQ(composition.iron, 1.0 - y);
                     // Converged: the residual is below 0.01 J, or the search
                     // stopped on a step below 1e-6 with the root beside it.
                     const bool small = std::fabs(e.g(y) - e.Z) < 0.01;
@@ -325,13 +332,12 @@ TEST(SpecialPhaseGibbs, PyrrhotiteAtLowSulfurFugacityIsStoichiometric) {
         c[static_cast<std::size_t>(s.gas)] = 1;
         model::ReactionTerms rx;
         model::makeReactionTerms(*s.table, c.data(), rx);
-        model::GibbsContext ctx = contextAt(T - 273.15, P);
-        ctx.table = s.table.get();
+        testsupport::EvaluationContext ctx = s.at(T - 273.15, P);
         ctx.reaction = &rx;
         ASSERT_LT(rootOf(pyrrhotiteEquation(P, T, logF)), 0.001);
         EXPECT_EQ(special(ctx, P, T, model::SpecialPhase::Pyrrhotite), 0.0) << logF;
         EXPECT_EQ(special(ctx, P, T, model::SpecialPhase::PyrrhotiteVacancy), 0.0) << logF;
-        EXPECT_GT(ctx.pyrrhotiteComposition, 0.9999);
+        EXPECT_GT(model::pyrrhotiteComposition(P, T, logF).iron, 0.9999);
     }
 }
 
@@ -344,12 +350,11 @@ TEST(SpecialPhaseGibbs, PyrrhotiteAtExtremeFugacityStaysFinite) {
     c[static_cast<std::size_t>(s.gas)] = 1;
     model::ReactionTerms rx;
     model::makeReactionTerms(*s.table, c.data(), rx);
-    model::GibbsContext ctx = contextAt(T - 273.15, P);
-    ctx.table = s.table.get();
+    testsupport::EvaluationContext ctx = s.at(T - 273.15, P);
     ctx.reaction = &rx;
     const double g = special(ctx, P, T, model::SpecialPhase::Pyrrhotite);
     EXPECT_TRUE(std::isfinite(g));
-    EXPECT_NEAR(ctx.pyrrhotiteComposition, 0.001, 1e-12);
+    EXPECT_NEAR(model::pyrrhotiteComposition(P, T, 40).iron, 0.001, 1e-12);
 }
 
 }  // namespace
