@@ -421,6 +421,33 @@ Figure buildFigure(const io::PlotFileContents& plot, const DiagramDescription& d
             }
         }
     }
+    if (options.measureLayout) {
+        LayoutQuality& q = f.quality;
+        const LabelLayout frame(W, H, -1e-9);  // the frame itself, rounding aside
+        std::vector<Box> boxes;
+        std::vector<std::size_t> curveOf;
+        double shift = 0;
+        for (std::size_t gi = 0; gi < groups.size(); ++gi)
+            for (std::size_t i = 0; i < placed[gi].size(); ++i) {
+                boxes.push_back(labelBox(placed[gi][i]));
+                curveOf.push_back(groups[gi].curve);
+                const Vec was = labelBox(original[gi][i]).center;
+                shift += std::hypot(boxes.back().center.x - was.x, boxes.back().center.y - was.y);
+            }
+        q.labels = static_cast<int>(boxes.size());
+        q.meanShift = boxes.empty() ? 0 : shift / static_cast<double>(boxes.size()) * f.unit;
+        for (std::size_t a = 0; a < boxes.size(); ++a) {
+            q.outside += frame.inside(boxes[a]) ? 0 : 1;
+            for (std::size_t b = a + 1; b < boxes.size(); ++b) q.overlappingPairs += boxesOverlap(boxes[a], boxes[b]) ? 1 : 0;
+            bool crossed = false;
+            for (std::size_t d = 0; d < stretchPlot.size() && !crossed; ++d) {
+                if (d == curveOf[a]) continue;
+                for (const std::vector<Vec>& sp : stretchPlot[d])
+                    for (std::size_t i = 1; i < sp.size() && !crossed; ++i) crossed = segmentMeetsBox(boxes[a], sp[i - 1], sp[i]);
+            }
+            q.crossingLabels += crossed ? 1 : 0;
+        }
+    }
     for (std::size_t gi = 0; gi < groups.size(); ++gi) {
         for (std::size_t i = 0; i < placed[gi].size(); ++i) {
             const LabelPlacement& l = placed[gi][i];

@@ -57,6 +57,17 @@ bool boxesOverlap(const Box& a, const Box& b) {
     return true;
 }
 
+bool segmentMeetsBox(const Box& b, Vec a0, Vec e0) {
+    // The segment in the box's own axes, against the box.
+    const Vec n = b.n();
+    const Vec a = sub(a0, b.center), e = sub(e0, b.center);
+    const double ax = dot(a, b.u), ay = dot(a, n), ex = dot(e, b.u), ey = dot(e, n);
+    if (std::min(ax, ex) > b.halfW || std::max(ax, ex) < -b.halfW) return false;
+    if (std::min(ay, ey) > b.halfH || std::max(ay, ey) < -b.halfH) return false;
+    const double mx = -(ey - ay), my = ex - ax;
+    return std::abs(mx * ax + my * ay) <= b.halfW * std::abs(mx) + b.halfH * std::abs(my);
+}
+
 Box labelBox(const LabelPlacement& l) {
     const double a = l.angle * kPi / 180;
     Box b;
@@ -97,7 +108,6 @@ int LabelLayout::crossings(const Box& b, int curve) const {
         std::fill(segmentSeen_.begin(), segmentSeen_.end(), 0u);
         stamp_ = 1;
     }
-    const Vec n = b.n();
     int count = 0;
     for (int j = j0; j <= j1; ++j)
         for (int i = i0; i <= i1; ++i)
@@ -105,15 +115,7 @@ int LabelLayout::crossings(const Box& b, int curve) const {
                 if (segmentSeen_[static_cast<std::size_t>(k)] == stamp_) continue;
                 segmentSeen_[static_cast<std::size_t>(k)] = stamp_;
                 const Segment& sg = segments_[static_cast<std::size_t>(k)];
-                if (sg.curve == curve) continue;
-                // The segment in the box's own axes, against the box.
-                const Vec a = sub(sg.a, b.center), e = sub(sg.b, b.center);
-                const double ax = dot(a, b.u), ay = dot(a, n), ex = dot(e, b.u), ey = dot(e, n);
-                if (std::min(ax, ex) > b.halfW || std::max(ax, ex) < -b.halfW) continue;
-                if (std::min(ay, ey) > b.halfH || std::max(ay, ey) < -b.halfH) continue;
-                const double mx = -(ey - ay), my = ex - ax;
-                if (std::abs(mx * ax + my * ay) > b.halfW * std::abs(mx) + b.halfH * std::abs(my)) continue;
-                ++count;
+                if (sg.curve != curve && segmentMeetsBox(b, sg.a, sg.b)) ++count;
             }
     return count;
 }

@@ -25,6 +25,8 @@ struct Box {
 };
 
 bool boxesOverlap(const Box& a, const Box& b);
+// Whether the segment from a to e crosses or touches the box.
+bool segmentMeetsBox(const Box& b, Vec a, Vec e);
 
 // A label as the layout sees it: the start of its baseline, the height of
 // its capitals, its angle (degrees, counter-clockwise) and its width.
