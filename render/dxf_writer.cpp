@@ -1,29 +1,43 @@
 #include "render/dxf_writer.hpp"
 
-#include <cstdio>
+#include <charconv>
 
 namespace render {
 namespace {
 
 class Dxf {
 public:
+    Dxf() { out_.reserve(1 << 16); }
     void pair(int code, std::string_view value) {
-        char buf[8];
-        std::snprintf(buf, sizeof buf, "%3d", code);
-        out_ += buf;
-        out_ += '\n';
+        groupCode(code);
         out_ += value;
         out_ += '\n';
     }
+    // Six decimals, as printf's "%.6f" writes them.
     void real(int code, double v) {
-        char buf[40];
-        std::snprintf(buf, sizeof buf, "%.6f", v);
-        pair(code, buf);
+        groupCode(code);
+        char buf[400];  // room for the largest double
+        const auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, 6);
+        out_.append(buf, r.ec == std::errc() ? r.ptr : buf);
+        out_ += '\n';
     }
-    void integer(int code, int v) { pair(code, std::to_string(v)); }
+    void integer(int code, int v) {
+        groupCode(code);
+        char buf[16];
+        out_.append(buf, std::to_chars(buf, buf + sizeof buf, v).ptr);
+        out_ += '\n';
+    }
     std::string& text() { return out_; }
 
 private:
+    // The group code right-aligned in three columns, as printf's "%3d".
+    void groupCode(int code) {
+        char buf[16];
+        char* end = std::to_chars(buf, buf + sizeof buf, code).ptr;
+        for (std::ptrdiff_t n = end - buf; n < 3; ++n) out_ += ' ';
+        out_.append(buf, end);
+        out_ += '\n';
+    }
     std::string out_;
 };
 

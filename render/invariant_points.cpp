@@ -99,6 +99,29 @@ std::vector<InvariantPoint> findInvariantPoints(const io::PlotFileContents& plot
         return best;
     };
 
+    // The extent of every drawn stretch: a stretch whose extent lies farther
+    // than the margin from a point cannot pass through it.
+    struct Extent {
+        double x0, y0, x1, y1;
+    };
+    std::vector<std::vector<Extent>> extents(diagram.curves.size());
+    for (std::size_t d = 0; d < diagram.curves.size(); ++d) {
+        const CurveDescription& c = diagram.curves[d];
+        const auto& pts = plot.curves[static_cast<std::size_t>(c.index)].points;
+        for (const Stretch& s : c.stretches) {
+            Extent e{1e300, 1e300, -1e300, -1e300};
+            for (int i = s.first; i <= s.last; ++i) {
+                const calc::CurvePoint& q = pts[static_cast<std::size_t>(i)];
+                e = {std::min(e.x0, q.x), std::min(e.y0, q.y), std::max(e.x1, q.x), std::max(e.y1, q.y)};
+            }
+            extents[d].push_back(e);
+        }
+    }
+    auto within = [&](double x, double y, const Extent& e) {
+        const double dx = std::max({e.x0 - x, 0.0, x - e.x1}) / tol.x, dy = std::max({e.y0 - y, 0.0, y - e.y1}) / tol.y;
+        return dx * dx + dy * dy <= kPassingMargin * kPassingMargin * (1 + 1e-9);
+    };
+
     std::vector<std::vector<int>> groups(static_cast<std::size_t>(n));
     for (int i = 0; i < n; ++i) groups[static_cast<std::size_t>(findRoot(parent, i))].push_back(i);
     std::vector<InvariantPoint> out;
@@ -126,11 +149,14 @@ std::vector<InvariantPoint> findInvariantPoints(const io::PlotFileContents& plot
                                   (pts[static_cast<std::size_t>(i)].y - p.y) / tol.y) > kPassingMargin;
             };
             // An end this close belongs to a group of its own, not here.
-            for (const Stretch& s : c.stretches)
-                if (s.size() >= 2 && far(s.first) && far(s.last) && distance(p.x, p.y, pts, s) <= kPassingMargin) {
+            for (std::size_t k = 0; k < c.stretches.size(); ++k) {
+                const Stretch& s = c.stretches[k];
+                if (s.size() >= 2 && within(p.x, p.y, extents[d][k]) && far(s.first) && far(s.last) &&
+                    distance(p.x, p.y, pts, s) <= kPassingMargin) {
                     descriptions.push_back(d);
                     break;
                 }
+            }
         }
         if (descriptions.size() < 3) continue;
         for (std::size_t d : descriptions) p.curves.push_back(diagram.curves[d].number);

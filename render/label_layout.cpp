@@ -11,6 +11,9 @@ namespace {
 
 constexpr double kPi = 3.14159265358979323846;
 constexpr double kPad = 0.12;  // clear margin around a label, in capital heights
+// Labels slide along their curves in steps of about this many capital
+// heights first, then in finer steps next to the best of those.
+constexpr double kCoarseStep = 1.0;
 
 Vec add(Vec a, Vec b) { return {a.x + b.x, a.y + b.y}; }
 Vec sub(Vec a, Vec b) { return {a.x - b.x, a.y - b.y}; }
@@ -333,34 +336,55 @@ void LabelLayout::placeGroup(int owner, int curve, std::span<const Vec> stretch,
             for (const LabelPlacement& l : labels) minCap = std::min(minCap, l.capHeight);
             const double step = std::max(length / 150, 0.1 * minCap);
             const int steps = static_cast<int>(std::ceil(std::max(sMax, length - sMin) / step));
-            for (int k = 1; k <= steps && !best.zero(); ++k) {
-                for (int sign : {1, -1}) {
-                    const double delta = sign * k * step;
-                    if (sMax + delta < 0 - step || sMin + delta > length + step) continue;
-                    for (std::size_t j = 0; j < labels.size(); ++j) {
-                        const LabelPlacement& l = labels[j];
-                        const Anchor& an = anchors_[j];
-                        const double s = std::clamp(an.s + delta, 0.0, length);
-                        // Direction of the curve under the label: the chord
-                        // across the label's width.
-                        const Vec p1 = pointAt(stretch, cum_, s - l.width / 2);
-                        const Vec p2 = pointAt(stretch, cum_, s + l.width / 2);
-                        const Vec tan = unit(sub(p2, p1), {1, 0});
-                        const Vec nor{-tan.y, tan.x};
-                        Box& b = trial_[j].box;
-                        b.center = add(add(pointAt(stretch, cum_, s), mul(tan, an.along)), mul(nor, an.side));
-                        // Text reads from left to right (upwards when vertical).
-                        b.u = tan.x < 0 || (tan.x == 0 && tan.y < 0) ? mul(tan, -1) : tan;
-                        trial_[j].ext = extentOf(b);
-                    }
-                    Score sc;
-                    if (beats(best, curve, sc)) {
-                        best = sc;
-                        best_.assign(trial_.begin(), trial_.end());
-                        slid = true;
-                        if (sc.zero()) break;
-                    }
+            // Tries the places `k` steps along the curve (backwards when
+            // negative); true when they beat the best so far, which they
+            // then become.
+            int bestK = 0;
+            auto tryAt = [&](int k, const Score& toBeat) {
+                const double delta = k * step;
+                if (sMax + delta < 0 - step || sMin + delta > length + step) return false;
+                for (std::size_t j = 0; j < labels.size(); ++j) {
+                    const LabelPlacement& l = labels[j];
+                    const Anchor& an = anchors_[j];
+                    const double s = std::clamp(an.s + delta, 0.0, length);
+                    // Direction of the curve under the label: the chord
+                    // across the label's width.
+                    const Vec p1 = pointAt(stretch, cum_, s - l.width / 2);
+                    const Vec p2 = pointAt(stretch, cum_, s + l.width / 2);
+                    const Vec tan = unit(sub(p2, p1), {1, 0});
+                    const Vec nor{-tan.y, tan.x};
+                    Box& b = trial_[j].box;
+                    b.center = add(add(pointAt(stretch, cum_, s), mul(tan, an.along)), mul(nor, an.side));
+                    // Text reads from left to right (upwards when vertical).
+                    b.u = tan.x < 0 || (tan.x == 0 && tan.y < 0) ? mul(tan, -1) : tan;
+                    trial_[j].ext = extentOf(b);
                 }
+                Score sc;
+                if (!beats(toBeat, curve, sc)) return false;
+                best = sc;
+                best_.assign(trial_.begin(), trial_.end());
+                bestK = k;
+                slid = true;
+                return true;
+            };
+            // Coarse steps outwards, both ways, up to the first free place;
+            // then the fine steps next to it: nearer free places, else the
+            // least crowded place near the best coarse one.
+            const int coarse = std::max(1, static_cast<int>(std::lround(kCoarseStep * minCap / step)));
+            for (int k = coarse; k < steps + coarse && !best.zero(); k += coarse)
+                for (int sign : {1, -1})
+                    if (tryAt(sign * k, best) && best.zero()) break;
+            if (best.zero()) {
+                const Score free{0, 0, 1};  // beaten only by a free place
+                const int far = std::abs(bestK);
+                bool nearer = false;
+                for (int k = far - coarse + 1; k < far && !nearer; ++k)
+                    for (int sign : {1, -1})
+                        if ((nearer = tryAt(sign * k, free))) break;
+            } else {
+                const int at = bestK;
+                for (int k = at - coarse + 1; k < at + coarse && !best.zero(); ++k)
+                    if (k != at && k != 0 && (at != 0 || std::abs(k) < coarse)) tryAt(k, best);
             }
         }
     }
