@@ -2,6 +2,8 @@
 
 #include <charconv>
 
+#include "render/fixed_decimals.hpp"
+
 namespace render {
 namespace {
 
@@ -16,9 +18,7 @@ public:
     // Six decimals, as printf's "%.6f" writes them.
     void real(int code, double v) {
         groupCode(code);
-        char buf[400];  // room for the largest double
-        const auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, 6);
-        out_.append(buf, r.ec == std::errc() ? r.ptr : buf);
+        appendFixed(out_, v, 6);
         out_ += '\n';
     }
     void integer(int code, int v) {

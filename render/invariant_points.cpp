@@ -94,9 +94,10 @@ std::vector<InvariantPoint> findInvariantPoints(const io::PlotFileContents& plot
                          by = pts[static_cast<std::size_t>(i) + 1].y / tol.y;
             const double px = x / tol.x, py = y / tol.y, dx = bx - ax, dy = by - ay, l = dx * dx + dy * dy;
             const double t = l > 0 ? std::clamp(((px - ax) * dx + (py - ay) * dy) / l, 0.0, 1.0) : 0.0;
-            best = std::min(best, std::hypot(ax + t * dx - px, ay + t * dy - py));
+            const double ex = ax + t * dx - px, ey = ay + t * dy - py;
+            best = std::min(best, ex * ex + ey * ey);
         }
-        return best;
+        return std::sqrt(best);
     };
 
     // The extent of every drawn stretch: a stretch whose extent lies farther

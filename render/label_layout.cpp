@@ -13,7 +13,7 @@ constexpr double kPi = 3.14159265358979323846;
 constexpr double kPad = 0.12;  // clear margin around a label, in capital heights
 // Labels slide along their curves in steps of about this many capital
 // heights first, then in finer steps next to the best of those.
-constexpr double kCoarseStep = 1.0;
+constexpr double kCoarseStep = 3.0;
 
 Vec add(Vec a, Vec b) { return {a.x + b.x, a.y + b.y}; }
 Vec sub(Vec a, Vec b) { return {a.x - b.x, a.y - b.y}; }
@@ -98,7 +98,7 @@ Box labelBox(const LabelPlacement& l) {
 LabelLayout::LabelLayout(double width, double height, double inset) : w_(width), h_(height), inset_(inset) {
     // Cells about as long as a label: a label then covers a few cells, and
     // a cell holds a few labels.
-    cell_ = std::max(width, height) / 8;
+    cell_ = std::max(width, height) / 4;
     if (!(cell_ > 0)) cell_ = 1;
     cols_ = std::max(1, static_cast<int>(std::ceil(width / cell_)));
     rows_ = std::max(1, static_cast<int>(std::ceil(height / cell_)));
@@ -382,9 +382,12 @@ void LabelLayout::placeGroup(int owner, int curve, std::span<const Vec> stretch,
                     for (int sign : {1, -1})
                         if ((nearer = tryAt(sign * k, free))) break;
             } else {
-                const int at = bestK;
-                for (int k = at - coarse + 1; k < at + coarse && !best.zero(); ++k)
-                    if (k != at && k != 0 && (at != 0 || std::abs(k) < coarse)) tryAt(k, best);
+                // Halving the step about the best place so far.
+                for (int half = coarse / 2; half >= 1 && !best.zero(); half /= 2) {
+                    const int at = bestK;
+                    for (int k : {at + half, at - half})
+                        if (k != 0 && tryAt(k, best) && best.zero()) break;
+                }
             }
         }
     }

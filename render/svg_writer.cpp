@@ -1,9 +1,9 @@
 #include "render/svg_writer.hpp"
 
 #include <algorithm>
-#include <charconv>
 #include <map>
 
+#include "render/fixed_decimals.hpp"
 #include "render/text_metrics.hpp"
 
 namespace render {
@@ -11,15 +11,13 @@ namespace {
 
 // Two decimals at most, without trailing zeros ("12.5", "3", never "-0").
 void put(std::string& s, double v) {
-    char buf[400];  // room for the largest double
-    const auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, 2);
-    std::string_view t(buf, r.ec == std::errc() ? static_cast<std::size_t>(r.ptr - buf) : 0);
-    if (t.find('.') != std::string_view::npos) {
-        while (!t.empty() && t.back() == '0') t.remove_suffix(1);
-        if (!t.empty() && t.back() == '.') t.remove_suffix(1);
+    const std::size_t from = s.size();
+    appendFixed(s, v, 2);
+    if (s.find('.', from) != std::string::npos) {
+        while (s.size() > from && s.back() == '0') s.pop_back();
+        if (s.size() > from && s.back() == '.') s.pop_back();
     }
-    if (t == "-0") t = "0";
-    s += t;
+    if (std::string_view(s).substr(from) == "-0") s.replace(from, 2, "0");
 }
 
 std::string num(double v) {
