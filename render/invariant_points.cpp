@@ -86,15 +86,16 @@ std::vector<InvariantPoint> findInvariantPoints(const io::PlotFileContents& plot
                 parent[static_cast<std::size_t>(findRoot(parent, j))] = findRoot(parent, i);
 
     // Distance of a point from a stretch, in units of the tolerance.
+    const double sx = 1 / tol.x, sy = 1 / tol.y;
     auto distance = [&](double x, double y, const std::vector<calc::CurvePoint>& pts, const Stretch& s) {
         double best = 1e300;
         for (int i = s.first; i < s.last; ++i) {
-            const double ax = pts[static_cast<std::size_t>(i)].x / tol.x, ay = pts[static_cast<std::size_t>(i)].y / tol.y;
-            const double bx = pts[static_cast<std::size_t>(i) + 1].x / tol.x,
-                         by = pts[static_cast<std::size_t>(i) + 1].y / tol.y;
-            const double px = x / tol.x, py = y / tol.y, dx = bx - ax, dy = by - ay, l = dx * dx + dy * dy;
-            const double t = l > 0 ? std::clamp(((px - ax) * dx + (py - ay) * dy) / l, 0.0, 1.0) : 0.0;
-            const double ex = ax + t * dx - px, ey = ay + t * dy - py;
+            const calc::CurvePoint &a = pts[static_cast<std::size_t>(i)], &b = pts[static_cast<std::size_t>(i) + 1];
+            // From the point to the segment's ends, scaled.
+            const double ax = (a.x - x) * sx, ay = (a.y - y) * sy, dx = (b.x - a.x) * sx, dy = (b.y - a.y) * sy;
+            const double l = dx * dx + dy * dy;
+            const double t = l > 0 ? std::clamp(-(ax * dx + ay * dy) / l, 0.0, 1.0) : 0.0;
+            const double ex = ax + t * dx, ey = ay + t * dy;
             best = std::min(best, ex * ex + ey * ey);
         }
         return std::sqrt(best);
@@ -119,8 +120,17 @@ std::vector<InvariantPoint> findInvariantPoints(const io::PlotFileContents& plot
         }
     }
     auto within = [&](double x, double y, const Extent& e) {
-        const double dx = std::max({e.x0 - x, 0.0, x - e.x1}) / tol.x, dy = std::max({e.y0 - y, 0.0, y - e.y1}) / tol.y;
+        const double dx = std::max({e.x0 - x, 0.0, x - e.x1}) * sx, dy = std::max({e.y0 - y, 0.0, y - e.y1}) * sy;
         return dx * dx + dy * dy <= kPassingMargin * kPassingMargin * (1 + 1e-9);
+    };
+
+    // The phases of each curve's reaction, read when first needed.
+    std::vector<std::vector<std::string>> phases(diagram.curves.size());
+    std::vector<bool> phasesRead(diagram.curves.size(), false);
+    auto phasesOfCurve = [&](std::size_t d) -> const std::vector<std::string>& {
+        if (!phasesRead[d]) phases[d] = phasesOf(diagram.curves[d].reaction);
+        phasesRead[d] = true;
+        return phases[d];
     };
 
     std::vector<std::vector<int>> groups(static_cast<std::size_t>(n));
@@ -146,8 +156,9 @@ std::vector<InvariantPoint> findInvariantPoints(const io::PlotFileContents& plot
             if (c.water || std::find(descriptions.begin(), descriptions.end(), d) != descriptions.end()) continue;
             const auto& pts = plot.curves[static_cast<std::size_t>(c.index)].points;
             auto far = [&](int i) {
-                return std::hypot((pts[static_cast<std::size_t>(i)].x - p.x) / tol.x,
-                                  (pts[static_cast<std::size_t>(i)].y - p.y) / tol.y) > kPassingMargin;
+                const double dx = (pts[static_cast<std::size_t>(i)].x - p.x) * sx,
+                             dy = (pts[static_cast<std::size_t>(i)].y - p.y) * sy;
+                return dx * dx + dy * dy > kPassingMargin * kPassingMargin;
             };
             // An end this close belongs to a group of its own, not here.
             for (std::size_t k = 0; k < c.stretches.size(); ++k) {
@@ -163,7 +174,7 @@ std::vector<InvariantPoint> findInvariantPoints(const io::PlotFileContents& plot
         for (std::size_t d : descriptions) p.curves.push_back(diagram.curves[d].number);
         std::sort(p.curves.begin(), p.curves.end());
         for (std::size_t d : descriptions)
-            for (const std::string& ph : phasesOf(diagram.curves[d].reaction))
+            for (const std::string& ph : phasesOfCurve(d))
                 if (std::find(p.phases.begin(), p.phases.end(), ph) == p.phases.end()) p.phases.push_back(ph);
         std::sort(p.phases.begin(), p.phases.end());
         out.push_back(std::move(p));

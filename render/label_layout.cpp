@@ -39,7 +39,7 @@ Vec pointAt(std::span<const Vec> p, const std::vector<double>& cum, double s) {
 }
 
 Vec unit(Vec v, Vec fallback) {
-    const double l = std::hypot(v.x, v.y);
+    const double l = std::sqrt(dot(v, v));
     return l > 1e-12 ? mul(v, 1 / l) : fallback;
 }
 
@@ -54,11 +54,13 @@ namespace {
 bool axesOverlap(const Box& a, const Box& b) {
     const Vec d = sub(b.center, a.center);
     const double c = std::abs(dot(a.u, b.u)), s = std::abs(a.u.x * b.u.y - a.u.y * b.u.x);
-    // Across the thin sides first: labels are much longer than high.
-    if (std::abs(a.u.x * d.y - a.u.y * d.x) > a.halfH + b.halfW * s + b.halfH * c) return false;
-    if (std::abs(b.u.x * d.y - b.u.y * d.x) > b.halfH + a.halfW * s + a.halfH * c) return false;
-    if (std::abs(dot(d, a.u)) > a.halfW + b.halfW * c + b.halfH * s) return false;
-    return std::abs(dot(d, b.u)) <= b.halfW + a.halfW * c + a.halfH * s;
+    // All four axes without branching: the outcome is hard to predict, and
+    // a mispredicted branch costs more than the arithmetic it saves.
+    const bool across = (std::abs(a.u.x * d.y - a.u.y * d.x) <= a.halfH + b.halfW * s + b.halfH * c) &
+                        (std::abs(b.u.x * d.y - b.u.y * d.x) <= b.halfH + a.halfW * s + a.halfH * c);
+    const bool along = (std::abs(dot(d, a.u)) <= a.halfW + b.halfW * c + b.halfH * s) &
+                       (std::abs(dot(d, b.u)) <= b.halfW + a.halfW * c + a.halfH * s);
+    return across & along;
 }
 
 }  // namespace
@@ -98,7 +100,7 @@ Box labelBox(const LabelPlacement& l) {
 LabelLayout::LabelLayout(double width, double height, double inset) : w_(width), h_(height), inset_(inset) {
     // Cells about as long as a label: a label then covers a few cells, and
     // a cell holds a few labels.
-    cell_ = std::max(width, height) / 4;
+    cell_ = std::max(width, height) / 6;
     if (!(cell_ > 0)) cell_ = 1;
     cols_ = std::max(1, static_cast<int>(std::ceil(width / cell_)));
     rows_ = std::max(1, static_cast<int>(std::ceil(height / cell_)));
@@ -182,13 +184,14 @@ void LabelLayout::restore(int owner, std::span<const LabelPlacement> labels) {
     for (const LabelPlacement& l : labels) insert(labelBox(l), owner);
 }
 
-void LabelLayout::ownersOverlapping(const Box& b, int self, std::vector<int>& out) const {
+void LabelLayout::ownersOverlapping(const Box& b, int self, std::size_t most, std::vector<int>& out) const {
+    if (out.size() > most) return;
     forMeeting(cells_, extentOf(b), [&](int k) {
         const Placed& p = placed_[static_cast<std::size_t>(k)];
         if (p.owner != self && p.owner != kObstacle && std::find(out.begin(), out.end(), p.owner) == out.end() &&
             axesOverlap(b, p.box))
             out.push_back(p.owner);
-        return true;
+        return out.size() <= most;
     });
 }
 
@@ -224,19 +227,35 @@ Vec LabelLayout::clampInside(const Box& b) const {
     return {shift(e.x0, e.x1, inset_, w_ - inset_), shift(e.y0, e.y1, inset_, h_ - inset_)};
 }
 
+std::size_t LabelLayout::meeting(const Extent& q) const {
+    std::size_t total = 0;
+    for (int j = q.j0; j <= q.j1; ++j)
+        for (int i = q.i0; i <= q.i1; ++i) total += cells_[static_cast<std::size_t>(j * cols_ + i)].size();
+    if (found_.size() < total) found_.resize(total);
+    // Written without branches, as in axesOverlap.
+    std::size_t n = 0;
+    for (int j = q.j0; j <= q.j1; ++j)
+        for (int i = q.i0; i <= q.i1; ++i)
+            for (const Entry& e : cells_[static_cast<std::size_t>(j * cols_ + i)]) {
+                const bool meets = (e.x0 <= q.x1) & (e.x1 >= q.x0) & (e.y0 <= q.y1) & (e.y1 >= q.y0);
+                const bool first = (i == std::max(q.i0, e.i0)) & (j == std::max(q.j0, e.j0));
+                found_[n] = e.k;
+                n += static_cast<std::size_t>(meets & first);
+            }
+    return n;
+}
+
 double LabelLayout::overlapArea(const Box& b, const Extent& e, double limit) const {
+    const std::size_t n = meeting(e);
     double area = 0;
-    bool over = false;
-    forMeeting(cells_, e, [&](int k) {
-        const Placed& p = placed_[static_cast<std::size_t>(k)];
-        if (!axesOverlap(b, p.box)) return true;
+    for (std::size_t m = 0; m < n; ++m) {
+        const Placed& p = placed_[static_cast<std::size_t>(found_[m])];
         const double dx = std::min(e.x1, p.ext.x1) - std::max(e.x0, p.ext.x0);
         const double dy = std::min(e.y1, p.ext.y1) - std::max(e.y0, p.ext.y0);
-        area += std::max(dx, 1e-9) * std::max(dy, 1e-9);
-        over = area > limit;
-        return !over;
-    });
-    return over ? std::numeric_limits<double>::infinity() : area;
+        area += axesOverlap(b, p.box) ? std::max(dx, 1e-9) * std::max(dy, 1e-9) : 0.0;
+        if (area > limit) return std::numeric_limits<double>::infinity();
+    }
+    return area;
 }
 
 std::size_t LabelLayout::placeFirstFree(std::span<const Box> candidates) {
@@ -302,7 +321,7 @@ void LabelLayout::placeGroup(int owner, int curve, std::span<const Vec> stretch,
     if (!best.zero() && canSlide) {
         cum_.assign(stretch.size(), 0.0);
         for (std::size_t i = 1; i < stretch.size(); ++i)
-            cum_[i] = cum_[i - 1] + std::hypot(stretch[i].x - stretch[i - 1].x, stretch[i].y - stretch[i - 1].y);
+            cum_[i] = cum_[i - 1] + std::sqrt(dot(sub(stretch[i], stretch[i - 1]), sub(stretch[i], stretch[i - 1])));
         const double length = cum_.back();
         if (length > 1e-9) {
             // Where each label sits relative to the curve: the arc length of
@@ -319,7 +338,7 @@ void LabelLayout::placeGroup(int owner, int curve, std::span<const Vec> stretch,
                     const double seg = cum_[i] - cum_[i - 1];
                     const double t = seg > 0 ? std::clamp(dot(sub(c, a), d) / (seg * seg), 0.0, 1.0) : 0.0;
                     const Vec foot = add(a, mul(d, t));
-                    const double dist = std::hypot(c.x - foot.x, c.y - foot.y);
+                    const double dist = dot(sub(c, foot), sub(c, foot));  // squared
                     if (dist < bestD) {
                         bestD = dist;
                         const Vec tan = unit(d, {1, 0});

@@ -66,8 +66,9 @@ public:
     void remove(int owner);
     // Puts labels back as they were placed before (no search).
     void restore(int owner, std::span<const LabelPlacement> labels);
-    // Owners (0 or more) of the placed labels that `b` overlaps, except `self`.
-    void ownersOverlapping(const Box& b, int self, std::vector<int>& out) const;
+    // Adds to `out` the owners (0 or more) of the placed labels that `b`
+    // overlaps, except `self`; stops once `out` holds more than `most`.
+    void ownersOverlapping(const Box& b, int self, std::size_t most, std::vector<int>& out) const;
     bool overlapsOthers(const Box& b, int self) const;
 
     bool inside(const Box& b) const;
@@ -116,6 +117,10 @@ private:
     // stops early when f returns false.
     template <class F>
     void forMeeting(const std::vector<std::vector<Entry>>& cells, const Extent& q, F&& f) const;
+    // The placed boxes whose extents meet `q`, each once, into found_;
+    // returns their count.
+    std::size_t meeting(const Extent& q) const;
+    mutable std::vector<int> found_;
     // Overlap with the placed labels; infinite once the sum exceeds `limit`.
     double overlapArea(const Box& b, const Extent& e, double limit) const;
     int crossings(const Box& b, const Extent& e, int curve, int limit) const;
