@@ -286,6 +286,7 @@ std::size_t LabelLayout::placeFirstFree(std::span<const Box> candidates) {
 
 bool LabelLayout::beats(const Score& best, int curve, Score& sc) const {
     sc = Score{};
+    clear_ = false;
     for (const Trial& t : trial_) sc.out += outsideDistance(t.ext);
     if (sc.out > best.out) return false;
     // Tied so far: the rest need only be counted while they can still win.
@@ -295,7 +296,8 @@ bool LabelLayout::beats(const Score& best, int curve, Score& sc) const {
         sc.overlap += overlapArea(t.box, t.ext, overlapLimit - sc.overlap);
         if (sc.overlap > overlapLimit) return false;
     }
-    if (sc.out == 0 && sc.overlap == 0) {
+    clear_ = sc.out == 0 && sc.overlap == 0;
+    if (clear_) {
         const int crossLimit = tied && best.overlap == 0 ? best.crossed : std::numeric_limits<int>::max();
         for (const Trial& t : trial_) {
             sc.crossed += crossings(t.box, t.ext, curve, crossLimit - sc.crossed);
@@ -379,7 +381,9 @@ void LabelLayout::placeGroup(int owner, int curve, std::span<const Vec> stretch,
                     trial_[j].ext = extentOf(b);
                 }
                 Score sc;
-                if (!beats(toBeat, curve, sc)) return false;
+                const bool better = beats(toBeat, curve, sc);
+                if (clear_) clearSteps_.push_back(k);
+                if (!better) return false;
                 best = sc;
                 best_.assign(trial_.begin(), trial_.end());
                 bestK = k;
@@ -390,9 +394,24 @@ void LabelLayout::placeGroup(int owner, int curve, std::span<const Vec> stretch,
             // then the fine steps next to it: nearer free places, else the
             // least crowded place near the best coarse one.
             const int coarse = std::max(1, static_cast<int>(std::lround(kCoarseStep * minCap / step)));
+            clearSteps_.clear();
             for (int k = coarse; k < steps + coarse && !best.zero(); k += coarse)
                 for (int sign : {1, -1})
                     if (tryAt(sign * k, best) && best.zero()) break;
+            if (!best.zero() && !clearSteps_.empty()) {
+                // Places clear of labels that cross lines: a free place may
+                // lie between the coarse steps next to them, nearest first.
+                fineSteps_.clear();
+                for (int k0 : clearSteps_)
+                    for (int d = 1 - coarse; d < coarse; ++d)
+                        if ((k0 + d) % coarse != 0) fineSteps_.push_back(k0 + d);
+                std::sort(fineSteps_.begin(), fineSteps_.end(), [](int a, int b) {
+                    return std::abs(a) != std::abs(b) ? std::abs(a) < std::abs(b) : a > b;
+                });
+                fineSteps_.erase(std::unique(fineSteps_.begin(), fineSteps_.end()), fineSteps_.end());
+                for (int k : fineSteps_)
+                    if (tryAt(k, best) && best.zero()) break;
+            }
             if (best.zero()) {
                 const Score free{0, 0, 1};  // beaten only by a free place
                 const int far = std::abs(bestK);

@@ -129,7 +129,10 @@ private:
     Vec clampInside(const Box& b) const;  // the shift that brings b's extent inside
     // Scores the boxes of trial_ and tells whether they beat `best`
     // (filling `sc` then); work that cannot change the answer is skipped.
+    // Sets clear_ when the boxes lie inside and overlap no label.
     bool beats(const Score& best, int curve, Score& sc) const;
+    mutable bool clear_ = false;
+    std::vector<int> clearSteps_, fineSteps_;  // scratch of placeGroup's search
 
     double w_, h_, inset_;
     std::vector<Placed> placed_;
