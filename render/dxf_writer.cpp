@@ -32,11 +32,11 @@ public:
 private:
     // The group code right-aligned in three columns, as printf's "%3d".
     void groupCode(int code) {
-        char buf[16];
-        char* end = std::to_chars(buf, buf + sizeof buf, code).ptr;
-        for (std::ptrdiff_t n = end - buf; n < 3; ++n) out_ += ' ';
-        out_.append(buf, end);
-        out_ += '\n';
+        char buf[16] = {' ', ' '};
+        char* end = std::to_chars(buf + 2, buf + sizeof buf, code).ptr;
+        const char* from = end - buf >= 5 ? buf + 2 : end - 3;
+        *end++ = '\n';
+        out_.append(from, static_cast<std::size_t>(end - from));
     }
     std::string out_;
 };

@@ -85,20 +85,21 @@ std::vector<InvariantPoint> findInvariantPoints(const io::PlotFileContents& plot
             if (std::abs(ends[static_cast<std::size_t>(j)].y - ends[static_cast<std::size_t>(i)].y) <= tol.y)
                 parent[static_cast<std::size_t>(findRoot(parent, j))] = findRoot(parent, i);
 
-    // Distance of a point from a stretch, in units of the tolerance.
-    const double sx = 1 / tol.x, sy = 1 / tol.y;
-    auto distance = [&](double x, double y, const std::vector<calc::CurvePoint>& pts, const Stretch& s) {
-        double best = 1e300;
+    // Whether a stretch passes within the margin of a point, in units of the
+    // tolerance.
+    const double sx = 1 / tol.x, sy = 1 / tol.y, m = kPassingMargin;
+    auto passes = [&](double x, double y, const std::vector<calc::CurvePoint>& pts, const Stretch& s) {
         for (int i = s.first; i < s.last; ++i) {
             const calc::CurvePoint &a = pts[static_cast<std::size_t>(i)], &b = pts[static_cast<std::size_t>(i) + 1];
             // From the point to the segment's ends, scaled.
-            const double ax = (a.x - x) * sx, ay = (a.y - y) * sy, dx = (b.x - a.x) * sx, dy = (b.y - a.y) * sy;
-            const double l = dx * dx + dy * dy;
+            const double ax = (a.x - x) * sx, ay = (a.y - y) * sy, bx = (b.x - x) * sx, by = (b.y - y) * sy;
+            if (std::min(ax, bx) > m || std::max(ax, bx) < -m || std::min(ay, by) > m || std::max(ay, by) < -m) continue;
+            const double dx = bx - ax, dy = by - ay, l = dx * dx + dy * dy;
             const double t = l > 0 ? std::clamp(-(ax * dx + ay * dy) / l, 0.0, 1.0) : 0.0;
             const double ex = ax + t * dx, ey = ay + t * dy;
-            best = std::min(best, ex * ex + ey * ey);
+            if (ex * ex + ey * ey <= m * m) return true;
         }
-        return std::sqrt(best);
+        return false;
     };
 
     // The extent of every drawn stretch: a stretch whose extent lies farther
@@ -121,7 +122,7 @@ std::vector<InvariantPoint> findInvariantPoints(const io::PlotFileContents& plot
     }
     auto within = [&](double x, double y, const Extent& e) {
         const double dx = std::max({e.x0 - x, 0.0, x - e.x1}) * sx, dy = std::max({e.y0 - y, 0.0, y - e.y1}) * sy;
-        return dx * dx + dy * dy <= kPassingMargin * kPassingMargin * (1 + 1e-9);
+        return dx * dx + dy * dy <= m * m * (1 + 1e-9);
     };
 
     // The phases of each curve's reaction, read when first needed.
@@ -158,13 +159,13 @@ std::vector<InvariantPoint> findInvariantPoints(const io::PlotFileContents& plot
             auto far = [&](int i) {
                 const double dx = (pts[static_cast<std::size_t>(i)].x - p.x) * sx,
                              dy = (pts[static_cast<std::size_t>(i)].y - p.y) * sy;
-                return dx * dx + dy * dy > kPassingMargin * kPassingMargin;
+                return dx * dx + dy * dy > m * m;
             };
             // An end this close belongs to a group of its own, not here.
             for (std::size_t k = 0; k < c.stretches.size(); ++k) {
                 const Stretch& s = c.stretches[k];
                 if (s.size() >= 2 && within(p.x, p.y, extents[d][k]) && far(s.first) && far(s.last) &&
-                    distance(p.x, p.y, pts, s) <= kPassingMargin) {
+                    passes(p.x, p.y, pts, s)) {
                     descriptions.push_back(d);
                     break;
                 }

@@ -108,12 +108,13 @@ LabelLayout::LabelLayout(double width, double height, double inset) : w_(width),
     segmentCells_.resize(cells_.size());
 }
 
+int LabelLayout::cellOf(double v, int n) const {
+    v /= cell_;
+    if (!(v > 0)) return 0;
+    return v >= n - 1 ? n - 1 : static_cast<int>(v);
+}
+
 LabelLayout::Extent LabelLayout::extentOf(double x0, double y0, double x1, double y1) const {
-    auto cellOf = [&](double v, int n) {
-        v /= cell_;
-        if (!(v > 0)) return 0;
-        return v >= n - 1 ? n - 1 : static_cast<int>(v);
-    };
     return {x0, y0, x1, y1, cellOf(x0, cols_), cellOf(y0, rows_), cellOf(x1, cols_), cellOf(y1, rows_)};
 }
 
@@ -227,34 +228,41 @@ Vec LabelLayout::clampInside(const Box& b) const {
     return {shift(e.x0, e.x1, inset_, w_ - inset_), shift(e.y0, e.y1, inset_, h_ - inset_)};
 }
 
-std::size_t LabelLayout::meeting(const Extent& q) const {
-    std::size_t total = 0;
-    for (int j = q.j0; j <= q.j1; ++j)
-        for (int i = q.i0; i <= q.i1; ++i) total += cells_[static_cast<std::size_t>(j * cols_ + i)].size();
-    if (found_.size() < total) found_.resize(total);
+std::size_t LabelLayout::meetingIn(const Extent& q, int i, int j) const {
+    const std::vector<Entry>& cell = cells_[static_cast<std::size_t>(j * cols_ + i)];
+    if (found_.size() < cell.size()) found_.resize(cell.size());
+    // The first cell both cover: in the query's first column (row) any box
+    // qualifies, elsewhere only one that starts in this column (row).
+    const bool firstColumn = i == q.i0, firstRow = j == q.j0;
     // Written without branches, as in axesOverlap.
     std::size_t n = 0;
-    for (int j = q.j0; j <= q.j1; ++j)
-        for (int i = q.i0; i <= q.i1; ++i)
-            for (const Entry& e : cells_[static_cast<std::size_t>(j * cols_ + i)]) {
-                const bool meets = (e.x0 <= q.x1) & (e.x1 >= q.x0) & (e.y0 <= q.y1) & (e.y1 >= q.y0);
-                const bool first = (i == std::max(q.i0, e.i0)) & (j == std::max(q.j0, e.j0));
-                found_[n] = e.k;
-                n += static_cast<std::size_t>(meets & first);
-            }
+    for (const Entry& e : cell) {
+        const bool meets = (e.x0 <= q.x1) & (e.x1 >= q.x0) & (e.y0 <= q.y1) & (e.y1 >= q.y0);
+        const bool first = (firstColumn | (e.i0 == i)) & (firstRow | (e.j0 == j));
+        found_[n] = e.k;
+        n += static_cast<std::size_t>(meets & first);
+    }
     return n;
 }
 
 double LabelLayout::overlapArea(const Box& b, const Extent& e, double limit) const {
-    const std::size_t n = meeting(e);
     double area = 0;
-    for (std::size_t m = 0; m < n; ++m) {
-        const Placed& p = placed_[static_cast<std::size_t>(found_[m])];
-        const double dx = std::min(e.x1, p.ext.x1) - std::max(e.x0, p.ext.x0);
-        const double dy = std::min(e.y1, p.ext.y1) - std::max(e.y0, p.ext.y0);
-        area += axesOverlap(b, p.box) ? std::max(dx, 1e-9) * std::max(dy, 1e-9) : 0.0;
-        if (area > limit) return std::numeric_limits<double>::infinity();
-    }
+    auto cell = [&](int i, int j) {
+        const std::size_t n = meetingIn(e, i, j);
+        for (std::size_t m = 0; m < n; ++m) {
+            const Placed& p = placed_[static_cast<std::size_t>(found_[m])];
+            const double dx = std::min(e.x1, p.ext.x1) - std::max(e.x0, p.ext.x0);
+            const double dy = std::min(e.y1, p.ext.y1) - std::max(e.y0, p.ext.y0);
+            area += axesOverlap(b, p.box) ? std::max(dx, 1e-9) * std::max(dy, 1e-9) : 0.0;
+        }
+        return area <= limit;
+    };
+    // The cell of the centre first: the most likely to end the sum early.
+    const int ci = std::clamp(cellOf(b.center.x, cols_), e.i0, e.i1), cj = std::clamp(cellOf(b.center.y, rows_), e.j0, e.j1);
+    if (!cell(ci, cj)) return std::numeric_limits<double>::infinity();
+    for (int j = e.j0; j <= e.j1; ++j)
+        for (int i = e.i0; i <= e.i1; ++i)
+            if ((i != ci || j != cj) && !cell(i, j)) return std::numeric_limits<double>::infinity();
     return area;
 }
 

@@ -117,9 +117,10 @@ private:
     // stops early when f returns false.
     template <class F>
     void forMeeting(const std::vector<std::vector<Entry>>& cells, const Extent& q, F&& f) const;
-    // The placed boxes whose extents meet `q`, each once, into found_;
-    // returns their count.
-    std::size_t meeting(const Extent& q) const;
+    // The placed boxes of cell (i, j) whose extents meet `q` and that are
+    // met there first, into found_; returns their count.
+    std::size_t meetingIn(const Extent& q, int i, int j) const;
+    int cellOf(double v, int n) const;  // the grid column (row) of v, n columns (rows)
     mutable std::vector<int> found_;
     // Overlap with the placed labels; infinite once the sum exceeds `limit`.
     double overlapArea(const Box& b, const Extent& e, double limit) const;

@@ -13,11 +13,12 @@ namespace {
 void put(std::string& s, double v) {
     const std::size_t from = s.size();
     appendFixed(s, v, 2);
-    if (s.find('.', from) != std::string::npos) {
-        while (s.size() > from && s.back() == '0') s.pop_back();
-        if (s.size() > from && s.back() == '.') s.pop_back();
+    // Two decimals written ("inf" and "nan" have none): drop trailing zeros.
+    if (s.size() >= from + 3 && s[s.size() - 3] == '.') {
+        while (s.back() == '0') s.pop_back();
+        if (s.back() == '.') s.pop_back();
     }
-    if (std::string_view(s).substr(from) == "-0") s.replace(from, 2, "0");
+    if (s.size() == from + 2 && s[from] == '-' && s[from + 1] == '0') s.replace(from, 2, "0");
 }
 
 std::string num(double v) {
