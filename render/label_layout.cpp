@@ -325,6 +325,7 @@ void LabelLayout::placeGroup(int owner, int curve, std::span<const Vec> stretch,
     best_.assign(trial_.begin(), trial_.end());
     Score best;
     beats({std::numeric_limits<double>::infinity(), 0, 0}, curve, best);
+    const bool startClear = clear_;
     bool slid = false;
 
     const bool canSlide = stretch.size() >= 2;
@@ -403,12 +404,14 @@ void LabelLayout::placeGroup(int owner, int curve, std::span<const Vec> stretch,
             // least crowded place near the best coarse one.
             const int coarse = std::max(1, static_cast<int>(std::lround(kCoarseStep * minCap / step)));
             clearSteps_.clear();
+            if (startClear) clearSteps_.push_back(0);
             for (int k = coarse; k < steps + coarse && !best.zero(); k += coarse)
                 for (int sign : {1, -1})
                     if (tryAt(sign * k, best) && best.zero()) break;
             if (!best.zero() && !clearSteps_.empty()) {
-                // Places clear of labels that cross lines: a free place may
-                // lie between the coarse steps next to them, nearest first.
+                // Places clear of labels that cross lines (the labels' own
+                // among them): a free place may lie between the coarse steps
+                // next to them, nearest first.
                 fineSteps_.clear();
                 for (int k0 : clearSteps_)
                     for (int d = 1 - coarse; d < coarse; ++d)
