@@ -43,10 +43,6 @@ Vec unit(Vec v, Vec fallback) {
     return l > 1e-12 ? mul(v, 1 / l) : fallback;
 }
 
-}  // namespace
-
-namespace {
-
 // The separating-axis test of two boxes whose extents are known to meet.
 // With c and s the cosine and sine of the angle between them, the half
 // widths of one box across the other's axes are halfW |c| + halfH |s| and

@@ -4,6 +4,11 @@
 // otherwise it slides along its own stretch, keeping its side of the curve
 // and its distance from it, to the nearest place that is inside and free.
 // The labels of one stretch (the two sides of a reaction) slide together.
+// The slide goes in coarse steps (a few capital heights) first, then in fine
+// steps next to the first free place or, when none is free, next to the
+// places clear of labels and to the least crowded one.  Placed labels and
+// curve segments are kept in a grid over the frame, so that a trial place
+// is compared only with what lies near it.
 #pragma once
 #include <span>
 #include <vector>
