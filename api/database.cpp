@@ -52,7 +52,9 @@ Result<std::shared_ptr<DatabaseData>> loadDatabaseData(const std::string& path, 
         const bool scratch = options.aqueousFile.empty();
         const int code = scratch ? streams.open(kAqueousUnit, "aqueous.tmp", io::OpenMode::Scratch)
                                  : streams.open(kAqueousUnit, options.aqueousFile, io::OpenMode::Existing);
-        if (code != 0) return fileError("cannot open the aqueous data file", options.aqueousFile);
+        if (code == 1) return fileError("cannot open the aqueous data file", options.aqueousFile, "no such file");
+        if (code == 4) return fileError("cannot open the aqueous data file", options.aqueousFile, "not a regular file");
+        if (code != 0) return fileError("cannot read the aqueous data file", options.aqueousFile);
     }
     if (s) {
         io::LoadOptions load;
@@ -70,7 +72,8 @@ Result<std::shared_ptr<DatabaseData>> loadDatabaseData(const std::string& path, 
     index.elements = elementSymbols(data->system);
     for (int i = 0; i < data->phases.count; ++i) {
         const model::PhaseRecord& p = data->phases[i];
-        PhaseInfo info{core::trimmed(p.name), core::trimmed(p.abbreviation), p.kind, p.headerLine, {}};
+        PhaseInfo info{core::trimmed(p.name), core::trimmed(p.abbreviation), p.kind, p.headerLine, {},
+                       p.fromAqueousFile ? options.aqueousFile : path};
         const auto& row = data->system.stoichiometry[static_cast<std::size_t>(i)];
         info.composition.assign(row.begin(), row.begin() + data->system.elementCount);
         index.phases.push_back(std::move(info));
@@ -94,7 +97,7 @@ const PhaseInfo* DatabaseIndex::find(std::string_view text) const {
     return nullptr;
 }
 
-Result<DatabaseIndex> indexDatabase(const std::string& path) {
+Result<DatabaseIndex> indexDatabase(const std::string& path, const std::string& aqueousFile) {
     detail::CapturedStreams captured;
     io::Streams& streams = captured.streams;
     if (Result<void> opened = detail::openDatabase(streams, path); !opened) return opened.error();
@@ -102,16 +105,27 @@ Result<DatabaseIndex> indexDatabase(const std::string& path) {
     core::Status s = io::readElementHeader(streams, detail::kThermoUnit, *system, detail::kMessagesUnit);
     DatabaseIndex index;
     index.file = path;
+    index.aqueousFile = aqueousFile;
+    const std::string* file = &index.file;
+    const auto visit = [&](const io::ScannedPhase& p) {
+        PhaseInfo info{core::trimmed(p.name), core::trimmed(p.abbreviation), p.kind, p.line, {}, *file};
+        info.composition.assign(p.coefficients.begin(), p.coefficients.begin() + system->elementCount);
+        index.phases.push_back(std::move(info));
+    };
     if (s) {
         index.elements = detail::elementSymbols(*system);
-        s = io::scanPhaseHeaders(streams, detail::kThermoUnit, *system, detail::kMessagesUnit,
-                                 [&](const io::ScannedPhase& p) {
-                                     PhaseInfo info{core::trimmed(p.name), core::trimmed(p.abbreviation), p.kind,
-                                                    p.line, {}};
-                                     info.composition.assign(p.coefficients.begin(),
-                                                             p.coefficients.begin() + system->elementCount);
-                                     index.phases.push_back(std::move(info));
-                                 });
+        s = io::scanPhaseHeaders(streams, detail::kThermoUnit, *system, detail::kMessagesUnit, visit);
+    }
+    // The aqueous data file holds species only: no element header.
+    if (s && !aqueousFile.empty()) {
+        switch (streams.open(detail::kAqueousUnit, aqueousFile, io::OpenMode::Existing)) {
+            case 0: break;
+            case 1: return detail::fileError("cannot open the aqueous data file", aqueousFile, "no such file");
+            case 4: return detail::fileError("cannot open the aqueous data file", aqueousFile, "not a regular file");
+            default: return detail::fileError("cannot read the aqueous data file", aqueousFile);
+        }
+        file = &index.aqueousFile;
+        s = io::scanPhaseHeaders(streams, detail::kAqueousUnit, *system, detail::kMessagesUnit, visit);
     }
     if (!s) return detail::errorOf(s, captured.lines);
     index.messages = std::move(captured.lines);
@@ -132,7 +146,18 @@ std::vector<std::string> systemElements(const DatabaseIndex& index, std::span<co
     for (const PhaseInfo& p : index.phases)
         if (p.kind == kMineral || (p.kind >= kWater && p.kind <= kSulfurGas)) loadable.push_back(elementsOf(p));
     ElementSet chosen;
-    for (const PhaseInfo& p : phases) chosen |= elementsOf(p);
+    bool aqueousFile = false;
+    for (const PhaseInfo& p : phases) {
+        chosen |= elementsOf(p);
+        aqueousFile = aqueousFile || (!index.aqueousFile.empty() && p.file == index.aqueousFile);
+    }
+    // The aqueous data file is read for systems that hold the element that
+    // calls for it, which counts only together with H and O.
+    if (aqueousFile && n > static_cast<std::size_t>(kAqueousSwitchElement)) {
+        chosen.set(kAqueousSwitchElement);
+        for (std::size_t e = 0; e < n; ++e)
+            if (index.elements[e] == "H" || index.elements[e] == "O") chosen.set(e);
+    }
     auto fitting = [&](const ElementSet& system) {
         int count = 0;
         for (const ElementSet& p : loadable) count += (p & ~system).none() ? 1 : 0;
@@ -171,9 +196,7 @@ int Database::find(std::string_view text) const {
 int Database::indexOf(const PhaseInfo& phase) const {
     const std::vector<PhaseInfo>& loaded = data_->index.phases;
     for (std::size_t i = 0; i < loaded.size(); ++i)
-        if (loaded[i].line == phase.line && loaded[i].kind == phase.kind && loaded[i].name == phase.name &&
-            loaded[i].abbreviation == phase.abbreviation)
-            return static_cast<int>(i);
+        if (loaded[i].sameHeader(phase)) return static_cast<int>(i);
     return -1;
 }
 

@@ -3,6 +3,7 @@
 #include <limits>
 
 #include "api/internal.hpp"
+#include "model/aqueous.hpp"
 #include "model/gibbs.hpp"
 #include "model/range_events.hpp"
 #include "pelkam/properties.hpp"
@@ -106,7 +107,15 @@ double Evaluator::phaseGibbs(int phase, const Point& at) {
     if (m.table == nullptr || phase < 0 || phase >= m.table->count) return std::numeric_limits<double>::quiet_NaN();
     const int kind = (*m.table)[phase].kind;
     const auto x = Impl::fluidOf(at, kind == model::kWater, kind == model::kCarbonDioxide);
-    return model::PhaseGibbs(m.gibbs, m.pointAt(at, x), phase);
+    return model::ChemicalPotential(m.gibbs, m.pointAt(at, x), phase);
+}
+
+bool usesAqueousWater(const PhaseInfo& phase) { return phase.kind < 0 && !model::isElectronName(phase.name); }
+
+AqueousWater Evaluator::aqueousWater(const Point& at) {
+    const model::AqueousWater w =
+        model::aqueousWaterAt(impl_->gibbs.fluidCache.water, at.T_C + model::kKelvinSingle, at.P_bar);
+    return AqueousWater{w.rho, w.eps, w.usable};
 }
 
 double Evaluator::reactionGibbs(const Reaction& reaction, const Point& at) {
@@ -116,7 +125,11 @@ double Evaluator::reactionGibbs(const Reaction& reaction, const Point& at) {
     const bool water = reaction.hasWater(), co2 = reaction.hasCarbonDioxide();
     if (water && co2 && !at.xCO2) return nan;
     model::makeReactionTerms(*m.table, m.coefficients.data(), m.terms);
-    return model::ReactionGibbs(m.gibbs, m.pointAt(at, Impl::fluidOf(at, water, co2)), m.terms);
+    const model::PointState& point = m.pointAt(at, Impl::fluidOf(at, water, co2));
+    // With aqueous species a reaction is the sum of the chemical potentials,
+    // as on the activity diagrams.
+    return reaction.hasAqueousSpecies() ? model::ReactionGibbsBySpecies(m.gibbs, point, m.terms)
+                                        : model::ReactionGibbs(m.gibbs, point, m.terms);
 }
 
 double Evaluator::activityTerm(int phase, const Point& at) const {
@@ -127,9 +140,12 @@ double Evaluator::activityTerm(int phase, const Point& at) const {
 double Evaluator::activityTerm(const Reaction& reaction, const Point& at) const {
     if (!impl_->database) return 0.0;
     double sum = 0.0;
+    // The temperature of reactionGibbs: double-precision 273.15 for the
+    // reaction form, single for the sum of potentials.
+    const double TK = at.T_C + (reaction.hasAqueousSpecies() ? model::kKelvinSingle : 273.15);
     for (const Reaction::Term& t : reaction.terms) {
         const int i = Database(impl_->database).indexOf(t.phase);
-        if (i >= 0) sum += t.coefficient * impl_->solutionTerm(i, at.P_bar, at.T_C + 273.15);
+        if (i >= 0) sum += t.coefficient * impl_->solutionTerm(i, at.P_bar, TK);
     }
     return sum;
 }
@@ -161,8 +177,8 @@ std::vector<Notice> Evaluator::notices() const {
     std::vector<Notice> out;
     for (int i = 0; i < impl_->events.firstCount(); ++i) {
         const model::RangeEvent& e = impl_->events.first(i);
-        out.push_back(Notice{model::describeRangeEvent(e, impl_->table),
-                             e.source == model::RangeSource::PhaseEnergy});
+        out.push_back(Notice{model::describeRangeEvent(e, impl_->table), e.source == model::RangeSource::PhaseEnergy,
+                             model::isNotice(e.source)});
     }
     return out;
 }

@@ -46,6 +46,25 @@ Result<ReactionText::Term> parseTerm(std::string_view raw, double sign, const st
     return out;
 }
 
+// Whether the '+' at `k` of a reaction side is the charge of the species
+// written before it (K+, CA+2) rather than a separator: it follows the name
+// without a blank, and nothing but digits, blanks and then '+', '=' or the
+// end of the side come after it.
+bool isChargeSign(std::string_view side, std::size_t k) {
+    if (k == 0 || side[k - 1] == ' ' || side[k - 1] == '\t') return false;
+    std::size_t j = k + 1;
+    while (j < side.size() && side[j] >= '0' && side[j] <= '9') ++j;
+    while (j < side.size() && (side[j] == ' ' || side[j] == '\t')) ++j;
+    return j == side.size() || side[j] == '+' || side[j] == '=';
+}
+
+// The next '+' of a side from `pos` that separates two terms.
+std::size_t nextSeparator(std::string_view side, std::size_t pos) {
+    for (std::size_t k = side.find('+', pos); k != std::string_view::npos; k = side.find('+', k + 1))
+        if (!isChargeSign(side, k)) return k;
+    return std::string_view::npos;
+}
+
 }  // namespace
 
 Result<ReactionText> parseReaction(std::string_view text) {
@@ -67,7 +86,7 @@ Result<ReactionText> parseReaction(std::string_view text) {
             return requestError("reaction \"" + out.text + "\" has no " + (side == 0 ? "reactants" : "products"));
         std::size_t pos = 0;
         while (true) {
-            const std::size_t plus = sides[side].find('+', pos);
+            const std::size_t plus = nextSeparator(sides[side], pos);
             Result<ReactionText::Term> term = parseTerm(
                 sides[side].substr(pos, plus == std::string_view::npos ? std::string_view::npos : plus - pos),
                 side == 0 ? -1.0 : 1.0, out.text);
@@ -83,6 +102,12 @@ Result<ReactionText> parseReaction(std::string_view text) {
 bool Reaction::hasWater() const {
     for (const Term& t : terms)
         if (t.phase.kind == kWater) return true;
+    return false;
+}
+
+bool Reaction::hasAqueousSpecies() const {
+    for (const Term& t : terms)
+        if (t.phase.kind < 0) return true;
     return false;
 }
 
@@ -102,7 +127,7 @@ Result<Reaction> balanceReaction(const DatabaseIndex& index, const ReactionText&
         if (p == nullptr)
             return requestError("unknown phase '" + t.phase + "': no abbreviation or name in " + index.file +
                                 " matches it");
-        auto same = [&](const Reaction::Term& m) { return m.phase.line == p->line && m.phase.kind == p->kind; };
+        auto same = [&](const Reaction::Term& m) { return m.phase.sameHeader(*p); };
         if (auto it = std::find_if(out.terms.begin(), out.terms.end(), same); it != out.terms.end())
             it->coefficient += t.coefficient;
         else
@@ -117,7 +142,8 @@ Result<Reaction> balanceReaction(const DatabaseIndex& index, const ReactionText&
         for (const Reaction::Term& t : out.terms)
             excess += t.coefficient * (e < t.phase.composition.size() ? t.phase.composition[e] : 0.0);
         if (std::fabs(excess) > kBalanceTolerance)
-            unbalanced += (unbalanced.empty() ? "" : "; ") + index.elements[e] + " excess " + (excess > 0 ? "+" : "") +
+            unbalanced += (unbalanced.empty() ? "" : "; ") +
+                          (index.elements[e] == "E" ? std::string("charge (E)") : index.elements[e]) + " excess " + (excess > 0 ? "+" : "") +
                           formatNumber(excess);
     }
     if (!unbalanced.empty())

@@ -21,7 +21,8 @@ constexpr double kAbsoluteZeroC = -273.15;
 
 void usage(std::FILE* out) {
     std::fprintf(out,
-                 "Usage: pelkam-props --db FILE --T LIST --P LIST [FLUID OPTIONS] [--csv] ITEM...\n"
+                 "Usage: pelkam-props --db FILE [--aqueous FILE] --T LIST --P LIST\n"
+                 "                   [FLUID OPTIONS] [--csv] ITEM...\n"
                  "       pelkam-props --fluid SPECIES --T LIST --P LIST [FLUID OPTIONS] [--csv]\n"
                  "       pelkam-props --help\n"
                  "\n"
@@ -33,6 +34,9 @@ void usage(std::FILE* out) {
                  "\n"
                  "Options:\n"
                  "  --db FILE   the thermodynamic database file (for example DEC06.DAT)\n"
+                 "  --aqueous FILE\n"
+                 "              the aqueous data file (for example aqueous-hkf.aqu): its species\n"
+                 "              may be named as items\n"
                  "  --T LIST    temperatures in degrees C, separated by commas: --T 400,600.5\n"
                  "  --P LIST    pressures in bar, separated by commas: --P 1,5000\n"
                  "  --fluid SPECIES\n"
@@ -68,7 +72,10 @@ void usage(std::FILE* out) {
                  "  \"3 Ky = 3 Sil\"   \"Ms + Qz = Kfs + Sil + H2O\"   \"2Ky=2Sil\"   \"0.5 Ky = 0.5 Sil\"\n"
                  "Blanks around + and = are optional; a missing coefficient is 1; fractions such\n"
                  "as 3/2 are not accepted (write 1.5).  A reaction must be balanced in every\n"
-                 "element to within 1e-6.  Quote items that contain blanks.\n"
+                 "element to within 1e-6, the charge (element E) included.  Quote items that\n"
+                 "contain blanks.  A '+' written right after a name and followed by nothing but\n"
+                 "digits before the next '+', '=' or the end is the charge of an aqueous species:\n"
+                 "  \"Qz = SIO2(AQ)\"   \"1.5 Kfs + H+ = 0.5 Ms + 3 Qz + K+\"   \"CA+2 + CL- = CACL+\"\n"
                  "\n"
                  "Every temperature is combined with every pressure (temperature outer, pressure\n"
                  "inner), for each item in the order given.  Output: a header line, then one line\n"
@@ -77,14 +84,28 @@ void usage(std::FILE* out) {
                  "item,T_C,P_bar,G_J_per_mol and an item containing a comma is quoted.\n"
                  "\n"
                  "The database is loaded for a chemical system made of the elements of the\n"
-                 "requested phases.  Aqueous species are not supported.  Water (H2O) and carbon\n"
-                 "dioxide (CO2) get their full fluid terms from the chosen routines: R T ln a\n"
-                 "plus the Haar water energy for water under water routine 1, R T ln(phi P a)\n"
-                 "otherwise.  The fluid is the one given by --xco2; without it, each item's\n"
-                 "fluid is the pure fluid of the species it contains, and a reaction containing\n"
-                 "both H2O and CO2 needs --xco2.  A fluid species absent from the fluid (for\n"
-                 "example H2O at --xco2 1) gets the 1,000,000 J/mol that keeps it out of stable\n"
-                 "assemblages.  Oxygen, hydrogen and sulfur gas are taken at a fugacity of 1 bar.\n"
+                 "requested phases.  Water (H2O) and carbon dioxide (CO2) get their full fluid\n"
+                 "terms from the chosen routines: R T ln a plus the Haar water energy for water\n"
+                 "under water routine 1, R T ln(phi P a) otherwise.  The fluid is the one given\n"
+                 "by --xco2; without it, each item's fluid is the pure fluid of the species it\n"
+                 "contains, and a reaction containing both H2O and CO2 needs --xco2.  A fluid\n"
+                 "species absent from the fluid (for example H2O at --xco2 1) gets the 1,000,000\n"
+                 "J/mol that keeps it out of stable assemblages.  Oxygen, hydrogen and sulfur\n"
+                 "gas are taken at a fugacity of 1 bar.\n"
+                 "\n"
+                 "Aqueous species (a species of the aqueous data file, or of an aqueous section\n"
+                 "of the database) are taken at unit activity with the routines of the activity\n"
+                 "diagrams: the revised equation of state of Tanger and Helgeson (1988) for a\n"
+                 "*AQU TANGER section, the older form of Helgeson et al. (1981) for *AQU\n"
+                 "HELGESON; the electron E- is half the energy of its record (a gas at unit\n"
+                 "fugacity).  T in kelvin is t + 273.1499938964844 there, and water's density\n"
+                 "comes from the Haar, Gallagher and Kell (1984) equation whatever the water\n"
+                 "routine.  A reaction with aqueous species is the sum of coefficient times\n"
+                 "chemical potential, as on the activity diagrams.  The output then gains the\n"
+                 "columns rho_g_cm3 and epsilon: the density of water (g/cm3) and its dielectric\n"
+                 "constant used at the point (empty for an item whose species need no water).\n"
+                 "Loading species of the aqueous data file adds H, O and the element that calls\n"
+                 "for the file (element 31 of the header, the charge E) to the chemical system.\n"
                  "\n"
                  "With --fluid one line is printed per species and point, species outer, with\n"
                  "the columns species, T_C, P_bar, xCO2, phi, activity, volume_cm3 and\n"
@@ -112,13 +133,17 @@ void usage(std::FILE* out) {
                  "A fluid routine used outside its range (the Holland and Powell polynomial\n"
                  "below 100 bar, a value held at its limit, a search that gave up) is named on\n"
                  "standard error with its range and the first point where it happened; its\n"
-                 "values are printed all the same and are not reliable there.\n"
+                 "values are printed all the same and are not reliable there.  An aqueous\n"
+                 "species evaluated where water is less dense than 0.7 g/cm3 is noted the same\n"
+                 "way, once: the routine drifts there from the full revised-HKF model (several\n"
+                 "kJ/mol for ions, tens of kJ/mol below 0.6 g/cm3); the exit status stays 0.\n"
                  "\n"
-                 "Exit status: 0 success; 1 the database, the solution file or the composition\n"
-                 "file stopped the run (the message is on standard error); 2 wrong usage, an\n"
-                 "unknown item or species, an unknown model or variant, an unreadable\n"
-                 "number, a routine other than 1, 2 or 3, an --xco2 outside 0 to 1, a missing\n"
-                 "database file, an empty list, a malformed or unbalanced reaction, or a\n"
+                 "Exit status: 0 success; 1 the database, the aqueous data file, the solution\n"
+                 "file or the composition file stopped the run (the message is on standard\n"
+                 "error); 2 wrong usage, an unknown item or species, an unknown model or\n"
+                 "variant, an unreadable number, a routine other than 1, 2 or 3, an --xco2\n"
+                 "outside 0 to 1, a missing database or aqueous data file, an empty list, a\n"
+                 "malformed or unbalanced reaction, an aqueous species without a model, or a\n"
                  "reaction with both H2O and CO2 but no --xco2; 3 a Gibbs energy is not a\n"
                  "finite number (its phase is named on standard error, its cell left empty).\n");
 }
@@ -144,6 +169,8 @@ struct Number {
 struct Options {
     std::string db;
     bool haveDb = false, haveT = false, haveP = false;
+    std::string aqueous;  // the aqueous data file (--aqueous)
+    bool haveAqueous = false;
     std::vector<Number> T, P;
     bool csv = false;
     bool help = false;
@@ -302,7 +329,7 @@ bool parseArguments(int argc, char** argv, Options& o, std::string& error) {
         }
         if (name != "--db" && name != "--T" && name != "--P" && name != "--fluid" && name != "--xco2" &&
             name != "--water-routine" && name != "--co2-routine" && name != "--mixing" && name != "--sln" &&
-            name != "--zun" && name != "--models") {
+            name != "--zun" && name != "--models" && name != "--aqueous") {
             error = "unknown option '" + a + "'";
             return false;
         }
@@ -313,19 +340,8 @@ bool parseArguments(int argc, char** argv, Options& o, std::string& error) {
             }
             value = argv[++i];
         }
-        if (name == "--db") {
-            if (o.haveDb) {
-                error = "--db given twice";
-                return false;
-            }
-            if (core::trim(value).empty()) {
-                error = "--db needs a file name";
-                return false;
-            }
-            o.db = value;
-            o.haveDb = true;
-        } else if (name == "--sln" || name == "--zun") {
-            bool& have = name == "--sln" ? o.haveSln : o.haveZun;
+        if (name == "--db" || name == "--aqueous" || name == "--sln" || name == "--zun") {
+            bool& have = name == "--db" ? o.haveDb : name == "--aqueous" ? o.haveAqueous : name == "--sln" ? o.haveSln : o.haveZun;
             if (have) {
                 error = name + " given twice";
                 return false;
@@ -334,7 +350,7 @@ bool parseArguments(int argc, char** argv, Options& o, std::string& error) {
                 error = name + " needs a file name";
                 return false;
             }
-            (name == "--sln" ? o.sln : o.zun) = value;
+            (name == "--db" ? o.db : name == "--aqueous" ? o.aqueous : name == "--sln" ? o.sln : o.zun) = value;
             have = true;
         } else if (name == "--models") {
             if (o.haveModels) {
@@ -426,7 +442,9 @@ bool reportNotices(const pelkam::Evaluator& evaluator) {
     bool notFinite = false;
     for (const pelkam::Notice& n : evaluator.notices()) {
         notFinite = notFinite || n.notFinite;
-        std::fprintf(stderr, "pelkam-props: %s%s\n", n.text.c_str(), n.notFinite ? "" : "; the values there are not reliable");
+        // A remark says itself how far the values can be trusted.
+        std::fprintf(stderr, "pelkam-props: %s%s\n", n.text.c_str(),
+                     n.notFinite || n.remark ? "" : "; the values there are not reliable");
     }
     return notFinite;
 }
@@ -513,6 +531,14 @@ struct NameMatch {
 
 // The items' phases in the database file: every name known and of a phase
 // the calculator loads.  Returns 0 or the exit status after its message.
+// A name written like an aqueous species: a charge at its end (K+, CA+2,
+// CL-, CO3-2) or "(AQ)" in it.
+bool looksAqueous(const std::string& key) {
+    std::size_t end = key.size();
+    while (end > 0 && key[end - 1] >= '0' && key[end - 1] <= '9') --end;
+    return (end > 0 && (key[end - 1] == '+' || key[end - 1] == '-')) || key.find("(AQ)") != std::string::npos;
+}
+
 int findPhases(const pelkam::DatabaseIndex& index, const std::vector<pelkam::ReactionText>& items,
                std::vector<NameMatch>& names) {
     for (const pelkam::ReactionText& item : items)
@@ -525,10 +551,16 @@ int findPhases(const pelkam::DatabaseIndex& index, const std::vector<pelkam::Rea
         const pelkam::PhaseInfo* p = index.find(m.written);
         if (p == nullptr)
             return fail(kExitUsage, "unknown phase '" + m.written + "': no abbreviation or name in " + index.file +
-                                        " matches it");
-        if (p->kind < 0)
-            return fail(kExitUsage, "'" + m.written + "' is the aqueous species " + p->name +
-                                        "; aqueous species are not supported");
+                                        (!index.aqueousFile.empty() ? " or " + index.aqueousFile + " matches it"
+                                         : looksAqueous(m.key)
+                                             ? " matches it (aqueous species are read from the file named by "
+                                               "--aqueous FILE)"
+                                             : " matches it"));
+        if (p->kind == pelkam::kAqueousPlain)
+            return fail(kExitUsage, "'" + m.written + "' is the aqueous species " + p->name + " (line " +
+                                        std::to_string(p->line) + " of " + p->file +
+                                        ") of a *AQU section without HELGESON or TANGER, which has no chemical "
+                                        "potential routine");
         if (p->kind == pelkam::kOtherGas)
             return fail(kExitUsage, "'" + m.written + "' is the gas " + p->name +
                                         ", which is not loaded: only WATER, CARBON DIOXIDE, OXYGEN GAS, "
@@ -595,7 +627,7 @@ int main(int argc, char** argv) {
 
     // The phases in the file; messages of the database routines go to
     // standard error, so that the standard output holds the table alone.
-    pelkam::Result<pelkam::DatabaseIndex> index = pelkam::indexDatabase(o.db);
+    pelkam::Result<pelkam::DatabaseIndex> index = pelkam::indexDatabase(o.db, o.aqueous);
     if (!index) return failWith(index.error());
     allToStderr(index->messages);
     std::vector<NameMatch> names;
@@ -615,7 +647,15 @@ int main(int argc, char** argv) {
 
     // The chemical system of the requested phases, loaded as pelkam loads it.
     std::vector<pelkam::PhaseInfo> chosen;
-    for (const NameMatch& m : names) chosen.push_back(m.phase);
+    bool anyAqueous = false;
+    for (const NameMatch& m : names) {
+        chosen.push_back(m.phase);
+        anyAqueous = anyAqueous || m.phase.kind < 0;
+        if (o.haveAqueous && m.phase.file == o.aqueous &&
+            static_cast<int>(index->elements.size()) <= pelkam::kAqueousSwitchElement)
+            return fail(kExitUsage, "the database " + o.db + " has fewer than 31 elements, so the aqueous data file "
+                                    "is never read (its element 31 calls for it)");
+    }
     const std::vector<std::string> elements = pelkam::systemElements(*index, chosen);
     if (static_cast<int>(elements.size()) > pelkam::kMaxComponents)
         return fail(kExitUsage, "the items need " + std::to_string(elements.size()) +
@@ -625,6 +665,9 @@ int main(int argc, char** argv) {
     for (const std::string& e : elements) elementLine += e + " ";
     pelkam::LoadOptions load;
     load.routines = o.routines;
+    load.aqueousFile = o.aqueous;
+    // Aqueous sections are read for activity diagrams only.
+    load.diagramType = anyAqueous ? pelkam::DiagramType::ActivityT : pelkam::DiagramType::PT;
     pelkam::Result<pelkam::Database> db = pelkam::loadDatabase(o.db, elementLine, load);
     if (!db) return failWith(db.error());
     allToStderr(db->messages());
@@ -633,7 +676,9 @@ int main(int argc, char** argv) {
         const int i = db->indexOf(m.phase);
         if (i < 0)
             return fail(kExitUsage, "'" + m.written + "' (" + m.phase.name + ", line " + std::to_string(m.phase.line) +
-                                        " of " + o.db + ") has no valid data: the database marks its enthalpy as missing");
+                                        " of " + m.phase.file + ") has no valid data: the " +
+                                        (m.phase.file == o.db ? "database" : "aqueous data file") +
+                                        " marks its enthalpy as missing");
         asked.push_back(i);
     }
     std::optional<pelkam::SolutionModels> models;
@@ -647,13 +692,19 @@ int main(int argc, char** argv) {
         const Number* P;
         double G;
         double term;  // the solution-model terms (with --models)
+        double rho, eps;  // the water of the aqueous species (NaN without one that needs water)
     };
     std::vector<Row> rows;
     rows.reserve(items.size() * o.T.size() * o.P.size());
     pelkam::Evaluator evaluator = models ? pelkam::Evaluator(*db, *models) : pelkam::Evaluator(*db);
     evaluator.onWarning(toStderr);
+    bool waterColumns = false;  // some item holds an aqueous species that needs water
     for (const pelkam::Reaction& item : items) {
         const int phase = db->indexOf(item.terms[0].phase);
+        const bool needsWater = std::any_of(item.terms.begin(), item.terms.end(), [](const pelkam::Reaction::Term& t) {
+            return pelkam::usesAqueousWater(t.phase);
+        });
+        waterColumns = waterColumns || needsWater;
         for (const Number& T : o.T)
             for (const Number& P : o.P) {
                 pelkam::Point at{T.value, P.value, std::nullopt};
@@ -661,52 +712,39 @@ int main(int argc, char** argv) {
                 const double G = item.reaction ? evaluator.reactionGibbs(item, at) : evaluator.phaseGibbs(phase, at);
                 const double term =
                     item.reaction ? evaluator.activityTerm(item, at) : evaluator.activityTerm(phase, at);
-                rows.push_back(Row{&item, &T, &P, G, term});
+                double rho = std::nan(""), eps = std::nan("");
+                if (needsWater) {
+                    const pelkam::AqueousWater w = evaluator.aqueousWater(at);
+                    rho = w.density_g_cm3;
+                    eps = w.dielectricConstant;
+                }
+                rows.push_back(Row{&item, &T, &P, G, term, rho, eps});
             }
     }
     // An energy that is not a finite number is left empty (and its phase
-    // named on standard error).
+    // named on standard error); so are the water columns of an item without
+    // aqueous species.
     const auto gText = [](double g) { return std::isfinite(g) ? formatGibbs(g) : std::string(); };
-    if (o.csv) {
-        std::printf(withModels ? "item,T_C,P_bar,G_J_per_mol,RTlna_J_per_mol\n" : "item,T_C,P_bar,G_J_per_mol\n");
-        for (const Row& r : rows) {
-            std::string item = r.item->text;
-            if (item.find_first_of(",\"") != std::string::npos) {
-                std::string quoted = "\"";
-                for (char c : item) {
-                    if (c == '"') quoted += '"';
-                    quoted += c;
-                }
-                item = quoted + "\"";
+    const auto vText = [](double v) { return std::isfinite(v) ? formatValue(v) : std::string(); };
+    std::vector<std::vector<std::string>> cells;
+    cells.push_back({"item", "T_C", "P_bar", "G_J_per_mol"});
+    if (withModels) cells.back().push_back("RTlna_J_per_mol");
+    if (waterColumns) cells.back().insert(cells.back().end(), {"rho_g_cm3", "epsilon"});
+    for (const Row& r : rows) {
+        std::string item = r.item->text;
+        if (o.csv && item.find_first_of(",\"") != std::string::npos) {
+            std::string quoted = "\"";
+            for (char c : item) {
+                if (c == '"') quoted += '"';
+                quoted += c;
             }
-            if (withModels)
-                std::printf("%s,%s,%s,%s,%s\n", item.c_str(), r.T->text.c_str(), r.P->text.c_str(), gText(r.G).c_str(),
-                            gText(r.term).c_str());
-            else
-                std::printf("%s,%s,%s,%s\n", item.c_str(), r.T->text.c_str(), r.P->text.c_str(), gText(r.G).c_str());
+            item = quoted + "\"";
         }
-    } else {
-        std::size_t wItem = 4, wT = 3, wP = 5, wG = 11, wA = 15;  // the header words
-        for (const Row& r : rows) {
-            wItem = std::max(wItem, r.item->text.size());
-            wT = std::max(wT, r.T->text.size());
-            wP = std::max(wP, r.P->text.size());
-            wG = std::max(wG, gText(r.G).size());
-            wA = std::max(wA, gText(r.term).size());
-        }
-        auto line = [&](const std::string& a, const std::string& b, const std::string& c, const std::string& d,
-                        const std::string& e) {
-            std::string l(1024, '\0');
-            const int n = std::snprintf(l.data(), l.size(), "%-*s  %*s  %*s  %*s", static_cast<int>(wItem), a.c_str(),
-                                        static_cast<int>(wT), b.c_str(), static_cast<int>(wP), c.c_str(),
-                                        static_cast<int>(wG), d.c_str());
-            l.resize(static_cast<std::size_t>(std::max(0, std::min(n, static_cast<int>(l.size()) - 1))));
-            if (withModels) l += "  " + std::string(wA - std::min(wA, e.size()), ' ') + e;
-            std::printf("%s\n", l.c_str());
-        };
-        line("item", "T_C", "P_bar", "G_J_per_mol", "RTlna_J_per_mol");
-        for (const Row& r : rows) line(r.item->text, r.T->text, r.P->text, gText(r.G), gText(r.term));
+        cells.push_back({item, r.T->text, r.P->text, gText(r.G)});
+        if (withModels) cells.back().push_back(gText(r.term));
+        if (waterColumns) cells.back().insert(cells.back().end(), {vText(r.rho), vText(r.eps)});
     }
+    printTable(cells, o.csv);
     if (std::fflush(stdout) != 0 || std::ferror(stdout)) return fail(kExitUsage, "cannot write the output");
     if (reportNotices(evaluator)) return kExitNotFinite;
     return 0;

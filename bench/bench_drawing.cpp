@@ -1,10 +1,13 @@
 // Laying out a crowded diagram: a made-up grid of straight curves, each with
-// the two labels of its reaction, most of which cannot all be free.
+// the two labels of its reaction, most of which cannot all be free; and the
+// drawings of real plot files.
 #include <benchmark/benchmark.h>
 
 #include <cmath>
+#include <string>
 
 #include "render/drawing.hpp"
+#include "render/dxf_writer.hpp"
 #include "render/svg_writer.hpp"
 
 namespace {
@@ -53,5 +56,46 @@ void BM_WriteSvg(benchmark::State& state) {
 BENCHMARK(BM_WriteSvg)->Unit(benchmark::kMillisecond);
 
 }  // namespace
+
+// The drawings of real plot files as a run writes them (layout, DXF and SVG
+// text, no files): the worked examples' plot files and the larger grids.
+// Counters: the layout's quality (render::LayoutQuality).
+void BM_RunDrawings(benchmark::State& state, const char* plotFile) {
+    io::PlotFileContents p;
+    if (!io::readPlotFile(std::string(PELKAM_SOURCE_DIR) + "/" + plotFile, p).ok()) {
+        state.SkipWithError("plot file not readable");
+        return;
+    }
+    for (auto _ : state) {
+        render::Drawing d;
+        core::Status s = render::makeDrawing(p, plotFile, nullptr, {}, d);
+        benchmark::DoNotOptimize(s);
+        benchmark::DoNotOptimize(render::figureToDxf(d.figure, {}));
+        benchmark::DoNotOptimize(render::figureToSvg(d.figure, {}));
+    }
+    render::DrawingOptions measured;
+    measured.figure.measureLayout = true;
+    render::Drawing d;
+    render::makeDrawing(p, plotFile, nullptr, measured, d);
+    const render::LayoutQuality& q = d.figure.quality;
+    state.counters["labels"] = q.labels;
+    state.counters["overlapPairs"] = q.overlappingPairs;
+    state.counters["crossing"] = q.crossingLabels;
+    state.counters["outside"] = q.outside;
+    state.counters["meanShift_pt"] = q.meanShift;
+}
+BENCHMARK_CAPTURE(BM_RunDrawings, a_aluminosilicates, "tests/golden/expected/aluminosilicates/plot.plt")
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_RunDrawings, b_calcite_quartz_pt, "tests/golden/expected/calcite-quartz-pt/plot.plt")
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_RunDrawings, b_calcite_quartz_tx, "tests/golden/expected/calcite-quartz-tx/plot.plt")
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_RunDrawings, c_kfmash_19, "tests/golden/expected/kfmash-grid/plot.plt")
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_RunDrawings, d_thermobarometry, "tests/golden/expected/thermobarometry/plot.plt")
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_RunDrawings, kfmash_25, "tests/golden/grids/kfmash-25.plt")->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_RunDrawings, kfmash_30, "tests/golden/grids/kfmash-30.plt")->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_RunDrawings, kfmash_39, "tests/golden/grids/kfmash-39.plt")->Unit(benchmark::kMillisecond);
 
 BENCHMARK_MAIN();

@@ -68,7 +68,9 @@ void tellRangeEvents(RangeEventLog* log, const model::PhaseTable& phases, Diagra
 }  // namespace
 
 std::string rangeNotice(const model::RangeEvent& event, const model::PhaseTable& phases) {
-    return model::describeRangeEvent(event, &phases) + "; no curve is traced through such points";
+    // A notice leaves the curves as they are.
+    return model::describeRangeEvent(event, &phases) +
+           (model::isNotice(event.source) ? "" : "; no curve is traced through such points");
 }
 
 core::Status computeDiagram(const DiagramInputs& in, model::GibbsEvaluator& gibbs, RangeEventLog* log,

@@ -98,12 +98,15 @@ void PointEvaluator::useSelectedActivities() { point_.logActivity = sel_.logActi
 
 void PointEvaluator::preparePhases() {
     flags_.fill(0);
+    aqueousSpecies_ = false;
     const int n = phases_.count < model::kMaxPhases ? phases_.count : model::kMaxPhases;
     for (int i = 0; i < n; ++i) {
         const PhaseRecord& p = phases_[i];
         unsigned char f = 0;
         if (p.kind < 0 && model::isElectronName(p.name)) f |= kElectron | kNoActivity;
         if (p.kind == model::kAqueousPlain) f |= kNoActivity;
+        if ((p.kind == model::kAqueousHelgeson || p.kind == model::kAqueousTanger) && !(f & kElectron))
+            aqueousSpecies_ = true;
         if (isPyrrhotiteName(p.name)) f |= kPyrrhotiteName;
         if (p.kind >= 0 && (p.special == model::SpecialPhase::AlEnstatite ||
                             p.special == model::SpecialPhase::Pyrrhotite ||
@@ -203,6 +206,13 @@ void PointEvaluator::setStateFromDiagram(double x, double y) {
         default: break;
     }
     applyPoint();
+    // Above the critical temperature the saturation mode holds 222 bar, where
+    // water is a low-density fluid: said once per run when aqueous species
+    // take part.
+    if (options_.saturationChoice == 1 && (type == kActT || type == kActAct) && !(state_.t < kCriticalTemperature)) {
+        if (flagsCount_ != phases_.count) preparePhases();
+        if (aqueousSpecies_) model::ReportRangeEvent(gibbs_, point_, model::RangeSource::AqueousAboveCritical);
+    }
 }
 
 // --- potentials --------------------------------------------------------------

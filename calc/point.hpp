@@ -100,6 +100,7 @@ private:
     bool fixedReady_ = false;
     std::array<unsigned char, model::kMaxPhases> flags_{};  // PhaseRule bits per phase
     int flagsCount_ = -1;                                   // phase count the flags were made for
+    bool aqueousSpecies_ = false;  // an aqueous species other than the electron is loaded
     double satP_ = -1, satT_ = 0;  // last pressure of the Act-P saturation mode and its temperature
 };
 

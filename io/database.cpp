@@ -417,6 +417,7 @@ Status Loader::header_line(int unit) {
     p.abbreviation = section_ == Section::Aqueous ? header_.name.substr(0, 8) : header_.abbreviation;
     p.kind = kind;
     p.headerLine = streams_.line_number(unit);
+    p.fromAqueousFile = unit == opt_.unitAqueous;
     auto& row = system_.stoichiometry[static_cast<std::size_t>(index)];
     for (int k = 0; k < model::kMaxElements; ++k) {
         const std::size_t j = static_cast<std::size_t>(k);

@@ -126,12 +126,16 @@ struct Layouts {
         "(18X,'A1',13X,'A2',12X,'A3',13X,'A4',9X,'THETA',9X,'C1',12X,'C2',11X,'W(con)')"};
     Layout tangerColumns{
         "(18X,'A1',13X,'A2',12X,'A3',13X,'A4',9X,'THETA',9X,'C1',12X,'C2',11X,'W(con)',5X,'Psi')"};
+    // The units of the two forms' parameters, each under its column: in the
+    // older form a3 and a4 multiply T/(T - theta), in the revised form a2 and
+    // a4 multiply ln((psi + P)/(psi + 1)) and a3, a4 are divided by T - theta;
+    // omega is an energy in both.
     Layout helgesonUnits{
         "(14X,'(j/m/bar)',5X,'(j/m/bar**2)',4X,'(j/m/bar)',5X,'(j/m/bar**2)',4X,'(K)',6X,'(j/m/deg)',6X,"
-        "'(j/m/deg)',5X,'(Angstroms)')"};
+        "'(j/m/deg)',8X,'(j/m)')"};
     Layout tangerUnits{
-        "(14X,'(j/m/bar)',5X,'(j/m/bar**2)',4X,'(j/m/bar)',5X,'(j/m/bar**2)',4X,'(K)',6X,'(j/m/deg)',6X,"
-        "'(j/m/deg)',5X,'(Angstroms)',3X,'bars')"};
+        "(14X,'(j/m/bar)',8X,'(j/m)',6X,'(j*K/m/bar)',6X,'(j*K/m)',8X,'(K)',6X,'(j/m/deg)',6X,"
+        "'(j*K/m)',10X,'(j/m)',6X,'bars')"};
     Layout helgesonLine{"(1X,A20,4X,4(D12.5,3X),F6.2,3(3X,D12.5))"};
     Layout tangerLine{"(1X,A20,4X,4(D12.5,3X),F6.2,3(3X,D12.5),5X,F8.1)"};
 

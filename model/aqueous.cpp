@@ -2,8 +2,6 @@
 
 #include <cmath>
 
-#include "model/water.hpp"
-
 namespace model {
 namespace {
 
@@ -68,6 +66,15 @@ bool isElectronName(const std::string& name) {
     return true;
 }
 
+AqueousWater aqueousWaterAt(WaterCache& cache, double TK, double P) {
+    const WaterCache& w = cache.at(P, TK);
+    AqueousWater out;
+    out.rho = kWaterMolarMass / w.state.V;
+    out.eps = waterDielectricConstant(TK, out.rho);
+    out.usable = w.state.usable;
+    return out;
+}
+
 double AqueousGibbs(GibbsEvaluator& e, const PointState& at, int index, const ReactionTerms* reaction) {
     if (e.table == nullptr || index < 0 || index >= e.table->count || index >= kMaxPhases) return 0.0;
     const PhaseRecord& p = (*e.table)[index];
@@ -80,18 +87,34 @@ double AqueousGibbs(GibbsEvaluator& e, const PointState& at, int index, const Re
     } else {
         const double TK = at.t + kKelvinAqueous;
         const double P = at.P;
-        const WaterCache& w = e.fluidCache.water.at(P, TK);
-        if (!w.state.usable) ReportRangeEvent(e, at, RangeSource::HaarWater);
-        const double rho = kWaterMolarMass / w.state.V;
-        const double eps = waterDielectricConstant(TK, rho);
+        const AqueousWater w = aqueousWaterAt(e.fluidCache.water, TK, P);
+        if (!w.usable) ReportRangeEvent(e, at, RangeSource::HaarWater);
+        if (w.rho < kAqueousDensityLimit && e.events != nullptr)
+            e.events->report(RangeEvent{RangeSource::AqueousLowDensity, at.t, P, index, w.rho});
         const double logActivity = at.logActivity[static_cast<std::size_t>(index)];
         // The Tanger form is the standard state alone: its activity is added
         // here, as every other route includes it.
-        g = p.kind == kAqueousHelgeson ? aqueousPotentialHelgeson(p, TK, P, eps, logActivity)
-                                       : aqueousPotentialTanger(p, TK, P, eps) + kRLn10 * TK * logActivity;
+        g = p.kind == kAqueousHelgeson ? aqueousPotentialHelgeson(p, TK, P, w.eps, logActivity)
+                                       : aqueousPotentialTanger(p, TK, P, w.eps) + kRLn10 * TK * logActivity;
     }
     if (!std::isfinite(g)) ReportRangeEvent(e, at, RangeSource::PhaseEnergy, index);
     return g;
+}
+
+double ChemicalPotential(GibbsEvaluator& e, const PointState& at, int index, const ReactionTerms* reaction) {
+    if (e.table == nullptr || index < 0 || index >= e.table->count || index >= kMaxPhases) return 0.0;
+    return (*e.table)[index].kind >= 0 ? PhaseGibbs(e, at, index, reaction) : AqueousGibbs(e, at, index, reaction);
+}
+
+double ReactionGibbsBySpecies(GibbsEvaluator& e, const PointState& at, const ReactionTerms& reaction) {
+    double sum = 0.0;
+    const int count = reaction.count < kMaxReactionPhases ? reaction.count : kMaxReactionPhases;
+    for (int k = 0; k < count; ++k) {
+        const double c = reaction.coef[static_cast<std::size_t>(k)];
+        if (std::fabs(c) > kTakesPart)
+            sum += c * ChemicalPotential(e, at, reaction.phase[static_cast<std::size_t>(k)], &reaction);
+    }
+    return sum;
 }
 
 }  // namespace model

@@ -77,6 +77,7 @@ struct PhaseRecord {
     int disorder = 0;              // 1-based number of the DisorderRecord, 0 none
     std::array<int, 3> lambda{};   // 1-based numbers of LambdaRecords, 0 none
     int headerLine = 0;  // line of the phase's header in its data file
+    bool fromAqueousFile = false;  // the header is in the aqueous data file, not the database
     std::string modelCode = std::string(4, ' ');
     bool hasModelCode = false;
 

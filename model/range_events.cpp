@@ -31,6 +31,9 @@ constexpr std::array<SourceText, kRangeSources> kTexts = {{
     {"Redlich-Kwong equation of sulfur gas",
      "usable where the cubic has a root above the covolume and ln phi stays below 700"},
     {"Gibbs energy of a phase", "a finite number"},
+    {"Aqueous species routine (revised HKF without g function, the program's own dielectric constant)",
+     "close to the full model where water is denser than 0.7 g/cm3"},
+    {"Saturation mode of the activity diagram", "on the liquid side of the water saturation curve up to 374.136 C"},
 }};
 
 const SourceText& textOf(RangeSource s) {
@@ -50,7 +53,7 @@ const char* rangeRoutineName(RangeSource source) { return textOf(source).name; }
 const char* rangeRoutineRange(RangeSource source) { return textOf(source).range; }
 
 void RangeEvents::report(const RangeEvent& event) {
-    ++count_;
+    if (!isNotice(event.source)) ++count_;
     bool first = false;
     if (event.source == RangeSource::PhaseEnergy) {
         if (event.phase >= 0 && event.phase < kMaxPhases) {
@@ -84,6 +87,15 @@ std::string describeRangeEvent(const RangeEvent& event, const PhaseTable* table)
                     std::string(core::rtrim((*table)[event.phase].abbreviation)) + ")";
         return "Gibbs energy of " + phase + " is not a finite number" + at + ": check its values in the database";
     }
+    if (event.source == RangeSource::AqueousLowDensity)
+        return "Aqueous species evaluated in water less dense than " + number(kAqueousDensityLimit) +
+               " g/cm3" + at + " (" + number(event.value) +
+               " g/cm3): the routine (revised HKF without g function, the program's own dielectric constant) "
+               "drifts there from the full model, by several kJ/mol for ions and by tens of kJ/mol below 0.6 "
+               "g/cm3; read such values with care";
+    if (event.source == RangeSource::AqueousAboveCritical)
+        return "The saturation mode holds 222 bar above 374.136 C" + at +
+               ": water is a low-density fluid there and no aqueous value is meaningful";
     const SourceText& s = textOf(event.source);
     return std::string(s.name) + " used outside its range (" + s.range + ")" + at;
 }

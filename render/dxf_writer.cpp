@@ -1,29 +1,43 @@
 #include "render/dxf_writer.hpp"
 
-#include <cstdio>
+#include <charconv>
+
+#include "render/fixed_decimals.hpp"
 
 namespace render {
 namespace {
 
 class Dxf {
 public:
+    explicit Dxf(std::size_t expected) { out_.reserve(expected); }
     void pair(int code, std::string_view value) {
-        char buf[8];
-        std::snprintf(buf, sizeof buf, "%3d", code);
-        out_ += buf;
-        out_ += '\n';
+        groupCode(code);
         out_ += value;
         out_ += '\n';
     }
+    // Six decimals, as printf's "%.6f" writes them.
     void real(int code, double v) {
-        char buf[40];
-        std::snprintf(buf, sizeof buf, "%.6f", v);
-        pair(code, buf);
+        groupCode(code);
+        appendFixed(out_, v, 6);
+        out_ += '\n';
     }
-    void integer(int code, int v) { pair(code, std::to_string(v)); }
+    void integer(int code, int v) {
+        groupCode(code);
+        char buf[16];
+        out_.append(buf, std::to_chars(buf, buf + sizeof buf, v).ptr);
+        out_ += '\n';
+    }
     std::string& text() { return out_; }
 
 private:
+    // The group code right-aligned in three columns, as printf's "%3d".
+    void groupCode(int code) {
+        char buf[16] = {' ', ' '};
+        char* end = std::to_chars(buf + 2, buf + sizeof buf, code).ptr;
+        const char* from = end - buf >= 5 ? buf + 2 : end - 3;
+        *end++ = '\n';
+        out_.append(from, static_cast<std::size_t>(end - from));
+    }
     std::string out_;
 };
 
@@ -52,7 +66,11 @@ constexpr LayerStyle kLayers[] = {
 }  // namespace
 
 std::string figureToDxf(const Figure& f, const Provenance& p) {
-    Dxf d;
+    // About the size of the file, so that it is seldom moved while it grows.
+    std::size_t vertices = 0;
+    for (const FigurePolyline& pl : f.polylines) vertices += pl.points.size();
+    Dxf d(4096 + 110 * f.lines.size() + 70 * vertices + 120 * f.polylines.size() + 160 * f.texts.size() +
+          110 * f.markers.size());
     for (const std::string& line : provenanceLines(p)) d.pair(999, ascii(line));
     auto X = [&](PagePoint q) { return (q.x - f.frameLeft) / f.unit; };
     auto Y = [&](PagePoint q) { return f.plotHeight - (q.y - f.frameTop) / f.unit; };

@@ -304,7 +304,7 @@ Figure buildFigure(const io::PlotFileContents& plot, const DiagramDescription& d
                 for (std::size_t j = 0; j < c.stretches.size(); ++j) {
                     if (c.stretches[j].size() < 2) continue;
                     for (const Vec& v : stretchPlot[d][j]) {
-                        const double dist = std::hypot(v.x - p.x, v.y - p.y);
+                        const double dist = (v.x - p.x) * (v.x - p.x) + (v.y - p.y) * (v.y - p.y);  // squared
                         if (dist < best) {
                             best = dist;
                             s = static_cast<int>(j);
@@ -318,7 +318,10 @@ Figure buildFigure(const io::PlotFileContents& plot, const DiagramDescription& d
                 LabelRef r{d, s, {}, 0};
                 if (s >= 0) {
                     const std::vector<Vec>& sp = stretchPlot[d][static_cast<std::size_t>(s)];
-                    for (std::size_t i = 1; i < sp.size(); ++i) r.length += std::hypot(sp[i].x - sp[i - 1].x, sp[i].y - sp[i - 1].y);
+                    for (std::size_t i = 1; i < sp.size(); ++i) {
+                        const double dx = sp[i].x - sp[i - 1].x, dy = sp[i].y - sp[i - 1].y;
+                        r.length += std::sqrt(dx * dx + dy * dy);
+                    }
                 }
                 groups.push_back(std::move(r));
                 g = groups.end() - 1;
@@ -392,7 +395,8 @@ Figure buildFigure(const io::PlotFileContents& plot, const DiagramDescription& d
         for (std::size_t gi = 0; gi < groups.size(); ++gi) {
             if (overlapping(gi) == 0) continue;
             others.clear();
-            for (const LabelPlacement& l : placed[gi]) layout.ownersOverlapping(labelBox(l), static_cast<int>(gi), others);
+            for (const LabelPlacement& l : placed[gi])
+                layout.ownersOverlapping(labelBox(l), static_cast<int>(gi), kMostRepaired, others);
             if (others.empty() || others.size() > kMostRepaired) continue;
             int before = overlapping(gi);
             for (int o : others) before += overlapping(static_cast<std::size_t>(o));
@@ -419,6 +423,33 @@ Figure buildFigure(const io::PlotFileContents& plot, const DiagramDescription& d
                     layout.restore(others[k], saved[k + 1]);
                 }
             }
+        }
+    }
+    if (options.measureLayout) {
+        LayoutQuality& q = f.quality;
+        const LabelLayout frame(W, H, -1e-9);  // the frame itself, rounding aside
+        std::vector<Box> boxes;
+        std::vector<std::size_t> curveOf;
+        double shift = 0;
+        for (std::size_t gi = 0; gi < groups.size(); ++gi)
+            for (std::size_t i = 0; i < placed[gi].size(); ++i) {
+                boxes.push_back(labelBox(placed[gi][i]));
+                curveOf.push_back(groups[gi].curve);
+                const Vec was = labelBox(original[gi][i]).center;
+                shift += std::hypot(boxes.back().center.x - was.x, boxes.back().center.y - was.y);
+            }
+        q.labels = static_cast<int>(boxes.size());
+        q.meanShift = boxes.empty() ? 0 : shift / static_cast<double>(boxes.size()) * f.unit;
+        for (std::size_t a = 0; a < boxes.size(); ++a) {
+            q.outside += frame.inside(boxes[a]) ? 0 : 1;
+            for (std::size_t b = a + 1; b < boxes.size(); ++b) q.overlappingPairs += boxesOverlap(boxes[a], boxes[b]) ? 1 : 0;
+            bool crossed = false;
+            for (std::size_t d = 0; d < stretchPlot.size() && !crossed; ++d) {
+                if (d == curveOf[a]) continue;
+                for (const std::vector<Vec>& sp : stretchPlot[d])
+                    for (std::size_t i = 1; i < sp.size() && !crossed; ++i) crossed = segmentMeetsBox(boxes[a], sp[i - 1], sp[i]);
+            }
+            q.crossingLabels += crossed ? 1 : 0;
         }
     }
     for (std::size_t gi = 0; gi < groups.size(); ++gi) {

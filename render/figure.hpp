@@ -55,6 +55,16 @@ struct FigureMarker {
     double radius = 0;
 };
 
+// How well the curve labels are laid out, measured by plain all-pairs checks
+// (only when FigureOptions::measureLayout asks for it).
+struct LayoutQuality {
+    int labels = 0;
+    int overlappingPairs = 0;  // pairs of curve labels whose boxes (with their clear margin) overlap
+    int crossingLabels = 0;    // curve labels that a line of another curve crosses
+    int outside = 0;           // curve labels not wholly inside the frame (margin included)
+    double meanShift = 0;      // mean distance (points) of a label's centre from where its record put it
+};
+
 struct Figure {
     double pageWidth = 0, pageHeight = 0;
     double frameLeft = 0, frameTop = 0, frameWidth = 0, frameHeight = 0;
@@ -68,6 +78,7 @@ struct Figure {
     int labelsMoved = 0;             // labels not at their record's place
     int labelsOverlapping = 0;       // labels for which no free place was found
     bool legendWithoutReactions = false;  // a legend was asked for but no reaction is known
+    LayoutQuality quality;           // filled when FigureOptions::measureLayout
 };
 
 // The mean intersection of the equilibria and the covariance of its scatter
@@ -88,6 +99,7 @@ struct FigureOptions {
     double labelScale = 1.0;         // factor on the label heights of the plot file
     bool curveNumbers = false;       // label each stretch with its curve number instead (and draw the legend)
     IntersectionMarks intersections;
+    bool measureLayout = false;      // fill Figure::quality
 };
 
 // The legend is drawn in curve-number mode, and in any mode when asked for.

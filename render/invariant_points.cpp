@@ -85,18 +85,53 @@ std::vector<InvariantPoint> findInvariantPoints(const io::PlotFileContents& plot
             if (std::abs(ends[static_cast<std::size_t>(j)].y - ends[static_cast<std::size_t>(i)].y) <= tol.y)
                 parent[static_cast<std::size_t>(findRoot(parent, j))] = findRoot(parent, i);
 
-    // Distance of a point from a stretch, in units of the tolerance.
-    auto distance = [&](double x, double y, const std::vector<calc::CurvePoint>& pts, const Stretch& s) {
-        double best = 1e300;
+    // Whether a stretch passes within the margin of a point, in units of the
+    // tolerance.
+    const double sx = 1 / tol.x, sy = 1 / tol.y, m = kPassingMargin;
+    auto passes = [&](double x, double y, const std::vector<calc::CurvePoint>& pts, const Stretch& s) {
         for (int i = s.first; i < s.last; ++i) {
-            const double ax = pts[static_cast<std::size_t>(i)].x / tol.x, ay = pts[static_cast<std::size_t>(i)].y / tol.y;
-            const double bx = pts[static_cast<std::size_t>(i) + 1].x / tol.x,
-                         by = pts[static_cast<std::size_t>(i) + 1].y / tol.y;
-            const double px = x / tol.x, py = y / tol.y, dx = bx - ax, dy = by - ay, l = dx * dx + dy * dy;
-            const double t = l > 0 ? std::clamp(((px - ax) * dx + (py - ay) * dy) / l, 0.0, 1.0) : 0.0;
-            best = std::min(best, std::hypot(ax + t * dx - px, ay + t * dy - py));
+            const calc::CurvePoint &a = pts[static_cast<std::size_t>(i)], &b = pts[static_cast<std::size_t>(i) + 1];
+            // From the point to the segment's ends, scaled.
+            const double ax = (a.x - x) * sx, ay = (a.y - y) * sy, bx = (b.x - x) * sx, by = (b.y - y) * sy;
+            if (std::min(ax, bx) > m || std::max(ax, bx) < -m || std::min(ay, by) > m || std::max(ay, by) < -m) continue;
+            const double dx = bx - ax, dy = by - ay, l = dx * dx + dy * dy;
+            const double t = l > 0 ? std::clamp(-(ax * dx + ay * dy) / l, 0.0, 1.0) : 0.0;
+            const double ex = ax + t * dx, ey = ay + t * dy;
+            if (ex * ex + ey * ey <= m * m) return true;
         }
-        return best;
+        return false;
+    };
+
+    // The extent of every drawn stretch: a stretch whose extent lies farther
+    // than the margin from a point cannot pass through it.
+    struct Extent {
+        double x0, y0, x1, y1;
+    };
+    std::vector<std::vector<Extent>> extents(diagram.curves.size());
+    for (std::size_t d = 0; d < diagram.curves.size(); ++d) {
+        const CurveDescription& c = diagram.curves[d];
+        const auto& pts = plot.curves[static_cast<std::size_t>(c.index)].points;
+        for (const Stretch& s : c.stretches) {
+            Extent e{1e300, 1e300, -1e300, -1e300};
+            for (int i = s.first; i <= s.last; ++i) {
+                const calc::CurvePoint& q = pts[static_cast<std::size_t>(i)];
+                e = {std::min(e.x0, q.x), std::min(e.y0, q.y), std::max(e.x1, q.x), std::max(e.y1, q.y)};
+            }
+            extents[d].push_back(e);
+        }
+    }
+    auto within = [&](double x, double y, const Extent& e) {
+        const double dx = std::max({e.x0 - x, 0.0, x - e.x1}) * sx, dy = std::max({e.y0 - y, 0.0, y - e.y1}) * sy;
+        return dx * dx + dy * dy <= m * m * (1 + 1e-9);
+    };
+
+    // The phases of each curve's reaction, read when first needed.
+    std::vector<std::vector<std::string>> phases(diagram.curves.size());
+    std::vector<bool> phasesRead(diagram.curves.size(), false);
+    auto phasesOfCurve = [&](std::size_t d) -> const std::vector<std::string>& {
+        if (!phasesRead[d]) phases[d] = phasesOf(diagram.curves[d].reaction);
+        phasesRead[d] = true;
+        return phases[d];
     };
 
     std::vector<std::vector<int>> groups(static_cast<std::size_t>(n));
@@ -122,21 +157,25 @@ std::vector<InvariantPoint> findInvariantPoints(const io::PlotFileContents& plot
             if (c.water || std::find(descriptions.begin(), descriptions.end(), d) != descriptions.end()) continue;
             const auto& pts = plot.curves[static_cast<std::size_t>(c.index)].points;
             auto far = [&](int i) {
-                return std::hypot((pts[static_cast<std::size_t>(i)].x - p.x) / tol.x,
-                                  (pts[static_cast<std::size_t>(i)].y - p.y) / tol.y) > kPassingMargin;
+                const double dx = (pts[static_cast<std::size_t>(i)].x - p.x) * sx,
+                             dy = (pts[static_cast<std::size_t>(i)].y - p.y) * sy;
+                return dx * dx + dy * dy > m * m;
             };
             // An end this close belongs to a group of its own, not here.
-            for (const Stretch& s : c.stretches)
-                if (s.size() >= 2 && far(s.first) && far(s.last) && distance(p.x, p.y, pts, s) <= kPassingMargin) {
+            for (std::size_t k = 0; k < c.stretches.size(); ++k) {
+                const Stretch& s = c.stretches[k];
+                if (s.size() >= 2 && within(p.x, p.y, extents[d][k]) && far(s.first) && far(s.last) &&
+                    passes(p.x, p.y, pts, s)) {
                     descriptions.push_back(d);
                     break;
                 }
+            }
         }
         if (descriptions.size() < 3) continue;
         for (std::size_t d : descriptions) p.curves.push_back(diagram.curves[d].number);
         std::sort(p.curves.begin(), p.curves.end());
         for (std::size_t d : descriptions)
-            for (const std::string& ph : phasesOf(diagram.curves[d].reaction))
+            for (const std::string& ph : phasesOfCurve(d))
                 if (std::find(p.phases.begin(), p.phases.end(), ph) == p.phases.end()) p.phases.push_back(ph);
         std::sort(p.phases.begin(), p.phases.end());
         out.push_back(std::move(p));

@@ -4,6 +4,11 @@
 // otherwise it slides along its own stretch, keeping its side of the curve
 // and its distance from it, to the nearest place that is inside and free.
 // The labels of one stretch (the two sides of a reaction) slide together.
+// The slide goes in coarse steps (a few capital heights) first, then in fine
+// steps next to the first free place or, when none is free, next to the
+// places clear of labels and to the least crowded one.  Placed labels and
+// curve segments are kept in a grid over the frame, so that a trial place
+// is compared only with what lies near it.
 #pragma once
 #include <span>
 #include <vector>
@@ -25,6 +30,8 @@ struct Box {
 };
 
 bool boxesOverlap(const Box& a, const Box& b);
+// Whether the segment from a to e crosses or touches the box.
+bool segmentMeetsBox(const Box& b, Vec a, Vec e);
 
 // A label as the layout sees it: the start of its baseline, the height of
 // its capitals, its angle (degrees, counter-clockwise) and its width.
@@ -64,47 +71,90 @@ public:
     void remove(int owner);
     // Puts labels back as they were placed before (no search).
     void restore(int owner, std::span<const LabelPlacement> labels);
-    // Owners (0 or more) of the placed labels that `b` overlaps, except `self`.
-    void ownersOverlapping(const Box& b, int self, std::vector<int>& out) const;
+    // Adds to `out` the owners (0 or more) of the placed labels that `b`
+    // overlaps, except `self`; stops once `out` holds more than `most`.
+    void ownersOverlapping(const Box& b, int self, std::size_t most, std::vector<int>& out) const;
     bool overlapsOthers(const Box& b, int self) const;
 
     bool inside(const Box& b) const;
 
 private:
     static constexpr int kObstacle = -1;
+    // Score of a set of trial places, compared in order: how far outside
+    // the frame, how much over other labels, how many lines of other curves
+    // crossed.  All zero: inside and free.
+    struct Score {
+        double out = 0, overlap = 0;
+        int crossed = 0;
+        bool zero() const { return out == 0 && overlap == 0 && crossed == 0; }
+        bool operator<(const Score& o) const {
+            if (out != o.out) return out < o.out;
+            if (overlap != o.overlap) return overlap < o.overlap;
+            return crossed < o.crossed;
+        }
+    };
+    // The extent of a box or segment along the frame's axes, and the first
+    // grid cell it covers.  A pair whose extents meet is examined only in
+    // the first cell that both cover, so that nothing is counted twice.
+    struct Extent {
+        double x0 = 0, y0 = 0, x1 = 0, y1 = 0;
+        int i0 = 0, j0 = 0, i1 = 0, j1 = 0;
+    };
+    struct Entry {
+        double x0, y0, x1, y1;
+        int i0, j0;
+        int k;  // index into placed_ or segments_
+    };
     struct Placed {
         Box box;
+        Extent ext;
         int owner = kObstacle;
         bool alive = true;
     };
-    void insert(const Box& b, int owner);
-    double overlapArea(const Box& b) const;
-    int crossings(const Box& b, int curve) const;
-    double outsideDistance(const Box& b) const;
-    Vec clampInside(const Box& b) const;  // the shift that brings b's extent inside
-    // Cells of the grid that a box's extent covers.
-    void cellRange(const Box& b, int& i0, int& i1, int& j0, int& j1) const;
-    template <class F>
-    void forNearby(const Box& b, F&& f) const;
-
-    double w_, h_, inset_;
-    std::vector<Placed> placed_;
-    // A grid over the frame: per cell the placed boxes whose extent touches it.
-    int cols_ = 1, rows_ = 1;
-    double cell_ = 1;
-    std::vector<std::vector<int>> cells_;
     struct Segment {
         Vec a, b;
         int curve;
     };
+    void insert(const Box& b, int owner);
+    Extent extentOf(const Box& b) const;
+    Extent extentOf(double x0, double y0, double x1, double y1) const;
+    // Calls f(k) once for every entry of `cells` whose extent meets `q`;
+    // stops early when f returns false.
+    template <class F>
+    void forMeeting(const std::vector<std::vector<Entry>>& cells, const Extent& q, F&& f) const;
+    // The placed boxes of cell (i, j) whose extents meet `q` and that are
+    // met there first, into found_; returns their count.
+    std::size_t meetingIn(const Extent& q, int i, int j) const;
+    int cellOf(double v, int n) const;  // the grid column (row) of v, n columns (rows)
+    mutable std::vector<int> found_;
+    // Overlap with the placed labels; infinite once the sum exceeds `limit`.
+    double overlapArea(const Box& b, const Extent& e, double limit) const;
+    int crossings(const Box& b, const Extent& e, int curve, int limit) const;
+    double outsideDistance(const Extent& e) const;
+    bool insideExtent(const Extent& e) const;
+    Vec clampInside(const Box& b) const;  // the shift that brings b's extent inside
+    // Scores the boxes of trial_ and tells whether they beat `best`
+    // (filling `sc` then); work that cannot change the answer is skipped.
+    // Sets clear_ when the boxes lie inside and overlap no label.
+    bool beats(const Score& best, int curve, Score& sc) const;
+    mutable bool clear_ = false;
+    std::vector<int> clearSteps_, fineSteps_;  // scratch of placeGroup's search
+
+    double w_, h_, inset_;
+    std::vector<Placed> placed_;
+    // A grid over the frame: per cell the placed boxes and the segments whose
+    // extents touch it.
+    int cols_ = 1, rows_ = 1;
+    double cell_ = 1;
+    std::vector<std::vector<Entry>> cells_, segmentCells_;
     std::vector<Segment> segments_;
-    std::vector<std::vector<int>> segmentCells_;
-    mutable std::vector<unsigned> segmentSeen_;
-    mutable std::vector<unsigned> seen_;
-    mutable unsigned stamp_ = 0;
     // Scratch of placeGroup, kept to avoid allocating per candidate.
     std::vector<double> cum_;
-    std::vector<LabelPlacement> trial_, best_;
+    struct Trial {
+        Box box;
+        Extent ext;
+    };
+    std::vector<Trial> trial_, best_;
     struct Anchor {
         double s = 0, along = 0, side = 0;
     };

@@ -1,21 +1,29 @@
 #include "render/svg_writer.hpp"
 
 #include <algorithm>
-#include <cstdio>
 #include <map>
 
+#include "render/fixed_decimals.hpp"
 #include "render/text_metrics.hpp"
 
 namespace render {
 namespace {
 
+// Two decimals at most, without trailing zeros ("12.5", "3", never "-0").
+void put(std::string& s, double v) {
+    const std::size_t from = s.size();
+    appendFixed(s, v, 2);
+    // Two decimals written ("inf" and "nan" have none): drop trailing zeros.
+    if (s.size() >= from + 3 && s[s.size() - 3] == '.') {
+        while (s.back() == '0') s.pop_back();
+        if (s.back() == '.') s.pop_back();
+    }
+    if (s.size() == from + 2 && s[from] == '-' && s[from + 1] == '0') s.replace(from, 2, "0");
+}
+
 std::string num(double v) {
-    char buf[32];
-    std::snprintf(buf, sizeof buf, "%.2f", v);
-    std::string s = buf;
-    while (!s.empty() && s.back() == '0') s.pop_back();
-    if (!s.empty() && s.back() == '.') s.pop_back();
-    if (s == "-0") s = "0";
+    std::string s;
+    put(s, v);
     return s;
 }
 
@@ -55,7 +63,11 @@ const char* colourOf(Layer l) {
 
 std::string figureToSvg(const Figure& f, const Provenance& p) {
     std::string s;
-    s.reserve(64 * 1024);
+    // About the size of the file, so that it is seldom moved while it grows.
+    std::size_t vertices = 0;
+    for (const FigurePolyline& pl : f.polylines) vertices += pl.points.size();
+    s.reserve(4096 + 40 * f.lines.size() + 16 * vertices + 120 * f.polylines.size() + 200 * f.texts.size() +
+              60 * f.markers.size());
     s += "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
     for (const std::string& line : provenanceLines(p)) s += "<!-- " + commentSafe(escape(line)) + " -->\n";
     s += "<svg xmlns=\"http://www.w3.org/2000/svg\" version=\"1.1\" width=\"" + num(f.pageWidth) + "pt\" height=\"" +
@@ -78,8 +90,17 @@ std::string figureToSvg(const Figure& f, const Provenance& p) {
     // Frame and ticks: one path per line width.
     s += "<g id=\"AXES\" stroke=\"#000000\" fill=\"none\" stroke-linecap=\"square\">\n";
     std::map<double, std::string> byWidth;
-    for (const FigureLine& l : f.lines)
-        byWidth[l.width] += "M" + num(l.a.x) + " " + num(l.a.y) + "L" + num(l.b.x) + " " + num(l.b.y);
+    for (const FigureLine& l : f.lines) {
+        std::string& d = byWidth[l.width];
+        d += 'M';
+        put(d, l.a.x);
+        d += ' ';
+        put(d, l.a.y);
+        d += 'L';
+        put(d, l.b.x);
+        d += ' ';
+        put(d, l.b.y);
+    }
     for (const auto& [width, d] : byWidth) s += "<path stroke-width=\"" + num(width) + "\" d=\"" + d + "\"/>\n";
     s += "</g>\n";
 
@@ -95,11 +116,16 @@ std::string figureToSvg(const Figure& f, const Provenance& p) {
             s += "<polyline class=\"";
             s += layer == Layer::Water ? "water" : layer == Layer::Curves ? "curve" : "ellipse";
             if (pl.dashed) s += "\" stroke-dasharray=\"3 2";
-            s += "\" data-curve=\"" + std::to_string(pl.curve) + "\" data-stretch=\"" + std::to_string(pl.stretch) +
-                 "\" points=\"";
+            s += "\" data-curve=\"";
+            s += std::to_string(pl.curve);
+            s += "\" data-stretch=\"";
+            s += std::to_string(pl.stretch);
+            s += "\" points=\"";
             for (std::size_t i = 0; i < pl.points.size(); ++i) {
                 if (i > 0) s += ' ';
-                s += num(pl.points[i].x) + "," + num(pl.points[i].y);
+                put(s, pl.points[i].x);
+                s += ',';
+                put(s, pl.points[i].y);
             }
             s += "\"/>\n";
         }
@@ -130,16 +156,34 @@ std::string figureToSvg(const Figure& f, const Provenance& p) {
                                                    : "axis";
         for (const FigureText& t : f.texts) {
             if (t.layer != layer) continue;
-            s += std::string("<text class=\"") + cls + "\" x=\"" + num(t.at.x) + "\" y=\"" + num(t.at.y) +
-                 "\" font-size=\"" + num(fontSizeForCap(t.capHeight)) + "\"";
+            s += "<text class=\"";
+            s += cls;
+            s += "\" x=\"";
+            put(s, t.at.x);
+            s += "\" y=\"";
+            put(s, t.at.y);
+            s += "\" font-size=\"";
+            put(s, fontSizeForCap(t.capHeight));
+            s += '"';
             if (t.anchor == Anchor::Middle) s += " text-anchor=\"middle\"";
             if (t.anchor == Anchor::End) s += " text-anchor=\"end\"";
-            if (t.angle != 0)
-                s += " transform=\"rotate(" + num(-t.angle) + " " + num(t.at.x) + " " + num(t.at.y) + ")\"";
-            if (t.halo)
-                s += " stroke=\"#ffffff\" stroke-width=\"" + num(0.3 * t.capHeight) +
-                     "\" stroke-linejoin=\"round\" paint-order=\"stroke\"";
-            s += ">" + escape(t.text) + "</text>\n";
+            if (t.angle != 0) {
+                s += " transform=\"rotate(";
+                put(s, -t.angle);
+                s += ' ';
+                put(s, t.at.x);
+                s += ' ';
+                put(s, t.at.y);
+                s += ")\"";
+            }
+            if (t.halo) {
+                s += " stroke=\"#ffffff\" stroke-width=\"";
+                put(s, 0.3 * t.capHeight);
+                s += "\" stroke-linejoin=\"round\" paint-order=\"stroke\"";
+            }
+            s += '>';
+            s += escape(t.text);
+            s += "</text>\n";
         }
         s += "</g>\n";
     }

@@ -49,7 +49,10 @@ enum PhaseKind : int {
     kHydrogenGas = 4,
     kSulfurGas = 5,
     kOtherGas = 99,  // a gas kept only as the variable of an activity axis
-    // Aqueous species are -1 (no model keyword), -2 (Helgeson) and -3 (Tanger).
+    // Aqueous species: the section's model keyword.
+    kAqueousPlain = -1,     // none: no chemical potential routine
+    kAqueousHelgeson = -2,  // HELGESON, Helgeson et al. (1981)
+    kAqueousTanger = -3,    // TANGER, Tanger and Helgeson (1988)
 };
 
 // A phase name or abbreviation in the form names are compared in: upper
@@ -65,14 +68,21 @@ struct PhaseInfo {
     // Atoms per formula unit, one per element of the index or database the
     // phase belongs to (its `elements`).
     std::vector<double> composition;
+    // The data file of the header: the database, or the aqueous data file.
+    std::string file;
+    bool sameHeader(const PhaseInfo& other) const {
+        return line == other.line && kind == other.kind && file == other.file && name == other.name &&
+               abbreviation == other.abbreviation;
+    }
 };
 
 // What a database file holds: its elements and every phase header, without
 // loading anything.
 struct DatabaseIndex {
     std::string file;
+    std::string aqueousFile;            // the aqueous data file indexed with it; empty: none
     std::vector<std::string> elements;  // element symbols in the order of the file's header
-    std::vector<PhaseInfo> phases;      // in file order, aqueous species included
+    std::vector<PhaseInfo> phases;      // in file order (the database's, then the aqueous data file's)
     std::vector<std::string> messages;  // the warnings the reader wrote, in its own words
 
     // The phase written as `text`: the first one with that abbreviation,
@@ -82,16 +92,25 @@ struct DatabaseIndex {
 };
 
 // Reads the element header and every phase header of the database file at
-// `path`.  Errors: File when the file cannot be opened (why: "no such file",
-// "not a regular file" or "cannot read"), Data when a header or formula is
-// malformed (with the reader's message block).
-Result<DatabaseIndex> indexDatabase(const std::string& path);
+// `path`, then the species headers of the aqueous data file `aqueousFile`
+// (if given; it has no element header of its own).  Errors: File when a file
+// cannot be opened (why: "no such file", "not a regular file" or "cannot
+// read"), Data when a header or formula is malformed (with the reader's
+// message block).
+Result<DatabaseIndex> indexDatabase(const std::string& path, const std::string& aqueousFile = {});
+
+// The element of the database header (position 31, the charge E in the
+// usual header) whose presence in a chemical system calls for the aqueous
+// data file.
+constexpr int kAqueousSwitchElement = 30;
 
 // The elements of the smallest chemical system that holds `phases` and lets
 // the calculator load at least two phases of minerals and gases: the
 // elements of the phases, widened by those of the phases that come first in
 // the file while fewer than two would load.  In the order of the file's
-// header; the caller checks the count against kMaxComponents.
+// header; the caller checks the count against kMaxComponents.  A species
+// of the aqueous data file brings in H, O and the element that calls for the
+// file (kAqueousSwitchElement), when the header has it.
 std::vector<std::string> systemElements(const DatabaseIndex& index, std::span<const PhaseInfo> phases);
 
 struct LoadOptions {

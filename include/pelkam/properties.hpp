@@ -41,11 +41,24 @@ struct FluidState {
     std::optional<double> G;           // Haar water Gibbs energy, J/mol (H2O under water routine 1 only)
 };
 
+// The water the aqueous routines use at a point: Haar, Gallagher and Kell
+// (1984) whatever the water routine, T in kelvin t + 273.1499938964844.
+struct AqueousWater {
+    double density_g_cm3 = 0;       // 18.0152 g/mol over the molar volume
+    double dielectricConstant = 0;  // of water, dimensionless
+    bool usable = true;             // false: the density search gave up (its last volume is used)
+};
+
+// Whether the energy of `phase` needs the water of the aqueous routines: an
+// aqueous species other than the electron E-.
+bool usesAqueousWater(const PhaseInfo& phase);
+
 // A use of a routine outside its range, or an energy that is not a finite
 // number: the first point where it happened.
 struct Notice {
     std::string text;
     bool notFinite = false;  // a Gibbs energy was not a finite number
+    bool remark = false;     // a notice that says itself how far the values can be trusted
 };
 
 // Evaluates energies with the caches of the fluid routines (the last water
@@ -72,8 +85,13 @@ public:
     // special terms, and for H2O and CO2 the fluid terms of the routines (R T
     // ln a plus the Haar water energy under water routine 1, R T ln(phi P a)
     // otherwise; 1,000,000 J/mol for a species absent from the fluid); O2,
-    // H2 and S2 at a fugacity of 1 bar.  T = t + 273.15 with 273.15 held in
-    // single precision, as the calculator has it.
+    // H2 and S2 at a fugacity of 1 bar.  An aqueous species (loaded for an
+    // activity diagram) gets its chemical potential at unit activity: the
+    // revised equation of state of Tanger and Helgeson (1988) for a *AQU
+    // TANGER section, the older form of Helgeson et al. (1981) for *AQU
+    // HELGESON, the electron E- half the energy of its record as a gas at unit
+    // fugacity.  T = t + 273.15 with 273.15 held in single precision, as the
+    // calculator has it.
     double phaseGibbs(int phase, const Point& at);
     // Gibbs energy change of `reaction` (balanced in the database's own
     // index, or in the index the database was loaded from) at `at`, J per
@@ -82,23 +100,29 @@ public:
     // 0.023743 K/bar (P - 1 bar)) quartz takes the fixed beta-quartz
     // increments instead of its lambda term, and a fluid species absent from
     // the fluid is taken at an activity of 1e-30.  T = t + 273.15 in double
-    // precision.  A phase of the reaction that the database did not load
-    // gives a result that is not a number.
+    // precision.  A reaction with aqueous species is instead the sum of
+    // coefficient times phaseGibbs (the form of the activity diagrams).  A
+    // phase of the reaction that the database did not load gives a result
+    // that is not a number.
     double reactionGibbs(const Reaction& reaction, const Point& at);
+    // The water of the aqueous routines at `at`.
+    AqueousWater aqueousWater(const Point& at);
     // The solution-model term of a phase, R T ln a plus the model's
     // reciprocal term (J/mol, 0 for a phase without a model), at the same
     // temperature as phaseGibbs.
     double activityTerm(int phase, const Point& at) const;
     // The sum of coefficient times that term over a reaction, at the
-    // temperature of reactionGibbs, J.
+    // temperature of reactionGibbs (of phaseGibbs for a reaction with aqueous
+    // species), J.
     double activityTerm(const Reaction& reaction, const Point& at) const;
     // A fluid species at `at`: H2O and CO2 in the H2O-CO2 fluid of `at`
     // (none given: xCO2 0 for H2O, 1 for CO2), O2, H2 and S2 pure with their
     // Redlich-Kwong equations.
     FluidState fluid(FluidSpecies species, const Point& at);
 
-    // The first use of each routine outside its range, and the first energy
-    // that was not finite, since the evaluator was made.
+    // The first use of each routine outside its range, the first energy that
+    // was not finite, and the first aqueous species evaluated where water is
+    // less dense than 0.7 g/cm3, since the evaluator was made.
     std::vector<Notice> notices() const;
 
     struct Impl;

@@ -26,7 +26,10 @@ struct ReactionText {
 // Reads "3 Ky = 3 Sil", "Ms + Qz = Kfs + Sil + H2O", "2Ky=2Sil" or a phase
 // name alone.  Blanks around + and = are optional, a missing coefficient is
 // 1, fractions such as 3/2 are refused (write 1.5), a coefficient must exceed
-// 0.001.  Errors (Request) name the reaction and the term.
+// 0.001.  A '+' written right after a name and followed by nothing but digits
+// before the next '+', '=' or the end is the charge of an aqueous species:
+// "Qz = SIO2(AQ)", "1.5 Kfs + H+ = 0.5 Ms + 3 Qz + K+", "CA+2 + CL- = CACL+".
+// Errors (Request) name the reaction and the term.
 Result<ReactionText> parseReaction(std::string_view text);
 
 // A reaction whose phases were found: one term per phase (terms of the same
@@ -40,9 +43,10 @@ struct Reaction {
         std::string written;  // as written in the text (its first appearance)
     };
     std::vector<Term> terms;
-    // Whether water, or carbon dioxide, takes part.
+    // Whether water, or carbon dioxide, or an aqueous species takes part.
     bool hasWater() const;
     bool hasCarbonDioxide() const;
+    bool hasAqueousSpecies() const;
 };
 
 // A reaction's element balance must hold to within this (atoms per formula
@@ -50,7 +54,7 @@ struct Reaction {
 constexpr double kBalanceTolerance = 1e-6;
 
 // Finds the phases of `text` in `index` (DatabaseIndex::find) and checks the
-// balance of every element.  Errors (Request): "unknown phase 'X': no
+// balance of every element, the charge (element E) included.  Errors (Request): "unknown phase 'X': no
 // abbreviation or name in FILE matches it", "reaction "..." has no net
 // change", "reaction "..." is not balanced (products minus reactants): SI
 // excess +1; ...".

@@ -477,7 +477,7 @@ TEST(PelkamProps, WrongItemsAndNumbersExitWithStatusTwo) {
         {{"--db", db, "--T", "300", "--P", "-5", "Ky"}, "not positive"},
         {{"--T", "300", "--P", "1", "Ky"}, "no database"},
         {{"--db", "missing.dat", "--T", "300", "--P", "1", "Ky"}, "no such file"},
-        {{"--db", "small.dat", "--T", "300", "--P", "1", "SIO2 AQUEOUS"}, "aqueous species are not supported"},
+        {{"--db", db, "--T", "300", "--P", "1", "K+"}, "aqueous species are read from the file named by --aqueous"},
         {{"--db", db, "--T", "300", "--P", "1", "--pressure", "1", "Ky"}, "unknown option"},
     };
     for (const Case& c : cases) {

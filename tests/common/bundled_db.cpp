@@ -8,14 +8,16 @@ namespace testsupport {
 
 std::string bundledFile(const std::string& name) { return std::string(PELKAM_SOURCE_DIR) + "/data/" + name; }
 
-BundledDatabase loadBundled(const std::string& elements, int waterRoutine, int diagramType) {
+BundledDatabase loadBundled(const std::string& elements, int waterRoutine, int diagramType,
+                            const std::string& aqueousFile) {
     BundledDatabase db;
     io::Streams streams;
     std::string* messages = &db.messages;
     streams.set_console(io::Console{[messages](std::string_view l) { *messages += std::string(l) + "\n"; },
                                          [](std::string&) { return false; }});
     if (streams.open(3, bundledFile("thermo1988.dat"), io::OpenMode::Existing) != 0) return db;
-    if (streams.open(4, bundledFile("empty.aqu"), io::OpenMode::Existing) != 0) return db;
+    const std::string aqueous = aqueousFile.empty() ? bundledFile("empty.aqu") : aqueousFile;
+    if (streams.open(4, aqueous, io::OpenMode::Existing) != 0) return db;
     if (!io::readElementHeader(streams, 3, *db.system)) return db;
     if (!io::setSystemLine(*db.system, elements, diagramType, streams, 6)) return db;
     io::LoadOptions options;

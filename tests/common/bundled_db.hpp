@@ -16,8 +16,10 @@ struct BundledDatabase {
 };
 
 // Loads data/thermo1988.dat for the chemical system of `elements` (the
-// element line as typed), with the given water routine and diagram type.
-BundledDatabase loadBundled(const std::string& elements, int waterRoutine = 1, int diagramType = 0);
+// element line as typed), with the given water routine and diagram type, and
+// `aqueousFile` (a path; data/empty.aqu when empty) as the aqueous data file.
+BundledDatabase loadBundled(const std::string& elements, int waterRoutine = 1, int diagramType = 0,
+                            const std::string& aqueousFile = "");
 
 // The path of a file of data/.
 std::string bundledFile(const std::string& name);

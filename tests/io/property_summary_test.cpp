@@ -7,6 +7,7 @@
 #include <array>
 
 #include <algorithm>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
@@ -415,9 +416,10 @@ TEST(PropertySummary, AqueousSpeciesOfTheThreeKinds) {
     EXPECT_EQ(at(lines, hk + 1), blanks(18) + "A1" + blanks(13) + "A2" + blanks(12) + "A3" + blanks(13) + "A4" +
                                      blanks(9) + "THETA" + blanks(9) + "C1" + blanks(12) + "C2" + blanks(11) +
                                      "W(con)");
+    // omega is an energy (J/mol); a3, a4 multiply T/(T - theta).
     EXPECT_EQ(at(lines, hk + 2), blanks(14) + "(j/m/bar)" + blanks(5) + "(j/m/bar**2)" + blanks(4) + "(j/m/bar)" +
                                      blanks(5) + "(j/m/bar**2)" + blanks(4) + "(K)" + blanks(6) + "(j/m/deg)" +
-                                     blanks(6) + "(j/m/deg)" + blanks(5) + "(Angstroms)");
+                                     blanks(6) + "(j/m/deg)" + blanks(8) + "(j/m)");
     // A1..A4, THETA F6.2, C1, C2, W(con).
     EXPECT_EQ(at(lines, hk + 3), lead("NA+") + blanks(4) + " 0.76940D+00   -0.95500D-04    0.00000D+00    "
                                                            "0.12300D-03   " "228.00" "    0.76065D+05"
@@ -426,7 +428,17 @@ TEST(PropertySummary, AqueousSpeciesOfTheThreeKinds) {
     const int tg = hk + 7;
     EXPECT_EQ(at(lines, tg), blanks(21) + "Volume and Heat Capacity Terms (from Tanger et al)");
     EXPECT_TRUE(at(lines, tg + 1).ends_with("W(con)" + blanks(5) + "Psi"));
-    EXPECT_TRUE(at(lines, tg + 2).ends_with("(Angstroms)" + blanks(3) + "bars"));
+    // The revised form: a2 J/mol and a4 J K/mol (times ln((psi + P)/(psi + 1))),
+    // a3 J K/(mol bar), c2 J K/mol, omega J/mol; each unit under its column.
+    const std::string units = at(lines, tg + 2), columns = at(lines, tg + 1);
+    EXPECT_EQ(units, blanks(14) + "(j/m/bar)" + blanks(8) + "(j/m)" + blanks(6) + "(j*K/m/bar)" + blanks(6) +
+                         "(j*K/m)" + blanks(8) + "(K)" + blanks(6) + "(j/m/deg)" + blanks(6) + "(j*K/m)" +
+                         blanks(10) + "(j/m)" + blanks(6) + "bars");
+    for (const char* column : {"A1", "A2", "A3", "A4", "THETA", "C1", "C2", "W(con)", "Psi"}) {
+        const std::size_t c = columns.find(column), centre = c + std::strlen(column) / 2;
+        ASSERT_NE(c, std::string::npos) << column;
+        EXPECT_NE(units[centre], ' ') << column << " has no unit under it";
+    }
     EXPECT_EQ(at(lines, tg + 3), lead("K+") + blanks(4) + " 0.15000D+01    0.25000D+01    0.35000D+01    "
                                                           "0.45000D+01   " "228.00" "    0.30000D+05"
                                                           "   -0.30000D+05    0.80000D+05" + blanks(5) + "  2600.0");

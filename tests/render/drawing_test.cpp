@@ -211,6 +211,39 @@ TEST(Labels, OverlappingLabelsSeparatedAlongTheirCurves) {
     EXPECT_GE(d.figure.labelsMoved, 1);
 }
 
+// The layout of the worked examples and of a crowded 39-phase grid, held to
+// what it achieved when these plot files were made (a little slack for the
+// crowded ones): every label inside the frame; in the examples no label
+// over another or across another curve's line.
+TEST(Labels, LayoutOfTheExamplesAndACrowdedGridNoWorse) {
+    struct Case {
+        const char* plotFile;
+        int labels, mostPairs, mostCrossing;
+        double mostMeanShift;  // points
+    };
+    const Case cases[] = {
+        {"tests/golden/expected/aluminosilicates/plot.plt", 10, 0, 0, 34},
+        {"tests/golden/expected/calcite-quartz-pt/plot.plt", 2, 0, 0, 1},
+        {"tests/golden/expected/thermobarometry/plot.plt", 4, 0, 0, 27},
+        {"tests/golden/expected/kfmash-grid/plot.plt", 348, 2700, 340, 66},
+        {"tests/golden/grids/kfmash-39.plt", 526, 5050, 525, 58},
+    };
+    for (const Case& c : cases) {
+        io::PlotFileContents plot;
+        ASSERT_TRUE(io::readPlotFile(std::string(PELKAM_SOURCE_DIR) + "/" + c.plotFile, plot).ok()) << c.plotFile;
+        render::DrawingOptions options;
+        options.figure.measureLayout = true;
+        render::Drawing d;
+        ASSERT_TRUE(render::makeDrawing(plot, c.plotFile, nullptr, options, d).ok());
+        const render::LayoutQuality& q = d.figure.quality;
+        EXPECT_EQ(q.labels, c.labels) << c.plotFile;
+        EXPECT_EQ(q.outside, 0) << c.plotFile;
+        EXPECT_LE(q.overlappingPairs, c.mostPairs) << c.plotFile;
+        EXPECT_LE(q.crossingLabels, c.mostCrossing) << c.plotFile;
+        EXPECT_LE(q.meanShift, c.mostMeanShift) << c.plotFile;
+    }
+}
+
 TEST(Legend, CurveNumbersListTheirReactionsFromTheSummary) {
     Loaded with = load("curve-numbers.plt", true);
     EXPECT_EQ(with.drawing.diagram.style, render::LabelStyle::CurveNumber);

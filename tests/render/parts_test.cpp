@@ -1,15 +1,18 @@
 // Pieces of the drawing: invariant points on made-up curves, axis ticks,
 // reaction texts read from summaries, phases of a reaction, the CSV tables,
-// the marks of the mean intersection.
+// the marks of the mean intersection, numbers with fixed decimals.
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <filesystem>
+#include <random>
 #include <fstream>
 #include <sstream>
 
 #include "render/diagram_curves.hpp"
 #include "render/figure.hpp"
+#include "render/fixed_decimals.hpp"
 #include "render/invariant_points.hpp"
 #include "render/summary_reactions.hpp"
 #include "render/tables.hpp"
@@ -156,6 +159,25 @@ TEST(Tables, CurvePointsWithStretchesAndQuotedTexts) {
               "1,\"A, B = C\",1,500,1000,3\n1,\"A, B = C\",1,510,1100,2\n"
               "1,\"A, B = C\",2,520,1200,3\n1,\"A, B = C\",2,530,1300,2\n1,\"A, B = C\",2,540,1400,2\n");
     EXPECT_EQ(render::csvField("say \"hi\""), "\"say \"\"hi\"\"\"");
+}
+
+TEST(Numbers, FixedDecimalsAsPrintfWritesThem) {
+    // Halves that are exact in binary, values next to a half, signs of
+    // values rounding to zero, large values, infinities; then random ones.
+    std::vector<double> values = {0,      -0.0,     0.125,   0.375,   2.5,     -2.5,    0.005,   1.0049999999999999,
+                                  -1e-9,  -0.004,   9.995,   99.995,  1e15,    -3e20,   1e300,   0.1 + 0.2,
+                                  123.456789, 5e-7, 4.9999995e-7, HUGE_VAL, -HUGE_VAL, 0x1p40, 0x1p40 - 0.5};
+    std::mt19937_64 rng(14);
+    std::uniform_real_distribution<double> mag(-3, 6);
+    for (int i = 0; i < 20000; ++i) values.push_back((i % 2 ? -1 : 1) * std::pow(10.0, mag(rng)));
+    for (double v : values)
+        for (int decimals : {0, 2, 6}) {
+            char want[400];
+            std::snprintf(want, sizeof want, "%.*f", decimals, v);
+            std::string got = "x";
+            render::appendFixed(got, v, decimals);
+            ASSERT_EQ(got, "x" + std::string(want)) << v << " with " << decimals;
+        }
 }
 
 }  // namespace
