@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <memory>
 #include <ctime>
 
@@ -86,6 +87,10 @@ Status calculate_set(RunContext& ctx, calc::DiagramResult& result) {
     in.limits = ctx.tracing;
     in.plottedBefore = rs.reactionsPlotted;
     in.pointConditions = ctx.streams.is_open(model::kUnitActivities);
+    // PELKAM_REACTION_SEARCH=exhaustive: stable curves from every reaction of
+    // the enumeration, as a check on the search.
+    const char* search = std::getenv("PELKAM_REACTION_SEARCH");
+    if (search != nullptr && std::string_view(search) == "exhaustive") in.method = calc::ReactionMethod::Exhaustive;
     // "Yes, w. last calculated rxtns only": the reactions of the replayed run.
     if (ctx.request.lastReactionsOnly) in.lastRows = &ctx.request.lastRows;
     // "Choose specific reactions to calculate": the reaction-selection screen.
@@ -109,6 +114,7 @@ Status calculate_set(RunContext& ctx, calc::DiagramResult& result) {
 // listing, with the notices of the calculation between them; the rows of
 // the restart file kept for the end of the run.
 Status write_set(RunContext& ctx, io::PlotWriter& writer, const calc::DiagramResult& result) {
+    ctx.streams.write_line(io::kUnitMaster, std::string(" ") + calc::reactionMethodText(result.method));
     std::size_t notice = 0;
     auto notices = [&](std::size_t upTo) {
         for (; notice < result.notices.size() && result.notices[notice].afterCurves <= upTo; ++notice)

@@ -40,6 +40,21 @@ struct RangeEventLog {
 // sink (the reaction-selection screen of a run).
 using ReactionChooser = std::function<core::Status(const ReactionList& list, const ReactionSink& sink)>;
 
+// How the reactions of a diagram were found.
+enum class ReactionMethod {
+    // Every reaction of the enumeration traced in turn (metastable curves,
+    // and stable curves when asked for or when the search cannot be used).
+    Exhaustive,
+    // Stable curves: the reactions that can be stable in the window found
+    // first (calc/stable_search.hpp), then traced in the enumeration order.
+    Search,
+    Chosen,          // the reactions chosen from the list
+    LastCalculated,  // the reactions calculated in the replayed run
+};
+
+// The line of the summary that says how the reactions of a diagram were found.
+const char* reactionMethodText(ReactionMethod method);
+
 // What the calculation of one diagram reads.
 struct DiagramInputs {
     const DiagramOptions* options = nullptr;
@@ -57,6 +72,8 @@ struct DiagramInputs {
     // Curves plotted before this diagram in the run (curves are numbered
     // through the run).
     long plottedBefore = 0;
+    // Stable curves are found by the search unless Exhaustive is asked for.
+    ReactionMethod method = ReactionMethod::Search;
 };
 
 // Told what the calculation does while it runs.
@@ -84,6 +101,7 @@ struct DiagramResult {
     // phase of the run): the rows of the restart file.
     std::vector<std::vector<double>> rows;
     long examined = 0, calculated = 0, plotted = 0;
+    ReactionMethod method = ReactionMethod::Exhaustive;  // how the reactions were found
 };
 
 // The notice of a range event: the routine, its range and the first point.

@@ -178,6 +178,8 @@ struct Enumerator {
         RationalizeCoefficients(coef, N, kRationalTolerance);
 
         reaction.phaseCount = N;
+        if (options.only != nullptr && !std::binary_search(options.only->begin(), options.only->end(), phasesOf(coef, N)))
+            return core::Status::success();
         if (!FormatReaction(table, sel, reaction)) return core::Status::success();
         if (IsPruned(pruned, coef, N)) return core::Status::success();
 
@@ -192,14 +194,57 @@ struct Enumerator {
     // Reactions of one non-basis phase with the basis.
     core::Status singlePhase(int kmax) {
         if (kmax < 1) return core::Status::success();
-        for (int j = 0; j < M; ++j) {
-            advance(1);
-            if (markedNonBasisCount > 1 || (markedNonBasisCount == 1 && !markedNonBasis[at(j)])) continue;
-            const int phase = nonBasis[at(j)];
-            std::array<double, kMaxComponents> b{};
-            for (int p = 0; p < C; ++p) b[at(p)] = coords(phase)[at(p)];
-            const double c = -1.0;
-            if (core::Status s = emit(&phase, &c, 1, b, false); !s) return s;
+        for (int j = 0; j < M; ++j)
+            if (core::Status s = single(j); !s) return s;
+        return core::Status::success();
+    }
+    // The reaction of non-basis phase j with the basis.
+    core::Status single(int j) {
+        advance(1);
+        if (markedNonBasisCount > 1 || (markedNonBasisCount == 1 && !markedNonBasis[at(j)]))
+            return core::Status::success();
+        const int phase = nonBasis[at(j)];
+        std::array<double, kMaxComponents> b{};
+        for (int p = 0; p < C; ++p) b[at(p)] = coords(phase)[at(p)];
+        const double c = -1.0;
+        return emit(&phase, &c, 1, b, false);
+    }
+
+    // The subsets of non-basis phases that the listed phase sets need, in
+    // the enumeration order.
+    core::Status listed(int kmax) {
+        struct Subset {
+            int k = 0;
+            std::array<int, kMaxChosen> idx{};
+            bool operator<(const Subset& o) const { return k != o.k ? k < o.k : idx < o.idx; }
+            bool operator==(const Subset& o) const { return k == o.k && idx == o.idx; }
+        };
+        std::array<int, kMaxPhases> nonBasisNumber;
+        nonBasisNumber.fill(-1);
+        for (int j = 0; j < M; ++j) nonBasisNumber[at(nonBasis[at(j)])] = j;
+        std::array<bool, kMaxPhases> basisPhaseOf{};
+        for (int p = 0; p < C; ++p)
+            if (basisPhase[at(p)] >= 0) basisPhaseOf[at(basisPhase[at(p)])] = true;
+        std::vector<Subset> subsets;
+        for (const PhaseMask& m : *options.only) {
+            std::array<int, kMaxPhases> phases{};
+            const int n = m.list(phases.data(), kMaxPhases);
+            Subset s;
+            bool usable = n <= kMaxPhases;
+            for (int q = 0; q < n && usable; ++q) {
+                const int i = phases[at(q)];
+                if (basisPhaseOf[at(i)]) continue;
+                const int j = nonBasisNumber[at(i)];
+                usable = j >= 0 && s.k < kMaxChosen;
+                if (usable) s.idx[at(s.k++)] = j;
+            }
+            if (usable && s.k >= 1 && s.k <= kmax) subsets.push_back(s);
+        }
+        std::sort(subsets.begin(), subsets.end());
+        subsets.erase(std::unique(subsets.begin(), subsets.end()), subsets.end());
+        for (const Subset& s : subsets) {
+            core::Status st = s.k == 1 ? single(s.idx[0]) : subset(s.idx.data(), s.k);
+            if (!st) return st;
         }
         return core::Status::success();
     }
@@ -338,6 +383,7 @@ struct Enumerator {
         }
 
         const int kmax = std::min(C + 1 - nIncl, M);
+        if (options.only != nullptr) return listed(std::min(kmax, kMaxChosen));
         if (core::Status s = singlePhase(kmax); !s) return s;
         for (int k = 2; k <= kmax && k <= kMaxChosen; ++k) {
             std::array<int, kMaxChosen> idx{};
@@ -356,6 +402,23 @@ struct Enumerator {
 };
 
 }  // namespace
+
+bool reactionOfPhases(const model::PhaseTable& table, const PhaseSelection& selection, const PhaseMask& phases,
+                      Reaction& out) {
+    const std::vector<PhaseMask> only{phases};
+    EnumerationOptions options;
+    options.only = &only;
+    PrunedAssemblageList none;
+    bool found = false;
+    const ReactionSink take = [&](Reaction& r) {
+        if (!found) out = r;
+        found = true;
+        return core::Status::success();
+    };
+    EnumerationResult result;
+    EnumerateReactions(table, selection, none, options, take, nullptr, result);
+    return found;
+}
 
 bool samePhaseSet(const double* a, const double* b, int n) {
     for (int i = 0; i < n; ++i)

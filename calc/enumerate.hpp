@@ -84,6 +84,12 @@ struct EnumerationOptions {
     // List mode: reactions go to this list (for the selection screen) instead
     // of the sink.
     ReactionList* list = nullptr;
+    // Only the reactions whose phase sets are listed here (sorted): the
+    // subsets of non-basis phases they need are walked in the enumeration
+    // order and nothing else is examined.  Each reaction comes out with the
+    // coefficients, text and place in the order that the full enumeration
+    // gives it.
+    const std::vector<PhaseMask>* only = nullptr;
 };
 
 struct EnumerationResult {
@@ -105,6 +111,11 @@ struct EnumerationResult {
 core::Status EnumerateReactions(const model::PhaseTable& table, const PhaseSelection& selection,
                                 PrunedAssemblageList& pruned, const EnumerationOptions& options,
                                 const ReactionSink& sink, const ProgressSink& progress, EnumerationResult& result);
+
+// The reaction among the phases of `phases` as the enumeration writes it
+// (pruning aside): false when the enumeration writes none.
+bool reactionOfPhases(const model::PhaseTable& table, const PhaseSelection& selection, const PhaseMask& phases,
+                      Reaction& out);
 
 // Whether two coefficient rows (n values) hold the same phases, a phase
 // counting when its coefficient exceeds 0.001 in magnitude.

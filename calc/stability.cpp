@@ -171,6 +171,8 @@ int PlaneTest::setUp(const Coordinates& x, int count, int dims, const std::array
 int PlaneTest::evaluate(const double* mu, const bool* competes, double& margin, Method method) {
     margin = 0.0;
     pivots_ = 0;
+    competingCount_ = 0;
+    programmeSolved_ = false;
     if (!ready_ || mu == nullptr || competes == nullptr) return kStabilityFailed;
 
     // A plane through the reaction's phases: S lambda = their potentials,
@@ -200,6 +202,8 @@ int PlaneTest::evaluate(const double* mu, const bool* competes, double& margin, 
         scale = std::max(scale, std::fabs(mu[j]));
         t = std::max(t, d);
     }
+    competingCount_ = n;
+    programmeSolved_ = false;
     if (n == 0) {
         margin = -kMarginCap;  // nothing to compete with
         return kStable;
@@ -208,12 +212,34 @@ int PlaneTest::evaluate(const double* mu, const bool* competes, double& margin, 
         switch (solve(n, t)) {
             case Lp::NoMixture: margin = -kMarginCap; return kStable;
             case Lp::Limit: margin = t > 0.0 ? std::min(t, kMarginCap) : 0.0; return kMetastable;
-            case Lp::Optimal: break;
+            case Lp::Optimal: programmeSolved_ = true; break;
         }
     }
     if (std::fabs(t) <= kTouching * (1.0 + scale)) t = 0.0;
     margin = std::clamp(t, -kMarginCap, kMarginCap);
     return t > 0.0 ? kMetastable : kStable;
+}
+
+int PlaneTest::touching(double window, int* out, int capacity) const {
+    int found = 0;
+    auto put = [&](int phase) {
+        if (found < capacity) out[found] = phase;
+        ++found;
+    };
+    if (programmeSolved_) {
+        // The basic competitor columns of the optimal tableau.
+        for (int i = 0; i <= dims_; ++i) {
+            const int b = basic_[static_cast<std::size_t>(i)];
+            if (!redundant_[static_cast<std::size_t>(i)] && b < competingCount_)
+                put(competing_[static_cast<std::size_t>(b)]);
+        }
+        return found;
+    }
+    for (int c = 0; c < competingCount_; ++c) {
+        const int j = competing_[static_cast<std::size_t>(c)];
+        if (d_[static_cast<std::size_t>(j)] > -window) put(j);
+    }
+    return found;
 }
 
 // Tableau: rows 0..rows-1 the constraints, row `rows` the reduced costs of
@@ -365,6 +391,36 @@ void StabilityTester::beginReaction(const Reaction& reaction) {
     tooMany_ = false;
 }
 
+bool StabilityTester::contextual(const model::PhaseRecord& p) {
+    const bool special = p.kind >= 0 && (p.special == model::SpecialPhase::AlEnstatite ||
+                                         p.special == model::SpecialPhase::Pyrrhotite ||
+                                         p.special == model::SpecialPhase::PyrrhotiteVacancy);
+    return special || beginsWith(p.name, "Po") || beginsWith(p.name, "PYRR");
+}
+
+int StabilityTester::coordinates(const PhaseSelection& sel, int count, PlaneTest::Coordinates& out) {
+    const Basis& basis = sel.basis;
+    const int C = std::clamp(basis.componentCount, 0, model::kMaxComponents);
+    count = std::clamp(count, 0, kMaxPhases);
+    int dims = 0;
+    for (int k = 0; k < C; ++k) {
+        const std::size_t ks = static_cast<std::size_t>(k);
+        bool filled = basis.phase[ks] >= 0;
+        for (int i = 0; i < count && !filled; ++i) filled = basis.coords[static_cast<std::size_t>(i)][ks] != 0.0;
+        if (!filled) continue;
+        for (int i = 0; i < count; ++i)
+            out[static_cast<std::size_t>(i)][static_cast<std::size_t>(dims)] = basis.coords[static_cast<std::size_t>(i)][ks];
+        ++dims;
+    }
+    return dims;
+}
+
+double StabilityTester::phaseAlone(int i) {
+    double base = 0.0;
+    bool haveBase = false;
+    return potential(i, nullptr, base, haveBase);
+}
+
 int StabilityTester::setUp() {
     const int loaded = std::clamp(phases_.count, 0, kMaxPhases);
     considered_ = std::clamp(sel_.mainCount + sel_.testCount, 0, loaded);
@@ -380,31 +436,14 @@ int StabilityTester::setUp() {
     }
 
     // Coordinates on the positions that some phase fills.
-    const Basis& basis = sel_.basis;
-    const int C = std::clamp(basis.componentCount, 0, model::kMaxComponents);
-    int dims = 0;
-    for (int k = 0; k < C; ++k) {
-        const std::size_t ks = static_cast<std::size_t>(k);
-        bool filled = basis.phase[ks] >= 0;
-        for (int i = 0; i < count_ && !filled; ++i) filled = basis.coords[static_cast<std::size_t>(i)][ks] != 0.0;
-        if (!filled) continue;
-        for (int i = 0; i < count_; ++i)
-            coords_[static_cast<std::size_t>(i)][static_cast<std::size_t>(dims)] = basis.coords[static_cast<std::size_t>(i)][ks];
-        ++dims;
-    }
+    const int dims = coordinates(sel_, count_, coords_);
     if (nR > dims + 1) {
         tooMany_ = true;
         setUp_ = true;
         return kStabilityFailed;
     }
 
-    for (int i = 0; i < count_; ++i) {
-        const model::PhaseRecord& p = phases_[i];
-        const bool special = p.kind >= 0 && (p.special == model::SpecialPhase::AlEnstatite ||
-                                             p.special == model::SpecialPhase::Pyrrhotite ||
-                                             p.special == model::SpecialPhase::PyrrhotiteVacancy);
-        contextual_[static_cast<std::size_t>(i)] = special || beginsWith(p.name, "Po") || beginsWith(p.name, "PYRR");
-    }
+    for (int i = 0; i < count_; ++i) contextual_[static_cast<std::size_t>(i)] = contextual(phases_[i]);
 
     if (plane_.setUp(coords_, count_, dims, inReaction_) != kStable) {
         setUp_ = false;

@@ -58,6 +58,11 @@ public:
     bool unique() const { return ready_ && rank_ == dims_; }
     // Simplex pivots of the last evaluation (0 on the unique-plane path).
     int lastPivots() const { return pivots_; }
+    // After an evaluation: the competing phases that touch or cut the plane,
+    // written to `out` (up to `capacity`; the count is returned).  On the
+    // unique plane those whose reduced energy is above -window (J); from the
+    // programme the phases of the mixture at its optimum.
+    int touching(double window, int* out, int capacity) const;
 
 private:
     // Outcome of the programme.
@@ -78,6 +83,8 @@ private:
     std::array<double, kMaxDims> lambda_{};
     std::array<double, model::kMaxPhases> d_{};
     std::array<int, model::kMaxPhases> competing_{};
+    int competingCount_ = 0;
+    bool programmeSolved_ = false;  // the last evaluation solved the programme to its optimum
     int pivots_ = 0;
     // Simplex tableau: kMaxRows constraint rows and the objective row; the
     // last column is the right-hand side.
@@ -110,11 +117,24 @@ public:
     // tested are set).
     const std::array<double, model::kMaxPhases>& potentials() const { return mu_; }
 
+    // The potential of phase i on its own at the evaluator's point (J/mol),
+    // as the test takes it for a phase whose energy does not depend on the
+    // reaction.
+    double phaseAlone(int i);
+    // A fluid species missing from the fluid at the evaluator's point: it
+    // never lies below the plane.
+    bool absentFluid(int i) const;
+    // Whether the potential of phase i depends on the reaction's other phases
+    // (the alumina buffers of orthopyroxene, the sulfur gas of pyrrhotite).
+    static bool contextual(const model::PhaseRecord& phase);
+    // The coordinates of phases 0..count-1 on the positions of the basis that
+    // some phase fills, as the test takes them; returns their number.
+    static int coordinates(const PhaseSelection& selection, int count, PlaneTest::Coordinates& out);
+
 private:
     int setUp();
     // Chemical potential of phase i as the reaction Gibbs energy sees it.
     double potential(int i, const model::ReactionTerms* current, double& base, bool& haveBase);
-    bool absentFluid(int i) const;
 
     PointEvaluator& pe_;
     const model::PhaseTable& phases_;

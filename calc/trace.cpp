@@ -232,6 +232,7 @@ void CurveTracer::beginReaction(const Reaction& reaction) {
     stats_ = TraceStatistics{};
     recentCount_ = 0;
     recentNext_ = 0;
+    limitCount_ = 0;
     modelKnown_ = false;
     cornersKnown_ = false;
     crossingSign_ = 0.0;
@@ -777,6 +778,7 @@ TracePoint CurveTracer::refineStabilityLimit(TracePoint stableEnd, TracePoint me
             M = cur_;
     }
     ++stats_.limitPoints;
+    if (limitCount_ < kMaxLimits) limits_[at(limitCount_++)] = Bracket{S, M};
     cur_ = keep;  // the model's state follows when it is next needed
     return S;
 }
@@ -836,7 +838,35 @@ void CurveTracer::calculateReaction(Reaction& reaction, long& calculated, long& 
     // check against more phases than components plus one.
     if (!FormatReaction(phases_, sel_, reaction)) return;
     if (IsPruned(pruned_, reaction.coef.data(), reaction.phaseCount)) return;
+    traceCurrent(reaction);
+    finishReaction(reaction, calculated, plotted);
+}
 
+void CurveTracer::traceReaction(const Reaction& reaction, TracedReaction& out) {
+    traceCurrent(reaction);
+    out.outcome = outcome_;
+    out.crossingSign = crossingSign_;
+    out.count = trace_.count;
+    out.points.assign(trace_.points.begin(), trace_.points.begin() + (trace_.count >= 2 ? trace_.count : 0));
+    out.truncated = trace_.truncated;
+    out.unusable = trace_.unusable;
+    out.limits.assign(limits_.begin(), limits_.begin() + limitCount_);
+}
+
+void CurveTracer::replayReaction(Reaction& reaction, const TracedReaction& traced, long& calculated, long& plotted) {
+    outcome_ = ReactionOutcome::Skipped;
+    if (!FormatReaction(phases_, sel_, reaction)) return;
+    if (IsPruned(pruned_, reaction.coef.data(), reaction.phaseCount)) return;
+    trace_.count = std::clamp(traced.count, 0, set_.capacity);
+    std::copy_n(traced.points.begin(), std::min(traced.points.size(), trace_.points.size()), trace_.points.begin());
+    trace_.truncated = traced.truncated;
+    trace_.unusable = traced.unusable;
+    crossingSign_ = traced.crossingSign;
+    outcome_ = traced.outcome;
+    finishReaction(reaction, calculated, plotted);
+}
+
+void CurveTracer::traceCurrent(const Reaction& reaction) {
     beginReaction(reaction);
     struct EndReaction {
         CurveModel& model;
@@ -845,6 +875,28 @@ void CurveTracer::calculateReaction(Reaction& reaction, long& calculated, long& 
 
     if (!findCrossing()) {
         outcome_ = ReactionOutcome::NoCrossing;
+        return;
+    }
+    for (;;) {
+        ++trace_.pass;
+        const int kept = trace_.count;
+        if (traceCurve() != 0) {
+            if (trace_.pass == 1) {
+                outcome_ = ReactionOutcome::Abandoned;
+                return;
+            }
+            // A further branch that cannot be followed: the branches traced
+            // before it stand.
+            trace_.count = kept;
+            break;
+        }
+        if (trace_.truncated || trace_.pass >= kMaxPasses || !findReentry()) break;
+    }
+    outcome_ = trace_.count <= 1 ? ReactionOutcome::Metastable : ReactionOutcome::Plotted;
+}
+
+void CurveTracer::finishReaction(const Reaction& reaction, long& calculated, long& plotted) {
+    if (outcome_ == ReactionOutcome::NoCrossing) {
         if (set_.stableOnly && crossingSign_ != 0.0) {
             // Products stable over the whole window: the reactants never are.
             if (crossingSign_ < 0.0) {
@@ -858,32 +910,16 @@ void CurveTracer::calculateReaction(Reaction& reaction, long& calculated, long& 
         }
         return;
     }
-
-    for (;;) {
-        ++trace_.pass;
-        const int kept = trace_.count;
-        if (traceCurve() != 0) {
-            if (trace_.pass == 1) {
-                outcome_ = ReactionOutcome::Abandoned;
-                if (trace_.unusable) status(kUnusableStatus);
-                return;
-            }
-            // A further branch that cannot be followed: the branches traced
-            // before it stand.
-            trace_.count = kept;
-            break;
-        }
-        if (trace_.truncated || trace_.pass >= kMaxPasses || !findReentry()) break;
+    if (outcome_ == ReactionOutcome::Abandoned) {
+        if (trace_.unusable) status(kUnusableStatus);
+        return;
     }
 
     ++calculated;
-    if (trace_.count <= 1) {
-        outcome_ = ReactionOutcome::Metastable;
+    if (outcome_ == ReactionOutcome::Metastable)
         status("Curve entirely metastable on diagram");
-    } else {
-        outcome_ = ReactionOutcome::Plotted;
+    else
         status("Has a portion plotted on the diagram");
-    }
     if (trace_.unusable) status(kUnusableStatus);
     if (trace_.truncated) {
         char line[64];

@@ -4,6 +4,7 @@
 #include <functional>
 #include <memory>
 #include <string_view>
+#include <vector>
 
 #include "calc/options.hpp"
 #include "calc/point.hpp"
@@ -132,6 +133,20 @@ struct TraceStatistics {
     bool closedLoop = false;  // a branch came back to its first point
 };
 
+// What tracing one reaction gave, kept to be handed to the outputs later
+// (the stable-reaction search traces its candidates as it finds them, and
+// hands them over in the order of the enumeration).
+struct TracedReaction {
+    ReactionOutcome outcome = ReactionOutcome::Skipped;  // NoCrossing, Abandoned, Metastable or Plotted
+    double crossingSign = 0;
+    int count = 0;
+    std::vector<CurvePoint> points;  // the stored points (two or more), else none
+    bool truncated = false, unusable = false;
+    // Each stability limit placed: a = its stable side (a stretch end),
+    // b = the metastable point next to it.
+    std::vector<Bracket> limits;
+};
+
 // Finds, follows and stores the equilibrium curve of one reaction after the
 // other.  Uses no allocation while tracing; one object serves a whole run.
 //
@@ -172,6 +187,14 @@ public:
     // is a row of the restart file).
     void calculateReaction(Reaction& reaction, long& calculated, long& plotted);
     ReactionOutcome outcome() const { return outcome_; }
+
+    // The tracing of calculateReaction alone, for a reaction whose text and
+    // terms are filled: no pruning check, counts, status lines, output or
+    // pruning.  What it gave goes to `out`.
+    void traceReaction(const Reaction& reaction, TracedReaction& out);
+    // calculateReaction with the tracing done before by traceReaction: the
+    // same checks, counts, status lines, output and pruning.
+    void replayReaction(Reaction& reaction, const TracedReaction& traced, long& calculated, long& plotted);
 
     // --- the steps, public for tests ----------------------------------------
 
@@ -218,6 +241,10 @@ public:
 
 private:
     void init();
+    // The tracing of one reaction (outcome_ NoCrossing, Abandoned, Metastable
+    // or Plotted), and what follows it.
+    void traceCurrent(const Reaction& reaction);
+    void finishReaction(const Reaction& reaction, long& calculated, long& plotted);
     double evaluate(double x, double y);
     void syncState(const TracePoint& p);
     int testStability(const TracePoint& p, double& margin);
@@ -275,6 +302,11 @@ private:
     double branchLength_ = 0;  // window-scaled length travelled on this branch
     int branchSteps_ = 0;
     bool metUnusable_ = false;  // a solve met a point that could not be evaluated
+
+    // The stability limits placed for the current reaction.
+    static constexpr int kMaxLimits = 64;
+    std::array<Bracket, kMaxLimits> limits_{};
+    int limitCount_ = 0;
 };
 
 
