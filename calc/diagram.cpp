@@ -74,13 +74,13 @@ public:
         : in_(in), m_(m), log_(log),
           considered_(std::clamp(in.selection->mainCount + in.selection->testCount, 0, in.phases->count)) {}
 
-    bool potentials(double x, double y, double* mu, bool* active) override {
+    bool potentials(double x, double y, double* mu, bool* absent) override {
         const long before = events();
         m_.evaluator.setStateFromDiagram(x, y);
         for (int i = 0; i < considered_; ++i) {
-            active[i] = !m_.stability.absentFluid(i);
-            mu[i] = active[i] ? m_.stability.phaseAlone(i) : 0.0;
-            if (active[i] && !std::isfinite(mu[i])) return false;
+            absent[i] = m_.stability.absentFluid(i);
+            mu[i] = m_.stability.phaseAlone(i);
+            if (!std::isfinite(mu[i])) return false;
         }
         return events() == before;
     }
@@ -218,7 +218,8 @@ core::Status computeDiagram(const DiagramInputs& in, model::GibbsEvaluator& gibb
         settings.ymax = t.ymax;
         StableReactionSearch search(model, hull, count, settings);
         std::vector<PhaseMask> candidates;
-        if (search.run(candidates)) {
+        const bool searched = search.run(candidates);
+        if (searched) {
             result.method = ReactionMethod::Search;
             options.only = &candidates;
             const int n = in.phases->count;

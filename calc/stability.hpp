@@ -122,7 +122,8 @@ public:
     // reaction.
     double phaseAlone(int i);
     // A fluid species missing from the fluid at the evaluator's point: it
-    // never lies below the plane.
+    // takes part in the planes of its own reactions, and is never below the
+    // plane of any other.
     bool absentFluid(int i) const;
     // Whether the potential of phase i depends on the reaction's other phases
     // (the alumina buffers of orthopyroxene, the sulfur gas of pyrrhotite).

@@ -46,6 +46,10 @@ constexpr double kCostRounding = 1e-12;  // relative to the largest potential: i
 constexpr int kMaxFacets = 100000;
 constexpr int kMaxSimplexSteps = 2000;
 constexpr int kMaxCircuitSet = 16;
+// The energy of a fluid species missing from the fluid in the hull of the
+// other phases, as in the stability test (J).
+constexpr double kAbsentAbove = 1000000.0;
+constexpr int kMaxCircuitDrop = 6;  // at most binom(16, 6) subsets
 
 // The null space of the coordinates of `phases` (n of them, dims each):
 // returns n - rank, and the null vector when that is 1.
@@ -110,6 +114,30 @@ bool AssemblageHull::invert(const int* phases) {
     return core::INVRT(inv_.data(), kMaxDims, dims_, kPivot) == 0;
 }
 
+bool AssemblageHull::seen(const PhaseMask& facet) {
+    if (slots_.size() < 2 * facets_.size() + 64) {
+        // Grow: the set is rebuilt from the facets met so far.
+        const std::size_t size = std::bit_ceil(4 * facets_.size() + 256);
+        slots_.assign(size, PhaseMask{});
+        stamps_.assign(size, 0);
+        generation_ = 1;
+        const std::size_t mask = size - 1;
+        for (const PhaseMask& f : facets_) {
+            std::size_t h = (f.bits[0] * 0x9E3779B97F4A7C15ull ^ f.bits[1] * 0xC2B2AE3D27D4EB4Full) >> 20 & mask;
+            while (stamps_[h] == generation_) h = (h + 1) & mask;
+            slots_[h] = f;
+            stamps_[h] = generation_;
+        }
+    }
+    const std::size_t mask = slots_.size() - 1;
+    std::size_t h = (facet.bits[0] * 0x9E3779B97F4A7C15ull ^ facet.bits[1] * 0xC2B2AE3D27D4EB4Full) >> 20 & mask;
+    for (; stamps_[h] == generation_; h = (h + 1) & mask)
+        if (slots_[h] == facet) return true;
+    slots_[h] = facet;
+    stamps_[h] = generation_;
+    return false;
+}
+
 bool AssemblageHull::compute(const double* mu, const bool* active, std::vector<PhaseMask>& facets) {
     facets.clear();
     const int d = dims_;
@@ -127,11 +155,8 @@ bool AssemblageHull::compute(const double* mu, const bool* active, std::vector<P
     // Start: the previous hull's first facet when all its phases are active,
     // else the unit vectors.
     std::array<int, kMaxDims> basis{};
-    bool warm = !queue_.empty();
-    if (warm) {
-        warm = queue_.front().list(basis.data(), kMaxDims) == d;
-        for (int r = 0; r < d && warm; ++r) warm = active[basis[at(r)]];
-    }
+    bool warm = haveStart_ && start_.list(basis.data(), kMaxDims) == d;
+    for (int r = 0; r < d && warm; ++r) warm = active[basis[at(r)]];
     if (!warm) {
         for (int r = 0; r < d; ++r) {
             int found = -1;
@@ -183,53 +208,75 @@ bool AssemblageHull::compute(const double* mu, const bool* active, std::vector<P
         basis[at(leave)] = entering;
     }
 
-    // The walk over the facets.
-    std::sort(basis.begin(), basis.begin() + d);
+    // The tableau of the first facet (inv_ is its inverse): row k holds
+    // active phase act[k] in the facet's phases, then its reduced energy.
+    const std::size_t row = at(d + 1), size = at(n) * row;
+    facets_.clear();
+    order_.clear();
+    tableau_.resize(size);
+    ++generation_;
     PhaseMask first;
     for (int r = 0; r < d; ++r) first.set(basis[at(r)]);
-    queue_.clear();
-    queue_.push_back(first);
-    std::array<std::array<double, kMaxDims>, model::kMaxPhases> W{};
-    std::array<double, model::kMaxPhases> cost{};
-    for (std::size_t q = 0; q < queue_.size(); ++q) {
-        if (queue_.size() > static_cast<std::size_t>(kMaxFacets)) return false;
-        const PhaseMask facet = queue_[q];
-        std::array<int, kMaxDims> f{};
-        facet.list(f.data(), kMaxDims);
-        if (!invert(f.data())) return false;
-        for (int k = 0; k < n; ++k) {
-            const int j = act[at(k)];
-            if (facet.test(j)) continue;
-            double c = mu[j];
-            for (int r = 0; r < d; ++r) {
-                double s = 0.0;
-                for (int cc = 0; cc < d; ++cc) s += inv_[at(r * kMaxDims + cc)] * x_[at(j)][at(cc)];
-                W[at(j)][at(r)] = s;
-                c -= s * mu[f[at(r)]];
-            }
-            cost[at(j)] = std::max(c, 0.0);
+    for (int k = 0; k < n; ++k) {
+        const int j = act[at(k)];
+        double* t = &tableau_[at(k) * row];
+        double c = mu[j];
+        for (int r = 0; r < d; ++r) {
+            double s = 0.0;
+            for (int cc = 0; cc < d; ++cc) s += inv_[at(r * kMaxDims + cc)] * x_[at(j)][at(cc)];
+            if (first.test(j)) s = basis[at(r)] == j ? 1.0 : 0.0;
+            t[r] = s;
+            c -= s * mu[basis[at(r)]];
         }
+        t[d] = first.test(j) ? 0.0 : std::max(c, 0.0);
+    }
+    facets_.push_back(first);
+    order_.insert(order_.end(), basis.begin(), basis.begin() + d);
+    seen(first);
+
+    // The walk: each facet's neighbours across its ridges, each neighbour's
+    // tableau by one pivot on its parent's.
+    std::array<double, model::kMaxPhases * (kMaxDims + 1)> parent{};
+    for (std::size_t q = 0; q < facets_.size(); ++q) {
+        if (facets_.size() > static_cast<std::size_t>(kMaxFacets)) return false;
+        std::copy_n(tableau_.begin() + static_cast<std::ptrdiff_t>(q * size), size, parent.begin());
+        std::array<int, kMaxDims> f{};
+        std::copy_n(order_.begin() + static_cast<std::ptrdiff_t>(q * at(d)), d, f.begin());
         for (int i = 0; i < d; ++i) {
             int next = -1;
             double best = 0.0;
             for (int k = 0; k < n; ++k) {
-                const int j = act[at(k)];
-                if (facet.test(j) || W[at(j)][at(i)] >= -kRidgeSide) continue;
-                const double ratio = cost[at(j)] / -W[at(j)][at(i)];
-                if (next < 0 || ratio < best) next = j, best = ratio;
+                const double* t = &parent[at(k) * row];
+                if (t[i] >= -kRidgeSide || facets_[q].test(act[at(k)])) continue;
+                const double ratio = t[d] / -t[i];
+                if (next < 0 || ratio < best) next = k, best = ratio;
             }
             if (next < 0) continue;  // a ridge on the boundary of the cone
-            PhaseMask neighbour = facet;
+            PhaseMask neighbour = facets_[q];
             neighbour.reset(f[at(i)]);
-            neighbour.set(next);
-            if (std::find(queue_.begin(), queue_.end(), neighbour) == queue_.end()) queue_.push_back(neighbour);
+            neighbour.set(act[at(next)]);
+            if (seen(neighbour)) continue;
+            facets_.push_back(neighbour);
+            for (int r = 0; r < d; ++r) order_.push_back(r == i ? act[at(next)] : f[at(r)]);
+            tableau_.resize(tableau_.size() + size);
+            double* out = &tableau_[tableau_.size() - size];
+            const double* e = &parent[at(next) * row];
+            const double pivot = e[i];
+            for (int k = 0; k < n; ++k) {
+                const double* t = &parent[at(k) * row];
+                double* o = &out[at(k) * row];
+                const double ratio = t[i] / pivot;
+                for (int r = 0; r <= d; ++r) o[r] = t[r] - ratio * e[r];
+                o[i] = ratio;
+                o[d] = std::max(o[d], 0.0);
+            }
         }
     }
-    facets = queue_;
+    facets = facets_;
     std::sort(facets.begin(), facets.end());
     // The next hull starts from this one's first facet.
-    queue_.resize(1);
-    queue_[0] = first;
+    start_ = first;
+    haveStart_ = true;
     return true;
 }
 
@@ -248,24 +295,43 @@ bool AssemblageHull::circuit(const PhaseMask& set, PhaseMask& support) const {
 }
 
 bool AssemblageHull::circuits(const PhaseMask& set, std::vector<PhaseMask>& out) const {
+    // With nullity v (phases less rank), every reaction among the phases is
+    // the null vector of the set less v - 1 phases that leave one: the
+    // subsets without v - 1 of the phases are taken in turn.
     std::array<int, kMaxCircuitSet> p{};
     const int s = set.list(p.data(), kMaxCircuitSet);
     if (s > kMaxCircuitSet) return false;
-    std::array<int, kMaxCircuitSet> sub{};
     std::array<double, kMaxCircuitSet> v{};
-    for (std::uint32_t m = 1; m < (1u << s); ++m) {
-        const int k = std::popcount(m);
-        if (k < 2 || k > dims_ + 1) continue;
+    const int nullity = nullVector(x_, dims_, p.data(), s, v.data());
+    if (nullity < 1) return true;
+    const int drop = nullity - 1;
+    if (drop > kMaxCircuitDrop) return false;
+    std::array<int, kMaxCircuitSet> sub{};
+    std::array<int, kMaxCircuitSet> gone{};
+    for (int r = 0; r < drop; ++r) gone[at(r)] = r;
+    for (;;) {
         int n = 0;
-        for (int i = 0; i < s; ++i)
-            if (m & (1u << i)) sub[at(n++)] = p[at(i)];
-        if (nullVector(x_, dims_, sub.data(), n, v.data()) != 1) continue;
-        double big = 0.0, small = HUGE_VAL;
-        for (int c = 0; c < n; ++c) big = std::max(big, std::fabs(v[at(c)])), small = std::min(small, std::fabs(v[at(c)]));
-        if (!(small > kSupport * big)) continue;  // a smaller set holds the reaction
-        PhaseMask c;
-        for (int i = 0; i < n; ++i) c.set(sub[at(i)]);
-        out.push_back(c);
+        for (int i = 0, g = 0; i < s; ++i) {
+            if (g < drop && gone[at(g)] == i) {
+                ++g;
+                continue;
+            }
+            sub[at(n++)] = p[at(i)];
+        }
+        if (nullVector(x_, dims_, sub.data(), n, v.data()) == 1) {
+            double big = 0.0;
+            for (int c = 0; c < n; ++c) big = std::max(big, std::fabs(v[at(c)]));
+            PhaseMask c;
+            for (int i = 0; i < n; ++i)
+                if (std::fabs(v[at(i)]) > kSupport * big) c.set(sub[at(i)]);
+            if (c.count() >= 2 && std::find(out.begin(), out.end(), c) == out.end()) out.push_back(c);
+        }
+        // The next choice of phases left out.
+        int r = drop - 1;
+        while (r >= 0 && gone[at(r)] == s - drop + r) --r;
+        if (r < 0) break;
+        ++gone[at(r)];
+        for (int q = r + 1; q < drop; ++q) gone[at(q)] = gone[at(q - 1)] + 1;
     }
     return true;
 }
@@ -282,10 +348,24 @@ StableReactionSearch::StableReactionSearch(SearchModel& model, AssemblageHull& h
 bool StableReactionSearch::hullAt(double x, double y, Node& node) {
     node.x = x;
     node.y = y;
-    std::array<bool, model::kMaxPhases> active{};
-    if (!model_.potentials(x, y, mu_.data(), active.data())) return false;
+    std::array<bool, model::kMaxPhases> absent{}, active{};
+    if (!model_.potentials(x, y, mu_.data(), absent.data())) return false;
+    active.fill(true);
     ++stats_.hulls;
     if (!hull_.compute(mu_.data(), active.data(), node.facets)) return false;
+    if (std::find(absent.begin(), absent.begin() + phaseCount_, true) != absent.begin() + phaseCount_) {
+        // A fluid species missing from the fluid: the hull of its own
+        // reactions (above), and that of the others, with the species far
+        // above every plane; the facets of both.
+        for (int i = 0; i < phaseCount_; ++i)
+            if (absent[at(i)]) mu_[at(i)] = kAbsentAbove;
+        std::vector<PhaseMask> others;
+        ++stats_.hulls;
+        if (!hull_.compute(mu_.data(), active.data(), others)) return false;
+        std::vector<PhaseMask> both;
+        std::set_union(node.facets.begin(), node.facets.end(), others.begin(), others.end(), std::back_inserter(both));
+        node.facets.swap(both);
+    }
     stats_.facets += static_cast<long>(node.facets.size());
     return true;
 }

@@ -65,21 +65,34 @@ private:
     // Inverts the matrix whose columns are the coordinates of `phases`
     // (dims of them) into inv_; false when singular.
     bool invert(const int* phases);
+    // Whether `facet` was met in this hull; records it when not.
+    bool seen(const PhaseMask& facet);
 
     Coordinates x_{};
     int count_ = 0, dims_ = 0;
     std::array<double, kMaxDims * kMaxDims> inv_{};
-    std::vector<PhaseMask> queue_;
+    PhaseMask start_;  // the first facet of the last hull
+    bool haveStart_ = false;
+    // The facets met, each with its phases by position and its tableau: per
+    // active phase the coordinates in the facet's phases and the reduced
+    // energy (dims + 1 values).  Kept between hulls for their room only.
+    std::vector<PhaseMask> facets_;
+    std::vector<int> order_;
+    std::vector<double> tableau_;
+    // Open-addressing set of the facets met, cleared by generation.
+    std::vector<PhaseMask> slots_;
+    std::vector<std::uint32_t> stamps_;
+    std::uint32_t generation_ = 0;
 };
 
 // What the search needs from a run.
 class SearchModel {
 public:
     virtual ~SearchModel() = default;
-    // The potential of every phase at (x, y) and whether it takes part in the
-    // hull (a fluid species missing from the fluid does not).  False when the
-    // energies cannot be evaluated there.
-    virtual bool potentials(double x, double y, double* mu, bool* active) = 0;
+    // The potential of every phase at (x, y), and whether it is a fluid
+    // species missing from the fluid there (it counts only in the planes of
+    // its own reactions).  False when the energies cannot be evaluated there.
+    virtual bool potentials(double x, double y, double* mu, bool* absent) = 0;
     // Follows the reaction among `phases` (a candidate met for the first
     // time) and appends, for every interior end of its stable stretches, the
     // invariant assemblage there (its phases and those touching the plane).
