@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <fstream>
 #include <map>
 #include <sstream>
 
@@ -224,6 +225,111 @@ TEST_P(StableGrid, SameStableStretchesAsTheExhaustiveSearch) {
 
 INSTANTIATE_TEST_SUITE_P(Grids, StableGrid, ::testing::ValuesIn(kGrids),
                          [](const ::testing::TestParamInfo<Grid>& i) {
+                             std::string n = i.param.name;
+                             std::replace(n.begin(), n.end(), '-', '_');
+                             return n;
+                         });
+
+// Sub-systems and sub-windows of the 60-phase K-Na-Ca-Fe-Mg-Al-Si-O-H grid
+// (bench/grids/kncfmash-60.txt), which the full enumeration finishes: the
+// run with the search and the run with PELKAM_REACTION_SEARCH=exhaustive
+// write the same plot file and restart file, and the same summary but for
+// the line that names the method.
+struct SubGrid {
+    const char* name;
+    const char* elements;
+    const char* window;  // tmin tmax pmin pmax
+    const char* phases;  // names, separated by "; "
+    bool slow;           // the full enumeration takes seconds
+};
+
+const SubGrid kSubGrids[] = {
+    {"ncash-31", "na ca al si o h", "400. 900. 1. 12000.",
+     "ALBITE; HIGH-ALBITE; ANORTHITE; CA-AL-PYROXENE; COESITE; CORUNDUM; ALPHA-CRISTOBALITE; BETA-CRISTOBALITE; "
+     "DIASPORE; GEHLENITE; GROSSULAR; JADEITE; KAOLINITE; KYANITE; LAWSONITE; LIME; MARGARITE; PARAGONITE; "
+     "PREHNITE; PYROPHYLLITE; QUARTZ; BETA-QUARTZ; SILLIMANITE; ANDALUSITE; LOW-TRIDYMITE; HIGH-TRIDYMITE; "
+     "WOLLASTONITE; PSEUDOWOLLASTONITE; ZOISITE; CLINOZOISITE; WATER",
+     false},
+    {"nkfmash-26", "k na fe mg al si o h", "500. 800. 2000. 10000.",
+     "ALBITE; ALMANDINE; ANDALUSITE; ANTHOPHYLLITE; CLINOCHLORE; CORDIERITE; CORUNDUM; ENSTATITE; FAYALITE; "
+     "FERROSILITE; FORSTERITE; HEMATITE; JADEITE; KYANITE; MAGNETITE; MUSCOVITE; PARAGONITE; PHLOGOPITE; "
+     "K-FELDSPAR; PYROPE; QUARTZ; SILLIMANITE; SPINEL; TALC; ANNITE; WATER",
+     false},
+    {"cmash-34", "ca mg al si o h", "450. 750. 500. 9000.",
+     "AKERMANITE; ANORTHITE; ANTIGORITE; BRUCITE; CA-AL-PYROXENE; CHRYSOTILE; CLINOCHLORE; CORUNDUM; DIASPORE; "
+     "DIOPSIDE; ENSTATITE; FORSTERITE; GEHLENITE; GROSSULAR; KYANITE; LAWSONITE; MARGARITE; MERWINITE; "
+     "MONTICELLITE; PERICLASE; PREHNITE; PYROPE; PYROPHYLLITE; QUARTZ; SPINEL; TALC; TREMOLITE; WOLLASTONITE; "
+     "ZOISITE; ANTHOPHYLLITE; CORDIERITE; SILLIMANITE; ANDALUSITE; WATER",
+     true},
+    {"kncfmash-35", "k na ca fe mg al si o h", "400. 900. 1. 3000.",
+     "ALBITE; ANORTHITE; ALMANDINE; ANDALUSITE; KYANITE; SILLIMANITE; DIOPSIDE; ENSTATITE; FAYALITE; FORSTERITE; "
+     "GROSSULAR; JADEITE; MUSCOVITE; PARAGONITE; PHLOGOPITE; K-FELDSPAR; PYROPE; QUARTZ; SPINEL; TALC; "
+     "TREMOLITE; ZOISITE; ANNITE; CLINOCHLORE; CORDIERITE; MARGARITE; PREHNITE; LAWSONITE; WOLLASTONITE; "
+     "PYROPHYLLITE; KAOLINITE; ANTHOPHYLLITE; MAGNETITE; HEMATITE; WATER",
+     true},
+};
+void PrintTo(const SubGrid& g, std::ostream* os) { *os << g.name; }
+
+// The 60-phase script with the elements, window and phases of `g`.
+std::string subGridScript(const SubGrid& g) {
+    std::ifstream in(path(PELKAM_SOURCE_DIR) / "bench" / "grids" / "kncfmash-60.txt");
+    std::istringstream window(g.window);
+    std::string tmin, tmax, pmin, pmax;
+    window >> tmin >> tmax >> pmin >> pmax;
+    const std::vector<std::pair<std::string, std::string>> values = {
+        {"set Elements", std::string("set Elements = ") + g.elements},
+        {"set \"Row 1 min\"", "set \"Row 1 min\" = " + pmin},
+        {"set \"Row 1 max\"", "set \"Row 1 max\" = " + pmax},
+        {"set \"Row 2 min\"", "set \"Row 2 min\" = " + tmin},
+        {"set \"Row 2 max\"", "set \"Row 2 max\" = " + tmax}};
+    std::string out;
+    for (std::string l; std::getline(in, l);) {
+        if (l.rfind("select Phases", 0) == 0) continue;
+        for (const auto& [start, line] : values)
+            if (l.rfind(start, 0) == 0) l = line;
+        if (l.rfind("check \"Use defaults", 0) == 0) out += std::string("select Phases = ") + g.phases + "\n";
+        out += l + "\n";
+    }
+    return out;
+}
+
+class SearchedSubGrid : public ::testing::TestWithParam<SubGrid> {};
+
+TEST_P(SearchedSubGrid, SameOutputsAsEveryReactionExamined) {
+    const SubGrid& g = GetParam();
+    const char* all = std::getenv("PELKAM_ALL_GRIDS");
+    if (g.slow && slowBuild() && !(all && *all == '1'))
+        GTEST_SKIP() << g.name << " runs in optimised builds without sanitizers only (PELKAM_ALL_GRIDS=1 forces it)";
+    struct Run {
+        std::string plot, restart, console;
+        std::vector<std::string> summary;
+    };
+    auto run = [&g](bool exhaustive) {
+        apptest::WorkDir w(std::string(g.name) + (exhaustive ? "-all" : "-search"));
+        w.write("answers.txt", subGridScript(g));
+        apptest::fs::copy_file(apptest::dataDir() / "rxtns_calib.dat", w.path / "rxtns_calib.dat");
+        w.write("PELKAM.fig", apptest::bundledConfig(w));
+        if (exhaustive) setenv("PELKAM_REACTION_SEARCH", "exhaustive", 1);
+        const apptest::RunResult r = apptest::runProgram(PELKAM_EXE, {"--script", "answers.txt"}, w.path);
+        unsetenv("PELKAM_REACTION_SEARCH");
+        EXPECT_EQ(r.exitCode, 0) << r.out << r.err;
+        Run out{w.read("plot.plt"), w.read("restart.res"), r.out, {}};
+        for (const std::string& l : w.lines("summary.dat"))
+            if (l.rfind(" REACTIONS:", 0) != 0) out.summary.push_back(l);
+            else out.console += l;
+        return out;
+    };
+    const Run searched = run(false), all_ = run(true);
+    EXPECT_NE(searched.console.find("FOUND BY THE SEARCH"), std::string::npos);
+    EXPECT_NE(all_.console.find("EVERY REACTION OF THE ENUMERATION"), std::string::npos);
+    EXPECT_GT(std::count(searched.plot.begin(), searched.plot.end(), '\n'), 100) << "too few curves to tell";
+    EXPECT_TRUE(searched.plot == all_.plot) << "the plot files differ";
+    EXPECT_TRUE(searched.restart == all_.restart) << "the restart files differ";
+    EXPECT_TRUE(searched.summary == all_.summary) << "the summaries differ";
+}
+
+INSTANTIATE_TEST_SUITE_P(Grids, SearchedSubGrid, ::testing::ValuesIn(kSubGrids),
+                         [](const ::testing::TestParamInfo<SubGrid>& i) {
                              std::string n = i.param.name;
                              std::replace(n.begin(), n.end(), '-', '_');
                              return n;
