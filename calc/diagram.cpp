@@ -219,6 +219,7 @@ core::Status computeDiagram(const DiagramInputs& in, model::GibbsEvaluator& gibb
         StableReactionSearch search(model, hull, count, settings);
         std::vector<PhaseMask> candidates;
         const bool searched = search.run(candidates);
+        result.search = search.statistics();
         if (searched) {
             result.method = ReactionMethod::Search;
             options.only = &candidates;

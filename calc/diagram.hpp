@@ -13,6 +13,7 @@
 #include "calc/options.hpp"
 #include "calc/plotted_curve.hpp"
 #include "calc/selection.hpp"
+#include "calc/stable_search.hpp"
 #include "calc/trace.hpp"
 #include "core/status.hpp"
 #include "model/gibbs.hpp"
@@ -102,6 +103,7 @@ struct DiagramResult {
     std::vector<std::vector<double>> rows;
     long examined = 0, calculated = 0, plotted = 0;
     ReactionMethod method = ReactionMethod::Exhaustive;  // how the reactions were found
+    SearchStatistics search;  // what the search did (Search)
 };
 
 // The notice of a range event: the routine, its range and the first point.

@@ -56,7 +56,7 @@ constexpr int kMaxCircuitDrop = 6;  // at most binom(16, 6) subsets
 int nullVector(const AssemblageHull::Coordinates& x, int dims, const int* phases, int n, double* v) {
     constexpr int kCols = model::kMaxComponents + 2;
     if (n > kCols) return -1;
-    std::array<std::array<double, kCols>, model::kMaxComponents> a{};
+    std::array<std::array<double, kCols>, model::kMaxComponents> a;  // the entries used are all set
     double big = 0.0;
     for (int r = 0; r < dims; ++r)
         for (int c = 0; c < n; ++c) {
@@ -236,7 +236,7 @@ bool AssemblageHull::compute(const double* mu, const bool* active, std::vector<P
 
     // The walk: each facet's neighbours across its ridges, each neighbour's
     // tableau by one pivot on its parent's.
-    std::array<double, model::kMaxPhases * (kMaxDims + 1)> parent{};
+    std::array<double, model::kMaxPhases * (kMaxDims + 1)> parent;  // copied in before use
     for (std::size_t q = 0; q < facets_.size(); ++q) {
         if (facets_.size() > static_cast<std::size_t>(kMaxFacets)) return false;
         std::copy_n(tableau_.begin() + static_cast<std::ptrdiff_t>(q * size), size, parent.begin());
@@ -391,8 +391,10 @@ void StableReactionSearch::flipReactions(const Node& a, const Node& b, std::vect
         for (std::size_t j = 0; j < come.size(); ++j) {
             const PhaseMask u = gone[i] | come[j];
             if (u.count() != d + 1) continue;
-            PhaseMask r;
-            if (!hull_.circuit(u, r)) continue;
+            auto [it, fresh] = circuits_.try_emplace(u);
+            if (fresh && !hull_.circuit(u, it->second)) it->second = PhaseMask{};
+            const PhaseMask r = it->second;
+            if (r.empty()) continue;
             inPair[i] = inPair[gone.size() + j] = 1;
             if (std::find(out.begin(), out.end(), r) == out.end()) out.push_back(r);
         }
@@ -476,14 +478,22 @@ bool StableReactionSearch::run(std::vector<PhaseMask>& candidates) {
         return false;
     if (!closeUp()) return false;
 
-    // The interior grid: every line across the window between the sides.
+    // The interior grid: the segments between neighbouring nodes of every
+    // line across the window between the sides.
     const int g = std::max(set_.gridIntervals, 1);
-    for (int k = 1; k < g; ++k) {
-        const double x = x0 + (x1 - x0) * k / g, y = y0 + (y1 - y0) * k / g;
-        if (!scanLine(x, y0, x, y1, g, stats_.fromInterior) || !scanLine(x0, y, x1, y, g, stats_.fromInterior))
-            return false;
-        if (!closeUp()) return false;
-    }
+    std::vector<Node> nodes(at((g + 1) * (g + 1)));
+    auto node = [&](int i, int j) -> Node& { return nodes[at(j * (g + 1) + i)]; };
+    for (int j = 0; j <= g; ++j)
+        for (int i = 0; i <= g; ++i) {
+            const double x = i == g ? x1 : x0 + (x1 - x0) * i / g, y = j == g ? y1 : y0 + (y1 - y0) * j / g;
+            if (!hullAt(x, y, node(i, j))) return false;
+        }
+    for (int k = 1; k < g; ++k)
+        for (int m = 0; m < g; ++m)
+            if (!locate(node(k, m), node(k, m + 1), stats_.fromInterior) ||
+                !locate(node(m, k), node(m + 1, k), stats_.fromInterior))
+                return false;
+    if (!closeUp()) return false;
     candidates = known_;
     return true;
 }

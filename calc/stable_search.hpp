@@ -29,6 +29,7 @@
 #pragma once
 #include <array>
 #include <cstdint>
+#include <unordered_map>
 #include <vector>
 
 #include "calc/reaction.hpp"
@@ -102,8 +103,8 @@ public:
 
 struct SearchSettings {
     double xmin = 0, xmax = 1, ymin = 0, ymax = 1;
-    int sideIntervals = 32;  // hull points along each side
-    int gridIntervals = 8;   // cells of the interior grid along each axis
+    int sideIntervals = 16;  // hull points along each side
+    int gridIntervals = 6;   // cells of the interior grid along each axis
     // Flips closer than this (fraction of each range) are not told apart:
     // every reaction of the hull change between them is a candidate.
     double finest = 1.0 / 2048.0;
@@ -151,7 +152,13 @@ private:
     std::vector<PhaseMask> pending_;  // found, not yet followed
     std::vector<double> mu_;
     std::vector<char> active_;
-    std::vector<PhaseMask> scratch_;
+    struct MaskHash {
+        std::size_t operator()(const PhaseMask& m) const {
+            return static_cast<std::size_t>((m.bits[0] * 0x9E3779B97F4A7C15ull) ^ (m.bits[1] * 0xC2B2AE3D27D4EB4Full));
+        }
+    };
+    // The reaction of each set of dims + 1 phases met (empty: none).
+    std::unordered_map<PhaseMask, PhaseMask, MaskHash> circuits_;
 };
 
 }  // namespace calc
