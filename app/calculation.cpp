@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <memory>
 #include <ctime>
@@ -45,17 +46,56 @@ std::string timeOfDay() {
     return buf;  // eleven characters
 }
 
+// "about 40 s", "about 12 min", "about 3.5 h".
+std::string durationText(double seconds) {
+    char buf[32];
+    if (seconds < 90)
+        std::snprintf(buf, sizeof buf, "about %.0f s", std::max(1.0, seconds));
+    else if (seconds < 5400)
+        std::snprintf(buf, sizeof buf, "about %.0f min", seconds / 60);
+    else
+        std::snprintf(buf, sizeof buf, "about %.1f h", seconds / 3600);
+    return buf;
+}
+
 // The screens and the console follow the calculation of a diagram.
 class RunObserver final : public calc::DiagramObserver {
 public:
-    explicit RunObserver(RunContext& ctx) : ctx_(ctx), rs_(ctx.settings) {}
+    using Clock = std::chrono::steady_clock;
+    explicit RunObserver(RunContext& ctx) : ctx_(ctx), rs_(ctx.settings), start_(Clock::now()) {}
     void status(std::string_view text) override { ui::showProgress(ctx_.screens, text, ui::kProgStatus); }
     void counts(long examined, long calculated, long plotted) override {
         ui::showProgress(ctx_.screens,
-                          "Examined" + core::formatInteger(rs_.reactionsExamined + examined, 6) + "  calculated" +
-                              core::formatInteger(rs_.reactionsCalculated + calculated, 6) + "  plotted" +
-                              core::formatInteger(rs_.reactionsPlotted + plotted, 6),
+                          "Examined " + countText(rs_.reactionsExamined + examined, 6) + "  calculated " +
+                              countText(rs_.reactionsCalculated + calculated, 6) + "  plotted " +
+                              countText(rs_.reactionsPlotted + plotted, 6),
                           ui::kProgCounts);
+    }
+    // The candidates, the share done and the time left: on the progress
+    // screen at most five times a second; in a scripted run also on
+    // standard error, once a second, when the diagram takes more than a
+    // second.
+    void progress(const calc::DiagramProgress& where) override {
+        const Clock::time_point now = Clock::now();
+        const double elapsed = std::chrono::duration<double>(now - start_).count();
+        const bool screen = now - lastScreen_ >= std::chrono::milliseconds(200);
+        const bool line = !ctx_.answerScript.empty() && elapsed >= 1.0 && now - lastLine_ >= std::chrono::seconds(1);
+        if (!screen && !line) return;
+        const double share = where.share();
+        const bool searching = where.method == calc::ReactionMethod::Search;
+        char head[96];
+        std::snprintf(head, sizeof head, "%.0f %s: %.0f%% done", where.candidates,
+                      searching ? "candidate reactions" : "combinations", 100 * share);
+        std::string text = head;
+        if (share > 0.0 && elapsed >= 0.5) text += ", " + durationText(elapsed * (1 - share) / share) + " left";
+        if (screen) {
+            ui::showProgress(ctx_.screens, text, ui::kProgLine);
+            lastScreen_ = now;
+        }
+        if (line) {
+            std::fprintf(stderr, "pelkam: %s\n", text.c_str());
+            lastLine_ = now;
+        }
     }
     // The first point at which each fluid routine gave no usable value (and
     // each phase energy was not finite), once per run: on the console here,
@@ -67,6 +107,7 @@ public:
 private:
     RunContext& ctx_;
     const RunSettings& rs_;
+    Clock::time_point start_, lastScreen_{}, lastLine_{};
 };
 
 // The reactions of one composition set: the count of possible reactions on

@@ -93,6 +93,12 @@ std::string drawingStem(std::string_view plotName) {
 std::string dxfName(std::string_view plotName) { return drawingStem(plotName) + ".dxf"; }
 std::string svgName(std::string_view plotName) { return drawingStem(plotName) + ".svg"; }
 
+std::string countText(long long n, int width) {
+    std::string t = std::to_string(n);
+    if (static_cast<int>(t.size()) < width) t.insert(0, static_cast<std::size_t>(width) - t.size(), ' ');
+    return t;
+}
+
 std::array<std::string, 6> completionLines(const RunSettings& rs, int batchLinesFailed, bool screenWidth) {
     std::array<std::string, 6> lines;
     if (rs.batchMode == 'Y') {
@@ -108,9 +114,11 @@ std::array<std::string, 6> completionLines(const RunSettings& rs, int batchLines
         const std::string plot = trimmed(rs.unitNames[io::kPlotSlot]);
         lines[2] = "DXF Output : " + dxfName(plot) + "  SVG: " + svgName(plot);
     }
-    lines[3] = "Number of Reactions Examined = " + core::formatInteger(rs.reactionsExamined, 4);
-    lines[4] = "Number of Reactions Calculated = " + core::formatInteger(rs.reactionsCalculated, 4);
-    lines[5] = "Number of Reactions Plotted = " + core::formatInteger(rs.reactionsPlotted, 4);
+    // Counts in four columns at least, and as many as they need: the 45
+    // columns of the screen hold any count a run can reach.
+    lines[3] = "Number of Reactions Examined = " + countText(rs.reactionsExamined, 4);
+    lines[4] = "Number of Reactions Calculated = " + countText(rs.reactionsCalculated, 4);
+    lines[5] = "Number of Reactions Plotted = " + countText(rs.reactionsPlotted, 4);
     if (screenWidth)
         for (std::string& l : lines)
             if (l.size() > 45) l.resize(45);

@@ -29,6 +29,9 @@ std::string svgName(std::string_view plotName);
 // The six lines of the completion screen (each at most 45 characters; with
 // `screenWidth` false the lines keep the file names whole); in batch mode
 // the third line counts the lines that could not be run.
+// A count right-aligned in `width` columns, or in as many as it needs.
+std::string countText(long long n, int width);
+
 std::array<std::string, 6> completionLines(const RunSettings& rs, int batchLinesFailed = 0,
                                             bool screenWidth = true);
 

@@ -109,7 +109,13 @@ public:
         return events() == before;
     }
 
+    void progress(const SearchStatistics& statistics) override {
+        observer_->progress(DiagramProgress{ReactionMethod::Search, static_cast<double>(statistics.candidates),
+                                            static_cast<double>(statistics.followed)});
+    }
+
     std::map<PhaseMask, Kept> kept;
+    DiagramObserver* observer_ = nullptr;
 
 private:
     // A phase within this much (J) of the plane just beyond a stability limit
@@ -175,6 +181,14 @@ core::Status computeDiagram(const DiagramInputs& in, model::GibbsEvaluator& gibb
     auto m = std::make_unique<Machinery>(in, gibbs, result, observer);
     if (in.options->diagramType == kActAct) m->evaluator.prepareFixedConditions();
 
+    EnumerationOptions options;
+    EnumerationResult enumerated;
+    core::Status s;
+    // Where the enumeration stands: the combinations walked of all.
+    const ProgressSink walked = [&](int) {
+        observer.progress(DiagramProgress{result.method, enumerated.size, static_cast<double>(enumerated.examined)});
+    };
+
     // One reaction handed over for calculation.
     const ReactionSink calculate = [&](Reaction& reaction) {
         if (in.lastRows != nullptr) {
@@ -193,18 +207,16 @@ core::Status computeDiagram(const DiagramInputs& in, model::GibbsEvaluator& gibb
         }
         tellRangeEvents(log, *in.phases, observer, result);
         observer.counts(result.examined, result.calculated, result.plotted);
+        if (!in.chooser) walked(0);
         return core::Status::success();
     };
-
-    EnumerationOptions options;
-    EnumerationResult enumerated;
-    core::Status s;
 
     if (searchApplies(in)) {
         // The search, then its candidates in the enumeration order with the
         // traces it made.
         const RangeEventLog before = log != nullptr ? *log : RangeEventLog{};
         RunSearchModel model(in, *m, log);
+        model.observer_ = &observer;
         AssemblageHull hull;
         PlaneTest::Coordinates x{};
         const int count = std::clamp(in.selection->mainCount + in.selection->testCount, 0, in.phases->count);
@@ -241,6 +253,8 @@ core::Status computeDiagram(const DiagramInputs& in, model::GibbsEvaluator& gibb
                 observer.counts(result.examined, result.calculated, result.plotted);
                 return core::Status::success();
             };
+            observer.progress(DiagramProgress{ReactionMethod::Search, static_cast<double>(candidates.size()),
+                                              static_cast<double>(candidates.size())});
             s = EnumerateReactions(*in.phases, *in.selection, m->pruned, options, replay, nullptr, enumerated);
             tellRangeEvents(log, *in.phases, observer, result);
             return s;
@@ -256,7 +270,7 @@ core::Status computeDiagram(const DiagramInputs& in, model::GibbsEvaluator& gibb
     else if (in.lastRows != nullptr)
         result.method = ReactionMethod::LastCalculated;
     if (!in.chooser) {
-        s = EnumerateReactions(*in.phases, *in.selection, m->pruned, options, calculate, nullptr, enumerated);
+        s = EnumerateReactions(*in.phases, *in.selection, m->pruned, options, calculate, walked, enumerated);
     } else {
         // The reactions are listed, and the chosen ones calculated.
         ReactionList list;

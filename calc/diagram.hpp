@@ -4,6 +4,7 @@
 // result value out; the screens are reached only through the reaction
 // chooser and the observer the caller gives.
 #pragma once
+#include <algorithm>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -77,10 +78,25 @@ struct DiagramInputs {
     ReactionMethod method = ReactionMethod::Search;
 };
 
+// Where the calculation of a diagram stands.
+struct DiagramProgress {
+    // Search: the candidate reactions found so far and those traced (the
+    // search finds more while it traces); Exhaustive, Chosen and
+    // LastCalculated: the combinations of phases the enumeration walks and
+    // those walked, or the chosen reactions and those calculated.
+    ReactionMethod method = ReactionMethod::Exhaustive;
+    double candidates = 0;
+    double done = 0;
+    double share() const { return candidates > 0 ? std::min(1.0, done / candidates) : 0.0; }
+};
+
 // Told what the calculation does while it runs.
 class DiagramObserver {
 public:
     virtual ~DiagramObserver() = default;
+    // Where the calculation stands (after every reaction, and during the
+    // search after every hull and every candidate traced).
+    virtual void progress(const DiagramProgress& where) {}
     // The status line of the reaction being calculated.
     virtual void status(std::string_view text) {}
     // The counts of this diagram after every reaction handed over.

@@ -139,10 +139,8 @@ struct Enumerator {
     void advance(long long count) {
         result.examined += count;
         if (!progress || total <= 0) return;
-        long long j = result.examined;
-        long long t = static_cast<long long>(total);
-        if (j > t) j = t;
-        const int percent = static_cast<int>(100 - 100 * j / t);
+        const double j = std::min(static_cast<double>(result.examined), total);
+        const int percent = static_cast<int>(100 - 100 * j / total);
         if (percent != lastPercent) {
             lastPercent = percent;
             progress(percent);
@@ -373,8 +371,9 @@ struct Enumerator {
 
         result = EnumerationResult{};
         result.independent = N - C;
-        total = possibleReactionCount(M + C, C, nIncl);
-        result.possible = total;
+        total = enumerationSize(M + C, C, nIncl);
+        result.possible = possibleReactionCount(M + C, C, nIncl);
+        result.size = total;
         reaction.phaseCount = N;
 
         if (options.list != nullptr) {
@@ -450,6 +449,14 @@ double possibleReactionCount(int N, int C, int nIncl) {
         if (sum >= kPossibleReactionCap) return kPossibleReactionCap;
     }
     return std::min(sum, kPossibleReactionCap);
+}
+
+double enumerationSize(int N, int C, int nIncl) {
+    const int M = N - C;
+    const int kmax = std::min(C + 1 - nIncl, M);
+    double sum = 0.0;
+    for (int k = 1; k <= kmax; ++k) sum += binomial(M, k) * binomial(C, k - 1);
+    return sum;
 }
 
 void RationalizeCoefficients(double* c, int n, double tolerance) {

@@ -30,6 +30,9 @@ constexpr double kParticipation = 0.001;
 // phases and kmax = min(C + 1 - nIncl, M), the sum over k = 1..kmax of
 // binom(M, k) binom(C, k - 1), in floating point, capped at 200,000,000.
 double possibleReactionCount(int N, int C, int nIncl);
+// The same sum without the cap: the combinations of non-basis phases and
+// left-out basis positions that the enumeration walks.
+double enumerationSize(int N, int C, int nIncl);
 
 // Scales the coefficients in place so that each of magnitude at least
 // `tolerance` is a whole number within the tolerance: for each such
@@ -59,7 +62,8 @@ bool FormatReaction(const model::PhaseTable& table, const PhaseSelection& select
 // Receives each reaction; a status other than Ok ends the enumeration (or
 // the selection) with that status.
 using ReactionSink = std::function<core::Status(Reaction&)>;
-// Receives the progress percentage 100 - 100 j / t whenever it changes.
+// Receives the progress percentage 100 - 100 j / t whenever it changes (j
+// combinations walked of the t of enumerationSize).
 using ProgressSink = std::function<void(int percent)>;
 
 // The reactions of list mode, for the reaction-selection screen: the
@@ -96,6 +100,7 @@ struct EnumerationResult {
     long found = 0;            // reactions written to the list or handed to the sink
     long long examined = 0;    // combinations of phases and left-out basis positions
     double possible = 0;       // possibleReactionCount of the run
+    double size = 0;           // enumerationSize of the run: the combinations walked in all
     int independent = 0;       // N - C
 };
 

@@ -352,6 +352,7 @@ bool StableReactionSearch::hullAt(double x, double y, Node& node) {
     if (!model_.potentials(x, y, mu_.data(), absent.data())) return false;
     active.fill(true);
     ++stats_.hulls;
+    model_.progress(stats_);
     if (!hull_.compute(mu_.data(), active.data(), node.facets)) return false;
     if (std::find(absent.begin(), absent.begin() + phaseCount_, true) != absent.begin() + phaseCount_) {
         // A fluid species missing from the fluid: the hull of its own
@@ -460,6 +461,7 @@ bool StableReactionSearch::closeUp() {
         invariant.clear();
         ++stats_.followed;
         if (!model_.follow(r, invariant)) return false;
+        model_.progress(stats_);
         for (const PhaseMask& phi : invariant) {
             list.clear();
             if (!hull_.circuits(phi, list)) continue;

@@ -86,6 +86,14 @@ private:
     std::uint32_t generation_ = 0;
 };
 
+struct SearchStatistics {
+    long hulls = 0;       // hulls computed
+    long facets = 0;      // facets of those hulls
+    long candidates = 0;  // distinct phase sets found
+    long followed = 0;    // candidates traced
+    long fromSides = 0, fromInvariantPoints = 0, fromInterior = 0;
+};
+
 // What the search needs from a run.
 class SearchModel {
 public:
@@ -99,6 +107,8 @@ public:
     // invariant assemblage there (its phases and those touching the plane).
     // False when the search must be given up.
     virtual bool follow(const PhaseMask& phases, std::vector<PhaseMask>& invariant) = 0;
+    // Where the search stands: after every hull and every candidate traced.
+    virtual void progress(const SearchStatistics& statistics) {}
 };
 
 struct SearchSettings {
@@ -110,13 +120,6 @@ struct SearchSettings {
     double finest = 1.0 / 2048.0;
 };
 
-struct SearchStatistics {
-    long hulls = 0;       // hulls computed
-    long facets = 0;      // facets of those hulls
-    long candidates = 0;  // distinct phase sets found
-    long followed = 0;    // candidates traced
-    long fromSides = 0, fromInvariantPoints = 0, fromInterior = 0;
-};
 
 // The search.  Fills `candidates` (sorted, distinct) with the phase sets of
 // every reaction found; false when it had to be given up (the caller then

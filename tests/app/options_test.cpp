@@ -235,6 +235,10 @@ TEST(Completion, LinesAndDxfName) {
     EXPECT_EQ(l[3], "Number of Reactions Examined =   12");
     EXPECT_EQ(l[4], "Number of Reactions Calculated =    7");
     EXPECT_EQ(l[5], "Number of Reactions Plotted =    5");
+    // Counts of any size are written whole, and fit the screen's 45 columns.
+    rs.reactionsExamined = 75394027566;
+    EXPECT_EQ(app::completionLines(rs)[3], "Number of Reactions Examined = 75394027566");
+    EXPECT_EQ(app::countText(-12, 4), " -12");
     EXPECT_EQ(app::dxfName("plotfile  with blanks"), "plotfile.dxf");
     EXPECT_EQ(app::dxfName("noext"), "noext.dxf");
     // The cut looks at the file's own name, not at its directories.

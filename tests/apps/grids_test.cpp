@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <map>
+#include <regex>
 #include <sstream>
 
 #include "io/plot_reader.hpp"
@@ -313,6 +314,12 @@ TEST_P(SearchedSubGrid, SameOutputsAsEveryReactionExamined) {
         const apptest::RunResult r = apptest::runProgram(PELKAM_EXE, {"--script", "answers.txt"}, w.path);
         unsetenv("PELKAM_REACTION_SEARCH");
         EXPECT_EQ(r.exitCode, 0) << r.out << r.err;
+        // Progress on standard error, once a second, only in runs that take
+        // longer than a second.
+        static const std::regex progress(
+            R"(pelkam: [0-9]+ (candidate reactions|combinations): [0-9]+% done(, about [0-9.]+ (s|min|h) left)?)");
+        std::istringstream err(r.err);
+        for (std::string l; std::getline(err, l);) EXPECT_TRUE(std::regex_match(l, progress)) << l;
         Run out{w.read("plot.plt"), w.read("restart.res"), r.out, {}};
         for (const std::string& l : w.lines("summary.dat"))
             if (l.rfind(" REACTIONS:", 0) != 0) out.summary.push_back(l);
