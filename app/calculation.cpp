@@ -118,9 +118,11 @@ Status calculateSet(RunContext& ctx, calc::DiagramResult& result) {
     const int N = sel.mainCount;
     const int C = sel.basis.componentCount;
     double possible = calc::possibleReactionCount(N, C, sel.allReactionsCount);
-    static const core::Layout countLine("(I3,' phases with ',I2,' components -->',I8,'possible rxtns')");
-    core::Value v[] = {static_cast<long long>(N), static_cast<long long>(C), static_cast<long long>(possible)};
-    ui::showProgress(ctx.screens, core::writeLine(countLine, v), ui::kProgStatus);
+    // The count in eight columns, or in as many as it needs.
+    ui::showProgress(ctx.screens,
+                     countText(N, 3) + " phases with " + countText(C, 2) + " components -->" +
+                         countText(static_cast<long long>(possible), 8) + "possible rxtns",
+                     ui::kProgStatus);
 
     calc::DiagramInputs in;
     in.options = &rs;
