@@ -6,6 +6,9 @@
 #include <cstdlib>
 #include <memory>
 #include <ctime>
+#include <string_view>
+
+#include <unistd.h>
 
 #include "app/batch.hpp"
 #include "app/composition_run.hpp"
@@ -62,7 +65,13 @@ std::string durationText(double seconds) {
 class RunObserver final : public calc::DiagramObserver {
 public:
     using Clock = std::chrono::steady_clock;
-    explicit RunObserver(RunContext& ctx) : ctx_(ctx), rs_(ctx.settings), start_(Clock::now()) {}
+    explicit RunObserver(RunContext& ctx) : ctx_(ctx), rs_(ctx.settings), start_(Clock::now()) {
+        // Lines on standard error in a scripted run when someone watches it
+        // (a terminal), or when PELKAM_PROGRESS=1 asks for them (a log).
+        const char* asked = std::getenv("PELKAM_PROGRESS");
+        progressLines_ = !ctx.answerScript.empty() &&
+                         (::isatty(STDERR_FILENO) == 1 || (asked != nullptr && std::string_view(asked) == "1"));
+    }
     void status(std::string_view text) override { ui::showProgress(ctx_.screens, text, ui::kProgStatus); }
     void counts(long examined, long calculated, long plotted) override {
         ui::showProgress(ctx_.screens,
@@ -73,13 +82,13 @@ public:
     }
     // The candidates, the share done and the time left: on the progress
     // screen at most five times a second; in a scripted run also on
-    // standard error, once a second, when the diagram takes more than a
-    // second.
+    // standard error (see above), once a second, when the diagram takes
+    // more than a second.
     void progress(const calc::DiagramProgress& where) override {
         const Clock::time_point now = Clock::now();
         const double elapsed = std::chrono::duration<double>(now - start_).count();
         const bool screen = now - lastScreen_ >= std::chrono::milliseconds(200);
-        const bool line = !ctx_.answerScript.empty() && elapsed >= 1.0 && now - lastLine_ >= std::chrono::seconds(1);
+        const bool line = progressLines_ && elapsed >= 1.0 && now - lastLine_ >= std::chrono::seconds(1);
         if (!screen && !line) return;
         const double share = where.share();
         const bool searching = where.method == calc::ReactionMethod::Search;
@@ -108,6 +117,7 @@ private:
     RunContext& ctx_;
     const RunSettings& rs_;
     Clock::time_point start_, lastScreen_{}, lastLine_{};
+    bool progressLines_ = false;
 };
 
 // The reactions of one composition set: the count of possible reactions on

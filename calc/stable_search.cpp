@@ -21,10 +21,12 @@
 // are those of the flips crossed.  A facet of A and one of B whose union has
 // dims + 1 phases span one reaction (a null vector of their coordinates):
 // the reaction of a flip.  One flip alone gives one reaction from every such
-// pair, with every facet of A and B in a pair; anything else is halved until
-// it is, or until the segment is shorter than the finest resolution.  A
-// change is already explained when every facet of A and B holds all but one
-// phase of a reaction found before.
+// pair, with every facet of A and B in a pair; so do flips of reactions
+// found before.  Anything else is halved until it is one of these, or until
+// the segment is shorter than the finest resolution (then every reaction the
+// pairs give, or every reaction among the phases of an unpaired change, is
+// taken).  The walk keeps each facet's tableau (the w_j and c_j of every
+// active phase) and makes a neighbour's by one pivot on its parent's.
 #include "calc/stable_search.hpp"
 
 #include <algorithm>
