@@ -102,6 +102,7 @@ bool beginsWith(const std::string& s, const char* prefix) {
 
 int PlaneTest::setUp(const Coordinates& x, int count, int dims, const std::array<bool, kMaxPhases>& inReaction) {
     ready_ = false;
+    kept_.valid = false;
     rank_ = 0;
     count_ = std::clamp(count, 0, kMaxPhases);
     dims_ = std::clamp(dims, 0, kMaxDims);
@@ -298,6 +299,14 @@ PlaneTest::Lp PlaneTest::solve(int nCompeting, double& t) {
     const int rows = dims_ + 1;
     const int cols = nCompeting + 2 * rank_;
     const int limit = 3 * (cols + rows + 1);
+    if (restorePhaseOne(nCompeting, rows, cols)) {
+        if (kept_.outcome == Lp::Limit) {
+            t = 0.0;
+            return Lp::Limit;
+        }
+        if (kept_.outcome == Lp::NoMixture) return Lp::NoMixture;
+        return phaseTwo(nCompeting, t);
+    }
 
     // Constraint rows: composition balance per coordinate, then the sum row.
     for (int i = 0; i <= rows; ++i) {
@@ -331,10 +340,14 @@ PlaneTest::Lp PlaneTest::solve(int nCompeting, double& t) {
     at(rows, kMaxColumns) = 1.0;  // the artificials sum to 1
     bool unbounded = false;
     if (!optimise(rows, cols, kFeasible, limit, unbounded)) {
+        keepPhaseOne(Lp::Limit, nCompeting, rows, cols);
         t = 0.0;
         return Lp::Limit;
     }
-    if (at(rows, kMaxColumns) > kFeasible) return Lp::NoMixture;
+    if (at(rows, kMaxColumns) > kFeasible) {
+        keepPhaseOne(Lp::NoMixture, nCompeting, rows, cols);
+        return Lp::NoMixture;
+    }
     // Artificials still basic (at zero): pivot them out, or their rows are redundant.
     for (int i = 0; i < rows; ++i) {
         if (basic_[static_cast<std::size_t>(i)] < cols) continue;
@@ -352,6 +365,51 @@ PlaneTest::Lp PlaneTest::solve(int nCompeting, double& t) {
             ++pivots_;
         }
     }
+    keepPhaseOne(Lp::Optimal, nCompeting, rows, cols);
+    return phaseTwo(nCompeting, t);
+}
+
+// Phase 1 reads the compositions alone, never the potentials: its tableau
+// (constraint rows, basis, redundant rows, pivots) serves every point of the
+// reaction at which the same phases compete, and phase 2 goes on from it as
+// it would from a phase 1 of its own.
+void PlaneTest::keepPhaseOne(Lp outcome, int nCompeting, int rows, int cols) {
+    kept_.valid = true;
+    kept_.outcome = outcome;
+    kept_.competing = nCompeting;
+    std::copy_n(competing_.begin(), nCompeting, kept_.list.begin());
+    kept_.pivots = pivots_;
+    for (int i = 0; i < rows; ++i) {
+        const std::size_t from = static_cast<std::size_t>(i * kStride);
+        std::copy_n(tab_.begin() + static_cast<std::ptrdiff_t>(from), cols, kept_.tab.begin() + static_cast<std::ptrdiff_t>(from));
+        kept_.tab[from + kMaxColumns] = tab_[from + kMaxColumns];
+        kept_.basic[static_cast<std::size_t>(i)] = basic_[static_cast<std::size_t>(i)];
+        kept_.redundant[static_cast<std::size_t>(i)] = redundant_[static_cast<std::size_t>(i)];
+    }
+}
+
+bool PlaneTest::restorePhaseOne(int nCompeting, int rows, int cols) {
+    if (!kept_.valid || kept_.competing != nCompeting ||
+        !std::equal(competing_.begin(), competing_.begin() + nCompeting, kept_.list.begin()))
+        return false;
+    pivots_ = kept_.pivots;
+    if (kept_.outcome != Lp::Optimal) return true;
+    for (int i = 0; i < rows; ++i) {
+        const std::size_t from = static_cast<std::size_t>(i * kStride);
+        std::copy_n(kept_.tab.begin() + static_cast<std::ptrdiff_t>(from), cols, tab_.begin() + static_cast<std::ptrdiff_t>(from));
+        tab_[from + kMaxColumns] = kept_.tab[from + kMaxColumns];
+        basic_[static_cast<std::size_t>(i)] = kept_.basic[static_cast<std::size_t>(i)];
+        redundant_[static_cast<std::size_t>(i)] = kept_.redundant[static_cast<std::size_t>(i)];
+    }
+    return true;
+}
+
+PlaneTest::Lp PlaneTest::phaseTwo(int nCompeting, double& t) {
+    auto at = [this](int i, int j) -> double& { return tab_[static_cast<std::size_t>(i * kStride + j)]; };
+    const int rows = dims_ + 1;
+    const int cols = nCompeting + 2 * rank_;
+    const int limit = 3 * (cols + rows + 1);
+    bool unbounded = false;
 
     // Phase 2: maximise sum y_j d_j.
     double big = 0.0;

@@ -68,6 +68,9 @@ private:
     // Outcome of the programme.
     enum class Lp { Optimal, NoMixture, Limit };
     Lp solve(int nCompeting, double& t);
+    Lp phaseTwo(int nCompeting, double& t);
+    void keepPhaseOne(Lp outcome, int nCompeting, int rows, int cols);
+    bool restorePhaseOne(int nCompeting, int rows, int cols);
     void pivot(int row, int col, int rows, int cols);
     // Bland's rule on the objective row; returns false when the pivot limit was reached.
     bool optimise(int rows, int cols, double costTolerance, int limit, bool& unbounded);
@@ -92,6 +95,19 @@ private:
     std::array<double, (kMaxRows + 1) * kStride> tab_{};
     std::array<int, kMaxRows> basic_{};     // basic column per row (>= cols: the row's artificial)
     std::array<bool, kMaxRows> redundant_{};
+    // The end of phase 1 for the competing phases it was made for (the
+    // constraint rows only; the objective row is made again by phase 2).
+    struct PhaseOne {
+        bool valid = false;
+        Lp outcome = Lp::Optimal;  // Optimal: phase 2 goes on from here
+        int competing = 0;
+        std::array<int, model::kMaxPhases> list{};
+        int pivots = 0;
+        std::array<double, kMaxRows * kStride> tab{};
+        std::array<int, kMaxRows> basic{};
+        std::array<bool, kMaxRows> redundant{};
+    };
+    PhaseOne kept_;
 };
 
 class StabilityTester {

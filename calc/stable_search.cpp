@@ -237,36 +237,46 @@ bool AssemblageHull::compute(const double* mu, const bool* active, std::vector<P
     seen(first);
 
     // The walk: each facet's neighbours across its ridges, each neighbour's
-    // tableau by one pivot on its parent's.
-    std::array<double, model::kMaxPhases * (kMaxDims + 1)> parent;  // copied in before use
+    // tableau by one pivot on its parent's.  (The rows of a facet's own
+    // phases are unit vectors, so they never enter a ratio test.)
     for (std::size_t q = 0; q < facets_.size(); ++q) {
         if (facets_.size() > static_cast<std::size_t>(kMaxFacets)) return false;
-        std::copy_n(tableau_.begin() + static_cast<std::ptrdiff_t>(q * size), size, parent.begin());
         std::array<int, kMaxDims> f{};
         std::copy_n(order_.begin() + static_cast<std::ptrdiff_t>(q * at(d)), d, f.begin());
+        std::array<int, kMaxDims> ridge{}, next{};
+        int found = 0;
+        const double* parent = &tableau_[q * size];
         for (int i = 0; i < d; ++i) {
-            int next = -1;
+            int k0 = -1;
             double best = 0.0;
             for (int k = 0; k < n; ++k) {
-                const double* t = &parent[at(k) * row];
-                if (t[i] >= -kRidgeSide || facets_[q].test(act[at(k)])) continue;
+                const double* t = parent + at(k) * row;
+                if (t[i] >= -kRidgeSide) continue;
                 const double ratio = t[d] / -t[i];
-                if (next < 0 || ratio < best) next = k, best = ratio;
+                if (k0 < 0 || ratio < best) k0 = k, best = ratio;
             }
-            if (next < 0) continue;  // a ridge on the boundary of the cone
+            if (k0 < 0) continue;  // a ridge on the boundary of the cone
             PhaseMask neighbour = facets_[q];
             neighbour.reset(f[at(i)]);
-            neighbour.set(act[at(next)]);
+            neighbour.set(act[at(k0)]);
             if (seen(neighbour)) continue;
             facets_.push_back(neighbour);
-            for (int r = 0; r < d; ++r) order_.push_back(r == i ? act[at(next)] : f[at(r)]);
-            tableau_.resize(tableau_.size() + size);
-            double* out = &tableau_[tableau_.size() - size];
-            const double* e = &parent[at(next) * row];
+            for (int r = 0; r < d; ++r) order_.push_back(r == i ? act[at(k0)] : f[at(r)]);
+            ridge[at(found)] = i;
+            next[at(found++)] = k0;
+        }
+        if (found == 0) continue;
+        const std::size_t first = tableau_.size();
+        tableau_.resize(first + at(found) * size);
+        parent = &tableau_[q * size];  // the resize may have moved it
+        for (int m = 0; m < found; ++m) {
+            const int i = ridge[at(m)];
+            double* out = &tableau_[first + at(m) * size];
+            const double* e = parent + at(next[at(m)]) * row;
             const double pivot = e[i];
             for (int k = 0; k < n; ++k) {
-                const double* t = &parent[at(k) * row];
-                double* o = &out[at(k) * row];
+                const double* t = parent + at(k) * row;
+                double* o = out + at(k) * row;
                 const double ratio = t[i] / pivot;
                 for (int r = 0; r <= d; ++r) o[r] = t[r] - ratio * e[r];
                 o[i] = ratio;
