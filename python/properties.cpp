@@ -58,7 +58,7 @@ struct PyEvaluator {
         }
         py::object category = py::module_::import("pelkam").attr("NoticeWarning");
         for (const std::string& text : news)
-            if (PyErr_WarnEx(category.ptr(), text.c_str(), 2) != 0) throw py::error_already_set();
+            if (PyErr_WarnEx(category.ptr(), text.c_str(), 1) != 0) throw py::error_already_set();
     }
 
     py::object gibbs(const py::handle& phase, const py::handle& T, const py::handle& P, const py::handle& x) {
