@@ -11,6 +11,14 @@
 #include "io/database_scan.hpp"
 
 namespace pelkam {
+
+// The public phase kinds are the model's.
+static_assert(kMineral == model::kMineral && kWater == model::kWater && kCarbonDioxide == model::kCarbonDioxide &&
+              kOxygenGas == model::kOxygenGas && kHydrogenGas == model::kHydrogenGas &&
+              kSulfurGas == model::kSulfurGas && kOtherGas == model::kAxisGas &&
+              kAqueousPlain == model::kAqueousPlain && kAqueousHelgeson == model::kAqueousHelgeson &&
+              kAqueousTanger == model::kAqueousTanger);
+
 namespace detail {
 namespace {
 

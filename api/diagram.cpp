@@ -25,7 +25,7 @@ std::size_t at(int i) { return static_cast<std::size_t>(i); }
 bool readLines(io::Streams& streams, const std::string& name, std::vector<std::string>& lines) {
     lines.clear();
     if (name.empty() || streams.open(kCompositionUnit, name, io::OpenMode::Existing) != 0) return false;
-    for (std::string line; streams.read_line(kCompositionUnit, line).done();) lines.push_back(line);
+    for (std::string line; streams.readLine(kCompositionUnit, line).done();) lines.push_back(line);
     streams.close(kCompositionUnit);
     return true;
 }
@@ -81,7 +81,7 @@ Result<void> takeSolutionAnswers(const calc::SolutionAnswers& answers, const std
         return errorOf(s, captured.lines);
     const std::string file(core::trim(answers.compositionFile));
     std::vector<std::string> lines;
-    if (!readLines(streams, io::resolve_input_name(file), lines))
+    if (!readLines(streams, io::resolveInputName(file), lines))
         return detail::fileError("cannot open mineral compositions file", file);
     if (core::Status s = io::applyCompositionFile(lines, file, run.phases, run.selection.logActivity, models); !s)
         return errorOf(s, captured.lines);

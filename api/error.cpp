@@ -19,9 +19,9 @@ namespace detail {
 
 CapturedStreams::CapturedStreams() {
     io::Console console;
-    console.write_line = [this](std::string_view line) { lines.emplace_back(line); };
-    console.read_line = [](std::string&) { return false; };
-    streams.set_console(std::move(console));
+    console.writeLine = [this](std::string_view line) { lines.emplace_back(line); };
+    console.readLine = [](std::string&) { return false; };
+    streams.setConsole(std::move(console));
 }
 
 Error errorOf(const core::Status& s, std::vector<std::string> messages) {

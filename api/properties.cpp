@@ -137,6 +137,11 @@ double Evaluator::activityTerm(int phase, const Point& at) const {
     return impl_->solutionTerm(phase, at.P_bar, at.T_C + model::kKelvinSingle);
 }
 
+double Evaluator::activity(int phase, const Point& at) const {
+    const double T = at.T_C + model::kKelvinSingle;
+    return std::exp(activityTerm(phase, at) / (model::kR * T));
+}
+
 double Evaluator::activityTerm(const Reaction& reaction, const Point& at) const {
     if (!impl_->database) return 0.0;
     double sum = 0.0;

@@ -10,7 +10,8 @@ using core::Status;
 
 namespace {
 
-std::string trimmed(std::string_view s) { return std::string(core::trim(s)); }
+using core::trimmed;
+
 
 bool starred(std::string_view s) {
     std::string_view t = core::trim(s);
@@ -24,7 +25,7 @@ std::string unstarred(std::string_view s) {
 
 }  // namespace
 
-bool parse_batch_line(std::string_view raw, BatchLine& b) {
+bool parseBatchLine(std::string_view raw, BatchLine& b) {
     b = BatchLine{};
     std::string line = pad(core::rtrim(raw), 80);
     std::size_t commas[4];
@@ -47,7 +48,7 @@ bool parse_batch_line(std::string_view raw, BatchLine& b) {
     if (found < 4) {
         f[found] = trimmed(field(start, line.size()));
     } else {
-        std::size_t end = core::find_blanks(line, 3, start);
+        std::size_t end = core::findBlanks(line, 3, start);
         if (end == std::string::npos) end = line.size();
         f[4] = field(start, end);
         // The extension characters stand right after the three terminating blanks.
@@ -58,18 +59,18 @@ bool parse_batch_line(std::string_view raw, BatchLine& b) {
     b.thermoFile = pad(core::trim(f[2]), 60);
     b.aqueousFile = pad(core::trim(f[3]), 60);
     b.compositionList = pad(core::trim(f[4]), 40);
-    return !core::is_blank(unstarred(b.runName));
+    return !core::isBlank(unstarred(b.runName));
 }
 
-std::string batch_prefix(const BatchLine& b) {
-    std::size_t two = core::find_blanks(b.directory, 2);
+std::string batchPrefix(const BatchLine& b) {
+    std::size_t two = core::findBlanks(b.directory, 2);
     std::string d = two == std::string::npos ? b.directory : b.directory.substr(0, two);
     return trimmed(d);
 }
 
-void apply_batch_names(RunSettings& rs) {
+void applyBatchNames(RunSettings& rs) {
     const BatchLine& b = rs.batchLine;
-    std::string prefix = batch_prefix(b);
+    std::string prefix = batchPrefix(b);
     std::string in = prefix + "restart.res";
     std::string out = prefix + "restart.lrs";
     rs.unitNames[io::kMasterSlot] = prefix + trimmed(rs.unitNames[io::kMasterSlot]);
@@ -86,21 +87,21 @@ void apply_batch_names(RunSettings& rs) {
     }
     rs.unitNames[io::kInputSlot] = in;
     rs.unitNames[io::kRestartSlot] = out;
-    if (!core::is_blank(b.thermoFile))
+    if (!core::isBlank(b.thermoFile))
         rs.unitNames[io::kThermoSlot] = starred(b.thermoFile) ? unstarred(b.thermoFile) : prefix + trimmed(b.thermoFile);
-    if (!core::is_blank(b.aqueousFile))
+    if (!core::isBlank(b.aqueousFile))
         rs.unitNames[io::kAqueousSlot] =
             starred(b.aqueousFile) ? unstarred(b.aqueousFile) : prefix + trimmed(b.aqueousFile);
 }
 
-std::string batch_list_file(const BatchLine& b) {
+std::string batchListFile(const BatchLine& b) {
     if (starred(b.compositionList)) return unstarred(b.compositionList);
-    std::string prefix = batch_prefix(b);
-    if (!core::is_blank(b.directory.substr(0, 5))) return prefix + trimmed(b.compositionList);
+    std::string prefix = batchPrefix(b);
+    if (!core::isBlank(b.directory.substr(0, 5))) return prefix + trimmed(b.compositionList);
     return trimmed(b.compositionList);
 }
 
-std::string batch_composition_file(const BatchLine& b, std::string_view entry) {
+std::string batchCompositionFile(const BatchLine& b, std::string_view entry) {
     std::string name = trimmed(entry);
     std::string ext = trimmed(b.extension);
     if (!ext.empty()) {
@@ -112,23 +113,23 @@ std::string batch_composition_file(const BatchLine& b, std::string_view entry) {
         std::size_t slash = list.rfind('/');
         return (slash == std::string::npos ? std::string() : list.substr(0, slash + 1)) + name;
     }
-    return batch_prefix(b) + name;
+    return batchPrefix(b) + name;
 }
 
-std::string batch_plot_file(const BatchLine& b, std::string_view entry, int lineCounter) {
+std::string batchPlotFile(const BatchLine& b, std::string_view entry, int lineCounter) {
     std::string name = trimmed(entry);
     std::size_t cut = name.find_first_of(". ");
     if (cut != std::string::npos) name.resize(cut);
-    std::string prefix = core::is_blank(b.directory) ? std::string() : batch_prefix(b);
+    std::string prefix = core::isBlank(b.directory) ? std::string() : batchPrefix(b);
     return prefix + name + ".p" + std::to_string(lineCounter);
 }
 
-Status run_batch(RunContext& ctx, const std::function<Status(RunContext&)>& runOne) {
+Status runBatch(RunContext& ctx, const std::function<Status(RunContext&)>& runOne) {
     io::Streams& st = ctx.streams;
     if (st.open(io::kUnitBatch, "batch.dat", io::OpenMode::Existing) != 0) {
         // The batch file is looked for under any letter case of its name.
         if (st.open(io::kUnitBatch, "BATCH.DAT", io::OpenMode::Existing) != 0) {
-            ui::show_input_error(ctx.screens, " Cannot open file BATCH.DAT - must be in correct path");
+            ui::showInputError(ctx.screens, " Cannot open file BATCH.DAT - must be in correct path");
             return Status::stop("Cannot open file BATCH.DAT");
         }
     }
@@ -139,37 +140,37 @@ Status run_batch(RunContext& ctx, const std::function<Status(RunContext&)>& runO
     bool logLost = false;  // a record of klv.log could not be saved
     auto closeLog = [&] { logLost = !st.close(io::kUnitBatchLog) || logLost; };
     std::string line;
-    while (st.read_line(io::kUnitBatch, line).done()) {
+    while (st.readLine(io::kUnitBatch, line).done()) {
         // The line counter is the line's number in batch.dat, blank lines
         // counted, so that the log and the plot-file names point at it.
-        ctx.batchLineCount = st.line_number(io::kUnitBatch);
-        if (core::is_blank(line)) continue;
+        ctx.batchLineCount = st.lineNumber(io::kUnitBatch);
+        if (core::isBlank(line)) continue;
         const std::string lineNo = std::to_string(ctx.batchLineCount);
         if (st.open(io::kUnitBatchLog, "klv.log",
                     firstLog ? io::OpenMode::NewOrReplace : io::OpenMode::Append) != 0)
             logLost = true;
-        st.keep_on_abort(io::kUnitBatchLog);
+        st.keepOnAbort(io::kUnitBatchLog);
         firstLog = false;
         RunSettings& rs = ctx.settings;
         rs.batchLine = BatchLine{};
         bool named = true;
-        if (!core::is_blank(pad(line, 10))) named = parse_batch_line(line, rs.batchLine);
+        if (!core::isBlank(pad(line, 10))) named = parseBatchLine(line, rs.batchLine);
         if (!named) {
-            st.write_line(io::kUnitBatchLog,
+            st.writeLine(io::kUnitBatchLog,
                           " Batch line " + lineNo + " names no run (field 2 is blank); line skipped");
             closeLog();
             ++ctx.batchLinesFailed;
             continue;
         }
         bool listOpen = false;
-        if (!core::is_blank(rs.batchLine.compositionList)) {
-            std::string list = batch_list_file(rs.batchLine);
+        if (!core::isBlank(rs.batchLine.compositionList)) {
+            std::string list = batchListFile(rs.batchLine);
             if (st.open(io::kUnitCompList, list, io::OpenMode::Existing) != 0) {
                 // Logged, and said on the console; no screen stops the batch.
-                st.write_line(io::kUnitBatchLog,
+                st.writeLine(io::kUnitBatchLog,
                               " Cannot open file with names of composition files " + pad(rs.batchLine.compositionList, 40));
                 closeLog();
-                ctx.tk->console_line("Batch line " + lineNo + ": Cannot open file listing composition files - " + list);
+                ctx.tk->consoleLine("Batch line " + lineNo + ": Cannot open file listing composition files - " + list);
                 ++ctx.batchLinesFailed;
                 continue;
             }
@@ -185,8 +186,8 @@ Status run_batch(RunContext& ctx, const std::function<Status(RunContext&)>& runO
         // data error) is logged and the batch goes on with the next line.
         if (!s) {
             std::string why = " Batch line " + lineNo + ": " + s.describe() + "; the rest of the line is skipped";
-            st.write_line(io::kUnitBatchLog, why);
-            ctx.tk->console_line(why);
+            st.writeLine(io::kUnitBatchLog, why);
+            ctx.tk->consoleLine(why);
             ++ctx.batchLinesFailed;
         }
         closeLog();

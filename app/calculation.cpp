@@ -30,9 +30,10 @@ using core::Status;
 
 namespace {
 
-std::string trimmed(std::string_view s) { return std::string(core::trim(s)); }
+using core::trimmed;
 
-std::string time_of_day() {
+
+std::string timeOfDay() {
     auto now = std::chrono::system_clock::now();
     std::time_t t = std::chrono::system_clock::to_time_t(now);
     std::tm tm{};
@@ -47,12 +48,12 @@ std::string time_of_day() {
 class RunObserver final : public calc::DiagramObserver {
 public:
     explicit RunObserver(RunContext& ctx) : ctx_(ctx), rs_(ctx.settings) {}
-    void status(std::string_view text) override { ui::show_progress(ctx_.screens, text, ui::kProgStatus); }
+    void status(std::string_view text) override { ui::showProgress(ctx_.screens, text, ui::kProgStatus); }
     void counts(long examined, long calculated, long plotted) override {
-        ui::show_progress(ctx_.screens,
-                          "Examined" + core::format_integer(rs_.reactionsExamined + examined, 6) + "  calculated" +
-                              core::format_integer(rs_.reactionsCalculated + calculated, 6) + "  plotted" +
-                              core::format_integer(rs_.reactionsPlotted + plotted, 6),
+        ui::showProgress(ctx_.screens,
+                          "Examined" + core::formatInteger(rs_.reactionsExamined + examined, 6) + "  calculated" +
+                              core::formatInteger(rs_.reactionsCalculated + calculated, 6) + "  plotted" +
+                              core::formatInteger(rs_.reactionsPlotted + plotted, 6),
                           ui::kProgCounts);
     }
     // The first point at which each fluid routine gave no usable value (and
@@ -69,7 +70,7 @@ private:
 
 // The reactions of one composition set: the count of possible reactions on
 // the progress screen, then the diagram.
-Status calculate_set(RunContext& ctx, calc::DiagramResult& result) {
+Status calculateSet(RunContext& ctx, calc::DiagramResult& result) {
     RunSettings& rs = ctx.settings;
     const calc::PhaseSelection& sel = ctx.selection;
     const int N = sel.mainCount;
@@ -77,7 +78,7 @@ Status calculate_set(RunContext& ctx, calc::DiagramResult& result) {
     double possible = calc::possibleReactionCount(N, C, sel.allReactionsCount);
     static const core::Layout countLine("(I3,' phases with ',I2,' components -->',I8,'possible rxtns')");
     core::Value v[] = {static_cast<long long>(N), static_cast<long long>(C), static_cast<long long>(possible)};
-    ui::show_progress(ctx.screens, core::write_line(countLine, v), ui::kProgStatus);
+    ui::showProgress(ctx.screens, core::writeLine(countLine, v), ui::kProgStatus);
 
     calc::DiagramInputs in;
     in.options = &rs;
@@ -85,7 +86,7 @@ Status calculate_set(RunContext& ctx, calc::DiagramResult& result) {
     in.selection = &sel;
     in.limits = ctx.tracing;
     in.plottedBefore = rs.reactionsPlotted;
-    in.pointConditions = ctx.streams.is_open(model::kUnitActivities);
+    in.pointConditions = ctx.streams.isOpen(model::kUnitActivities);
     // "Yes, w. last calculated rxtns only": the reactions of the replayed run.
     if (ctx.request.lastReactionsOnly) in.lastRows = &ctx.request.lastRows;
     // "Choose specific reactions to calculate": the reaction-selection screen.
@@ -108,11 +109,11 @@ Status calculate_set(RunContext& ctx, calc::DiagramResult& result) {
 // The curves of a set in the plot file, the summary and the activity
 // listing, with the notices of the calculation between them; the rows of
 // the restart file kept for the end of the run.
-Status write_set(RunContext& ctx, io::PlotWriter& writer, const calc::DiagramResult& result) {
+Status writeSet(RunContext& ctx, io::PlotWriter& writer, const calc::DiagramResult& result) {
     std::size_t notice = 0;
     auto notices = [&](std::size_t upTo) {
         for (; notice < result.notices.size() && result.notices[notice].afterCurves <= upTo; ++notice)
-            ctx.streams.write_line(io::kUnitMaster, " " + result.notices[notice].text);
+            ctx.streams.writeLine(io::kUnitMaster, " " + result.notices[notice].text);
     };
     for (std::size_t k = 0; k < result.curves.size(); ++k) {
         notices(k);
@@ -126,7 +127,7 @@ Status write_set(RunContext& ctx, io::PlotWriter& writer, const calc::DiagramRes
 // The composition file of a batch composition set: the phases start again
 // from the activities chosen for them, then the file's site fractions and
 // fixed activities apply.  `opened` is false when the file is not there.
-Status read_set_composition(RunContext& ctx, const std::string& name, bool& opened) {
+Status readSetComposition(RunContext& ctx, const std::string& name, bool& opened) {
     opened = true;
     if (!ctx.models.composition.anyModelUsed) return Status::success();
     for (int i = 0; i < ctx.phases.count; ++i)
@@ -143,27 +144,27 @@ Status read_set_composition(RunContext& ctx, const std::string& name, bool& open
 
 // The solution models of the set, on the master output and the activity
 // listing, with the activities at the middle of the diagram.
-void report_solution_models(RunContext& ctx) {
+void reportSolutionModels(RunContext& ctx) {
     const calc::PlotWindow w = calc::plotWindow(ctx.settings);
     calc::PointEvaluator evaluator(ctx.settings, ctx.phases, ctx.selection, ctx.gibbs);
     evaluator.setStateFromDiagram((w.xmin + w.xmax) / 2, (w.ymin + w.ymax) / 2);
     const calc::DiagramState& at = evaluator.state();
     const int phaseCount = ctx.selection.mainCount + ctx.selection.testCount;
     for (const std::string& l : io::solutionModelReport(ctx.phases, phaseCount, ctx.models, at.t, at.P)) {
-        ctx.streams.write_line(io::kUnitMaster, l);
-        if (ctx.streams.is_open(model::kUnitActivities)) ctx.streams.write_line(model::kUnitActivities, l);
+        ctx.streams.writeLine(io::kUnitMaster, l);
+        if (ctx.streams.isOpen(model::kUnitActivities)) ctx.streams.writeLine(model::kUnitActivities, l);
     }
-    if (!ctx.streams.is_open(model::kUnitActivities)) return;
+    if (!ctx.streams.isOpen(model::kUnitActivities)) return;
     if (ctx.models.composition.anyModelUsed)
-        ctx.streams.write_line(model::kUnitActivities,
+        ctx.streams.writeLine(model::kUnitActivities,
                                " Lines at the points of the curves: model, end-member, P (bar), T (C), gamma, ideal"
                                " activity (PLAG: the activity), RT ln a (J/mol)");
-    ctx.streams.write_line(model::kUnitActivities, "");
+    ctx.streams.writeLine(model::kUnitActivities, "");
 }
 
 }  // namespace
 
-Status read_replayed_rows(RunContext& ctx) {
+Status readReplayedRows(RunContext& ctx) {
     ctx.request.lastRows.clear();
     if (!ctx.settings.inputFromFile) return Status::success();
     const int n = ctx.phases.count;
@@ -173,13 +174,13 @@ Status read_replayed_rows(RunContext& ctx) {
         // The rows end at the end of the input or where the records of the
         // data files begin; only such records (or blank lines) follow them.
         std::string next;
-        core::ReadOutcome r = ctx.streams.read_line(io::kUnitInput, next);
+        core::ReadOutcome r = ctx.streams.readLine(io::kUnitInput, next);
         if (!r.done()) break;
-        if (io::is_provenance_record(next)) dataFiles = true;
+        if (io::isProvenanceRecord(next)) dataFiles = true;
         if (dataFiles) {
-            if (io::is_provenance_record(next) || core::is_blank(next)) continue;
+            if (io::isProvenanceRecord(next) || core::isBlank(next)) continue;
             r.result = core::ReadResult::Error;
-            r.record = ctx.streams.line_number(io::kUnitInput);
+            r.record = ctx.streams.lineNumber(io::kUnitInput);
             r.field = 1;
             r.text = next;
         } else {
@@ -206,31 +207,31 @@ Status read_replayed_rows(RunContext& ctx) {
     return Status::success();
 }
 
-Status calculate_composition_sets(RunContext& ctx) {
+Status calculateCompositionSets(RunContext& ctx) {
     RunSettings& rs = ctx.settings;
     io::Streams& st = ctx.streams;
-    const bool list = rs.batchMode == 'Y' && st.is_open(io::kUnitCompList);
-    const int activities = st.is_open(model::kUnitActivities) ? model::kUnitActivities : 0;
+    const bool list = rs.batchMode == 'Y' && st.isOpen(io::kUnitCompList);
+    const int activities = st.isOpen(model::kUnitActivities) ? model::kUnitActivities : 0;
     io::PlotWriter writer(st, io::kUnitPlot, rs.summaryOff ? 0 : io::kUnitMaster, rs, ctx.phases, ctx.selection,
                           &ctx.models, activities);
     for (;;) {
         std::string entry;
         if (list) {
-            if (!st.read_line(io::kUnitCompList, entry).done()) break;
-            if (core::is_blank(entry)) continue;
-            std::string plot = batch_plot_file(rs.batchLine, entry, ctx.batchLineCount);
+            if (!st.readLine(io::kUnitCompList, entry).done()) break;
+            if (core::isBlank(entry)) continue;
+            std::string plot = batchPlotFile(rs.batchLine, entry, ctx.batchLineCount);
             if (int e = st.open(io::kUnitPlot, plot, io::OpenMode::NewOrReplace); e != 0) {
-                st.write_line(io::kUnitBatchLog, "Error " + core::format_integer(e, 3) + " opening plotfile " +
-                                                          core::name_field(plot, 40));
+                st.writeLine(io::kUnitBatchLog, "Error " + core::formatInteger(e, 3) + " opening plotfile " +
+                                                          core::nameField(plot, 40));
                 continue;
             }
             rs.unitNames[io::kPlotSlot] = plot;
-            ctx.compositionName = batch_composition_file(rs.batchLine, entry);
+            ctx.compositionName = batchCompositionFile(rs.batchLine, entry);
             // The set's composition before the plot header, which carries its labels.
             bool opened = true;
-            if (Status s = read_set_composition(ctx, ctx.compositionName, opened); !s) return s;
+            if (Status s = readSetComposition(ctx, ctx.compositionName, opened); !s) return s;
             if (!opened) {
-                st.write_line(io::kUnitBatchLog, " Error opening composition file " + ctx.compositionName);
+                st.writeLine(io::kUnitBatchLog, " Error opening composition file " + ctx.compositionName);
                 st.discard(io::kUnitPlot);
                 continue;
             }
@@ -240,14 +241,14 @@ Status calculate_composition_sets(RunContext& ctx) {
         const bool labelled =
             io::writeCompositionLabels(st, kUnitLabels, ctx.models, window.xmin, window.xmax, window.ymin, window.ymax);
         writer.writeHeader(texts, labelled ? kUnitLabels : 0);
-        st.write_line(io::kUnitMaster, "**** Current plotfile = " + trimmed(rs.unitNames[io::kPlotSlot]));
-        ui::show_progress(ctx.screens, "Starting time = " + time_of_day());
-        report_solution_models(ctx);
+        st.writeLine(io::kUnitMaster, "**** Current plotfile = " + trimmed(rs.unitNames[io::kPlotSlot]));
+        ui::showProgress(ctx.screens, "Starting time = " + timeOfDay());
+        reportSolutionModels(ctx);
         calc::DiagramResult result;
-        const Status s = calculate_set(ctx, result);
-        const Status written = write_set(ctx, writer, result);
+        const Status s = calculateSet(ctx, result);
+        const Status written = writeSet(ctx, writer, result);
         if (!s) return s;
-        if (!written.ok()) return outputs_not_written(written);
+        if (!written.ok()) return outputsNotWritten(written);
         // The log names the plot file once the run's outputs are saved.
         ctx.completedPlots.push_back(trimmed(rs.unitNames[io::kPlotSlot]));
         if (!list) break;

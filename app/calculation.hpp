@@ -9,9 +9,9 @@ struct RunContext;
 
 // Reads the rows of calculated reactions that follow the answers in a
 // replayed input (16 values per line, F8.1), to the end of the input.
-core::Status read_replayed_rows(RunContext& ctx);
+core::Status readReplayedRows(RunContext& ctx);
 
 // Steps 13 to 15 of the run: every composition set of the run.
-core::Status calculate_composition_sets(RunContext& ctx);
+core::Status calculateCompositionSets(RunContext& ctx);
 
 }  // namespace app

@@ -24,9 +24,9 @@ std::size_t at(int i) { return static_cast<std::size_t>(i); }
 // The lines of a file, or false when it cannot be opened.
 bool readLines(io::Streams& streams, const std::string& fileName, std::vector<std::string>& lines) {
     lines.clear();
-    const std::string name = io::resolve_input_name(std::string(core::trim(fileName)));
+    const std::string name = io::resolveInputName(std::string(core::trim(fileName)));
     if (name.empty() || streams.open(kUnitComposition, name, io::OpenMode::Existing) != 0) return false;
-    for (std::string line; streams.read_line(kUnitComposition, line).done();) lines.push_back(line);
+    for (std::string line; streams.readLine(kUnitComposition, line).done();) lines.push_back(line);
     streams.close(kUnitComposition);
     return true;
 }
@@ -34,8 +34,8 @@ bool readLines(io::Streams& streams, const std::string& fileName, std::vector<st
 // A failure of the composition file: the detail on the interactive output,
 // the message on the input-error screen, then the end of the run.
 Status refuse(ui::PelkamScreens& screens, io::Streams& streams, const Status& s) {
-    streams.write_line(kMessages, " " + s.describe());
-    if (!ui::show_input_error(screens, s.what)) return Status::quit();
+    streams.writeLine(kMessages, " " + s.describe());
+    if (!ui::showInputError(screens, s.what)) return Status::quit();
     return s;
 }
 
@@ -50,7 +50,7 @@ Status readCompositionFile(ui::PelkamScreens& screens, const std::string& fileNa
 
     // 1. The solution-properties file with the chosen variants.
     const std::array<int, model::kMaxModels> variants = calc::chosenVariants(cs);
-    const std::string sln = io::resolve_input_name(std::string(core::trim(settings.solutionFile)));
+    const std::string sln = io::resolveInputName(std::string(core::trim(settings.solutionFile)));
     if (Status s = io::readSolutionModels(sln, variants, models, streams, kMessages); !s) return s;
     for (int s = 0; s < cs.slotCount; ++s) {
         const model::ModelSlot& slot = cs.slots[at(s)];
@@ -59,7 +59,7 @@ Status readCompositionFile(ui::PelkamScreens& screens, const std::string& fileNa
             Status st = Status::stop("the solution properties file changed during the run");
             st.file = sln;
             st.why = "model " + std::to_string(slot.model) + " is no longer " + std::string(core::rtrim(slot.name));
-            streams.write_line(kMessages, " " + st.describe());
+            streams.writeLine(kMessages, " " + st.describe());
             return st;
         }
     }
@@ -72,11 +72,11 @@ Status readCompositionFile(ui::PelkamScreens& screens, const std::string& fileNa
     }
 
     // 3. A copy on the master output.
-    streams.write_line(kMaster, "");
-    streams.write_line(kMaster, "**ZUN FILE BEGINS**");
-    for (const std::string& l : lines) streams.write_line(kMaster, core::pad(core::rtrim(l), kCopiedWidth));
-    streams.write_line(kMaster, "**ZUN FILE END**");
-    streams.write_line(kMaster, "");
+    streams.writeLine(kMaster, "");
+    streams.writeLine(kMaster, "**ZUN FILE BEGINS**");
+    for (const std::string& l : lines) streams.writeLine(kMaster, core::pad(core::rtrim(l), kCopiedWidth));
+    streams.writeLine(kMaster, "**ZUN FILE END**");
+    streams.writeLine(kMaster, "");
 
     // 4-7. Labels, site fractions, the activity of every end-member and the
     // fixed activities.

@@ -14,14 +14,14 @@ using core::Status;
 namespace {
 
 // The loader's stops that come from the chosen elements, not from the file.
-bool element_choice_stop(const Status& s) {
+bool elementChoiceStop(const Status& s) {
     return s.what == "fewer than two phases of the database contain only the chosen elements" ||
            s.what == "too many phases for the chosen system";
 }
 
 }  // namespace
 
-Status read_database(RunContext& ctx, DatabaseFault* fault) {
+Status readDatabase(RunContext& ctx, DatabaseFault* fault) {
     RunSettings& rs = ctx.settings;
     io::Streams& st = ctx.streams;
     if (fault) *fault = DatabaseFault::DataFile;
@@ -31,7 +31,7 @@ Status read_database(RunContext& ctx, DatabaseFault* fault) {
     std::string line;
     if (rs.inputFromFile) {
         for (;;) {
-            core::ReadOutcome r = st.read_line(io::kUnitInput, line);
+            core::ReadOutcome r = st.readLine(io::kUnitInput, line);
             if (r.result == core::ReadResult::EndOfFile) {
                 ctx.say("");
                 ctx.say("");
@@ -40,7 +40,7 @@ Status read_database(RunContext& ctx, DatabaseFault* fault) {
                 s.file = std::string(core::trim(rs.unitNames[io::kInputSlot]));
                 return s;
             }
-            if (!core::is_blank(line)) break;
+            if (!core::isBlank(line)) break;
         }
         rs.elements = core::pad(line, 120);
     } else {
@@ -62,13 +62,13 @@ Status read_database(RunContext& ctx, DatabaseFault* fault) {
     o.keepAll = false;
     o.axisText = core::pad(rs.xAxisText, 20);
     if (Status s = io::loadDatabase(o, st, ctx.system, ctx.phases); !s) {
-        if (fault && element_choice_stop(s)) *fault = DatabaseFault::ElementChoice;
+        if (fault && elementChoiceStop(s)) *fault = DatabaseFault::ElementChoice;
         return s;
     }
 
     ctx.gibbs.table = &ctx.phases;
     ui::Toolkit* tk = ctx.tk;
-    ctx.gibbs.fluidCache.warn = [tk](std::string_view line) { tk->console_line(line); };
+    ctx.gibbs.fluidCache.warn = [tk](std::string_view line) { tk->consoleLine(line); };
     ctx.gibbs.models = &ctx.models;
     ctx.rangeLog.events.clear();
     ctx.rangeLog.told = 0;
@@ -76,8 +76,8 @@ Status read_database(RunContext& ctx, DatabaseFault* fault) {
     return Status::success();
 }
 
-void write_solid_solution_table(RunContext& ctx, int phaseCount) {
-    auto say7 = [&](std::string_view l) { ctx.streams.write_line(io::kUnitMaster, l); };
+void writeSolidSolutionTable(RunContext& ctx, int phaseCount) {
+    auto say7 = [&](std::string_view l) { ctx.streams.writeLine(io::kUnitMaster, l); };
     say7("");
     say7("       SOLID SOLUTION PARAMETERS (Joules): a+bT+c(P-1)");
     say7("");

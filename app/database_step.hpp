@@ -18,7 +18,7 @@ struct RunContext;
 // choose again.
 enum class DatabaseFault { DataFile, ElementChoice };
 
-core::Status read_database(RunContext& ctx, DatabaseFault* fault = nullptr);
-void write_solid_solution_table(RunContext& ctx, int phaseCount);
+core::Status readDatabase(RunContext& ctx, DatabaseFault* fault = nullptr);
+void writeSolidSolutionTable(RunContext& ctx, int phaseCount);
 
 }  // namespace app

@@ -15,42 +15,42 @@ struct DatabaseGuess {
     int version = 0;
     std::string message;  // 33 characters
 };
-DatabaseGuess guess_database_version(const RunSettings& rs);
+DatabaseGuess guessDatabaseVersion(const RunSettings& rs);
 
 // The restart-name clash rule: the output never has the input's name.
-void apply_restart_clash(RunSettings& rs);
+void applyRestartClash(RunSettings& rs);
 // The prefix the path rule puts before the output names: the path up to its
 // first blank (nothing for a blank path or one without a blank).
-std::string path_prefix(const RunSettings& rs);
+std::string pathPrefix(const RunSettings& rs);
 // The path rule of the files screen ("Use path?" checked).
-void apply_path(RunSettings& rs, bool usePathChecked);
+void applyPath(RunSettings& rs, bool usePathChecked);
 
 // Runs the configuration step (first call of a run, blank message) and the
 // screens; in batch mode the names come from the batch line.
-core::Status assign_files(RunContext& ctx, std::string_view message);
+core::Status assignFiles(RunContext& ctx, std::string_view message);
 
 // Opens the units and writes the assignment listing.  Returns 0, or the
 // number of the unit that could not be opened (the solution-properties file,
 // which must exist too, is tried after unit 4 on its own unit number).
-int open_units(RunContext& ctx);
+int openUnits(RunContext& ctx);
 
-// assign_files and open_units, with the reassignment loop of interactive
+// assignFiles and openUnits, with the reassignment loop of interactive
 // runs: a file that cannot be opened is named with the reason on the
 // input-error screen, and "Continue" shows the database, files and diagram
 // screens again.  `message` (blank on the first call of a run) is passed to
-// assign_files; with `assign` false the names stand and the units are only
+// assignFiles; with `assign` false the names stand and the units are only
 // opened again (screens follow only if that fails).  In batch mode a failure
 // is logged and returned as an Error status.
-core::Status assign_and_open(RunContext& ctx, std::string message = {}, bool assign = true);
+core::Status assignAndOpen(RunContext& ctx, std::string message = {}, bool assign = true);
 
 // Why the file `name` cannot be opened for reading (it must exist) or for
 // writing: "no such file", "it is a directory", the system's reason, ...
-std::string open_failure_reason(const std::string& name, bool reading);
+std::string openFailureReason(const std::string& name, bool reading);
 
 // The input-error message of a file that cannot be opened: its field on the
 // files screen, its name and the reason, with `note` after them; a name too
 // long for the 90-character message gives up its front.
-std::string open_error_message(std::string_view role, std::string_view name, std::string_view reason,
+std::string openErrorMessage(std::string_view role, std::string_view name, std::string_view reason,
                                std::string_view note = {});
 
 // A file of the run and the role in which the run uses it (the caption of
@@ -62,13 +62,13 @@ struct RunFile {
 // The files a run reads (data files, replayed input, answer script,
 // configuration, suggested reactions; in batch mode batch.dat and the
 // composition list) and the files it writes, as the settings name them.
-std::vector<RunFile> run_inputs(const RunContext& ctx);
-std::vector<RunFile> run_outputs(const RunSettings& rs);
+std::vector<RunFile> runInputs(const RunContext& ctx);
+std::vector<RunFile> runOutputs(const RunSettings& rs);
 // Whether two names denote one file: for existing files the same file
 // (device and inode), otherwise the same path once resolved.
-bool same_file(const std::string& a, const std::string& b);
+bool sameFile(const std::string& a, const std::string& b);
 // The first output named like an input or like another output, as a message
 // naming both roles; empty when every output has a name of its own.
-std::string output_name_clash(const std::vector<RunFile>& inputs, const std::vector<RunFile>& outputs);
+std::string outputNameClash(const std::vector<RunFile>& inputs, const std::vector<RunFile>& outputs);
 
 }  // namespace app

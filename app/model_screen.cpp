@@ -78,7 +78,7 @@ std::string extensionFor(int databaseVersion) {
 
 // Why the composition file `name` cannot be opened, for the messages.
 std::string whyNotOpened(const std::string& name) {
-    const std::string file = io::resolve_input_name(name);
+    const std::string file = io::resolveInputName(name);
     if (file.empty()) return "no file name given";
     std::error_code ec;
     const auto status = std::filesystem::status(file, ec);
@@ -116,16 +116,16 @@ std::string tooLongForRestart(const std::string& name) {
 // Slots from the closed screen.
 void readScreen(const Toolkit& tk, int h, model::SolutionModelSet& models) {
     model::CompositionSet& cs = models.composition;
-    const bool all = tk.get_check(h, kSmAll);
-    const bool none = tk.get_check(h, kSmNone);
+    const bool all = tk.getCheck(h, kSmAll);
+    const bool none = tk.getCheck(h, kSmNone);
     for (int s = 0; s < cs.slotCount; ++s) {
         model::ModelSlot& slot = cs.slots[at(s)];
-        const int picked = tk.selected_index(h, sm_row_control(kSmRowList, s));
+        const int picked = tk.selectedIndex(h, smRowControl(kSmRowList, s));
         const int count = modelOf(models, slot).mixingModelCount;
         const int variant = picked >= 0 && picked < count ? picked + 1 : 1;
         bool use = false;
         if (all) use = true;
-        else if (!none) use = tk.get_check(h, sm_row_control(kSmRowYes, s));
+        else if (!none) use = tk.getCheck(h, smRowControl(kSmRowYes, s));
         slot.useFlag = use && count > 0 ? 'Y' : 'N';
         slot.variant = slot.useFlag == 'Y' ? variant : 0;
     }
@@ -134,29 +134,29 @@ void readScreen(const Toolkit& tk, int h, model::SolutionModelSet& models) {
 void setUpScreen(Toolkit& tk, int h, const RunSettings& settings, const model::SolutionModelSet& models) {
     const model::CompositionSet& cs = models.composition;
     for (int row = 0; row < kSolutionRows; ++row) {
-        const int label = sm_row_control(kSmRowLabel, row), yes = sm_row_control(kSmRowYes, row),
-                  no = sm_row_control(kSmRowNo, row), list = sm_row_control(kSmRowList, row);
+        const int label = smRowControl(kSmRowLabel, row), yes = smRowControl(kSmRowYes, row),
+                  no = smRowControl(kSmRowNo, row), list = smRowControl(kSmRowList, row);
         const bool filled = row < cs.slotCount;
-        tk.set_text(h, label, filled ? cs.slots[at(row)].name : std::string(20, ' '));
-        tk.set_check(h, yes, false);
-        tk.set_check(h, no, false);
+        tk.setText(h, label, filled ? cs.slots[at(row)].name : std::string(20, ' '));
+        tk.setCheck(h, yes, false);
+        tk.setCheck(h, no, false);
         if (filled) {
             const model::SolutionModel& m = modelOf(models, cs.slots[at(row)]);
-            tk.set_list_count(h, list, m.mixingModelCount);
+            tk.setListCount(h, list, m.mixingModelCount);
             for (int v = 0; v < m.mixingModelCount; ++v)
-                tk.set_list_item(h, list, v,
+                tk.setListItem(h, list, v,
                                  core::pad(m.mixingModels[at(v)].keyword, 8) + " " +
                                      core::pad(m.mixingModels[at(v)].description, 30));
         } else {
-            tk.set_list_count(h, list, 0);
+            tk.setListCount(h, list, 0);
         }
-        tk.set_selection(h, list, -1, false);
+        tk.setSelection(h, list, -1, false);
         // Row 1 is always there; rows 2 to 8 only as far as there are models.
         const bool on = row == 0 || filled;
         for (int c : {yes, no, list}) tk.enable(h, c, on);
     }
-    tk.set_check(h, kSmAll, true);
-    tk.set_text(h, kSmFilename, defaultCompositionFileName(settings));
+    tk.setCheck(h, kSmAll, true);
+    tk.setText(h, kSmFilename, defaultCompositionFileName(settings));
 }
 
 Status interactive(PelkamScreens& screens, io::Streams& streams, const RunSettings& settings,
@@ -166,7 +166,7 @@ Status interactive(PelkamScreens& screens, io::Streams& streams, const RunSettin
     model::CompositionSet& cs = models.composition;
     setUpScreen(tk, h, settings, models);
     for (;;) {
-        if (!tk.run_screen(h)) return Status::quit();
+        if (!tk.runScreen(h)) return Status::quit();
         tk.show(h, 0);
         readScreen(tk, h, models);
         calc::applyModelChoice(phases, sel, models);
@@ -175,7 +175,7 @@ Status interactive(PelkamScreens& screens, io::Streams& streams, const RunSettin
             cs.fileName = std::string(40, ' ');
             return Status::success();
         }
-        const std::string typed = tk.get_text(h, kSmFilename);
+        const std::string typed = tk.getText(h, kSmFilename);
         bool opened = false;
         std::string used;
         if (Status s = readWithExtension(screens, typed, settings, phases, sel.logActivity, models, streams, opened, used); !s)
@@ -185,12 +185,12 @@ Status interactive(PelkamScreens& screens, io::Streams& streams, const RunSettin
             return Status::success();
         }
         if (opened) {
-            if (!show_input_error(screens, tooLongForRestart(used))) return Status::quit();
+            if (!showInputError(screens, tooLongForRestart(used))) return Status::quit();
             continue;
         }
-        streams.write_line(kMessages, " Cannot open mineral compositions file " + std::string(core::trim(typed)) +
+        streams.writeLine(kMessages, " Cannot open mineral compositions file " + std::string(core::trim(typed)) +
                                           ": " + whyNotOpened(typed));
-        if (!show_input_error(screens, "Cannot open mineral compositions file - TRY AGAIN")) return Status::quit();
+        if (!showInputError(screens, "Cannot open mineral compositions file - TRY AGAIN")) return Status::quit();
     }
 }
 
@@ -235,13 +235,13 @@ Status replay(PelkamScreens& screens, io::Streams& streams, const RunSettings& s
     if (!opened) {
         const std::string file(core::trim(name));
         const std::string why = whyNotOpened(file);
-        streams.write_line(kMessages, " Cannot open mineral compositions file " + file + ": " + why);
+        streams.writeLine(kMessages, " Cannot open mineral compositions file " + file + ": " + why);
         Status s = Status::stop("cannot open mineral compositions file: " + why);
         s.file = file;
         return s;
     }
     if (used.size() > kCompositionNameWidth) {
-        streams.write_line(kMessages, " " + tooLongForRestart(used));
+        streams.writeLine(kMessages, " " + tooLongForRestart(used));
         Status s = Status::stop(tooLongForRestart(used));
         s.file = used;
         return s;
@@ -253,7 +253,7 @@ Status replay(PelkamScreens& screens, io::Streams& streams, const RunSettings& s
 }  // namespace
 
 std::string defaultCompositionFileName(const RunSettings& settings) {
-    if (settings.usePath == 'Y' && !core::is_blank(settings.path)) {
+    if (settings.usePath == 'Y' && !core::isBlank(settings.path)) {
         std::string_view path = core::trim(settings.path);
         return std::string(path.substr(0, path.find(' ')));
     }

@@ -23,12 +23,12 @@ const std::array<const char*, 4> kPlotLabels = {"STABLE CURVES", "ABBREVIATIONS"
 
 namespace {
 
-bool is_activity(int t) { return t == calc::kActT || t == calc::kActP || t == calc::kActAct; }
-bool is_x_co2(int t) { return t == calc::kTX || t == calc::kPX; }
+bool isActivity(int t) { return t == calc::kActT || t == calc::kActP || t == calc::kActAct; }
+bool isXCo2(int t) { return t == calc::kTX || t == calc::kPX; }
 
 
-bool read_real(const std::string& field, double& out) {
-    return core::parse_real_field(field, 0, out);
+bool readReal(const std::string& field, double& out) {
+    return core::parseRealField(field, 0, out);
 }
 
 constexpr int kRangeControls[8] = {kOptRow1Min, kOptRow1Max, kOptRow2Min, kOptRow2Max,
@@ -36,8 +36,8 @@ constexpr int kRangeControls[8] = {kOptRow1Min, kOptRow1Max, kOptRow2Min, kOptRo
 constexpr int kMoleControls[4] = {kOptH2O, kOptH2OMax, kOptCO2, kOptCO2Max};
 
 // Replay failures: the message on the interactive output, then a stop.
-Status replay_failure(RunContext& ctx, core::ReadOutcome r, const char* detail = nullptr) {
-    if (r.record == 0) r.record = ctx.streams.line_number(io::kUnitInput);
+Status replayFailure(RunContext& ctx, core::ReadOutcome r, const char* detail = nullptr) {
+    if (r.record == 0) r.record = ctx.streams.lineNumber(io::kUnitInput);
     std::string file = ctx.settings.unitNames[io::kInputSlot];
     if (r.result == core::ReadResult::EndOfFile) {
         ctx.say("");
@@ -63,7 +63,7 @@ Status replay_failure(RunContext& ctx, core::ReadOutcome r, const char* detail =
 }
 
 // The x and y axis limits of record 4 from the settings, and back.
-void axis_limits(const RunSettings& rs, double lim[4]) {
+void axisLimits(const RunSettings& rs, double lim[4]) {
     switch (rs.diagramType) {
         case calc::kPT: lim[0] = rs.tMin, lim[1] = rs.tMax, lim[2] = rs.pMin, lim[3] = rs.pMax; break;
         case calc::kTX:
@@ -73,7 +73,7 @@ void axis_limits(const RunSettings& rs, double lim[4]) {
         default: lim[0] = rs.xAxisMin, lim[1] = rs.xAxisMax, lim[2] = rs.yAxisMin, lim[3] = rs.yAxisMax; break;
     }
 }
-void set_axis_limits(RunSettings& rs, const double lim[4]) {
+void setAxisLimits(RunSettings& rs, const double lim[4]) {
     switch (rs.diagramType) {
         case calc::kPT: rs.tMin = lim[0], rs.tMax = lim[1], rs.pMin = lim[2], rs.pMax = lim[3]; break;
         case calc::kTX:
@@ -85,10 +85,10 @@ void set_axis_limits(RunSettings& rs, const double lim[4]) {
 }
 
 // The fixed quantities of records 2: pressure or temperature.
-bool fixed_is_pressure(int t) { return t == calc::kTX || t == calc::kActT || t == calc::kActAct; }
+bool fixedIsPressure(int t) { return t == calc::kTX || t == calc::kActT || t == calc::kActAct; }
 
 // A number as a user writes it: 300, 312.5.
-std::string plain_number(double v) {
+std::string plainNumber(double v) {
     std::ostringstream o;
     o << std::setprecision(10) << v;
     return o.str();
@@ -99,11 +99,11 @@ std::string plain_number(double v) {
 constexpr double kAbsoluteZero = -273.15;
 
 // A pressure (bar) or temperature (C) that makes no physical sense.
-std::string physical_problem(bool pressure, double v) {
+std::string physicalProblem(bool pressure, double v) {
     if (!std::isfinite(v)) return pressure ? "pressure is not a number" : "temperature is not a number";
-    if (pressure && !(v > 0)) return "pressure " + plain_number(v) + " bar: pressures must be above 0";
+    if (pressure && !(v > 0)) return "pressure " + plainNumber(v) + " bar: pressures must be above 0";
     if (!pressure && !(v > kAbsoluteZero))
-        return "temperature " + plain_number(v) + " C: temperatures must be above -273.15 C";
+        return "temperature " + plainNumber(v) + " C: temperatures must be above -273.15 C";
     return {};
 }
 
@@ -112,15 +112,15 @@ struct Field {
     int width, decimals;
 };
 bool fits(double v, Field f) {
-    return std::isfinite(v) && core::format_fixed(v, f.width, f.decimals).find('*') == std::string::npos;
+    return std::isfinite(v) && core::formatFixed(v, f.width, f.decimals).find('*') == std::string::npos;
 }
-std::string too_wide(const std::string& name, double v, Field f, const char* file = "the plot file") {
+std::string tooWide(const std::string& name, double v, Field f, const char* file = "the plot file") {
     // The largest and the smallest value the field holds, as written there.
     const bool high = !(v < 0);
     const auto digits = static_cast<std::size_t>(f.width - f.decimals - (high ? 1 : 2));
     const std::string limit = (high ? "at most " : "at least -") + std::string(digits, '9') + "." +
                               std::string(static_cast<std::size_t>(f.decimals), '9');
-    return name + " " + plain_number(v) + " does not fit " + file + ": " + limit;
+    return name + " " + plainNumber(v) + " does not fit " + file + ": " + limit;
 }
 
 // Where a window value is listed in the summary: the points as y F10.2 and
@@ -140,7 +140,7 @@ constexpr Field kHeaderField{15, 5}, kLabelField{10, 3};
 
 // The first plot-file field that cannot hold `v`, among those of the x axis
 // (axis 0) or the y axis (axis 1); nullptr when all hold it.
-const Field* overflowing_field(double v, int axis, int t) {
+const Field* overflowingField(double v, int axis, int t) {
     static constexpr Field point[2] = {{9, 4}, {10, 2}}, activityPoint{10, 5};
     const Field* fields[3] = {t == calc::kActAct ? &activityPoint : &point[axis], &kLabelField, &kHeaderField};
     for (const Field* f : fields)
@@ -152,7 +152,7 @@ const Field* overflowing_field(double v, int axis, int t) {
 // (not the saturation curve or the geotherm of an activity diagram): physical,
 // and a whole number of at most six places in the axis label.  `which`
 // receives 0 for the pressure, 1 for the temperature.
-std::string fixed_values_problem(int t, int saturationChoice, double p, double temp, int* which = nullptr) {
+std::string fixedValuesProblem(int t, int saturationChoice, double p, double temp, int* which = nullptr) {
     const bool marker = t >= calc::kActT && saturationChoice != 0;
     const bool fixedP = t == calc::kTX || ((t == calc::kActT || t == calc::kActAct) && !marker);
     const bool fixedT = t == calc::kPX || t == calc::kActAct || (t == calc::kActP && !marker);
@@ -160,23 +160,23 @@ std::string fixed_values_problem(int t, int saturationChoice, double p, double t
         if (!(k == 0 ? fixedP : fixedT)) continue;
         const double v = k == 0 ? p : temp;
         if (which) *which = k;
-        if (std::string m = physical_problem(k == 0, v); !m.empty()) return m;
+        if (std::string m = physicalProblem(k == 0, v); !m.empty()) return m;
         if (std::round(v) > 999999)
-            return std::string(k == 0 ? "pressure " : "temperature ") + plain_number(v) +
+            return std::string(k == 0 ? "pressure " : "temperature ") + plainNumber(v) +
                    " does not fit the axis label: at most 999999";
         // The fixed value of an activity-T (pressure) or activity-P diagram
         // (temperature) is listed with every point of the summary.
         if ((t == calc::kActT || t == calc::kActP) && !fits(v, kThirdVariableField))
-            return too_wide(k == 0 ? "pressure" : "temperature", v, kThirdVariableField, "the summary");
+            return tooWide(k == 0 ? "pressure" : "temperature", v, kThirdVariableField, "the summary");
     }
     return {};
 }
-std::string fixed_values_problem(const RunSettings& rs, int* which = nullptr) {
-    return fixed_values_problem(rs.diagramType, rs.saturationChoice, rs.pMin, rs.tMin, which);
+std::string fixedValuesProblem(const RunSettings& rs, int* which = nullptr) {
+    return fixedValuesProblem(rs.diagramType, rs.saturationChoice, rs.pMin, rs.tMin, which);
 }
 
 // Mixing 1 needs at least 350 C (the range of its mixing rules).
-void finalize_fluid(RunSettings& rs) {
+void finalizeFluid(RunSettings& rs) {
     if (rs.xH2O > 0 && rs.xCO2 > 0 && rs.fluid.mixing == 1) {
         if (rs.diagramType == calc::kPX) {
             if (rs.tMin < 350) rs.tMin = rs.tMax = 350;
@@ -193,7 +193,7 @@ const Layout& geothermLayout() {
 }
 
 // Stores entries that passed the checks.
-void store_entries(int t, const OptionEntries& e, const std::string& elements, int saturation, const double (&v)[8],
+void storeEntries(int t, const OptionEntries& e, const std::string& elements, int saturation, const double (&v)[8],
                    const double (&x)[4], RunSettings& rs) {
     rs.elements = elements;
     rs.saturationChoice = saturation;
@@ -205,15 +205,15 @@ void store_entries(int t, const OptionEntries& e, const std::string& elements, i
         case calc::kActP: rs.tMin = rs.tMax = saturation ? 0.0 : v[0], rs.pMin = v[2], rs.pMax = v[3]; break;
         default: rs.pMin = rs.pMax = saturation ? 0.0 : v[0], rs.tMin = rs.tMax = v[2]; break;
     }
-    if (is_activity(t) && saturation == 2) {
-        if (fixed_is_pressure(t)) rs.pMin = rs.pMax = -1;
+    if (isActivity(t) && saturation == 2) {
+        if (fixedIsPressure(t)) rs.pMin = rs.pMax = -1;
         else rs.tMin = rs.tMax = -1;
     }
-    if (is_activity(t)) {
+    if (isActivity(t)) {
         rs.xAxisMin = v[4], rs.xAxisMax = v[5];
         if (t == calc::kActAct) rs.yAxisMin = v[6], rs.yAxisMax = v[7];
     }
-    if (is_x_co2(t)) {
+    if (isXCo2(t)) {
         rs.xAxisMin = x[2], rs.xAxisMax = x[3];
         rs.xCO2 = (x[2] + x[3]) / 2;
         rs.xH2O = 1 - rs.xCO2;
@@ -226,12 +226,12 @@ void store_entries(int t, const OptionEntries& e, const std::string& elements, i
     rs.fluid.water = e.fluid.water;
     rs.fluid.co2 = e.fluid.co2;
     // The mixing row matters only for a fluid of both species.
-    if (is_x_co2(t) || (rs.xH2O > 0 && rs.xCO2 > 0)) rs.fluid.mixing = e.fluid.mixing;
+    if (isXCo2(t) || (rs.xH2O > 0 && rs.xCO2 > 0)) rs.fluid.mixing = e.fluid.mixing;
 }
 
 }  // namespace
 
-std::array<bool, 8> range_fields_used(int t) {
+std::array<bool, 8> rangeFieldsUsed(int t) {
     switch (t) {
         case calc::kPT: return {true, true, true, true, false, false, false, false};
         case calc::kTX:
@@ -242,14 +242,14 @@ std::array<bool, 8> range_fields_used(int t) {
     }
 }
 
-std::array<bool, 4> mole_fields_used(int t) {
-    if (is_x_co2(t)) return {false, false, true, true};
+std::array<bool, 4> moleFieldsUsed(int t) {
+    if (isXCo2(t)) return {false, false, true, true};
     return {true, false, true, false};
 }
 
-OptionEntries initial_entries(int t, bool metastableWanted) {
+OptionEntries initialEntries(int t, bool metastableWanted) {
     OptionEntries e;
-    e.elements = is_x_co2(t) ? "o h c " : "o si ";
+    e.elements = isXCo2(t) ? "o h c " : "o si ";
     auto set = [&](std::array<const char*, 8> v) {
         for (int i = 0; i < 8; ++i) e.ranges[static_cast<std::size_t>(i)] = v[static_cast<std::size_t>(i)];
     };
@@ -261,35 +261,35 @@ OptionEntries initial_entries(int t, bool metastableWanted) {
         case calc::kActP: set({"25.", "", "1.", "1000.", "-20.", "20.", "", ""}); break;
         default: set({"1.", "", "25.", "", "-20.", "20.", "-20.", "20."}); break;
     }
-    if (is_x_co2(t)) e.moles = {"", "", "0.000", "1.000"};
+    if (isXCo2(t)) e.moles = {"", "", "0.000", "1.000"};
     else e.moles = {"0.000", "", "0.000", ""};
     e.plotCurves = metastableWanted ? 'N' : 'Y';
     return e;
 }
 
-std::string check_entries(int t, OptionEntries e, RunSettings& rs) {
+std::string checkEntries(int t, OptionEntries e, RunSettings& rs) {
     // 1. Elements in upper case.
     std::string elements = core::upper(core::pad(e.elements, 120));
-    if (core::is_blank(elements)) return "no elements given - try again";
+    if (core::isBlank(elements)) return "no elements given - try again";
     // 2. Decimal points in the range rows.
     for (int i = 0; i < 4; ++i)
-        if (!core::is_blank(e.ranges[static_cast<std::size_t>(i)]) &&
+        if (!core::isBlank(e.ranges[static_cast<std::size_t>(i)]) &&
             e.ranges[static_cast<std::size_t>(i)].find('.') == std::string::npos)
             return "missing decimal point in P-T values - try again";
     // 3. All eight range and activity fields as reals.
     double v[8];
     for (int i = 0; i < 8; ++i)
-        if (!read_real(e.ranges[static_cast<std::size_t>(i)], v[i])) return "invalid real # - try again";
+        if (!readReal(e.ranges[static_cast<std::size_t>(i)], v[i])) return "invalid real # - try again";
     // The fixed value of an activity diagram may ask for the saturation
     // curve (0) or a geotherm (-1).
     int saturation = 0;
-    if (is_activity(t)) {
+    if (isActivity(t)) {
         if (v[0] == 0.0) saturation = 1;
         else if (v[0] == -1.0) saturation = 2;
     }
     // A fixed pressure or temperature is taken as typed: one that makes no
     // physical sense is refused rather than raised like a minimum below.
-    if (std::string m = fixed_values_problem(t, saturation, fixed_is_pressure(t) ? v[0] : 1.0,
+    if (std::string m = fixedValuesProblem(t, saturation, fixedIsPressure(t) ? v[0] : 1.0,
                                              t == calc::kActAct ? v[2] : v[0]);
         !m.empty())
         return m + " - try again";
@@ -297,24 +297,24 @@ std::string check_entries(int t, OptionEntries e, RunSettings& rs) {
     if (v[0] < 1) v[0] = 1;
     if (v[2] < 1) v[2] = 25;
     // 5. Reversed ranges, for every range the diagram uses.
-    const auto used = range_fields_used(t);
+    const auto used = rangeFieldsUsed(t);
     for (int row = 0; row < 4; ++row) {
         int lo = 2 * row, hi = lo + 1;
         if (used[static_cast<std::size_t>(hi)] && !(v[lo] < v[hi])) return "min & max reversed - try again";
     }
     // 6, 7. Mole fractions.
     for (const std::string& m : e.moles)
-        if (!core::is_blank(m) && m.find('.') == std::string::npos)
+        if (!core::isBlank(m) && m.find('.') == std::string::npos)
             return "missing decimal point in mole fractions-try again";
     double x[4];
     for (int i = 0; i < 4; ++i)
-        if (!read_real(e.moles[static_cast<std::size_t>(i)], x[i])) return "invalid real # - try again";
-    const auto mused = mole_fields_used(t);
+        if (!readReal(e.moles[static_cast<std::size_t>(i)], x[i])) return "invalid real # - try again";
+    const auto mused = moleFieldsUsed(t);
     for (int i = 0; i < 4; ++i)
         if (mused[static_cast<std::size_t>(i)] && (x[i] < 0 || x[i] > 1))
             return "mole fractions must lie between 0 and 1 - try again";
     // 8. Fluid composition.
-    if (is_x_co2(t)) {
+    if (isXCo2(t)) {
         if (!(x[2] < x[3])) return "min & max reversed - try again";
     } else if (x[0] + x[2] > 1) {
         return "Sum of xH2O+xCO2 > 1 - try again";
@@ -323,13 +323,13 @@ std::string check_entries(int t, OptionEntries e, RunSettings& rs) {
     // All entries pass: store them, if the window they make can be drawn.
     RunSettings out = rs;
     out.diagramType = t;
-    store_entries(t, e, elements, saturation, v, x, out);
-    if (std::string m = window_problem(out); !m.empty()) return m + " - try again";
+    storeEntries(t, e, elements, saturation, v, x, out);
+    if (std::string m = windowProblem(out); !m.empty()) return m + " - try again";
     rs = std::move(out);
     return {};
 }
 
-void confine_to_saturation(RunSettings& rs) {
+void confineToSaturation(RunSettings& rs) {
     if (rs.saturationChoice != 1) return;
     if (rs.diagramType == calc::kActT || rs.diagramType == calc::kActAct) {
         if (rs.tMin < 100 || rs.tMin > 375) rs.tMin = 100;
@@ -340,11 +340,11 @@ void confine_to_saturation(RunSettings& rs) {
     }
 }
 
-std::string window_problem(const RunSettings& rs) {
-    if (std::string m = fixed_values_problem(rs); !m.empty()) return m;
+std::string windowProblem(const RunSettings& rs) {
+    if (std::string m = fixedValuesProblem(rs); !m.empty()) return m;
     const int t = rs.diagramType;
     double lim[4];
-    axis_limits(rs, lim);
+    axisLimits(rs, lim);
     // What each axis holds: 'T' temperature, 'P' pressure, 'X' xCO2, 'A' log activity.
     char what[2];
     switch (t) {
@@ -361,23 +361,23 @@ std::string window_problem(const RunSettings& rs) {
         const char w = what[axis];
         const std::string name = w == 'T' ? "temperature" : w == 'P' ? "pressure" : w == 'X' ? "xCO2" : "log activity";
         if (w == 'T' || w == 'P') {
-            if (std::string m = physical_problem(w == 'P', v); !m.empty()) return m;
+            if (std::string m = physicalProblem(w == 'P', v); !m.empty()) return m;
         } else if (!std::isfinite(v)) {
             return name + " is not a number";
         }
         if (w == 'X' && (v < 0 || v > 1)) return "mole fractions must lie between 0 and 1";
-        if (const Field* f = overflowing_field(v, axis, t)) return too_wide(name, v, *f);
-        if (const Field f = summaryField(axis, t); !fits(v, f)) return too_wide(name, v, f, "the summary");
+        if (const Field* f = overflowingField(v, axis, t)) return tooWide(name, v, *f);
+        if (const Field f = summaryField(axis, t); !fits(v, f)) return tooWide(name, v, f, "the summary");
     }
     return {};
 }
 
-bool parse_geotherm(const std::string& line, double& d1, double& d2) {
+bool parseGeotherm(const std::string& line, double& d1, double& d2) {
     double a = 0, b = 0;
     std::string l = core::pad(line, 80);
     core::Target t[2] = {&a, &b};
     core::ReadOutcome r = core::read_text(l, geothermLayout(), t);
-    if (!r.done() || core::is_blank(l)) return false;
+    if (!r.done() || core::isBlank(l)) return false;
     d1 = a;
     d2 = b;
     return true;
@@ -385,58 +385,58 @@ bool parse_geotherm(const std::string& line, double& d1, double& d2) {
 
 namespace {
 
-void fill_screen(RunContext& ctx, const OptionEntries& e, int t) {
+void fillScreen(RunContext& ctx, const OptionEntries& e, int t) {
     Toolkit& tk = *ctx.tk;
     int h = ctx.screens[kOptionsScreen];
-    tk.set_text(h, kOptElements, std::string(core::rtrim(e.elements)));
-    const auto used = range_fields_used(t);
+    tk.setText(h, kOptElements, std::string(core::rtrim(e.elements)));
+    const auto used = rangeFieldsUsed(t);
     for (int i = 0; i < 8; ++i) {
-        tk.set_text(h, kRangeControls[i], e.ranges[static_cast<std::size_t>(i)]);
+        tk.setText(h, kRangeControls[i], e.ranges[static_cast<std::size_t>(i)]);
         tk.enable(h, kRangeControls[i], used[static_cast<std::size_t>(i)]);
     }
-    const auto mused = mole_fields_used(t);
+    const auto mused = moleFieldsUsed(t);
     for (int i = 0; i < 4; ++i) {
-        tk.set_text(h, kMoleControls[i], e.moles[static_cast<std::size_t>(i)]);
+        tk.setText(h, kMoleControls[i], e.moles[static_cast<std::size_t>(i)]);
         tk.enable(h, kMoleControls[i], mused[static_cast<std::size_t>(i)]);
     }
     bool tFirst = t == calc::kPX || t == calc::kActP;
-    tk.set_text(h, kOptRow1Label, tFirst ? "Temperature (C) of Diagram:" : "Pressure (Bars) of Diagram:");
-    tk.set_text(h, kOptRow2Label, tFirst ? "Pressure (Bars) of Diagram:" : "Temperature (C) of Diagram:");
-    tk.set_check(h, e.plotCurves == 'Y' ? kOptStable : kOptMetastable, true);
-    tk.set_check(h, e.labelAnswer == 'N' ? kOptFullNames : kOptAbbrev, true);
+    tk.setText(h, kOptRow1Label, tFirst ? "Temperature (C) of Diagram:" : "Pressure (Bars) of Diagram:");
+    tk.setText(h, kOptRow2Label, tFirst ? "Pressure (Bars) of Diagram:" : "Temperature (C) of Diagram:");
+    tk.setCheck(h, e.plotCurves == 'Y' ? kOptStable : kOptMetastable, true);
+    tk.setCheck(h, e.labelAnswer == 'N' ? kOptFullNames : kOptAbbrev, true);
 }
 
-OptionEntries read_screen(RunContext& ctx) {
+OptionEntries readScreen(RunContext& ctx) {
     Toolkit& tk = *ctx.tk;
     int h = ctx.screens[kOptionsScreen];
     OptionEntries e;
-    e.elements = tk.get_text(h, kOptElements);
-    for (int i = 0; i < 8; ++i) e.ranges[static_cast<std::size_t>(i)] = tk.get_text(h, kRangeControls[i]);
-    for (int i = 0; i < 4; ++i) e.moles[static_cast<std::size_t>(i)] = tk.get_text(h, kMoleControls[i]);
-    e.plotCurves = tk.get_check(h, kOptStable) ? 'Y' : 'N';
-    e.labelAnswer = tk.get_check(h, kOptFullNames) ? 'N' : 'Y';
-    auto row = [&](int a, int b, int c) { return tk.get_check(h, a) ? 1 : tk.get_check(h, b) ? 2 : tk.get_check(h, c) ? 3 : 1; };
+    e.elements = tk.getText(h, kOptElements);
+    for (int i = 0; i < 8; ++i) e.ranges[static_cast<std::size_t>(i)] = tk.getText(h, kRangeControls[i]);
+    for (int i = 0; i < 4; ++i) e.moles[static_cast<std::size_t>(i)] = tk.getText(h, kMoleControls[i]);
+    e.plotCurves = tk.getCheck(h, kOptStable) ? 'Y' : 'N';
+    e.labelAnswer = tk.getCheck(h, kOptFullNames) ? 'N' : 'Y';
+    auto row = [&](int a, int b, int c) { return tk.getCheck(h, a) ? 1 : tk.getCheck(h, b) ? 2 : tk.getCheck(h, c) ? 3 : 1; };
     e.fluid.mixing = row(kOptMix1, kOptMix2, kOptMix3);
     e.fluid.water = row(kOptWater1, kOptWater2, kOptWater3);
     e.fluid.co2 = row(kOptCO2Routine1, kOptCO2Routine2, kOptCO2Routine3);
     return e;
 }
 
-Status options_from_screen(RunContext& ctx) {
+Status optionsFromScreen(RunContext& ctx) {
     RunSettings& rs = ctx.settings;
     Toolkit& tk = *ctx.tk;
     int h = ctx.screens[kOptionsScreen];
     int t = rs.diagramType;
     if (ctx.optionsDiagramType != t) {
-        fill_screen(ctx, initial_entries(t, rs.metastableOn), t);
+        fillScreen(ctx, initialEntries(t, rs.metastableOn), t);
         ctx.optionsDiagramType = t;
     }
     for (;;) {
-        if (!tk.run_screen(h)) return Status::quit();
+        if (!tk.runScreen(h)) return Status::quit();
         tk.show(h, 0);
-        std::string message = check_entries(t, read_screen(ctx), rs);
+        std::string message = checkEntries(t, readScreen(ctx), rs);
         if (message.empty()) break;
-        if (!show_input_error(ctx.screens, message)) return Status::quit();
+        if (!showInputError(ctx.screens, message)) return Status::quit();
     }
     if (rs.saturationChoice == 2) {
         const char* prompt = rs.diagramType == calc::kActP
@@ -444,14 +444,14 @@ Status options_from_screen(RunContext& ctx) {
                                  : " Geotherm: input d1 and d2: P = 1 + d1(T-25) +      d2(T-25)^2 ";
         for (;;) {
             std::string answer;
-            if (!tk.prompt_line(prompt, answer)) return tk.failure().empty() ? Status::quit() : Status::stop(tk.failure());
-            if (parse_geotherm(answer, rs.geothermD1, rs.geothermD2)) break;
+            if (!tk.promptLine(prompt, answer)) return tk.failure().empty() ? Status::quit() : Status::stop(tk.failure());
+            if (parseGeotherm(answer, rs.geothermD1, rs.geothermD2)) break;
         }
     }
     return Status::success();
 }
 
-Status options_from_replay(RunContext& ctx) {
+Status optionsFromReplay(RunContext& ctx) {
     RunSettings& rs = ctx.settings;
     io::Streams& st = ctx.streams;
     const int in = io::kUnitInput;
@@ -463,12 +463,12 @@ Status options_from_replay(RunContext& ctx) {
     {
         Target t[] = {&code, TextTarget{&comment, 60}};
         core::ReadOutcome r = st.read_record(in, io::restartLayouts().diagramType, t);
-        if (!r.done()) return replay_failure(ctx, r);
+        if (!r.done()) return replayFailure(ctx, r);
         if (code < 1 || code > 6) {
             r.result = core::ReadResult::Error;
             r.field = 1;
             r.text = std::to_string(code);
-            return replay_failure(ctx, r, "diagram type must be 1 to 6");
+            return replayFailure(ctx, r, "diagram type must be 1 to 6");
         }
     }
     rs.diagramType = code <= 3 ? code - 1 : code;
@@ -478,17 +478,17 @@ Status options_from_replay(RunContext& ctx) {
         double fixedValue = 0;
         Target f[] = {&fixedValue};
         core::ReadOutcome r = st.read_record(in, io::restartLayouts().fixedValue, f);
-        if (!r.done()) return replay_failure(ctx, r);
+        if (!r.done()) return replayFailure(ctx, r);
         core::ReadOutcome fixedRecord[2] = {r, r};  // of the pressure and the temperature
-        fixedRecord[0].record = fixedRecord[1].record = st.line_number(in);
-        if (fixed_is_pressure(t)) rs.pMin = rs.pMax = fixedValue;
+        fixedRecord[0].record = fixedRecord[1].record = st.lineNumber(in);
+        if (fixedIsPressure(t)) rs.pMin = rs.pMax = fixedValue;
         else rs.tMin = rs.tMax = fixedValue;
         if (t == calc::kActAct) {
             r = st.read_record(in, io::restartLayouts().fixedValue, f);
-            if (!r.done()) return replay_failure(ctx, r);
+            if (!r.done()) return replayFailure(ctx, r);
             rs.tMin = rs.tMax = fixedValue;
             fixedRecord[1] = r;
-            fixedRecord[1].record = st.line_number(in);
+            fixedRecord[1].record = st.lineNumber(in);
         }
         bool third = t == calc::kActT || t == calc::kActP ||
                      (t == calc::kActAct && (rs.pMin == 0.0 || rs.pMin == -1.0));
@@ -498,23 +498,23 @@ Status options_from_replay(RunContext& ctx) {
             std::string text;
             Target c[] = {&choice, &d1, &d2, TextTarget{&text, 30}};
             r = st.read_record(in, io::restartLayouts().saturation, c);
-            if (!r.done()) return replay_failure(ctx, r);
+            if (!r.done()) return replayFailure(ctx, r);
             if (choice < 0 || choice > 2) {
                 r.result = core::ReadResult::Error;
                 r.field = 1;
                 r.text = std::to_string(choice);
-                return replay_failure(ctx, r, "saturation/geotherm choice must be 0, 1 or 2");
+                return replayFailure(ctx, r, "saturation/geotherm choice must be 0, 1 or 2");
             }
             rs.saturationChoice = choice;
             rs.geothermD1 = d1;
             rs.geothermD2 = d2;
         }
         int which = 0;
-        if (std::string m = fixed_values_problem(rs, &which); !m.empty()) {
+        if (std::string m = fixedValuesProblem(rs, &which); !m.empty()) {
             core::ReadOutcome& bad = fixedRecord[which];
             bad.result = core::ReadResult::Error;
             bad.field = 1;
-            return replay_failure(ctx, bad, m.c_str());
+            return replayFailure(ctx, bad, m.c_str());
         }
     }
     {
@@ -522,28 +522,28 @@ Status options_from_replay(RunContext& ctx) {
         int integer = 0;
         Target a[] = {&lim[0], &lim[1], &lim[2], &lim[3], &lim[4], &lim[5], &integer};
         core::ReadOutcome r = st.read_record(in, io::restartLayouts().window, a);
-        if (!r.done()) return replay_failure(ctx, r);
+        if (!r.done()) return replayFailure(ctx, r);
         if (!(lim[0] < lim[1]) || (!(lim[2] < lim[3]) && t != calc::kActT && t != calc::kActP && t != calc::kActAct) ||
             (t == calc::kActAct && !(lim[2] < lim[3]))) {
             r.result = core::ReadResult::Error;
             r.field = 1;
-            return replay_failure(ctx, r, "axis minimum not below its maximum");
+            return replayFailure(ctx, r, "axis minimum not below its maximum");
         }
-        set_axis_limits(rs, lim);
+        setAxisLimits(rs, lim);
         rs.plotHeight = lim[4] < 1 ? 20 : lim[4];
         rs.plotWidth = lim[5] < 1 ? 20 : lim[5];
         rs.recordFourInteger = integer;
         // The window, then the plot lengths (header record of the plot file, F10.3).
-        std::string m = window_problem(rs);
+        std::string m = windowProblem(rs);
         r.field = 0;
         for (int i = 4; i < 6 && m.empty(); ++i)
             if (!fits(i == 4 ? rs.plotHeight : rs.plotWidth, kLabelField)) {
-                m = too_wide("plot length", lim[i], kLabelField);
+                m = tooWide("plot length", lim[i], kLabelField);
                 r.field = i + 1;
             }
         if (!m.empty()) {
             r.result = core::ReadResult::Error;
-            return replay_failure(ctx, r, m.c_str());
+            return replayFailure(ctx, r, m.c_str());
         }
     }
     if (rs.restartChoice == 2) rs.lastReactionsOnly = true;
@@ -551,11 +551,11 @@ Status options_from_replay(RunContext& ctx) {
         double xh = 0, xc = 0;
         Target m[] = {&xh, &xc};
         core::ReadOutcome r = st.read_record(in, io::restartLayouts().fluid, m);
-        if (!r.done()) return replay_failure(ctx, r);
+        if (!r.done()) return replayFailure(ctx, r);
         if (xh < 0 || xc < 0 || xh + xc > 1.0005) {
             r.result = core::ReadResult::Error;
             r.field = xh < 0 ? 1 : 2;
-            return replay_failure(ctx, r, "mole fractions must lie between 0 and 1 and sum to at most 1");
+            return replayFailure(ctx, r, "mole fractions must lie between 0 and 1 and sum to at most 1");
         }
         rs.xH2O = xh;
         rs.xCO2 = xc;
@@ -565,12 +565,12 @@ Status options_from_replay(RunContext& ctx) {
         std::string text;
         Target rt[] = {&value, TextTarget{&text, 39}};
         core::ReadOutcome r = st.read_record(in, io::restartLayouts().routine, rt);
-        if (!r.done()) return replay_failure(ctx, r);
+        if (!r.done()) return replayFailure(ctx, r);
         if (value < 1 || value > 3) {
             r.result = core::ReadResult::Error;
             r.field = 1;
             r.text = std::to_string(value);
-            return replay_failure(ctx, r, what);
+            return replayFailure(ctx, r, what);
         }
         target = value;
         return Status::success();
@@ -585,7 +585,7 @@ Status options_from_replay(RunContext& ctx) {
         std::string option, text;
         Target p[] = {TextTarget{&option, 1}, TextTarget{&text, 39}};
         core::ReadOutcome r = st.read_record(in, io::restartLayouts().plotCurves, p);
-        if (!r.done()) return replay_failure(ctx, r);
+        if (!r.done()) return replayFailure(ctx, r);
         char c = option.empty() ? ' ' : option[0];
         if (c == 'y') c = 'Y';
         if (c == 'n') c = 'N';
@@ -593,7 +593,7 @@ Status options_from_replay(RunContext& ctx) {
             r.result = core::ReadResult::Error;
             r.field = 1;
             r.text = option;
-            return replay_failure(ctx, r, "plot option must be Y or N");
+            return replayFailure(ctx, r, "plot option must be Y or N");
         }
         rs.plotCurves = c;
     }
@@ -602,9 +602,9 @@ Status options_from_replay(RunContext& ctx) {
 
 }  // namespace
 
-void write_option_statement(RunContext& ctx) {
+void writeOptionStatement(RunContext& ctx) {
     const RunSettings& rs = ctx.settings;
-    auto say7 = [&](const std::string& line) { ctx.streams.write_line(io::kUnitMaster, line); };
+    auto say7 = [&](const std::string& line) { ctx.streams.writeLine(io::kUnitMaster, line); };
     const int t = rs.diagramType;
     struct Axis {
         const char* name;
@@ -640,8 +640,8 @@ void write_option_statement(RunContext& ctx) {
     }
     say7("PHASE DIAGRAM: " + core::pad(first.name, 11) + "-" + core::pad(second.name, 19));
     for (const Axis& a : {first, second}) {
-        say7(std::string(" FROM A MINIMUM ") + a.name + " OF " + core::format_fixed(a.lo, 8, 1) +
-             core::pad(a.unit, 6) + "   TO A MAXIMUM " + a.name + " OF " + core::format_fixed(a.hi, 8, 1) +
+        say7(std::string(" FROM A MINIMUM ") + a.name + " OF " + core::formatFixed(a.lo, 8, 1) +
+             core::pad(a.unit, 6) + "   TO A MAXIMUM " + a.name + " OF " + core::formatFixed(a.hi, 8, 1) +
              core::pad(a.unit, 6));
     }
     auto statement = [&](const char* text) {
@@ -661,34 +661,34 @@ void write_option_statement(RunContext& ctx) {
         if (rs.fluid.mixing == 1) statement(" KERRICK AND JACOBS H2O-CO2 MIXING RULES USED ");
         if (rs.fluid.mixing == 2) statement(" IDEAL H2O-CO2 MIXING USED ");
     }
-    say7(" MOLE FRACTIONS OF H2O-CO2 FLUID: " + core::format_fixed(rs.xH2O, 10, 3) +
-         core::format_fixed(rs.xCO2, 10, 3));
+    say7(" MOLE FRACTIONS OF H2O-CO2 FLUID: " + core::formatFixed(rs.xH2O, 10, 3) +
+         core::formatFixed(rs.xCO2, 10, 3));
     if (rs.plotCurves == 'N')
         say7(" ************META-STABLE PORTIONS OF LINES WILL BE PRINTED AND PLOTTED***********************");
 }
 
-std::string mixing_rule_note(double before, double after) {
+std::string mixingRuleNote(double before, double after) {
     if (!(after > before)) return {};
-    return "lowest temperature raised from " + plain_number(before) + " to " + plain_number(after) +
+    return "lowest temperature raised from " + plainNumber(before) + " to " + plainNumber(after) +
            " C: the mixing rule is valid from 350 C";
 }
 
-Status collect_options(RunContext& ctx) {
+Status collectOptions(RunContext& ctx) {
     RunSettings& rs = ctx.settings;
-    Status s = rs.inputFromFile ? options_from_replay(ctx) : options_from_screen(ctx);
+    Status s = rs.inputFromFile ? optionsFromReplay(ctx) : optionsFromScreen(ctx);
     if (!s) return s;
-    confine_to_saturation(rs);
+    confineToSaturation(rs);
     const double lowest = rs.tMin;
-    finalize_fluid(rs);
+    finalizeFluid(rs);
     if (rs.plotHeight < 1) rs.plotHeight = 20;
     if (rs.plotWidth < 1) rs.plotWidth = 20;
     ctx.request.options = rs;
     ctx.request.lastReactionsOnly = rs.lastReactionsOnly;
-    write_option_statement(ctx);
-    if (std::string note = mixing_rule_note(lowest, rs.tMin); !note.empty()) {
-        ctx.streams.write_line(io::kUnitMaster, "");
-        ctx.streams.write_line(io::kUnitMaster, note);
-        if (ctx.tk) ctx.tk->console_line(note);
+    writeOptionStatement(ctx);
+    if (std::string note = mixingRuleNote(lowest, rs.tMin); !note.empty()) {
+        ctx.streams.writeLine(io::kUnitMaster, "");
+        ctx.streams.writeLine(io::kUnitMaster, note);
+        if (ctx.tk) ctx.tk->consoleLine(note);
     }
     return Status::success();
 }

@@ -26,41 +26,41 @@ extern const std::array<const char*, 12> kRoutineLabels;
 extern const std::array<const char*, 4> kPlotLabels;
 
 // Initial entries for a diagram type.
-OptionEntries initial_entries(int diagramType, bool metastableWanted);
+OptionEntries initialEntries(int diagramType, bool metastableWanted);
 
 // Which fields of the screen are in use for a diagram type (ranges, moles).
-std::array<bool, 8> range_fields_used(int diagramType);
-std::array<bool, 4> mole_fields_used(int diagramType);
+std::array<bool, 8> rangeFieldsUsed(int diagramType);
+std::array<bool, 4> moleFieldsUsed(int diagramType);
 
 // Checks the entries in order and, when they all pass, stores them in `rs`
 // (ranges, fluid composition, routines, plot and label options, the
 // saturation/geotherm choice).  Returns the message of the first failure,
 // or an empty string.
-std::string check_entries(int diagramType, OptionEntries entries, RunSettings& rs);
+std::string checkEntries(int diagramType, OptionEntries entries, RunSettings& rs);
 
 // Whether the diagram's window makes physical sense (temperatures above
 // -273.15 C, pressures above 0 bar, xCO2 within 0 to 1; the saturation curve
 // and the geotherm of activity diagrams aside) and fits the fields of the
 // plot file (points, labels, header window, the fixed value in the axis
 // label).  Returns what is wrong, or an empty string.
-std::string window_problem(const RunSettings& rs);
+std::string windowProblem(const RunSettings& rs);
 
 // The note on the console and the summary when the Kerrick-Jacobs mixing
 // rule raised the lowest temperature from `before` to `after`; empty when it
 // was not raised.
-std::string mixing_rule_note(double before, double after);
+std::string mixingRuleNote(double before, double after);
 
 // Confines the ranges of a diagram drawn along the water saturation curve.
-void confine_to_saturation(RunSettings& rs);
+void confineToSaturation(RunSettings& rs);
 
 // Reads a geotherm line "2F10.6"; false when it does not hold two numbers.
-bool parse_geotherm(const std::string& line, double& d1, double& d2);
+bool parseGeotherm(const std::string& line, double& d1, double& d2);
 
 // The whole step: screen (or replay), records to the restart file and the
 // statement to the master output.
-core::Status collect_options(RunContext& ctx);
+core::Status collectOptions(RunContext& ctx);
 
 // The statement of the options on the master output.
-void write_option_statement(RunContext& ctx);
+void writeOptionStatement(RunContext& ctx);
 
 }  // namespace app

@@ -118,19 +118,19 @@ std::string zeroActivityMessage(const std::string& where) {
 // ---- Interactive
 
 void setUpEndMemberScreen(Toolkit& tk, int h, int type, const model::PhaseTable& phases) {
-    tk.set_list_count(h, kEmList, phases.count);
-    for (int i = 0; i < phases.count; ++i) tk.set_list_item(h, kEmList, i, core::pad(phases[i].name, 20));
+    tk.setListCount(h, kEmList, phases.count);
+    for (int i = 0; i < phases.count; ++i) tk.setListItem(h, kEmList, i, core::pad(phases[i].name, 20));
     const AxisHeaders a = headersFor(type);
-    tk.set_text(h, kEmXHeader, a.xHeader);
-    tk.set_text(h, kEmYHeader, a.yHeader);
+    tk.setText(h, kEmXHeader, a.xHeader);
+    tk.setText(h, kEmYHeader, a.yHeader);
     auto field = [&](int control, const char* fixed) {
         if (fixed) {
-            tk.set_text(h, control, fixed);
+            tk.setText(h, control, fixed);
             tk.enable(h, control, false);
         } else {
             // An axis typed before stays (the screen may be shown again);
             // a fixed text of another diagram type gives way.
-            if (!tk.enabled(h, control)) tk.set_text(h, control, "");
+            if (!tk.enabled(h, control)) tk.setText(h, control, "");
             tk.enable(h, control, true);
         }
     };
@@ -139,10 +139,10 @@ void setUpEndMemberScreen(Toolkit& tk, int h, int type, const model::PhaseTable&
 }
 
 int codeFromRadios(const Toolkit& tk, int h) {
-    if (tk.get_check(h, kPoIncludeAll)) return calc::kIncludeAll;
-    if (tk.get_check(h, kPoProject)) return calc::kProject;
-    if (tk.get_check(h, kPoDoNotProject)) return calc::kTestOnly;
-    if (tk.get_check(h, kPoTest)) return calc::kPlain;
+    if (tk.getCheck(h, kPoIncludeAll)) return calc::kIncludeAll;
+    if (tk.getCheck(h, kPoProject)) return calc::kProject;
+    if (tk.getCheck(h, kPoDoNotProject)) return calc::kTestOnly;
+    if (tk.getCheck(h, kPoTest)) return calc::kPlain;
     return calc::kInclude;
 }
 
@@ -151,13 +151,13 @@ Status askPhaseOptions(PelkamScreens& screens, const model::PhaseTable& phases, 
     Toolkit& tk = *screens.tk;
     const int h = screens[kPhaseOptionsScreen];
     for (;;) {
-        tk.set_text(h, kPoName, core::pad(phases[i].name, 20));
-        tk.set_text(h, kPoActivity, "1");
-        tk.set_check(h, kPoInclude, true);
-        if (!tk.run_screen(h)) return Status::quit();
+        tk.setText(h, kPoName, core::pad(phases[i].name, 20));
+        tk.setText(h, kPoActivity, "1");
+        tk.setCheck(h, kPoInclude, true);
+        if (!tk.runScreen(h)) return Status::quit();
         tk.show(h, 0);
         double activity = 0;
-        const std::string text = tk.get_text(h, kPoActivity);
+        const std::string text = tk.getText(h, kPoActivity);
         const std::string name(core::rtrim(phases[i].name));
         std::string message;
         if (!calc::readActivityText(text, activity))
@@ -169,7 +169,7 @@ Status askPhaseOptions(PelkamScreens& screens, const model::PhaseTable& phases, 
             sel.activity[at(i)] = activity;
             return Status::success();
         }
-        if (!show_input_error(screens, message)) return Status::quit();
+        if (!showInputError(screens, message)) return Status::quit();
     }
 }
 
@@ -202,10 +202,10 @@ bool parseAxes(PelkamScreens* screens, io::Streams& streams, int type, const std
             return false;
         }
         if (r == calc::AxisParseResult::UnknownPhase) {
-            streams.write_line(kMessages, "Try again: cannot recognize");
-            streams.write_line(kMessages, " " + bad);
+            streams.writeLine(kMessages, "Try again: cannot recognize");
+            streams.writeLine(kMessages, " " + bad);
         }
-        status = show_input_error(*screens, axes[a].message) ? Status::success() : Status::quit();
+        status = showInputError(*screens, axes[a].message) ? Status::success() : Status::quit();
         return false;
     }
     return true;
@@ -219,21 +219,21 @@ Status askSelection(PelkamScreens& screens, io::Streams& streams, int type, cons
         clearCodes(sel);
         sel.hasXAxis = sel.hasYAxis = false;
         setUpEndMemberScreen(tk, h, type, phases);
-        if (!tk.run_screen(h)) return Status::quit();
+        if (!tk.runScreen(h)) return Status::quit();
         tk.show(h, 0);
-        const std::string xText = core::pad(tk.get_text(h, kEmXText), 40);
-        const std::string yText = core::pad(tk.get_text(h, kEmYText), 40);
-        sel.chooseReactions = tk.get_check(h, kEmChooseReactions);
+        const std::string xText = core::pad(tk.getText(h, kEmXText), 40);
+        const std::string yText = core::pad(tk.getText(h, kEmYText), 40);
+        sel.chooseReactions = tk.getCheck(h, kEmChooseReactions);
         std::vector<int> chosen;
-        if (tk.get_check(h, kEmIncludeAll)) {
+        if (tk.getCheck(h, kEmIncludeAll)) {
             for (int i = 0; i < phases.count; ++i) chosen.push_back(i);
         } else {
-            chosen = tk.selected_indices(h, kEmList);
+            chosen = tk.selectedIndices(h, kEmList);
         }
 
-        if (tk.get_check(h, kEmDefaults)) {
+        if (tk.getCheck(h, kEmDefaults)) {
             double activity = 0;
-            const std::string text = tk.get_text(screens[kPhaseOptionsScreen], kPoActivity);
+            const std::string text = tk.getText(screens[kPhaseOptionsScreen], kPoActivity);
             std::string message;
             if (!calc::readActivityText(text, activity))
                 message = "Invalid activity \"" + std::string(core::trim(text)) +
@@ -241,7 +241,7 @@ Status askSelection(PelkamScreens& screens, io::Streams& streams, int type, cons
             else if (activity == 0.0)
                 message = zeroActivityMessage("the phase options screen");
             if (!message.empty()) {
-                if (!show_input_error(screens, message)) return Status::quit();
+                if (!showInputError(screens, message)) return Status::quit();
                 continue;
             }
             for (int i : chosen) {
@@ -317,7 +317,7 @@ Status runEndMemberSelection(PelkamScreens& screens, io::Streams& streams, const
         // the choice is made again, with the list as it was (a replayed run
         // stops when the phases are compacted).
         if (!settings.inputFromFile && selectedCount(sel, phases) < 2) {
-            if (!show_input_error(screens, "FEWER THAN TWO PHASES SELECTED - try again")) return Status::quit();
+            if (!showInputError(screens, "FEWER THAN TWO PHASES SELECTED - try again")) return Status::quit();
             continue;
         }
         // A fluid species chosen with none of it in the fluid would take part
@@ -325,7 +325,7 @@ Status runEndMemberSelection(PelkamScreens& screens, io::Streams& streams, const
         const std::string problem = calc::fluidCompositionProblem(settings, phases, sel);
         if (problem.empty()) break;
         if (settings.inputFromFile) {
-            streams.write_line(kMessages, " " + problem);
+            streams.writeLine(kMessages, " " + problem);
             Status stop = Status::stop(problem);
             stop.file = std::string(core::trim(settings.unitNames[io::kInputSlot]));
             return stop;
@@ -351,31 +351,31 @@ Status prepareSelectedPhases(PelkamScreens& screens, io::Streams& streams, const
 
     // 2-3. Compaction, the code-4 phases behind the others.
     if (Status s = calc::compactSelection(phases, system, sel); !s) {
-        for (const std::string& line : s.message) streams.write_line(kMessages, line);
+        for (const std::string& line : s.message) streams.writeLine(kMessages, line);
         return s;
     }
     // 4. Notes on the master output.
-    for (const std::string& line : calc::selectionNotes(phases, sel)) streams.write_line(kMaster, line);
+    for (const std::string& line : calc::selectionNotes(phases, sel)) streams.writeLine(kMaster, line);
     // 5. Components and basis.
     if (Status s = calc::chooseBasis(system, phases, sel); !s) {
-        for (const std::string& line : s.message) streams.write_line(kMessages, line);
+        for (const std::string& line : s.message) streams.writeLine(kMessages, line);
         return s;
     }
 
     // 6. Solution-model links (the file read with no variant chosen).  A file
     // that cannot be opened is an Error naming it: the shell has the files
     // named again.
-    const std::string file = io::resolve_input_name(std::string(core::trim(settings.solutionFile)));
+    const std::string file = io::resolveInputName(std::string(core::trim(settings.solutionFile)));
     if (Status s = io::readSolutionModels(file, {}, models, streams, kMessages); !s) return s;
     calc::linkSolutionModels(phases, sel, models);
 
     // 7. The activity listing.
     if (settings.printActivitiesOn) {
         if (streams.open(model::kUnitActivities, "activities", io::OpenMode::NewOrReplace) == 0) {
-            streams.write_line(model::kUnitActivities, "Activities at points on calculated equilibria:");
-            streams.write_line(model::kUnitActivities, "Phase Component           P(bars)  T(C)    Gamma    Ideal Act     ");
+            streams.writeLine(model::kUnitActivities, "Activities at points on calculated equilibria:");
+            streams.writeLine(model::kUnitActivities, "Phase Component           P(bars)  T(C)    Gamma    Ideal Act     ");
         } else {
-            streams.write_line(kMessages, " Cannot create the activity listing \"activities\": activities are not listed");
+            streams.writeLine(kMessages, " Cannot create the activity listing \"activities\": activities are not listed");
         }
     }
 

@@ -67,7 +67,7 @@ CalibrationState readCalibrationList(io::Streams& streams, int unit, const std::
         line.group = group.empty() ? ' ' : group[0];
         for (int k = 0; k < kCalibrationPhases; ++k) {
             line.abbreviation[at(k)] = core::pad(abbr[at(k)], 4);
-            anyPhase = anyPhase || !core::is_blank(abbr[at(k)]);
+            anyPhase = anyPhase || !core::isBlank(abbr[at(k)]);
         }
     }
     streams.close(unit);
@@ -168,7 +168,7 @@ int offerSuggestion(CalibrationList& list, Suggestions& suggestions, int number,
         for (const std::string& a : abbreviations) {
             // A phase without an abbreviation never matches.
             bool found = false;
-            if (!core::is_blank(a))
+            if (!core::isBlank(a))
                 for (const std::string& c : line.abbreviation) found = found || c == a;
             all = all && found;
         }
@@ -230,7 +230,7 @@ std::string listingLine(int number, const ListingValues& v, char mark, std::stri
     const std::string m(1, mark);
     const core::Value values[] = {static_cast<long long>(number), v.dH, v.dS, v.dV, v.dPdT,
                                      std::string_view(m), core::rtrim(text)};
-    return core::write_line(layout, values);
+    return core::writeLine(layout, values);
 }
 
 core::Status SelectReactions(const model::PhaseTable& table, const calc::PhaseSelection& selection,
@@ -307,7 +307,7 @@ core::Status SelectReactions(const model::PhaseTable& table, const calc::PhaseSe
     const int independent = n - selection.basis.componentCount;
     const core::Value hv[] = {static_cast<long long>(result.listed), static_cast<long long>(independent)};
     bool written = streams.write_record(setup.listingUnit, header, hv);
-    for (const std::string& l : lines) written = streams.write_line(setup.listingUnit, l) && written;
+    for (const std::string& l : lines) written = streams.writeLine(setup.listingUnit, l) && written;
     if (!streams.close(setup.listingUnit) || !written) {
         core::Status s = core::Status::error("cannot write the reaction listing");
         s.file = setup.listingName;
@@ -322,34 +322,34 @@ core::Status SelectReactions(const model::PhaseTable& table, const calc::PhaseSe
     } else {
         ui::Toolkit& tk = *setup.screens->tk;
         const int h = (*setup.screens)[ui::kReactionScreen];
-        tk.set_text(h, ui::kRxHeader1, std::to_string(independent) + " = # of independent equilibria");
-        tk.set_text(h, ui::kRxHeader2, "Eqm #    dH   dS    dV  dPdT ! Equilibrium");
-        tk.set_list_count(h, ui::kRxList, static_cast<int>(lines.size()));
+        tk.setText(h, ui::kRxHeader1, std::to_string(independent) + " = # of independent equilibria");
+        tk.setText(h, ui::kRxHeader2, "Eqm #    dH   dS    dV  dPdT ! Equilibrium");
+        tk.setListCount(h, ui::kRxList, static_cast<int>(lines.size()));
         for (std::size_t i = 0; i < lines.size(); ++i)
-            tk.set_list_item(h, ui::kRxList, static_cast<int>(i),
+            tk.setListItem(h, ui::kRxList, static_cast<int>(i),
                              std::string_view(lines[i]).substr(0, kListItemWidth));
-        tk.set_horizontal_extent(h, ui::kRxList, kListExtentPixels);
-        tk.set_text(h, ui::kRxHeader3, cappedListNote(result.listed, result.total));
+        tk.setHorizontalExtent(h, ui::kRxList, kListExtentPixels);
+        tk.setText(h, ui::kRxHeader3, cappedListNote(result.listed, result.total));
         // With suggestions the screen starts on the suggested reactions.
-        tk.set_check(h, suggestions.count > 0 ? ui::kRxSuggested : ui::kRxAll, true);
+        tk.setCheck(h, suggestions.count > 0 ? ui::kRxSuggested : ui::kRxAll, true);
         for (;;) {
-            const bool go_on = tk.run_screen(h);
+            const bool go_on = tk.runScreen(h);
             tk.show(h, 0);
             if (!go_on) return core::Status::quit();
             chosen.clear();
             std::string message;
-            if (tk.get_check(h, ui::kRxSpecific)) {
+            if (tk.getCheck(h, ui::kRxSpecific)) {
                 // The lines selected in the list and the numbers typed in the field.
-                for (int index : tk.selected_indices(h, ui::kRxList)) {
-                    const std::string item = tk.list_item(h, ui::kRxList, index);
+                for (int index : tk.selectedIndices(h, ui::kRxList)) {
+                    const std::string item = tk.listItem(h, ui::kRxList, index);
                     long long number = 0;
-                    if (core::parse_integer_field(std::string_view(item).substr(0, 4), number) && number >= 1 &&
+                    if (core::parseIntegerField(std::string_view(item).substr(0, 4), number) && number >= 1 &&
                         number <= result.listed)
                         chosen.push_back(static_cast<int>(number));
                 }
-                message = parseReactionNumbers(tk.get_text(h, ui::kRxEdit), result.listed, chosen);
+                message = parseReactionNumbers(tk.getText(h, ui::kRxEdit), result.listed, chosen);
                 if (message.empty() && chosen.empty()) message = "no reactions chosen - try again";
-            } else if (tk.get_check(h, ui::kRxSuggested)) {
+            } else if (tk.getCheck(h, ui::kRxSuggested)) {
                 for (int s = 0; s < suggestions.count; ++s) chosen.push_back(suggestions.reaction[at(s)]);
                 if (chosen.empty()) message = noSuggestionsMessage(calibrationState, setup.calibrationName);
             } else {
@@ -357,7 +357,7 @@ core::Status SelectReactions(const model::PhaseTable& table, const calc::PhaseSe
                 for (int r = 1; r <= result.total; ++r) chosen.push_back(r);
             }
             if (message.empty()) break;
-            if (!ui::show_input_error(*setup.screens, message)) return core::Status::quit();
+            if (!ui::showInputError(*setup.screens, message)) return core::Status::quit();
         }
         std::sort(chosen.begin(), chosen.end());
         chosen.erase(std::unique(chosen.begin(), chosen.end()), chosen.end());

@@ -28,11 +28,12 @@ using core::Status;
 
 namespace {
 
-std::string trimmed(std::string_view s) { return std::string(core::trim(s)); }
+using core::trimmed;
+
 
 
 // Label style: read from the replayed input or taken from the options.
-Status label_style(RunContext& ctx) {
+Status labelStyle(RunContext& ctx) {
     RunSettings& rs = ctx.settings;
     char c = rs.labelAnswer;
     if (rs.inputFromFile) {
@@ -54,9 +55,9 @@ Status label_style(RunContext& ctx) {
 }
 
 // The conditions of the run on the master output.
-void write_conditions(RunContext& ctx) {
+void writeConditions(RunContext& ctx) {
     const RunSettings& rs = ctx.settings;
-    auto say7 = [&](const std::string& l) { ctx.streams.write_line(io::kUnitMaster, l); };
+    auto say7 = [&](const std::string& l) { ctx.streams.writeLine(io::kUnitMaster, l); };
     int t = rs.diagramType;
     std::string p, temp;
     if (t == calc::kTX || t == calc::kActT || t == calc::kActAct) {
@@ -76,12 +77,12 @@ namespace {
 // The plot file's name cut before its first '.' or its first two blanks.  The
 // cut looks at the file's own name only: a '.' in a directory ("../run.plt")
 // would otherwise leave no name at all.
-std::string drawing_stem(std::string_view plotName) {
+std::string drawingStem(std::string_view plotName) {
     std::string name(core::rtrim(plotName));
     const std::size_t slash = name.find_last_of('/');
     const std::size_t from = slash == std::string::npos ? 0 : slash + 1;
     std::size_t cut = name.find('.', from);
-    std::size_t blanks = core::find_blanks(name, 2, from);
+    std::size_t blanks = core::findBlanks(name, 2, from);
     if (blanks < cut) cut = blanks;
     if (cut != std::string::npos) name.resize(cut);
     return name;
@@ -89,10 +90,10 @@ std::string drawing_stem(std::string_view plotName) {
 
 }  // namespace
 
-std::string dxf_name(std::string_view plotName) { return drawing_stem(plotName) + ".dxf"; }
-std::string svg_name(std::string_view plotName) { return drawing_stem(plotName) + ".svg"; }
+std::string dxfName(std::string_view plotName) { return drawingStem(plotName) + ".dxf"; }
+std::string svgName(std::string_view plotName) { return drawingStem(plotName) + ".svg"; }
 
-std::array<std::string, 6> completion_lines(const RunSettings& rs, int batchLinesFailed, bool screenWidth) {
+std::array<std::string, 6> completionLines(const RunSettings& rs, int batchLinesFailed, bool screenWidth) {
     std::array<std::string, 6> lines;
     if (rs.batchMode == 'Y') {
         lines[0] = "** BATCH RUN COMPLETED **";
@@ -105,11 +106,11 @@ std::array<std::string, 6> completion_lines(const RunSettings& rs, int batchLine
         lines[0] = "Tabular Output : " + trimmed(rs.unitNames[io::kMasterSlot]);
         lines[1] = "Plot Output : " + trimmed(rs.unitNames[io::kPlotSlot]);
         const std::string plot = trimmed(rs.unitNames[io::kPlotSlot]);
-        lines[2] = "DXF Output : " + dxf_name(plot) + "  SVG: " + svg_name(plot);
+        lines[2] = "DXF Output : " + dxfName(plot) + "  SVG: " + svgName(plot);
     }
-    lines[3] = "Number of Reactions Examined = " + core::format_integer(rs.reactionsExamined, 4);
-    lines[4] = "Number of Reactions Calculated = " + core::format_integer(rs.reactionsCalculated, 4);
-    lines[5] = "Number of Reactions Plotted = " + core::format_integer(rs.reactionsPlotted, 4);
+    lines[3] = "Number of Reactions Examined = " + core::formatInteger(rs.reactionsExamined, 4);
+    lines[4] = "Number of Reactions Calculated = " + core::formatInteger(rs.reactionsCalculated, 4);
+    lines[5] = "Number of Reactions Plotted = " + core::formatInteger(rs.reactionsPlotted, 4);
     if (screenWidth)
         for (std::string& l : lines)
             if (l.size() > 45) l.resize(45);
@@ -132,7 +133,7 @@ constexpr int kRunOutputUnits[] = {io::kUnitMaster, io::kUnitPlot, io::kUnitRest
 
 // The files a run writes.  A run that does not finish leaves none of them
 // (nor, in a batch, hands them half-written to the next line's run).
-void discard_outputs(RunContext& ctx) {
+void discardOutputs(RunContext& ctx) {
     const int units[] = {io::kUnitMaster, io::kUnitPlot, io::kUnitRestart, model::kUnitActivities,
                          model::kUnitSolutionFile};
     ctx.streams.abandon(units);
@@ -141,7 +142,7 @@ void discard_outputs(RunContext& ctx) {
 // The drawings of every plot file the run saved: the DXF file named on the
 // completion screen and an SVG beside it, each carrying the program, the
 // database (name, label, SHA-256) and the date.
-Status write_drawings(RunContext& ctx) {
+Status writeDrawings(RunContext& ctx) {
     render::Provenance p;
     p.program = "pelkam " + std::string(ui::kProgramVersion);
     p.date = render::isoDateNow();
@@ -154,8 +155,8 @@ Status write_drawings(RunContext& ctx) {
     const RunSettings& rs = ctx.settings;
     const std::string summary = rs.summaryOff ? std::string() : trimmed(rs.unitNames[io::kMasterSlot]);
     for (const std::string& plot : ctx.completedPlots) {
-        if (Status s = render::writeRunDrawings(plot, dxf_name(plot), svg_name(plot), p, summary); !s) {
-            ctx.tk->console_line("pelkam: the drawings of " + plot + " could not be written: " + s.describe());
+        if (Status s = render::writeRunDrawings(plot, dxfName(plot), svgName(plot), p, summary); !s) {
+            ctx.tk->consoleLine("pelkam: the drawings of " + plot + " could not be written: " + s.describe());
             return s;
         }
     }
@@ -167,21 +168,21 @@ Status write_drawings(RunContext& ctx) {
 // calculated and the data files read; every file is written and flushed
 // before any is renamed, and a batch log names the plot files only once they
 // are on the disk.
-Status save_outputs(RunContext& ctx) {
+Status saveOutputs(RunContext& ctx) {
     io::Streams& st = ctx.streams;
     for (int unit : {io::kUnitThermo, io::kUnitAqueous, io::kUnitInput}) st.close(unit);
     for (const std::string& line : io::restartRecords(ctx.request, ctx.calculatedRows, ctx.provenance))
-        st.write_line(io::kUnitRestart, line);
-    if (Status s = st.commit(kRunOutputUnits); !s) return outputs_not_written(s);
+        st.writeLine(io::kUnitRestart, line);
+    if (Status s = st.commit(kRunOutputUnits); !s) return outputsNotWritten(s);
     if (ctx.settings.batchMode == 'Y')
         for (const std::string& plot : ctx.completedPlots)
-            st.write_line(io::kUnitBatchLog,
-                          "Calculation completed. Plot output written to " + core::name_field(plot, 40));
-    return write_drawings(ctx);
+            st.writeLine(io::kUnitBatchLog,
+                          "Calculation completed. Plot output written to " + core::nameField(plot, 40));
+    return writeDrawings(ctx);
 }
 
 // The input-error message for elements the database step could not use.
-std::string element_message(const Status& s) {
+std::string elementMessage(const Status& s) {
     const std::string tail = " - try again";
     std::string text = s.what;
     if (!s.why.empty() && text.size() + 2 + s.why.size() + tail.size() <= 90) text += ": " + s.why;
@@ -191,22 +192,22 @@ std::string element_message(const Status& s) {
 }
 
 // One attempt at the run, from the screen `from` on.
-Status run_steps(RunContext& ctx, Back from, const std::string& message, Setback& back) {
+Status runSteps(RunContext& ctx, Back from, const std::string& message, Setback& back) {
     RunSettings& rs = ctx.settings;
     // 1. Curve-tracing defaults.
     ctx.tracing = calc::TraceLimits{};
     ctx.calculatedRows.clear();
     rs.reactionsExamined = rs.reactionsCalculated = rs.reactionsPlotted = 0;
     // 2. Files: the screens again only when the mistake lies in a file name.
-    if (Status s = assign_and_open(ctx, message, from == Back::Files); !s) return s;
+    if (Status s = assignAndOpen(ctx, message, from == Back::Files); !s) return s;
     // 3. Run options.
-    if (Status s = collect_options(ctx); !s) return s;
+    if (Status s = collectOptions(ctx); !s) return s;
     // 4. Element header, chemical system and the phases of the system.  The
     // elements typed on the options screen can be typed again there.
     DatabaseFault fault = DatabaseFault::DataFile;
-    if (Status s = read_database(ctx, &fault); !s) {
+    if (Status s = readDatabase(ctx, &fault); !s) {
         if (fault == DatabaseFault::ElementChoice && rs.batchMode != 'Y' && !rs.inputFromFile)
-            back = {Back::Options, element_message(s)};
+            back = {Back::Options, elementMessage(s)};
         return s;
     }
     // 5. Phase selection, axes and basis (with the solution-model screen).
@@ -221,10 +222,10 @@ Status run_steps(RunContext& ctx, Back from, const std::string& message, Setback
                                          ctx.models, ctx.request);
         !s) {
         // A solution file that cannot be read is named again on the files screen.
-        const std::string solution = io::resolve_input_name(trimmed(rs.solutionFile));
+        const std::string solution = io::resolveInputName(trimmed(rs.solutionFile));
         if (s.code == core::StatusCode::Error && s.file == solution && rs.batchMode != 'Y')
-            back = {Back::Files, open_error_message("Mineral Solution Data", trimmed(rs.solutionFile),
-                                                    open_failure_reason(solution, true))};
+            back = {Back::Files, openErrorMessage("Mineral Solution Data", trimmed(rs.solutionFile),
+                                                    openFailureReason(solution, true))};
         return s;
     }
     const int phaseCount = ctx.selection.mainCount + ctx.selection.testCount;
@@ -234,32 +235,32 @@ Status run_steps(RunContext& ctx, Back from, const std::string& message, Setback
     // 6. Batch notes.
     if (rs.batchMode == 'Y') {
         std::string run = trimmed(rs.batchLine.runName), dir = trimmed(rs.batchLine.directory);
-        if (!run.empty()) ctx.streams.write_line(io::kUnitMaster, "**** Restart file = " + run);
-        if (!dir.empty()) ctx.streams.write_line(io::kUnitMaster, "**** Path used = " + dir);
+        if (!run.empty()) ctx.streams.writeLine(io::kUnitMaster, "**** Restart file = " + run);
+        if (!dir.empty()) ctx.streams.writeLine(io::kUnitMaster, "**** Path used = " + dir);
     }
     // 7. Property summary; 8. solid-solution parameters.
     io::writePropertySummary(ctx.streams, io::kUnitMaster, ctx.system, ctx.phases, ctx.selection.logActivity, rs.fluid,
                              phaseCount);
-    write_solid_solution_table(ctx, phaseCount);
+    writeSolidSolutionTable(ctx, phaseCount);
     // 9. Label style.
-    if (Status s = label_style(ctx); !s) return s;
+    if (Status s = labelStyle(ctx); !s) return s;
     // 11. Rows of the reactions calculated by a replayed run.
-    if (Status s = read_replayed_rows(ctx); !s) return s;
+    if (Status s = readReplayedRows(ctx); !s) return s;
     // 12. The conditions on the master output.
-    write_conditions(ctx);
+    writeConditions(ctx);
     // 13-15. Composition sets.
-    return calculate_composition_sets(ctx);
+    return calculateCompositionSets(ctx);
 }
 
 }  // namespace
 
-Status outputs_not_written(Status s) {
+Status outputsNotWritten(Status s) {
     s.code = core::StatusCode::Error;
     s.why += std::string(s.why.empty() ? "" : "; ") + "no output of this run was written (files of earlier runs are kept)";
     return s;
 }
 
-Status run_calculation(RunContext& ctx) {
+Status runCalculation(RunContext& ctx) {
     // An input mistake of an interactive run (a file that cannot be opened,
     // elements the database cannot use) shows its message and takes the user
     // back to the screen where it is put right, with the answers kept; the
@@ -270,48 +271,48 @@ Status run_calculation(RunContext& ctx) {
     std::string message;  // blank: the configuration file is read
     for (;;) {
         Setback back;
-        ctx.streams.defer_saves(true);
+        ctx.streams.deferSaves(true);
         ctx.completedPlots.clear();
-        Status s = run_steps(ctx, from, message, back);
-        if (s) s = save_outputs(ctx);
-        if (!s) discard_outputs(ctx);
-        ctx.streams.defer_saves(false);
+        Status s = runSteps(ctx, from, message, back);
+        if (s) s = saveOutputs(ctx);
+        if (!s) discardOutputs(ctx);
+        ctx.streams.deferSaves(false);
         ctx.tk->show(ctx.screens[kProgressScreen], 0);
         if (back.to == Back::Nowhere) return s;
         ctx.say(" " + back.message);
-        if (!show_input_error(ctx.screens, back.message)) return Status::quit();
+        if (!showInputError(ctx.screens, back.message)) return Status::quit();
         from = back.to;
         message = back.message;
     }
 }
 
-Status run_driver(RunContext& ctx) {
+Status runDriver(RunContext& ctx) {
     Toolkit& tk = *ctx.tk;
     RunSettings& rs = ctx.settings;
     rs.batchLine.compositionList = std::string(40, ' ');
     ctx.batchLineCount = 0;
     tk.show(ctx.screens[kAboutScreen], 1);
     int batch = ctx.screens[kBatchScreen];
-    if (!tk.run_screen(batch)) return Status::quit();
+    if (!tk.runScreen(batch)) return Status::quit();
     tk.show(batch, 0);
     Status s;
-    if (tk.get_check(batch, kBatchCheck)) {
-        s = run_batch(ctx, run_calculation);
+    if (tk.getCheck(batch, kBatchCheck)) {
+        s = runBatch(ctx, runCalculation);
     } else {
         rs.batchMode = 'N';
-        s = run_calculation(ctx);
+        s = runCalculation(ctx);
     }
     if (!s) return s;
     int h = ctx.screens[kCompletionScreen];
     const int failed = rs.batchMode == 'Y' ? ctx.batchLinesFailed : 0;
-    auto lines = completion_lines(rs, failed);
-    for (int i = 0; i < 6; ++i) tk.set_text(h, kCompLine1 + i, lines[static_cast<std::size_t>(i)]);
+    auto lines = completionLines(rs, failed);
+    for (int i = 0; i < 6; ++i) tk.setText(h, kCompLine1 + i, lines[static_cast<std::size_t>(i)]);
     // The same lines on the console, so that a run without a terminal
     // reports them too; there the file names are given whole.
-    tk.console_line("Diagram Complete");
-    for (const std::string& l : completion_lines(rs, failed, false))
-        if (!l.empty()) tk.console_line(l);
-    tk.run_screen(h);
+    tk.consoleLine("Diagram Complete");
+    for (const std::string& l : completionLines(rs, failed, false))
+        if (!l.empty()) tk.consoleLine(l);
+    tk.runScreen(h);
     if (failed > 0) {
         Status f = Status::stop("batch lines that could not be run");
         f.why = std::to_string(failed) + " (klv.log names them)";
@@ -320,12 +321,12 @@ Status run_driver(RunContext& ctx) {
     return Status::success();
 }
 
-Status start_up(RunContext& ctx) {
-    ctx.screens = create_pelkam_screens(*ctx.tk);
-    Status s = run_driver(ctx);
+Status startUp(RunContext& ctx) {
+    ctx.screens = createPelkamScreens(*ctx.tk);
+    Status s = runDriver(ctx);
     // An interactive output assigned to a file is saved at the end of the
     // program, whatever ended it; a failure to save it is reported.
-    if (ctx.streams.is_open(io::kUnitOutput) && !ctx.streams.is_console(io::kUnitOutput) &&
+    if (ctx.streams.isOpen(io::kUnitOutput) && !ctx.streams.isConsole(io::kUnitOutput) &&
         !ctx.streams.close(io::kUnitOutput) && s.code != core::StatusCode::Error)
         s = ctx.streams.failure();
     if (!ctx.tk->failure().empty()) {

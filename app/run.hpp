@@ -11,29 +11,29 @@ namespace app {
 // Creates the fourteen screens (hidden) and runs the driver.  Returns when
 // the program ends: after the completion screen (Ok), on Exit/Quit (Quit) or
 // after a fatal message (Stop).
-core::Status start_up(RunContext& ctx);
+core::Status startUp(RunContext& ctx);
 
 // The driver: about screen, batch question, one run or the batch loop, and
 // the completion screen.
-core::Status run_driver(RunContext& ctx);
+core::Status runDriver(RunContext& ctx);
 
 // One calculation run (one interactive run or one batch line).
-core::Status run_calculation(RunContext& ctx);
+core::Status runCalculation(RunContext& ctx);
 
 // The DXF name of a plot file: the name cut before its first '.' or its
 // first two blanks, followed by ".dxf".
-std::string dxf_name(std::string_view plotName);
+std::string dxfName(std::string_view plotName);
 // The SVG drawing of a plot file: the same name with ".svg".
-std::string svg_name(std::string_view plotName);
+std::string svgName(std::string_view plotName);
 
 // The six lines of the completion screen (each at most 45 characters; with
 // `screenWidth` false the lines keep the file names whole); in batch mode
 // the third line counts the lines that could not be run.
-std::array<std::string, 6> completion_lines(const RunSettings& rs, int batchLinesFailed = 0,
+std::array<std::string, 6> completionLines(const RunSettings& rs, int batchLinesFailed = 0,
                                             bool screenWidth = true);
 
 // A run whose outputs could not be written: the status to end it with says
 // so, and that the files of earlier runs are kept.
-core::Status outputs_not_written(core::Status failure);
+core::Status outputsNotWritten(core::Status failure);
 
 }  // namespace app

@@ -70,7 +70,7 @@ struct RunContext {
     bool labelOnPlot = false;     // label counter of the plot labels (0 = straight to the plot file)
 
     // Output routed to the interactive output (unit 6).
-    void say(std::string_view line) { streams.write_line(io::kUnitOutput, line); }
+    void say(std::string_view line) { streams.writeLine(io::kUnitOutput, line); }
 };
 
 }  // namespace app

@@ -72,7 +72,7 @@ int main(int argc, char** argv) {
 
     std::string error;
     std::unique_ptr<ui::Toolkit> tk =
-        script.empty() ? ui::make_terminal_toolkit(&error) : ui::make_scripted_toolkit(script, &error);
+        script.empty() ? ui::makeTerminalToolkit(&error) : ui::makeScriptedToolkit(script, &error);
     if (!tk) {
         std::fprintf(stderr, "pelkam: %s\n", error.c_str());
         return 2;
@@ -83,12 +83,12 @@ int main(int argc, char** argv) {
         ctx->tk = tk.get();
         ctx->answerScript = script;
         ui::Toolkit* t = tk.get();
-        ctx->streams.set_console(io::Console{
-            [t](std::string_view line) { t->console_line(line); },
-            [t](std::string& line) { return t->prompt_line("", line); }});
-        status = app::start_up(*ctx);
+        ctx->streams.setConsole(io::Console{
+            [t](std::string_view line) { t->consoleLine(line); },
+            [t](std::string& line) { return t->promptLine("", line); }});
+        status = app::startUp(*ctx);
     }
     tk.reset();  // ends the terminal before messages go to stderr
     if (status.code == core::StatusCode::Error) std::fprintf(stderr, "pelkam: %s\n", status.describe().c_str());
-    return core::exit_code(status);
+    return core::exitCode(status);
 }

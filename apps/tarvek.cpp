@@ -54,7 +54,7 @@ void usage() {
 int main(int argc, char** argv) {
     std::string script, oxideFile, batchFile, calc = "2.32";
     formula::TarvekSettings settings;
-    formula::read_tarvek_config(settings, ".");
+    formula::readTarvekConfig(settings, ".");
     bool noComposition = false;
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
@@ -103,14 +103,14 @@ int main(int argc, char** argv) {
         formula::OxideRunOptions options;
         std::string error;
         formula::Version v = calc == "1.02" ? formula::Version::V102 : formula::Version::V232;
-        if (!formula::run_options(settings, v, options, error)) {
+        if (!formula::runOptions(settings, v, options, error)) {
             std::fprintf(stderr, "tarvek: %s\n", error.c_str());
             return 2;
         }
         options.writeComposition = !noComposition;
         if (!batchFile.empty()) {
             formula::BatchReport report;
-            core::Status s = formula::run_batch(batchFile, options, report, [](std::string_view line) {
+            core::Status s = formula::runBatch(batchFile, options, report, [](std::string_view line) {
                 std::printf("%.*s\n", static_cast<int>(line.size()), line.data());
             });
             if (!s.ok()) {
@@ -134,18 +134,18 @@ int main(int argc, char** argv) {
 
     std::string error;
     std::unique_ptr<ui::Toolkit> tk =
-        script.empty() ? ui::make_terminal_toolkit(&error) : ui::make_scripted_toolkit(script, &error);
+        script.empty() ? ui::makeTerminalToolkit(&error) : ui::makeScriptedToolkit(script, &error);
     if (!tk) {
         std::fprintf(stderr, "tarvek: %s\n", error.c_str());
         return 2;
     }
     formula::TarvekSettings screen;
-    formula::read_tarvek_config(screen, ".");
-    core::Status s = formula::run_tarvek(*tk, screen);
+    formula::readTarvekConfig(screen, ".");
+    core::Status s = formula::runTarvek(*tk, screen);
     tk.reset();
     if (!s.ok()) {
         std::fprintf(stderr, "tarvek: %s\n", s.describe().c_str());
-        return core::exit_code(s);
+        return core::exitCode(s);
     }
     return 0;
 }

@@ -22,7 +22,7 @@ std::unique_ptr<model::PhaseTable> loadWithSpecies() {
     auto table = std::make_unique<model::PhaseTable>();
     auto system = std::make_unique<model::ChemicalSystem>();
     io::Streams streams;
-    streams.set_console(io::Console{[](std::string_view) {}, [](std::string&) { return false; }});
+    streams.setConsole(io::Console{[](std::string_view) {}, [](std::string&) { return false; }});
     const std::string data = std::string(PELKAM_SOURCE_DIR) + "/data/";
     io::LoadOptions options;
     options.diagramType = kActAct;

@@ -19,7 +19,7 @@ void BM_LoadBundledDatabase(benchmark::State& state) {
     int loaded = 0;
     for (auto _ : state) {
         io::Streams streams;
-        streams.set_console({[](std::string_view) {}, {}});
+        streams.setConsole({[](std::string_view) {}, {}});
         if (streams.open(3, path, io::OpenMode::Existing) != 0) {
             state.SkipWithError("cannot open the bundled database");
             return;

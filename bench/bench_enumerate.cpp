@@ -28,7 +28,7 @@ std::unique_ptr<Run> prepare() {
     auto loaded = std::make_unique<model::PhaseTable>();
     auto system = std::make_unique<model::ChemicalSystem>();
     io::Streams streams;
-    streams.set_console(io::Console{[](std::string_view) {}, [](std::string&) { return false; }});
+    streams.setConsole(io::Console{[](std::string_view) {}, [](std::string&) { return false; }});
     const std::string file = std::string(PELKAM_SOURCE_DIR) + "/data/thermo1988.dat";
     if (streams.open(3, file, io::OpenMode::Existing) != 0) return nullptr;
     if (!io::readElementHeader(streams, 3, *system)) return nullptr;

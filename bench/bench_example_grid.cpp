@@ -113,7 +113,7 @@ Outcome run(const fs::path& dir, double limit = 0) {
 
 // The number after `label` on the completion screen; -1 when there is none
 // (asterisks for a count too wide for its field).
-double count_after(const std::string& out, const std::string& label) {
+double countAfter(const std::string& out, const std::string& label) {
     std::size_t at = out.find(label);
     if (at == std::string::npos) return -1;
     char* end = nullptr;
@@ -122,7 +122,7 @@ double count_after(const std::string& out, const std::string& label) {
     return end == from ? -1 : v;
 }
 
-double plotted_points(const fs::path& dir) {
+double plottedPoints(const fs::path& dir) {
     io::PlotFileContents plot;
     if (!io::readPlotFile((dir / "plot.plt").string(), plot).ok()) return -1;
     double n = 0;
@@ -142,10 +142,10 @@ void wholeRun(benchmark::State& state, const std::string& tag, const std::string
         cpu += o.cpu;
     }
     state.counters["finished"] = o.finished ? 1 : 0;
-    state.counters["examined"] = count_after(o.out, "Number of Reactions Examined =");
-    state.counters["calculated"] = count_after(o.out, "Number of Reactions Calculated =");
-    state.counters["plotted"] = count_after(o.out, "Number of Reactions Plotted =");
-    const double points = o.finished ? plotted_points(dir) : -1;
+    state.counters["examined"] = countAfter(o.out, "Number of Reactions Examined =");
+    state.counters["calculated"] = countAfter(o.out, "Number of Reactions Calculated =");
+    state.counters["plotted"] = countAfter(o.out, "Number of Reactions Plotted =");
+    const double points = o.finished ? plottedPoints(dir) : -1;
     state.counters["points"] = points;
     state.counters["points_per_s"] = points > 0 && cpu > 0 ? points * static_cast<double>(state.iterations()) / cpu : 0;
     if (!o.finished && limit <= 0) state.SkipWithError("the run did not complete");

@@ -25,7 +25,7 @@ BENCHMARK(BM_Recalculate);
 
 void BM_GarnetScheme(benchmark::State& state) {
     formula::Analysis a = garnet();
-    for (auto _ : state) benchmark::DoNotOptimize(formula::run_scheme(a, {}));
+    for (auto _ : state) benchmark::DoNotOptimize(formula::runScheme(a, {}));
 }
 BENCHMARK(BM_GarnetScheme);
 

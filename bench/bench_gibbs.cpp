@@ -23,7 +23,7 @@ std::unique_ptr<model::PhaseTable> loadBundled() {
     auto table = std::make_unique<model::PhaseTable>();
     auto system = std::make_unique<model::ChemicalSystem>();
     io::Streams streams;
-    streams.set_console(io::Console{[](std::string_view) {}, [](std::string&) { return false; }});
+    streams.setConsole(io::Console{[](std::string_view) {}, [](std::string&) { return false; }});
     const std::string file = std::string(PELKAM_SOURCE_DIR) + "/data/thermo1988.dat";
     if (streams.open(3, file, io::OpenMode::Existing) != 0 || !io::readElementHeader(streams, 3, *system) ||
         !io::setSystemLine(*system, "SI AL CA K NA O", 0, streams, 6) ||

@@ -31,7 +31,7 @@ void BM_WriteParameterLine(benchmark::State& state) {
     const core::Value values[] = {std::string_view("GARNET              "), -12345.678901234, 0.0125,
                                      0.0, -2.718281828459045};
     for (auto _ : state) {
-        std::string line = core::write_line(layout, values);
+        std::string line = core::writeLine(layout, values);
         benchmark::DoNotOptimize(line.data());
     }
 }
@@ -45,7 +45,7 @@ void BM_AppendParameterLine(benchmark::State& state) {
     std::string buffer;
     for (auto _ : state) {
         buffer.clear();
-        core::append_text(buffer, layout, values);
+        core::appendText(buffer, layout, values);
         benchmark::DoNotOptimize(buffer.data());
     }
 }

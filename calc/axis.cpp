@@ -14,7 +14,7 @@ struct Term {
 
 // Splits one side of the quotient into terms.  A '*' followed by a second
 // '*' introduces an exponent; a single '*' separates terms.
-AxisParseResult split_side(std::string_view side, int sign, std::array<Term, kMaxAxisMembers>& terms, int& count,
+AxisParseResult splitSide(std::string_view side, int sign, std::array<Term, kMaxAxisMembers>& terms, int& count,
                            std::string_view& bad) {
     std::size_t pos = 0;
     const std::size_t n = side.size();
@@ -56,7 +56,7 @@ AxisParseResult split_side(std::string_view side, int sign, std::array<Term, kMa
     }
 }
 
-int find_phase(std::string_view name, const model::PhaseTable& phases) {
+int findPhase(std::string_view name, const model::PhaseTable& phases) {
     const std::string want = core::upper(name);
     for (int i = 0; i < phases.count; ++i)
         if (core::upper(core::rtrim(phases[i].name)) == want) return i;
@@ -85,14 +85,14 @@ AxisParseResult parseAxisVariable(std::string_view text, const model::PhaseTable
     int count = 0;
     const std::size_t slash = body.find('/');
     std::string_view numerator = body.substr(0, slash);
-    if (AxisParseResult r = split_side(numerator, +1, terms, count, bad); r != AxisParseResult::Ok) return fail(r);
+    if (AxisParseResult r = splitSide(numerator, +1, terms, count, bad); r != AxisParseResult::Ok) return fail(r);
     if (slash != std::string_view::npos) {
         std::string_view denominator = body.substr(slash + 1);
         if (denominator.find('/') != std::string_view::npos) {
             bad = denominator;
             return fail(AxisParseResult::Syntax);
         }
-        if (AxisParseResult r = split_side(denominator, -1, terms, count, bad); r != AxisParseResult::Ok)
+        if (AxisParseResult r = splitSide(denominator, -1, terms, count, bad); r != AxisParseResult::Ok)
             return fail(r);
     }
 
@@ -101,7 +101,7 @@ AxisParseResult parseAxisVariable(std::string_view text, const model::PhaseTable
     q.label = axisLabel(field);
     for (int t = 0; t < count; ++t) {
         const Term& term = terms[static_cast<std::size_t>(t)];
-        int phase = find_phase(term.name, phases);
+        int phase = findPhase(term.name, phases);
         if (phase < 0) {
             bad = term.name;
             return fail(AxisParseResult::UnknownPhase);

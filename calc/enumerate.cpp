@@ -41,7 +41,7 @@ constexpr double kWritten = 1e-5;  // smaller coefficients are not written
 // empty for 1.
 std::string coefficientText(double magnitude) {
     const bool whole = magnitude == std::trunc(magnitude);
-    std::string s = core::format_fixed(magnitude, 12, whole ? 0 : 3);
+    std::string s = core::formatFixed(magnitude, 12, whole ? 0 : 3);
     std::string_view v = core::trim(s);
     if (v.find('.') != std::string_view::npos) {
         while (!v.empty() && v.back() == '0') v.remove_suffix(1);
@@ -373,7 +373,7 @@ void ReactionList::add(std::span<const double> coef) {
     while (largest * scale >= 99999.9994) scale /= 10.0;
     for (double c : coef) {
         double kept = 0.0;
-        core::parse_real_field(core::format_fixed(c * scale, 10, 3), 3, kept);
+        core::parseRealField(core::formatFixed(c * scale, 10, 3), 3, kept);
         coefficients.push_back(kept);
     }
 }

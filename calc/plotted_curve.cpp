@@ -180,7 +180,7 @@ void CurveDescription::labels(const CurveTrace& trace, int n, const Reaction& re
         if (leftText.empty()) leftText = " ";
         if (rightText.empty()) rightText = " ";
     } else {
-        numberText = core::format_integer(out.number, 5);
+        numberText = core::formatInteger(out.number, 5);
     }
     const std::size_t longest =
         mode == LabelMode::ReactionText ? std::max(leftText.size(), rightText.size()) : numberText.size();

@@ -73,13 +73,13 @@ std::string Sha256::hex() {
     return out;
 }
 
-std::string sha256_hex(std::string_view bytes) {
+std::string sha256Hex(std::string_view bytes) {
     Sha256 s;
     s.update(bytes);
     return s.hex();
 }
 
-std::optional<std::string> sha256_of_file(const std::string& path) {
+std::optional<std::string> sha256OfFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     if (!in) return std::nullopt;
     Sha256 s;

@@ -26,8 +26,8 @@ private:
     std::uint64_t length_ = 0;
 };
 
-std::string sha256_hex(std::string_view bytes);
+std::string sha256Hex(std::string_view bytes);
 // The digest of the file at `path`, or nothing when it cannot be read.
-std::optional<std::string> sha256_of_file(const std::string& path);
+std::optional<std::string> sha256OfFile(const std::string& path);
 
 }  // namespace core

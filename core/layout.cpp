@@ -16,9 +16,9 @@ constexpr int kMaxDepth = 32;
 constexpr int kMaxCount = 32767;        // repeat counts, A widths, X counts
 constexpr int kMaxNumericWidth = 255;   // I, F, D, E, G widths
 
-bool is_blank_char(char c) { return c == ' ' || c == '\t'; }
-bool is_digit(char c) { return c >= '0' && c <= '9'; }
-char upper_char(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+bool isBlankChar(char c) { return c == ' ' || c == '\t'; }
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+char upperChar(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
 
 // ---------------------------------------------------------------------------
 // Parsing the notation
@@ -28,28 +28,28 @@ public:
     Parser(std::string_view text, std::vector<LayoutItem>& items) : s_(text), items_(items) {}
 
     // Parses the whole notation; returns an empty string or the error text.
-    std::string run(int& reuse_start) {
-        skip_blanks();
+    std::string run(int& reuseStart) {
+        skipBlanks();
         std::size_t end = s_.size();
-        while (end > 0 && is_blank_char(s_[end - 1])) --end;
+        while (end > 0 && isBlankChar(s_[end - 1])) --end;
         // The notation's own outer parentheses are not a group.
-        if (pos_ < end && s_[pos_] == '(' && matching_paren(pos_) == end - 1) {
+        if (pos_ < end && s_[pos_] == '(' && matchingParen(pos_) == end - 1) {
             ++pos_;
             end_ = end - 1;
         } else {
             end_ = end;
         }
-        if (!parse_list(-1)) return error_;
-        skip_blanks();
+        if (!parseList(-1)) return error_;
+        skipBlanks();
         if (pos_ < end_) {
             fail("unexpected ')'");
             return error_;
         }
         // Reuse starts at the last top-level group.
-        reuse_start = 0;
+        reuseStart = 0;
         for (int i = 0; i < static_cast<int>(items_.size());) {
             if (items_[i].kind == ItemKind::Group) {
-                reuse_start = i;
+                reuseStart = i;
                 i = items_[i].group_end;
             } else {
                 ++i;
@@ -76,7 +76,7 @@ private:
     }
 
     // Index of the ')' matching the '(' at `open`, or npos.  Quotes are skipped.
-    std::size_t matching_paren(std::size_t open) const {
+    std::size_t matchingParen(std::size_t open) const {
         int level = 0;
         for (std::size_t i = open; i < s_.size(); ++i) {
             char c = s_[i];
@@ -101,26 +101,26 @@ private:
         return std::string_view::npos;
     }
 
-    void skip_blanks() {
-        while (pos_ < s_.size() && is_blank_char(s_[pos_])) ++pos_;
+    void skipBlanks() {
+        while (pos_ < s_.size() && isBlankChar(s_[pos_])) ++pos_;
     }
-    bool at_end() {
-        skip_blanks();
+    bool atEnd() {
+        skipBlanks();
         return pos_ >= end_;
     }
     char peek() {
-        skip_blanks();
+        skipBlanks();
         return pos_ < end_ ? s_[pos_] : '\0';
     }
 
     // Reads an unsigned number (blanks between digits are ignored); -1 when
     // there is none, -2 when it is too large.
     int number() {
-        skip_blanks();
-        if (pos_ >= end_ || !is_digit(s_[pos_])) return -1;
+        skipBlanks();
+        if (pos_ >= end_ || !isDigit(s_[pos_])) return -1;
         long value = 0;
-        while (pos_ < end_ && (is_digit(s_[pos_]) || is_blank_char(s_[pos_]))) {
-            if (is_digit(s_[pos_])) {
+        while (pos_ < end_ && (isDigit(s_[pos_]) || isBlankChar(s_[pos_]))) {
+            if (isDigit(s_[pos_])) {
                 value = value * 10 + (s_[pos_] - '0');
                 if (value > kMaxCount) return -2;
             }
@@ -130,7 +130,7 @@ private:
     }
 
     // list := item { [','] item }, up to ')' (inside a group) or the end.
-    bool parse_list(int group) {
+    bool parseList(int group) {
         bool any = false;
         for (;;) {
             char c = peek();
@@ -139,7 +139,7 @@ private:
                 return true;
             }
             if (c == ',') return fail("empty item");
-            if (!parse_item()) return false;
+            if (!parseItem()) return false;
             any = true;
             if (peek() == ',') {
                 ++pos_;
@@ -149,16 +149,16 @@ private:
         }
     }
 
-    bool parse_item() {
+    bool parseItem() {
         std::size_t start = pos_;
         int count = number();
         if (count == -2) return fail("count too large");
         if (count == 0) {
             pos_ = start;
-            skip_blanks();
+            skipBlanks();
             return fail("count of zero");
         }
-        char c = upper_char(peek());
+        char c = upperChar(peek());
         LayoutItem item;
         switch (c) {
             case '(': {
@@ -169,7 +169,7 @@ private:
                 int index = static_cast<int>(items_.size());
                 items_.push_back(item);
                 ++depth_;
-                if (!parse_list(index)) return false;
+                if (!parseList(index)) return false;
                 if (peek() != ')') return fail("missing ')'");
                 ++pos_;
                 --depth_;
@@ -301,8 +301,8 @@ bool walk(const Layout& layout, std::size_t count, Sink& sink) {
             // A layout without value items would loop for ever.
             if (next == next_at_pass_start) return true;
             next_at_pass_start = next;
-            if (!sink.new_record()) return false;
-            i = layout.reuse_start();
+            if (!sink.newRecord()) return false;
+            i = layout.reuseStart();
             depth = 0;
             continue;
         }
@@ -318,7 +318,7 @@ bool walk(const Layout& layout, std::size_t count, Sink& sink) {
                 break;
             case ItemKind::Slash:
                 for (int r = 0; r < it.repeat; ++r)
-                    if (!sink.new_record()) return false;
+                    if (!sink.newRecord()) return false;
                 ++i;
                 break;
             case ItemKind::X:
@@ -353,30 +353,30 @@ bool walk(const Layout& layout, std::size_t count, Sink& sink) {
 
 constexpr int kBuf = 640;  // %.254f of 1e308 needs 309 + 1 + 254 characters
 
-void put_stars(std::string& out, int w) { out.append(static_cast<std::size_t>(w), '*'); }
+void putStars(std::string& out, int w) { out.append(static_cast<std::size_t>(w), '*'); }
 
-void put_right(std::string& out, const char* text, int len, int w) {
+void putRight(std::string& out, const char* text, int len, int w) {
     out.append(static_cast<std::size_t>(w - len), ' ');
     out.append(text, static_cast<std::size_t>(len));
 }
 
 // Infinity and NaN, as the reference compiler writes them.
-void put_special(std::string& out, double v, int w) {
+void putSpecial(std::string& out, double v, int w) {
     if (std::isnan(v)) {
-        if (w < 3) return put_stars(out, w);
-        return put_right(out, "NaN", 3, w);
+        if (w < 3) return putStars(out, w);
+        return putRight(out, "NaN", 3, w);
     }
     bool neg = v < 0;
     int need_long = neg ? 9 : 8;
     int need_short = neg ? 4 : 3;
-    if (w >= need_long) return put_right(out, neg ? "-Infinity" : "Infinity", need_long, w);
-    if (w >= need_short) return put_right(out, neg ? "-Inf" : "Inf", need_short, w);
-    put_stars(out, w);
+    if (w >= need_long) return putRight(out, neg ? "-Infinity" : "Infinity", need_long, w);
+    if (w >= need_short) return putRight(out, neg ? "-Inf" : "Inf", need_short, w);
+    putStars(out, w);
 }
 
 // Fixed-point text of v with d decimals, leading zero dropped when the width
 // needs it.  Returns the length, or -1 when it does not fit in w.
-int fixed_text(char* buf, double v, int w, int d) {
+int fixedText(char* buf, double v, int w, int d) {
     char digits[kBuf];
     double ax = std::fabs(v);
     int n = std::snprintf(digits, sizeof digits, "%.*f", d, ax);
@@ -408,7 +408,7 @@ int fixed_text(char* buf, double v, int w, int d) {
 
 // Decimal exponent N of the value rounded to d significant digits, such that
 // 0.1 <= |x| / 10^N < 1; the d digits go to `digits`.
-int decimal_digits(double ax, int d, char* digits) {
+int decimalDigits(double ax, int d, char* digits) {
     if (ax == 0) {
         std::memset(digits, '0', static_cast<std::size_t>(d));
         return 0;
@@ -420,34 +420,34 @@ int decimal_digits(double ax, int d, char* digits) {
     const char* p = tmp;
     digits[k++] = *p++;
     if (*p == '.') ++p;
-    while (k < d && is_digit(*p)) digits[k++] = *p++;
+    while (k < d && isDigit(*p)) digits[k++] = *p++;
     while (*p && *p != 'e') ++p;
     int e = 0;
     if (*p == 'e') e = std::atoi(p + 1);
     return e + 1;
 }
 
-void append_integer(std::string& out, long long v, int w) {
+void appendInteger(std::string& out, long long v, int w) {
     char buf[32];
     int n = std::snprintf(buf, sizeof buf, "%lld", v);
-    if (n > w) return put_stars(out, w);
-    put_right(out, buf, n, w);
+    if (n > w) return putStars(out, w);
+    putRight(out, buf, n, w);
 }
 
-void append_fixed(std::string& out, double v, int w, int d) {
-    if (!std::isfinite(v)) return put_special(out, v, w);
+void appendFixed(std::string& out, double v, int w, int d) {
+    if (!std::isfinite(v)) return putSpecial(out, v, w);
     char buf[kBuf];
-    int len = fixed_text(buf, v, w, d);
-    if (len < 0) return put_stars(out, w);
-    put_right(out, buf, len, w);
+    int len = fixedText(buf, v, w, d);
+    if (len < 0) return putStars(out, w);
+    putRight(out, buf, len, w);
 }
 
-void append_exponent(std::string& out, double v, int w, int d, char letter) {
-    if (d < 1) return put_stars(out, w);
-    if (!std::isfinite(v)) return put_special(out, v, w);
+void appendExponent(std::string& out, double v, int w, int d, char letter) {
+    if (d < 1) return putStars(out, w);
+    if (!std::isfinite(v)) return putSpecial(out, v, w);
     char digits[kBuf];
     double ax = std::fabs(v);
-    int e = decimal_digits(ax, d, digits);
+    int e = decimalDigits(ax, d, digits);
     bool neg = v < 0 && ax != 0;
     char exp[8];
     int ae = e < 0 ? -e : e;
@@ -462,7 +462,7 @@ void append_exponent(std::string& out, double v, int w, int d, char letter) {
         zero = false;
         --len;
     }
-    if (len > w) return put_stars(out, w);
+    if (len > w) return putStars(out, w);
     out.append(static_cast<std::size_t>(w - len), ' ');
     if (neg) out += '-';
     if (zero) out += '0';
@@ -471,9 +471,9 @@ void append_exponent(std::string& out, double v, int w, int d, char letter) {
     out.append(exp, static_cast<std::size_t>(exp_len));
 }
 
-void append_general(std::string& out, double v, int w, int d) {
-    if (d < 1) return put_stars(out, w);
-    if (!std::isfinite(v)) return put_special(out, v, w);
+void appendGeneral(std::string& out, double v, int w, int d) {
+    if (d < 1) return putStars(out, w);
+    if (!std::isfinite(v)) return putSpecial(out, v, w);
     double ax = std::fabs(v);
     int fw = w - 4;
     int fd;
@@ -481,20 +481,20 @@ void append_general(std::string& out, double v, int w, int d) {
         fd = d - 1;
     } else {
         char digits[kBuf];
-        int e = decimal_digits(ax, d, digits);
-        if (e < 0 || e > d) return append_exponent(out, v, w, d, 'E');
+        int e = decimalDigits(ax, d, digits);
+        if (e < 0 || e > d) return appendExponent(out, v, w, d, 'E');
         fd = d - e;
     }
     char buf[kBuf];
-    int len = fw >= 1 ? fixed_text(buf, v, fw, fd) : -1;
-    if (len < 0) return put_stars(out, w);
-    put_right(out, buf, len, fw);
+    int len = fw >= 1 ? fixedText(buf, v, fw, fd) : -1;
+    if (len < 0) return putStars(out, w);
+    putRight(out, buf, len, fw);
     out.append(4, ' ');
 }
 
 // Keeps widths inside what the buffers hold; wider fields are padded on the
 // left, so the number stays right-justified.
-bool clamp_width(std::string& out, int& width) {
+bool clampWidth(std::string& out, int& width) {
     if (width <= 0) return false;
     if (width > kMaxNumericWidth) {
         out.append(static_cast<std::size_t>(width - kMaxNumericWidth), ' ');
@@ -504,7 +504,7 @@ bool clamp_width(std::string& out, int& width) {
 }
 
 // Free-format text of a real.
-int free_real_text(char* buf, std::size_t size, double v) {
+int freeRealText(char* buf, std::size_t size, double v) {
     if (std::isnan(v)) return std::snprintf(buf, size, "NaN");
     if (std::isinf(v)) return std::snprintf(buf, size, v < 0 ? "-Infinity" : "Infinity");
     if (v == 0) v = 0;  // no "-0"
@@ -517,7 +517,7 @@ int free_real_text(char* buf, std::size_t size, double v) {
 // A real written under an I item is cut toward zero; an integer under a real
 // item is converted.  Text under a numeric item fills the field with
 // asterisks; a number under an A item is written in its free form.
-void append_value(std::string& out, const LayoutItem& it, const Value& value) {
+void appendValue(std::string& out, const LayoutItem& it, const Value& value) {
     if (it.kind == ItemKind::A) {
         std::string_view text;
         char buf[64];
@@ -527,7 +527,7 @@ void append_value(std::string& out, const LayoutItem& it, const Value& value) {
             int n = std::snprintf(buf, sizeof buf, "%lld", *i);
             text = std::string_view(buf, static_cast<std::size_t>(n));
         } else {
-            int n = free_real_text(buf, sizeof buf, std::get<double>(value));
+            int n = freeRealText(buf, sizeof buf, std::get<double>(value));
             text = std::string_view(buf, static_cast<std::size_t>(n));
         }
         if (it.width == 0) {
@@ -545,25 +545,25 @@ void append_value(std::string& out, const LayoutItem& it, const Value& value) {
         return;
     }
     int w = it.width;
-    if (std::holds_alternative<std::string_view>(value)) return put_stars(out, w);
+    if (std::holds_alternative<std::string_view>(value)) return putStars(out, w);
     if (it.kind == ItemKind::I) {
         long long iv;
         if (const auto* i = std::get_if<long long>(&value)) {
             iv = *i;
         } else {
             double t = std::trunc(std::get<double>(value));
-            if (!(std::fabs(t) < 9.2e18)) return put_stars(out, w);
+            if (!(std::fabs(t) < 9.2e18)) return putStars(out, w);
             iv = static_cast<long long>(t);
         }
-        return append_integer(out, iv, w);
+        return appendInteger(out, iv, w);
     }
     double v = std::holds_alternative<double>(value) ? std::get<double>(value)
                                                       : static_cast<double>(std::get<long long>(value));
     switch (it.kind) {
-        case ItemKind::F: return append_fixed(out, v, w, it.decimals);
-        case ItemKind::D: return append_exponent(out, v, w, it.decimals, 'D');
-        case ItemKind::E: return append_exponent(out, v, w, it.decimals, 'E');
-        default: return append_general(out, v, w, it.decimals);
+        case ItemKind::F: return appendFixed(out, v, w, it.decimals);
+        case ItemKind::D: return appendExponent(out, v, w, it.decimals, 'D');
+        case ItemKind::E: return appendExponent(out, v, w, it.decimals, 'E');
+        default: return appendGeneral(out, v, w, it.decimals);
     }
 }
 
@@ -571,7 +571,7 @@ void append_value(std::string& out, const LayoutItem& it, const Value& value) {
 // written only when something follows them in the record (a record does not
 // end in the blanks of an X item).
 // The item as the notation writes it ("F10.2", "I5").
-std::string item_notation(const LayoutItem& it) {
+std::string itemNotation(const LayoutItem& it) {
     std::string s(1, it.kind == ItemKind::I   ? 'I'
                      : it.kind == ItemKind::F ? 'F'
                      : it.kind == ItemKind::D ? 'D'
@@ -582,14 +582,14 @@ std::string item_notation(const LayoutItem& it) {
     return s;
 }
 
-std::string free_value_text(const Value& value) {
+std::string freeValueText(const Value& value) {
     char buf[64];
     if (const auto* i = std::get_if<long long>(&value)) {
         std::snprintf(buf, sizeof buf, "%lld", *i);
         return buf;
     }
     if (const auto* d = std::get_if<double>(&value)) {
-        int n = free_real_text(buf, sizeof buf, *d);
+        int n = freeRealText(buf, sizeof buf, *d);
         return std::string(buf, static_cast<std::size_t>(std::max(n, 0)));
     }
     return std::string(std::get<std::string_view>(value));
@@ -609,7 +609,7 @@ struct WriteSink {
         if (pending > 0) line.append(static_cast<std::size_t>(pending), ' ');
         pending = 0;
     }
-    bool new_record() {
+    bool newRecord() {
         emit(std::string_view(line));
         line.clear();
         pending = 0;
@@ -625,22 +625,22 @@ struct WriteSink {
     bool value(const LayoutItem& it, std::size_t index) {
         flush();
         const std::size_t before = line.size();
-        append_value(line, it, values[index]);
+        appendValue(line, it, values[index]);
         ++field;
         // A numeric field filled with asterisks did not hold its value.
         if (overflow != nullptr && overflow->field == 0 && it.kind != ItemKind::A && it.width > 0 &&
             line.size() > before && line.find_first_not_of('*', before) == std::string::npos) {
             overflow->record = record;
             overflow->field = field;
-            overflow->item = item_notation(it);
-            overflow->value = free_value_text(values[index]);
+            overflow->item = itemNotation(it);
+            overflow->value = freeValueText(values[index]);
         }
         return true;
     }
 };
 
 template <class Emit>
-void write_records(std::string& line, const Layout& layout, std::span<const Value> values, Emit& emit,
+void writeRecords(std::string& line, const Layout& layout, std::span<const Value> values, Emit& emit,
                    FieldOverflow* overflow = nullptr) {
     // A layout that did not parse writes nothing.
     line.clear();
@@ -653,7 +653,7 @@ void write_records(std::string& line, const Layout& layout, std::span<const Valu
 // ---------------------------------------------------------------------------
 // Reading
 
-std::string_view without_line_end(std::string_view s) {
+std::string_view withoutLineEnd(std::string_view s) {
     while (!s.empty() && (s.back() == '\n' || s.back() == '\r')) s.remove_suffix(1);
     return s;
 }
@@ -688,7 +688,7 @@ private:
 };
 
 // Stores a text of `text` into a text target: blank-padded to its capacity.
-void store_text(const TextTarget& t, std::string_view text) {
+void storeText(const TextTarget& t, std::string_view text) {
     if (t.text == nullptr) return;
     std::size_t cap = t.capacity > 0 ? static_cast<std::size_t>(t.capacity) : 0;
     t.text->assign(text.substr(0, cap));
@@ -696,7 +696,7 @@ void store_text(const TextTarget& t, std::string_view text) {
 }
 
 // Stores a number into a numeric target; false when it cannot hold it.
-bool store_integer(const Target& target, long long v) {
+bool storeInteger(const Target& target, long long v) {
     if (auto p = std::get_if<int*>(&target)) {
         if (v < std::numeric_limits<int>::min() || v > std::numeric_limits<int>::max()) return false;
         if (*p) **p = static_cast<int>(v);
@@ -713,7 +713,7 @@ bool store_integer(const Target& target, long long v) {
 }
 
 // A real into an integer target must be a whole number in range.
-bool store_real(const Target& target, double v) {
+bool storeReal(const Target& target, double v) {
     if (auto r = std::get_if<double*>(&target)) {
         if (*r) **r = v;
         return true;
@@ -725,7 +725,7 @@ bool store_real(const Target& target, double v) {
     }
     if (std::holds_alternative<TextTarget>(target)) return false;
     if (v != std::trunc(v) || !(std::fabs(v) < 9.2e18)) return false;
-    return store_integer(target, static_cast<long long>(v));
+    return storeInteger(target, static_cast<long long>(v));
 }
 
 struct ReadSink {
@@ -736,7 +736,7 @@ struct ReadSink {
     std::size_t col = 0;
     ReadOutcome outcome;
 
-    bool new_record() {
+    bool newRecord() {
         std::string_view next;
         if (!source.next(next)) {
             ++records_used;
@@ -745,7 +745,7 @@ struct ReadSink {
             return false;
         }
         ++records_used;
-        record = without_line_end(next);
+        record = withoutLineEnd(next);
         col = 0;
         return true;
     }
@@ -785,7 +785,7 @@ struct ReadSink {
                 std::size_t skip = w - cap;
                 f = skip < f.size() ? f.substr(skip) : std::string_view{};
             }
-            store_text(*t, f);
+            storeText(*t, f);
             return true;
         }
         // Numeric field: w characters, or fewer when a comma ends it.
@@ -808,13 +808,13 @@ struct ReadSink {
         }
         if (it.kind == ItemKind::I) {
             long long v = 0;
-            if (!parse_integer_field(f, v) || !store_integer(target, v)) return error(index, f);
+            if (!parseIntegerField(f, v) || !storeInteger(target, v)) return error(index, f);
             return true;
         }
         // A field ended by a comma holds the number as written: its digits
         // take no implied decimals ("12," reads as 12).
         double v = 0;
-        if (!parse_real_field(f, comma ? 0 : it.decimals, v) || !store_real(target, v)) return error(index, f);
+        if (!parseRealField(f, comma ? 0 : it.decimals, v) || !storeReal(target, v)) return error(index, f);
         return true;
     }
 };
@@ -832,7 +832,7 @@ Layout::Layout(std::string_view notation) : notation_(notation) {
     }
 }
 
-ReadOutcome read_from(RecordSource& source, const Layout& layout, std::span<const Target> targets,
+ReadOutcome readFrom(RecordSource& source, const Layout& layout, std::span<const Target> targets,
                       int& records_used) {
     ReadSink sink{source, targets, {}, 0, 0, {}};
     records_used = 0;
@@ -841,7 +841,7 @@ ReadOutcome read_from(RecordSource& source, const Layout& layout, std::span<cons
         sink.outcome.text = layout.error();
         return sink.outcome;
     }
-    if (!sink.new_record()) {
+    if (!sink.newRecord()) {
         records_used = sink.records_used;
         return sink.outcome;
     }
@@ -851,16 +851,16 @@ ReadOutcome read_from(RecordSource& source, const Layout& layout, std::span<cons
         ReadSink& s;
         std::size_t count;
         std::size_t filled = 0;
-        bool new_record() {
+        bool newRecord() {
             if (filled >= count) {
                 std::string_view next;
                 if (!s.source.next(next)) return true;
                 ++s.records_used;
-                s.record = without_line_end(next);
+                s.record = withoutLineEnd(next);
                 s.col = 0;
                 return true;
             }
-            return s.new_record();
+            return s.newRecord();
         }
         void skip(int n) { s.skip(n); }
         void literal(const std::string& t) { s.literal(t); }
@@ -880,31 +880,31 @@ ReadOutcome read_text(std::span<const std::string> records_in, const Layout& lay
                       std::span<const Target> targets) {
     SpanSource source(records_in);
     int used = 0;
-    return read_from(source, layout, targets, used);
+    return readFrom(source, layout, targets, used);
 }
 
 ReadOutcome read_text(std::string_view record, const Layout& layout, std::span<const Target> targets) {
     OneSource source(record);
     int used = 0;
-    return read_from(source, layout, targets, used);
+    return readFrom(source, layout, targets, used);
 }
 
-void write_to(RecordSink& sink, const Layout& layout, std::span<const Value> values, FieldOverflow* overflow) {
+void writeTo(RecordSink& sink, const Layout& layout, std::span<const Value> values, FieldOverflow* overflow) {
     std::string line;
     auto emit = [&](std::string_view r) { sink.put(r); };
     if (overflow != nullptr) *overflow = FieldOverflow{};
-    write_records(line, layout, values, emit, overflow);
+    writeRecords(line, layout, values, emit, overflow);
 }
 
 std::vector<std::string> write_text(const Layout& layout, std::span<const Value> values) {
     std::vector<std::string> out;
     std::string line;
     auto emit = [&](std::string_view r) { out.emplace_back(r); };
-    write_records(line, layout, values, emit);
+    writeRecords(line, layout, values, emit);
     return out;
 }
 
-void append_text(std::string& out, const Layout& layout, std::span<const Value> values) {
+void appendText(std::string& out, const Layout& layout, std::span<const Value> values) {
     if (!layout.ok()) return;
     // The record being built is the tail of `out`; a record end adds '\n'.
     struct TailSink {
@@ -915,7 +915,7 @@ void append_text(std::string& out, const Layout& layout, std::span<const Value> 
             if (pending > 0) out.append(static_cast<std::size_t>(pending), ' ');
             pending = 0;
         }
-        bool new_record() {
+        bool newRecord() {
             out += '\n';
             pending = 0;
             return true;
@@ -927,71 +927,71 @@ void append_text(std::string& out, const Layout& layout, std::span<const Value> 
         }
         bool value(const LayoutItem& it, std::size_t index) {
             flush();
-            append_value(out, it, values[index]);
+            appendValue(out, it, values[index]);
             return true;
         }
     } sink{out, values};
     walk(layout, values.size(), sink);
 }
 
-std::string write_line(const Layout& layout, std::span<const Value> values) {
+std::string writeLine(const Layout& layout, std::span<const Value> values) {
     std::string out;
-    append_text(out, layout, values);
+    appendText(out, layout, values);
     return out;
 }
 
-std::string format_integer(long long v, int width) {
+std::string formatInteger(long long v, int width) {
     std::string out;
-    if (!clamp_width(out, width)) return out;
-    append_integer(out, v, width);
+    if (!clampWidth(out, width)) return out;
+    appendInteger(out, v, width);
     return out;
 }
 
-std::string format_fixed(double v, int width, int decimals) {
+std::string formatFixed(double v, int width, int decimals) {
     std::string out;
-    if (!clamp_width(out, width)) return out;
+    if (!clampWidth(out, width)) return out;
     if (decimals < 0 || decimals >= width) {
-        put_stars(out, width);
+        putStars(out, width);
         return out;
     }
-    append_fixed(out, v, width, decimals);
+    appendFixed(out, v, width, decimals);
     return out;
 }
 
-std::string format_exponent(double v, int width, int decimals, char letter) {
+std::string formatExponent(double v, int width, int decimals, char letter) {
     std::string out;
-    if (!clamp_width(out, width)) return out;
+    if (!clampWidth(out, width)) return out;
     if (decimals < 1 || decimals >= width) {
-        put_stars(out, width);
+        putStars(out, width);
         return out;
     }
-    append_exponent(out, v, width, decimals, letter);
+    appendExponent(out, v, width, decimals, letter);
     return out;
 }
 
-std::string format_general(double v, int width, int decimals) {
+std::string formatGeneral(double v, int width, int decimals) {
     std::string out;
-    if (!clamp_width(out, width)) return out;
+    if (!clampWidth(out, width)) return out;
     if (decimals < 1 || decimals >= width) {
-        put_stars(out, width);
+        putStars(out, width);
         return out;
     }
-    append_general(out, v, width, decimals);
+    appendGeneral(out, v, width, decimals);
     return out;
 }
 
-bool parse_integer_field(std::string_view field, long long& out) {
+bool parseIntegerField(std::string_view field, long long& out) {
     bool neg = false, sign = false, digit = false;
     unsigned long long v = 0;
     const unsigned long long limit = static_cast<unsigned long long>(std::numeric_limits<long long>::max());
     for (char c : field) {
-        if (is_blank_char(c)) continue;
+        if (isBlankChar(c)) continue;
         if ((c == '+' || c == '-') && !sign && !digit) {
             sign = true;
             neg = c == '-';
             continue;
         }
-        if (!is_digit(c)) return false;
+        if (!isDigit(c)) return false;
         digit = true;
         const unsigned long long d = static_cast<unsigned long long>(c - '0');
         const unsigned long long max = limit + (neg ? 1 : 0);
@@ -1006,7 +1006,7 @@ bool parse_integer_field(std::string_view field, long long& out) {
     return true;
 }
 
-bool parse_real_field(std::string_view field, int implied_decimals, double& out) {
+bool parseRealField(std::string_view field, int implied_decimals, double& out) {
     constexpr int kMaxDigits = 40;  // digits kept; later ones only scale
     char mant[kMaxDigits + 16];
     int nd = 0;
@@ -1018,7 +1018,7 @@ bool parse_real_field(std::string_view field, int implied_decimals, double& out)
     int exp = 0;
     bool any = false;
     for (char c : field) {
-        if (is_blank_char(c)) continue;
+        if (isBlankChar(c)) continue;
         any = true;
         if (state == Mantissa) {
             if (c == '+' || c == '-') {
@@ -1032,7 +1032,7 @@ bool parse_real_field(std::string_view field, int implied_decimals, double& out)
                 } else {
                     return false;
                 }
-            } else if (is_digit(c)) {
+            } else if (isDigit(c)) {
                 digit = true;
                 if (nd == 0 && c == '0') {
                     if (point) ++frac;
@@ -1055,7 +1055,7 @@ bool parse_real_field(std::string_view field, int implied_decimals, double& out)
             if (c == '+' || c == '-') {
                 exp_neg = c == '-';
                 state = ExpDigits;
-            } else if (is_digit(c)) {
+            } else if (isDigit(c)) {
                 state = ExpDigits;
                 exp_digit = true;
                 exp = c - '0';
@@ -1063,7 +1063,7 @@ bool parse_real_field(std::string_view field, int implied_decimals, double& out)
                 return false;
             }
         } else {
-            if (!is_digit(c)) return false;
+            if (!isDigit(c)) return false;
             exp_digit = true;
             if (exp < 100000) exp = exp * 10 + (c - '0');
         }
@@ -1099,18 +1099,18 @@ bool parse_real_field(std::string_view field, int implied_decimals, double& out)
 
 namespace {
 
-void put_free(std::string& out, const Value& value) {
+void putFree(std::string& out, const Value& value) {
     char buf[64];
     if (const auto* s = std::get_if<std::string_view>(&value)) {
         out.append(*s);
     } else if (const auto* i = std::get_if<long long>(&value)) {
         out.append(buf, static_cast<std::size_t>(std::snprintf(buf, sizeof buf, "%lld", *i)));
     } else {
-        out.append(buf, static_cast<std::size_t>(free_real_text(buf, sizeof buf, std::get<double>(value))));
+        out.append(buf, static_cast<std::size_t>(freeRealText(buf, sizeof buf, std::get<double>(value))));
     }
 }
 
-bool is_separator(char c) { return is_blank_char(c) || c == ',' || c == '/'; }
+bool isSeparator(char c) { return isBlankChar(c) || c == ',' || c == '/'; }
 
 }  // namespace
 
@@ -1121,7 +1121,7 @@ bool is_separator(char c) { return is_blank_char(c) || c == ',' || c == '/'; }
 // for more values.
 ReadOutcome read_free(std::string_view record, std::span<const Target> targets) {
     ReadOutcome outcome;
-    record = without_line_end(record);
+    record = withoutLineEnd(record);
     std::size_t pos = 0, index = 0;
     const std::size_t n = record.size();
     auto fail = [&](std::size_t field, std::string_view text) {
@@ -1133,7 +1133,7 @@ ReadOutcome read_free(std::string_view record, std::span<const Target> targets) 
     };
     std::string quoted;
     while (index < targets.size()) {
-        while (pos < n && is_blank_char(record[pos])) ++pos;
+        while (pos < n && isBlankChar(record[pos])) ++pos;
         if (pos >= n || record[pos] == '/') break;
         if (record[pos] == ',') {  // null value
             ++index;
@@ -1145,13 +1145,13 @@ ReadOutcome read_free(std::string_view record, std::span<const Target> targets) 
         {
             std::size_t p = pos;
             std::size_t r = 0;
-            while (p < n && is_digit(record[p]) && r < 1000000) r = r * 10 + static_cast<std::size_t>(record[p++] - '0');
+            while (p < n && isDigit(record[p]) && r < 1000000) r = r * 10 + static_cast<std::size_t>(record[p++] - '0');
             if (p > pos && p < n && record[p] == '*' && r > 0) {
                 repeat = r;
                 pos = p + 1;
-                if (pos >= n || is_separator(record[pos])) {  // "r*": r null values
+                if (pos >= n || isSeparator(record[pos])) {  // "r*": r null values
                     index += repeat;
-                    while (pos < n && is_blank_char(record[pos])) ++pos;
+                    while (pos < n && isBlankChar(record[pos])) ++pos;
                     if (pos < n && record[pos] == ',') ++pos;
                     continue;
                 }
@@ -1181,27 +1181,27 @@ ReadOutcome read_free(std::string_view record, std::span<const Target> targets) 
             token = quoted;
             is_quoted = true;
         } else {
-            while (pos < n && !is_separator(record[pos])) ++pos;
+            while (pos < n && !isSeparator(record[pos])) ++pos;
             token = record.substr(token_start, pos - token_start);
         }
         for (std::size_t r = 0; r < repeat && index < targets.size(); ++r, ++index) {
             const Target& t = targets[index];
             if (const auto* tt = std::get_if<TextTarget>(&t)) {
-                store_text(*tt, token);
+                storeText(*tt, token);
                 continue;
             }
             if (is_quoted) return fail(index, token);
             bool ok;
             if (std::holds_alternative<int*>(t) || std::holds_alternative<long long*>(t)) {
                 long long v = 0;
-                ok = parse_integer_field(token, v) && store_integer(t, v);
+                ok = parseIntegerField(token, v) && storeInteger(t, v);
             } else {
                 double v = 0;
-                ok = parse_real_field(token, 0, v) && store_real(t, v);
+                ok = parseRealField(token, 0, v) && storeReal(t, v);
             }
             if (!ok) return fail(index, token);
         }
-        while (pos < n && is_blank_char(record[pos])) ++pos;
+        while (pos < n && isBlankChar(record[pos])) ++pos;
         if (pos < n && record[pos] == ',') ++pos;
     }
     return outcome;
@@ -1211,7 +1211,7 @@ std::string write_free(std::span<const Value> values) {
     std::string out;
     for (std::size_t i = 0; i < values.size(); ++i) {
         if (i > 0) out += ' ';
-        put_free(out, values[i]);
+        putFree(out, values[i]);
     }
     return out;
 }

@@ -62,7 +62,7 @@ public:
     const std::string& notation() const { return notation_; }
     const std::vector<LayoutItem>& items() const { return items_; }
     // Index of the item at which output/input restarts when values remain.
-    int reuse_start() const { return reuse_start_; }
+    int reuseStart() const { return reuse_start_; }
 
 private:
     std::string notation_;
@@ -108,7 +108,7 @@ ReadOutcome read_text(std::string_view record, const Layout& layout, std::span<c
 std::vector<std::string> write_text(const Layout& layout, std::span<const Value> values);
 // Convenience for a layout that produces a single record (several records
 // come back joined by '\n').
-std::string write_line(const Layout& layout, std::span<const Value> values);
+std::string writeLine(const Layout& layout, std::span<const Value> values);
 
 // Record-at-a-time forms of the two routines above, for callers whose records
 // come from or go to a stream (the console, an open unit).
@@ -130,7 +130,7 @@ protected:
 };
 // Reads as read_text does; `records_used` receives the number of records taken
 // from the source (including a record that was asked for but missing).
-ReadOutcome read_from(RecordSource& source, const Layout& layout, std::span<const Target> targets,
+ReadOutcome readFrom(RecordSource& source, const Layout& layout, std::span<const Target> targets,
                       int& records_used);
 // The first numeric field of a write that could not hold its value (and was
 // therefore filled with asterisks): its record (1-based within the write),
@@ -145,20 +145,20 @@ struct FieldOverflow {
 };
 // Writes as write_text does, handing every record to the sink; `overflow`,
 // when given, receives the first field that did not fit.
-void write_to(RecordSink& sink, const Layout& layout, std::span<const Value> values,
+void writeTo(RecordSink& sink, const Layout& layout, std::span<const Value> values,
               FieldOverflow* overflow = nullptr);
 // Appends the records to `out`, separated by '\n' (no '\n' after the last).  Reusing one
 // buffer this way allocates nothing once the buffer has grown.
-void append_text(std::string& out, const Layout& layout, std::span<const Value> values);
+void appendText(std::string& out, const Layout& layout, std::span<const Value> values);
 
 // Single-field helpers used throughout the program.
-std::string format_integer(long long v, int width);               // Iw
-std::string format_fixed(double v, int width, int decimals);      // Fw.d
-std::string format_exponent(double v, int width, int decimals, char letter = 'D');  // Dw.d / Ew.d
-std::string format_general(double v, int width, int decimals);    // Gw.d
+std::string formatInteger(long long v, int width);               // Iw
+std::string formatFixed(double v, int width, int decimals);      // Fw.d
+std::string formatExponent(double v, int width, int decimals, char letter = 'D');  // Dw.d / Ew.d
+std::string formatGeneral(double v, int width, int decimals);    // Gw.d
 // Reads one numeric field under the reading rules; false on a read error.
-bool parse_real_field(std::string_view field, int implied_decimals, double& out);
-bool parse_integer_field(std::string_view field, long long& out);
+bool parseRealField(std::string_view field, int implied_decimals, double& out);
+bool parseIntegerField(std::string_view field, long long& out);
 
 // Free format: values separated by blanks or commas.
 ReadOutcome read_free(std::string_view record, std::span<const Target> targets);

@@ -19,7 +19,7 @@ std::string Status::describe() const {
     return out;
 }
 
-int exit_code(const Status& s) {
+int exitCode(const Status& s) {
     switch (s.code) {
         case StatusCode::Ok:
         case StatusCode::Quit: return 0;

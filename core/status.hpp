@@ -56,6 +56,6 @@ struct Status {
 
 // Exit status of a program that ended with `s`: 0 for Ok and Quit, 1 for a
 // data stop, 2 for other errors.
-int exit_code(const Status& s);
+int exitCode(const Status& s);
 
 }  // namespace core

@@ -12,7 +12,7 @@ std::string pad(std::string_view s, std::size_t n) {
     return out;
 }
 
-std::string name_field(std::string_view name, std::size_t n) {
+std::string nameField(std::string_view name, std::size_t n) {
     std::string_view t = rtrim(name);
     return t.size() > n ? std::string(t) : pad(t, n);
 }
@@ -35,9 +35,9 @@ std::string upper(std::string_view s) {
     return out;
 }
 
-bool is_blank(std::string_view s) { return rtrim(s).empty(); }
+bool isBlank(std::string_view s) { return rtrim(s).empty(); }
 
-bool equal_blind(std::string_view a, std::string_view b) {
+bool equalBlind(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
     for (std::size_t i = 0; i < a.size(); ++i)
         if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
@@ -45,11 +45,11 @@ bool equal_blind(std::string_view a, std::string_view b) {
     return true;
 }
 
-bool starts_blind(std::string_view s, std::string_view prefix) {
-    return s.size() >= prefix.size() && equal_blind(s.substr(0, prefix.size()), prefix);
+bool startsBlind(std::string_view s, std::string_view prefix) {
+    return s.size() >= prefix.size() && equalBlind(s.substr(0, prefix.size()), prefix);
 }
 
-std::size_t find_blanks(std::string_view s, std::size_t count, std::size_t from) {
+std::size_t findBlanks(std::string_view s, std::size_t count, std::size_t from) {
     if (count == 0) return from;
     std::size_t run = 0;
     for (std::size_t i = from; i < s.size(); ++i) {

@@ -16,7 +16,7 @@ double ratio(double a, double b) { return b == 0 ? 0 : a / b; }
 // Mg + Fe on M4 and mg, fe in all.  Solves fe4 (mgC) = K fe_C (n4 - fe4) by
 // bisection; g(fe4) rises with fe4 over the feasible interval.  `converged`
 // is false when the iteration limit is met first.
-double iron_on_m4(double n4, double mg, double fe, double k, bool& converged) {
+double ironOnM4(double n4, double mg, double fe, double k, bool& converged) {
     double lo = std::max(0.0, n4 - mg), hi = std::min(n4, fe);
     converged = true;
     if (!(hi > lo)) return std::max(0.0, lo);
@@ -51,7 +51,7 @@ void detail::amphibole(SchemeResult& r, const Analysis& a, const SchemeOptions& 
         for (int e = 0; e < kElementCount; ++e) y.cations[e] = x.perElevenO[e] * 23.0 / 11.0;
         y.perElevenO = x.perElevenO;
         for (int e = 0; e < kElementCount; ++e) {
-            if (!is_anion(e)) y.cationSum += y.cations[e];
+            if (!isAnion(e)) y.cationSum += y.cations[e];
             y.charge += y.cations[e] * kElements[e].charge;
         }
         y.fe3Read = y.fe3Rule = y.cations[Fe3];
@@ -60,7 +60,7 @@ void detail::amphibole(SchemeResult& r, const Analysis& a, const SchemeOptions& 
         y.alVI = std::max(y.cations[Al] - std::max(8 - y.cations[Si], 0.0), 0.0);
         x = y;
     }
-    detail::log_recalculation(r, x);
+    detail::logRecalculation(r, x);
     r.passes.push_back(x);
     const CationArray& c = x.cations;
     double fe3 = o.ferric ? c[Fe3] : 0;
@@ -84,7 +84,7 @@ void detail::amphibole(SchemeResult& r, const Analysis& a, const SchemeOptions& 
     double naA = c[Na] - naB, kA = c[K];
     double vA = 1 - naA - kA;
     bool converged = true;
-    double feM4 = iron_on_m4(n4, c[Mg], fe, o.amphiboleOrderConstant, converged);
+    double feM4 = ironOnM4(n4, c[Mg], fe, o.amphiboleOrderConstant, converged);
     if (!converged) r.log.push_back("Mg/Fe site distribution not converging in KOSP");
     double mgM4 = n4 - feM4;
     double mgC = c[Mg] - mgM4, feC = fe - feM4, mnC = c[Mn] - mnM4;
@@ -110,9 +110,9 @@ void detail::amphibole(SchemeResult& r, const Analysis& a, const SchemeOptions& 
         "[O O3][OHO3][FO3]";
     for (const Fraction& fr : r.fractions) e.values.push_back(fr.value);
     r.entry = std::move(e);
-    r.log.push_back("          A: Na" + core::format_fixed(naA, 7, 3) + "  K" + core::format_fixed(kA, 7, 3) +
-                    "  B: Ca" + core::format_fixed(caM4, 7, 3) + "  Na" + core::format_fixed(naB, 7, 3) +
-                    "  Mg+Fe+Mn" + core::format_fixed(onM4, 7, 3) + "  T: Al" + core::format_fixed(alT, 7, 3));
+    r.log.push_back("          A: Na" + core::formatFixed(naA, 7, 3) + "  K" + core::formatFixed(kA, 7, 3) +
+                    "  B: Ca" + core::formatFixed(caM4, 7, 3) + "  Na" + core::formatFixed(naB, 7, 3) +
+                    "  Mg+Fe+Mn" + core::formatFixed(onM4, 7, 3) + "  T: Al" + core::formatFixed(alT, 7, 3));
     r.plot.family = "amph";
     r.plot.values[0] = c[Al];
     r.plot.values[1] = c[Na];

@@ -24,7 +24,7 @@ const std::array<OxideLabel, kOxideLabelCount> kOxideLabels = {{
     {"H2O", -1, 1.0},
 }};
 
-std::optional<int> match_oxide_label(std::string_view token) {
+std::optional<int> matchOxideLabel(std::string_view token) {
     if (token.empty() || token.size() > 5) return std::nullopt;
     std::string t;
     for (char c : token) {

@@ -26,7 +26,7 @@ using OxideValues = std::array<float, kElementCount>;
 // Cations (or proportions) by element.
 using CationArray = std::array<double, kElementCount>;
 
-inline bool is_anion(int e) { return e == F || e == Cl; }
+inline bool isAnion(int e) { return e == F || e == Cl; }
 
 // One accepted oxide label.
 struct OxideLabel {
@@ -40,7 +40,7 @@ extern const std::array<OxideLabel, kOxideLabelCount> kOxideLabels;
 // The label that `token` names (upper-cased first; a digit zero reads as the
 // letter O, and "F" matches only fluorine), or nullopt.  Tokens longer than
 // five characters match nothing.
-std::optional<int> match_oxide_label(std::string_view token);
+std::optional<int> matchOxideLabel(std::string_view token);
 
 // The mineral codes that have a scheme.
 inline constexpr std::array<std::string_view, 24> kMineralCodes = {

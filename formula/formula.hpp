@@ -24,7 +24,7 @@ struct AnalysisResult {
 // of kMineralCodes, case-blind, blanks added; e.g. "GARN", "CPX2", "OLIV").
 // Oxide names are those of an oxide-label line ("SiO2", "FeO", "Fe2O3", ...);
 // totals are ignored.  An unknown oxide or code gives a failure status.
-AnalysisResult recalculate_analysis(const std::vector<std::pair<std::string, double>>& oxidesWtPercent,
+AnalysisResult recalculateAnalysis(const std::vector<std::pair<std::string, double>>& oxidesWtPercent,
                                     std::string_view code, const SchemeOptions& options = {});
 
 }  // namespace formula

@@ -17,64 +17,20 @@ namespace formula {
 namespace fs = std::filesystem;
 using core::Status;
 
-Status write_file_atomically(const std::string& path, const std::string& content) {
-    fs::path target(path);
-    std::error_code ec;
-    if (fs::is_symlink(fs::symlink_status(target, ec))) {
-        fs::path real = fs::canonical(target, ec);
-        if (!ec) target = real;
-    }
-    fs::path dir = target.parent_path();
-    fs::path tmp = dir / ("." + target.filename().string() + "." + std::to_string(::getpid()) + ".tmp");
-    auto fail = [&](const char* what) {
-        Status s = Status::error(what, std::strerror(errno));
-        s.file = path;
-        std::error_code e2;
-        fs::remove(tmp, e2);
-        return s;
-    };
-    int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    if (fd < 0) return fail("cannot create output file");
-    std::size_t done = 0;
-    while (done < content.size()) {
-        ssize_t n = ::write(fd, content.data() + done, content.size() - done);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            ::close(fd);
-            return fail("cannot write output file");
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    if (::fsync(fd) != 0) {
-        ::close(fd);
-        return fail("cannot write output file");
-    }
-    if (::close(fd) != 0) return fail("cannot write output file");
-    fs::file_status old = fs::status(target, ec);
-    if (!ec && fs::exists(old)) fs::permissions(tmp, old.permissions(), ec);
-    if (std::rename(tmp.c_str(), target.c_str()) != 0) return fail("cannot replace output file");
-    // Make the rename itself durable.
-    int dfd = ::open(dir.empty() ? "." : dir.c_str(), O_RDONLY | O_DIRECTORY);
-    if (dfd >= 0) {
-        ::fsync(dfd);
-        ::close(dfd);
-    }
-    return Status::success();
-}
 
 namespace {
 
 std::string field(double v, int decimals, bool wide) {
     if (!wide) {
-        std::string s = core::format_fixed(v, 5, decimals);
+        std::string s = core::formatFixed(v, 5, decimals);
         if (s.find('*') == std::string::npos) return s + " ";
     }
-    return core::format_fixed(v, 6, decimals);
+    return core::formatFixed(v, 6, decimals);
 }
 
 }  // namespace
 
-std::string composition_value_line(const CompositionEntry& e) {
+std::string compositionValueLine(const CompositionEntry& e) {
     std::string line = core::pad(e.code, 4) + " ";
     int n = static_cast<int>(e.values.size());
     for (int k = 0; k < n; ++k) {
@@ -104,7 +60,7 @@ Status CompositionFile::load(const std::string& path, CompositionFile& out) {
         lines.push_back(l);
     }
     for (std::size_t i = 0; i < lines.size();) {
-        if (core::starts_blind(lines[i], "FIXE")) {
+        if (core::startsBlind(lines[i], "FIXE")) {
             // Keep the fixed-activity block as it is, up to its ENDFIX line.
             Item it;
             while (i < lines.size()) {
@@ -114,7 +70,7 @@ Status CompositionFile::load(const std::string& path, CompositionFile& out) {
                 if (end) break;
             }
             out.items_.push_back(std::move(it));
-        } else if (i + 1 < lines.size() && !core::starts_blind(lines[i + 1], "FIXE")) {
+        } else if (i + 1 < lines.size() && !core::startsBlind(lines[i + 1], "FIXE")) {
             Item it;
             it.entry = true;
             it.code = core::pad(lines[i + 1].substr(0, std::min<std::size_t>(4, lines[i + 1].size())), 4);
@@ -135,7 +91,7 @@ void CompositionFile::put(const CompositionEntry& e) {
     Item it;
     it.entry = true;
     it.code = core::pad(e.code, 4);
-    it.lines = {std::string(core::rtrim(core::pad(e.header, 140))), composition_value_line(e)};
+    it.lines = {std::string(core::rtrim(core::pad(e.header, 140))), compositionValueLine(e)};
     for (Item& old : items_) {
         if (old.entry && old.code == it.code) {
             old = std::move(it);
@@ -154,7 +110,7 @@ std::string CompositionFile::text() const {
     return t;
 }
 
-int CompositionFile::entry_count() const {
+int CompositionFile::entryCount() const {
     int n = 0;
     for (const Item& it : items_) n += it.entry ? 1 : 0;
     return n;
@@ -165,38 +121,38 @@ Status write_composition_entry(const std::string& path, const CompositionEntry& 
     Status s = CompositionFile::load(path, f);
     if (!s.ok()) return s;
     f.put(e);
-    return write_file_atomically(path, f.text());
+    return writeFileAtomically(path, f.text());
 }
 
 namespace {
 
-std::string text_record(double x, double y, double size, double angle, std::string_view text) {
-    using core::format_fixed;
-    return format_fixed(x, 10, 3) + format_fixed(y, 10, 3) + format_fixed(size, 10, 3) + format_fixed(angle, 10, 3) +
+std::string textRecord(double x, double y, double size, double angle, std::string_view text) {
+    using core::formatFixed;
+    return formatFixed(x, 10, 3) + formatFixed(y, 10, 3) + formatFixed(size, 10, 3) + formatFixed(angle, 10, 3) +
            "     " + std::string(text);
 }
-std::string legend_record(int a, int b) {
-    return core::format_integer(a, 5) + core::format_integer(b, 5) + core::format_integer(0, 5) +
-           core::format_integer(0, 5);
+std::string legendRecord(int a, int b) {
+    return core::formatInteger(a, 5) + core::formatInteger(b, 5) + core::formatInteger(0, 5) +
+           core::formatInteger(0, 5);
 }
 
 }  // namespace
 
-std::string plot_header(const std::string& fileName, const PlotFamily& f) {
-    using core::format_fixed;
+std::string plotHeader(const std::string& fileName, const PlotFamily& f) {
+    using core::formatFixed;
     std::string h = "Analysis\nConcentration\n";
-    h += format_fixed(-0.5, 10, 3) + format_fixed(51.0, 10, 3) + format_fixed(-0.25, 10, 3) +
-         format_fixed(f.yMax, 10, 3) + "\n";
-    h += legend_record(1, 0) + "\n" + text_record(15.0, 0.9, 0.5, 0.0, fileName) + "\n";
-    h += legend_record(1, 0) + "\n" + text_record(15.0, 0.8, 0.3, 0.0, f.title) + "\n";
+    h += formatFixed(-0.5, 10, 3) + formatFixed(51.0, 10, 3) + formatFixed(-0.25, 10, 3) +
+         formatFixed(f.yMax, 10, 3) + "\n";
+    h += legendRecord(1, 0) + "\n" + textRecord(15.0, 0.9, 0.5, 0.0, fileName) + "\n";
+    h += legendRecord(1, 0) + "\n" + textRecord(15.0, 0.8, 0.3, 0.0, f.title) + "\n";
     for (int k = 0; k < 3; ++k)
-        h += legend_record(1, k + 1) + "\n" +
-             text_record(30.0, 0.9 - 0.1 * k, 0.3, 0.0, std::to_string(k + 1) + ": " + f.series[k]) + "\n";
+        h += legendRecord(1, k + 1) + "\n" +
+             textRecord(30.0, 0.9 - 0.1 * k, 0.3, 0.0, std::to_string(k + 1) + ": " + f.series[k]) + "\n";
     return h;
 }
 
 void PlotFiles::add(const PlotSample& s, bool stay) {
-    const PlotFamily* fam = plot_family(s.family);
+    const PlotFamily* fam = plotFamily(s.family);
     if (fam == nullptr) return;
     auto it = current_.find(s.family);
     if (it == current_.end() || (files_[it->second].count >= 50 && !stay)) {
@@ -212,19 +168,19 @@ void PlotFiles::add(const PlotSample& s, bool stay) {
     ++f.count;
     double x = f.count;
     for (int k = 0; k < 3; ++k)
-        f.points.push_back(core::format_fixed(x, 10, 3) + core::format_fixed(s.values[k], 10, 3) +
-                           core::format_integer(k + 1, 2));
+        f.points.push_back(core::formatFixed(x, 10, 3) + core::formatFixed(s.values[k], 10, 3) +
+                           core::formatInteger(k + 1, 2));
     if (f.count % 5 == 0) {
         // Axis tick: a point on the x axis with pen code 9.
-        f.points.push_back(core::format_fixed(x, 10, 3) + core::format_fixed(-0.25, 10, 3) +
-                           core::format_integer(9, 2));
+        f.points.push_back(core::formatFixed(x, 10, 3) + core::formatFixed(-0.25, 10, 3) +
+                           core::formatInteger(9, 2));
     }
 }
 
 std::map<std::string, std::string> PlotFiles::finish() const {
     std::map<std::string, std::string> out;
     for (const File& f : files_) {
-        std::string t = plot_header(f.name, *f.family);
+        std::string t = plotHeader(f.name, *f.family);
         for (std::size_t i = 0; i < f.points.size(); i += 7) {
             for (std::size_t j = i; j < std::min(f.points.size(), i + 7); ++j) t += f.points[j];
             t += "\n";

@@ -5,21 +5,20 @@
 #include <string>
 #include <vector>
 
+#include "core/atomic_file.hpp"
 #include "core/status.hpp"
 #include "formula/schemes.hpp"
 
 namespace formula {
 
-// Replaces `path` with `content` atomically: the text goes to a temporary
-// file beside it, is flushed to the disk (fsync) and renamed over the old
-// file, so that the file is always either the old one or the new one.
-core::Status write_file_atomically(const std::string& path, const std::string& content);
+// Files are replaced whole (core::writeFileAtomically).
+using core::writeFileAtomically;
 
 // The value line of a composition entry: the code, one blank, then the
 // values in six-column fields in the layout of the code (F5.4 values are
 // followed by one blank; a value that F5.4 cannot show, such as 1.0000, is
 // written as F6.4 in the same six columns).
-std::string composition_value_line(const CompositionEntry& e);
+std::string compositionValueLine(const CompositionEntry& e);
 
 // A composition file held in memory.  Entries (a header line and a value
 // line) are kept in order; a fixed-activity block (FIXE ... ENDFIX) and any
@@ -32,7 +31,7 @@ public:
     // Replaces the first entry of e.code, or appends e.
     void put(const CompositionEntry& e);
     std::string text() const;
-    int entry_count() const;
+    int entryCount() const;
 
 private:
     struct Item {
@@ -50,7 +49,7 @@ core::Status write_composition_entry(const std::string& path, const CompositionE
 // The header of a plot file: the title lines "Analysis" and "Concentration",
 // the window (-0.5, 51.0, -0.25, yMax), and legend records for the file
 // name, the title and the series labels.
-std::string plot_header(const std::string& fileName, const PlotFamily& family);
+std::string plotHeader(const std::string& fileName, const PlotFamily& family);
 
 // The plot files of one run, built in memory.  A file takes 50 analyses; the
 // 51st opens the next file of the family ("opx.p", "opx1.p", "opx2.p", ...).

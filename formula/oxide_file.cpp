@@ -17,11 +17,11 @@ namespace formula {
 namespace fs = std::filesystem;
 using core::Status;
 
-std::string oxide_file_name(std::string_view base) {
+std::string oxideFileName(std::string_view base) {
     // No cut at 60 characters: a directory prefix of a batch run may make the
     // name longer, and a cut name would read another file.
     std::string b(base);
-    std::size_t blanks = core::find_blanks(b, 2);
+    std::size_t blanks = core::findBlanks(b, 2);
     if (blanks != std::string::npos) b.resize(blanks);
     std::size_t slash = b.find_last_of('/');
     std::size_t dot = b.find('.', slash == std::string::npos ? 0 : slash + 1);
@@ -29,8 +29,8 @@ std::string oxide_file_name(std::string_view base) {
     return std::string(core::rtrim(b)) + ".OXI";
 }
 
-std::string composition_file_name(std::string_view base, Version v, bool ferric) {
-    std::string b = oxide_file_name(base);
+std::string compositionFileName(std::string_view base, Version v, bool ferric) {
+    std::string b = oxideFileName(base);
     b.resize(b.size() - 4);
     return b + (v == Version::V102 ? ".ZU1" : ferric ? ".ZU3" : ".ZU2");
 }
@@ -40,7 +40,7 @@ namespace {
 bool alnum(char c) { return std::isalnum(static_cast<unsigned char>(c)) != 0; }
 
 // The code that the text at `i` names, or "" when none.
-std::string code_at(std::string_view line, std::size_t i, std::size_t end, Version v) {
+std::string codeAt(std::string_view line, std::size_t i, std::size_t end, Version v) {
     auto at = [&](std::size_t k) { return k < end ? line[k] : ' '; };
     auto word = [&](std::size_t n) {
         return (i == 0 || !alnum(line[i - 1])) && !alnum(at(i + n)) && i + n <= end;
@@ -80,7 +80,7 @@ std::string code_at(std::string_view line, std::size_t i, std::size_t end, Versi
 }
 
 // Position of the first comma outside double quotes, or npos.
-std::size_t first_comma(std::string_view line) {
+std::size_t firstComma(std::string_view line) {
     bool quoted = false;
     for (std::size_t i = 0; i < line.size(); ++i) {
         if (line[i] == '"') quoted = !quoted;
@@ -91,9 +91,9 @@ std::size_t first_comma(std::string_view line) {
 
 }  // namespace
 
-CodeScan scan_mineral_code(std::string_view line, int startColumn, Version v) {
+CodeScan scanMineralCode(std::string_view line, int startColumn, Version v) {
     CodeScan s;
-    std::size_t comma = first_comma(line);
+    std::size_t comma = firstComma(line);
     std::size_t end = std::min<std::size_t>({line.size(), 30, comma});
     bool found = false, quotedLabel = false;
     for (std::size_t i = static_cast<std::size_t>(std::max(startColumn, 1) - 1); i < end; ++i) {
@@ -106,7 +106,7 @@ CodeScan scan_mineral_code(std::string_view line, int startColumn, Version v) {
             continue;
         }
         if (!found) {
-            std::string c = code_at(line, i, end, v);
+            std::string c = codeAt(line, i, end, v);
             if (!c.empty()) {
                 s.code = c;
                 found = true;
@@ -130,7 +130,7 @@ struct LabelLine {
 
 // Reads the values of an analysis line; false when the text cannot be read as
 // numbers.
-bool read_values(std::string_view text, std::vector<double>& out, int& badField, std::string& badText) {
+bool readValues(std::string_view text, std::vector<double>& out, int& badField, std::string& badText) {
     out.clear();
     std::size_t pos = 0;
     int k = 0;
@@ -140,7 +140,7 @@ bool read_values(std::string_view text, std::vector<double>& out, int& badField,
         ++k;
         std::string_view t = core::trim(f);
         double v = 0;
-        if (!t.empty() && (t.size() > 15 || !core::parse_real_field(t, 0, v))) {
+        if (!t.empty() && (t.size() > 15 || !core::parseRealField(t, 0, v))) {
             badField = k;
             badText = std::string(t);
             return false;
@@ -168,20 +168,20 @@ Status failure(std::string what, const std::string& file, int line, int field, s
     return s;
 }
 
-std::string path_in(const std::string& dir, const std::string& name) {
+std::string pathIn(const std::string& dir, const std::string& name) {
     if (dir.empty() || dir == ".") return name;
     return (fs::path(dir) / name).string();
 }
 
-std::string f62(double v) { return core::format_fixed(v, 6, 2); }
+std::string f62(double v) { return core::formatFixed(v, 6, 2); }
 
 }  // namespace
 
-Status read_oxide_file(const OxideRunOptions& opt, OxideFileContents& out) {
+Status readOxideFile(const OxideRunOptions& opt, OxideFileContents& out) {
     out.items.clear();
-    const std::string name = oxide_file_name(opt.baseName);
+    const std::string name = oxideFileName(opt.baseName);
     out.name = name;
-    std::string resolved = io::resolve_input_name(name);
+    std::string resolved = io::resolveInputName(name);
     std::ifstream in(resolved, std::ios::binary);
     std::error_code ec;
     if (!in || !fs::is_regular_file(resolved, ec))
@@ -204,7 +204,7 @@ Status read_oxide_file(const OxideRunOptions& opt, OxideFileContents& out) {
         if (labelLine.substr(0, std::min<std::size_t>(labelLine.size(), 80)).find('.') != std::string::npos)
             return failure("Rerun with header line: oxide list= " + core::pad(labelLine, 20), name, labelLineNo, 0,
                            core::pad(labelLine, 20));
-        if (core::is_blank(labelLine.substr(0, std::min<std::size_t>(labelLine.size(), 20)))) break;
+        if (core::isBlank(labelLine.substr(0, std::min<std::size_t>(labelLine.size(), 20)))) break;
         std::vector<int> labels;
         std::string tok;
         int field = 0;
@@ -216,7 +216,7 @@ Status read_oxide_file(const OxideRunOptions& opt, OxideFileContents& out) {
             }
             if (tok.empty()) continue;
             ++field;
-            std::optional<int> m = match_oxide_label(tok);
+            std::optional<int> m = matchOxideLabel(tok);
             if (!m) return failure("cannot match oxide " + tok, name, labelLineNo, field, tok);
             labels.push_back(*m);
             tok.clear();
@@ -231,15 +231,15 @@ Status read_oxide_file(const OxideRunOptions& opt, OxideFileContents& out) {
         while (li < lines.size()) {
             const std::string line = lines[li].substr(0, std::min<std::size_t>(lines[li].size(), 300));
             int lineNo = static_cast<int>(li) + 1;
-            if (core::is_blank(line.substr(0, std::min<std::size_t>(line.size(), 30)))) {
+            if (core::isBlank(line.substr(0, std::min<std::size_t>(line.size(), 30)))) {
                 ++li;
                 continue;
             }
-            CodeScan sc = scan_mineral_code(line, opt.startColumn, opt.version);
+            CodeScan sc = scanMineralCode(line, opt.startColumn, opt.version);
             int badField = 0;
             std::string badText;
             if (sc.valuesFrom == std::string::npos ||
-                !read_values(std::string_view(line).substr(sc.valuesFrom), values, badField, badText))
+                !readValues(std::string_view(line).substr(sc.valuesFrom), values, badField, badText))
                 break;  // read again as the next label line
             ++li;
             Analysis a;
@@ -283,15 +283,15 @@ Status read_oxide_file(const OxideRunOptions& opt, OxideFileContents& out) {
 Status run_oxide_file(const OxideRunOptions& opt, OxideRunReport* report) {
     OxideRunReport rep;
     OxideFileContents contents;
-    Status readStatus = read_oxide_file(opt, contents);
+    Status readStatus = readOxideFile(opt, contents);
     const std::string& name = contents.name;
     rep.oxideFile = name;
     std::string log = core::pad("Doing:", 10) + name + "\n";
-    const std::string logPath = path_in(opt.workDir, "zun.log");
+    const std::string logPath = pathIn(opt.workDir, "zun.log");
     auto fail_run = [&](Status s) {
         log += "*** " + s.what + "\n";
         if (s.line > 0) log += "    (file " + s.file + ", line " + std::to_string(s.line) + ")\n";
-        Status w = write_file_atomically(logPath, log);
+        Status w = writeFileAtomically(logPath, log);
         (void)w;  // the failure being reported matters more than the log
         if (report) *report = rep;
         return s;
@@ -302,7 +302,7 @@ Status run_oxide_file(const OxideRunOptions& opt, OxideRunReport* report) {
     std::string cat = "Cations per formula unit: " + name + "\nCode Label                Pass    C     E  T m";
     for (const ElementData& e : kElements) cat += core::pad(std::string(7 - std::string(e.name).size(), ' ') + e.name, 7);
     cat += "     Sum\n";
-    const std::string compPath = composition_file_name(opt.baseName, opt.version, opt.scheme.ferric);
+    const std::string compPath = compositionFileName(opt.baseName, opt.version, opt.scheme.ferric);
     CompositionFile comp;
     bool compTouched = false;
     if (opt.writeComposition && readStatus.ok()) {
@@ -322,22 +322,22 @@ Status run_oxide_file(const OxideRunOptions& opt, OxideRunReport* report) {
                          double(o[Ca]), double(o[Na]), double(o[K]), double(o[F]), a.analysisSum})
             mintab += f62(v) + ",";
         mintab += "\n";
-        log += "\n" + core::format_integer(a.number, 4) + "  " + a.code + "  " + a.label + "\n";
-        if (!has_scheme(a.code)) {
+        log += "\n" + core::formatInteger(a.number, 4) + "  " + a.code + "  " + a.label + "\n";
+        if (!hasScheme(a.code)) {
             log += "          no mineral code: not recalculated\n";
             continue;
         }
-        SchemeResult r = run_scheme(a, opt.scheme);
+        SchemeResult r = runScheme(a, opt.scheme);
         ++rep.recalculated;
         for (const std::string& l : r.log) log += l + "\n";
         for (std::size_t p = 0; p < r.passes.size(); ++p) {
             const Recalculation& x = r.passes[p];
-            cat += a.code + " " + core::pad(a.label, 20) + core::format_integer(int(p) + 1, 5) +
-                   core::format_integer(static_cast<long long>(x.params.cations), 5) + core::format_integer(static_cast<long long>(x.params.charge), 6) +
-                   core::format_integer(static_cast<long long>(x.params.tetrahedral), 3) +
-                   core::format_integer(x.params.mode, 2);
-            for (double v : x.cations) cat += core::format_fixed(v, 7, 3);
-            cat += core::format_fixed(x.cationSum, 8, 3) + "\n";
+            cat += a.code + " " + core::pad(a.label, 20) + core::formatInteger(int(p) + 1, 5) +
+                   core::formatInteger(static_cast<long long>(x.params.cations), 5) + core::formatInteger(static_cast<long long>(x.params.charge), 6) +
+                   core::formatInteger(static_cast<long long>(x.params.tetrahedral), 3) +
+                   core::formatInteger(x.params.mode, 2);
+            for (double v : x.cations) cat += core::formatFixed(v, 7, 3);
+            cat += core::formatFixed(x.cationSum, 8, 3) + "\n";
         }
         bool cpx2Silent = a.code == "CPX2" && !opt.writeComposition;
         if (r.entry && opt.writeComposition) {
@@ -347,7 +347,7 @@ Status run_oxide_file(const OxideRunOptions& opt, OxideRunReport* report) {
         if (!cpx2Silent) plots.add(r.plot, r.plot.family == "garn" && a.hasMap);
         if (!r.tableFile.empty()) {
             std::string& t = tables[r.tableFile];
-            if (t.empty()) t = table_heading(r.tableFile) + "\n";
+            if (t.empty()) t = tableHeading(r.tableFile) + "\n";
             t += r.tableLine + "\n";
         }
     }
@@ -361,12 +361,12 @@ Status run_oxide_file(const OxideRunOptions& opt, OxideRunReport* report) {
         rep.compositionFile = compPath;
     }
     outputs.push_back({base + ".CAT", cat});
-    outputs.push_back({path_in(opt.workDir, "mintab.csv"), mintab});
-    for (auto& [n, t] : tables) outputs.push_back({path_in(opt.workDir, n), t});
-    for (auto& [n, t] : plots.finish()) outputs.push_back({path_in(opt.workDir, n), t});
+    outputs.push_back({pathIn(opt.workDir, "mintab.csv"), mintab});
+    for (auto& [n, t] : tables) outputs.push_back({pathIn(opt.workDir, n), t});
+    for (auto& [n, t] : plots.finish()) outputs.push_back({pathIn(opt.workDir, n), t});
     outputs.push_back({logPath, log});
     for (const auto& [path, text] : outputs) {
-        Status s = write_file_atomically(path, text);
+        Status s = writeFileAtomically(path, text);
         if (!s.ok()) {
             if (report) *report = rep;
             return s;
@@ -377,12 +377,12 @@ Status run_oxide_file(const OxideRunOptions& opt, OxideRunReport* report) {
     return Status::success();
 }
 
-AnalysisResult recalculate_analysis(const std::vector<std::pair<std::string, double>>& oxides, std::string_view code,
+AnalysisResult recalculateAnalysis(const std::vector<std::pair<std::string, double>>& oxides, std::string_view code,
                                     const SchemeOptions& options) {
     AnalysisResult r;
     Analysis a;
     a.code = core::pad(core::upper(code), 4);
-    if (!has_scheme(a.code)) {
+    if (!hasScheme(a.code)) {
         r.status = Status::error("no mineral scheme for code", "not one of the utility's codes");
         r.status.value = std::string(code);
         return r;
@@ -390,7 +390,7 @@ AnalysisResult recalculate_analysis(const std::vector<std::pair<std::string, dou
     int field = 0;
     for (const auto& [n, v] : oxides) {
         ++field;
-        std::optional<int> m = match_oxide_label(n);
+        std::optional<int> m = matchOxideLabel(n);
         if (!m) {
             r.status = Status::error("cannot match oxide " + n);
             r.status.field = field;
@@ -403,7 +403,7 @@ AnalysisResult recalculate_analysis(const std::vector<std::pair<std::string, dou
     }
     a.label = "analysis";
     a.number = 1;
-    r.scheme = run_scheme(a, options);
+    r.scheme = runScheme(a, options);
     return r;
 }
 

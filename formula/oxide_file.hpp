@@ -34,10 +34,10 @@ struct OxideRunReport {
 
 // The oxide file name of a base name: the base up to the first "." of its
 // last path component or its first double blank, followed by ".OXI".
-std::string oxide_file_name(std::string_view baseName);
+std::string oxideFileName(std::string_view baseName);
 // The composition file of a run: ".ZU1" for version 1.02, else ".ZU3" with
 // ferric iron, else ".ZU2".
-std::string composition_file_name(std::string_view baseName, Version v, bool ferric);
+std::string compositionFileName(std::string_view baseName, Version v, bool ferric);
 
 // The mineral code found by scanning `line` from `startColumn` to column 30
 // (a comma ends the scan), and the analysis label.
@@ -46,7 +46,7 @@ struct CodeScan {
     std::string label;
     std::size_t valuesFrom = std::string::npos;  // index after the comma that ends the label
 };
-CodeScan scan_mineral_code(std::string_view line, int startColumn, Version v);
+CodeScan scanMineralCode(std::string_view line, int startColumn, Version v);
 
 // The analyses of an oxide file, in file order, each with the log lines that
 // go before it (a new label line, a short value list).
@@ -60,7 +60,7 @@ struct OxideFileContents {
 };
 // Reads an oxide file.  On a failure the analyses read before it stay in
 // `out` and the status says what failed and where.
-core::Status read_oxide_file(const OxideRunOptions& options, OxideFileContents& out);
+core::Status readOxideFile(const OxideRunOptions& options, OxideFileContents& out);
 
 // Processes one oxide file and writes every output.  On failure the status
 // carries the utility's message in `what` with file, line, field and value;

@@ -7,8 +7,8 @@ namespace formula {
 namespace {
 
 // Is element e in the cation sum of `mode`?
-bool in_sum(int mode, int e) {
-    if (is_anion(e)) return false;
+bool inSum(int mode, int e) {
+    if (isAnion(e)) return false;
     switch (mode) {
         case 2: return e != Si;
         case 3: return e <= Ca;
@@ -33,7 +33,7 @@ Recalculation recalculate(const OxideValues& oxides, const RecalcParams& p) {
     double n = 0, oxygensAll = 0;
     for (int e = 0; e < kElementCount; ++e) {
         prop[e] = static_cast<double>(oxides[e]) / static_cast<double>(kElements[e].weight);
-        if (in_sum(p.mode, e)) n += prop[e];
+        if (inSum(p.mode, e)) n += prop[e];
         oxygensAll += prop[e] * kElements[e].oxygens;
     }
     double scale = n > 0 ? p.cations / n : 0;
@@ -75,7 +75,7 @@ Recalculation recalculate(const OxideValues& oxides, const RecalcParams& p) {
         r.cations[Fe2] = iron - fe3;
     }
     for (int e = 0; e < kElementCount; ++e)
-        if (!is_anion(e)) r.cationSum += r.cations[e];
+        if (!isAnion(e)) r.cationSum += r.cations[e];
     if (p.mode == 5 || (p.tetrahedral == 0 && p.cations == 10)) return r;
 
     double tetFromAl = std::max(p.tetrahedral - c[Si], 0.0);
@@ -84,7 +84,7 @@ Recalculation recalculate(const OxideValues& oxides, const RecalcParams& p) {
     return r;
 }
 
-Projections triangular_projections(const CationArray& c) {
+Projections triangularProjections(const CationArray& c) {
     // Moles of oxide per formula unit.
     double al2o3 = c[Al] / 2, fe2o3 = c[Fe3] / 2, na2o = c[Na] / 2, k2o = c[K] / 2;
     double cao = c[Ca], mgo = c[Mg], feo = c[Fe2], mno = c[Mn], tio2 = c[Ti];

@@ -59,6 +59,6 @@ Recalculation recalculate(const OxideValues& oxides, const RecalcParams& p);
 struct Projections {
     std::array<double, 3> acf{}, afmMuscovite{}, afmKfeldspar{}, cfm{};
 };
-Projections triangular_projections(const CationArray& cations);
+Projections triangularProjections(const CationArray& cations);
 
 }  // namespace formula

@@ -12,22 +12,22 @@ namespace formula {
 
 namespace {
 
-using core::format_fixed;
+using core::formatFixed;
 
 constexpr double kR = 8.3143;  // J/(mol K)
 
 double ratio(double a, double b) { return b == 0 ? 0 : a / b; }
 
-std::string fx(double v, int w, int d) { return format_fixed(v, w, d); }
+std::string fx(double v, int w, int d) { return formatFixed(v, w, d); }
 
 // A number of the header's number field: F3.2, or F5.2 when it does not fit
 // in three columns (1.93 would be asterisks).
-std::string header_number(double v) {
-    std::string s = format_fixed(v, 3, 2);
-    if (s.find('*') != std::string::npos) s = core::trim(format_fixed(v, 6, 2));
+std::string headerNumber(double v) {
+    std::string s = formatFixed(v, 3, 2);
+    if (s.find('*') != std::string::npos) s = core::trim(formatFixed(v, 6, 2));
     return s;
 }
-std::string calc_used(double calc, double used) { return header_number(calc) + "-" + header_number(used); }
+std::string calcUsed(double calc, double used) { return headerNumber(calc) + "-" + headerNumber(used); }
 
 const std::array<PlotFamily, 9> kFamilies = {{
     {"garn", "Si Al A Sum fname FeMg Xgr", {"nGr", "Fe/Fe+Mg", "xSp"}, 1.0},
@@ -41,7 +41,7 @@ const std::array<PlotFamily, 9> kFamilies = {{
     {"amph", "xNa(A) Sum", {"nAl", "nNa", "Fe/Fe+Mg"}, 4.0},
 }};
 
-void set_plot(SchemeResult& r, const char* family, double a, double b, double c) {
+void setPlot(SchemeResult& r, const char* family, double a, double b, double c) {
     r.plot.family = family;
     r.plot.values[0] = a;
     r.plot.values[1] = b;
@@ -59,7 +59,7 @@ void entry(SchemeResult& r, std::string code, std::string header) {
 }
 
 // The lines every recalculation writes to the log.
-void write_recalculation_log(SchemeResult& r, const Recalculation& x) {
+void writeRecalculationLog(SchemeResult& r, const Recalculation& x) {
     const RecalcParams& p = x.params;
     r.log.push_back("          Cations: " + fx(p.cations, 4, 0) + " charge:" + fx(p.charge, 4, 0) +
                     " tetrahedral:" + fx(p.tetrahedral, 3, 0) + " mode:" + std::to_string(p.mode));
@@ -82,7 +82,7 @@ void write_recalculation_log(SchemeResult& r, const Recalculation& x) {
     const CationArray& c = x.cations;
     r.log.push_back("          Fe3/(Fe3+Fe2):" + fx(ratio(c[Fe3], c[Fe3] + c[Fe2]), 7, 3) +
                     "   Mg/(Fe2+Mg):" + fx(ratio(c[Mg], c[Fe2] + c[Mg]), 7, 3));
-    Projections pr = triangular_projections(c);
+    Projections pr = triangularProjections(c);
     auto tri = [&](const char* head, const std::array<double, 3>& t) {
         r.log.push_back(std::string(head) + fx(t[0], 10, 3) + fx(t[1], 10, 3) + fx(t[2], 10, 3));
     };
@@ -95,7 +95,7 @@ void write_recalculation_log(SchemeResult& r, const Recalculation& x) {
 
 Recalculation pass(SchemeResult& r, const Analysis& a, RecalcParams p) {
     Recalculation x = recalculate(a.oxides, p);
-    write_recalculation_log(r, x);
+    writeRecalculationLog(r, x);
     r.passes.push_back(x);
     return x;
 }
@@ -105,7 +105,7 @@ Recalculation pass(SchemeResult& r, const Analysis& a, RecalcParams p) {
 struct Iron {
     double fe3, fe;
 };
-Iron iron_used(const Recalculation& x, bool ferric) {
+Iron ironUsed(const Recalculation& x, bool ferric) {
     if (ferric) return {x.cations[Fe3], x.cations[Fe2]};
     return {0, x.cations[Fe2] + x.cations[Fe3]};
 }
@@ -117,7 +117,7 @@ Iron iron_used(const Recalculation& x, bool ferric) {
 // Spear (1982, Am. Mineral. 67, 1118-1134): W(CaMg) = 3300 - 1.5 T cal per
 // site; RT ln g(Ca) = W XMg (1 - XCa), RT ln g(Mg) = W XCa (1 - XMg),
 // RT ln g(Fe) = RT ln g(Mn) = -W XCa XMg; a = (X g)^3.  T in K.
-std::array<double, 4> garnet_activities_hs82(const std::array<double, 4>& x, double tK) {
+std::array<double, 4> garnetActivitiesHs82(const std::array<double, 4>& x, double tK) {
     double w = (3300.0 - 1.5 * tK) * 4.184;
     double rt = kR * tK;
     double xCa = x[0], xMg = x[1];
@@ -128,7 +128,7 @@ std::array<double, 4> garnet_activities_hs82(const std::array<double, 4>& x, dou
     return a;
 }
 
-std::array<double, 4> x_site(const CationArray& c, double fe2) {
+std::array<double, 4> xSite(const CationArray& c, double fe2) {
     double s = c[Ca] + c[Mg] + fe2 + c[Mn];
     return {ratio(c[Ca], s), ratio(c[Mg], s), ratio(fe2, s), ratio(c[Mn], s)};
 }
@@ -146,7 +146,7 @@ void garnet(SchemeResult& r, const Analysis& a, const SchemeOptions& o) {
     double calc = c[Fe3];
     double used = o.garnet3Percent ? 0.03 * feT : (o.ferric ? calc : 0);
     r.fe3Used = used;
-    std::array<double, 4> x = x_site(c, feT - used);
+    std::array<double, 4> x = xSite(c, feT - used);
     double ySum = c[Al] + c[Cr] + used;
     double andr = ratio(used, ySum), uv = ratio(c[Cr], ySum);
     r.log.push_back("==> Mol fraction end-members");
@@ -162,7 +162,7 @@ void garnet(SchemeResult& r, const Analysis& a, const SchemeOptions& o) {
         for (int i = 0; i < 4; ++i) q[i] = v[i] * v[i] * v[i];
         return q;
     };
-    std::array<double, 4> xAllFe2 = x_site(c, feT), xFerric = x_site(c, feT - calc);
+    std::array<double, 4> xAllFe2 = xSite(c, feT), xFerric = xSite(c, feT - calc);
     r.log.push_back("==> Ideal activities (fraction cubed)");
     r.log.push_back("==> Activities assuming no andradite - i.e. All iron as +2 ");
     act_line(cube(xAllFe2));
@@ -170,16 +170,16 @@ void garnet(SchemeResult& r, const Analysis& a, const SchemeOptions& o) {
     act_line(cube(xFerric));
     r.log.push_back("==> Non-ideal activities at T =" + fx(o.temperatureK, 8, 2) +
                     " K, Ca-Mg interaction of Hodges & Spear (1982)");
-    act_line(garnet_activities_hs82(x, o.temperatureK));
+    act_line(garnetActivitiesHs82(x, o.temperatureK));
     add(r, "Gr", x[0]);
     add(r, "Py", x[1]);
     add(r, "Alm", x[2]);
     add(r, "Sp", x[3]);
-    entry(r, "GARN", "GARN [-Gr-][-Py-][-Alm][-Sp-]  Fe3+:calc-3%-used " + calc_used(calc, used));
+    entry(r, "GARN", "GARN [-Gr-][-Py-][-Alm][-Sp-]  Fe3+:calc-3%-used " + calcUsed(calc, used));
     r.fractions.push_back({"And", andr});
     r.fractions.push_back({"Uv", uv});
     double fe2 = feT - used;
-    set_plot(r, "garn", x[0], ratio(fe2, fe2 + c[Mg]) - o.garnetOffset, x[3]);
+    setPlot(r, "garn", x[0], ratio(fe2, fe2 + c[Mg]) - o.garnetOffset, x[3]);
 }
 
 // ---- biotite ------------------------------------------------------------
@@ -195,7 +195,7 @@ struct BiotiteSites {
 // M1 (one site) takes the vacancy, Ti, octahedral Al and then Fe3+; Fe3+
 // beyond its room goes to M2 (two sites); Mg and Fe2+ fill the rest of both
 // in the ratio of the analysis.
-BiotiteSites biotite_sites(const Recalculation& x, double fe3, double fe) {
+BiotiteSites biotiteSites(const Recalculation& x, double fe3, double fe) {
     const CationArray& c = x.cations;
     double oct = x.alVI + c[Ti] + fe3 + fe + c[Mn] + c[Mg] + c[Cr];
     BiotiteSites s{};
@@ -214,7 +214,7 @@ BiotiteSites biotite_sites(const Recalculation& x, double fe3, double fe) {
     return s;
 }
 
-double hydroxyl_fraction(const CationArray& c) {
+double hydroxylFraction(const CationArray& c) {
     return std::clamp((2 - std::max(0.0, c[F]) - std::max(0.0, c[Cl])) / 2, 0.0, 1.0);
 }
 
@@ -234,7 +234,7 @@ void biotite(SchemeResult& r, const Analysis& a, const SchemeOptions& o, std::st
         r.log.push_back(fx(e[Si], 7, 3) + fx(e[Al], 9, 3) + fx(e[Mg], 10, 3) + fx(e[K], 7, 3) + fx(e[Al], 8, 3) +
                         fx(tet - 1, 9, 3) + fx(std::max(0.0, e[Al] - tet) / 2, 14, 3) + fx(3 - oct, 9, 3) +
                         fx(sum, 7, 3));
-        set_plot(r, "biot", ratio(feT, feT + c[Mg]), c[Ti], x.alVI);
+        setPlot(r, "biot", ratio(feT, feT + c[Mg]), c[Ti], x.alVI);
         return;
     }
     double calc = c[Fe3];
@@ -250,13 +250,13 @@ void biotite(SchemeResult& r, const Analysis& a, const SchemeOptions& o, std::st
         fe3 = share * feT;
         fe = feT - fe3;
     } else {
-        Iron i = iron_used(x, o.ferric);
+        Iron i = ironUsed(x, o.ferric);
         fe3 = i.fe3;
         fe = i.fe;
     }
     r.fe3Used = fe3;
-    BiotiteSites s = biotite_sites(x, fe3, fe);
-    double xOH = hydroxyl_fraction(c);
+    BiotiteSites s = biotiteSites(x, fe3, fe);
+    double xOH = hydroxylFraction(c);
     if (code == "BIO6") {
         add(r, "MgM2", s.mgM2 / 2);
         add(r, "FeM2", s.feM2 / 2);
@@ -273,7 +273,7 @@ void biotite(SchemeResult& r, const Analysis& a, const SchemeOptions& o, std::st
         add(r, "xOH", xOH);
         add(r, "xFl", std::max(0.0, c[F]) / 2);
         header = "BIOT [MgM2][FeM2][F3M2][MgM1][FeM1][TiM1][AlM1][F3M1][-vM1][Al4-][-Si4][-xK-][-xOH][-xFl] - Fe3:12%-calc " +
-                 calc_used(calc, fe3);
+                 calcUsed(calc, fe3);
     } else {
         add(r, "xMg", c[Mg] / 3);
         add(r, "xFe", fe / 3);
@@ -291,7 +291,7 @@ void biotite(SchemeResult& r, const Analysis& a, const SchemeOptions& o, std::st
         add(r, "xOH", xOH);
     }
     entry(r, "BIOT", header);
-    set_plot(r, "biot", ratio(feT, feT + c[Mg]), c[Ti], x.alVI);
+    setPlot(r, "biot", ratio(feT, feT + c[Mg]), c[Ti], x.alVI);
 }
 
 // ---- pyroxenes ----------------------------------------------------------
@@ -300,7 +300,7 @@ void clinopyroxene(SchemeResult& r, const Analysis& a, const SchemeOptions& o, b
     Recalculation x = pass(r, a, {4, 12, 2, 1});
     const CationArray& c = x.cations;
     double ca = c[Ca] == 0 ? 1e-6 : c[Ca];
-    Iron i = iron_used(x, o.ferric);
+    Iron i = ironUsed(x, o.ferric);
     r.fe3Used = i.fe3;
     // Jadeite Al (Na not balanced by Fe3+) and half of the rest (Ca-Tschermak)
     // on M1, never more than the Al of the analysis.
@@ -312,7 +312,7 @@ void clinopyroxene(SchemeResult& r, const Analysis& a, const SchemeOptions& o, b
     double r2 = 1 - c[Mn] - c[Na] - ca;
     double mgM2 = r2 > 0 ? std::min(r2 * xMg, c[Mg] - mgM1) : 0;
     double feM2 = r2 > 0 ? std::min(r2 * (1 - xMg), i.fe - feM1) : 0;
-    std::string numbers = calc_used(c[Fe3], i.fe3);
+    std::string numbers = calcUsed(c[Fe3], i.fe3);
     if (eightSites) {
         add(r, "MgM1", mgM1);
         add(r, "FeM1", feM1);
@@ -332,20 +332,20 @@ void clinopyroxene(SchemeResult& r, const Analysis& a, const SchemeOptions& o, b
         add(r, "FeM2", feM2);
         entry(r, "CPX ", "CPX  [MgM1][AlM1][FeM1][CaM2][NaM2][FeM2]Fe3 calc-used: " + numbers);
     }
-    set_plot(r, "cpx", c[Al] / 10, ratio(i.fe, i.fe + c[Mg]), c[Na]);
+    setPlot(r, "cpx", c[Al] / 10, ratio(i.fe, i.fe + c[Mg]), c[Na]);
 }
 
 void orthopyroxene(SchemeResult& r, const Analysis& a, const SchemeOptions& o, std::string_view code) {
     Recalculation x = pass(r, a, {4, 12, 2, 1});
     const CationArray& c = x.cations;
-    Iron i = iron_used(x, o.ferric);
+    Iron i = ironUsed(x, o.ferric);
     r.fe3Used = i.fe3;
     double xMg = ratio(c[Mg], i.fe + c[Mg]);
     double r1 = std::max(0.0, 1 - x.alVI - i.fe3 - c[Cr] - c[Ti]);
     double mgM1 = std::min(r1 * xMg, c[Mg]), feM1 = std::min(r1 * (1 - xMg), i.fe);
     double r2 = std::max(0.0, 1 - c[Ca] - c[Mn] - c[Na]);
     double mgM2 = std::min(r2 * xMg, c[Mg] - mgM1), feM2 = std::min(r2 * (1 - xMg), i.fe - feM1);
-    std::string numbers = calc_used(c[Fe3], i.fe3);
+    std::string numbers = calcUsed(c[Fe3], i.fe3);
     if (code == "OPX1") {
         add(r, "xMg", c[Mg] / 2);
         add(r, "xFe", i.fe / 2);
@@ -367,7 +367,7 @@ void orthopyroxene(SchemeResult& r, const Analysis& a, const SchemeOptions& o, s
         add(r, "FeM2", feM2);
         entry(r, "OPX ", "OPX  [MgM1][FeM1][MgM2][FeM2]Fe3 calc-used: " + numbers);
     }
-    set_plot(r, "opx", ratio(i.fe, i.fe + c[Mg]), c[Al], c[Ca]);
+    setPlot(r, "opx", ratio(i.fe, i.fe + c[Mg]), c[Al], c[Ca]);
 }
 
 // ---- feldspars, cordierite, olivine, mica, oxides --------------------------
@@ -381,7 +381,7 @@ void feldspar(SchemeResult& r, const Analysis& a, bool plagioclase) {
         ab = a.oxides[Na];
         orth = a.oxides[K];
         r.log.push_back("          An, Ab and Or as given on the analysis line");
-        set_plot(r, fam, 0, 0, 0);
+        setPlot(r, fam, 0, 0, 0);
     } else {
         Recalculation x = pass(r, a, {5, 16, 2, 1});
         const CationArray& c = x.cations;
@@ -390,7 +390,7 @@ void feldspar(SchemeResult& r, const Analysis& a, bool plagioclase) {
         ab = ratio(c[Na], s);
         orth = ratio(c[K], s);
         double tet = c[Al] + c[Si], aSite = c[Ca] + c[Na] + c[K];
-        set_plot(r, fam, tet, aSite, x.cationSum);
+        setPlot(r, fam, tet, aSite, x.cationSum);
     }
     r.log.push_back("          An:" + fx(an, 8, 4) + "  Ab:" + fx(ab, 8, 4) + "  Or:" + fx(orth, 8, 4));
     add(r, "An", an);
@@ -399,19 +399,19 @@ void feldspar(SchemeResult& r, const Analysis& a, bool plagioclase) {
     entry(r, plagioclase ? "PLAG" : "KSPR", plagioclase ? "PLAG [-An-][-Ab-][-Or-]" : "KSPR [-An-][-Ab-][-Or-]");
 }
 
-void mg_fe_two_sites(SchemeResult& r, const Analysis& a, const SchemeOptions& o, RecalcParams p, const char* code,
+void mgFeTwoSites(SchemeResult& r, const Analysis& a, const SchemeOptions& o, RecalcParams p, const char* code,
                      const char* fam) {
     Recalculation x = pass(r, a, p);
     const CationArray& c = x.cations;
-    Iron i = iron_used(x, o.ferric);
+    Iron i = ironUsed(x, o.ferric);
     r.fe3Used = i.fe3;
     add(r, "xMg", c[Mg] / 2);
     add(r, "xFe", i.fe / 2);
-    entry(r, code, std::string(code) + " [xMg-][xFe-]             Fe3 calc-used: " + calc_used(c[Fe3], i.fe3));
+    entry(r, code, std::string(code) + " [xMg-][xFe-]             Fe3 calc-used: " + calcUsed(c[Fe3], i.fe3));
     if (std::string_view(fam) == "cord")
-        set_plot(r, fam, ratio(i.fe, i.fe + c[Mg]), c[Na], c[Ca]);
+        setPlot(r, fam, ratio(i.fe, i.fe + c[Mg]), c[Na], c[Ca]);
     else
-        set_plot(r, fam, ratio(i.fe, i.fe + c[Mg]), c[Ca], c[Ni]);
+        setPlot(r, fam, ratio(i.fe, i.fe + c[Mg]), c[Ca], c[Ni]);
 }
 
 void mica(SchemeResult& r, const Analysis& a) {
@@ -421,21 +421,21 @@ void mica(SchemeResult& r, const Analysis& a) {
     add(r, "xK", c[K]);
     add(r, "xNa", c[Na]);
     add(r, "xAl", x.alVI / 2);
-    add(r, "xOH", hydroxyl_fraction(c));
+    add(r, "xOH", hydroxylFraction(c));
     entry(r, "MICA", "MICA [-xK-][-xNa][xAl-][-xOH] ");
 }
 
 void ilmenite(SchemeResult& r, const Analysis& a, const SchemeOptions& o) {
     Recalculation x = pass(r, a, {2, 6, 0, 1});
     const CationArray& c = x.cations;
-    Iron i = iron_used(x, o.ferric);
+    Iron i = ironUsed(x, o.ferric);
     r.fe3Used = i.fe3;
     double pct = 100 * ratio(i.fe3, x.totalIron());
     add(r, "xMg", c[Mg]);
     add(r, "xFe", i.fe);
     add(r, "xMn", c[Mn]);
     add(r, "xTi", c[Ti]);
-    entry(r, "ILME", "ILME [xMg-][xFe-][xMn-][xTi-] Fe3 cations calc-used-%Fe3=" + calc_used(c[Fe3], i.fe3) + "-" +
+    entry(r, "ILME", "ILME [xMg-][xFe-][xMn-][xTi-] Fe3 cations calc-used-%Fe3=" + calcUsed(c[Fe3], i.fe3) + "-" +
                          fx(pct, 4, 1));
     r.tableFile = "ilmenite.dat";
     r.tableLine = core::pad(a.label, 20) + fx(c[Ti], 7, 3) + fx(c[Al], 7, 3) + fx(c[Cr], 7, 3) +
@@ -446,12 +446,12 @@ void ilmenite(SchemeResult& r, const Analysis& a, const SchemeOptions& o) {
 void spinel(SchemeResult& r, const Analysis& a, const SchemeOptions& o) {
     Recalculation x = pass(r, a, {3, 8, 0, 5});
     const CationArray& c = x.cations;
-    Iron i = iron_used(x, o.ferric);
+    Iron i = ironUsed(x, o.ferric);
     r.fe3Used = i.fe3;
     add(r, "xMg", c[Mg]);
     add(r, "xFe", i.fe);
     add(r, "xAl", c[Al] / 2);
-    entry(r, "SPIN", "SPIN [xMg-][xFe-][xAl-]  Fe3 cations calc-used= " + calc_used(c[Fe3], i.fe3));
+    entry(r, "SPIN", "SPIN [xMg-][xFe-][xAl-]  Fe3 cations calc-used= " + calcUsed(c[Fe3], i.fe3));
     r.tableFile = "spinel.dat";
     r.tableLine = core::pad(a.label, 20) + fx(c[Ti], 7, 3) + fx(c[Al], 7, 3) + fx(c[Cr], 7, 3) +
                   fx(i.fe3, 7, 3) + fx(i.fe, 7, 3) + fx(c[Mn], 7, 3) + fx(c[Mg], 7, 3) + fx(c[Zn], 7, 3) +
@@ -470,27 +470,27 @@ void mgfe(SchemeResult& r, const Analysis& a) {
 
 }  // namespace
 
-void detail::log_recalculation(SchemeResult& r, const Recalculation& x) { write_recalculation_log(r, x); }
+void detail::logRecalculation(SchemeResult& r, const Recalculation& x) { writeRecalculationLog(r, x); }
 
-const PlotFamily* plot_family(std::string_view name) {
+const PlotFamily* plotFamily(std::string_view name) {
     for (const PlotFamily& f : kFamilies)
         if (name == f.name && !name.empty()) return &f;
     return nullptr;
 }
 
-std::string table_heading(std::string_view tableFile) {
+std::string tableHeading(std::string_view tableFile) {
     if (tableFile == "ilmenite.dat")
         return "Label                    Ti     Al     Cr    Fe3    Fe2     Mn     Mg    Sum    Ilm    Hem  %Fe3";
     return "Label                    Ti     Al     Cr    Fe3    Fe2     Mn     Mg     Zn     Ni    Sum    Cr#    Mg#  Fe3/B";
 }
 
-bool has_scheme(std::string_view code) {
+bool hasScheme(std::string_view code) {
     for (std::string_view c : kMineralCodes)
         if (c == code) return true;
     return false;
 }
 
-SchemeResult run_scheme(const Analysis& a, const SchemeOptions& o) {
+SchemeResult runScheme(const Analysis& a, const SchemeOptions& o) {
     SchemeResult r;
     r.scheme = a.code;
     std::string_view code = a.code;
@@ -503,8 +503,8 @@ SchemeResult run_scheme(const Analysis& a, const SchemeOptions& o) {
     else if (code == "OPX " || code == "OPXE" || code == "OPX1" || code == "OPX2") orthopyroxene(r, a, o, code);
     else if (code == "PLAG") feldspar(r, a, true);
     else if (code == "KSPR") feldspar(r, a, false);
-    else if (code == "CORD") mg_fe_two_sites(r, a, o, {11, 36, 5, 5}, "CORD", "cord");
-    else if (code == "OLIV") mg_fe_two_sites(r, a, o, {3, 8, 1, 5}, "OLIV", "oliv");
+    else if (code == "CORD") mgFeTwoSites(r, a, o, {11, 36, 5, 5}, "CORD", "cord");
+    else if (code == "OLIV") mgFeTwoSites(r, a, o, {3, 8, 1, 5}, "OLIV", "oliv");
     else if (code == "MICA") mica(r, a);
     else if (code == "ILME") ilmenite(r, a, o);
     else if (code == "SPIN") spinel(r, a, o);

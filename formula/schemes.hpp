@@ -67,10 +67,10 @@ struct SchemeResult {
 };
 
 // True when `code` (four characters) has a scheme.
-bool has_scheme(std::string_view code);
+bool hasScheme(std::string_view code);
 // Runs the scheme of a.code.  An analysis whose code has no scheme gets an
 // empty result.
-SchemeResult run_scheme(const Analysis& a, const SchemeOptions& o);
+SchemeResult runScheme(const Analysis& a, const SchemeOptions& o);
 
 // The plot-file families: base name, title, three series names, y maximum.
 struct PlotFamily {
@@ -79,14 +79,14 @@ struct PlotFamily {
     const char* series[3];
     double yMax;
 };
-const PlotFamily* plot_family(std::string_view name);
+const PlotFamily* plotFamily(std::string_view name);
 
 // The header lines of the spinel and ilmenite tables.
-std::string table_heading(std::string_view tableFile);
+std::string tableHeading(std::string_view tableFile);
 
 namespace detail {
 // Parts of the schemes shared between their source files.
-void log_recalculation(SchemeResult& r, const Recalculation& x);
+void logRecalculation(SchemeResult& r, const Recalculation& x);
 void amphibole(SchemeResult& r, const Analysis& a, const SchemeOptions& o);
 }  // namespace detail
 

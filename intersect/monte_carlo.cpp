@@ -63,7 +63,7 @@ fs::path configIn(const fs::path& dir) {
     for (const char* n : {"PELKAM.fig", "PELKAM.FIG", "pelkam.fig"})
         if (fs::is_regular_file(dir / n, ec)) return dir / n;
     for (const fs::directory_entry& e : fs::directory_iterator(dir, ec))
-        if (core::equal_blind(e.path().filename().string(), "pelkam.fig") && e.is_regular_file(ec)) return e.path();
+        if (core::equalBlind(e.path().filename().string(), "pelkam.fig") && e.is_regular_file(ec)) return e.path();
     return {};
 }
 
@@ -255,7 +255,7 @@ Status runMonteCarlo(const MonteCarloRequest& rq, MonteCarloResult& result) {
     std::vector<std::string> restart;
     if (Status s = readLines(rq.restartFile, "restart file", restart); !s) return s;
     const auto [recorded, compositionLine] = restartCompositionFile(restart);
-    if (compositionLine == 0 || core::is_blank(recorded))
+    if (compositionLine == 0 || core::isBlank(recorded))
         return fileError("the restart file names no composition file",
                          "the run used no solution model: there is nothing to perturb", rq.restartFile);
     const fs::path composition =
@@ -349,7 +349,7 @@ Status runMonteCarlo(const MonteCarloRequest& rq, MonteCarloResult& result) {
                                             : "ended by signal " + std::to_string(WTERMSIG(status));
         if (WIFEXITED(status) && WEXITSTATUS(status) == 127) why = "cannot run the program";
         for (const std::string& l : err)
-            if (!core::is_blank(l)) {
+            if (!core::isBlank(l)) {
                 why += ": " + l;
                 break;
             }

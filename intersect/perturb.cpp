@@ -70,11 +70,11 @@ core::Status parseUncertainties(std::span<const std::string> lines, const std::s
     for (std::size_t i = 0; i < lines.size(); ++i) {
         const std::string l(core::rtrim(lines[i]));
         const int lineNo = static_cast<int>(i) + 1;
-        if (core::is_blank(l) || core::trim(l).front() == '#') continue;
+        if (core::isBlank(l) || core::trim(l).front() == '#') continue;
         Uncertainties::Entry e;
         e.code = core::pad(l, 4);
         e.line = lineNo;
-        if (core::is_blank(e.code))
+        if (core::isBlank(e.code))
             return failure("unreadable uncertainty line", "columns 1-4 must hold the model's code", fileName, lineNo, 1,
                            l);
         std::size_t at = std::min<std::size_t>(l.size(), 4);

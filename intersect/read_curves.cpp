@@ -94,7 +94,7 @@ core::Status readRestartRows(const std::string& path, RestartRows& out) {
     static const core::Layout rowLayout("(16F8.1)");
     const std::size_t perRow = (n + 15) / 16;
     for (std::size_t i = rowsFrom; i < lines.size(); i += perRow) {
-        if (io::is_provenance_record(lines[i]) || core::is_blank(lines[i])) break;
+        if (io::isProvenanceRecord(lines[i]) || core::isBlank(lines[i])) break;
         std::vector<double> row(n, 0.0);
         std::vector<core::Target> targets;
         for (double& v : row) targets.push_back(&v);

@@ -65,11 +65,11 @@ Status findComposition(std::span<const std::string> lines, const std::string& fi
     std::size_t i = 0;
     while (i < lines.size()) {
         const std::string header = lineAt(lines, i);
-        if (core::starts_blind(header, "FIXE")) {
+        if (core::startsBlind(header, "FIXE")) {
             // A fixed-activity block: skipped up to its ENDF line.
             const int opened = static_cast<int>(i) + 1;
             std::size_t j = i + 1;
-            while (j < lines.size() && !core::starts_blind(lineAt(lines, j), "ENDF")) ++j;
+            while (j < lines.size() && !core::startsBlind(lineAt(lines, j), "ENDF")) ++j;
             if (j >= lines.size())
                 return failure(kNoEndfixMessage, "the fixed-activity block opened on line " + std::to_string(opened) +
                                                      " has no ENDFIX line",
@@ -151,12 +151,12 @@ Status parseFixedActivities(std::span<const std::string> lines, const std::strin
         if (eq == std::string::npos)
             return failure(formatErrorMessage(file), "a line of the fixed-activity block has no \"=\"", file, lineNo, 1,
                            std::string(core::rtrim(text)));
-        if (eq == 0 || core::is_blank(text.substr(0, eq)))
+        if (eq == 0 || core::isBlank(text.substr(0, eq)))
             return failure(formatErrorMessage(file), "a line of the fixed-activity block names no phase before \"=\"",
                            file, lineNo, 1, std::string(core::rtrim(text)));
         const std::string field = text.substr(eq + 1, std::min<std::size_t>(kFixedValueWidth, text.size() - eq - 1));
         double v = 0;
-        if (!core::parse_real_field(field, kFixedValueDecimals, v) || !std::isfinite(v))
+        if (!core::parseRealField(field, kFixedValueDecimals, v) || !std::isfinite(v))
             return failure(formatErrorMessage(file),
                            "the value after \"=\" is not a number (F10.6; an activity of one is written 1.0)", file,
                            lineNo, 2, std::string(core::trim(field)));
@@ -191,7 +191,7 @@ std::array<std::string, 2> compositionLabelRecords(double xmin, double xmax, dou
     const double y = ymax - n * (ymax - ymin) / 30.0;
     const std::string padded = core::pad(text, 40);
     core::Value v[] = {x, y, 0.2, 0.0, std::string_view(padded)};
-    return {"    1", core::write_line(layout, v)};
+    return {"    1", core::writeLine(layout, v)};
 }
 
 std::string modelLabel(const model::SolutionModel& m) {
@@ -260,7 +260,7 @@ bool writeCompositionLabels(Streams& streams, int unit, const model::SolutionMod
     for (int k = 0; k < cs.labelCount; ++k)
         for (const std::string& record :
              compositionLabelRecords(xmin, xmax, ymin, ymax, k + 2, cs.labels[static_cast<std::size_t>(k)]))
-            streams.write_line(unit, record);
+            streams.writeLine(unit, record);
     return true;
 }
 

@@ -35,7 +35,7 @@ struct NameKey {
 }  // namespace
 
 
-void set_config_defaults(RunConfiguration& rs) {
+void setConfigDefaults(RunConfiguration& rs) {
     rs.waterStandardState = ' ';
     rs.path = std::string(25, ' ');
     rs.unitNames[kPlotSlot] = "plot.plt";
@@ -51,7 +51,7 @@ void set_config_defaults(RunConfiguration& rs) {
     rs.summaryOff = false;
 }
 
-std::string apply_config_line(RunConfiguration& rs, std::string_view raw) {
+std::string applyConfigLine(RunConfiguration& rs, std::string_view raw) {
     std::string_view line = core::rtrim(raw);
     auto starts = [&](std::string_view key) { return line.substr(0, key.size()) == key; };
 
@@ -100,7 +100,7 @@ std::string apply_config_line(RunConfiguration& rs, std::string_view raw) {
             rs.unitNames[kMasterSlot] = std::string(core::rtrim(v));
             return {};
         }
-        if (core::is_blank(v)) return key + " names no file; the previous name is kept";
+        if (core::isBlank(v)) return key + " names no file; the previous name is kept";
         std::string name(core::trim(v));
         if (key == "PLOTFILE=") rs.unitNames[kPlotSlot] = name;
         else if (key == "MINERAL DATA=") rs.unitNames[kThermoSlot] = name;
@@ -112,9 +112,9 @@ std::string apply_config_line(RunConfiguration& rs, std::string_view raw) {
     return {};
 }
 
-bool read_configuration(RunConfiguration& rs, const std::string& dir, std::vector<std::string>* warnings) {
-    set_config_defaults(rs);
-    std::string file = find_config_file(dir);
+bool readConfiguration(RunConfiguration& rs, const std::string& dir, std::vector<std::string>* warnings) {
+    setConfigDefaults(rs);
+    std::string file = findConfigFile(dir);
     bool found = !file.empty();
     if (found) {
         std::ifstream in(file, std::ios::binary);
@@ -122,7 +122,7 @@ bool read_configuration(RunConfiguration& rs, const std::string& dir, std::vecto
         int number = 0;
         while (std::getline(in, line)) {
             ++number;
-            std::string w = apply_config_line(rs, line);
+            std::string w = applyConfigLine(rs, line);
             if (!w.empty() && warnings)
                 warnings->push_back(fs::path(file).filename().string() + ", line " + std::to_string(number) + ": " + w);
         }

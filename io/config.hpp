@@ -30,16 +30,16 @@ struct RunConfiguration {
 };
 
 // Resets the fields the configuration sets to their defaults.
-void set_config_defaults(RunConfiguration& rs);
+void setConfigDefaults(RunConfiguration& rs);
 
 // Applies one configuration line.  Returns a warning text when the line
 // carries a key whose value cannot be used (the line is then ignored), else
 // an empty string.
-std::string apply_config_line(RunConfiguration& rs, std::string_view line);
+std::string applyConfigLine(RunConfiguration& rs, std::string_view line);
 
 // Reads the configuration file of `dir` (defaults first).  Warnings name the
 // file and line; they are returned for the caller to show.  Returns false
 // when no configuration file exists (the defaults stay).
-bool read_configuration(RunConfiguration& rs, const std::string& dir, std::vector<std::string>* warnings);
+bool readConfiguration(RunConfiguration& rs, const std::string& dir, std::vector<std::string>* warnings);
 
 }  // namespace io

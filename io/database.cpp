@@ -34,11 +34,11 @@ constexpr double kNoDataEnthalpy = 999999.0;
 // The interactive output, where a malformed header is reported by default.
 constexpr int kInteractiveOutput = 6;
 
-Status header_stop(Streams& streams, int messages, int unit, int line, int field, const std::string& why,
+Status headerStop(Streams& streams, int messages, int unit, int line, int field, const std::string& why,
                    std::string_view text) {
     const std::string file = streams.name(unit);
-    streams.write_line(messages, " ERROR IN THE ELEMENT HEADER OF THE THERMODYNAMIC DATA FILE");
-    streams.write_line(messages, " " + file + ", LINE " + std::to_string(line) + ", FIELD " + std::to_string(field) +
+    streams.writeLine(messages, " ERROR IN THE ELEMENT HEADER OF THE THERMODYNAMIC DATA FILE");
+    streams.writeLine(messages, " " + file + ", LINE " + std::to_string(line) + ", FIELD " + std::to_string(field) +
                                      ": " + core::upper(why));
     Status s = Status::stop("error in the element header of the thermodynamic data file");
     s.why = why;
@@ -50,21 +50,21 @@ Status header_stop(Streams& streams, int messages, int unit, int line, int field
 }
 
 // Reads the next header record; false (with a Stop) at the end of the file.
-bool next_header_line(Streams& streams, int unit, int messages, std::string& line, const char* missing,
+bool nextHeaderLine(Streams& streams, int unit, int messages, std::string& line, const char* missing,
                       Status& status) {
-    core::ReadOutcome r = streams.read_line(unit, line);
+    core::ReadOutcome r = streams.readLine(unit, line);
     if (!r.done()) {
         if (r.result == core::ReadResult::EndOfFile)
-            status = header_stop(streams, messages, unit, r.record, 1, missing, "");
+            status = headerStop(streams, messages, unit, r.record, 1, missing, "");
         else
             status = Status::error("cannot read the thermodynamic data file", r.text);
         return false;
     }
-    clean_line(line);
+    cleanLine(line);
     return true;
 }
 
-Status read_element_header(Streams& streams, int unit, int messages, model::ChemicalSystem& system) {
+Status readElementHeader(Streams& streams, int unit, int messages, model::ChemicalSystem& system) {
     system.elementCount = 0;
     system.componentCount = 0;
     system.indexFe = 0;
@@ -72,21 +72,21 @@ Status read_element_header(Streams& streams, int unit, int messages, model::Chem
     system.atomicWeights.fill(0.0);
     system.systemCoefficients.fill(0.0);
 
-    if (!streams.is_open(unit)) return Status::error("the thermodynamic data file is not open");
+    if (!streams.isOpen(unit)) return Status::error("the thermodynamic data file is not open");
     std::string line;
     Status status;
 
     // Line 1: the element count (I4) and the database label (A13).
-    if (!next_header_line(streams, unit, messages, line, "the file is empty: no element count", status))
+    if (!nextHeaderLine(streams, unit, messages, line, "the file is empty: no element count", status))
         return status;
-    int lineNo = streams.line_number(unit);
+    int lineNo = streams.lineNumber(unit);
     long long n = 0;
     std::string_view countField = std::string_view(line).substr(0, std::min<std::size_t>(4, line.size()));
-    if (core::is_blank(countField) || !core::parse_integer_field(countField, n))
-        return header_stop(streams, messages, unit, lineNo, 1, "the element count (columns 1-4) is not a number",
+    if (core::isBlank(countField) || !core::parseIntegerField(countField, n))
+        return headerStop(streams, messages, unit, lineNo, 1, "the element count (columns 1-4) is not a number",
                            line);
     if (n < 1 || n > model::kMaxElements)
-        return header_stop(streams, messages, unit, lineNo, 1,
+        return headerStop(streams, messages, unit, lineNo, 1,
                            "the element count (columns 1-4) must be 1 to " + std::to_string(model::kMaxElements), line);
     const int count = static_cast<int>(n);
     system.databaseLabel = core::pad(line.size() > 5 ? std::string_view(line).substr(5) : std::string_view{}, 13);
@@ -95,14 +95,14 @@ Status read_element_header(Streams& streams, int unit, int messages, model::Chem
     // up in upper case, so the table holds them in upper case.
     int read = 0;
     while (read < count) {
-        if (!next_header_line(streams, unit, messages, line, "element symbols are missing", status)) return status;
-        lineNo = streams.line_number(unit);
+        if (!nextHeaderLine(streams, unit, messages, line, "element symbols are missing", status)) return status;
+        lineNo = streams.lineNumber(unit);
         const int want = std::min(kHeaderSymbolsPerLine, count - read);
         std::size_t pos = 0;
         for (int k = 0; k < want; ++k) {
             while (pos < line.size() && line[pos] == ' ') ++pos;
             if (pos >= line.size())
-                return header_stop(streams, messages, unit, lineNo, k + 1,
+                return headerStop(streams, messages, unit, lineNo, k + 1,
                                    "element symbol missing: " + std::to_string(want) + " expected on this line", line);
             std::size_t end = pos;
             while (end < line.size() && line[end] != ' ') ++end;
@@ -117,8 +117,8 @@ Status read_element_header(Streams& streams, int unit, int messages, model::Chem
     static const core::Layout weightLayout("(7F10.5)");
     read = 0;
     while (read < count) {
-        if (!next_header_line(streams, unit, messages, line, "atomic weights are missing", status)) return status;
-        lineNo = streams.line_number(unit);
+        if (!nextHeaderLine(streams, unit, messages, line, "atomic weights are missing", status)) return status;
+        lineNo = streams.lineNumber(unit);
         const int want = std::min(kWeightsPerLine, count - read);
         // A blank field is a missing weight (fields ended by commas are
         // counted by the record layer instead).
@@ -127,8 +127,8 @@ Status read_element_header(Streams& streams, int unit, int messages, model::Chem
                 std::size_t from = static_cast<std::size_t>(k) * kWeightWidth;
                 std::string_view f =
                     from < line.size() ? std::string_view(line).substr(from, kWeightWidth) : std::string_view{};
-                if (core::is_blank(f))
-                    return header_stop(streams, messages, unit, lineNo, k + 1,
+                if (core::isBlank(f))
+                    return headerStop(streams, messages, unit, lineNo, k + 1,
                                        "atomic weight missing: " + std::to_string(want) + " expected on this line",
                                        line);
             }
@@ -140,7 +140,7 @@ Status read_element_header(Streams& streams, int unit, int messages, model::Chem
             core::read_text(std::string_view(line), weightLayout,
                                std::span<const core::Target>(targets, static_cast<std::size_t>(want)));
         if (!r.done())
-            return header_stop(streams, messages, unit, lineNo, r.field > 0 ? r.field : 1,
+            return headerStop(streams, messages, unit, lineNo, r.field > 0 ? r.field : 1,
                                r.result == core::ReadResult::EndOfFile ? "atomic weight missing"
                                                                           : "atomic weight is not a number",
                                line);
@@ -160,7 +160,7 @@ enum class Section { None, Skip, Mineral, Gas, Aqueous };
 
 std::string upper20(std::string_view s) { return core::upper(core::pad(s, kNameWidth)); }
 
-std::size_t first_non_blank(std::string_view s) {
+std::size_t firstNonBlank(std::string_view s) {
     for (std::size_t i = 0; i < s.size(); ++i)
         if (s[i] != ' ') return i;
     return std::string_view::npos;
@@ -168,7 +168,7 @@ std::size_t first_non_blank(std::string_view s) {
 
 bool starts_with(std::string_view s, std::string_view prefix) { return s.substr(0, prefix.size()) == prefix; }
 
-char upper_at(std::string_view line, std::size_t i) {
+char upperAt(std::string_view line, std::size_t i) {
     return i < line.size() ? static_cast<char>(std::toupper(static_cast<unsigned char>(line[i]))) : ' ';
 }
 
@@ -176,8 +176,8 @@ char upper_at(std::string_view line, std::size_t i) {
 // first at `first`) is one of the file's: ST; C1 to C3 and C6 to C9; V1 and
 // V6 to V9; T1 to T6; D1 and D2; A followed by anything.  A known code
 // whose phase kind does not take it is ignored; any other is an error.
-bool known_code(std::string_view line, std::size_t first) {
-    const char c1 = upper_at(line, first), c2 = upper_at(line, first + 1);
+bool knownCode(std::string_view line, std::size_t first) {
+    const char c1 = upperAt(line, first), c2 = upperAt(line, first + 1);
     const int digit = (c2 >= '0' && c2 <= '9') ? c2 - '0' : -1;
     switch (c1) {
         case 'A': return true;
@@ -192,7 +192,7 @@ bool known_code(std::string_view line, std::size_t first) {
 
 // The code as written: the line's first word, within columns 1 to 5 (or
 // from its first non-blank character when that lies further right).
-std::string code_text(std::string_view line, std::size_t first) {
+std::string codeText(std::string_view line, std::size_t first) {
     std::size_t end = first;
     while (end < line.size() && line[end] != ' ' && (end < 5 || end == first)) ++end;
     return std::string(line.substr(first, end - first));
@@ -206,23 +206,23 @@ public:
     Status run();
 
 private:
-    Status read_file(int unit);
-    Status section_line(std::string_view text);
-    Status header_line(int unit);
-    Status data_line(int unit);
-    void drop_current();
-    Status limit_stop(int unit);
-    Status data_stop(int unit, int field, const char* why);
-    Status unknown_code(int unit, std::size_t first);
-    void report_duplicate_abbreviations();
+    Status readFile(int unit);
+    Status sectionLine(std::string_view text);
+    Status headerLine(int unit);
+    Status dataLine(int unit);
+    void dropCurrent();
+    Status limitStop(int unit);
+    Status dataStop(int unit, int field, const char* why);
+    Status unknownCode(int unit, std::size_t first);
+    void reportDuplicateAbbreviations();
     Status located(Status s, int unit) const {
         s.file = streams_.name(unit);
-        s.line = streams_.line_number(unit);
+        s.line = streams_.lineNumber(unit);
         return s;
     }
-    void after_loading();
-    int allocate_lambda(model::PhaseRecord& p, int slot);
-    int allocate_disorder(model::PhaseRecord& p);
+    void afterLoading();
+    int allocateLambda(model::PhaseRecord& p, int slot);
+    int allocateDisorder(model::PhaseRecord& p);
 
     const LoadOptions& opt_;
     Streams& streams_;
@@ -254,40 +254,40 @@ Status Loader::run() {
     phases_.disorderCount = 0;
     for (auto& row : system_.stoichiometry) row.fill(0.0);
 
-    if (!streams_.is_open(opt_.unitThermo)) return Status::error("the thermodynamic data file is not open");
-    Status s = read_file(opt_.unitThermo);
+    if (!streams_.isOpen(opt_.unitThermo)) return Status::error("the thermodynamic data file is not open");
+    Status s = readFile(opt_.unitThermo);
     if (!s) return s;
 
     // The aqueous data file is read for systems that contain the element at
     // position 31 of the header (the charge in the usual header).
     if (system_.elementCount > kAqueousSwitchElement &&
         system_.systemCoefficients[kAqueousSwitchElement] > 0.01) {
-        if (!streams_.is_open(opt_.unitAqueous)) return Status::error("the aqueous data file is not open");
+        if (!streams_.isOpen(opt_.unitAqueous)) return Status::error("the aqueous data file is not open");
         streams_.rewind(opt_.unitAqueous);
-        s = read_file(opt_.unitAqueous);
+        s = readFile(opt_.unitAqueous);
         if (!s) return s;
     }
 
     if (phases_.count < 2) {
-        streams_.write_line(opt_.unitMessages,
+        streams_.writeLine(opt_.unitMessages,
                             " FEWER THAN TWO PHASES OF THE DATA BASE CONTAIN ONLY THE CHOSEN ELEMENTS.");
         Status st = Status::stop("fewer than two phases of the database contain only the chosen elements");
         st.file = streams_.name(opt_.unitThermo);
         return st;
     }
-    after_loading();
-    report_duplicate_abbreviations();
+    afterLoading();
+    reportDuplicateAbbreviations();
     return Status::success();
 }
 
 // Reactions and plot labels name phases by their abbreviations: two loaded
 // phases with the same one are reported (each pair once), and loading goes
 // on.
-void Loader::report_duplicate_abbreviations() {
+void Loader::reportDuplicateAbbreviations() {
     const int n = std::min(phases_.count, model::kMaxPhases);
     for (int i = 0; i < n; ++i) {
         const std::string& a = phases_[i].abbreviation;
-        if (core::is_blank(a)) continue;
+        if (core::isBlank(a)) continue;
         bool earlier = false;
         for (int j = 0; j < i && !earlier; ++j) earlier = phases_[j].abbreviation == a;
         if (earlier) continue;  // reported with the first phase that has it
@@ -298,22 +298,22 @@ void Loader::report_duplicate_abbreviations() {
                 return std::string(core::rtrim(phases_[k].name)) + " (LINE " + std::to_string(phases_[k].headerLine) +
                        " OF " + streams_.name(headerUnit_[ks]) + ")";
             };
-            streams_.write_line(opt_.unitMessages, " WARNING: THE ABBREVIATION " + std::string(core::rtrim(a)) +
+            streams_.writeLine(opt_.unitMessages, " WARNING: THE ABBREVIATION " + std::string(core::rtrim(a)) +
                                                        " IS GIVEN TO TWO PHASES, " + where(i) + " AND " + where(j) +
                                                        "; REACTIONS AND LABELS CANNOT TELL THEM APART.");
         }
     }
 }
 
-Status Loader::read_file(int unit) {
+Status Loader::readFile(int unit) {
     section_ = Section::None;
     current_ = -1;
     while (true) {
-        core::ReadOutcome r = streams_.read_line(unit, line_);
+        core::ReadOutcome r = streams_.readLine(unit, line_);
         if (r.result == core::ReadResult::EndOfFile) break;
         if (!r.done()) return located(Status::error("cannot read the data file", r.text), unit);
-        clean_line(line_);
-        const std::size_t first = first_non_blank(line_);
+        cleanLine(line_);
+        const std::size_t first = firstNonBlank(line_);
         if (first == std::string::npos) {  // a blank line ends the current phase's data
             current_ = -1;
             continue;
@@ -324,29 +324,29 @@ Status Loader::read_file(int unit) {
             current_ = -1;
             const std::string text = core::upper(std::string_view(line_).substr(first));
             if (starts_with(text, "*STOP") || starts_with(text, "*END")) break;
-            Status s = section_line(text);
+            Status s = sectionLine(text);
             if (!s) return located(s, unit);
             continue;
         }
         if (section_ == Section::None || section_ == Section::Skip) continue;
         if (line_.find('(') != std::string::npos) {
-            Status s = header_line(unit);
+            Status s = headerLine(unit);
             if (!s) return s;
             continue;
         }
         // Data lines of a skipped or dropped phase are not read, but their
         // code must be one of the file's.
         if (current_ < 0) {
-            if (!known_code(line_, first)) return unknown_code(unit, first);
+            if (!knownCode(line_, first)) return unknownCode(unit, first);
             continue;
         }
-        Status s = data_line(unit);
+        Status s = dataLine(unit);
         if (!s) return s;
     }
     return Status::success();
 }
 
-Status Loader::section_line(std::string_view text) {
+Status Loader::sectionLine(std::string_view text) {
     if (starts_with(text, "*MINERAL")) {
         section_ = Section::Mineral;
         sectionKind_ = model::kMineral;
@@ -373,7 +373,7 @@ Status Loader::section_line(std::string_view text) {
     return Status::success();
 }
 
-Status Loader::header_line(int unit) {
+Status Loader::headerLine(int unit) {
     current_ = -1;
     const int mode = section_ == Section::Aqueous ? 0 : 1;
     const std::string padded = core::pad(line_, kLineWidth);
@@ -397,35 +397,35 @@ Status Loader::header_line(int unit) {
             // A gas that is the variable of an activity axis is kept although
             // its volumetric properties are unknown.
             const bool activity = opt_.diagramType == 4 || opt_.diagramType == 5 || opt_.diagramType == 6;
-            if (activity && !core::is_blank(opt_.axisText) && name == upper20(opt_.axisText)) {
+            if (activity && !core::isBlank(opt_.axisText) && name == upper20(opt_.axisText)) {
                 kind = model::kAxisGas;
             } else {
-                streams_.write_line(opt_.unitMessages, "");
-                streams_.write_line(opt_.unitMessages, "");
-                streams_.write_line(opt_.unitMessages, header_.name + " IS A GAS AND ITS CRITICAL PROPERTIES ");
-                streams_.write_line(opt_.unitMessages, "COULD NOT BE FOUND - IT WILL BE IGNORED.");
+                streams_.writeLine(opt_.unitMessages, "");
+                streams_.writeLine(opt_.unitMessages, "");
+                streams_.writeLine(opt_.unitMessages, header_.name + " IS A GAS AND ITS CRITICAL PROPERTIES ");
+                streams_.writeLine(opt_.unitMessages, "COULD NOT BE FOUND - IT WILL BE IGNORED.");
                 return Status::success();
             }
         }
     }
 
-    if (phases_.count + 1 > model::kMaxPhases) return limit_stop(unit);
+    if (phases_.count + 1 > model::kMaxPhases) return limitStop(unit);
     const int index = phases_.count++;
     model::PhaseRecord& p = phases_[index];
     p = model::PhaseRecord{};
     p.name = header_.name;
     p.abbreviation = section_ == Section::Aqueous ? header_.name.substr(0, 8) : header_.abbreviation;
     p.kind = kind;
-    p.headerLine = streams_.line_number(unit);
+    p.headerLine = streams_.lineNumber(unit);
     p.fromAqueousFile = unit == opt_.unitAqueous;
     auto& row = system_.stoichiometry[static_cast<std::size_t>(index)];
     for (int k = 0; k < model::kMaxElements; ++k) {
         const std::size_t j = static_cast<std::size_t>(k);
         row[j] = (k < system_.elementCount && system_.systemCoefficients[j] != 0.0) ? header_.coefficients[j] : 0.0;
     }
-    p.special = model::special_phase_of(p.name);
+    p.special = model::specialPhaseOf(p.name);
     p.nameFlags = model::name_flags_of(p.name);
-    p.isQuartz = model::is_quartz_name(p.name);
+    p.isQuartz = model::isQuartzName(p.name);
     p.normalisingWeight = row[0];
     current_ = index;
     headerUnit_[static_cast<std::size_t>(index)] = unit;
@@ -434,60 +434,60 @@ Status Loader::header_line(int unit) {
     return Status::success();
 }
 
-Status Loader::limit_stop(int unit) {
+Status Loader::limitStop(int unit) {
     const int m = opt_.unitMessages;
-    streams_.write_line(m, "");
-    streams_.write_line(m, "");
-    streams_.write_line(m, " ********************************************");
-    streams_.write_line(m, " AS A RESULT OF YOUR INPUT," + core::format_integer(phases_.count + 1, 4) + " PHASES HAVE");
-    streams_.write_line(m, " BEEN EXTRACTED FROM THE DATA BASE BUT THE   ");
-    streams_.write_line(m, " PROGRAM IS DIMENSIONED FOR A MAXIMUM OF" + core::format_integer(model::kMaxPhases, 4));
-    streams_.write_line(m, " CHOSE A SIMPLIER SYSTEM OR RECOMPILE THE   ");
-    streams_.write_line(m, " PROGRAM AFTER CHANGING THE MAXPHS PARAMETER");
-    streams_.write_line(m, " *******************************************");
-    streams_.write_line(m, "");
-    streams_.write_line(m, "");
+    streams_.writeLine(m, "");
+    streams_.writeLine(m, "");
+    streams_.writeLine(m, " ********************************************");
+    streams_.writeLine(m, " AS A RESULT OF YOUR INPUT," + core::formatInteger(phases_.count + 1, 4) + " PHASES HAVE");
+    streams_.writeLine(m, " BEEN EXTRACTED FROM THE DATA BASE BUT THE   ");
+    streams_.writeLine(m, " PROGRAM IS DIMENSIONED FOR A MAXIMUM OF" + core::formatInteger(model::kMaxPhases, 4));
+    streams_.writeLine(m, " CHOSE A SIMPLIER SYSTEM OR RECOMPILE THE   ");
+    streams_.writeLine(m, " PROGRAM AFTER CHANGING THE MAXPHS PARAMETER");
+    streams_.writeLine(m, " *******************************************");
+    streams_.writeLine(m, "");
+    streams_.writeLine(m, "");
     Status s = Status::stop("too many phases for the chosen system");
     s.why = "more than " + std::to_string(model::kMaxPhases) + " phases contain only the chosen elements";
     s.value = std::string(core::rtrim(line_));
     return located(s, unit);
 }
 
-Status Loader::data_stop(int unit, int field, const char* why) {
-    write_bank_error_heading(streams_, opt_.unitMessages, line_);
-    streams_.write_line(opt_.unitMessages, std::string(" IN PARTICULAR, FIELD ") + std::to_string(field) +
+Status Loader::dataStop(int unit, int field, const char* why) {
+    writeBankErrorHeading(streams_, opt_.unitMessages, line_);
+    streams_.writeLine(opt_.unitMessages, std::string(" IN PARTICULAR, FIELD ") + std::to_string(field) +
                                                " OF THE DATA LINE IS NOT A NUMBER.");
-    return located(bank_stop("error in a data line of the thermodynamic data bank", why, field, line_), unit);
+    return located(bankStop("error in a data line of the thermodynamic data bank", why, field, line_), unit);
 }
 
-Status Loader::unknown_code(int unit, std::size_t first) {
-    const std::string code = code_text(line_, first);
+Status Loader::unknownCode(int unit, std::size_t first) {
+    const std::string code = codeText(line_, first);
     const std::string file = streams_.name(unit);
-    const int lineNo = streams_.line_number(unit);
-    write_bank_error_heading(streams_, opt_.unitMessages, line_);
-    streams_.write_line(opt_.unitMessages, " IN PARTICULAR, THE CODE " + code + " OF THE DATA LINE IS UNKNOWN (LINE " +
+    const int lineNo = streams_.lineNumber(unit);
+    writeBankErrorHeading(streams_, opt_.unitMessages, line_);
+    streams_.writeLine(opt_.unitMessages, " IN PARTICULAR, THE CODE " + code + " OF THE DATA LINE IS UNKNOWN (LINE " +
                                                std::to_string(lineNo) + " OF " + file + ").");
-    streams_.write_line(opt_.unitMessages,
+    streams_.writeLine(opt_.unitMessages,
                         " THE CODES ARE ST, C1 TO C3, C6 TO C9, V1, V6 TO V9, T1 TO T6, D1, D2 AND A.");
-    return located(bank_stop("error in a data line of the thermodynamic data bank",
+    return located(bankStop("error in a data line of the thermodynamic data bank",
                              "unknown data-line code \"" + code + "\"", 0, line_),
                    unit);
 }
 
-int Loader::allocate_lambda(model::PhaseRecord& p, int slot) {
+int Loader::allocateLambda(model::PhaseRecord& p, int slot) {
     int& number = p.lambda[static_cast<std::size_t>(slot)];
     if (number == 0) number = ++phases_.lambdaCount;
     return number;
 }
 
-int Loader::allocate_disorder(model::PhaseRecord& p) {
+int Loader::allocateDisorder(model::PhaseRecord& p) {
     if (p.disorder == 0) p.disorder = ++phases_.disorderCount;
     return p.disorder;
 }
 
 // The phase that is being read has no valid data: its records go back and
 // its slot is freed.
-void Loader::drop_current() {
+void Loader::dropCurrent() {
     for (int n = lambdaMark_; n < phases_.lambdaCount; ++n) phases_.lambdas[static_cast<std::size_t>(n)] = model::LambdaRecord{};
     for (int n = disorderMark_; n < phases_.disorderCount; ++n)
         phases_.disorders[static_cast<std::size_t>(n)] = model::DisorderRecord{};
@@ -499,8 +499,8 @@ void Loader::drop_current() {
     current_ = -1;
 }
 
-Status Loader::data_line(int unit) {
-    const std::size_t first = first_non_blank(line_);
+Status Loader::dataLine(int unit) {
+    const std::size_t first = firstNonBlank(line_);
     model::PhaseRecord& p = phases_[current_];
     const char c1 = static_cast<char>(std::toupper(static_cast<unsigned char>(line_[first])));
     const char c2 = first + 1 < line_.size() ? static_cast<char>(std::toupper(static_cast<unsigned char>(line_[first + 1])))
@@ -519,7 +519,7 @@ Status Loader::data_line(int unit) {
         return Status::success();
     }
 
-    if (!known_code(line_, first)) return unknown_code(unit, first);
+    if (!knownCode(line_, first)) return unknownCode(unit, first);
 
     // Which codes this phase takes; the rest are ignored unread.
     const int k = p.kind;
@@ -558,9 +558,9 @@ Status Loader::data_line(int unit) {
 
     // The code stands within columns 1-5; the numbers follow in 5F15.5.
     if (first >= 5) {
-        write_bank_error_heading(streams_, opt_.unitMessages, line_);
-        streams_.write_line(opt_.unitMessages, " IN PARTICULAR, THE CODE OF THE DATA LINE IS NOT IN COLUMNS 1 TO 5.");
-        return located(bank_stop("error in a data line of the thermodynamic data bank",
+        writeBankErrorHeading(streams_, opt_.unitMessages, line_);
+        streams_.writeLine(opt_.unitMessages, " IN PARTICULAR, THE CODE OF THE DATA LINE IS NOT IN COLUMNS 1 TO 5.");
+        return located(bankStop("error in a data line of the thermodynamic data bank",
                                  "the code of the data line is not in columns 1 to 5", 0, line_),
                        unit);
     }
@@ -568,7 +568,7 @@ Status Loader::data_line(int unit) {
     core::Target targets[kDataFields] = {&F[0], &F[1], &F[2], &F[3], &F[4]};
     core::ReadOutcome r = core::read_text(std::string_view(line_), dataLayout_, targets);
     if (r.result == core::ReadResult::Error)
-        return data_stop(unit, r.field > 0 ? r.field : 1, "a field of the data line is not a number");
+        return dataStop(unit, r.field > 0 ? r.field : 1, "a field of the data line is not a number");
 
     // Codes other than ST, V1, V6, V7, T and D keep a slot whose new value is 0.
     auto keep = [](double& slot, double v) {
@@ -582,7 +582,7 @@ Status Loader::data_line(int unit) {
             p.H = F[1];
             p.S = F[2];
             p.V0 = F[3];
-            if (p.H > kNoDataEnthalpy && !opt_.keepAll) drop_current();
+            if (p.H > kNoDataEnthalpy && !opt_.keepAll) dropCurrent();
             break;
         case 'C':
             switch (digit) {
@@ -618,7 +618,7 @@ Status Loader::data_line(int unit) {
             }
             break;
         case 'T': {
-            model::LambdaRecord& L = phases_.lambdas[static_cast<std::size_t>(allocate_lambda(p, (digit - 1) / 2) - 1)];
+            model::LambdaRecord& L = phases_.lambdas[static_cast<std::size_t>(allocateLambda(p, (digit - 1) / 2) - 1)];
             if (digit % 2 == 1) {
                 L.TTRAN = F[0];
                 L.TREF = F[1];
@@ -634,7 +634,7 @@ Status Loader::data_line(int unit) {
             break;
         }
         case 'D': {
-            model::DisorderRecord& D = phases_.disorders[static_cast<std::size_t>(allocate_disorder(p) - 1)];
+            model::DisorderRecord& D = phases_.disorders[static_cast<std::size_t>(allocateDisorder(p) - 1)];
             if (digit == 1) {
                 D.D[0] = F[0];
                 D.D[1] = F[1];
@@ -654,7 +654,7 @@ Status Loader::data_line(int unit) {
     return Status::success();
 }
 
-void Loader::after_loading() {
+void Loader::afterLoading() {
     // Mineral volume terms are held multiplied by V0.
     for (int i = 0; i < phases_.count; ++i) {
         model::PhaseRecord& p = phases_[i];
@@ -709,11 +709,11 @@ void Loader::after_loading() {
 }  // namespace
 
 Status readElementHeader(Streams& streams, int unit, model::ChemicalSystem& system) {
-    return read_element_header(streams, unit, kInteractiveOutput, system);
+    return readElementHeader(streams, unit, kInteractiveOutput, system);
 }
 
 Status readElementHeader(Streams& streams, int unit, model::ChemicalSystem& system, int messages) {
-    return read_element_header(streams, unit, messages, system);
+    return readElementHeader(streams, unit, messages, system);
 }
 
 Status loadDatabase(const LoadOptions& options, Streams& streams, model::ChemicalSystem& system, model::PhaseTable& phases) {

@@ -31,22 +31,22 @@ enum class Section { None, Skip, Mineral, Gas, Aqueous };
 
 core::Status scanPhaseHeaders(Streams& streams, int unit, const model::ChemicalSystem& system, int messages,
                                  const ScanVisitor& visit) {
-    if (!streams.is_open(unit)) return core::Status::error("the thermodynamic data file is not open");
+    if (!streams.isOpen(unit)) return core::Status::error("the thermodynamic data file is not open");
     Section section = Section::None;
     int aqueousKind = model::kAqueousPlain;
     std::string line;
     PhaseHeader header;
     ScannedPhase found;
     while (true) {
-        core::ReadOutcome r = streams.read_line(unit, line);
+        core::ReadOutcome r = streams.readLine(unit, line);
         if (r.result == core::ReadResult::EndOfFile) break;
         if (!r.done()) {
             core::Status s = core::Status::error("cannot read the data file", r.text);
             s.file = streams.name(unit);
-            s.line = streams.line_number(unit);
+            s.line = streams.lineNumber(unit);
             return s;
         }
-        clean_line(line);
+        cleanLine(line);
         const std::string_view text = core::trim(line);
         if (text.empty() || text.front() == '!') continue;
         if (text.front() == '*') {
@@ -77,7 +77,7 @@ core::Status scanPhaseHeaders(Streams& streams, int unit, const model::ChemicalS
                                              system, header, streams, messages);
         if (!s) {
             s.file = streams.name(unit);
-            s.line = streams.line_number(unit);
+            s.line = streams.lineNumber(unit);
             return s;
         }
         found.name = header.name;
@@ -86,7 +86,7 @@ core::Status scanPhaseHeaders(Streams& streams, int unit, const model::ChemicalS
         found.kind = section == Section::Mineral ? model::kMineral
                      : section == Section::Gas   ? gasKind(header.name)
                                                  : aqueousKind;
-        found.line = streams.line_number(unit);
+        found.line = streams.lineNumber(unit);
         found.coefficients = header.coefficients;
         visit(found);
     }

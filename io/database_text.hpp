@@ -17,16 +17,16 @@ constexpr std::size_t kLineWidth = 100;
 // single blank (a tab does not advance to a tab stop, so fixed columns are
 // counted as the characters stand), the rest beyond `width` is cut, and
 // trailing blanks are removed.
-void clean_line(std::string& line, std::size_t width = kLineWidth);
+void cleanLine(std::string& line, std::size_t width = kLineWidth);
 
 // Writes a database line quoted in a message: a blank and the line as A100.
-void write_quoted_line(Streams& streams, int unit, std::string_view line);
+void writeQuotedLine(Streams& streams, int unit, std::string_view line);
 
 // Writes the two opening lines of a header or data-line error: the heading
 // and the quoted line.
-void write_bank_error_heading(Streams& streams, int unit, std::string_view line);
+void writeBankErrorHeading(Streams& streams, int unit, std::string_view line);
 
 // A Stop status for a database or element-line error.
-core::Status bank_stop(std::string what, std::string why, int field, std::string_view line);
+core::Status bankStop(std::string what, std::string why, int field, std::string_view line);
 
 }  // namespace io

@@ -19,7 +19,7 @@ std::string lower(std::string_view s) {
 
 }  // namespace
 
-std::string find_config_file(const std::string& dir) {
+std::string findConfigFile(const std::string& dir) {
     fs::path base = dir.empty() ? fs::path(".") : fs::path(dir);
     std::error_code ec;
     for (const char* n : kConfigNames)
@@ -31,9 +31,9 @@ std::string find_config_file(const std::string& dir) {
     return {};
 }
 
-std::string resolve_input_name(const std::string& name) {
+std::string resolveInputName(const std::string& name) {
     std::string trimmed(core::trim(name));
-    if (trimmed.empty() || is_console_name(trimmed)) return trimmed;
+    if (trimmed.empty() || isConsoleName(trimmed)) return trimmed;
     std::error_code ec;
     fs::path p(trimmed);
     if (fs::exists(p, ec)) return trimmed;

@@ -10,10 +10,10 @@ namespace io {
 inline constexpr const char* kConfigNames[] = {"PELKAM.fig", "PELKAM.FIG", "pelkam.fig"};
 
 // The configuration file of `dir`, or empty when there is none.
-std::string find_config_file(const std::string& dir);
+std::string findConfigFile(const std::string& dir);
 
 // For input files: the name itself when that file exists, else the one file
 // of its directory whose name differs only in letter case, else the name.
-std::string resolve_input_name(const std::string& name);
+std::string resolveInputName(const std::string& name);
 
 }  // namespace io

@@ -21,7 +21,7 @@ constexpr std::size_t kAbbreviationWidth = 8;
 constexpr std::size_t kSymbolWidth = 8;
 constexpr std::size_t kSystemLineWidth = 120;
 
-std::string_view trim_blanks(std::string_view s) {
+std::string_view trimBlanks(std::string_view s) {
     while (!s.empty() && s.front() == ' ') s.remove_prefix(1);
     while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
     return s;
@@ -31,8 +31,8 @@ std::string_view trim_blanks(std::string_view s) {
 // optional sign (charges of aqueous species are negative), blanks around it
 // allowed.  Anything else ("1/2", "2a", an empty pair of brackets) is not a
 // number.
-bool parse_coefficient(std::string_view text, double& out) {
-    text = trim_blanks(text);
+bool parseCoefficient(std::string_view text, double& out) {
+    text = trimBlanks(text);
     if (text.empty()) return false;
     std::size_t i = 0;
     if (text[0] == '+' || text[0] == '-') ++i;
@@ -60,7 +60,7 @@ bool parse_coefficient(std::string_view text, double& out) {
 // Formula errors: each writes its lines and the quoted line, then stops.
 enum class FormulaError { GroupNotClosed, NoGroupCoefficient, NoClosingBracket, NonNumeric, NoCoefficient };
 
-Status formula_stop(FormulaError e, std::string_view line, Streams& streams, int messages) {
+Status formulaStop(FormulaError e, std::string_view line, Streams& streams, int messages) {
     const char* first = "";
     const char* second = "";
     const char* why = "";
@@ -92,21 +92,21 @@ Status formula_stop(FormulaError e, std::string_view line, Streams& streams, int
             why = "an element symbol has no coefficient";
             break;
     }
-    streams.write_line(messages, first);
-    streams.write_line(messages, second);
-    write_quoted_line(streams, messages, line);
-    return bank_stop("error in a formula", why, 2, line);
+    streams.writeLine(messages, first);
+    streams.writeLine(messages, second);
+    writeQuotedLine(streams, messages, line);
+    return bankStop("error in a formula", why, 2, line);
 }
 
-Status unknown_symbol_stop(std::string_view symbol, std::string_view line, Streams& streams, int messages) {
+Status unknownSymbolStop(std::string_view symbol, std::string_view line, Streams& streams, int messages) {
     std::string padded = core::pad(symbol, kSymbolWidth);
-    streams.write_line(messages, " ONE OF THE ELEMENTAL SYMBOLS COULD NOT BE RECOGNIZED.");
+    streams.writeLine(messages, " ONE OF THE ELEMENTAL SYMBOLS COULD NOT BE RECOGNIZED.");
     std::string s = "  SYMBOL IN QUESTION IS: ";
     s += padded;
-    streams.write_line(messages, s);
-    streams.write_line(messages, " AND IS CONTAINED IN THE LINE: ");
-    write_quoted_line(streams, messages, line);
-    Status st = bank_stop("error in a formula", "element symbol not recognised", 2, line);
+    streams.writeLine(messages, s);
+    streams.writeLine(messages, " AND IS CONTAINED IN THE LINE: ");
+    writeQuotedLine(streams, messages, line);
+    Status st = bankStop("error in a formula", "element symbol not recognised", 2, line);
     st.why += ": \"" + std::string(core::rtrim(padded)) + "\"";
     return st;
 }
@@ -114,7 +114,7 @@ Status unknown_symbol_stop(std::string_view symbol, std::string_view line, Strea
 // Parses the terms of text[b, e) into `row`, each coefficient multiplied by
 // `multiplier`.  At the top level (groups true) a "[" opens a repeat group;
 // inside a group a second "[" is not recognised and becomes part of a symbol.
-Status parse_terms(std::string_view text, std::string_view line, const model::ChemicalSystem& system, double multiplier,
+Status parseTerms(std::string_view text, std::string_view line, const model::ChemicalSystem& system, double multiplier,
                    bool groups, std::array<double, model::kMaxElements>& row, Streams& streams, int messages) {
     std::size_t pos = 0;
     const std::size_t n = text.size();
@@ -124,51 +124,51 @@ Status parse_terms(std::string_view text, std::string_view line, const model::Ch
         if (groups && text[pos] == '[') {
             // The first "]" closes the group.
             std::size_t close = text.find(']', pos + 1);
-            if (close == std::string_view::npos) return formula_stop(FormulaError::GroupNotClosed, line, streams, messages);
+            if (close == std::string_view::npos) return formulaStop(FormulaError::GroupNotClosed, line, streams, messages);
             if (close + 1 >= n || text[close + 1] != '(')
-                return formula_stop(FormulaError::NoGroupCoefficient, line, streams, messages);
+                return formulaStop(FormulaError::NoGroupCoefficient, line, streams, messages);
             std::size_t mclose = text.find(')', close + 2);
             if (mclose == std::string_view::npos)
-                return formula_stop(FormulaError::NoClosingBracket, line, streams, messages);
+                return formulaStop(FormulaError::NoClosingBracket, line, streams, messages);
             double factor = 0;
-            if (!parse_coefficient(text.substr(close + 2, mclose - close - 2), factor))
-                return formula_stop(FormulaError::NonNumeric, line, streams, messages);
-            Status s = parse_terms(text.substr(pos + 1, close - pos - 1), line, system, multiplier * factor, false, row,
+            if (!parseCoefficient(text.substr(close + 2, mclose - close - 2), factor))
+                return formulaStop(FormulaError::NonNumeric, line, streams, messages);
+            Status s = parseTerms(text.substr(pos + 1, close - pos - 1), line, system, multiplier * factor, false, row,
                                    streams, messages);
             if (!s) return s;
             pos = mclose + 1;
             continue;
         }
         std::size_t open = text.find('(', pos);
-        if (open == std::string_view::npos) return formula_stop(FormulaError::NoCoefficient, line, streams, messages);
+        if (open == std::string_view::npos) return formulaStop(FormulaError::NoCoefficient, line, streams, messages);
         std::size_t close = text.find(')', open + 1);
-        if (close == std::string_view::npos) return formula_stop(FormulaError::NoClosingBracket, line, streams, messages);
+        if (close == std::string_view::npos) return formulaStop(FormulaError::NoClosingBracket, line, streams, messages);
         double c = 0;
-        if (!parse_coefficient(text.substr(open + 1, close - open - 1), c))
-            return formula_stop(FormulaError::NonNumeric, line, streams, messages);
+        if (!parseCoefficient(text.substr(open + 1, close - open - 1), c))
+            return formulaStop(FormulaError::NonNumeric, line, streams, messages);
         // The symbol: the text since the previous term, case-blind, 8 characters.
-        std::string_view symbol = trim_blanks(text.substr(pos, open - pos));
+        std::string_view symbol = trimBlanks(text.substr(pos, open - pos));
         if (symbol.size() > kSymbolWidth) symbol = symbol.substr(0, kSymbolWidth);
         char buf[kSymbolWidth + 1] = {};
         for (std::size_t k = 0; k < symbol.size(); ++k)
             buf[k] = static_cast<char>(std::toupper(static_cast<unsigned char>(symbol[k])));
         std::string_view upper(buf, symbol.size());
         int index = system.find(std::string(upper));
-        if (index < 0) return unknown_symbol_stop(upper, line, streams, messages);
+        if (index < 0) return unknownSymbolStop(upper, line, streams, messages);
         row[static_cast<std::size_t>(index)] += c * multiplier;
         pos = close + 1;
     }
     return Status::success();
 }
 
-Status header_stop(int field, const char* particular, const char* why, std::string_view line, Streams& streams,
+Status headerStop(int field, const char* particular, const char* why, std::string_view line, Streams& streams,
                    int messages) {
-    write_bank_error_heading(streams, messages, line);
-    streams.write_line(messages, particular);
-    return bank_stop("error in a phase header line", why, field, line);
+    writeBankErrorHeading(streams, messages, line);
+    streams.writeLine(messages, particular);
+    return bankStop("error in a phase header line", why, field, line);
 }
 
-std::size_t first_non_blank(std::string_view s, std::size_t from) {
+std::size_t firstNonBlank(std::string_view s, std::size_t from) {
     for (std::size_t i = from; i < s.size(); ++i)
         if (s[i] != ' ') return i;
     return std::string_view::npos;
@@ -179,7 +179,7 @@ std::size_t first_non_blank(std::string_view s, std::size_t from) {
 Status parseFormula(const std::string& formula, const std::string& line, const model::ChemicalSystem& system,
                     std::array<double, model::kMaxElements>& row, Streams& streams, int messages) {
     row.fill(0.0);
-    return parse_terms(formula, line, system, 1.0, true, row, streams, messages);
+    return parseTerms(formula, line, system, 1.0, true, row, streams, messages);
 }
 
 Status parsePhaseHeader(const std::string& line, int length, int mode, const model::ChemicalSystem& system,
@@ -190,27 +190,27 @@ Status parsePhaseHeader(const std::string& line, int length, int mode, const mod
     out.coefficients.fill(0.0);
 
     // Name: from the first non-blank column to the first run of three blanks.
-    std::size_t start = first_non_blank(l, 0);
+    std::size_t start = firstNonBlank(l, 0);
     if (start == std::string::npos)
-        return header_stop(1, " IN PARTICULAR, THE ENTIRE LINE IS BLANK THUS THERE IS NO PHASE/SPECIES NAME.",
+        return headerStop(1, " IN PARTICULAR, THE ENTIRE LINE IS BLANK THUS THERE IS NO PHASE/SPECIES NAME.",
                            "the line is blank: no phase name", l, streams, messages);
-    std::size_t end = core::find_blanks(l, 3, start);
+    std::size_t end = core::findBlanks(l, 3, start);
     if (end == std::string::npos)
-        return header_stop(1, " IN PARTICULAR, THE NAME IS TOO LONG OR 3 BLANKS WERE NOT FOUND AS A TERMINATOR.",
+        return headerStop(1, " IN PARTICULAR, THE NAME IS TOO LONG OR 3 BLANKS WERE NOT FOUND AS A TERMINATOR.",
                            "the name is not ended by three blanks", l, streams, messages);
     if (end - start > kNameWidth) {
-        streams.write_line(messages, " TRUNCATION OF PHASE NAME TO 20 CHARACTERS  LINE IN QUESTION IS: ");
-        write_quoted_line(streams, messages, l);
+        streams.writeLine(messages, " TRUNCATION OF PHASE NAME TO 20 CHARACTERS  LINE IN QUESTION IS: ");
+        writeQuotedLine(streams, messages, l);
     }
     out.name = core::pad(std::string_view(l).substr(start, end - start), kNameWidth);
 
     // Formula.
-    std::size_t fstart = first_non_blank(l, end);
+    std::size_t fstart = firstNonBlank(l, end);
     if (fstart == std::string::npos)
-        return header_stop(2, " IN PARTICULAR, NO FORMULA WAS FOUND.", "no formula", l, streams, messages);
-    std::size_t fend = core::find_blanks(l, 3, fstart);
+        return headerStop(2, " IN PARTICULAR, NO FORMULA WAS FOUND.", "no formula", l, streams, messages);
+    std::size_t fend = core::findBlanks(l, 3, fstart);
     if (fend == std::string::npos)
-        return header_stop(2, " IN PARTICULAR, THE FORMULA IS TOO LONG OR 3 BLANKS WERE NOT FOUND AS A TERMINATOR.",
+        return headerStop(2, " IN PARTICULAR, THE FORMULA IS TOO LONG OR 3 BLANKS WERE NOT FOUND AS A TERMINATOR.",
                            "the formula is not ended by three blanks", l, streams, messages);
     Status s = parseFormula(l.substr(fstart, fend - fstart), l, system, out.coefficients, streams, messages);
     if (!s) return s;
@@ -218,17 +218,17 @@ Status parsePhaseHeader(const std::string& line, int length, int mode, const mod
     if (mode != 1) return Status::success();
 
     // Abbreviation.
-    std::size_t astart = first_non_blank(l, fend);
+    std::size_t astart = firstNonBlank(l, fend);
     if (astart == std::string::npos)
-        return header_stop(3, " IN PARTICULAR, NO ABREVIATION WAS FOUND.", "no abbreviation", l, streams, messages);
-    std::size_t aend = core::find_blanks(l, 3, astart);
+        return headerStop(3, " IN PARTICULAR, NO ABREVIATION WAS FOUND.", "no abbreviation", l, streams, messages);
+    std::size_t aend = core::findBlanks(l, 3, astart);
     if (aend == std::string::npos)
-        return header_stop(3,
+        return headerStop(3,
                            " IN PARTICULAR, THE ABREVIATION IS TOO LONG OR 3 BLANKS WERE NOT FOUND AS A TERMINATOR.",
                            "the abbreviation is not ended by three blanks", l, streams, messages);
     if (aend - astart > kAbbreviationWidth) {
-        streams.write_line(messages, " ABREVIATION TRUNCATED.  LINE IN QUESTION IS:");
-        write_quoted_line(streams, messages, l);
+        streams.writeLine(messages, " ABREVIATION TRUNCATED.  LINE IN QUESTION IS:");
+        writeQuotedLine(streams, messages, l);
     }
     out.abbreviation = core::pad(std::string_view(l).substr(astart, aend - astart), kAbbreviationWidth);
     return Status::success();
@@ -254,7 +254,7 @@ Status setSystemLine(model::ChemicalSystem& system, const std::string& elementLi
     std::string scan = entered;
     for (char& c : scan)
         if (c == ',' || c == '\t') c = ' ';
-    if (core::is_blank(scan)) {
+    if (core::isBlank(scan)) {
         return Status::error("no elements given", "the element line is blank");
     }
 
@@ -299,17 +299,17 @@ Status setSystemLine(model::ChemicalSystem& system, const std::string& elementLi
         if (system.systemCoefficients[static_cast<std::size_t>(k)] != 0.0) ++count;
     system.componentCount = count;
     if (count > model::kMaxComponents) {
-        streams.write_line(messages, "");
-        streams.write_line(messages, "");
-        streams.write_line(messages, " *******************************************");
-        streams.write_line(messages, " YOU CHOSE" + core::format_integer(count, 4) + " ELEMENTS BUT THE PROGRAM IS");
-        streams.write_line(messages,
-                           " DIMENSIONED FOR A MAXIMUM OF" + core::format_integer(model::kMaxComponents, 4) + ".  EITHER");
-        streams.write_line(messages, " CHOSE A SIMPLIER SYSTEM OR RECOMPILE THE   ");
-        streams.write_line(messages, " PROGRAM AFTER CHANGING THE MAXCMP PARAMETER");
-        streams.write_line(messages, " *******************************************");
-        streams.write_line(messages, "");
-        streams.write_line(messages, "");
+        streams.writeLine(messages, "");
+        streams.writeLine(messages, "");
+        streams.writeLine(messages, " *******************************************");
+        streams.writeLine(messages, " YOU CHOSE" + core::formatInteger(count, 4) + " ELEMENTS BUT THE PROGRAM IS");
+        streams.writeLine(messages,
+                           " DIMENSIONED FOR A MAXIMUM OF" + core::formatInteger(model::kMaxComponents, 4) + ".  EITHER");
+        streams.writeLine(messages, " CHOSE A SIMPLIER SYSTEM OR RECOMPILE THE   ");
+        streams.writeLine(messages, " PROGRAM AFTER CHANGING THE MAXCMP PARAMETER");
+        streams.writeLine(messages, " *******************************************");
+        streams.writeLine(messages, "");
+        streams.writeLine(messages, "");
         Status st = Status::stop("too many elements in the chemical system");
         st.why = std::to_string(count) + " elements chosen, at most " + std::to_string(model::kMaxComponents) + " allowed";
         st.value = std::string(core::rtrim(entered));

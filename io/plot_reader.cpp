@@ -27,7 +27,7 @@ public:
         if (core::Status s = header(); !s) return s;
         for (;;) {
             std::string line;
-            core::ReadOutcome r = st_.read_line(kUnit, line);
+            core::ReadOutcome r = st_.readLine(kUnit, line);
             if (r.result == core::ReadResult::EndOfFile) break;
             if (!r.done()) return failure("unreadable plot file record", r);
             if (core::Status s = curve(line); !s) return s;
@@ -39,7 +39,7 @@ private:
     core::Status failure(const std::string& what, const core::ReadOutcome& r, std::string why = {}) {
         core::Status s = core::Status::error(what, std::move(why));
         s.file = path_;
-        s.line = r.record > 0 ? r.record : st_.line_number(kUnit);
+        s.line = r.record > 0 ? r.record : st_.lineNumber(kUnit);
         s.field = r.field;
         s.value = r.text;
         if (r.result == core::ReadResult::EndOfFile && s.why.empty()) s.why = "the file ends here";
@@ -65,7 +65,7 @@ private:
     core::Status count(int& n, int most, const char* what) {
         if (core::Status s = read(plotRecords().count, {&n}, what); !s) return s;
         if (n < 0 || n > most)
-            return failureAt(what, st_.line_number(kUnit), 1, std::to_string(n),
+            return failureAt(what, st_.lineNumber(kUnit), 1, std::to_string(n),
                              "must lie between 0 and " + std::to_string(most));
         return core::Status::success();
     }
@@ -74,7 +74,7 @@ private:
         into.clear();
         for (int i = 0; i < n; ++i) {
             std::string line;
-            core::ReadOutcome r = st_.read_line(kUnit, line);
+            core::ReadOutcome r = st_.readLine(kUnit, line);
             if (!r.done()) return failure(what, r);
             into.push_back(std::string(core::rtrim(line)));
         }
@@ -108,7 +108,7 @@ private:
             case calc::kActP:
             case calc::kActAct: break;
             default:
-                return failureAt("unknown diagram type", st_.line_number(kUnit), 1, std::to_string(out_.diagramType),
+                return failureAt("unknown diagram type", st_.lineNumber(kUnit), 1, std::to_string(out_.diagramType),
                                  "must be 0, 1, 2, 4, 5 or 6");
         }
         calc::PlotWindow& w = out_.window;
@@ -129,7 +129,7 @@ private:
         for (int k = 0; k < 2; ++k) {
             const int n = k == 0 ? nx : ny;
             if (n < 0 || n > kMaxAxisLabelLines)
-                return failureAt("unreadable axis-label line counts", st_.line_number(kUnit), k + 1, std::to_string(n),
+                return failureAt("unreadable axis-label line counts", st_.lineNumber(kUnit), k + 1, std::to_string(n),
                                  "must lie between 0 and " + std::to_string(kMaxAxisLabelLines));
         }
         if (core::Status s = lines(nx, out_.xLabel, "missing x-axis label line"); !s) return s;
@@ -145,7 +145,7 @@ private:
 
     core::Status curve(const std::string& headerLine) {
         const PlotRecords& L = plotRecords();
-        const int line = st_.line_number(kUnit);
+        const int line = st_.lineNumber(kUnit);
         int nLabels = 0, nPoints = 0;
         std::array<core::Target, 2> t{&nLabels, &nPoints};
         core::ReadOutcome r = core::read_text(headerLine, L.curveHeader, t);
@@ -202,17 +202,17 @@ private:
         // Labels: position, height and angle, then the text from column 46.
         for (int k = 0; k < nLabels; ++k) {
             std::string text;
-            r = st_.read_line(kUnit, text);
+            r = st_.readLine(kUnit, text);
             if (!r.done()) return failure("missing label record", r);
             PlotLabelRecord lb;
             std::array<core::Target, 4> lt{&lb.x, &lb.y, &lb.height, &lb.angle};
             r = core::read_text(text, L.label, lt);
             if (!r.done()) {
-                r.record = st_.line_number(kUnit);
+                r.record = st_.lineNumber(kUnit);
                 return failure("unreadable label record", r);
             }
             if (text.size() <= static_cast<std::size_t>(kLabelTextColumn))
-                return failureAt("unreadable label record", st_.line_number(kUnit), 5, "", "the label has no text");
+                return failureAt("unreadable label record", st_.lineNumber(kUnit), 5, "", "the label has no text");
             lb.text = text.substr(kLabelTextColumn);
             c.labels.push_back(std::move(lb));
         }

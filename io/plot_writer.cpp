@@ -87,7 +87,7 @@ const PlotRecords& plotRecords() {
 }
 
 std::string labelNumber(double value) {
-    return std::string(core::trim(core::format_integer(static_cast<long long>(std::lround(value)), 6)));
+    return std::string(core::trim(core::formatInteger(static_cast<long long>(std::lround(value)), 6)));
 }
 
 HeaderAxisLabels headerAxisLabels(const calc::DiagramOptions& o, std::string_view xAxisText,
@@ -173,7 +173,7 @@ PlotWriter::PlotWriter(Streams& streams, int plotUnit, int summaryUnit, const ca
 void PlotWriter::noteFailure(int unit, const char* what) {
     if (!status_.ok()) return;
     // The stream knows what went wrong (a value too wide for its field).
-    const core::Status unitFailure = st_.unit_failure(unit);
+    const core::Status unitFailure = st_.unitFailure(unit);
     if (!unitFailure.ok()) {
         status_ = unitFailure;
         status_.what = std::string(what) + ": " + unitFailure.what;
@@ -181,7 +181,7 @@ void PlotWriter::noteFailure(int unit, const char* what) {
     }
     status_ = core::Status::error(what, "write failed");
     status_.file = st_.name(unit);
-    status_.line = st_.line_number(unit) + 1;
+    status_.line = st_.lineNumber(unit) + 1;
 }
 
 void PlotWriter::put(int unit, const core::Layout& layout, std::initializer_list<Value> values) {
@@ -190,7 +190,7 @@ void PlotWriter::put(int unit, const core::Layout& layout, std::initializer_list
 }
 
 void PlotWriter::putLine(int unit, std::string_view line) {
-    if (!st_.write_line(unit, line))
+    if (!st_.writeLine(unit, line))
         noteFailure(unit, unit == plotUnit_ ? "cannot write the plot file" : "cannot write the summary file");
 }
 
@@ -220,10 +220,10 @@ void PlotWriter::writeHeader(const PlotHeaderTexts& texts, int labelUnit) {
     // The label records of the composition file, from the label scratch unit.
     std::array<std::string, kMaxCopiedLabelLines> copied;
     int nc = 0;
-    if (labelUnit > 0 && st_.is_open(labelUnit)) {
+    if (labelUnit > 0 && st_.isOpen(labelUnit)) {
         st_.rewind(labelUnit);
         std::string line;
-        while (nc < kMaxCopiedLabelLines && st_.read_line(labelUnit, line).done()) {
+        while (nc < kMaxCopiedLabelLines && st_.readLine(labelUnit, line).done()) {
             if (line.size() > static_cast<std::size_t>(kCopiedLabelWidth)) line.resize(kCopiedLabelWidth);
             copied[at(nc++)] = line;
         }
@@ -247,7 +247,7 @@ void PlotWriter::writeCurve(const calc::PlottedCurve& curve) {
 }
 
 void PlotWriter::writeActivityListing(const calc::PlottedCurve& curve) {
-    if (models_ == nullptr || activitiesUnit_ <= 0 || !st_.is_open(activitiesUnit_) || curve.modelPhases.empty() ||
+    if (models_ == nullptr || activitiesUnit_ <= 0 || !st_.isOpen(activitiesUnit_) || curve.modelPhases.empty() ||
         curve.conditions.empty())
         return;
     for (const calc::CurveStretch& s : curve.stretches)
@@ -259,7 +259,7 @@ void PlotWriter::writeActivityListing(const calc::PlottedCurve& curve) {
                 if (p.activityModel < 1 || p.activityModel > models_->count) continue;
                 const model::SolutionModel& m = models_->models[static_cast<std::size_t>(p.activityModel - 1)];
                 const model::EndMemberActivity a = model::endMemberActivity(m, p.activityEndMember, P, T);
-                if (!st_.write_line(activitiesUnit_, model::activityListingLine(m, p.activityEndMember, P, T, a)))
+                if (!st_.writeLine(activitiesUnit_, model::activityListingLine(m, p.activityEndMember, P, T, a)))
                     noteFailure(activitiesUnit_, "cannot write the activity listing");
             }
         }

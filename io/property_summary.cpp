@@ -170,7 +170,7 @@ public:
     }
     void empty(int lines = 1) {
         for (int i = 0; i < lines && !failed_; ++i)
-            if (!streams_.write_line(unit_, "")) failed_ = true;
+            if (!streams_.writeLine(unit_, "")) failed_ = true;
     }
     bool failed() const { return failed_; }
 
@@ -440,7 +440,7 @@ Status writePropertySummary(Streams& streams, int unit, const model::ChemicalSys
                             const model::FluidModelChoice& fluid, int phaseCount) {
     if (Status s = checkInputs(sys, phases, phaseCount); !s) return s;
     if (logActivity.size() < static_cast<std::size_t>(phaseCount)) return invalid("fewer log activities than phases");
-    if (!streams.is_open(unit)) return invalid("unit " + std::to_string(unit) + " is not open");
+    if (!streams.isOpen(unit)) return invalid("unit " + std::to_string(unit) + " is not open");
     const Layouts f;
     if (!f.ok()) return invalid("a record layout of the report does not parse");
 

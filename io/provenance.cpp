@@ -16,13 +16,13 @@ constexpr std::size_t kDigestLength = 64;
 constexpr std::size_t kLabelFirst = 5, kLabelWidth = 13;  // columns 6-18 of the first line
 constexpr std::string_view kDigestMark = "SHA-256 ";
 
-bool is_hex_digest(std::string_view s) {
+bool isHexDigest(std::string_view s) {
     return s.size() == kDigestLength && s.find_first_not_of("0123456789abcdef") == std::string_view::npos;
 }
 
 }  // namespace
 
-DataProvenance provenance_of(std::string_view role, const std::string& name, bool withLabel) {
+DataProvenance provenanceOf(std::string_view role, const std::string& name, bool withLabel) {
     DataProvenance p;
     p.role = std::string(role);
     p.name = name;
@@ -38,7 +38,7 @@ DataProvenance provenance_of(std::string_view role, const std::string& name, boo
         return p;
     }
     const std::string bytes = std::move(contents).str();
-    p.sha256 = core::sha256_hex(bytes);
+    p.sha256 = core::sha256Hex(bytes);
     if (withLabel) {
         std::string_view first(bytes);
         first = first.substr(0, first.find('\n'));
@@ -47,22 +47,22 @@ DataProvenance provenance_of(std::string_view role, const std::string& name, boo
     return p;
 }
 
-std::string provenance_line(const DataProvenance& p) {
+std::string provenanceLine(const DataProvenance& p) {
     std::string line = " " + core::pad(p.role, kRoleWidth + 1) + " " + p.name;
     if (!p.read()) return line + "  not read: " + p.error;
     if (!p.label.empty()) line += "  " + p.label;
     return line + "  " + std::string(kDigestMark) + p.sha256;
 }
 
-std::string provenance_record(const DataProvenance& p) {
+std::string provenanceRecord(const DataProvenance& p) {
     return std::string(kProvenanceRecordMark) + core::pad(p.role, kRoleWidth) + " " + std::string(kDigestMark) + p.sha256 +
            "  " + p.name;
 }
 
-bool is_provenance_record(std::string_view line) { return line.substr(0, kProvenanceRecordMark.size()) == kProvenanceRecordMark; }
+bool isProvenanceRecord(std::string_view line) { return line.substr(0, kProvenanceRecordMark.size()) == kProvenanceRecordMark; }
 
-bool read_provenance_record(std::string_view line, DataProvenance& out) {
-    if (!is_provenance_record(line)) return false;
+bool readProvenanceRecord(std::string_view line, DataProvenance& out) {
+    if (!isProvenanceRecord(line)) return false;
     line.remove_prefix(kProvenanceRecordMark.size());
     if (line.size() < kRoleWidth + 1 + kDigestMark.size() + kDigestLength + 2) return false;
     std::string_view role = core::rtrim(line.substr(0, kRoleWidth));
@@ -71,7 +71,7 @@ bool read_provenance_record(std::string_view line, DataProvenance& out) {
     line.remove_prefix(1 + kDigestMark.size());
     std::string_view digest = line.substr(0, kDigestLength);
     line.remove_prefix(kDigestLength);
-    if (role.empty() || !is_hex_digest(digest) || line.substr(0, 2) != "  ") return false;
+    if (role.empty() || !isHexDigest(digest) || line.substr(0, 2) != "  ") return false;
     std::string_view name = core::rtrim(line.substr(2));
     if (name.empty()) return false;
     out = DataProvenance{};

@@ -25,20 +25,20 @@ struct DataProvenance {
 
 // Reads the file `name` once for its digest and, with `withLabel`, the label
 // of a thermodynamic database.
-DataProvenance provenance_of(std::string_view role, const std::string& name, bool withLabel = false);
+DataProvenance provenanceOf(std::string_view role, const std::string& name, bool withLabel = false);
 
 // One line of a listing: role, name, label (when there is one) and
 // "SHA-256 " with the digest; or why the file could not be read.
-std::string provenance_line(const DataProvenance& p);
+std::string provenanceLine(const DataProvenance& p);
 
 // The restart-file record of a data file that was read:
 //   "*** DATA FILE: " role (13 columns) " SHA-256 " digest (64) "  " name
 // and its reader; records of this kind follow the rows of calculated
 // reactions at the end of a restart file.
 constexpr std::string_view kProvenanceRecordMark = "*** DATA FILE: ";
-std::string provenance_record(const DataProvenance& p);
-bool is_provenance_record(std::string_view line);
+std::string provenanceRecord(const DataProvenance& p);
+bool isProvenanceRecord(std::string_view line);
 // False when the line is not a well-formed provenance record.
-bool read_provenance_record(std::string_view line, DataProvenance& out);
+bool readProvenanceRecord(std::string_view line, DataProvenance& out);
 
 }  // namespace io

@@ -5,25 +5,25 @@
 namespace io {
 
 core::Status ReplayInput::endOfFile() {
-    streams.write_line(messages, "");
-    streams.write_line(messages, "");
-    streams.write_line(messages, " ***END OF FILE IN INPUT DATA,EXECUTION TERMINATED");
+    streams.writeLine(messages, "");
+    streams.writeLine(messages, "");
+    streams.writeLine(messages, " ***END OF FILE IN INPUT DATA,EXECUTION TERMINATED");
     core::Status s = core::Status::stop("end of file in input data");
     s.file = std::string(core::trim(fileName));
-    s.line = streams.line_number(input) + 1;
+    s.line = streams.lineNumber(input) + 1;
     return s;
 }
 
 core::Status ReplayInput::reject(int field, const std::string& what, const std::string& value) {
-    const int line = streams.line_number(input);
+    const int line = streams.lineNumber(input);
     const std::string file(core::trim(fileName));
-    streams.write_line(messages, " ***ERROR IN INPUT DATA, EXECUTION TERMINATED");
+    streams.writeLine(messages, " ***ERROR IN INPUT DATA, EXECUTION TERMINATED");
     std::string detail = " " + what;
     if (!value.empty()) detail += ": \"" + value + "\"";
     detail += " (" + file + ", line " + std::to_string(line);
     if (field > 0) detail += ", field " + std::to_string(field);
     detail += ")";
-    streams.write_line(messages, detail);
+    streams.writeLine(messages, detail);
     core::Status s = core::Status::stop(what);
     s.file = file;
     s.line = line;
@@ -44,7 +44,7 @@ core::Status ReplayInput::read(const core::Layout& layout, std::span<const core:
 }
 
 core::Status ReplayInput::readLine(std::string& line) {
-    core::ReadOutcome r = streams.read_line(input, line);
+    core::ReadOutcome r = streams.readLine(input, line);
     if (!r.done()) return failure(r);
     return core::Status::success();
 }

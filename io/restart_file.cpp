@@ -106,7 +106,7 @@ std::string labelStyleRecord(char labelStyle) {
     const std::string option(1, labelStyle);
     const Value v[] = {std::string_view(option),
                        std::string_view(labelStyle == 'Y' ? "USE ABBREVIATIONS" : "USE FULL NAMES")};
-    return core::write_line(restartLayouts().labelStyle, v);
+    return core::writeLine(restartLayouts().labelStyle, v);
 }
 
 std::vector<std::string> reactionRowRecords(std::span<const double> coefficients) {
@@ -132,7 +132,7 @@ std::vector<std::string> restartRecords(const calc::RunRequest& request, const s
     for (const std::vector<double>& row : rows)
         for (std::string& r : reactionRowRecords(row)) out.push_back(std::move(r));
     for (const DataProvenance& p : dataFiles)
-        if (p.read()) out.push_back(provenance_record(p));
+        if (p.read()) out.push_back(provenanceRecord(p));
     return out;
 }
 

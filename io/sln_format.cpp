@@ -15,8 +15,8 @@ using core::Status;
 constexpr int kMaxInteractionLines = 100;      // lines of one variant before its END line
 constexpr double kZeroReciprocal = 9.9999997e-5;
 
-bool is_digit(char c) { return c >= '0' && c <= '9'; }
-bool is_letter(char c) { return std::isalpha(static_cast<unsigned char>(c)) != 0; }
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+bool isLetter(char c) { return std::isalpha(static_cast<unsigned char>(c)) != 0; }
 
 struct Layouts {
     core::Layout header{"(A4,2I1,1X,A3,1X,A3,1X,A20,6F10.2)"};
@@ -103,7 +103,7 @@ Status Reader::sites(model::SolutionModel& m) {
             return readError(site, "site without a closing parenthesis", std::string(core::rtrim(text.substr(open))));
         // Two digits when the closing parenthesis is more than two columns on.
         std::string digits = close - open > 2 ? text.substr(open + 1, 2) : text.substr(open + 1, 1);
-        if (!is_digit(digits[0]) || (digits.size() == 2 && !is_digit(digits[1])))
+        if (!isDigit(digits[0]) || (digits.size() == 2 && !isDigit(digits[1])))
             return readError(site, "site multiplicity is not a number", text.substr(open, close - open + 1));
         model::SiteDefinition& s = m.sites[static_cast<std::size_t>(m.siteCount)];
         s = model::SiteDefinition{};
@@ -168,8 +168,8 @@ Status Reader::endMember(model::SolutionModel& m, model::EndMemberDefinition& e)
             if (p < body.size() && body[p] == '(') {
                 const std::size_t close = body.find(')', p);
                 std::string digits = close == std::string::npos ? std::string() : body.substr(p + 1, close - p - 1);
-                if (digits.empty() || digits.size() > 2 || !is_digit(digits[0]) ||
-                    (digits.size() == 2 && !is_digit(digits[1])))
+                if (digits.empty() || digits.size() > 2 || !isDigit(digits[0]) ||
+                    (digits.size() == 2 && !isDigit(digits[1])))
                     return readError(s + 1, "cation count is not a one- or two-digit number",
                                      body.substr(start, (close == std::string::npos ? body.size() : close + 1) - start));
                 count = std::stoi(digits);
@@ -181,7 +181,7 @@ Status Reader::endMember(model::SolutionModel& m, model::EndMemberDefinition& e)
             counts[static_cast<std::size_t>(tokens)] = count;
             ++tokens;
             if (p < body.size() && body[p] == ',') ++p;
-            else if (p < body.size() && !is_letter(body[p])) break;
+            else if (p < body.size() && !isLetter(body[p])) break;
         }
         if (tokens == 0)
             return readError(s + 1, "no cations for site " + std::to_string(s + 1) + " of end-member " +
@@ -222,7 +222,7 @@ Status Reader::endMember(model::SolutionModel& m, model::EndMemberDefinition& e)
 // blank or 0 meaning absent).
 Status Reader::interactionCode(const model::SolutionModel& m, const std::string& code, model::InteractionTerm& t) {
     t.code = core::pad(code, 6);
-    if (!is_digit(t.code[0]) || t.code[0] == '0' || t.code[0] - '0' > m.siteCount)
+    if (!isDigit(t.code[0]) || t.code[0] == '0' || t.code[0] - '0' > m.siteCount)
         return readError(1, "interaction site is not a site of the model", t.code);
     t.site = t.code[0] - '0';
     const model::SiteDefinition& site = m.sites[static_cast<std::size_t>(t.site - 1)];
@@ -230,7 +230,7 @@ Status Reader::interactionCode(const model::SolutionModel& m, const std::string&
         const char c = t.code[static_cast<std::size_t>(2 + k)];
         int v = 0;
         if (c != ' ') {
-            if (!is_digit(c)) return readError(1, "interaction cation is not a digit", t.code);
+            if (!isDigit(c)) return readError(1, "interaction cation is not a digit", t.code);
             v = c - '0';
         }
         if (v > site.cationCount) return readError(1, "interaction cation is not a cation of its site", t.code);
@@ -296,7 +296,7 @@ Status Reader::run() {
 
     while (set_.count < model::kMaxModels) {
         if (!next()) break;
-        if (core::is_blank(core::pad(line_, 4))) break;
+        if (core::isBlank(core::pad(line_, 4))) break;
 
         const int index = set_.count;
         model::SolutionModel& m = set_.models[static_cast<std::size_t>(index)];
@@ -338,7 +338,7 @@ Status Reader::run() {
                 break;
             }
             const std::string head = core::pad(line_, 6);
-            if (core::is_blank(head)) break;
+            if (core::isBlank(head)) break;
             if (head == "RECIP:") {
                 if (Status s = reciprocalBlock(m, endOfFile); !s) return s;
                 break;
@@ -383,7 +383,7 @@ Status Reader::run() {
         if (endOfFile) return Status::success();
     }
     // The table holds twelve models; a further one is not read, but said so.
-    if (set_.count == model::kMaxModels && next() && !core::is_blank(core::pad(line_, 4)))
+    if (set_.count == model::kMaxModels && next() && !core::isBlank(core::pad(line_, 4)))
         say(" Solution properties file " + std::string(core::trim(name_)) + ": only the first " +
             std::to_string(model::kMaxModels) + " models are read (line " + std::to_string(lineNo_) + " is not)");
     return Status::success();

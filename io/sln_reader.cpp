@@ -17,11 +17,11 @@ Status readSolutionModels(const std::string& fileName, std::span<const int> vari
         return s;
     }
     std::vector<std::string> lines;
-    for (std::string line; streams.read_line(model::kUnitSolutionFile, line).done();) lines.push_back(line);
+    for (std::string line; streams.readLine(model::kUnitSolutionFile, line).done();) lines.push_back(line);
     streams.close(model::kUnitSolutionFile);
     std::vector<std::string> said;
     Status s = parseSolutionModels(lines, name, variants, set, said);
-    for (const std::string& l : said) streams.write_line(messages, l);
+    for (const std::string& l : said) streams.writeLine(messages, l);
     return s;
 }
 

@@ -11,15 +11,15 @@ namespace {
 
 std::size_t at(int i) { return static_cast<std::size_t>(i); }
 
-std::string fixed(double v, int width, int decimals) { return core::format_fixed(v, width, decimals); }
+std::string fixed(double v, int width, int decimals) { return core::formatFixed(v, width, decimals); }
 
 // A number that may be large or infinite, in a field of `width`.
 std::string energy(double v, int width) {
     if (!std::isfinite(v)) return core::pad(std::string(std::string::size_type(width > 10 ? width - 10 : 0), ' ') +
                                                    (v < 0 ? " -infinity" : "  infinity"),
                                                static_cast<std::size_t>(width));
-    std::string s = core::format_fixed(v, width, 2);
-    if (s.find('*') != std::string::npos) s = core::format_exponent(v, width, 6, 'E');
+    std::string s = core::formatFixed(v, width, 2);
+    if (s.find('*') != std::string::npos) s = core::formatExponent(v, width, 6, 'E');
     return s;
 }
 
@@ -85,7 +85,7 @@ std::vector<std::string> solutionModelReport(const model::PhaseTable& phases, in
         const double ideal = a.plagioclase ? (a.gamma > 0 ? a.activity / a.gamma : 0.0) : a.activity;
         plag = plag || a.plagioclase;
         std::string l = " " + core::pad(p.name, 20) + " " + m.abbreviation + "  " + keyword + " " +
-                        core::format_exponent(ideal, 12, 5, 'E') + energy(abc[0], 14) + fixed(abc[1], 12, 4) +
+                        core::formatExponent(ideal, 12, 5, 'E') + energy(abc[0], 14) + fixed(abc[1], 12, 4) +
                         fixed(abc[2], 12, 5) + energy(a.excess, 13) + energy(a.mu, 12);
         out.push_back(l);
     }

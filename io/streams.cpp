@@ -1,5 +1,7 @@
 #include "io/streams.hpp"
 
+#include "core/atomic_file.hpp"
+
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -17,6 +19,10 @@
 namespace io {
 
 namespace fs = std::filesystem;
+using core::saveTarget;
+using core::SignalsHeld;
+using core::syncDirectory;
+using core::temporaryName;
 
 namespace {
 
@@ -32,20 +38,20 @@ constexpr int kNotRegular = 4;
 constexpr int kCannotRead = 5;
 constexpr int kPreviousNotSaved = 6;
 
-std::string_view strip_cr(std::string_view s) {
+std::string_view stripCr(std::string_view s) {
     if (!s.empty() && s.back() == '\r') s.remove_suffix(1);
     return s;
 }
 
 // Names are fixed-width fields: trailing blanks are not part of the name.
-std::string file_name(std::string_view name) {
+std::string fileName(std::string_view name) {
     while (!name.empty() && (name.back() == ' ' || name.back() == '\t')) name.remove_suffix(1);
     return std::string(name);
 }
 
 // Reads a whole file into records; \n and \r\n both end a line, and a last
 // line without a line end is a record too.
-bool load_file(const std::string& path, std::vector<std::string>& records) {
+bool loadFile(const std::string& path, std::vector<std::string>& records) {
     std::FILE* f = std::fopen(path.c_str(), "rb");
     if (f == nullptr) return false;
     std::string data;
@@ -60,7 +66,7 @@ bool load_file(const std::string& path, std::vector<std::string>& records) {
     while (start < data.size()) {
         std::size_t end = data.find('\n', start);
         if (end == std::string::npos) end = data.size();
-        records.emplace_back(strip_cr(std::string_view(data).substr(start, end - start)));
+        records.emplace_back(stripCr(std::string_view(data).substr(start, end - start)));
         start = end + 1;
     }
     return true;
@@ -68,50 +74,11 @@ bool load_file(const std::string& path, std::vector<std::string>& records) {
 
 // The file a save replaces: a symbolic link is followed, so that the link
 // stays and its target gets the new contents.
-fs::path save_target(const std::string& name) {
-    fs::path p(name);
-    std::error_code ec;
-    if (fs::is_symlink(fs::symlink_status(p, ec))) {
-        fs::path real = fs::canonical(p, ec);
-        if (!ec) return real;
-    }
-    return p;
-}
-
-fs::path temporary_name(const fs::path& target, int unit) {
-    std::string tmp(1, '.');
-    tmp.append(target.filename().string());
-    tmp.append(1, '.').append(std::to_string(static_cast<long>(::getpid())));
-    tmp.append(1, '.').append(std::to_string(unit)).append(".tmp");
-    return target.parent_path() / tmp;
-}
-
-// Holds back the signals that end a program for as long as temporaries
-// exist; a signal that arrives meanwhile takes effect once they are gone.
-class SignalsHeld {
-public:
-    SignalsHeld() {
-        sigset_t set;
-        sigemptyset(&set);
-        for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) sigaddset(&set, sig);
-        held_ = sigprocmask(SIG_BLOCK, &set, &previous_) == 0;
-    }
-    ~SignalsHeld() {
-        if (held_) sigprocmask(SIG_SETMASK, &previous_, nullptr);
-    }
-    SignalsHeld(const SignalsHeld&) = delete;
-    SignalsHeld& operator=(const SignalsHeld&) = delete;
-
-private:
-    sigset_t previous_{};
-    bool held_ = false;
-};
-
 // Can a file be created next to `target`?  Tried by creating and removing the
 // temporary file that a save would use.
-bool can_create(const std::string& name, int unit) {
+bool canCreate(const std::string& name, int unit) {
     if (name.empty()) return false;
-    fs::path tmp = temporary_name(save_target(name), unit);
+    fs::path tmp = temporaryName(saveTarget(name), unit);
     SignalsHeld held;
     int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     if (fd < 0) return false;
@@ -123,66 +90,47 @@ bool can_create(const std::string& name, int unit) {
 // Writes the records, each followed by a line end, to a new file `tmp` and
 // flushes it to the disk.  Returns 0, or the error number of the first
 // failure (the file may then be partly written; the caller removes it).
-int write_temporary(const fs::path& tmp, const std::vector<std::string>& records) {
+int writeTemporary(const fs::path& tmp, const std::vector<std::string>& records) {
     int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     if (fd < 0) return errno;
     std::string buffer;
     buffer.reserve(1 << 16);
-    auto drain = [&]() -> int {
-        std::size_t done = 0;
-        while (done < buffer.size()) {
-            ssize_t n = ::write(fd, buffer.data() + done, buffer.size() - done);
-            if (n < 0) {
-                if (errno == EINTR) continue;
-                return errno;
-            }
-            done += static_cast<std::size_t>(n);
-        }
-        buffer.clear();
-        return 0;
-    };
     int err = 0;
     for (const std::string& r : records) {
         buffer.append(r);
         buffer.push_back('\n');
-        if (buffer.size() >= (1 << 16) && (err = drain()) != 0) break;
+        if (buffer.size() >= (1 << 16)) {
+            if ((err = core::writeAll(fd, buffer)) != 0) break;
+            buffer.clear();
+        }
     }
-    if (err == 0) err = drain();
+    if (err == 0) err = core::writeAll(fd, buffer);
     if (err == 0 && ::fsync(fd) != 0) err = errno;
     if (::close(fd) != 0 && err == 0) err = errno;
     return err;
 }
 
-// Flushes a directory's entries (the renames in it) to the disk; file
-// systems that cannot do so are left to their own schedule.
-void sync_directory(const fs::path& dir) {
-    int fd = ::open(dir.empty() ? "." : dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return;
-    ::fsync(fd);
-    ::close(fd);
-}
-
 // The file a save replaces, for comparing two saves' targets.
-std::string target_key(const std::string& name) {
+std::string targetKey(const std::string& name) {
     std::error_code ec;
-    fs::path p = fs::absolute(save_target(name), ec);
+    fs::path p = fs::absolute(saveTarget(name), ec);
     return (ec ? fs::path(name) : p).lexically_normal().string();
 }
 
-core::Status write_failure(const std::string& name, int err, const char* what) {
+core::Status writeFailure(const std::string& name, int err, const char* what) {
     core::Status s = core::Status::error(what, std::strerror(err));
     s.file = name;
     return s;
 }
 
 // Is the process `pid` gone?  (A process of another user still runs.)
-bool process_gone(long pid) {
+bool processGone(long pid) {
     if (pid <= 0) return false;
     return ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH;
 }
 
 // Splits ".NAME.PID.UNIT.tmp"; false for any other name.
-bool parse_temporary_name(const std::string& file, long& pid) {
+bool parseTemporaryName(const std::string& file, long& pid) {
     constexpr std::string_view kTail = ".tmp";
     if (file.size() < 8 || file[0] != '.' || file.compare(file.size() - kTail.size(), kTail.size(), kTail) != 0)
         return false;
@@ -217,10 +165,10 @@ struct Streams::Unit {
     int console_lines = 0;    // records read from or written to the console
     core::Status failure;           // a write that failed: the file must not be saved
 
-    bool on_disk() const { return !console && mode != OpenMode::Scratch; }
+    bool onDisk() const { return !console && mode != OpenMode::Scratch; }
 };
 
-bool is_console_name(std::string_view name) {
+bool isConsoleName(std::string_view name) {
     while (!name.empty() && name.back() == ' ') name.remove_suffix(1);
     return name == "CON:" || name == "con:";
 }
@@ -236,7 +184,7 @@ Streams::Streams() {
 // its previous contents (or stays absent) rather than holding half a run.
 Streams::~Streams() {
     for (auto& [number, u] : units_) {
-        if (u->keep && u->dirty && u->on_disk()) save(*u);
+        if (u->keep && u->dirty && u->onDisk()) save(*u);
         delete u;
     }
     units_.clear();
@@ -255,9 +203,9 @@ int Streams::open(int unit, std::string_view name, OpenMode mode) {
 
     auto u = std::make_unique<Unit>();
     u->number = unit;
-    u->name = file_name(name);
+    u->name = fileName(name);
     u->mode = mode;
-    if (is_console_name(name)) {
+    if (isConsoleName(name)) {
         u->console = true;
         u->readable = mode == OpenMode::Existing || mode == OpenMode::Scratch;
         units_[unit] = u.release();
@@ -272,14 +220,14 @@ int Streams::open(int unit, std::string_view name, OpenMode mode) {
             fs::file_status st = fs::status(u->name, ec);
             if (ec || !fs::exists(st)) return kNoSuchFile;
             if (!fs::is_regular_file(st)) return kNotRegular;
-            if (!load_file(u->name, u->records)) return kCannotRead;
+            if (!loadFile(u->name, u->records)) return kCannotRead;
             break;
         }
         case OpenMode::NewOrReplace: {
             if (u->name.empty()) return kCannotCreate;
             fs::file_status st = fs::status(u->name, ec);
             if (fs::exists(st) && !fs::is_regular_file(st)) return kNotRegular;
-            if (!can_create(u->name, unit)) return kCannotCreate;
+            if (!canCreate(u->name, unit)) return kCannotCreate;
             u->dirty = true;  // an empty file is created even if nothing is written
             break;
         }
@@ -288,8 +236,8 @@ int Streams::open(int unit, std::string_view name, OpenMode mode) {
             fs::file_status st = fs::status(u->name, ec);
             bool exists = fs::exists(st);
             if (exists && !fs::is_regular_file(st)) return kNotRegular;
-            if (exists && !load_file(u->name, u->records)) return kCannotRead;
-            if (!can_create(u->name, unit)) return kCannotCreate;
+            if (exists && !loadFile(u->name, u->records)) return kCannotRead;
+            if (!canCreate(u->name, unit)) return kCannotCreate;
             u->pos = u->records.size();
             u->dirty = !exists;
             break;
@@ -299,9 +247,9 @@ int Streams::open(int unit, std::string_view name, OpenMode mode) {
     return kOpenOk;
 }
 
-bool Streams::is_open(int unit) const { return find(unit) != nullptr; }
+bool Streams::isOpen(int unit) const { return find(unit) != nullptr; }
 
-bool Streams::is_console(int unit) const {
+bool Streams::isConsole(int unit) const {
     Unit* u = find(unit);
     return u != nullptr && u->console;
 }
@@ -311,7 +259,7 @@ std::string Streams::name(int unit) const {
     return u ? u->name : std::string();
 }
 
-int Streams::line_number(int unit) const {
+int Streams::lineNumber(int unit) const {
     Unit* u = find(unit);
     if (u == nullptr) return 0;
     return u->console ? u->console_lines : static_cast<int>(u->pos);
@@ -324,13 +272,13 @@ public:
     explicit ConsoleSource(const Console& console) : console_(console) {}
     bool next(std::string_view& record) override {
         bool ok;
-        if (console_.read_line) {
-            ok = console_.read_line(line_);
+        if (console_.readLine) {
+            ok = console_.readLine(line_);
         } else {
             ok = static_cast<bool>(std::getline(std::cin, line_));
         }
         if (!ok) return false;
-        record = strip_cr(line_);
+        record = stripCr(line_);
         return true;
     }
 
@@ -353,16 +301,16 @@ private:
     std::size_t index_;
 };
 
-core::ReadOutcome not_readable(int unit) {
+core::ReadOutcome notReadable(int unit) {
     core::ReadOutcome r;
     r.result = core::ReadResult::Error;
     r.text = "unit " + std::to_string(unit) + " is not open for reading";
     return r;
 }
 
-void console_put(const Console& console, std::string_view line) {
-    if (console.write_line) {
-        console.write_line(line);
+void consolePut(const Console& console, std::string_view line) {
+    if (console.writeLine) {
+        console.writeLine(line);
     } else {
         std::fwrite(line.data(), 1, line.size(), stdout);
         std::fputc('\n', stdout);
@@ -374,29 +322,29 @@ void console_put(const Console& console, std::string_view line) {
 
 core::ReadOutcome Streams::read_record(int unit, const core::Layout& layout, std::span<const core::Target> targets) {
     Unit* u = find(unit);
-    if (u == nullptr || !u->readable) return not_readable(unit);
+    if (u == nullptr || !u->readable) return notReadable(unit);
     int used = 0;
     core::ReadOutcome r;
     int before;
     if (u->console) {
         ConsoleSource source(console_);
         before = u->console_lines;
-        r = core::read_from(source, layout, targets, used);
+        r = core::readFrom(source, layout, targets, used);
         int got = r.result == core::ReadResult::EndOfFile ? used - 1 : used;
         u->console_lines += got;
     } else {
         RecordsSource source(u->records, u->pos);
         before = static_cast<int>(u->pos);
-        r = core::read_from(source, layout, targets, used);
+        r = core::readFrom(source, layout, targets, used);
         u->pos = std::min(u->records.size(), u->pos + static_cast<std::size_t>(used));
     }
     if (r.result != core::ReadResult::Done && r.record > 0) r.record += before;
     return r;
 }
 
-core::ReadOutcome Streams::read_line(int unit, std::string& line) {
+core::ReadOutcome Streams::readLine(int unit, std::string& line) {
     Unit* u = find(unit);
-    if (u == nullptr || !u->readable) return not_readable(unit);
+    if (u == nullptr || !u->readable) return notReadable(unit);
     core::ReadOutcome r;
     if (u->console) {
         ConsoleSource source(console_);
@@ -421,10 +369,10 @@ core::ReadOutcome Streams::read_line(int unit, std::string& line) {
 
 core::ReadOutcome Streams::read_free(int unit, std::span<const core::Target> targets) {
     std::string line;
-    core::ReadOutcome r = read_line(unit, line);
+    core::ReadOutcome r = readLine(unit, line);
     if (!r.done()) return r;
     r = core::read_free(line, targets);
-    if (r.result == core::ReadResult::Error) r.record = line_number(unit);
+    if (r.result == core::ReadResult::Error) r.record = lineNumber(unit);
     return r;
 }
 
@@ -439,7 +387,7 @@ bool Streams::write_record(int unit, const core::Layout& layout, std::span<const
         Sink(Unit& unit_, const Console& console_) : u(unit_), console(console_) {}
         void put(std::string_view record) override {
             if (u.console) {
-                console_put(console, record);
+                consolePut(console, record);
                 ++u.console_lines;
                 return;
             }
@@ -451,15 +399,15 @@ bool Streams::write_record(int unit, const core::Layout& layout, std::span<const
         }
     } sink(*u, console_);
     core::FieldOverflow overflow;
-    core::write_to(sink, layout, values, check ? &overflow : nullptr);
+    core::writeTo(sink, layout, values, check ? &overflow : nullptr);
     if (overflow.any()) {
-        note_overflow(*u, overflow, firstRecord);
+        noteOverflow(*u, overflow, firstRecord);
         return false;
     }
     return true;
 }
 
-void Streams::note_overflow(Unit& u, const core::FieldOverflow& o, int firstRecord) {
+void Streams::noteOverflow(Unit& u, const core::FieldOverflow& o, int firstRecord) {
     if (!u.failure.ok()) return;
     core::Status s = core::Status::error("a value does not fit its field", "the field is " + o.item + ", too narrow for it");
     s.file = u.name;
@@ -470,20 +418,20 @@ void Streams::note_overflow(Unit& u, const core::FieldOverflow& o, int firstReco
     failure_ = s;
 }
 
-void Streams::require_fit(int unit, bool on) {
+void Streams::requireFit(int unit, bool on) {
     if (unit >= kFirstUnit && unit <= kLastUnit) mustFit_.set(static_cast<std::size_t>(unit), on);
 }
 
-core::Status Streams::unit_failure(int unit) const {
+core::Status Streams::unitFailure(int unit) const {
     Unit* u = find(unit);
     return u != nullptr ? u->failure : core::Status{};
 }
 
-bool Streams::write_line(int unit, std::string_view line) {
+bool Streams::writeLine(int unit, std::string_view line) {
     Unit* u = find(unit);
     if (u == nullptr) return false;
     if (u->console) {
-        console_put(console_, line);
+        consolePut(console_, line);
         ++u->console_lines;
         return true;
     }
@@ -495,7 +443,7 @@ bool Streams::write_line(int unit, std::string_view line) {
 }
 
 bool Streams::write_free(int unit, std::span<const core::Value> values) {
-    return write_line(unit, core::write_free(values));
+    return writeLine(unit, core::write_free(values));
 }
 
 bool Streams::rewind(int unit) {
@@ -517,7 +465,7 @@ bool Streams::end_file(int unit) {
     if (u == nullptr) return false;
     if (u->console) return true;
     u->records.resize(u->pos);
-    if (!u->on_disk()) return true;
+    if (!u->onDisk()) return true;
     u->dirty = true;
     if (defer_ && !u->keep) return u->failure.ok();
     return save(*u);
@@ -528,22 +476,22 @@ bool Streams::close(int unit) {
     if (it == units_.end()) return true;
     Unit* u = it->second;
     units_.erase(it);
-    if (u->dirty && u->on_disk() && defer_ && !u->keep) {
+    if (u->dirty && u->onDisk() && defer_ && !u->keep) {
         const bool ok = u->failure.ok();
-        keep_for_commit(u);
+        keepForCommit(u);
         return ok;
     }
     bool ok = true;
-    if (u->dirty && u->on_disk()) ok = save(*u);
+    if (u->dirty && u->onDisk()) ok = save(*u);
     delete u;
     return ok;
 }
 
 // A later file for the same target replaces the one kept before.
-void Streams::keep_for_commit(Unit* u) {
-    const std::string key = target_key(u->name);
+void Streams::keepForCommit(Unit* u) {
+    const std::string key = targetKey(u->name);
     for (auto it = deferred_.begin(); it != deferred_.end(); ++it) {
-        if (target_key((*it)->name) == key) {
+        if (targetKey((*it)->name) == key) {
             delete *it;
             deferred_.erase(it);
             break;
@@ -552,9 +500,9 @@ void Streams::keep_for_commit(Unit* u) {
     deferred_.push_back(u);
 }
 
-void Streams::defer_saves(bool on) { defer_ = on; }
+void Streams::deferSaves(bool on) { defer_ = on; }
 
-std::vector<std::string> Streams::deferred_names() const {
+std::vector<std::string> Streams::deferredNames() const {
     std::vector<std::string> names;
     for (const Unit* u : deferred_) names.push_back(u->name);
     return names;
@@ -566,10 +514,10 @@ core::Status Streams::commit(std::span<const int> units) {
     std::vector<Unit*> files(deferred_.begin(), deferred_.end());
     for (int unit : units) {
         Unit* u = find(unit);
-        if (u == nullptr || !u->on_disk() || !u->dirty) continue;
-        const std::string key = target_key(u->name);
+        if (u == nullptr || !u->onDisk() || !u->dirty) continue;
+        const std::string key = targetKey(u->name);
         for (auto it = files.begin(); it != files.end(); ++it)
-            if (target_key((*it)->name) == key) {
+            if (targetKey((*it)->name) == key) {
                 files.erase(it);
                 break;
             }
@@ -591,11 +539,11 @@ core::Status Streams::commit(std::span<const int> units) {
         };
         // 1. Every temporary written and on the disk.
         for (Unit* u : files) {
-            fs::path target = save_target(u->name);
-            pending.push_back({u, target, temporary_name(target, u->number)});
-            if (int err = write_temporary(pending.back().tmp, u->records); err != 0) {
+            fs::path target = saveTarget(u->name);
+            pending.push_back({u, target, temporaryName(target, u->number)});
+            if (int err = writeTemporary(pending.back().tmp, u->records); err != 0) {
                 removeFrom(0);
-                return failure_ = write_failure(u->name, err, "cannot write the output file");
+                return failure_ = writeFailure(u->name, err, "cannot write the output file");
             }
             std::error_code ec;
             fs::file_status old = fs::status(target, ec);
@@ -607,13 +555,13 @@ core::Status Streams::commit(std::span<const int> units) {
             if (std::rename(pending[k].tmp.c_str(), pending[k].target.c_str()) != 0) {
                 const int err = errno;
                 removeFrom(k);
-                failure_ = write_failure(pending[k].unit->name, err, "cannot replace the output file");
+                failure_ = writeFailure(pending[k].unit->name, err, "cannot replace the output file");
                 if (k > 0) failure_.why += "; the files saved before it were replaced";
                 return failure_;
             }
             dirs.insert(pending[k].target.parent_path().string());
         }
-        for (const std::string& d : dirs) sync_directory(d);
+        for (const std::string& d : dirs) syncDirectory(d);
     }
     // 3. Saved: the deferred files are done with, the units closed.
     for (Unit* u : deferred_) delete u;
@@ -641,18 +589,18 @@ void Streams::discard(int unit) {
     units_.erase(it);
 }
 
-void Streams::keep_on_abort(int unit, bool keep) {
+void Streams::keepOnAbort(int unit, bool keep) {
     if (Unit* u = find(unit)) u->keep = keep;
 }
 
-bool Streams::close_all() {
+bool Streams::closeAll() {
     bool ok = true;
     while (!units_.empty()) ok = close(units_.begin()->first) && ok;
     return ok;
 }
 
 bool Streams::inquire(std::string_view name) {
-    std::string n = file_name(name);
+    std::string n = fileName(name);
     if (n.empty()) return false;
     std::error_code ec;
     return fs::is_regular_file(n, ec);
@@ -666,12 +614,12 @@ bool Streams::save(Unit& u) {
         failure_ = u.failure;
         return false;
     }
-    fs::path target = save_target(u.name);
-    fs::path tmp = temporary_name(target, u.number);
+    fs::path target = saveTarget(u.name);
+    fs::path tmp = temporaryName(target, u.number);
     SignalsHeld held;
-    if (int err = write_temporary(tmp, u.records); err != 0) {
+    if (int err = writeTemporary(tmp, u.records); err != 0) {
         ::unlink(tmp.c_str());
-        failure_ = write_failure(u.name, err, "cannot write the output file");
+        failure_ = writeFailure(u.name, err, "cannot write the output file");
         return false;
     }
     // Keep the permissions of the file being replaced.
@@ -681,20 +629,20 @@ bool Streams::save(Unit& u) {
     if (std::rename(tmp.c_str(), target.c_str()) != 0) {
         const int err = errno;
         ::unlink(tmp.c_str());
-        failure_ = write_failure(u.name, err, "cannot replace the output file");
+        failure_ = writeFailure(u.name, err, "cannot replace the output file");
         return false;
     }
-    sync_directory(target.parent_path());
+    syncDirectory(target.parent_path());
     u.dirty = false;
     return true;
 }
 
-std::vector<std::string> remove_stale_temporaries(std::span<const std::string> names) {
+std::vector<std::string> removeStaleTemporaries(std::span<const std::string> names) {
     std::set<std::string> dirs;
     for (const std::string& n : names) {
-        std::string name = file_name(n);
-        if (name.empty() || is_console_name(name)) continue;
-        dirs.insert(save_target(name).parent_path().string());
+        std::string name = fileName(n);
+        if (name.empty() || isConsoleName(name)) continue;
+        dirs.insert(saveTarget(name).parent_path().string());
     }
     std::vector<std::string> removed;
     for (const std::string& d : dirs) {
@@ -703,7 +651,7 @@ std::vector<std::string> remove_stale_temporaries(std::span<const std::string> n
         for (const auto& entry : fs::directory_iterator(dir, ec)) {
             const std::string file = entry.path().filename().string();
             long pid = 0;
-            if (!parse_temporary_name(file, pid) || pid == static_cast<long>(::getpid()) || !process_gone(pid))
+            if (!parseTemporaryName(file, pid) || pid == static_cast<long>(::getpid()) || !processGone(pid))
                 continue;
             std::error_code rc;
             if (!entry.is_regular_file(rc)) continue;

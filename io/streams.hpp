@@ -9,7 +9,7 @@
 // files never reach the disk.  The names "CON:" and "con:" denote the console.
 //
 // A run that must replace its outputs together defers the saves
-// (defer_saves): closed files are then kept until commit(), which writes
+// (deferSaves): closed files are then kept until commit(), which writes
 // every temporary first and renames them all in one short step, or saves
 // nothing.  While temporaries exist, SIGINT, SIGTERM, SIGHUP and SIGQUIT are
 // held back, so that an interrupted program leaves none behind.
@@ -34,24 +34,24 @@ enum class OpenMode {
     Append,         // an existing file is kept and written after its last record
 };
 
-bool is_console_name(std::string_view name);  // "CON:" or "con:" (trailing blanks ignored)
+bool isConsoleName(std::string_view name);  // "CON:" or "con:" (trailing blanks ignored)
 
 // The console: where console units read and write.  Programs install their
 // own (terminal window, script, standard streams).
 struct Console {
-    std::function<void(std::string_view line)> write_line;
+    std::function<void(std::string_view line)> writeLine;
     // Reads one line; false at end of input.
-    std::function<bool(std::string& line)> read_line;
+    std::function<bool(std::string& line)> readLine;
 };
 
 class Streams {
 public:
     Streams();
-    ~Streams();  // unclosed written files are discarded, except those marked keep_on_abort
+    ~Streams();  // unclosed written files are discarded, except those marked keepOnAbort
     Streams(const Streams&) = delete;
     Streams& operator=(const Streams&) = delete;
 
-    void set_console(Console console) { console_ = std::move(console); }
+    void setConsole(Console console) { console_ = std::move(console); }
     const Console& console() const { return console_; }
 
     // Opens `unit` on `name` (trailing blanks are not part of the name).
@@ -62,19 +62,19 @@ public:
     // console; opened NewOrReplace or Append it only writes.  Units 5 and 6
     // start attached to the console.
     int open(int unit, std::string_view name, OpenMode mode);
-    bool is_open(int unit) const;
-    bool is_console(int unit) const;
+    bool isOpen(int unit) const;
+    bool isConsole(int unit) const;
     std::string name(int unit) const;
-    int line_number(int unit) const;  // number of the last record read or written
+    int lineNumber(int unit) const;  // number of the last record read or written
 
     // Record I/O.
     core::ReadOutcome read_record(int unit, const core::Layout& layout, std::span<const core::Target> targets);
     core::ReadOutcome read_free(int unit, std::span<const core::Target> targets);
     // Reads one raw record (without line end); EndOfFile at the end.
-    core::ReadOutcome read_line(int unit, std::string& line);
+    core::ReadOutcome readLine(int unit, std::string& line);
     bool write_record(int unit, const core::Layout& layout, std::span<const core::Value> values);
     bool write_free(int unit, std::span<const core::Value> values);
-    bool write_line(int unit, std::string_view line);
+    bool writeLine(int unit, std::string_view line);
 
     bool rewind(int unit);
     bool backspace(int unit);
@@ -90,22 +90,22 @@ public:
     void discard(int unit);
     // Marks a written unit to be saved even if the Streams end without a
     // close, and saved at once when closed while saves are deferred (logs).
-    void keep_on_abort(int unit, bool keep = true);
+    void keepOnAbort(int unit, bool keep = true);
     // Saves and closes every open unit (normal end of a run).
-    bool close_all();
+    bool closeAll();
 
     // Records written to `unit` must hold every value in its field: a number
     // that would be written as asterisks fails the write, and the file then
     // cannot be saved (failure() names the file, line, field and value).
     // The setting belongs to the unit number and outlives reopening.
-    void require_fit(int unit, bool on = true);
+    void requireFit(int unit, bool on = true);
     // The failure of a unit's writes so far (Ok when none).
-    core::Status unit_failure(int unit) const;
+    core::Status unitFailure(int unit) const;
 
     // While on, closing a written disk file keeps it for commit() instead of
     // saving it; a file kept for the same target replaces the earlier one.
-    void defer_saves(bool on);
-    bool saves_deferred() const { return defer_; }
+    void deferSaves(bool on);
+    bool savesDeferred() const { return defer_; }
     // Saves the deferred files and the open written units `units` together,
     // and closes those units: every temporary written and flushed to the disk
     // first, then all renamed.  When any file cannot be written completely,
@@ -115,7 +115,7 @@ public:
     // Drops the deferred files and closes `units` without saving them.
     void abandon(std::span<const int> units);
     // Names of the deferred files, in the order they were kept.
-    std::vector<std::string> deferred_names() const;
+    std::vector<std::string> deferredNames() const;
 
     // Why the last save, close or checked write failed.
     const core::Status& failure() const { return failure_; }
@@ -132,14 +132,14 @@ private:
     core::Status failure_;
     Unit* find(int unit) const;
     bool save(Unit& u);
-    void note_overflow(Unit& u, const core::FieldOverflow& o, int firstRecord);
-    void keep_for_commit(Unit* u);
+    void noteOverflow(Unit& u, const core::FieldOverflow& o, int firstRecord);
+    void keepForCommit(Unit* u);
 };
 
 // The temporaries of saves that never finished: hidden files
 // ".NAME.PID.UNIT.tmp" in the directories of `names` whose process no longer
 // runs (a run killed while it saved).  They are removed; the paths removed
 // are returned so that the caller can say so.
-std::vector<std::string> remove_stale_temporaries(std::span<const std::string> names);
+std::vector<std::string> removeStaleTemporaries(std::span<const std::string> names);
 
 }  // namespace io

@@ -262,7 +262,7 @@ std::string activityListingLine(const SolutionModel& m, int endMember, double P,
     const double mu = std::isfinite(a.mu) ? a.mu : 0.0;
     core::Value v[] = {std::string_view(m.abbreviation), std::string_view(name), P, T - 273.15, a.gamma,
                           a.activity, mu};
-    std::string line = core::write_line(layout, v);
+    std::string line = core::writeLine(layout, v);
     if (!std::isfinite(a.mu)) line = line.substr(0, line.size() - 13) + "    -infinity";
     return line;
 }

@@ -25,7 +25,7 @@ constexpr SpecialName kSpecialNames[] = {
 };
 
 // Does the 20-character blank-padded form of `name` equal `wanted`?
-bool same_name20(std::string_view name, std::string_view wanted) {
+bool sameName20(std::string_view name, std::string_view wanted) {
     constexpr std::size_t kWidth = 20;
     for (std::size_t i = 0; i < kWidth; ++i) {
         char a = i < name.size() ? name[i] : ' ';
@@ -37,22 +37,22 @@ bool same_name20(std::string_view name, std::string_view wanted) {
 
 }  // namespace
 
-SpecialPhase special_phase_of(const std::string& name) {
+SpecialPhase specialPhaseOf(const std::string& name) {
     for (const SpecialName& s : kSpecialNames)
-        if (same_name20(name, s.name)) return s.which;
+        if (sameName20(name, s.name)) return s.which;
     return SpecialPhase::None;
 }
 
 unsigned char name_flags_of(const std::string& name) {
     const std::string_view n = name;
     unsigned char flags = 0;
-    if (same_name20(n, "PYROPE") || n.starts_with("Py ")) flags |= kNamePyrope;
-    if (same_name20(n, "SPINEL") || n.starts_with("Sp ")) flags |= kNameSpinel;
-    if (same_name20(n, "FORSTERITE") || n.starts_with("Fo ")) flags |= kNameForsterite;
-    if (same_name20(n, "SULFUR GAS") || n.starts_with("S2")) flags |= kNameSulfurGas;
+    if (sameName20(n, "PYROPE") || n.starts_with("Py ")) flags |= kNamePyrope;
+    if (sameName20(n, "SPINEL") || n.starts_with("Sp ")) flags |= kNameSpinel;
+    if (sameName20(n, "FORSTERITE") || n.starts_with("Fo ")) flags |= kNameForsterite;
+    if (sameName20(n, "SULFUR GAS") || n.starts_with("S2")) flags |= kNameSulfurGas;
     return flags;
 }
 
-bool is_quartz_name(const std::string& name) { return same_name20(name, "QUARTZ") || same_name20(name, "Qz"); }
+bool isQuartzName(const std::string& name) { return sameName20(name, "QUARTZ") || sameName20(name, "Qz"); }
 
 }  // namespace model

@@ -112,9 +112,9 @@ struct PhaseTable {
 
 // The special routine named by a phase name (20 characters), and whether the
 // name is quartz's.
-SpecialPhase special_phase_of(const std::string& name);
+SpecialPhase specialPhaseOf(const std::string& name);
 // The NameFlag bits of a phase name (20 characters, blank-padded or shorter).
 unsigned char name_flags_of(const std::string& name);
-bool is_quartz_name(const std::string& name);
+bool isQuartzName(const std::string& name);
 
 }  // namespace model

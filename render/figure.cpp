@@ -35,8 +35,8 @@ constexpr double kRecordAdvance = 6.0 / 7.0;
 std::vector<std::string> axisTitleLines(const std::vector<std::string>& label, const std::string& title) {
     std::vector<std::string> out;
     for (const std::string& l : label)
-        if (!core::is_blank(l)) out.emplace_back(core::trim(l));
-    if (out.empty() && !core::is_blank(title)) out.emplace_back(core::trim(title));
+        if (!core::isBlank(l)) out.emplace_back(core::trim(l));
+    if (out.empty() && !core::isBlank(title)) out.emplace_back(core::trim(title));
     return out;
 }
 

@@ -1,14 +1,10 @@
-// Writing an output file whole: the bytes go to a temporary file beside the
-// target, which is renamed over the target only when everything was written,
-// so that no half-written file is ever left under the requested name.
+// Output files of the drawings are replaced whole (core::writeFileAtomically):
+// no half-written file is ever left under the requested name.
 #pragma once
-#include <string>
-#include <string_view>
-
-#include "core/status.hpp"
+#include "core/atomic_file.hpp"
 
 namespace render {
 
-core::Status writeFileAtomically(const std::string& path, std::string_view bytes);
+using core::writeFileAtomically;
 
 }  // namespace render

@@ -10,7 +10,7 @@
 namespace render {
 
 core::Status describeDatabase(const std::string& path, Provenance& p) {
-    const io::DataProvenance d = io::provenance_of(io::kThermoDataRole, path, true);
+    const io::DataProvenance d = io::provenanceOf(io::kThermoDataRole, path, true);
     if (!d.read()) {
         core::Status s = core::Status::error("cannot read the database file", d.error);
         s.file = path;

@@ -68,7 +68,7 @@ core::Status readSummaryReactions(const std::string& path, const std::string& pl
     const std::string want = baseName(plotName);
     const Section* chosen = nullptr;
     for (const Section& s : sections)
-        if (!want.empty() && core::equal_blind(s.plotName, want)) chosen = &s;  // the last run of that name
+        if (!want.empty() && core::equalBlind(s.plotName, want)) chosen = &s;  // the last run of that name
     if (chosen == nullptr) {
         int withCurves = 0;
         for (const Section& s : sections)

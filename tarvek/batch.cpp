@@ -10,7 +10,7 @@ namespace formula {
 
 namespace {
 
-std::vector<std::string> read_lines(std::ifstream& in) {
+std::vector<std::string> readLines(std::ifstream& in) {
     std::vector<std::string> lines;
     for (std::string l; std::getline(in, l);) {
         if (!l.empty() && l.back() == '\r') l.pop_back();
@@ -19,17 +19,17 @@ std::vector<std::string> read_lines(std::ifstream& in) {
     return lines;
 }
 
-bool first_two_blank(std::string_view l) { return core::is_blank(l.substr(0, std::min<std::size_t>(l.size(), 2))); }
+bool firstTwoBlank(std::string_view l) { return core::isBlank(l.substr(0, std::min<std::size_t>(l.size(), 2))); }
 
 // The prefix up to its first double blank.
-std::string prefix_text(std::string_view p) {
-    std::size_t b = core::find_blanks(p, 2);
+std::string prefixText(std::string_view p) {
+    std::size_t b = core::findBlanks(p, 2);
     return std::string(core::trim(p.substr(0, b)));
 }
 
 }  // namespace
 
-BatchLine parse_batch_line(std::string_view raw) {
+BatchLine parseBatchLine(std::string_view raw) {
     std::string line = core::pad(core::rtrim(raw), 80);
     std::vector<std::string> f;
     std::size_t pos = 0;
@@ -44,7 +44,7 @@ BatchLine parse_batch_line(std::string_view raw) {
     if (sixth != std::string::npos) rest.resize(sixth);
     f.resize(4);
     BatchLine b;
-    b.prefix = prefix_text(f[0]);
+    b.prefix = prefixText(f[0]);
     for (int k = 0; k < 3; ++k) b.options[k] = std::string(core::trim(f[k + 1])).substr(0, 40);
     std::string field5(core::trim(rest));
     b.listBlank = field5.empty();
@@ -53,10 +53,10 @@ BatchLine parse_batch_line(std::string_view raw) {
     return b;
 }
 
-core::Status run_batch(const std::string& batchFile, const OxideRunOptions& base, BatchReport& report,
+core::Status runBatch(const std::string& batchFile, const OxideRunOptions& base, BatchReport& report,
                           const std::function<void(std::string_view)>& progress) {
     report = {};
-    std::string batchName = io::resolve_input_name(batchFile);
+    std::string batchName = io::resolveInputName(batchFile);
     std::ifstream in(batchName, std::ios::binary);
     std::error_code ec;
     if (!in || !std::filesystem::is_regular_file(batchName, ec)) {
@@ -64,20 +64,20 @@ core::Status run_batch(const std::string& batchFile, const OxideRunOptions& base
         s.file = batchFile;
         return s;
     }
-    for (const std::string& raw : read_lines(in)) {
-        if (first_two_blank(raw)) break;
-        BatchLine b = parse_batch_line(raw);
+    for (const std::string& raw : readLines(in)) {
+        if (firstTwoBlank(raw)) break;
+        BatchLine b = parseBatchLine(raw);
         if (!b.listBlank) {
-            std::string listName = io::resolve_input_name(b.listFile);
+            std::string listName = io::resolveInputName(b.listFile);
             std::ifstream list(listName, std::ios::binary);
             if (!list || !std::filesystem::is_regular_file(listName, ec)) {
                 report.messages.push_back("Cannot open file " + b.listFile);
                 if (progress) progress(report.messages.back());
                 continue;
             }
-            for (const std::string& entry : read_lines(list)) {
+            for (const std::string& entry : readLines(list)) {
                 std::string e = core::pad(core::rtrim(entry), 40);
-                if (first_two_blank(e)) break;
+                if (firstTwoBlank(e)) break;
                 std::string name(core::trim(e));
                 std::size_t cut = name.find_first_of(". ");
                 if (cut != std::string::npos) name.resize(cut);

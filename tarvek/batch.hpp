@@ -18,7 +18,7 @@ struct BatchLine {
     bool listBlank = false;            // field 5 was blank: the batch stops after this line
 };
 // Splits one line of BATCH.DAT (read as 80 characters).
-BatchLine parse_batch_line(std::string_view line);
+BatchLine parseBatchLine(std::string_view line);
 
 struct BatchReport {
     int filesDone = 0;
@@ -30,7 +30,7 @@ struct BatchReport {
 // `progress` (may be empty) receives one line per file started.  Fails only
 // when the batch file cannot be opened ("Cannot open file BATCH.DAT - check
 // & rerun "); failures of single files and lists are in the report.
-core::Status run_batch(const std::string& batchFile, const OxideRunOptions& base, BatchReport& report,
+core::Status runBatch(const std::string& batchFile, const OxideRunOptions& base, BatchReport& report,
                           const std::function<void(std::string_view)>& progress = {});
 
 }  // namespace formula

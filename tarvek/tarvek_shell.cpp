@@ -16,10 +16,10 @@ using ui::ScreenResource;
 namespace {
 
 ControlDef control(int id, ControlKind kind, std::string caption, int row, int col, int width = 0, int group = 0) {
-    return ui::make_control(id, kind, std::move(caption), row, col, width, group);
+    return ui::makeControl(id, kind, std::move(caption), row, col, width, group);
 }
 
-std::vector<ScreenResource> build_screens() {
+std::vector<ScreenResource> buildScreens() {
     using K = ControlKind;
     ScreenResource main{kMainDialog, "Tarvek", "Tarvek: mineral formulae from oxide analyses", {}};
     auto& m = main.controls;
@@ -101,14 +101,14 @@ std::vector<ScreenResource> build_screens() {
 
 }  // namespace
 
-const ScreenResource& tarvek_screen(int dialogId) {
-    static const std::vector<ScreenResource> screens = build_screens();  // immutable table
+const ScreenResource& tarvekScreen(int dialogId) {
+    static const std::vector<ScreenResource> screens = buildScreens();  // immutable table
     for (const ScreenResource& r : screens)
         if (r.id == dialogId) return r;
     return screens.front();
 }
 
-void apply_tarvek_config_line(TarvekSettings& s, std::string_view raw) {
+void applyTarvekConfigLine(TarvekSettings& s, std::string_view raw) {
     std::string line = core::pad(core::rtrim(raw), 40);
     auto starts = [&](std::string_view key) { return line.compare(0, key.size(), key) == 0; };
     // The count stands in column 13; a blank there lets it stand one column later.
@@ -122,8 +122,8 @@ void apply_tarvek_config_line(TarvekSettings& s, std::string_view raw) {
     }
 }
 
-bool read_tarvek_config(TarvekSettings& s, const std::string& dir) {
-    std::string file = io::find_config_file(dir);
+bool readTarvekConfig(TarvekSettings& s, const std::string& dir) {
+    std::string file = io::findConfigFile(dir);
     if (file.empty()) {
         s.oxideFile.clear();
         return false;
@@ -131,25 +131,25 @@ bool read_tarvek_config(TarvekSettings& s, const std::string& dir) {
     s.oxideFile = "zuntest";
     std::ifstream in(file, std::ios::binary);
     std::string line;
-    while (std::getline(in, line)) apply_tarvek_config_line(s, line);
+    while (std::getline(in, line)) applyTarvekConfigLine(s, line);
     return true;
 }
 
-bool run_options(const TarvekSettings& s, Version v, OxideRunOptions& o, std::string& error) {
+bool runOptions(const TarvekSettings& s, Version v, OxideRunOptions& o, std::string& error) {
     o = OxideRunOptions{};
     o.baseName = std::string(core::trim(s.oxideFile));
     o.version = v;
     long long start = 0, header = 0;
-    if (!core::parse_integer_field(core::trim(s.startColumn), start) || start < 1 || start > 30) {
+    if (!core::parseIntegerField(core::trim(s.startColumn), start) || start < 1 || start > 30) {
         error = "Start column must be a number from 1 to 30: \"" + s.startColumn + "\"";
         return false;
     }
-    if (!core::parse_integer_field(core::trim(s.headerLines), header) || header < 0 || header > 9) {
+    if (!core::parseIntegerField(core::trim(s.headerLines), header) || header < 0 || header > 9) {
         error = "Header lines must be a number from 0 to 9: \"" + s.headerLines + "\"";
         return false;
     }
     double offset = 0;
-    if (!core::parse_real_field(core::trim(s.garnetOffset), 2, offset)) {
+    if (!core::parseRealField(core::trim(s.garnetOffset), 2, offset)) {
         error = "Garnet plot offset must be a number: \"" + s.garnetOffset + "\"";
         return false;
     }
@@ -165,7 +165,7 @@ bool run_options(const TarvekSettings& s, Version v, OxideRunOptions& o, std::st
 namespace {
 
 // The message of a failed run for the OOPS! screen.
-std::string oops_text(const core::Status& s) {
+std::string oopsText(const core::Status& s) {
     std::string t = s.what;
     if (s.line > 0) t += " (line " + std::to_string(s.line) + ")";
     return t.substr(0, 76);
@@ -173,71 +173,71 @@ std::string oops_text(const core::Status& s) {
 
 }  // namespace
 
-core::Status run_tarvek(ui::Toolkit& tk, TarvekSettings& s) {
-    int main = tk.create(tarvek_screen(kMainDialog));
-    int oops = tk.create(tarvek_screen(kOopsDialog));
-    int done = tk.create(tarvek_screen(kDoneDialog));
-    int progress = tk.create(tarvek_screen(kBatchProgressDialog));
-    tk.set_text(main, kOxideFile, s.oxideFile);
-    tk.set_text(main, kStartColumn, s.startColumn);
-    tk.set_text(main, kHeaderLines, s.headerLines);
-    tk.set_text(main, kGarnetOffset, s.garnetOffset);
-    tk.set_check(main, s.ferric ? kFerricYes : kFerricNo, true);
-    tk.set_check(main, s.mapping ? kMappingYes : kMappingNo, true);
-    tk.set_check(main, kBatchRun, s.batch);
-    tk.set_check(main, kGarnet3Percent, s.garnet3Percent);
+core::Status runTarvek(ui::Toolkit& tk, TarvekSettings& s) {
+    int main = tk.create(tarvekScreen(kMainDialog));
+    int oops = tk.create(tarvekScreen(kOopsDialog));
+    int done = tk.create(tarvekScreen(kDoneDialog));
+    int progress = tk.create(tarvekScreen(kBatchProgressDialog));
+    tk.setText(main, kOxideFile, s.oxideFile);
+    tk.setText(main, kStartColumn, s.startColumn);
+    tk.setText(main, kHeaderLines, s.headerLines);
+    tk.setText(main, kGarnetOffset, s.garnetOffset);
+    tk.setCheck(main, s.ferric ? kFerricYes : kFerricNo, true);
+    tk.setCheck(main, s.mapping ? kMappingYes : kMappingNo, true);
+    tk.setCheck(main, kBatchRun, s.batch);
+    tk.setCheck(main, kGarnet3Percent, s.garnet3Percent);
     for (;;) {
         int pressed = 0;
-        tk.on_command(main, kExitButton, [&] { tk.end_program(); });
-        tk.on_command(main, kVersion102, [&] { pressed = kVersion102; tk.post_quit(); });
-        tk.on_command(main, kVersion232, [&] { pressed = kVersion232; tk.post_quit(); });
-        tk.on_close(main, [&] { tk.end_program(); });
+        tk.onCommand(main, kExitButton, [&] { tk.endProgram(); });
+        tk.onCommand(main, kVersion102, [&] { pressed = kVersion102; tk.postQuit(); });
+        tk.onCommand(main, kVersion232, [&] { pressed = kVersion232; tk.postQuit(); });
+        tk.onClose(main, [&] { tk.endProgram(); });
         tk.show(main, 1);
         ui::Message m;
-        while (tk.get_message(m))
-            if (!tk.is_dialog_message(main, m)) tk.dispatch(m);
-        if (tk.program_ended() || pressed == 0) break;
-        s.oxideFile = tk.get_text(main, kOxideFile);
-        s.startColumn = tk.get_text(main, kStartColumn);
-        s.headerLines = tk.get_text(main, kHeaderLines);
-        s.garnetOffset = tk.get_text(main, kGarnetOffset);
-        s.ferric = tk.get_check(main, kFerricYes);
-        s.mapping = tk.get_check(main, kMappingYes);
-        s.batch = tk.get_check(main, kBatchRun);
-        s.garnet3Percent = tk.get_check(main, kGarnet3Percent);
+        while (tk.getMessage(m))
+            if (!tk.isDialogMessage(main, m)) tk.dispatch(m);
+        if (tk.programEnded() || pressed == 0) break;
+        s.oxideFile = tk.getText(main, kOxideFile);
+        s.startColumn = tk.getText(main, kStartColumn);
+        s.headerLines = tk.getText(main, kHeaderLines);
+        s.garnetOffset = tk.getText(main, kGarnetOffset);
+        s.ferric = tk.getCheck(main, kFerricYes);
+        s.mapping = tk.getCheck(main, kMappingYes);
+        s.batch = tk.getCheck(main, kBatchRun);
+        s.garnet3Percent = tk.getCheck(main, kGarnet3Percent);
         Version version = pressed == kVersion102 ? Version::V102 : Version::V232;
 
         auto show_oops = [&](const std::string& text) {
-            tk.set_text(oops, kOopsText, text);
-            tk.on_command(oops, kOopsRetry, [&] { tk.close(oops); });
-            return tk.run_screen(oops);
+            tk.setText(oops, kOopsText, text);
+            tk.onCommand(oops, kOopsRetry, [&] { tk.close(oops); });
+            return tk.runScreen(oops);
         };
         auto show_done = [&] {
-            tk.on_command(done, kDoneAnother, [&] { tk.close(done); });
-            return tk.run_screen(done);
+            tk.onCommand(done, kDoneAnother, [&] { tk.close(done); });
+            return tk.runScreen(done);
         };
         OxideRunOptions options;
         std::string error;
-        if (!run_options(s, version, options, error)) {
+        if (!runOptions(s, version, options, error)) {
             if (!show_oops(error)) break;
             continue;
         }
         std::string name(core::trim(s.oxideFile));
         if (!s.batch) {
-            int page = core::equal_blind(name, "!info")   ? kInfoPage
-                       : core::equal_blind(name, "!help") ? kHelpPage
-                       : core::equal_blind(name, "!oxi")  ? kOxiPage
+            int page = core::equalBlind(name, "!info")   ? kInfoPage
+                       : core::equalBlind(name, "!help") ? kHelpPage
+                       : core::equalBlind(name, "!oxi")  ? kOxiPage
                                                              : 0;
             if (page != 0) {
-                int p = tk.create(tarvek_screen(page));
-                tk.on_command(p, kPageBack, [&] { tk.close(p); });
-                bool on = tk.run_screen(p);
+                int p = tk.create(tarvekScreen(page));
+                tk.onCommand(p, kPageBack, [&] { tk.close(p); });
+                bool on = tk.runScreen(p);
                 tk.release(p);
                 if (!on) break;
                 continue;
             }
             if (name == "!x" || name == "!X") {
-                tk.end_program();
+                tk.endProgram();
                 break;
             }
             if (name.empty()) {
@@ -245,14 +245,14 @@ core::Status run_tarvek(ui::Toolkit& tk, TarvekSettings& s) {
                 continue;
             }
             core::Status r = run_oxide_file(options);
-            if (!(r.ok() ? show_done() : show_oops(oops_text(r)))) break;
+            if (!(r.ok() ? show_done() : show_oops(oopsText(r)))) break;
             continue;
         }
         // Batch: the progress screen stays up while the files are run.
         tk.show(progress, 1);
         BatchReport report;
-        core::Status b = run_batch("BATCH.DAT", options, report,
-                                      [&](std::string_view line) { tk.set_text(progress, kProgressText, line); });
+        core::Status b = runBatch("BATCH.DAT", options, report,
+                                      [&](std::string_view line) { tk.setText(progress, kProgressText, line); });
         tk.show(progress, 0);
         bool on;
         if (!b.ok()) on = show_oops(b.what);

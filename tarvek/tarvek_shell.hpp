@@ -51,19 +51,19 @@ struct TarvekSettings {
 };
 
 // Applies one configuration line (read as 40 columns) to the settings.
-void apply_tarvek_config_line(TarvekSettings& s, std::string_view line);
+void applyTarvekConfigLine(TarvekSettings& s, std::string_view line);
 // Reads the configuration file of `dir`; false when there is none (the
 // defaults stay, with a blank file name).
-bool read_tarvek_config(TarvekSettings& s, const std::string& dir);
+bool readTarvekConfig(TarvekSettings& s, const std::string& dir);
 
-const ui::ScreenResource& tarvek_screen(int dialogId);
+const ui::ScreenResource& tarvekScreen(int dialogId);
 
 // The run options of the screen's answers; false (with a message) when a
 // field cannot be read.
-bool run_options(const TarvekSettings& s, Version v, OxideRunOptions& out, std::string& error);
+bool runOptions(const TarvekSettings& s, Version v, OxideRunOptions& out, std::string& error);
 
 // Runs the utility on `tk` until it ends.
-core::Status run_tarvek(ui::Toolkit& tk, TarvekSettings& settings);
+core::Status runTarvek(ui::Toolkit& tk, TarvekSettings& settings);
 
 constexpr std::string_view kTarvekVersion = "2.32";
 

@@ -10,38 +10,38 @@ namespace {
 using K = ControlKind;
 
 ControlDef st(int id, std::string text, int row, int col, int width = 0) {
-    return make_control(id, K::Static, std::move(text), row, col, width);
+    return makeControl(id, K::Static, std::move(text), row, col, width);
 }
 ControlDef edit(int id, std::string caption, int width, int row, int col, std::string initial = {},
                 bool hidden = false) {
-    ControlDef c = make_control(id, K::Edit, std::move(caption), row, col, width);
+    ControlDef c = makeControl(id, K::Edit, std::move(caption), row, col, width);
     c.initial = std::move(initial);
     c.captionHidden = hidden;
     return c;
 }
 ControlDef radio(int id, std::string caption, int group, int row, int col, bool on = false) {
-    ControlDef c = make_control(id, K::Radio, std::move(caption), row, col, 0, group);
+    ControlDef c = makeControl(id, K::Radio, std::move(caption), row, col, 0, group);
     c.initial = on ? "1" : "";
     return c;
 }
 ControlDef check(int id, std::string caption, int row, int col, bool on = false) {
-    ControlDef c = make_control(id, K::Check, std::move(caption), row, col);
+    ControlDef c = makeControl(id, K::Check, std::move(caption), row, col);
     c.initial = on ? "1" : "";
     return c;
 }
 ControlDef button(int id, std::string caption, int row, int col, bool isDefault = false) {
-    ControlDef c = make_control(id, K::Button, std::move(caption), row, col);
+    ControlDef c = makeControl(id, K::Button, std::move(caption), row, col);
     c.isDefault = isDefault;
     return c;
 }
 ControlDef list(int id, std::string caption, K kind, int width, int row, int col, int height) {
-    ControlDef c = make_control(id, kind, std::move(caption), row, col, width);
+    ControlDef c = makeControl(id, kind, std::move(caption), row, col, width);
     c.height = height;
     c.captionHidden = true;
     return c;
 }
 
-ScreenResource files_screen() {
+ScreenResource filesScreen() {
     ScreenResource r{kFilesScreen, "Global Options", "Pelkam", {}};
     auto& c = r.controls;
     c.push_back(st(0, "File assignment", 1, 2));
@@ -67,7 +67,7 @@ ScreenResource files_screen() {
     return r;
 }
 
-ScreenResource diagram_screen() {
+ScreenResource diagramScreen() {
     ScreenResource r{kDiagramScreen, "Selection of Diagram Variables", "Pelkam", {}};
     auto& c = r.controls;
     c.push_back(st(0, "Selection of Diagram Variables", 1, 2));
@@ -82,7 +82,7 @@ ScreenResource diagram_screen() {
     return r;
 }
 
-ScreenResource options_screen() {
+ScreenResource optionsScreen() {
     ScreenResource r{kOptionsScreen, "Global Options", "Pelkam", {}};
     auto& c = r.controls;
     c.push_back(edit(kOptElements, "Elements", 120, 1, 2));
@@ -130,7 +130,7 @@ ScreenResource options_screen() {
     return r;
 }
 
-ScreenResource end_member_screen() {
+ScreenResource endMemberScreen() {
     ScreenResource r{kEndMemberScreen, "End-member selection", "Pelkam: end-member selection", {}};
     auto& c = r.controls;
     c.push_back(st(kEmXHeader, "X-axis is defined as", 1, 2, 44));
@@ -146,7 +146,7 @@ ScreenResource end_member_screen() {
     return r;
 }
 
-ScreenResource phase_options_screen() {
+ScreenResource phaseOptionsScreen() {
     ScreenResource r{kPhaseOptionsScreen, "Phase options", "Pelkam", {}};
     auto& c = r.controls;
     c.push_back(st(kPoName, "", 1, 2, 40));
@@ -161,17 +161,17 @@ ScreenResource phase_options_screen() {
     return r;
 }
 
-ScreenResource solution_screen() {
+ScreenResource solutionScreen() {
     ScreenResource r{kSolutionScreen, "Selection of Solution Models", "Pelkam", {}};
     auto& c = r.controls;
     c.push_back(st(0, "Selection of Solution Models", 1, 2));
     for (int row = 0; row < kSolutionRows; ++row) {
         int line = 3 + row;
         std::string n = std::to_string(row + 1);
-        c.push_back(st(sm_row_control(kSmRowLabel, row), "", line, 2, 20));
-        c.push_back(radio(sm_row_control(kSmRowYes, row), "YES " + n, 10 + row, line, 23));
-        c.push_back(radio(sm_row_control(kSmRowNo, row), "NO " + n, 10 + row, line, 33));
-        ControlDef d = list(sm_row_control(kSmRowList, row), "Variant " + n, K::DropDown, 40, line, 42, 1);
+        c.push_back(st(smRowControl(kSmRowLabel, row), "", line, 2, 20));
+        c.push_back(radio(smRowControl(kSmRowYes, row), "YES " + n, 10 + row, line, 23));
+        c.push_back(radio(smRowControl(kSmRowNo, row), "NO " + n, 10 + row, line, 33));
+        ControlDef d = list(smRowControl(kSmRowList, row), "Variant " + n, K::DropDown, 40, line, 42, 1);
         c.push_back(d);
     }
     c.push_back(radio(kSmAll, "All Solution Models", 20, 12, 2, true));
@@ -183,7 +183,7 @@ ScreenResource solution_screen() {
     return r;
 }
 
-ScreenResource completion_screen() {
+ScreenResource completionScreen() {
     ScreenResource r{kCompletionScreen, "Completion", "Pelkam", {}};
     auto& c = r.controls;
     c.push_back(st(kCompTitle, "Diagram Complete", 1, 2));
@@ -192,7 +192,7 @@ ScreenResource completion_screen() {
     return r;
 }
 
-ScreenResource input_error_screen() {
+ScreenResource inputErrorScreen() {
     ScreenResource r{kInputErrorScreen, "Input error", "OOPS! Input error somewhere!", {}};
     auto& c = r.controls;
     c.push_back(st(kErrMessage, "", 2, 2, 90));
@@ -202,7 +202,7 @@ ScreenResource input_error_screen() {
     return r;
 }
 
-ScreenResource reaction_screen() {
+ScreenResource reactionScreen() {
     ScreenResource r{kReactionScreen, "REACTION SELECTION", "Pelkam", {}};
     auto& c = r.controls;
     c.push_back(st(kRxHeader1, "", 1, 2, 76));
@@ -218,7 +218,7 @@ ScreenResource reaction_screen() {
     return r;
 }
 
-ScreenResource database_screen() {
+ScreenResource databaseScreen() {
     ScreenResource r{kDatabaseScreen, "Database version", "Pelkam (v. 2.34)", {}};
     auto& c = r.controls;
     c.push_back(radio(kDbVersion1, "KLV  v. 1 (1994 database)", 1, 2, 2));
@@ -236,7 +236,7 @@ ScreenResource database_screen() {
     return r;
 }
 
-ScreenResource progress_screen() {
+ScreenResource progressScreen() {
     ScreenResource r{kProgressScreen, "Progress", "Calculating all possible equilibria...", {}};
     auto& c = r.controls;
     c.push_back(st(kProgLine, "", 2, 2, 60));
@@ -245,7 +245,7 @@ ScreenResource progress_screen() {
     return r;
 }
 
-ScreenResource about_screen() {
+ScreenResource aboutScreen() {
     ScreenResource r{kAboutScreen, "About", "Pelkam (version 2.34)", {}};
     auto& c = r.controls;
     c.push_back(st(kAboutName, "Pelkam - mineral equilibria for metamorphic petrology", 2, 2));
@@ -253,7 +253,7 @@ ScreenResource about_screen() {
     return r;
 }
 
-ScreenResource spare_screen() {
+ScreenResource spareScreen() {
     ScreenResource r{kSpareScreen, "Spare", "call from UPDAATE", {}};
     auto& c = r.controls;
     c.push_back(edit(kSpareField1, "Field 1", 60, 2, 2));
@@ -263,7 +263,7 @@ ScreenResource spare_screen() {
     return r;
 }
 
-ScreenResource batch_screen() {
+ScreenResource batchScreen() {
     ScreenResource r{kBatchScreen, "Batch question", "Batch Run: requires info input into file BATCH.DAT ", {}};
     auto& c = r.controls;
     c.push_back(check(kBatchCheck, "Batch Run?", 2, 4));
@@ -272,43 +272,43 @@ ScreenResource batch_screen() {
     return r;
 }
 
-std::vector<ScreenResource> all_screens() {
-    return {files_screen(),    diagram_screen(),  options_screen(),      end_member_screen(),
-            phase_options_screen(), solution_screen(), completion_screen(), input_error_screen(),
-            reaction_screen(), database_screen(), progress_screen(),     about_screen(),
-            spare_screen(),    batch_screen()};
+std::vector<ScreenResource> allScreens() {
+    return {filesScreen(),    diagramScreen(),  optionsScreen(),      endMemberScreen(),
+            phaseOptionsScreen(), solutionScreen(), completionScreen(), inputErrorScreen(),
+            reactionScreen(), databaseScreen(), progressScreen(),     aboutScreen(),
+            spareScreen(),    batchScreen()};
 }
 
 }  // namespace
 
-const ScreenResource& pelkam_screen(int n) {
-    static const std::vector<ScreenResource> screens = all_screens();  // immutable table
+const ScreenResource& pelkamScreen(int n) {
+    static const std::vector<ScreenResource> screens = allScreens();  // immutable table
     return screens.at(static_cast<std::size_t>(n - 1));
 }
 
-PelkamScreens create_pelkam_screens(Toolkit& tk) {
+PelkamScreens createPelkamScreens(Toolkit& tk) {
     PelkamScreens s;
     s.tk = &tk;
     for (int n = 1; n <= kScreenCount; ++n) {
-        s.handle[n] = tk.create(pelkam_screen(n));
+        s.handle[n] = tk.create(pelkamScreen(n));
         tk.show(s.handle[n], 0);
     }
     return s;
 }
 
-bool show_input_error(PelkamScreens& s, std::string_view message) {
+bool showInputError(PelkamScreens& s, std::string_view message) {
     Toolkit& tk = *s.tk;
     int h = s[kInputErrorScreen];
-    tk.set_text(h, kErrMessage, core::pad(message, 90));
-    bool cont = tk.run_screen(h);
+    tk.setText(h, kErrMessage, core::pad(message, 90));
+    bool cont = tk.runScreen(h);
     tk.show(h, 0);
     return cont;
 }
 
-void show_progress(PelkamScreens& s, std::string_view text, int line) {
+void showProgress(PelkamScreens& s, std::string_view text, int line) {
     Toolkit& tk = *s.tk;
     int h = s[kProgressScreen];
-    tk.set_text(h, line, core::pad(text, 60));
+    tk.setText(h, line, core::pad(text, 60));
     tk.show(h, 1);
 }
 

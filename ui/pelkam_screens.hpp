@@ -94,10 +94,10 @@ enum PelkamControl : int {
 };
 
 constexpr int kSolutionRows = 8;
-constexpr int sm_row_control(int base, int row) { return base + 10 * row; }
+constexpr int smRowControl(int base, int row) { return base + 10 * row; }
 
 // The resource of screen n (1..14).
-const ScreenResource& pelkam_screen(int n);
+const ScreenResource& pelkamScreen(int n);
 
 // The handles of the created screens, indexed by screen number.
 struct PelkamScreens {
@@ -107,14 +107,14 @@ struct PelkamScreens {
 };
 
 // Creates all fourteen screens, in order, each hidden.
-PelkamScreens create_pelkam_screens(Toolkit& tk);
+PelkamScreens createPelkamScreens(Toolkit& tk);
 
 // The input-error screen: shows a 90-character message.  Returns true for
 // "Continue", false for "Quit" (the program ends).
-bool show_input_error(PelkamScreens& s, std::string_view message);
+bool showInputError(PelkamScreens& s, std::string_view message);
 
 // The progress screen: sets one of its lines and shows it without a loop.
-void show_progress(PelkamScreens& s, std::string_view text, int line = kProgLine);
+void showProgress(PelkamScreens& s, std::string_view text, int line = kProgLine);
 
 constexpr std::string_view kProgramName = "Pelkam";
 constexpr std::string_view kProgramVersion = "2.34";

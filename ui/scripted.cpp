@@ -12,8 +12,8 @@
 namespace ui {
 namespace {
 
-using core::equal_blind;
-using core::starts_blind;
+using core::equalBlind;
+using core::startsBlind;
 
 using Op = ScriptedToolkit::Op;
 using Line = ScriptedToolkit::Line;
@@ -28,7 +28,7 @@ std::string_view strip(std::string_view s) {
     return s;
 }
 
-bool all_digits(std::string_view s) {
+bool allDigits(std::string_view s) {
     if (s.empty() || s.size() > 9) return false;
     for (char c : s)
         if (c < '0' || c > '9') return false;
@@ -44,7 +44,7 @@ std::string unquote(std::string_view v) {
 
 // Reads a control name from the front of `rest`: a quoted caption, or bare
 // text up to `stop` (or the end).  Leaves `rest` after the name.
-bool take_target(std::string_view& rest, char stop, std::string& target, std::string& why) {
+bool takeTarget(std::string_view& rest, char stop, std::string& target, std::string& why) {
     rest = strip(rest);
     if (!rest.empty() && rest.front() == '"') {
         std::size_t close = rest.find('"', 1);
@@ -68,7 +68,7 @@ bool take_target(std::string_view& rest, char stop, std::string& target, std::st
     return true;
 }
 
-Line parse_line(int number, std::string_view raw) {
+Line parseLine(int number, std::string_view raw) {
     Line line;
     line.number = number;
     while (!raw.empty() && (raw.back() == '\r' || raw.back() == '\n')) raw.remove_suffix(1);
@@ -88,27 +88,27 @@ Line parse_line(int number, std::string_view raw) {
         return line;
     };
 
-    if (equal_blind(kw, "screen")) {
+    if (equalBlind(kw, "screen")) {
         line.op = Op::Screen;
         line.target = unquote(rest);
         if (line.target.empty()) return unreadable("the screen name is missing");
-    } else if (equal_blind(kw, "set") || equal_blind(kw, "select")) {
-        line.op = equal_blind(kw, "set") ? Op::Set : Op::Select;
-        if (!take_target(rest, '=', line.target, why)) return unreadable(why);
+    } else if (equalBlind(kw, "set") || equalBlind(kw, "select")) {
+        line.op = equalBlind(kw, "set") ? Op::Set : Op::Select;
+        if (!takeTarget(rest, '=', line.target, why)) return unreadable(why);
         if (rest.empty() || rest.front() != '=')
             return unreadable("'=' is missing after \"" + line.target + "\"");
         rest.remove_prefix(1);
         line.value = line.op == Op::Set ? unquote(rest) : std::string(strip(rest));
         if (line.op == Op::Select && line.value.empty()) return unreadable("no item is named after '='");
-    } else if (equal_blind(kw, "check")) {
+    } else if (equalBlind(kw, "check")) {
         line.op = Op::Check;
         std::string_view r = strip(rest);
         if (!r.empty() && r.front() == '"') {
-            if (!take_target(rest, 0, line.target, why)) return unreadable(why);
+            if (!takeTarget(rest, 0, line.target, why)) return unreadable(why);
             std::string_view state = strip(rest);
-            if (state.empty() || equal_blind(state, "on")) {
+            if (state.empty() || equalBlind(state, "on")) {
                 line.on = true;
-            } else if (equal_blind(state, "off")) {
+            } else if (equalBlind(state, "off")) {
                 line.on = false;
             } else {
                 return unreadable("\"" + std::string(state) + "\" is neither on nor off");
@@ -117,19 +117,19 @@ Line parse_line(int number, std::string_view raw) {
             // A bare caption may end in the word on or off.
             std::size_t lastBlank = r.find_last_of(" \t");
             std::string_view last = lastBlank == std::string_view::npos ? r : r.substr(lastBlank + 1);
-            if (lastBlank != std::string_view::npos && (equal_blind(last, "on") || equal_blind(last, "off"))) {
-                line.on = equal_blind(last, "on");
+            if (lastBlank != std::string_view::npos && (equalBlind(last, "on") || equalBlind(last, "off"))) {
+                line.on = equalBlind(last, "on");
                 r = strip(r.substr(0, lastBlank));
             }
             line.target.assign(r);
             if (line.target.empty()) return unreadable("the control name is missing");
         }
-    } else if (equal_blind(kw, "radio") || equal_blind(kw, "clear") || equal_blind(kw, "press")) {
-        line.op = equal_blind(kw, "radio") ? Op::Radio : equal_blind(kw, "clear") ? Op::Clear : Op::Press;
-        if (!take_target(rest, 0, line.target, why)) return unreadable(why);
+    } else if (equalBlind(kw, "radio") || equalBlind(kw, "clear") || equalBlind(kw, "press")) {
+        line.op = equalBlind(kw, "radio") ? Op::Radio : equalBlind(kw, "clear") ? Op::Clear : Op::Press;
+        if (!takeTarget(rest, 0, line.target, why)) return unreadable(why);
         if (!strip(rest).empty())
             return unreadable("unexpected text after the name: \"" + std::string(strip(rest)) + "\"");
-    } else if (equal_blind(kw, "answer")) {
+    } else if (equalBlind(kw, "answer")) {
         line.op = Op::Answer;
         if (!rest.empty()) rest.remove_prefix(1);  // the blank after the word
         std::string_view stripped = strip(rest);
@@ -144,7 +144,7 @@ Line parse_line(int number, std::string_view raw) {
 }
 
 // Splits "a; b; "c;d"" at semicolons outside double quotes.
-std::vector<std::string> split_items(std::string_view s) {
+std::vector<std::string> splitItems(std::string_view s) {
     std::vector<std::string> out;
     std::string cur;
     bool quoted = false;
@@ -161,12 +161,12 @@ std::vector<std::string> split_items(std::string_view s) {
     return out;
 }
 
-std::string control_name(const Toolkit::ControlState& c) {
+std::string controlName(const Toolkit::ControlState& c) {
     if (!c.def.caption.empty()) return "\"" + c.def.caption + "\"";
     return "#" + std::to_string(c.def.id);
 }
 
-const char* kind_name(ControlKind k) {
+const char* kindName(ControlKind k) {
     switch (k) {
         case ControlKind::Static: return "a static text";
         case ControlKind::Edit: return "an edit field";
@@ -181,14 +181,14 @@ const char* kind_name(ControlKind k) {
 }
 
 // The index of the list item an answer names, or -1 with the reason.
-int find_item(const Toolkit::ControlState& c, std::string_view item, std::string& why) {
+int findItem(const Toolkit::ControlState& c, std::string_view item, std::string& why) {
     const int n = static_cast<int>(c.items.size());
     std::string_view key = strip(item);
     std::string_view digits = !key.empty() && key.front() == '#' ? key.substr(1) : key;
-    if (all_digits(digits)) {
+    if (allDigits(digits)) {
         int k = std::atoi(std::string(digits).c_str());
         if (k >= 1 && k <= n) return k - 1;
-        why = "list " + control_name(c) + " has no item " + std::string(digits) + " (it has " + std::to_string(n) +
+        why = "list " + controlName(c) + " has no item " + std::string(digits) + " (it has " + std::to_string(n) +
               ")";
         return -1;
     }
@@ -199,20 +199,20 @@ int find_item(const Toolkit::ControlState& c, std::string_view item, std::string
     for (int i = 0; i < n; ++i)
         if (strip(c.items[static_cast<std::size_t>(i)]) == key) return i;
     for (int i = 0; i < n; ++i)
-        if (equal_blind(strip(c.items[static_cast<std::size_t>(i)]), key)) return i;
+        if (equalBlind(strip(c.items[static_cast<std::size_t>(i)]), key)) return i;
     int found = -1;
     int count = 0;
     for (int i = 0; i < n; ++i) {
-        if (starts_blind(strip(c.items[static_cast<std::size_t>(i)]), key)) {
+        if (startsBlind(strip(c.items[static_cast<std::size_t>(i)]), key)) {
             if (count == 0) found = i;
             ++count;
         }
     }
     if (count == 1) return found;
     if (count == 0)
-        why = "no item \"" + std::string(key) + "\" in list " + control_name(c);
+        why = "no item \"" + std::string(key) + "\" in list " + controlName(c);
     else
-        why = "\"" + std::string(key) + "\" fits " + std::to_string(count) + " items of list " + control_name(c);
+        why = "\"" + std::string(key) + "\" fits " + std::to_string(count) + " items of list " + controlName(c);
     return -1;
 }
 
@@ -232,7 +232,7 @@ ScriptedToolkit::ScriptedToolkit(std::string script_text, std::string script_nam
         ++number;
         std::string_view s = strip(raw);
         if (s.empty() || s.front() == '#') continue;
-        lines_.push_back(parse_line(number, raw));
+        lines_.push_back(parseLine(number, raw));
         const Line& l = lines_.back();
         if (l.op == Op::Unreadable && syntax_error_.empty())
             syntax_error_ = "answer script line " + std::to_string(l.number) + " (\"" + shorten(l.text) +
@@ -243,30 +243,30 @@ ScriptedToolkit::ScriptedToolkit(std::string script_text, std::string script_nam
 std::string ScriptedToolkit::where() const { return name_.empty() ? std::string() : " (in " + name_ + ")"; }
 
 std::string ScriptedToolkit::misfit(const Line& line, int screen, const std::string& why) const {
-    const ScreenState* st = screen_state(screen);
+    const ScreenState* st = screenState(screen);
     std::string screenName = st ? st->resource.name : std::string("?");
     return "answer script line " + std::to_string(line.number) + " (\"" + shorten(line.text) +
            "\") does not fit screen \"" + screenName + "\": " + why + where() + says(screen);
 }
 
 std::string ScriptedToolkit::says(int screen) const {
-    std::string text = screen_message(screen);
+    std::string text = screenMessage(screen);
     if (text.empty()) return {};
-    const ScreenState* st = screen_state(screen);
+    const ScreenState* st = screenState(screen);
     return "\n  the screen \"" + st->resource.title + "\" says: " + text;
 }
 
 void ScriptedToolkit::show(int screen, int command) {
     Toolkit::show(screen, command);
-    const ScreenState* st = screen_state(screen);
+    const ScreenState* st = screenState(screen);
     if (trace_ && command != 0 && st)
         *trace_ << "script: screen " << st->resource.id << " \"" << st->resource.name << "\" ("
                 << st->resource.title << ") shown\n";
 }
 
-void ScriptedToolkit::console_line(std::string_view line) { *console_ << line << '\n'; }
+void ScriptedToolkit::consoleLine(std::string_view line) { *console_ << line << '\n'; }
 
-bool ScriptedToolkit::prompt_line(std::string_view prompt, std::string& answer) {
+bool ScriptedToolkit::promptLine(std::string_view prompt, std::string& answer) {
     std::string question(strip(prompt));
     if (!syntax_error_.empty()) {
         fail(syntax_error_);
@@ -290,12 +290,12 @@ bool ScriptedToolkit::prompt_line(std::string_view prompt, std::string& answer) 
     return true;
 }
 
-bool ScriptedToolkit::next_input(int screen, Message& m) {
+bool ScriptedToolkit::nextInput(int screen, Message& m) {
     if (!syntax_error_.empty()) {
         fail(syntax_error_);
         return false;
     }
-    const ScreenState* st = screen_state(screen);
+    const ScreenState* st = screenState(screen);
     if (!st) {
         fail("answer script: no screen is shown" + where());
         return false;
@@ -305,7 +305,7 @@ bool ScriptedToolkit::next_input(int screen, Message& m) {
         last_line_ = line.number;
         if (trace_) *trace_ << "script line " << line.number << ": " << line.text << '\n';
         if (line.op == Op::Press) {
-            std::vector<ControlState*> found = find_controls(screen, line.target);
+            std::vector<ControlState*> found = findControls(screen, line.target);
             std::string why;
             if (found.empty())
                 why = "no control \"" + line.target + "\"";
@@ -313,9 +313,9 @@ bool ScriptedToolkit::next_input(int screen, Message& m) {
                 why = "\"" + line.target + "\" names " + std::to_string(found.size()) +
                       " controls; give the control's number";
             else if (found.front()->def.kind != ControlKind::Button)
-                why = control_name(*found.front()) + " is " + kind_name(found.front()->def.kind) + ", not a button";
+                why = controlName(*found.front()) + " is " + kindName(found.front()->def.kind) + ", not a button";
             else if (!found.front()->enabled)
-                why = control_name(*found.front()) + " is disabled";
+                why = controlName(*found.front()) + " is disabled";
             if (!why.empty()) {
                 fail(misfit(line, screen, why));
                 return false;
@@ -338,13 +338,13 @@ bool ScriptedToolkit::next_input(int screen, Message& m) {
 }
 
 std::string ScriptedToolkit::apply(int screen, const Line& line) {
-    const ScreenState* st = screen_state(screen);
+    const ScreenState* st = screenState(screen);
     switch (line.op) {
         case Op::Screen: {
             const ScreenResource& r = st->resource;
             std::string_view want = strip(line.target);
-            bool fits = (all_digits(want) && std::atoi(std::string(want).c_str()) == r.id) ||
-                        starts_blind(strip(r.name), want) || starts_blind(strip(r.title), want);
+            bool fits = (allDigits(want) && std::atoi(std::string(want).c_str()) == r.id) ||
+                        startsBlind(strip(r.name), want) || startsBlind(strip(r.title), want);
             if (fits) return {};
             return "the screen shown is not \"" + line.target + "\"";
         }
@@ -356,7 +356,7 @@ std::string ScriptedToolkit::apply(int screen, const Line& line) {
             break;
     }
 
-    std::vector<ControlState*> found = find_controls(screen, line.target);
+    std::vector<ControlState*> found = findControls(screen, line.target);
     if (found.empty()) return "no control \"" + line.target + "\"";
     if (found.size() > 1)
         return "\"" + line.target + "\" names " + std::to_string(found.size()) + " controls; give the control's number";
@@ -364,61 +364,61 @@ std::string ScriptedToolkit::apply(int screen, const Line& line) {
     const ControlKind kind = c.def.kind;
     const int id = c.def.id;
     auto wrong = [&](const char* wanted) {
-        return control_name(c) + " is " + kind_name(kind) + ", not " + wanted;
+        return controlName(c) + " is " + kindName(kind) + ", not " + wanted;
     };
-    if (!c.enabled) return control_name(c) + " is disabled";
+    if (!c.enabled) return controlName(c) + " is disabled";
 
     switch (line.op) {
         case Op::Set: {
             if (kind == ControlKind::Edit) {
-                if (accepted_length(c.def) > 0 && static_cast<int>(line.value.size()) > accepted_length(c.def))
+                if (acceptedLength(c.def) > 0 && static_cast<int>(line.value.size()) > acceptedLength(c.def))
                     return "the text has " + std::to_string(line.value.size()) + " characters; field " +
-                           control_name(c) + " takes " + std::to_string(accepted_length(c.def));
-                set_text(screen, id, line.value);
+                           controlName(c) + " takes " + std::to_string(acceptedLength(c.def));
+                setText(screen, id, line.value);
                 return {};
             }
             if (kind == ControlKind::DropDown || kind == ControlKind::ListSingle) {
                 std::string why;
-                int index = find_item(c, line.value, why);
+                int index = findItem(c, line.value, why);
                 if (index < 0) return why;
-                set_selection(screen, id, index, true);
+                setSelection(screen, id, index, true);
                 return {};
             }
             return wrong("an edit field or a drop-down list");
         }
         case Op::Check:
             if (kind != ControlKind::Check) return wrong("a check box");
-            set_check(screen, id, line.on);
+            setCheck(screen, id, line.on);
             return {};
         case Op::Radio:
             if (kind != ControlKind::Radio) return wrong("a radio button");
-            set_check(screen, id, true);
+            setCheck(screen, id, true);
             return {};
         case Op::Clear:
             if (kind != ControlKind::ListSingle && kind != ControlKind::ListMulti && kind != ControlKind::DropDown)
                 return wrong("a list");
-            set_selection(screen, id, -1, false);
+            setSelection(screen, id, -1, false);
             return {};
         case Op::Select: {
             if (kind != ControlKind::ListSingle && kind != ControlKind::ListMulti && kind != ControlKind::DropDown)
                 return wrong("a list");
-            if (equal_blind(strip(line.value), "all")) {
-                if (kind != ControlKind::ListMulti) return control_name(c) + " takes only one item";
-                set_selection(screen, id, -1, true);
+            if (equalBlind(strip(line.value), "all")) {
+                if (kind != ControlKind::ListMulti) return controlName(c) + " takes only one item";
+                setSelection(screen, id, -1, true);
                 return {};
             }
-            std::vector<std::string> items = split_items(line.value);
+            std::vector<std::string> items = splitItems(line.value);
             if (kind != ControlKind::ListMulti && items.size() != 1)
-                return control_name(c) + " takes only one item";
+                return controlName(c) + " takes only one item";
             // Every item is checked before any is selected.
             std::vector<int> indices;
             for (const std::string& item : items) {
                 std::string why;
-                int index = find_item(c, item, why);
+                int index = findItem(c, item, why);
                 if (index < 0) return why;
                 indices.push_back(index);
             }
-            for (int index : indices) set_selection(screen, id, index, true);
+            for (int index : indices) setSelection(screen, id, index, true);
             return {};
         }
         default:
@@ -428,7 +428,7 @@ std::string ScriptedToolkit::apply(int screen, const Line& line) {
 
 // ---------------------------------------------------------------- factories
 
-std::unique_ptr<Toolkit> make_scripted_toolkit(const std::string& script_path, std::string* error) {
+std::unique_ptr<Toolkit> makeScriptedToolkit(const std::string& script_path, std::string* error) {
     auto report = [&](std::string message) {
         if (error) *error = std::move(message);
         return std::unique_ptr<Toolkit>();
@@ -447,11 +447,11 @@ std::unique_ptr<Toolkit> make_scripted_toolkit(const std::string& script_path, s
     const char* traceVar = std::getenv("PELKAM_SCRIPT_TRACE");
     std::ostream* trace = traceVar && *traceVar ? &std::cerr : nullptr;
     auto tk = std::make_unique<ScriptedToolkit>(std::move(text), script_path, nullptr, trace);
-    if (!tk->syntax_error().empty()) return report(tk->syntax_error());
+    if (!tk->syntaxError().empty()) return report(tk->syntaxError());
     return tk;
 }
 
-std::unique_ptr<Toolkit> make_scripted_toolkit_from_text(std::string script_text, std::string script_name) {
+std::unique_ptr<Toolkit> makeScriptedToolkitFromText(std::string script_text, std::string script_name) {
     const char* traceVar = std::getenv("PELKAM_SCRIPT_TRACE");
     std::ostream* trace = traceVar && *traceVar ? &std::cerr : nullptr;
     return std::make_unique<ScriptedToolkit>(std::move(script_text), std::move(script_name), nullptr, trace);

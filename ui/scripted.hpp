@@ -75,18 +75,18 @@ public:
                     std::ostream* trace = nullptr);
 
     void show(int screen, int command) override;
-    bool prompt_line(std::string_view prompt, std::string& answer) override;
-    void console_line(std::string_view line) override;
+    bool promptLine(std::string_view prompt, std::string& answer) override;
+    void consoleLine(std::string_view line) override;
 
     // The first line that cannot be read, as a message; empty when every
     // line can be read.
-    const std::string& syntax_error() const { return syntax_error_; }
+    const std::string& syntaxError() const { return syntax_error_; }
     // True when every directive of the script has been used.
     bool finished() const { return pos_ >= lines_.size(); }
     const std::vector<Line>& lines() const { return lines_; }
 
 protected:
-    bool next_input(int screen, Message& m) override;
+    bool nextInput(int screen, Message& m) override;
 
 private:
     std::string name_;

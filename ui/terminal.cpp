@@ -26,10 +26,10 @@ constexpr int kPromptWidth = 200;     // longest console answer
 constexpr int kDropRows = 10;         // rows of an open drop-down list
 constexpr int kListScrollStep = 4;    // columns per Left/Right in a list
 
-bool is_enter(int key) { return key == '\r' || key == '\n' || key == KEY_ENTER; }
-bool is_backspace(int key) { return key == KEY_BACKSPACE || key == 127 || key == 8; }
+bool isEnter(int key) { return key == '\r' || key == '\n' || key == KEY_ENTER; }
+bool isBackspace(int key) { return key == KEY_BACKSPACE || key == 127 || key == 8; }
 
-bool is_list(ControlKind k) { return k == ControlKind::ListSingle || k == ControlKind::ListMulti; }
+bool isList(ControlKind k) { return k == ControlKind::ListSingle || k == ControlKind::ListMulti; }
 
 chtype clean(char c) {
     auto u = static_cast<unsigned char>(c);
@@ -42,7 +42,7 @@ std::string_view rtrim(std::string_view s) {
     return s;
 }
 
-void restore_terminal() {
+void restoreTerminal() {
     if (!isendwin()) endwin();
 }
 
@@ -65,7 +65,7 @@ bool TerminalToolkit::start() {
         return false;
     }
     // Should the program leave through exit() the terminal is given back all the same.
-    static const bool registered = (std::atexit(restore_terminal), true);
+    static const bool registered = (std::atexit(restoreTerminal), true);
     (void)registered;
     term_ = sp;
     set_term(sp);
@@ -97,7 +97,7 @@ void TerminalToolkit::stop() {
 TerminalToolkit::ScreenUi& TerminalToolkit::ui(int screen) {
     if (screen >= static_cast<int>(ui_.size())) ui_.resize(static_cast<std::size_t>(screen) + 1);
     ScreenUi& u = ui_[static_cast<std::size_t>(screen)];
-    const ScreenState* st = screen_state(screen);
+    const ScreenState* st = screenState(screen);
     if (st && u.controls.size() != st->controls.size()) u.controls.resize(st->controls.size());
     return u;
 }
@@ -105,16 +105,16 @@ TerminalToolkit::ScreenUi& TerminalToolkit::ui(int screen) {
 void TerminalToolkit::show(int screen, int command) {
     Toolkit::show(screen, command);
     if (command == 0) {
-        if (started_) redraw_active();
+        if (started_) redrawActive();
         return;
     }
-    if (!screen_state(screen) || !start()) return;
+    if (!screenState(screen) || !start()) return;
     ScreenUi& u = ui(screen);
     u.rowOffset = 0;
     u.colOffset = 0;
     u.consoleMark = scrollback_.size();
     u.shown = values(screen);
-    set_focus(screen, first_focus(screen));
+    setFocus(screen, firstFocus(screen));
     draw(screen);
 }
 
@@ -122,7 +122,7 @@ void TerminalToolkit::changed(int screen) {
     if (started_ && !handling_ && screen == active()) draw(screen);
 }
 
-void TerminalToolkit::redraw_active() {
+void TerminalToolkit::redrawActive() {
     if (!started_) return;
     if (active() >= 0) {
         draw(active());
@@ -132,7 +132,7 @@ void TerminalToolkit::redraw_active() {
     }
 }
 
-void TerminalToolkit::console_line(std::string_view line) {
+void TerminalToolkit::consoleLine(std::string_view line) {
     scrollback_.emplace_back(line);
     if (!started_) {
         std::cout << line << '\n';
@@ -140,7 +140,7 @@ void TerminalToolkit::console_line(std::string_view line) {
         printed_ = scrollback_.size();
         return;
     }
-    if (!handling_) redraw_active();
+    if (!handling_) redrawActive();
 }
 
 // ---------------------------------------------------------------- drawing
@@ -157,20 +157,20 @@ void TerminalToolkit::put(int row, int col, std::string_view text, unsigned long
     }
 }
 
-void TerminalToolkit::put_form(const ScreenUi& u, int row, int col, std::string_view text, unsigned long attr,
+void TerminalToolkit::putForm(const ScreenUi& u, int row, int col, std::string_view text, unsigned long attr,
                                int maxWidth) {
     put(row - u.rowOffset, col - u.colOffset, text, attr, maxWidth);
 }
 
-void TerminalToolkit::put_char(const ScreenUi& u, int row, int col, unsigned long ch) {
+void TerminalToolkit::putChar(const ScreenUi& u, int row, int col, unsigned long ch) {
     int y = row - u.rowOffset;
     int x = col - u.colOffset;
     if (y < 0 || y >= LINES || x < 0 || x >= COLS) return;
     mvaddch(y, x, static_cast<chtype>(ch));
 }
 
-int TerminalToolkit::edit_width(int screen, int index) const {
-    const ScreenState* st = screen_state(screen);
+int TerminalToolkit::editWidth(int screen, int index) const {
+    const ScreenState* st = screenState(screen);
     const ControlDef& d = st->controls[static_cast<std::size_t>(index)].def;
     int label = d.captionHidden || d.caption.empty() ? 0 : static_cast<int>(d.caption.size()) + 1;
     int colOffset = screen < static_cast<int>(ui_.size()) ? ui_[static_cast<std::size_t>(screen)].colOffset : 0;
@@ -180,14 +180,14 @@ int TerminalToolkit::edit_width(int screen, int index) const {
     return std::max(0, std::min(w, avail));
 }
 
-int TerminalToolkit::list_rows(int screen, int index) const {
-    const ControlDef& d = screen_state(screen)->controls[static_cast<std::size_t>(index)].def;
+int TerminalToolkit::listRows(int screen, int index) const {
+    const ControlDef& d = screenState(screen)->controls[static_cast<std::size_t>(index)].def;
     return std::max(d.height, 3) - 2;
 }
 
 // Columns of item text in a list (or of the chosen text in a drop-down).
-int TerminalToolkit::list_text_width(int screen, int index) const {
-    const ControlDef& d = screen_state(screen)->controls[static_cast<std::size_t>(index)].def;
+int TerminalToolkit::listTextWidth(int screen, int index) const {
+    const ControlDef& d = screenState(screen)->controls[static_cast<std::size_t>(index)].def;
     int colOffset = screen < static_cast<int>(ui_.size()) ? ui_[static_cast<std::size_t>(screen)].colOffset : 0;
     int avail = COLS - (d.col - colOffset) - 3;
     int w = d.width > 0 ? d.width : 40;
@@ -197,19 +197,19 @@ int TerminalToolkit::list_text_width(int screen, int index) const {
     return std::max(0, inner - prefix);
 }
 
-void TerminalToolkit::adjust_offsets(int screen) {
-    const ScreenState* st = screen_state(screen);
+void TerminalToolkit::adjustOffsets(int screen) {
+    const ScreenState* st = screenState(screen);
     ScreenUi& u = ui(screen);
     int lastRow = 0;
     for (const ControlState& c : st->controls)
-        lastRow = std::max(lastRow, c.def.row + (is_list(c.def.kind) ? std::max(c.def.height, 3) - 1 : 0));
+        lastRow = std::max(lastRow, c.def.row + (isList(c.def.kind) ? std::max(c.def.height, 3) - 1 : 0));
     const int rows = std::max(1, LINES - 1);  // the bottom line is the status line
     if (lastRow < rows) {
         u.rowOffset = 0;
     } else if (u.focus >= 0) {
         const ControlDef& d = st->controls[static_cast<std::size_t>(u.focus)].def;
         int top = d.row;
-        int bottom = d.row + (is_list(d.kind) ? std::max(d.height, 3) - 1 : 0);
+        int bottom = d.row + (isList(d.kind) ? std::max(d.height, 3) - 1 : 0);
         if (bottom - u.rowOffset > rows - 1) u.rowOffset = bottom - (rows - 1);
         if (top - u.rowOffset < 1) u.rowOffset = std::max(0, top - 1);
     }
@@ -230,18 +230,18 @@ void TerminalToolkit::draw(int screen) {
 
 void TerminalToolkit::render(int screen) {
     erase();
-    const ScreenState* st = screen_state(screen);
+    const ScreenState* st = screenState(screen);
     if (!st) return;
     ScreenUi& u = ui(screen);
-    adjust_offsets(screen);
+    adjustOffsets(screen);
 
     std::string title = " " + st->resource.title;
     if (static_cast<int>(title.size()) < COLS) title.resize(static_cast<std::size_t>(COLS), ' ');
     put(-u.rowOffset, 0, title, A_REVERSE);
 
     for (std::size_t i = 0; i < st->controls.size(); ++i)
-        draw_control(screen, static_cast<int>(i), static_cast<int>(i) == u.focus);
-    draw_status(screen);
+        drawControl(screen, static_cast<int>(i), static_cast<int>(i) == u.focus);
+    drawStatus(screen);
 
     // The caret of a focused edit field; elsewhere the cursor is hidden.
     bool caret = false;
@@ -263,19 +263,19 @@ void TerminalToolkit::render(int screen) {
 
 // The keys of the status line, with the buttons Enter and Esc press on this
 // screen.
-std::string TerminalToolkit::key_summary(int screen) const {
+std::string TerminalToolkit::keySummary(int screen) const {
     auto caption = [&](int id) {
         const ControlState* c = control(screen, id);
         return c ? std::string(rtrim(c->def.caption)) : std::string();
     };
     std::string line = " Tab next  Space select";
-    const int enter = default_button(screen), esc = cancel_button(screen);
+    const int enter = defaultButton(screen), esc = cancelButton(screen);
     line += enter ? "  Enter = " + caption(enter) : std::string("  Enter presses a button");
     if (esc) line += "  Esc = " + caption(esc);
     return line + "  F2 console lines";
 }
 
-void TerminalToolkit::draw_status(int screen) {
+void TerminalToolkit::drawStatus(int screen) {
     if (LINES < 2) return;
     const ScreenUi& u = ui_[static_cast<std::size_t>(screen)];
     std::string line;
@@ -284,13 +284,13 @@ void TerminalToolkit::draw_status(int screen) {
         line = " " + scrollback_.back();
         attr = A_BOLD;
     } else {
-        line = key_summary(screen);
+        line = keySummary(screen);
     }
     put(LINES - 1, 0, line, attr, std::max(0, COLS - 1));
 }
 
-void TerminalToolkit::draw_control(int screen, int index, bool focused) {
-    const ScreenState* st = screen_state(screen);
+void TerminalToolkit::drawControl(int screen, int index, bool focused) {
+    const ScreenState* st = screenState(screen);
     const ControlState& c = st->controls[static_cast<std::size_t>(index)];
     ScreenUi& u = ui_[static_cast<std::size_t>(screen)];
     ControlUi& cu = u.controls[static_cast<std::size_t>(index)];
@@ -304,7 +304,7 @@ void TerminalToolkit::draw_control(int screen, int index, bool focused) {
             if (text.empty()) return;
             int avail = COLS - (d.col - u.colOffset);
             if (static_cast<int>(text.size()) <= avail || avail < 20) {
-                put_form(u, d.row, d.col, text, dim);
+                putForm(u, d.row, d.col, text, dim);
                 return;
             }
             // Too long for the line: wrap at blanks onto at most four lines.
@@ -315,7 +315,7 @@ void TerminalToolkit::draw_control(int screen, int index, bool focused) {
                     std::size_t cut = piece.find_last_of(' ');
                     if (cut != std::string_view::npos && cut > 0) piece = piece.substr(0, cut);
                 }
-                put_form(u, row, d.col, piece, dim);
+                putForm(u, row, d.col, piece, dim);
                 text.remove_prefix(piece.size());
                 while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
             }
@@ -323,8 +323,8 @@ void TerminalToolkit::draw_control(int screen, int index, bool focused) {
         }
         case ControlKind::Edit: {
             int label = d.captionHidden || d.caption.empty() ? 0 : static_cast<int>(d.caption.size()) + 1;
-            if (label) put_form(u, d.row, d.col, d.caption, dim);
-            const int w = edit_width(screen, index);
+            if (label) putForm(u, d.row, d.col, d.caption, dim);
+            const int w = editWidth(screen, index);
             const int size = static_cast<int>(c.text.size());
             cu.cursor = std::clamp(cu.cursor, 0, size);
             if (!focused) {
@@ -337,9 +337,9 @@ void TerminalToolkit::draw_control(int screen, int index, bool focused) {
             const int x = d.col + label;
             std::string shown = c.text.substr(static_cast<std::size_t>(std::min(cu.hscroll, size)));
             shown.resize(static_cast<std::size_t>(w), ' ');
-            put_form(u, d.row, x, cu.hscroll > 0 ? "<" : "[", dim);
-            put_form(u, d.row, x + 1, shown, (focused ? A_REVERSE : A_UNDERLINE) | dim);
-            put_form(u, d.row, x + 1 + w, size > cu.hscroll + w ? ">" : "]", dim);
+            putForm(u, d.row, x, cu.hscroll > 0 ? "<" : "[", dim);
+            putForm(u, d.row, x + 1, shown, (focused ? A_REVERSE : A_UNDERLINE) | dim);
+            putForm(u, d.row, x + 1 + w, size > cu.hscroll + w ? ">" : "]", dim);
             return;
         }
         case ControlKind::Radio:
@@ -347,31 +347,31 @@ void TerminalToolkit::draw_control(int screen, int index, bool focused) {
             std::string text = d.kind == ControlKind::Radio ? (c.checked ? "(*) " : "( ) ")
                                                             : (c.checked ? "[X] " : "[ ] ");
             text += d.caption;
-            put_form(u, d.row, d.col, text, focus | dim);
+            putForm(u, d.row, d.col, text, focus | dim);
             return;
         }
         case ControlKind::Button: {
             std::string text = "< " + d.caption + " >";
-            put_form(u, d.row, d.col, text, focus | dim | (d.isDefault ? A_BOLD : A_NORMAL));
+            putForm(u, d.row, d.col, text, focus | dim | (d.isDefault ? A_BOLD : A_NORMAL));
             return;
         }
         case ControlKind::DropDown: {
-            const int w = list_text_width(screen, index);
+            const int w = listTextWidth(screen, index);
             std::string shown;
             if (c.chosen >= 0 && c.chosen < static_cast<int>(c.items.size()))
                 shown = c.items[static_cast<std::size_t>(c.chosen)];
             shown.resize(static_cast<std::size_t>(w), ' ');
-            put_form(u, d.row, d.col, "[", dim);
-            put_form(u, d.row, d.col + 1, shown, (focused ? A_REVERSE : A_UNDERLINE) | dim);
-            put_form(u, d.row, d.col + 1 + w, "v]", dim);
+            putForm(u, d.row, d.col, "[", dim);
+            putForm(u, d.row, d.col + 1, shown, (focused ? A_REVERSE : A_UNDERLINE) | dim);
+            putForm(u, d.row, d.col + 1 + w, "v]", dim);
             return;
         }
         case ControlKind::ListSingle:
         case ControlKind::ListMulti: {
             const bool multi = d.kind == ControlKind::ListMulti;
             const int n = static_cast<int>(c.items.size());
-            const int rows = list_rows(screen, index);
-            const int tw = list_text_width(screen, index);
+            const int rows = listRows(screen, index);
+            const int tw = listTextWidth(screen, index);
             const int inner = tw + (multi ? 4 : 2);
             cu.cursor = n == 0 ? 0 : std::clamp(cu.cursor, 0, n - 1);
             if (cu.cursor < cu.top) cu.top = cu.cursor;
@@ -382,22 +382,22 @@ void TerminalToolkit::draw_control(int screen, int index, bool focused) {
             const int left = d.col;
             const int right = d.col + inner + 1;
             const int bottom = d.row + rows + 1;
-            put_char(u, d.row, left, ACS_ULCORNER | dim);
-            put_char(u, d.row, right, ACS_URCORNER | dim);
-            put_char(u, bottom, left, ACS_LLCORNER | dim);
-            put_char(u, bottom, right, ACS_LRCORNER | dim);
+            putChar(u, d.row, left, ACS_ULCORNER | dim);
+            putChar(u, d.row, right, ACS_URCORNER | dim);
+            putChar(u, bottom, left, ACS_LLCORNER | dim);
+            putChar(u, bottom, right, ACS_LRCORNER | dim);
             for (int x = left + 1; x < right; ++x) {
-                put_char(u, d.row, x, ACS_HLINE | dim);
-                put_char(u, bottom, x, ACS_HLINE | dim);
+                putChar(u, d.row, x, ACS_HLINE | dim);
+                putChar(u, bottom, x, ACS_HLINE | dim);
             }
             if (!d.captionHidden && !d.caption.empty())
-                put_form(u, d.row, left + 2, " " + d.caption + " ", dim, std::max(0, inner - 2));
+                putForm(u, d.row, left + 2, " " + d.caption + " ", dim, std::max(0, inner - 2));
 
             // Items.
             for (int r = 0; r < rows; ++r) {
                 const int item = cu.top + r;
                 const int y = d.row + 1 + r;
-                put_char(u, y, left, ACS_VLINE | dim);
+                putChar(u, y, left, ACS_VLINE | dim);
                 std::string line;
                 chtype attr = dim;
                 if (item < n) {
@@ -411,26 +411,26 @@ void TerminalToolkit::draw_control(int screen, int index, bool focused) {
                     if (focused && item == cu.cursor) attr |= A_REVERSE;
                 }
                 line.resize(static_cast<std::size_t>(inner), ' ');
-                put_form(u, y, left + 1, line, attr);
+                putForm(u, y, left + 1, line, attr);
                 // Scroll bar in the right border.
                 chtype bar = ACS_VLINE;
                 if (n > rows) {
                     int thumb = (n - rows) > 0 ? cu.top * (rows - 1) / (n - rows) : 0;
                     if (r == thumb) bar = ACS_CKBOARD;
                 }
-                put_char(u, y, right, bar | dim);
+                putChar(u, y, right, bar | dim);
             }
             // Position and sideways-scroll marks in the bottom border.
             if (n > 0) {
                 std::string pos = " " + std::to_string(cu.cursor + 1) + "/" + std::to_string(n) + " ";
                 int px = right - 1 - static_cast<int>(pos.size());
-                if (px > left + 2) put_form(u, bottom, px, pos, dim);
+                if (px > left + 2) putForm(u, bottom, px, pos, dim);
             }
-            if (cu.hscroll > 0) put_form(u, bottom, left + 1, "<", dim);
+            if (cu.hscroll > 0) putForm(u, bottom, left + 1, "<", dim);
             std::size_t longest = 0;
             for (int r = 0; r < rows && cu.top + r < n; ++r)
                 longest = std::max(longest, c.items[static_cast<std::size_t>(cu.top + r)].size());
-            if (static_cast<int>(longest) > cu.hscroll + tw) put_form(u, bottom, left + 2, ">", dim);
+            if (static_cast<int>(longest) > cu.hscroll + tw) putForm(u, bottom, left + 2, ">", dim);
             return;
         }
     }
@@ -442,8 +442,8 @@ namespace {
 bool focusable(const Toolkit::ControlState& c) { return c.enabled && c.def.kind != ControlKind::Static; }
 }  // namespace
 
-int TerminalToolkit::group_target(int screen, int index) const {
-    const ScreenState* st = screen_state(screen);
+int TerminalToolkit::groupTarget(int screen, int index) const {
+    const ScreenState* st = screenState(screen);
     const ControlState& c = st->controls[static_cast<std::size_t>(index)];
     if (c.def.kind != ControlKind::Radio) return index;
     for (std::size_t j = 0; j < st->controls.size(); ++j) {
@@ -454,19 +454,19 @@ int TerminalToolkit::group_target(int screen, int index) const {
     return index;
 }
 
-int TerminalToolkit::first_focus(int screen) const {
-    const ScreenState* st = screen_state(screen);
+int TerminalToolkit::firstFocus(int screen) const {
+    const ScreenState* st = screenState(screen);
     if (!st) return -1;
     for (std::size_t j = 0; j < st->controls.size(); ++j)
-        if (focusable(st->controls[j])) return group_target(screen, static_cast<int>(j));
+        if (focusable(st->controls[j])) return groupTarget(screen, static_cast<int>(j));
     return -1;
 }
 
-int TerminalToolkit::next_focus(int screen, int from, int direction) const {
-    const ScreenState* st = screen_state(screen);
+int TerminalToolkit::nextFocus(int screen, int from, int direction) const {
+    const ScreenState* st = screenState(screen);
     if (!st) return -1;
     const int n = static_cast<int>(st->controls.size());
-    if (from < 0 || from >= n) return first_focus(screen);
+    if (from < 0 || from >= n) return firstFocus(screen);
     const ControlState& cur = st->controls[static_cast<std::size_t>(from)];
     for (int step = 1; step <= n; ++step) {
         int j = ((from + direction * step) % n + n) % n;
@@ -474,14 +474,14 @@ int TerminalToolkit::next_focus(int screen, int from, int direction) const {
         if (!focusable(c)) continue;
         if (cur.def.kind == ControlKind::Radio && c.def.kind == ControlKind::Radio && c.def.group == cur.def.group)
             continue;
-        return group_target(screen, j);
+        return groupTarget(screen, j);
     }
     return from;
 }
 
 // The next radio button of the group in `direction`, or -1 at its end.
-int TerminalToolkit::group_step(int screen, int index, int direction) const {
-    const ScreenState* st = screen_state(screen);
+int TerminalToolkit::groupStep(int screen, int index, int direction) const {
+    const ScreenState* st = screenState(screen);
     const ControlState& cur = st->controls[static_cast<std::size_t>(index)];
     const int n = static_cast<int>(st->controls.size());
     for (int j = index + direction; j >= 0 && j < n; j += direction) {
@@ -491,10 +491,10 @@ int TerminalToolkit::group_step(int screen, int index, int direction) const {
     return -1;
 }
 
-void TerminalToolkit::set_focus(int screen, int index) {
+void TerminalToolkit::setFocus(int screen, int index) {
     ScreenUi& u = ui(screen);
     u.focus = index;
-    const ScreenState* st = screen_state(screen);
+    const ScreenState* st = screenState(screen);
     if (!st || index < 0) return;
     const ControlState& c = st->controls[static_cast<std::size_t>(index)];
     ControlUi& cu = u.controls[static_cast<std::size_t>(index)];
@@ -508,7 +508,7 @@ void TerminalToolkit::set_focus(int screen, int index) {
 
 namespace {
 // The value of a control, as text, to tell an edited form from the one shown.
-std::string value_of(const Toolkit::ControlState& c) {
+std::string valueOf(const Toolkit::ControlState& c) {
     switch (c.def.kind) {
         case ControlKind::Edit: return std::string(rtrim(c.text));
         case ControlKind::Radio:
@@ -527,13 +527,13 @@ std::string value_of(const Toolkit::ControlState& c) {
 
 std::vector<std::string> TerminalToolkit::values(int screen) const {
     std::vector<std::string> out;
-    if (const ScreenState* st = screen_state(screen))
-        for (const ControlState& c : st->controls) out.push_back(value_of(c));
+    if (const ScreenState* st = screenState(screen))
+        for (const ControlState& c : st->controls) out.push_back(valueOf(c));
     return out;
 }
 
 int TerminalToolkit::leave(int screen) {
-    const int esc = cancel_button(screen);
+    const int esc = cancelButton(screen);
     const ControlState* c = control(screen, esc);
     if (esc == 0 || !c || !c->enabled) {
         beep();
@@ -574,11 +574,11 @@ bool TerminalToolkit::confirm(std::string_view question) {
         }
         errors = 0;
         if (key == 'y' || key == 'Y') return true;
-        if (key == 'n' || key == 'N' || key == kKeyEscape || key == KEY_F(10) || is_enter(key)) return false;
+        if (key == 'n' || key == 'N' || key == kKeyEscape || key == KEY_F(10) || isEnter(key)) return false;
     }
 }
 
-int TerminalToolkit::press_if_enabled(int screen, int id) {
+int TerminalToolkit::pressIfEnabled(int screen, int id) {
     const ControlState* c = control(screen, id);
     if (id != 0 && c && c->def.kind == ControlKind::Button && c->enabled) return id;
     beep();
@@ -587,16 +587,16 @@ int TerminalToolkit::press_if_enabled(int screen, int id) {
 
 // ---------------------------------------------------------------- input
 
-bool TerminalToolkit::next_input(int screen, Message& m) {
+bool TerminalToolkit::nextInput(int screen, Message& m) {
     if (!start()) return false;
-    if (!screen_state(screen)) {
+    if (!screenState(screen)) {
         fail("no screen is shown to wait for input on");
         return false;
     }
     ScreenUi& u = ui(screen);
     if (u.focus < 0 || u.focus >= static_cast<int>(u.controls.size()) ||
-        !focusable(screen_state(screen)->controls[static_cast<std::size_t>(u.focus)]))
-        set_focus(screen, first_focus(screen));
+        !focusable(screenState(screen)->controls[static_cast<std::size_t>(u.focus)]))
+        setFocus(screen, firstFocus(screen));
     int errors = 0;
     for (;;) {
         draw(screen);
@@ -610,7 +610,7 @@ bool TerminalToolkit::next_input(int screen, Message& m) {
         }
         errors = 0;
         handling_ = true;
-        int pressed = handle_key(screen, key);
+        int pressed = handleKey(screen, key);
         handling_ = false;
         // The user has filled in part of this form (now or on an earlier
         // showing): Esc then asks before leaving.
@@ -626,8 +626,8 @@ bool TerminalToolkit::next_input(int screen, Message& m) {
     }
 }
 
-int TerminalToolkit::handle_key(int screen, int key) {
-    ScreenState* st = screen_state(screen);
+int TerminalToolkit::handleKey(int screen, int key) {
+    ScreenState* st = screenState(screen);
     ScreenUi& u = ui(screen);
     switch (key) {
         case KEY_RESIZE:
@@ -636,68 +636,68 @@ int TerminalToolkit::handle_key(int screen, int key) {
             clearok(curscr, TRUE);
             return 0;
         case KEY_F(2):
-            show_console();
+            showConsole();
             return 0;
         case kKeyEscape:
         case KEY_F(10):
             return leave(screen);
         case kKeyTab:
-            set_focus(screen, next_focus(screen, u.focus, +1));
+            setFocus(screen, nextFocus(screen, u.focus, +1));
             return 0;
         case KEY_BTAB:
-            set_focus(screen, next_focus(screen, u.focus, -1));
+            setFocus(screen, nextFocus(screen, u.focus, -1));
             return 0;
         default:
             break;
     }
     if (u.focus < 0) {
-        if (is_enter(key)) return press_if_enabled(screen, default_button(screen));
+        if (isEnter(key)) return pressIfEnabled(screen, defaultButton(screen));
         return 0;
     }
     ControlState& c = st->controls[static_cast<std::size_t>(u.focus)];
     ControlUi& cu = u.controls[static_cast<std::size_t>(u.focus)];
     const int id = c.def.id;
-    auto move_focus = [&](int direction) { set_focus(screen, next_focus(screen, u.focus, direction)); };
+    auto move_focus = [&](int direction) { setFocus(screen, nextFocus(screen, u.focus, direction)); };
 
     switch (c.def.kind) {
         case ControlKind::Edit:
-            if (is_enter(key)) return press_if_enabled(screen, default_button(screen));
+            if (isEnter(key)) return pressIfEnabled(screen, defaultButton(screen));
             if (key == KEY_DOWN) move_focus(+1);
             else if (key == KEY_UP) move_focus(-1);
-            else edit_key(c.text, cu, accepted_length(c.def), key);
+            else editKey(c.text, cu, acceptedLength(c.def), key);
             return 0;
         case ControlKind::Radio: {
-            if (is_enter(key)) return press_if_enabled(screen, default_button(screen));
+            if (isEnter(key)) return pressIfEnabled(screen, defaultButton(screen));
             if (key == ' ') {
-                set_check(screen, id, true);
+                setCheck(screen, id, true);
             } else if (key == KEY_DOWN || key == KEY_RIGHT || key == KEY_UP || key == KEY_LEFT) {
                 int dir = key == KEY_DOWN || key == KEY_RIGHT ? +1 : -1;
-                int j = group_step(screen, u.focus, dir);
-                if (j >= 0) set_focus(screen, j);
+                int j = groupStep(screen, u.focus, dir);
+                if (j >= 0) setFocus(screen, j);
                 else if (key == KEY_DOWN || key == KEY_UP) move_focus(dir);
             }
             return 0;
         }
         case ControlKind::Check:
-            if (is_enter(key)) return press_if_enabled(screen, default_button(screen));
-            if (key == ' ') set_check(screen, id, !c.checked);
+            if (isEnter(key)) return pressIfEnabled(screen, defaultButton(screen));
+            if (key == ' ') setCheck(screen, id, !c.checked);
             else if (key == KEY_DOWN) move_focus(+1);
             else if (key == KEY_UP) move_focus(-1);
             return 0;
         case ControlKind::Button:
-            if (is_enter(key) || key == ' ') return press_if_enabled(screen, id);
+            if (isEnter(key) || key == ' ') return pressIfEnabled(screen, id);
             if (key == KEY_DOWN || key == KEY_RIGHT) move_focus(+1);
             else if (key == KEY_UP || key == KEY_LEFT) move_focus(-1);
             return 0;
         case ControlKind::DropDown:
-            if (is_enter(key) || key == ' ') open_drop_down(screen, u.focus);
+            if (isEnter(key) || key == ' ') openDropDown(screen, u.focus);
             else if (key == KEY_DOWN) move_focus(+1);
             else if (key == KEY_UP) move_focus(-1);
             return 0;
         case ControlKind::ListSingle:
         case ControlKind::ListMulti:
-            if (is_enter(key)) return press_if_enabled(screen, default_button(screen));
-            list_key(screen, u.focus, key);
+            if (isEnter(key)) return pressIfEnabled(screen, defaultButton(screen));
+            listKey(screen, u.focus, key);
             return 0;
         case ControlKind::Static:
             return 0;
@@ -705,7 +705,7 @@ int TerminalToolkit::handle_key(int screen, int key) {
     return 0;
 }
 
-bool TerminalToolkit::edit_key(std::string& text, ControlUi& cu, int width, int key) {
+bool TerminalToolkit::editKey(std::string& text, ControlUi& cu, int width, int key) {
     const int size = static_cast<int>(text.size());
     cu.cursor = std::clamp(cu.cursor, 0, size);
     const auto at = static_cast<std::size_t>(cu.cursor);
@@ -719,7 +719,7 @@ bool TerminalToolkit::edit_key(std::string& text, ControlUi& cu, int width, int 
         // The end of the text proper first, then past any trailing blanks.
         int end = static_cast<int>(rtrim(text).size());
         cu.cursor = cu.cursor < end ? end : size;
-    } else if (is_backspace(key)) {
+    } else if (isBackspace(key)) {
         if (cu.cursor > 0) {
             text.erase(at - 1, 1);
             --cu.cursor;
@@ -748,12 +748,12 @@ bool TerminalToolkit::edit_key(std::string& text, ControlUi& cu, int width, int 
     return false;
 }
 
-void TerminalToolkit::list_key(int screen, int index, int key) {
-    ScreenState* st = screen_state(screen);
+void TerminalToolkit::listKey(int screen, int index, int key) {
+    ScreenState* st = screenState(screen);
     ControlState& c = st->controls[static_cast<std::size_t>(index)];
     ControlUi& cu = ui(screen).controls[static_cast<std::size_t>(index)];
     const int n = static_cast<int>(c.items.size());
-    const int rows = list_rows(screen, index);
+    const int rows = listRows(screen, index);
     const int page = std::max(1, rows - 1);
     const int id = c.def.id;
     int cursor = cu.cursor;
@@ -769,7 +769,7 @@ void TerminalToolkit::list_key(int screen, int index, int key) {
         case KEY_RIGHT: {
             std::size_t longest = 0;
             for (const std::string& item : c.items) longest = std::max(longest, item.size());
-            int maxScroll = std::max(0, static_cast<int>(longest) - list_text_width(screen, index));
+            int maxScroll = std::max(0, static_cast<int>(longest) - listTextWidth(screen, index));
             cu.hscroll += key == KEY_RIGHT ? kListScrollStep : -kListScrollStep;
             cu.hscroll = std::clamp(cu.hscroll, 0, maxScroll);
             return;
@@ -778,7 +778,7 @@ void TerminalToolkit::list_key(int screen, int index, int key) {
             moved = false;
             if (n > 0) {
                 bool sel = c.def.kind == ControlKind::ListMulti && c.selected[static_cast<std::size_t>(cursor)];
-                set_selection(screen, id, cursor, !sel);
+                setSelection(screen, id, cursor, !sel);
             }
             return;
         default:
@@ -787,11 +787,11 @@ void TerminalToolkit::list_key(int screen, int index, int key) {
     if (!moved || n == 0) return;
     cu.cursor = std::clamp(cursor, 0, n - 1);
     // In a single-selection list the cursor carries the selection.
-    if (c.def.kind == ControlKind::ListSingle) set_selection(screen, id, cu.cursor, true);
+    if (c.def.kind == ControlKind::ListSingle) setSelection(screen, id, cu.cursor, true);
 }
 
-void TerminalToolkit::open_drop_down(int screen, int index) {
-    ScreenState* st = screen_state(screen);
+void TerminalToolkit::openDropDown(int screen, int index) {
+    ScreenState* st = screenState(screen);
     const ControlState& c = st->controls[static_cast<std::size_t>(index)];
     const int n = static_cast<int>(c.items.size());
     if (n == 0) {
@@ -805,7 +805,7 @@ void TerminalToolkit::open_drop_down(int screen, int index) {
     for (;;) {
         const ScreenUi& u = ui(screen);
         // As wide as the closed field, whose "v]" the right border covers.
-        const int w = std::max(1, list_text_width(screen, index) + 1);
+        const int w = std::max(1, listTextWidth(screen, index) + 1);
         int rows = std::min(n, kDropRows);
         int x = c.def.col - u.colOffset;
         int y = c.def.row - u.rowOffset + 1;
@@ -847,15 +847,15 @@ void TerminalToolkit::open_drop_down(int screen, int index) {
             case KEY_END: cursor = n - 1; break;
             case KEY_RESIZE: break;
             case ' ':
-                set_selection(screen, id, cursor, true);
+                setSelection(screen, id, cursor, true);
                 return;
             case kKeyEscape:
             case kKeyTab:
             case KEY_F(10):
                 return;
             default:
-                if (is_enter(key)) {
-                    set_selection(screen, id, cursor, true);
+                if (isEnter(key)) {
+                    setSelection(screen, id, cursor, true);
                     return;
                 }
                 if (key > 32 && key < 127) {
@@ -877,7 +877,7 @@ void TerminalToolkit::open_drop_down(int screen, int index) {
     }
 }
 
-void TerminalToolkit::show_console() {
+void TerminalToolkit::showConsole() {
     const int total = static_cast<int>(scrollback_.size());
     int top = -1;  // -1: follow the end
     int errors = 0;
@@ -912,7 +912,7 @@ void TerminalToolkit::show_console() {
     }
 }
 
-bool TerminalToolkit::prompt_line(std::string_view prompt, std::string& answer) {
+bool TerminalToolkit::promptLine(std::string_view prompt, std::string& answer) {
     if (!start()) return false;
     std::string text;
     ControlUi cu;
@@ -952,7 +952,7 @@ bool TerminalToolkit::prompt_line(std::string_view prompt, std::string& answer) 
             continue;
         }
         errors = 0;
-        if (is_enter(key)) {
+        if (isEnter(key)) {
             answer = text;
             scrollback_.push_back(question);
             scrollback_.push_back(text);
@@ -964,13 +964,13 @@ bool TerminalToolkit::prompt_line(std::string_view prompt, std::string& answer) 
             return false;
         }
         if (key == KEY_RESIZE) continue;
-        edit_key(text, cu, kPromptWidth, key);
+        editKey(text, cu, kPromptWidth, key);
     }
 }
 
 // ---------------------------------------------------------------- factory
 
-std::unique_ptr<Toolkit> make_terminal_toolkit(std::string* error) {
+std::unique_ptr<Toolkit> makeTerminalToolkit(std::string* error) {
     if (!isatty(STDIN_FILENO) || !isatty(STDOUT_FILENO)) {
         if (error) *error = "pelkam needs a terminal; use --script FILE to run from an answer script";
         return nullptr;

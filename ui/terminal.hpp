@@ -39,11 +39,11 @@ public:
     TerminalToolkit& operator=(const TerminalToolkit&) = delete;
 
     void show(int screen, int command) override;
-    bool prompt_line(std::string_view prompt, std::string& answer) override;
-    void console_line(std::string_view line) override;
+    bool promptLine(std::string_view prompt, std::string& answer) override;
+    void consoleLine(std::string_view line) override;
 
 protected:
-    bool next_input(int screen, Message& m) override;
+    bool nextInput(int screen, Message& m) override;
     void changed(int screen) override;
 
 private:
@@ -75,41 +75,41 @@ private:
     ScreenUi& ui(int screen);
     void draw(int screen);
     void render(int screen);  // draws without refreshing the terminal
-    void set_focus(int screen, int index);
-    void draw_control(int screen, int index, bool focused);
-    void draw_status(int screen);
+    void setFocus(int screen, int index);
+    void drawControl(int screen, int index, bool focused);
+    void drawStatus(int screen);
     // Text at a terminal position, clipped to the terminal.
     void put(int row, int col, std::string_view text, unsigned long attr, int maxWidth = -1);
     // Text and line-drawing characters at a form position (scroll offsets applied).
-    void put_form(const ScreenUi& u, int row, int col, std::string_view text, unsigned long attr,
+    void putForm(const ScreenUi& u, int row, int col, std::string_view text, unsigned long attr,
                   int maxWidth = -1);
-    void put_char(const ScreenUi& u, int row, int col, unsigned long ch);
-    void redraw_active();
+    void putChar(const ScreenUi& u, int row, int col, unsigned long ch);
+    void redrawActive();
 
-    int first_focus(int screen) const;
-    int next_focus(int screen, int from, int direction) const;
-    int group_target(int screen, int index) const;
-    int group_step(int screen, int index, int direction) const;
-    void adjust_offsets(int screen);
-    int edit_width(int screen, int index) const;
-    int list_rows(int screen, int index) const;
-    int list_text_width(int screen, int index) const;
+    int firstFocus(int screen) const;
+    int nextFocus(int screen, int from, int direction) const;
+    int groupTarget(int screen, int index) const;
+    int groupStep(int screen, int index, int direction) const;
+    void adjustOffsets(int screen);
+    int editWidth(int screen, int index) const;
+    int listRows(int screen, int index) const;
+    int listTextWidth(int screen, int index) const;
 
     // Handles one key on the screen; returns the id of a pressed button, 0
     // otherwise.
-    int handle_key(int screen, int key);
-    bool edit_key(std::string& text, ControlUi& cu, int width, int key);
-    void list_key(int screen, int index, int key);
-    void open_drop_down(int screen, int index);
-    void show_console();
-    int press_if_enabled(int screen, int id);
+    int handleKey(int screen, int key);
+    bool editKey(std::string& text, ControlUi& cu, int width, int key);
+    void listKey(int screen, int index, int key);
+    void openDropDown(int screen, int index);
+    void showConsole();
+    int pressIfEnabled(int screen, int id);
     // Esc: the screen's cancel button, once confirmed when the form has been
     // edited since it was shown; 0 when nothing is pressed.
     int leave(int screen);
     // A yes/no question in a box; true for "y".
     bool confirm(std::string_view question);
     std::vector<std::string> values(int screen) const;
-    std::string key_summary(int screen) const;
+    std::string keySummary(int screen) const;
 };
 
 }  // namespace ui

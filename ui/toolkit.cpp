@@ -8,10 +8,10 @@
 namespace ui {
 namespace {
 
-using core::equal_blind;
-using core::starts_blind;
+using core::equalBlind;
+using core::startsBlind;
 
-bool is_list(ControlKind k) {
+bool isList(ControlKind k) {
     return k == ControlKind::ListSingle || k == ControlKind::ListMulti || k == ControlKind::DropDown;
 }
 
@@ -22,7 +22,7 @@ std::string_view strip(std::string_view s) {
 }
 
 // A whole number with an optional sign, as an edit field's integer reading.
-bool parse_long(std::string_view s, long& out) {
+bool parseLong(std::string_view s, long& out) {
     s = strip(s);
     if (s.empty()) return false;
     bool negative = false;
@@ -86,17 +86,17 @@ int Toolkit::create(const ScreenResource& resource) {
 }
 
 void Toolkit::release(int screen) {
-    ScreenState* st = screen_state(screen);
+    ScreenState* st = screenState(screen);
     if (!st) return;
     st->visible = false;
     st->alive = false;
     st->commands.clear();
     st->closeCallback = nullptr;
-    if (active_ == screen) refresh_active();
+    if (active_ == screen) refreshActive();
 }
 
 void Toolkit::show(int screen, int command) {
-    ScreenState* st = screen_state(screen);
+    ScreenState* st = screenState(screen);
     if (!st) return;
     if (command != 0) {
         st->visible = true;
@@ -104,11 +104,11 @@ void Toolkit::show(int screen, int command) {
         active_ = screen;
     } else {
         st->visible = false;
-        if (active_ == screen) refresh_active();
+        if (active_ == screen) refreshActive();
     }
 }
 
-void Toolkit::refresh_active() {
+void Toolkit::refreshActive() {
     active_ = -1;
     long newest = -1;
     for (std::size_t i = 0; i < screens_.size(); ++i) {
@@ -121,22 +121,22 @@ void Toolkit::refresh_active() {
 }
 
 void Toolkit::notify(int screen) {
-    const ScreenState* st = screen_state(screen);
+    const ScreenState* st = screenState(screen);
     if (st && st->visible) changed(screen);
 }
 
-const Toolkit::ScreenState* Toolkit::screen_state(int screen) const {
+const Toolkit::ScreenState* Toolkit::screenState(int screen) const {
     if (screen < 0 || screen >= static_cast<int>(screens_.size())) return nullptr;
     const ScreenState& st = screens_[static_cast<std::size_t>(screen)];
     return st.alive ? &st : nullptr;
 }
 
-Toolkit::ScreenState* Toolkit::screen_state(int screen) {
-    return const_cast<ScreenState*>(std::as_const(*this).screen_state(screen));
+Toolkit::ScreenState* Toolkit::screenState(int screen) {
+    return const_cast<ScreenState*>(std::as_const(*this).screenState(screen));
 }
 
 const Toolkit::ControlState* Toolkit::control(int screen, int control) const {
-    const ScreenState* st = screen_state(screen);
+    const ScreenState* st = screenState(screen);
     if (!st) return nullptr;
     for (const ControlState& c : st->controls)
         if (c.def.id == control) return &c;
@@ -147,15 +147,15 @@ Toolkit::ControlState* Toolkit::control(int screen, int control) {
     return const_cast<ControlState*>(std::as_const(*this).control(screen, control));
 }
 
-std::vector<Toolkit::ControlState*> Toolkit::find_controls(int screen, std::string_view captionOrId) {
+std::vector<Toolkit::ControlState*> Toolkit::findControls(int screen, std::string_view captionOrId) {
     std::vector<ControlState*> found;
-    ScreenState* st = screen_state(screen);
+    ScreenState* st = screenState(screen);
     if (!st) return found;
     std::string_view key = strip(captionOrId);
     if (key.empty()) return found;
 
     long id = 0;
-    if (parse_long(key, id) && id != 0) {
+    if (parseLong(key, id) && id != 0) {
         for (ControlState& c : st->controls)
             if (c.def.id == id) found.push_back(&c);
         if (!found.empty()) return found;
@@ -164,15 +164,15 @@ std::vector<Toolkit::ControlState*> Toolkit::find_controls(int screen, std::stri
         if (!c.def.caption.empty() && strip(c.def.caption) == key) found.push_back(&c);
     if (!found.empty()) return found;
     for (ControlState& c : st->controls)
-        if (!c.def.caption.empty() && equal_blind(strip(c.def.caption), key)) found.push_back(&c);
+        if (!c.def.caption.empty() && equalBlind(strip(c.def.caption), key)) found.push_back(&c);
     if (!found.empty()) return found;
     for (ControlState& c : st->controls)
-        if (!c.def.caption.empty() && starts_blind(strip(c.def.caption), key)) found.push_back(&c);
+        if (!c.def.caption.empty() && startsBlind(strip(c.def.caption), key)) found.push_back(&c);
     return found;
 }
 
-int Toolkit::cancel_button(int screen) const {
-    const ScreenState* st = screen_state(screen);
+int Toolkit::cancelButton(int screen) const {
+    const ScreenState* st = screenState(screen);
     if (!st) return 0;
     for (const ControlState& c : st->controls)
         if (c.def.kind == ControlKind::Button && c.def.id == kExitControl) return c.def.id;
@@ -181,35 +181,35 @@ int Toolkit::cancel_button(int screen) const {
     return 0;
 }
 
-int Toolkit::default_button(int screen) const {
-    const ScreenState* st = screen_state(screen);
+int Toolkit::defaultButton(int screen) const {
+    const ScreenState* st = screenState(screen);
     if (!st) return 0;
     for (const ControlState& c : st->controls)
         if (c.def.kind == ControlKind::Button && c.def.isDefault) return c.def.id;
     return 0;
 }
 
-std::string Toolkit::screen_message(int screen) const {
-    const ScreenState* st = screen_state(screen);
+std::string Toolkit::screenMessage(int screen) const {
+    const ScreenState* st = screenState(screen);
     if (!st || st->resource.messageControl == 0) return {};
-    return std::string(strip(get_text(screen, st->resource.messageControl)));
+    return std::string(strip(getText(screen, st->resource.messageControl)));
 }
 
-Toolkit::ControlState* Toolkit::find_control(int screen, std::string_view captionOrId) {
-    std::vector<ControlState*> found = find_controls(screen, captionOrId);
+Toolkit::ControlState* Toolkit::findControl(int screen, std::string_view captionOrId) {
+    std::vector<ControlState*> found = findControls(screen, captionOrId);
     return found.size() == 1 ? found.front() : nullptr;
 }
 
 // ---------------------------------------------------------------- values
 
-void Toolkit::set_text(int screen, int id, std::string_view text) {
+void Toolkit::setText(int screen, int id, std::string_view text) {
     ControlState* c = control(screen, id);
     if (!c) return;
     if (c->def.kind == ControlKind::DropDown || c->def.kind == ControlKind::ListSingle) {
         // Setting the text of a drop-down chooses the item with that text.
         for (std::size_t i = 0; i < c->items.size(); ++i) {
             if (c->items[i] == text) {
-                set_selection(screen, id, static_cast<int>(i), true);
+                setSelection(screen, id, static_cast<int>(i), true);
                 return;
             }
         }
@@ -219,7 +219,7 @@ void Toolkit::set_text(int screen, int id, std::string_view text) {
     notify(screen);
 }
 
-std::string Toolkit::get_text(int screen, int id) const {
+std::string Toolkit::getText(int screen, int id) const {
     const ControlState* c = control(screen, id);
     if (!c) return {};
     switch (c->def.kind) {
@@ -238,17 +238,17 @@ std::string Toolkit::get_text(int screen, int id) const {
     }
 }
 
-void Toolkit::set_int(int screen, int id, long value) { set_text(screen, id, std::to_string(value)); }
+void Toolkit::setInt(int screen, int id, long value) { setText(screen, id, std::to_string(value)); }
 
-long Toolkit::get_int(int screen, int id, bool* ok) const {
+long Toolkit::getInt(int screen, int id, bool* ok) const {
     long value = 0;
-    bool good = parse_long(get_text(screen, id), value);
+    bool good = parseLong(getText(screen, id), value);
     if (ok) *ok = good;
     return good ? value : 0;
 }
 
-void Toolkit::set_check(int screen, int id, bool on) {
-    ScreenState* st = screen_state(screen);
+void Toolkit::setCheck(int screen, int id, bool on) {
+    ScreenState* st = screenState(screen);
     ControlState* c = control(screen, id);
     if (!st || !c) return;
     if (c->def.kind != ControlKind::Radio && c->def.kind != ControlKind::Check) return;
@@ -260,16 +260,16 @@ void Toolkit::set_check(int screen, int id, bool on) {
     notify(screen);
 }
 
-bool Toolkit::get_check(int screen, int id) const {
+bool Toolkit::getCheck(int screen, int id) const {
     const ControlState* c = control(screen, id);
     return c && c->checked;
 }
 
 // ---------------------------------------------------------------- lists
 
-void Toolkit::set_list_count(int screen, int id, int count) {
+void Toolkit::setListCount(int screen, int id, int count) {
     ControlState* c = control(screen, id);
-    if (!c || !is_list(c->def.kind)) return;
+    if (!c || !isList(c->def.kind)) return;
     if (count < 0) count = 0;
     c->items.resize(static_cast<std::size_t>(count));
     c->selected.resize(static_cast<std::size_t>(count), false);
@@ -277,9 +277,9 @@ void Toolkit::set_list_count(int screen, int id, int count) {
     notify(screen);
 }
 
-void Toolkit::set_list_item(int screen, int id, int index, std::string_view text) {
+void Toolkit::setListItem(int screen, int id, int index, std::string_view text) {
     ControlState* c = control(screen, id);
-    if (!c || !is_list(c->def.kind) || index < 0) return;
+    if (!c || !isList(c->def.kind) || index < 0) return;
     if (index >= static_cast<int>(c->items.size())) {
         c->items.resize(static_cast<std::size_t>(index) + 1);
         c->selected.resize(static_cast<std::size_t>(index) + 1, false);
@@ -288,20 +288,20 @@ void Toolkit::set_list_item(int screen, int id, int index, std::string_view text
     notify(screen);
 }
 
-int Toolkit::list_count(int screen, int id) const {
+int Toolkit::listCount(int screen, int id) const {
     const ControlState* c = control(screen, id);
     return c ? static_cast<int>(c->items.size()) : 0;
 }
 
-std::string Toolkit::list_item(int screen, int id, int index) const {
+std::string Toolkit::listItem(int screen, int id, int index) const {
     const ControlState* c = control(screen, id);
     if (!c || index < 0 || index >= static_cast<int>(c->items.size())) return {};
     return c->items[static_cast<std::size_t>(index)];
 }
 
-void Toolkit::set_selection(int screen, int id, int index, bool selected) {
+void Toolkit::setSelection(int screen, int id, int index, bool selected) {
     ControlState* c = control(screen, id);
-    if (!c || !is_list(c->def.kind)) return;
+    if (!c || !isList(c->def.kind)) return;
     const int n = static_cast<int>(c->items.size());
     if (index >= n || index < -1) return;
     if (c->def.kind == ControlKind::ListMulti) {
@@ -321,7 +321,7 @@ void Toolkit::set_selection(int screen, int id, int index, bool selected) {
     notify(screen);
 }
 
-int Toolkit::selected_index(int screen, int id) const {
+int Toolkit::selectedIndex(int screen, int id) const {
     const ControlState* c = control(screen, id);
     if (!c) return -1;
     if (c->def.kind == ControlKind::ListMulti) {
@@ -332,7 +332,7 @@ int Toolkit::selected_index(int screen, int id) const {
     return c->chosen;
 }
 
-std::vector<int> Toolkit::selected_indices(int screen, int id) const {
+std::vector<int> Toolkit::selectedIndices(int screen, int id) const {
     std::vector<int> out;
     const ControlState* c = control(screen, id);
     if (!c) return out;
@@ -345,7 +345,7 @@ std::vector<int> Toolkit::selected_indices(int screen, int id) const {
     return out;
 }
 
-void Toolkit::set_horizontal_extent(int screen, int id, int pixels) {
+void Toolkit::setHorizontalExtent(int screen, int id, int pixels) {
     ControlState* c = control(screen, id);
     if (!c) return;
     c->extent = pixels < 0 ? 0 : pixels;
@@ -366,8 +366,8 @@ bool Toolkit::enabled(int screen, int id) const {
 
 // ---------------------------------------------------------------- callbacks
 
-void Toolkit::on_command(int screen, int id, Callback cb) {
-    ScreenState* st = screen_state(screen);
+void Toolkit::onCommand(int screen, int id, Callback cb) {
+    ScreenState* st = screenState(screen);
     if (!st) return;
     for (auto& entry : st->commands) {
         if (entry.first == id) {
@@ -378,14 +378,14 @@ void Toolkit::on_command(int screen, int id, Callback cb) {
     st->commands.emplace_back(id, std::move(cb));
 }
 
-void Toolkit::on_close(int screen, Callback cb) {
-    ScreenState* st = screen_state(screen);
+void Toolkit::onClose(int screen, Callback cb) {
+    ScreenState* st = screenState(screen);
     if (st) st->closeCallback = std::move(cb);
 }
 
 // ---------------------------------------------------------------- message loop
 
-bool Toolkit::get_message(Message& m) {
+bool Toolkit::getMessage(Message& m) {
     m = Message{};
     if (quit_posted_) {
         quit_posted_ = false;
@@ -398,7 +398,7 @@ bool Toolkit::get_message(Message& m) {
         return false;
     }
     const int screen = active_;
-    if (!next_input(screen, m)) {
+    if (!nextInput(screen, m)) {
         ended_ = true;
         quit_posted_ = false;
         m = Message{};
@@ -409,18 +409,18 @@ bool Toolkit::get_message(Message& m) {
     return true;
 }
 
-bool Toolkit::is_dialog_message(int screen, const Message& m) {
-    if (m.screen != screen || !screen_state(screen)) return false;
+bool Toolkit::isDialogMessage(int screen, const Message& m) {
+    if (m.screen != screen || !screenState(screen)) return false;
     switch (m.type) {
         case Message::Type::Command: {
             const ControlState* c = control(screen, m.control);
             if (!c) return false;
             const bool isDefault = c->def.kind == ControlKind::Button && c->def.isDefault;
             Callback cb;
-            for (const auto& entry : screen_state(screen)->commands)
+            for (const auto& entry : screenState(screen)->commands)
                 if (entry.first == m.control) cb = entry.second;  // a copy: the callback may re-register
             if (cb) cb();
-            if (isDefault && screen_state(screen)) close(screen);
+            if (isDefault && screenState(screen)) close(screen);
             return true;
         }
         case Message::Type::Close:
@@ -433,29 +433,29 @@ bool Toolkit::is_dialog_message(int screen, const Message& m) {
 
 void Toolkit::dispatch(const Message&) {}
 
-void Toolkit::post_quit() { quit_posted_ = true; }
+void Toolkit::postQuit() { quit_posted_ = true; }
 
 void Toolkit::close(int screen) {
-    ScreenState* st = screen_state(screen);
+    ScreenState* st = screenState(screen);
     if (!st) return;
     show(screen, 0);
     Callback cb = st->closeCallback;
     if (cb) cb();
 }
 
-void Toolkit::end_program() {
+void Toolkit::endProgram() {
     ended_ = true;
-    post_quit();
+    postQuit();
 }
 
-bool Toolkit::run_screen(int screen) {
-    on_command(screen, kExitControl, [this] { end_program(); });
-    on_close(screen, [this] { post_quit(); });
+bool Toolkit::runScreen(int screen) {
+    onCommand(screen, kExitControl, [this] { endProgram(); });
+    onClose(screen, [this] { postQuit(); });
     show(screen, 1);
     Message m;
-    while (get_message(m))
-        if (!is_dialog_message(screen, m)) dispatch(m);
-    return !program_ended();
+    while (getMessage(m))
+        if (!isDialogMessage(screen, m)) dispatch(m);
+    return !programEnded();
 }
 
 void Toolkit::fail(std::string message) {
@@ -463,7 +463,7 @@ void Toolkit::fail(std::string message) {
     ended_ = true;
 }
 
-ControlDef make_control(int id, ControlKind kind, std::string caption, int row, int col, int width, int group) {
+ControlDef makeControl(int id, ControlKind kind, std::string caption, int row, int col, int width, int group) {
     ControlDef c;
     c.id = id;
     c.kind = kind;

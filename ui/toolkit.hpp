@@ -5,15 +5,15 @@
 // (ncurses) and a scripted backend that reads a plain-text answer script.
 //
 // The pattern of every screen routine:
-//   tk.on_command(s, kExitControl, [&]{ tk.end_program(); });
-//   tk.on_close(s, [&]{ tk.post_quit(); });
+//   tk.onCommand(s, kExitControl, [&]{ tk.endProgram(); });
+//   tk.onClose(s, [&]{ tk.postQuit(); });
 //   ... set control values ...
 //   tk.show(s, 1);
 //   Message m;
-//   while (tk.get_message(m)) if (!tk.is_dialog_message(s, m)) tk.dispatch(m);
+//   while (tk.getMessage(m)) if (!tk.isDialogMessage(s, m)) tk.dispatch(m);
 //   ... read control values ...
 // Pressing a screen's default button closes the screen (which posts quit).
-// After end_program() the loop ends and program_ended() is true: the caller
+// After endProgram() the loop ends and programEnded() is true: the caller
 // returns Status::quit().
 #pragma once
 #include <functional>
@@ -52,10 +52,10 @@ struct ControlDef {
 };
 
 // Characters an edit field accepts.
-inline int accepted_length(const ControlDef& d) { return d.maxLength > 0 ? d.maxLength : d.width; }
+inline int acceptedLength(const ControlDef& d) { return d.maxLength > 0 ? d.maxLength : d.width; }
 
 // A control definition; width 0 takes the caption's length.
-ControlDef make_control(int id, ControlKind kind, std::string caption, int row, int col, int width = 0,
+ControlDef makeControl(int id, ControlKind kind, std::string caption, int row, int col, int width = 0,
                         int group = 0);
 
 struct ScreenResource {
@@ -90,59 +90,59 @@ public:
     // 0 hide, 1 show normally.
     virtual void show(int screen, int command);
 
-    void set_text(int screen, int control, std::string_view text);
-    std::string get_text(int screen, int control) const;
-    void set_int(int screen, int control, long value);
+    void setText(int screen, int control, std::string_view text);
+    std::string getText(int screen, int control) const;
+    void setInt(int screen, int control, long value);
     // Reads an integer from the control's text; `ok` is false when it is not one.
-    long get_int(int screen, int control, bool* ok = nullptr) const;
+    long getInt(int screen, int control, bool* ok = nullptr) const;
     // Check boxes and radio buttons (setting a radio clears its group).
-    void set_check(int screen, int control, bool on);
-    bool get_check(int screen, int control) const;
+    void setCheck(int screen, int control, bool on);
+    bool getCheck(int screen, int control) const;
 
     // Lists and drop-downs.
-    void set_list_count(int screen, int control, int count);
-    void set_list_item(int screen, int control, int index, std::string_view text);
-    int list_count(int screen, int control) const;
-    std::string list_item(int screen, int control, int index) const;
+    void setListCount(int screen, int control, int count);
+    void setListItem(int screen, int control, int index, std::string_view text);
+    int listCount(int screen, int control) const;
+    std::string listItem(int screen, int control, int index) const;
     // Selection: for single lists and drop-downs the chosen index (-1 none);
     // for multi-selection lists every selected index in order.
-    void set_selection(int screen, int control, int index, bool selected = true);
-    int selected_index(int screen, int control) const;
-    std::vector<int> selected_indices(int screen, int control) const;
+    void setSelection(int screen, int control, int index, bool selected = true);
+    int selectedIndex(int screen, int control) const;
+    std::vector<int> selectedIndices(int screen, int control) const;
     // Horizontal scroll extent of a list (pixels); kept for the reaction list.
-    void set_horizontal_extent(int screen, int control, int pixels);
+    void setHorizontalExtent(int screen, int control, int pixels);
 
     void enable(int screen, int control, bool on);
     bool enabled(int screen, int control) const;
 
-    void on_command(int screen, int control, Callback cb);
-    void on_close(int screen, Callback cb);
+    void onCommand(int screen, int control, Callback cb);
+    void onClose(int screen, Callback cb);
 
     // Message loop operations.
     // Waits for the next message; false once quit has been posted (the quit
     // message is consumed).
-    bool get_message(Message& m);
+    bool getMessage(Message& m);
     // Handles a message that belongs to the screen (control commands and
     // close requests); true when handled.
-    bool is_dialog_message(int screen, const Message& m);
+    bool isDialogMessage(int screen, const Message& m);
     void dispatch(const Message& m);
-    void post_quit();
+    void postQuit();
     // Closes a screen: hides it and runs its close callback.
     void close(int screen);
 
     // Ends the program at once (Exit/Quit): posts quit and remembers it.
-    void end_program();
-    bool program_ended() const { return ended_; }
+    void endProgram();
+    bool programEnded() const { return ended_; }
 
     // Asks a one-line question on the console (used for the geotherm prompt);
     // false when no answer can be had (end of script, end of input).
-    virtual bool prompt_line(std::string_view prompt, std::string& answer) = 0;
+    virtual bool promptLine(std::string_view prompt, std::string& answer) = 0;
     // Writes a line to the console window / standard output.
-    virtual void console_line(std::string_view line) = 0;
+    virtual void consoleLine(std::string_view line) = 0;
 
     // Convenience: the pattern above for screen `s`, with "Exit"/"Quit"
     // registered.  Returns false when the program was ended.
-    bool run_screen(int screen);
+    bool runScreen(int screen);
 
     // Set by the backend when the user's input cannot be applied (a script
     // line that does not fit the screen).  The screen loop then ends as if
@@ -169,25 +169,25 @@ public:
         Callback closeCallback;
         long shownAt = 0;  // order of the last show(screen, 1): the newest visible screen is active
     };
-    const ScreenState* screen_state(int screen) const;
-    ScreenState* screen_state(int screen);
+    const ScreenState* screenState(int screen) const;
+    ScreenState* screenState(int screen);
     ControlState* control(int screen, int control);
     const ControlState* control(int screen, int control) const;
     // Finds a control of a screen by caption (exact, then case-blind, then by
     // prefix) or by its numeric id written as text; nullptr when none fits.
-    ControlState* find_control(int screen, std::string_view captionOrId);
+    ControlState* findControl(int screen, std::string_view captionOrId);
     // The button Esc presses: the control kExitControl, else a button marked
     // isCancel; 0 when the screen has none.
-    int cancel_button(int screen) const;
+    int cancelButton(int screen) const;
     // The default button of a screen, 0 when it has none.
-    int default_button(int screen) const;
+    int defaultButton(int screen) const;
     // The message of a message screen (its messageControl), without trailing
     // blanks; empty for other screens.
-    std::string screen_message(int screen) const;
+    std::string screenMessage(int screen) const;
     // Every control that fits `captionOrId` at the first matching stage (id,
     // exact caption, case-blind caption, case-blind prefix); more than one
     // means the text is ambiguous.
-    std::vector<ControlState*> find_controls(int screen, std::string_view captionOrId);
+    std::vector<ControlState*> findControls(int screen, std::string_view captionOrId);
     // The screen the message loop serves: the most recently shown visible
     // screen, or -1.
     int active() const { return active_; }
@@ -197,15 +197,15 @@ protected:
     // `screen` (Command for a pressed button, Close for a window close).
     // It may change control values directly before returning.  Returning
     // false means no more input can come: the backend has set failure_ or
-    // called end_program().
-    virtual bool next_input(int screen, Message& m) = 0;
+    // called endProgram().
+    virtual bool nextInput(int screen, Message& m) = 0;
     // Called whenever control values change programmatically while a screen
     // is visible, so that a backend may redraw.
     virtual void changed(int screen) {}
     // Records the failure (the first one is kept) and ends the program.
     void fail(std::string message);
 
-    int active_screen() const { return active_; }
+    int activeScreen() const { return active_; }
 
 private:
     std::vector<ScreenState> screens_;
@@ -215,7 +215,7 @@ private:
     long show_seq_ = 0;
     std::string failure_;
 
-    void refresh_active();
+    void refreshActive();
     void notify(int screen);
 };
 
@@ -223,9 +223,9 @@ private:
 // Scripted: reads the answer script; console lines go to `console_out`
 // (standard output when null).  Script syntax is documented in
 // ui/scripted.hpp.
-std::unique_ptr<Toolkit> make_scripted_toolkit(const std::string& script_path, std::string* error);
-std::unique_ptr<Toolkit> make_scripted_toolkit_from_text(std::string script_text, std::string script_name);
+std::unique_ptr<Toolkit> makeScriptedToolkit(const std::string& script_path, std::string* error);
+std::unique_ptr<Toolkit> makeScriptedToolkitFromText(std::string script_text, std::string script_name);
 // Terminal: a full-screen ncurses form on the controlling terminal.
-std::unique_ptr<Toolkit> make_terminal_toolkit(std::string* error);
+std::unique_ptr<Toolkit> makeTerminalToolkit(std::string* error);
 
 }  // namespace ui

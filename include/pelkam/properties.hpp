@@ -111,6 +111,10 @@ public:
     // reciprocal term (J/mol, 0 for a phase without a model), at the same
     // temperature as phaseGibbs.
     double activityTerm(int phase, const Point& at) const;
+    // The activity of phase `phase` as an end-member of its solution model
+    // at the composition file's composition: exp(activityTerm / (R T)), the
+    // reciprocal term included (1 for a phase without a model).
+    double activity(int phase, const Point& at) const;
     // The sum of coefficient times that term over a reaction, at the
     // temperature of reactionGibbs (of phaseGibbs for a reaction with aqueous
     // species), J.

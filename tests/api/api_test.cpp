@@ -207,6 +207,81 @@ TEST(Library, TheWorkedExampleFromARunRequest) {
     EXPECT_EQ(wrong.error().what.rfind("phase 1 of the run is ", 0), 0u) << wrong.error().what;
 }
 
+// The aluminosilicate curves of the worked example meet at the triple point
+// computed independently (reference/aluminosilicate-triple-point.md: 505.58
+// C, 3736.7 bar), and of the three Al2SiO5 reactions one is the sum of the
+// other two.
+TEST(Library, IntersectionsOfAComputedDiagram) {
+    pelkam::RunRequest request;
+    request.options.tMin = 200, request.options.tMax = 900;
+    request.options.pMin = 1, request.options.pMax = 10000;
+    request.options.xH2O = 1, request.options.xCO2 = 0;
+    request.elementLine = "AL SI O";
+    const std::vector<std::string> included = {"And", "Ky", "Sil"};
+    pelkam::Result<pelkam::Database> al = pelkam::loadDatabase(kDatabase, "AL SI O");
+    ASSERT_TRUE(al.ok()) << al.error().describe();
+    pelkam::Result<std::vector<pelkam::PhaseAnswer>> answers = pelkam::phaseAnswers(*al, included);
+    ASSERT_TRUE(answers.ok()) << answers.error().describe();
+    request.phases.phases = *answers;
+    pelkam::Result<pelkam::Diagram> diagram = pelkam::computeDiagram(request, {kDatabase, "", ""});
+    ASSERT_TRUE(diagram.ok()) << diagram.error().describe();
+    ASSERT_EQ(diagram->curves().size(), 3u);
+
+    const pelkam::IntersectionAnalysis a = pelkam::analyseIntersections(*diagram);
+    EXPECT_EQ(a.independentReactions, 2);  // Ky = Sil is Ky = And plus And = Sil
+    EXPECT_EQ(a.dependentCurves.size(), 1u);
+    ASSERT_FALSE(a.intersections.empty());
+    for (const pelkam::CurveIntersection& x : a.intersections) {
+        EXPECT_NEAR(x.x, 505.58, 2.0) << x.reactionA << " / " << x.reactionB;
+        EXPECT_NEAR(x.y, 3736.7, 20.0) << x.reactionA << " / " << x.reactionB;
+    }
+}
+
+// Ideal mixing on garnet's three X sites, by hand: a = X^3 with the example
+// composition file's X(Mg) 0.15 and X(Fe) 0.72; the phase energy gains
+// R T ln a.
+TEST(Library, EndMemberActivitiesOfACompositionFile) {
+    pelkam::Result<pelkam::Database> db = pelkam::loadDatabase(kDatabase, "FE MG AL SI O");
+    ASSERT_TRUE(db.ok()) << db.error().describe();
+    pelkam::SolutionChoice choice;
+    choice.models.push_back({"GARN", "IDEAL"});
+    const std::string data = std::string(PELKAM_SOURCE_DIR) + "/data/";
+    pelkam::Result<pelkam::SolutionModels> models =
+        pelkam::loadSolutionModels(*db, data + "solution-models.sln", data + "example-pelite.zun", choice);
+    ASSERT_TRUE(models.ok()) << models.error().describe();
+    pelkam::Evaluator plain(*db), mixed(*db, *models);
+    const pelkam::Point at{600, 5000, std::nullopt};
+    for (const auto& [name, x] : {std::pair{"PYROPE", 0.15}, std::pair{"ALMANDINE", 0.72}}) {
+        const int i = db->find(name);
+        ASSERT_GE(i, 0) << name;
+        EXPECT_NEAR(mixed.activity(i, at), x * x * x, 1e-6 * x * x * x) << name;
+        EXPECT_NEAR(mixed.phaseGibbs(i, at) - plain.phaseGibbs(i, at), mixed.activityTerm(i, at), 1e-6) << name;
+    }
+}
+
+// An olivine analysis (Deer, Howie and Zussman's forsterite-fayalite example
+// of the formula utility's tests: Mg 1.140 on 4 oxygens) and the errors.
+TEST(Library, MineralFormulaOfAnAnalysis) {
+    pelkam::Result<pelkam::MineralFormula> f = pelkam::recalculateOxides(
+        {{"SiO2", 34.96}, {"FeO", 36.77}, {"MnO", 0.52}, {"MgO", 27.04}, {"Total", 99.29}}, "oliv");
+    ASSERT_TRUE(f.ok()) << f.error().describe();
+    ASSERT_FALSE(f->passes.empty());
+    double mg = 0, sum = 0;
+    for (const pelkam::FormulaValue& c : f->passes[0].cations) {
+        if (c.name == "Mg") mg = c.value;
+        if (c.name != "F" && c.name != "Cl") sum += c.value;
+    }
+    EXPECT_NEAR(mg * 4 / 3.99, 1.140, 0.03);
+    EXPECT_NEAR(sum, f->passes[0].cationSum, 1e-9);
+    EXPECT_FALSE(f->entryCode.empty());
+
+    pelkam::Result<pelkam::MineralFormula> bad = pelkam::recalculateOxides({{"SiO2", 1}, {"Y2O3", 1}}, "GARN");
+    ASSERT_FALSE(bad.ok());
+    EXPECT_EQ(bad.error().value, "Y2O3");
+    EXPECT_EQ(bad.error().field, 2);
+    EXPECT_FALSE(pelkam::recalculateOxides({{"SiO2", 1}}, "XXXX").ok());
+}
+
 // examples/api: traces Ms + Qz = Kfs + Sil + H2O and prints points of it with
 // the reaction's Gibbs energy there.
 TEST(Library, TheExampleProgramTracesTheMuscoviteCurve) {

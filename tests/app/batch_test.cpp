@@ -9,8 +9,8 @@ using app::RunSettings;
 
 TEST(BatchLine, FieldsByCommas) {
     BatchLine b;
-    ASSERT_TRUE(app::parse_batch_line("runs/  ,grid.res,thermo.dat,aq.dat,list.txt   ", b));
-    EXPECT_EQ(app::batch_prefix(b), "runs/");
+    ASSERT_TRUE(app::parseBatchLine("runs/  ,grid.res,thermo.dat,aq.dat,list.txt   ", b));
+    EXPECT_EQ(app::batchPrefix(b), "runs/");
     EXPECT_EQ(std::string(core::rtrim(b.runName)), "grid.res");
     EXPECT_EQ(std::string(core::rtrim(b.thermoFile)), "thermo.dat");
     EXPECT_EQ(std::string(core::rtrim(b.aqueousFile)), "aq.dat");
@@ -19,13 +19,13 @@ TEST(BatchLine, FieldsByCommas) {
 
 TEST(BatchLine, RunNameRequired) {
     BatchLine b;
-    EXPECT_FALSE(app::parse_batch_line(",,,,   ", b));
+    EXPECT_FALSE(app::parseBatchLine(",,,,   ", b));
 }
 
 TEST(BatchNames, OnlyARunName) {
     RunSettings rs;
-    ASSERT_TRUE(app::parse_batch_line(",garnet,,,   ", rs.batchLine));
-    app::apply_batch_names(rs);
+    ASSERT_TRUE(app::parseBatchLine(",garnet,,,   ", rs.batchLine));
+    app::applyBatchNames(rs);
     EXPECT_EQ(rs.unitNames[io::kInputSlot], "garnet");
     EXPECT_EQ(rs.unitNames[io::kMasterSlot], "garnet.sum");
     EXPECT_EQ(rs.unitNames[io::kPlotSlot], "garnet.plt");
@@ -35,8 +35,8 @@ TEST(BatchNames, OnlyARunName) {
 
 TEST(BatchNames, PrefixAndStars) {
     RunSettings rs;
-    ASSERT_TRUE(app::parse_batch_line("d/,run.res,*/data/t.dat,aq.dat,   ", rs.batchLine));
-    app::apply_batch_names(rs);
+    ASSERT_TRUE(app::parseBatchLine("d/,run.res,*/data/t.dat,aq.dat,   ", rs.batchLine));
+    app::applyBatchNames(rs);
     EXPECT_EQ(rs.unitNames[io::kInputSlot], "d/run.res");
     EXPECT_EQ(rs.unitNames[io::kMasterSlot], "d/run.sum");
     EXPECT_EQ(rs.unitNames[io::kRestartSlot], "d/run.lrs");
@@ -46,8 +46,8 @@ TEST(BatchNames, PrefixAndStars) {
 
 TEST(BatchNames, DefaultReplayName) {
     RunSettings rs;
-    ASSERT_TRUE(app::parse_batch_line("d/,restart.res,,,   ", rs.batchLine));
-    app::apply_batch_names(rs);
+    ASSERT_TRUE(app::parseBatchLine("d/,restart.res,,,   ", rs.batchLine));
+    app::applyBatchNames(rs);
     EXPECT_EQ(rs.unitNames[io::kInputSlot], "d/restart.res");
     EXPECT_EQ(rs.unitNames[io::kRestartSlot], "d/restart.lrs");
     EXPECT_EQ(rs.unitNames[io::kPlotSlot], "d/plot.plt");
@@ -55,13 +55,13 @@ TEST(BatchNames, DefaultReplayName) {
 
 TEST(BatchNames, CompositionAndPlotFiles) {
     BatchLine b;
-    ASSERT_TRUE(app::parse_batch_line(",run,,,list.txt   ", b));
-    EXPECT_EQ(app::batch_plot_file(b, "garnet.zun", 3), "garnet.p3");
-    EXPECT_EQ(app::batch_plot_file(b, "garnet.zun", 12), "garnet.p12");
-    EXPECT_EQ(app::batch_composition_file(b, "garnet.zun"), "garnet.zun");
-    ASSERT_TRUE(app::parse_batch_line(",run,,,*lists/all.txt   ", b));
-    EXPECT_EQ(app::batch_list_file(b), "lists/all.txt");
-    EXPECT_EQ(app::batch_composition_file(b, "garnet.zun"), "lists/garnet.zun");
-    ASSERT_TRUE(app::parse_batch_line(",run,,,list.txt   zu2", b));
-    EXPECT_EQ(app::batch_composition_file(b, "garnet.zun"), "garnet.zu2");
+    ASSERT_TRUE(app::parseBatchLine(",run,,,list.txt   ", b));
+    EXPECT_EQ(app::batchPlotFile(b, "garnet.zun", 3), "garnet.p3");
+    EXPECT_EQ(app::batchPlotFile(b, "garnet.zun", 12), "garnet.p12");
+    EXPECT_EQ(app::batchCompositionFile(b, "garnet.zun"), "garnet.zun");
+    ASSERT_TRUE(app::parseBatchLine(",run,,,*lists/all.txt   ", b));
+    EXPECT_EQ(app::batchListFile(b), "lists/all.txt");
+    EXPECT_EQ(app::batchCompositionFile(b, "garnet.zun"), "lists/garnet.zun");
+    ASSERT_TRUE(app::parseBatchLine(",run,,,list.txt   zu2", b));
+    EXPECT_EQ(app::batchCompositionFile(b, "garnet.zun"), "garnet.zu2");
 }

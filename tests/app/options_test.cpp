@@ -15,13 +15,13 @@ namespace {
 
 std::string check(int type, OptionEntries e, RunSettings* out = nullptr) {
     RunSettings rs;
-    std::string m = app::check_entries(type, std::move(e), rs);
+    std::string m = app::checkEntries(type, std::move(e), rs);
     if (out) *out = rs;
     return m;
 }
 
 OptionEntries pt(std::array<const char*, 4> ranges, const char* h2o = "0.000", const char* co2 = "0.000") {
-    OptionEntries e = app::initial_entries(calc::kPT, false);
+    OptionEntries e = app::initialEntries(calc::kPT, false);
     for (int i = 0; i < 4; ++i) e.ranges[static_cast<std::size_t>(i)] = ranges[static_cast<std::size_t>(i)];
     e.moles[0] = h2o;
     e.moles[2] = co2;
@@ -33,27 +33,27 @@ OptionEntries pt(std::array<const char*, 4> ranges, const char* h2o = "0.000", c
 TEST(OptionChecks, InitialEntriesPass) {
     for (int t : {0, 1, 2, 4, 5, 6}) {
         RunSettings rs;
-        EXPECT_EQ(check(t, app::initial_entries(t, false), &rs), "") << "type " << t;
+        EXPECT_EQ(check(t, app::initialEntries(t, false), &rs), "") << "type " << t;
     }
 }
 
 TEST(OptionChecks, InitialValuesByDiagramType) {
     RunSettings rs;
-    ASSERT_EQ(check(calc::kPT, app::initial_entries(calc::kPT, false), &rs), "");
+    ASSERT_EQ(check(calc::kPT, app::initialEntries(calc::kPT, false), &rs), "");
     EXPECT_EQ(rs.pMin, 500);
     EXPECT_EQ(rs.pMax, 10000);
     EXPECT_EQ(rs.tMin, 100);
     EXPECT_EQ(rs.tMax, 1300);
     EXPECT_EQ(rs.plotCurves, 'Y');
-    ASSERT_EQ(check(calc::kPX, app::initial_entries(calc::kPX, false), &rs), "");
+    ASSERT_EQ(check(calc::kPX, app::initialEntries(calc::kPX, false), &rs), "");
     EXPECT_EQ(rs.tMin, 500);
     EXPECT_EQ(rs.pMin, 1000);
     EXPECT_EQ(rs.pMax, 10000);
     EXPECT_DOUBLE_EQ(rs.xCO2, 0.5);
     EXPECT_DOUBLE_EQ(rs.xH2O, 0.5);
-    EXPECT_EQ(app::initial_entries(calc::kTX, false).elements, "o h c ");
-    EXPECT_EQ(app::initial_entries(calc::kPT, false).elements, "o si ");
-    EXPECT_EQ(app::initial_entries(calc::kPT, true).plotCurves, 'N');
+    EXPECT_EQ(app::initialEntries(calc::kTX, false).elements, "o h c ");
+    EXPECT_EQ(app::initialEntries(calc::kPT, false).elements, "o si ");
+    EXPECT_EQ(app::initialEntries(calc::kPT, true).plotCurves, 'N');
 }
 
 TEST(OptionChecks, MessagesInTheirOrder) {
@@ -84,7 +84,7 @@ TEST(OptionChecks, LowerLimitsRaised) {
 }
 
 TEST(OptionChecks, XCo2AxisReversed) {
-    OptionEntries e = app::initial_entries(calc::kTX, false);
+    OptionEntries e = app::initialEntries(calc::kTX, false);
     e.moles[2] = "0.8";
     e.moles[3] = "0.2";
     EXPECT_EQ(check(calc::kTX, e), "min & max reversed - try again");
@@ -96,15 +96,15 @@ TEST(OptionChecks, MoleFractionsOutsideZeroToOne) {
 }
 
 TEST(OptionChecks, ReversedActivityAxes) {
-    OptionEntries e = app::initial_entries(calc::kActAct, false);
+    OptionEntries e = app::initialEntries(calc::kActAct, false);
     e.ranges[6] = "5.";
     e.ranges[7] = "-5.";
     EXPECT_EQ(check(calc::kActAct, e), "min & max reversed - try again");
-    e = app::initial_entries(calc::kActAct, false);
+    e = app::initialEntries(calc::kActAct, false);
     e.ranges[4] = "5.";
     e.ranges[5] = "-5.";
     EXPECT_EQ(check(calc::kActAct, e), "min & max reversed - try again");
-    e = app::initial_entries(calc::kActP, false);
+    e = app::initialEntries(calc::kActP, false);
     e.ranges[2] = "900.";
     e.ranges[3] = "100.";
     EXPECT_EQ(check(calc::kActP, e), "min & max reversed - try again");
@@ -112,7 +112,7 @@ TEST(OptionChecks, ReversedActivityAxes) {
 
 TEST(OptionChecks, SaturationAndGeothermChoices) {
     RunSettings rs;
-    OptionEntries e = app::initial_entries(calc::kActT, false);
+    OptionEntries e = app::initialEntries(calc::kActT, false);
     e.ranges[0] = "0.";
     ASSERT_EQ(check(calc::kActT, e, &rs), "");
     EXPECT_EQ(rs.saturationChoice, 1);
@@ -161,7 +161,7 @@ TEST(OptionChecks, WindowsThatMakeNoSenseOrDoNotFitThePlotFile) {
         {kActP, {{3, "9000."}}, ""},
     };
     for (const Case& c : cases) {
-        OptionEntries e = app::initial_entries(c.type, false);
+        OptionEntries e = app::initialEntries(c.type, false);
         std::string what = "type " + std::to_string(c.type);
         for (const auto& [field, text] : c.ranges) {
             e.ranges[static_cast<std::size_t>(field)] = text;
@@ -177,22 +177,22 @@ TEST(OptionChecks, ReplayedWindowsAreCheckedToo) {
     RunSettings rs;
     rs.diagramType = calc::kPT;
     rs.tMin = -300, rs.tMax = 800, rs.pMin = 1, rs.pMax = 5000;
-    EXPECT_EQ(app::window_problem(rs), "temperature -300 C: temperatures must be above -273.15 C");
+    EXPECT_EQ(app::windowProblem(rs), "temperature -300 C: temperatures must be above -273.15 C");
     rs.tMin = 25, rs.pMin = 0;
-    EXPECT_EQ(app::window_problem(rs), "pressure 0 bar: pressures must be above 0");
+    EXPECT_EQ(app::windowProblem(rs), "pressure 0 bar: pressures must be above 0");
     rs.pMin = 1;
-    EXPECT_EQ(app::window_problem(rs), "");
+    EXPECT_EQ(app::windowProblem(rs), "");
     rs.diagramType = calc::kTX;
     rs.xAxisMin = 0, rs.xAxisMax = 1.5;
-    EXPECT_EQ(app::window_problem(rs), "mole fractions must lie between 0 and 1");
+    EXPECT_EQ(app::windowProblem(rs), "mole fractions must lie between 0 and 1");
 }
 
 TEST(OptionChecks, MixingRuleNote) {
-    EXPECT_EQ(app::mixing_rule_note(300, 350),
+    EXPECT_EQ(app::mixingRuleNote(300, 350),
               "lowest temperature raised from 300 to 350 C: the mixing rule is valid from 350 C");
-    EXPECT_EQ(app::mixing_rule_note(312.5, 350),
+    EXPECT_EQ(app::mixingRuleNote(312.5, 350),
               "lowest temperature raised from 312.5 to 350 C: the mixing rule is valid from 350 C");
-    EXPECT_EQ(app::mixing_rule_note(400, 400), "");
+    EXPECT_EQ(app::mixingRuleNote(400, 400), "");
 }
 
 TEST(OptionChecks, SaturationConfinesTheRange) {
@@ -201,24 +201,24 @@ TEST(OptionChecks, SaturationConfinesTheRange) {
     rs.saturationChoice = 1;
     rs.tMin = 25;
     rs.tMax = 400;
-    app::confine_to_saturation(rs);
+    app::confineToSaturation(rs);
     EXPECT_EQ(rs.tMin, 100);
     EXPECT_EQ(rs.tMax, 375);
     rs.diagramType = calc::kActP;
     rs.pMin = 0.5;
     rs.pMax = 1000;
-    app::confine_to_saturation(rs);
+    app::confineToSaturation(rs);
     EXPECT_EQ(rs.pMin, 1);
     EXPECT_EQ(rs.pMax, 220);
 }
 
 TEST(OptionChecks, GeothermLine) {
     double d1 = 0, d2 = 0;
-    EXPECT_TRUE(app::parse_geotherm("  0.025000  0.000100", d1, d2));
+    EXPECT_TRUE(app::parseGeotherm("  0.025000  0.000100", d1, d2));
     EXPECT_DOUBLE_EQ(d1, 0.025);
     EXPECT_DOUBLE_EQ(d2, 0.0001);
-    EXPECT_FALSE(app::parse_geotherm("abc", d1, d2));
-    EXPECT_FALSE(app::parse_geotherm("", d1, d2));
+    EXPECT_FALSE(app::parseGeotherm("abc", d1, d2));
+    EXPECT_FALSE(app::parseGeotherm("", d1, d2));
 }
 
 TEST(Completion, LinesAndDxfName) {
@@ -228,20 +228,20 @@ TEST(Completion, LinesAndDxfName) {
     rs.reactionsExamined = 12;
     rs.reactionsCalculated = 7;
     rs.reactionsPlotted = 5;
-    auto l = app::completion_lines(rs);
+    auto l = app::completionLines(rs);
     EXPECT_EQ(l[0], "Tabular Output : summary.dat");
     EXPECT_EQ(l[1], "Plot Output : run.plt");
     EXPECT_EQ(l[2], "DXF Output : run.dxf  SVG: run.svg");
     EXPECT_EQ(l[3], "Number of Reactions Examined =   12");
     EXPECT_EQ(l[4], "Number of Reactions Calculated =    7");
     EXPECT_EQ(l[5], "Number of Reactions Plotted =    5");
-    EXPECT_EQ(app::dxf_name("plotfile  with blanks"), "plotfile.dxf");
-    EXPECT_EQ(app::dxf_name("noext"), "noext.dxf");
+    EXPECT_EQ(app::dxfName("plotfile  with blanks"), "plotfile.dxf");
+    EXPECT_EQ(app::dxfName("noext"), "noext.dxf");
     // The cut looks at the file's own name, not at its directories.
-    EXPECT_EQ(app::dxf_name("../runs/a.b/grid.plt"), "../runs/a.b/grid.dxf");
-    EXPECT_EQ(app::svg_name("./grid.plt"), "./grid.svg");
+    EXPECT_EQ(app::dxfName("../runs/a.b/grid.plt"), "../runs/a.b/grid.dxf");
+    EXPECT_EQ(app::svgName("./grid.plt"), "./grid.svg");
     rs.batchMode = 'Y';
-    l = app::completion_lines(rs);
+    l = app::completionLines(rs);
     EXPECT_EQ(l[0], "** BATCH RUN COMPLETED **");
     EXPECT_EQ(l[1], "*  KLV.LOG lists the calculated plot files *");
     EXPECT_EQ(l[2], "");

@@ -38,22 +38,22 @@ TEST(OutputNames, SameFileAfterResolvingPaths) {
         {"db.dat", "DB.DAT", false},        {"new.plt", "sub/../new.plt", true}, {"new.plt", "new2.plt", false},
         {"sub/x.plt", "./sub//x.plt", true}, {"db.dat", "sub", false},
     };
-    for (const Case& c : cases) EXPECT_EQ(app::same_file(d / c.a, d / c.b), c.same) << c.a << " " << c.b;
-    EXPECT_FALSE(app::same_file("", d / "db.dat"));
+    for (const Case& c : cases) EXPECT_EQ(app::sameFile(d / c.a, d / c.b), c.same) << c.a << " " << c.b;
+    EXPECT_FALSE(app::sameFile("", d / "db.dat"));
 }
 
 TEST(OutputNames, ClashNamesBothRoles) {
     Dir d;
     const std::vector<app::RunFile> inputs = {{"Mineral Data", d / "db.dat"}, {"answer script", d / "run.txt"}};
     using Outputs = std::vector<app::RunFile>;
-    EXPECT_EQ(app::output_name_clash(inputs, Outputs{{"Master Output", d / "sum.dat"}, {"Plot Output", d / "plot.plt"}}),
+    EXPECT_EQ(app::outputNameClash(inputs, Outputs{{"Master Output", d / "sum.dat"}, {"Plot Output", d / "plot.plt"}}),
               "");
-    EXPECT_EQ(app::output_name_clash(inputs, Outputs{{"Master Output", d / "sum.dat"}, {"Plot Output", d / "link.dat"}}),
+    EXPECT_EQ(app::outputNameClash(inputs, Outputs{{"Master Output", d / "sum.dat"}, {"Plot Output", d / "link.dat"}}),
               "Plot Output would overwrite the input Mineral Data: choose another name (" + d / "link.dat" + ")");
-    EXPECT_EQ(app::output_name_clash(inputs, Outputs{{"Restart File", d / "sub/../run.txt"}}),
+    EXPECT_EQ(app::outputNameClash(inputs, Outputs{{"Restart File", d / "sub/../run.txt"}}),
               "Restart File would overwrite the input answer script: choose another name (" + d / "sub/../run.txt" +
                   ")");
-    EXPECT_EQ(app::output_name_clash(inputs, Outputs{{"Master Output", d / "out"}, {"Plot Output", d / "./out"}}),
+    EXPECT_EQ(app::outputNameClash(inputs, Outputs{{"Master Output", d / "out"}, {"Plot Output", d / "./out"}}),
               "Plot Output and Master Output name one file: give each output a name of its own (" + d / "./out" + ")");
 }
 
@@ -66,10 +66,10 @@ TEST(OutputNames, OutputsOfTheSettings) {
         return r;
     };
     using R = std::vector<std::string>;
-    EXPECT_EQ(roles(app::run_outputs(rs)), (R{"Master Output", "Plot Output", "Restart File", "the reaction listing"}));
+    EXPECT_EQ(roles(app::runOutputs(rs)), (R{"Master Output", "Plot Output", "Restart File", "the reaction listing"}));
     rs.summaryOff = true;
     rs.printActivitiesOn = true;
     rs.unitNames[io::kOutputSlot] = "console.txt";
-    EXPECT_EQ(roles(app::run_outputs(rs)),
+    EXPECT_EQ(roles(app::runOutputs(rs)),
               (R{"Plot Output", "Restart File", "Inter. Output", "the reaction listing", "the activity listing"}));
 }

@@ -85,10 +85,10 @@ TEST(EndMemberSelection, OptionCodesAndActivitiesFromTheScreens) {
     EXPECT_EQ(r.sel->logActivity[at(r.index("KYANITE"))], -2.0);
     EXPECT_DOUBLE_EQ(r.sel->logActivity[at(r.index("QUARTZ"))], std::log10(0.5));
     // The phase name was the title line of the last options screen.
-    EXPECT_EQ(r.tk->get_text(r.screens[ui::kPhaseOptionsScreen], ui::kPoName), core::pad("SILLIMANITE", 20));
+    EXPECT_EQ(r.tk->getText(r.screens[ui::kPhaseOptionsScreen], ui::kPoName), core::pad("SILLIMANITE", 20));
     // P-T: the diagram's x axis is temperature.
     const int em = r.screens[ui::kEndMemberScreen];
-    EXPECT_EQ(r.tk->get_text(em, ui::kEmXText), "TEMPERATURE");
+    EXPECT_EQ(r.tk->getText(em, ui::kEmXText), "TEMPERATURE");
     EXPECT_FALSE(r.tk->enabled(em, ui::kEmXText));
 
     const auto lines = r.restart();
@@ -137,7 +137,7 @@ TEST(EndMemberSelection, FewerThanTwoPhasesAreChosenAgain) {
         "screen Input error\npress Continue\n"
         "screen End-member selection\nselect Phases = KYANITE\npress Next\n");
     ASSERT_TRUE(select(r).ok()) << r.tk->failure();
-    EXPECT_EQ(r.tk->get_text(r.screens[ui::kInputErrorScreen], ui::kErrMessage),
+    EXPECT_EQ(r.tk->getText(r.screens[ui::kInputErrorScreen], ui::kErrMessage),
               core::pad("FEWER THAN TWO PHASES SELECTED - try again", 90));
     EXPECT_EQ(r.sel->optionCode[at(r.index("QUARTZ"))], calc::kInclude);
     EXPECT_EQ(r.sel->optionCode[at(r.index("KYANITE"))], calc::kInclude);
@@ -244,7 +244,7 @@ TEST(EndMemberSelection, FluidSpeciesWithoutFluidAndZeroActivitiesAreRefused) {
         r.settings.xCO2 = c.xCO2;
         r.script(c.script);
         if (std::string_view(c.name) == "activity 0 as the default")
-            r.tk->set_text(r.screens[ui::kPhaseOptionsScreen], ui::kPoActivity, "0");
+            r.tk->setText(r.screens[ui::kPhaseOptionsScreen], ui::kPoActivity, "0");
         const core::Status s = select(r);
         if (std::string_view(c.name).find("fluid") != std::string_view::npos) {
             // The fluid is put right on the options screen: the run goes back there.
@@ -254,7 +254,7 @@ TEST(EndMemberSelection, FluidSpeciesWithoutFluidAndZeroActivitiesAreRefused) {
             continue;
         }
         ASSERT_TRUE(s.ok()) << r.tk->failure();
-        EXPECT_EQ(core::rtrim(r.tk->get_text(r.screens[ui::kInputErrorScreen], ui::kErrMessage)),
+        EXPECT_EQ(core::rtrim(r.tk->getText(r.screens[ui::kInputErrorScreen], ui::kErrMessage)),
                   c.message);
         EXPECT_EQ(r.sel->activity[at(r.index("QUARTZ"))], 1.0);
         EXPECT_EQ(r.sel->optionCode[at(r.index("QUARTZ"))], calc::kInclude);
@@ -317,7 +317,7 @@ TEST(EndMemberSelection, ActivityAxisAskedAgainUntilRecognised) {
         "screen End-member selection\nset X-axis = muscovite/quartz^3\npress Next\n");
     ASSERT_TRUE(select(r).ok()) << r.tk->failure();
     EXPECT_TRUE(r.said("Try again: cannot recognize"));
-    EXPECT_EQ(r.tk->get_text(r.screens[ui::kInputErrorScreen], ui::kErrMessage),
+    EXPECT_EQ(r.tk->getText(r.screens[ui::kInputErrorScreen], ui::kErrMessage),
               core::pad("Cannot recognize X-axis variable-try again", 90));
     const auto& s = *r.sel;
     ASSERT_TRUE(s.hasXAxis);
@@ -414,8 +414,8 @@ TEST(PrepareSelectedPhases, CompactionNotesBasisAndModelChoice) {
     EXPECT_TRUE(r.said(" 2: " + core::pad("White mica", 25) + "IDEAL   "));
     // Rows beyond the models are disabled.
     const int sm = r.screens[ui::kSolutionScreen];
-    EXPECT_TRUE(r.tk->enabled(sm, ui::sm_row_control(ui::kSmRowYes, 1)));
-    EXPECT_FALSE(r.tk->enabled(sm, ui::sm_row_control(ui::kSmRowYes, 2)));
+    EXPECT_TRUE(r.tk->enabled(sm, ui::smRowControl(ui::kSmRowYes, 1)));
+    EXPECT_FALSE(r.tk->enabled(sm, ui::smRowControl(ui::kSmRowYes, 2)));
 
     // The notes, then the composition file copied.
     const std::vector<std::string> master = r.master();
@@ -531,7 +531,7 @@ TEST(PrepareSelectedPhases, MissingCompositionFileIsSaid) {
             "screen Selection of Solution Models\npress Next\nscreen Input error\npress Continue\n"
             "screen Selection of Solution Models\nradio None\npress Next\n");
         ASSERT_TRUE(prepare(r, false).ok()) << r.tk->failure();
-        EXPECT_EQ(core::rtrim(r.tk->get_text(r.screens[ui::kInputErrorScreen], ui::kErrMessage)),
+        EXPECT_EQ(core::rtrim(r.tk->getText(r.screens[ui::kInputErrorScreen], ui::kErrMessage)),
                   "Cannot open mineral compositions file - TRY AGAIN");
         EXPECT_TRUE(r.said(" Cannot open mineral compositions file zuntest.zun: no such file"));
         EXPECT_FALSE(r.models->composition.anyModelUsed);

@@ -207,7 +207,7 @@ TEST_F(SelectRun, MissingCalibrationListSuggestsNothing) {
     const std::vector<std::string> lines = listing();
     ASSERT_EQ(lines.size(), 8u);
     for (std::size_t i = 2; i < lines.size(); ++i)
-        EXPECT_EQ(lines[i].substr(0, 4), core::format_integer(static_cast<long long>(i - 1), 4));
+        EXPECT_EQ(lines[i].substr(0, 4), core::formatInteger(static_cast<long long>(i - 1), 4));
 }
 
 TEST_F(SelectRun, ReplayWithLastReactionsOnlyMatchesPhaseSets) {
@@ -224,28 +224,28 @@ TEST_F(SelectRun, ReplayWithLastReactionsOnlyMatchesPhaseSets) {
 
 TEST_F(SelectRun, ScreenChoiceOfSpecificLines) {
     writeCalibration(kCalibration);
-    auto tk = ui::make_scripted_toolkit_from_text(
+    auto tk = ui::makeScriptedToolkitFromText(
         "screen REACTION SELECTION\n"
         "radio Calculate specific reactions\n"
         "select Reactions = 4; 2\n"
         "press Next\n",
         "select.ans");
-    ui::PelkamScreens screens = ui::create_pelkam_screens(*tk);
+    ui::PelkamScreens screens = ui::createPelkamScreens(*tk);
     setup.screens = &screens;
     app::SelectionResult result;
     ASSERT_TRUE(select(result));
     const int h = screens[ui::kReactionScreen];
-    EXPECT_EQ(tk->get_text(h, ui::kRxHeader1), "2 = # of independent equilibria");
-    EXPECT_EQ(tk->get_text(h, ui::kRxHeader2), "Eqm #    dH   dS    dV  dPdT ! Equilibrium");
-    ASSERT_EQ(tk->list_count(h, ui::kRxList), 6);
+    EXPECT_EQ(tk->getText(h, ui::kRxHeader1), "2 = # of independent equilibria");
+    EXPECT_EQ(tk->getText(h, ui::kRxHeader2), "Eqm #    dH   dS    dV  dPdT ! Equilibrium");
+    ASSERT_EQ(tk->listCount(h, ui::kRxList), 6);
     const std::vector<std::string> lines = listing();
-    for (int i = 0; i < 6; ++i) EXPECT_EQ(tk->list_item(h, ui::kRxList, i), lines[static_cast<std::size_t>(i + 2)]);
+    for (int i = 0; i < 6; ++i) EXPECT_EQ(tk->listItem(h, ui::kRxList, i), lines[static_cast<std::size_t>(i + 2)]);
     EXPECT_EQ(tk->control(h, ui::kRxList)->extent, 1205);
     // List lines 2 and 4 hold the suggested Ky = Sil and the reaction listed
     // second among the others; the calculation goes in ascending order.
     long long second = 0, fourth = 0;
-    core::parse_integer_field(lines[3].substr(0, 4), second);
-    core::parse_integer_field(lines[5].substr(0, 4), fourth);
+    core::parseIntegerField(lines[3].substr(0, 4), second);
+    core::parseIntegerField(lines[5].substr(0, 4), fourth);
     std::vector<int> expected = {static_cast<int>(second), static_cast<int>(fourth)};
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(calculated, expected);
@@ -297,9 +297,9 @@ TEST_F(SelectRun, RefusedChoicesComeBackToTheScreen) {
         fs::remove(setup.calibrationName);
         if (c.calibration) writeCalibration(c.calibration);
         calculated.clear();
-        auto tk = ui::make_scripted_toolkit_from_text(std::string("screen REACTION SELECTION\n") + c.script,
+        auto tk = ui::makeScriptedToolkitFromText(std::string("screen REACTION SELECTION\n") + c.script,
                                                            "select.ans");
-        ui::PelkamScreens screens = ui::create_pelkam_screens(*tk);
+        ui::PelkamScreens screens = ui::createPelkamScreens(*tk);
         setup.screens = &screens;
         app::SelectionResult result;
         ASSERT_TRUE(select(result)) << tk->failure();
@@ -307,7 +307,7 @@ TEST_F(SelectRun, RefusedChoicesComeBackToTheScreen) {
         std::string message = c.message;
         if (const auto at = message.find("rxtns_calib.dat"); at != std::string::npos)
             message.replace(at, 15, setup.calibrationName);
-        EXPECT_EQ(core::rtrim(tk->get_text(screens[ui::kInputErrorScreen], ui::kErrMessage)),
+        EXPECT_EQ(core::rtrim(tk->getText(screens[ui::kInputErrorScreen], ui::kErrMessage)),
                   std::string_view(message).substr(0, 90));
         EXPECT_EQ(calculated, c.chosen);
     }
@@ -353,8 +353,8 @@ TEST(ReactionNumbers, NumbersAndRangesAsTyped) {
 }
 
 TEST_F(SelectRun, ExitOnTheScreenQuits) {
-    auto tk = ui::make_scripted_toolkit_from_text("press Exit\n", "select.ans");
-    ui::PelkamScreens screens = ui::create_pelkam_screens(*tk);
+    auto tk = ui::makeScriptedToolkitFromText("press Exit\n", "select.ans");
+    ui::PelkamScreens screens = ui::createPelkamScreens(*tk);
     setup.screens = &screens;
     app::SelectionResult result;
     EXPECT_EQ(select(result).code, core::StatusCode::Quit);
@@ -409,9 +409,9 @@ TEST(SelectCap, OnlyTheFirst3000AreOfferedButReplayCalculatesAll) {
 
     // On the screen, "Calculate all reactions" calculates them all too, and a
     // header line says that only the first 3000 are listed.
-    auto tk = ui::make_scripted_toolkit_from_text(
+    auto tk = ui::makeScriptedToolkitFromText(
         "screen REACTION SELECTION\nradio Calculate all reactions\npress Next\n", "cap.ans");
-    ui::PelkamScreens screens = ui::create_pelkam_screens(*tk);
+    ui::PelkamScreens screens = ui::createPelkamScreens(*tk);
     setup.screens = &screens;
     numbers.clear();
     ASSERT_TRUE(app::SelectReactions(set->table, sel, streams, setup,
@@ -421,7 +421,7 @@ TEST(SelectCap, OnlyTheFirst3000AreOfferedButReplayCalculatesAll) {
                                            },
                                            result));
     EXPECT_EQ(numbers.size(), 3240u);
-    const std::string note = tk->get_text(screens[ui::kReactionScreen], ui::kRxHeader3);
+    const std::string note = tk->getText(screens[ui::kReactionScreen], ui::kRxHeader3);
     EXPECT_EQ(note, "Only the first 3000 of 3240 reactions are listed; \"Calculate all\" takes all");
     EXPECT_LE(note.size(), 76u);  // the width of the header line
     EXPECT_EQ(app::cappedListNote(6, 6), "");

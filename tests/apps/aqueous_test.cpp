@@ -20,14 +20,14 @@
 #include "model/aqueous.hpp"
 #include "run_helpers.hpp"
 
-using apptest::run_program;
+using apptest::runProgram;
 using apptest::WorkDir;
 
 namespace {
 
-std::string db() { return (apptest::data_dir() / "thermo1988.dat").string(); }
+std::string db() { return (apptest::dataDir() / "thermo1988.dat").string(); }
 std::string aqueousFile(const std::string& name) {
-    return name == "aqueous-hkf.aqu" ? (apptest::data_dir() / name).string()
+    return name == "aqueous-hkf.aqu" ? (apptest::dataDir() / name).string()
                                      : std::string(PELKAM_FIXTURES) + "/model/" + name;
 }
 
@@ -63,7 +63,7 @@ TEST(AqueousProps, ReferencePotentialsWithTheirWater) {
         std::vector<std::string> args = {"--db",  db(), "--aqueous", aqueousFile(refs[0].file), "--csv", "--T",
                                          refs[0].tText, "--P", refs[0].pText};
         for (const auto& r : refs) args.push_back(r.species);
-        const auto run = run_program(PROPS_EXE, args, w.path);
+        const auto run = runProgram(PROPS_EXE, args, w.path);
         ASSERT_EQ(run.exitCode, 0) << group << "\n" << run.out << run.err;
         std::string header;
         auto rows = csvRows(run.out, &header);
@@ -91,7 +91,7 @@ TEST(AqueousProps, LogKOfEveryReaction) {
         std::vector<std::string> args = {"--db", db(), "--aqueous", aqueousFile("aqueous-hkf.aqu"), "--csv",
                                          "--T",  refs[0].tText, "--P", refs[0].pText};
         for (const auto& r : refs) args.push_back(testsupport::propsReaction(r.reaction));
-        const auto run = run_program(PROPS_EXE, args, w.path);
+        const auto run = runProgram(PROPS_EXE, args, w.path);
         ASSERT_EQ(run.exitCode, 0) << point << "\n" << run.out << run.err;
         auto rows = csvRows(run.out);
         for (const auto& r : refs) {
@@ -110,7 +110,7 @@ TEST(AqueousProps, WrongAqueousInputIsNamed) {
         std::vector<std::string> args = {"--db", db(), "--T", "25", "--P", "1"};
         if (!aqueous.empty()) args.insert(args.end(), {"--aqueous", aqueous});
         args.insert(args.end(), items.begin(), items.end());
-        return run_program(PROPS_EXE, args, w.path);
+        return runProgram(PROPS_EXE, args, w.path);
     };
     auto r = props({"K+"}, "none.aqu");
     EXPECT_EQ(r.exitCode, 2);
@@ -136,7 +136,7 @@ TEST(AqueousProps, WrongAqueousInputIsNamed) {
     r = props({"K++CL-=KCL(AQ)", "Qz+H2O=SIO2(AQ)+H2O", "CA+2+CL-=CACL+"}, hkf);
     EXPECT_EQ(r.exitCode, 0) << r.err;
     // Water less dense than 0.7 g/cm3: said once, the values printed all the same.
-    r = run_program(PROPS_EXE, {"--db", db(), "--aqueous", hkf, "--T", "300,450,500", "--P", "500", "K+", "CL-"},
+    r = runProgram(PROPS_EXE, {"--db", db(), "--aqueous", hkf, "--T", "300,450,500", "--P", "500", "K+", "CL-"},
                     w.path);
     EXPECT_EQ(r.exitCode, 0);
     const std::string notice = "pelkam-props: Aqueous species evaluated in water less dense than 0.7 g/cm3, first at "
@@ -172,7 +172,7 @@ ExampleRun runExample(WorkDir& w, const std::string& name,
             "MINERAL DATA=thermo1988.dat\nAQUEOUS DATA=aqueous-hkf.aqu\nSOLUTION DATA=solution-models.sln\n"
             "PLOTFILE=plot.plt\nSUMMARYFILE=summary.dat\nRESTARTFILE=restart.res\n");
     ExampleRun run;
-    run.result = run_program(PELKAM_EXE, {"--script", "answers.txt"}, w.path);
+    run.result = runProgram(PELKAM_EXE, {"--script", "answers.txt"}, w.path);
     EXPECT_EQ(run.result.exitCode, 0) << run.result.out << run.result.err;
     const core::Status s = io::readPlotFile((w.path / "plot.plt").string(), run.plot);
     EXPECT_TRUE(s.ok()) << s.describe();
@@ -237,7 +237,7 @@ TEST(AqueousExamples, QuartzSolubility) {
     WorkDir w("ex_quartz_solubility");
     ExampleRun run = runExample(w, "quartz-solubility");
     ASSERT_EQ(run.reactions, std::vector<std::string>{"Qz = SIO2(AQ)"});
-    auto db = testsupport::loadBundled("SI O H E", 1, 4, (apptest::data_dir() / "aqueous-hkf.aqu").string());
+    auto db = testsupport::loadBundled("SI O H E", 1, 4, (apptest::dataDir() / "aqueous-hkf.aqu").string());
     ASSERT_TRUE(db.ok) << db.messages;
     const int silica = indexOf(*db.table, "SIO2(AQ)");
     // x = log a(SiO2,aq) (F9.4 in the plot file), y = T (F10.2), at 1000 bar.
@@ -285,7 +285,7 @@ TEST(AqueousExamples, SaturationModeAboveTheCriticalTemperatureIsSaid) {
 TEST(AqueousExamples, FeldsparMicaKaoliniteFieldsWhereLogKPutsThem) {
     WorkDir w("ex_feldspar_kaolinite");
     ExampleRun run = runExample(w, "kfeldspar-muscovite-kaolinite");
-    auto db = testsupport::loadBundled("K AL SI O H E", 1, 6, (apptest::data_dir() / "aqueous-hkf.aqu").string());
+    auto db = testsupport::loadBundled("K AL SI O H E", 1, 6, (apptest::dataDir() / "aqueous-hkf.aqu").string());
     ASSERT_TRUE(db.ok) << db.messages;
     const int silica = indexOf(*db.table, "SIO2(AQ)"), potassium = indexOf(*db.table, "K+");
     // x = log a(SiO2,aq), y = log(aK+/aH+) with aH+ = 1, at 250 C and 500 bar (F9.5 both).

@@ -25,7 +25,7 @@
 #include "run_helpers.hpp"
 
 using apptest::fs::path;
-using apptest::run_program;
+using apptest::runProgram;
 using apptest::WorkDir;
 
 namespace {
@@ -40,18 +40,18 @@ struct ExampleRun {
     long examined = -1, calculated = -1, plotted = -1;
 };
 
-long count_after(const std::string& out, const std::string& label) {
+long countAfter(const std::string& out, const std::string& label) {
     std::size_t at = out.find(label);
     return at == std::string::npos ? -1 : std::stol(out.substr(at + label.size()));
 }
 
 // Runs examples/<name> in a fresh directory; `edit` may change its answers.
-ExampleRun run_example(WorkDir& w, const std::string& name, const std::string& from = "", const std::string& to = "") {
+ExampleRun runExample(WorkDir& w, const std::string& name, const std::string& from = "", const std::string& to = "") {
     const path root(PELKAM_SOURCE_DIR);
     apptest::fs::copy(root / "examples" / name, w.path,
                       apptest::fs::copy_options::recursive | apptest::fs::copy_options::overwrite_existing);
     apptest::fs::copy_file(root / "data" / "rxtns_calib.dat", w.path / "rxtns_calib.dat");
-    w.write("PELKAM.fig", apptest::bundled_config(w));
+    w.write("PELKAM.fig", apptest::bundledConfig(w));
     if (!from.empty()) {
         std::string a = w.read("answers.txt");
         std::size_t at = a.find(from);
@@ -60,11 +60,11 @@ ExampleRun run_example(WorkDir& w, const std::string& name, const std::string& f
         w.write("answers.txt", a);
     }
     ExampleRun run;
-    run.result = run_program(PELKAM_EXE, {"--script", "answers.txt"}, w.path);
+    run.result = runProgram(PELKAM_EXE, {"--script", "answers.txt"}, w.path);
     EXPECT_EQ(run.result.exitCode, 0) << run.result.out << run.result.err;
-    run.examined = count_after(run.result.out, "Number of Reactions Examined =");
-    run.calculated = count_after(run.result.out, "Number of Reactions Calculated =");
-    run.plotted = count_after(run.result.out, "Number of Reactions Plotted =");
+    run.examined = countAfter(run.result.out, "Number of Reactions Examined =");
+    run.calculated = countAfter(run.result.out, "Number of Reactions Calculated =");
+    run.plotted = countAfter(run.result.out, "Number of Reactions Plotted =");
     core::Status s = io::readPlotFile((w.path / "plot.plt").string(), run.plot);
     EXPECT_TRUE(s.ok()) << s.describe();
     run.summary = w.lines("summary.dat");
@@ -74,7 +74,7 @@ ExampleRun run_example(WorkDir& w, const std::string& name, const std::string& f
     // phases of the run (code 1 excluded, code 4 moved behind the others);
     // after the label-style record come the rows of the plotted reactions,
     // then the records of the data files read.
-    while (!run.restart.empty() && io::is_provenance_record(run.restart.back())) {
+    while (!run.restart.empty() && io::isProvenanceRecord(run.restart.back())) {
         run.dataFiles.insert(run.dataFiles.begin(), run.restart.back());
         run.restart.pop_back();
     }
@@ -118,7 +118,7 @@ std::unique_ptr<Phases> load(const std::string& elements, int waterRoutine, int 
     return p;
 }
 
-int index_of(const model::PhaseTable& t, const std::string& name) { return testsupport::phaseIndex(t, name); }
+int indexOf(const model::PhaseTable& t, const std::string& name) { return testsupport::phaseIndex(t, name); }
 
 // Every point of every plotted curve (the water curve aside) lies on its
 // reaction: |dG| below ten times the Gibbs-energy tolerance, evaluated with
@@ -130,7 +130,7 @@ int index_of(const model::PhaseTable& t, const std::string& name) { return tests
 // sign of dG must change across the switch.  `setPoint` maps (x, y) to
 // the point.
 template <class SetPoint>
-void expect_points_on_curves(const ExampleRun& run, const Phases& db, model::FluidModelChoice fluid,
+void expectPointsOnCurves(const ExampleRun& run, const Phases& db, model::FluidModelChoice fluid,
                              SetPoint setPoint, const model::SolutionModelSet* models = nullptr) {
     std::vector<const io::PlotCurveRecord*> curves;
     for (const auto& c : run.plot.curves)
@@ -141,7 +141,7 @@ void expect_points_on_curves(const ExampleRun& run, const Phases& db, model::Flu
         std::array<double, model::kMaxPhases> coef{};
         bool quartz = false;
         for (std::size_t i = 0; i < run.selected.size(); ++i) {
-            int j = index_of((*db.table), run.selected[i]);
+            int j = indexOf((*db.table), run.selected[i]);
             ASSERT_GE(j, 0) << run.selected[i];
             coef[static_cast<std::size_t>(j)] = run.plottedRows[k][i];
             if ((*db.table)[j].isQuartz && std::fabs(run.plottedRows[k][i]) > 0.001) quartz = true;
@@ -182,7 +182,7 @@ void expect_points_on_curves(const ExampleRun& run, const Phases& db, model::Flu
     EXPECT_LT(onSwitch * 20, checked + 20);  // a few points at most
 }
 
-void expect_counts_agree(const ExampleRun& run) {
+void expectCountsAgree(const ExampleRun& run) {
     // Completion screen, summary listing, plot file and restart file.
     long listed = 0, lastNumber = 0;
     for (const std::string& l : run.summary) {
@@ -226,15 +226,15 @@ model::PointState& pt(model::PointState& p, double t, double P) {
 
 TEST(Examples, AluminosilicatesTriplePointAndPointsOnCurves) {
     WorkDir w("ex_a");
-    ExampleRun run = run_example(w, "aluminosilicates");
+    ExampleRun run = runExample(w, "aluminosilicates");
     EXPECT_EQ(run.examined, 6);
     EXPECT_EQ(run.calculated, 6);
     EXPECT_EQ(run.plotted, 5);
-    expect_counts_agree(run);
+    expectCountsAgree(run);
 
     auto db = load("K AL SI O H", 1, 0);
     model::FluidModelChoice fluid;  // Haar water
-    expect_points_on_curves(run, *db, fluid, [](model::PointState& p, double x, double y) {
+    expectPointsOnCurves(run, *db, fluid, [](model::PointState& p, double x, double y) {
         pt(p, x, y);
         p.x[model::kWater] = 1.0;
     });
@@ -272,7 +272,7 @@ TEST(Examples, AluminosilicatesTriplePointAndPointsOnCurves) {
         }
     for (const auto& e : dxf.entities) polylines += e.type == "POLYLINE" && e.layer != "AXES";
     EXPECT_EQ(polylines, stretches);
-    const auto digest = core::sha256_of_file((w.path / "thermo1988.dat").string());
+    const auto digest = core::sha256OfFile((w.path / "thermo1988.dat").string());
     ASSERT_TRUE(digest.has_value());
     bool named = false;
     for (const auto& c : dxf.comments) named = named || c.find(*digest) != std::string::npos;
@@ -282,9 +282,9 @@ TEST(Examples, AluminosilicatesTriplePointAndPointsOnCurves) {
 
 TEST(Examples, MetastableRunAddsOnlyMetastableStretches) {
     WorkDir ws("ex_a_stable"), wm("ex_a_meta");
-    ExampleRun stable = run_example(ws, "aluminosilicates");
-    ExampleRun meta = run_example(wm, "aluminosilicates", "radio \"STABLE CURVES\"", "radio \"METASTABLE REACTIONS\"");
-    expect_counts_agree(meta);
+    ExampleRun stable = runExample(ws, "aluminosilicates");
+    ExampleRun meta = runExample(wm, "aluminosilicates", "radio \"STABLE CURVES\"", "radio \"METASTABLE REACTIONS\"");
+    expectCountsAgree(meta);
     // Every reaction is calculated and plotted when metastable curves are wanted.
     EXPECT_EQ(meta.examined, 6);
     EXPECT_EQ(meta.plotted, 6);
@@ -310,25 +310,25 @@ TEST(Examples, MetastableRunAddsOnlyMetastableStretches) {
 
 TEST(Examples, CalciteQuartzOnPTAndTxDiagrams) {
     WorkDir wp("ex_b_pt"), wx("ex_b_tx");
-    ExampleRun pt_run = run_example(wp, "calcite-quartz-pt");
-    EXPECT_EQ(pt_run.examined, 1);
-    EXPECT_EQ(pt_run.calculated, 1);
-    EXPECT_EQ(pt_run.plotted, 1);
-    expect_counts_agree(pt_run);
+    ExampleRun ptRun = runExample(wp, "calcite-quartz-pt");
+    EXPECT_EQ(ptRun.examined, 1);
+    EXPECT_EQ(ptRun.calculated, 1);
+    EXPECT_EQ(ptRun.plotted, 1);
+    expectCountsAgree(ptRun);
     auto db = load("CA SI C O", 1, 0);
     model::FluidModelChoice fluid;
-    expect_points_on_curves(pt_run, *db, fluid, [](model::PointState& p, double x, double y) {
+    expectPointsOnCurves(ptRun, *db, fluid, [](model::PointState& p, double x, double y) {
         pt(p, x, y);
         p.x[model::kCarbonDioxide] = 1.0;
     });
 
-    ExampleRun tx = run_example(wx, "calcite-quartz-tx");
+    ExampleRun tx = runExample(wx, "calcite-quartz-tx");
     EXPECT_EQ(tx.examined, 1);
     EXPECT_EQ(tx.calculated, 1);
     EXPECT_EQ(tx.plotted, 1);
-    expect_counts_agree(tx);
+    expectCountsAgree(tx);
     auto dbx = load("CA SI", 1, 1);
-    expect_points_on_curves(tx, *dbx, fluid, [](model::PointState& p, double x, double y) {
+    expectPointsOnCurves(tx, *dbx, fluid, [](model::PointState& p, double x, double y) {
         pt(p, y, 2000.0);
         p.x[model::kCarbonDioxide] = x;
         p.x[model::kWater] = 1.0 - x;
@@ -345,14 +345,14 @@ TEST(Examples, CalciteQuartzOnPTAndTxDiagrams) {
 
 TEST(Examples, KfmashGrid) {
     WorkDir w("ex_c");
-    ExampleRun run = run_example(w, "kfmash-grid");
+    ExampleRun run = runExample(w, "kfmash-grid");
     EXPECT_EQ(run.examined, 1041);
     EXPECT_EQ(run.calculated, 847);
     EXPECT_EQ(run.plotted, 170);
-    expect_counts_agree(run);
+    expectCountsAgree(run);
     auto db = load("K FE MG AL SI O H", 1, 0);
     model::FluidModelChoice fluid;
-    expect_points_on_curves(run, *db, fluid, [](model::PointState& p, double x, double y) {
+    expectPointsOnCurves(run, *db, fluid, [](model::PointState& p, double x, double y) {
         pt(p, x, y);
         p.x[model::kWater] = 1.0;
     });
@@ -360,16 +360,16 @@ TEST(Examples, KfmashGrid) {
 
 TEST(Examples, ReplayFileReproducesTheRun) {
     WorkDir w("ex_replay");
-    ExampleRun first = run_example(w, "aluminosilicates");
+    ExampleRun first = runExample(w, "aluminosilicates");
     const std::string plot = w.read("plot.plt"), summary = w.read("summary.dat");
     // The example's own replay file is the restart file of this very run; it
     // names the data where the example keeps them (../../data/), this run its
     // copies of them: the same contents.
     auto withoutDataFiles = [](std::vector<std::string> lines) {
         std::vector<std::string> names;
-        while (!lines.empty() && io::is_provenance_record(lines.back())) {
+        while (!lines.empty() && io::isProvenanceRecord(lines.back())) {
             io::DataProvenance p;
-            EXPECT_TRUE(io::read_provenance_record(lines.back(), p)) << lines.back();
+            EXPECT_TRUE(io::readProvenanceRecord(lines.back(), p)) << lines.back();
             names.push_back(p.role + " " + p.sha256);
             lines.pop_back();
         }
@@ -379,16 +379,16 @@ TEST(Examples, ReplayFileReproducesTheRun) {
     const auto example = withoutDataFiles(w.lines("replay.res"));
     EXPECT_EQ(withoutDataFiles(w.lines("restart.res")), example);
     EXPECT_EQ(first.dataFiles.size(), 3u);
-    auto r = run_program(PELKAM_EXE, {"--script", "replay.txt"}, w.path);
+    auto r = runProgram(PELKAM_EXE, {"--script", "replay.txt"}, w.path);
     ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
     EXPECT_EQ(r.out.find("is not the file the replayed run read"), std::string::npos) << r.out;
     EXPECT_EQ(w.read("plot.plt"), plot);
     EXPECT_EQ(withoutDataFiles(w.lines("restart.res")), example);
-    EXPECT_EQ(count_after(r.out, "Number of Reactions Plotted ="), first.plotted);
+    EXPECT_EQ(countAfter(r.out, "Number of Reactions Plotted ="), first.plotted);
     // Replaying the run's own restart file gives that file again, record for record.
     const auto own = w.lines("restart.res");
     apptest::fs::rename(w.path / "restart.res", w.path / "replay.res");
-    ASSERT_EQ(run_program(PELKAM_EXE, {"--script", "replay.txt"}, w.path).exitCode, 0);
+    ASSERT_EQ(runProgram(PELKAM_EXE, {"--script", "replay.txt"}, w.path).exitCode, 0);
     EXPECT_EQ(w.lines("restart.res"), own);
 }
 
@@ -396,8 +396,8 @@ TEST(Examples, ActivityTemperatureDiagramOfWater) {
     // Ms + Qz = Kfs + Sil + H2O against log a(H2O) at 2000 bar: every point
     // lies on the reaction with water at the axis activity.
     WorkDir w("act_t");
-    apptest::bundled_config(w);
-    w.write("PELKAM.fig", apptest::bundled_config(w));
+    apptest::bundledConfig(w);
+    w.write("PELKAM.fig", apptest::bundledConfig(w));
     w.write("answers.txt",
             "press Continue\npress Continue\npress Next\nradio Act-Temp\npress Next\n"
             "screen 3\nset Elements = k al si o h\nset \"Row 1 min\" = 2000.\nset \"Row 2 min\" = 400.\n"
@@ -407,9 +407,9 @@ TEST(Examples, ActivityTemperatureDiagramOfWater) {
             "check \"Use defaults (activity=1; no special options) for all endmembers\"\npress Next\n"
             "screen \"Selection of Solution Models\"\nradio None\npress Next\n"
             "screen Completion\npress Exit\n");
-    auto r = run_program(PELKAM_EXE, {"--script", "answers.txt"}, w.path);
+    auto r = runProgram(PELKAM_EXE, {"--script", "answers.txt"}, w.path);
     ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
-    EXPECT_EQ(count_after(r.out, "Number of Reactions Plotted ="), 1);
+    EXPECT_EQ(countAfter(r.out, "Number of Reactions Plotted ="), 1);
     io::PlotFileContents plot;
     ASSERT_TRUE(io::readPlotFile((w.path / "plot.plt").string(), plot).ok());
     ASSERT_EQ(plot.curves.size(), 1u);
@@ -449,17 +449,17 @@ TEST(Examples, ActivityTemperatureDiagramOfWater) {
 
 TEST(Examples, ReplayWithTheLastCalculatedReactionsOnly) {
     WorkDir w("ex_last");
-    ExampleRun first = run_example(w, "aluminosilicates");
+    ExampleRun first = runExample(w, "aluminosilicates");
     ASSERT_EQ(first.plotted, 5);
     // "Yes, w. last calculated rxtns only" replays RESTART.RES (found as
     // restart.res); the new restart file takes the name restart.lrs.
     w.write("last.txt",
             "press Continue\npress Continue\nscreen 1\nradio \"Yes, w. last calculated rxtns only\"\npress Next\n"
             "screen Completion\npress Exit\n");
-    auto r = run_program(PELKAM_EXE, {"--script", "last.txt"}, w.path);
+    auto r = runProgram(PELKAM_EXE, {"--script", "last.txt"}, w.path);
     ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
-    EXPECT_EQ(count_after(r.out, "Number of Reactions Examined ="), 5);
-    EXPECT_EQ(count_after(r.out, "Number of Reactions Plotted ="), 5);
+    EXPECT_EQ(countAfter(r.out, "Number of Reactions Examined ="), 5);
+    EXPECT_EQ(countAfter(r.out, "Number of Reactions Plotted ="), 5);
     EXPECT_TRUE(w.exists("restart.lrs"));
     EXPECT_EQ(w.lines("restart.lrs"), w.lines("restart.res"));
 }
@@ -468,15 +468,15 @@ TEST(Examples, ThermobarometryIntersectionAndReplay) {
     WorkDir w("ex_tb");
     // The example names the bundled composition file by its path from
     // out/thermobarometry; the test's copy sits beside the run.
-    apptest::fs::copy_file(apptest::data_dir() / "example-pelite.zun", w.path / "pelite.zun");
-    ExampleRun run = run_example(w, "thermobarometry", "= ../../data/example-pelite.zun", "= pelite.zun");
+    apptest::fs::copy_file(apptest::dataDir() / "example-pelite.zun", w.path / "pelite.zun");
+    ExampleRun run = runExample(w, "thermobarometry", "= ../../data/example-pelite.zun", "= pelite.zun");
     EXPECT_EQ(run.examined, 2);
     EXPECT_EQ(run.plotted, 2);
-    expect_counts_agree(run);
+    expectCountsAgree(run);
     // The example's restart file is the restart file of this very run.
     // (The data-file records at its end name the files where each run found them.)
     auto withoutDataFiles = [](std::vector<std::string> lines) {
-        while (!lines.empty() && io::is_provenance_record(lines.back())) lines.pop_back();
+        while (!lines.empty() && io::isProvenanceRecord(lines.back())) lines.pop_back();
         return lines;
     };
     std::vector<std::string> recorded = withoutDataFiles(w.lines("replay.res"));
@@ -533,18 +533,18 @@ TEST(Examples, ThermobarometryIntersectionAndReplay) {
                                                                  {"ALMANDINE", {1, 3}},  {"ANORTHITE", {2, 1}},
                                                                  {"PHLOGOPITE", {3, 1}}, {"ANNITE", {3, 2}}};
     for (const auto& [name, link] : links) {
-        model::PhaseRecord& p = (*db->table)[index_of(*db->table, name)];
+        model::PhaseRecord& p = (*db->table)[indexOf(*db->table, name)];
         p.activityModel = link[0];
         p.activityEndMember = link[1];
     }
     model::FluidModelChoice fluid;
-    expect_points_on_curves(
+    expectPointsOnCurves(
         run, *db, fluid, [](model::PointState& p, double x, double y) { pt(p, x, y); }, models.get());
 
     // A replay of the restart file writes the same plot file.
     const std::string plot = w.read("plot.plt");
     w.write("replay.res", w.read("restart.res"));
-    auto r = run_program(PELKAM_EXE, {"--script", "replay.txt"}, w.path);
+    auto r = runProgram(PELKAM_EXE, {"--script", "replay.txt"}, w.path);
     ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
     EXPECT_EQ(w.read("plot.plt"), plot);
 }
@@ -554,8 +554,8 @@ TEST(Examples, ThermobarometryIntersectionAndReplay) {
 // there is logged and its set skipped.
 TEST(Examples, ThermobarometryBatchOverCompositionFiles) {
     WorkDir w("ex_tb_batch");
-    apptest::fs::copy_file(apptest::data_dir() / "example-pelite.zun", w.path / "pelite.zun");
-    ExampleRun run = run_example(w, "thermobarometry", "= ../../data/example-pelite.zun", "= pelite.zun");
+    apptest::fs::copy_file(apptest::dataDir() / "example-pelite.zun", w.path / "pelite.zun");
+    ExampleRun run = runExample(w, "thermobarometry", "= ../../data/example-pelite.zun", "= pelite.zun");
     ASSERT_EQ(run.plotted, 2);
     std::filesystem::rename(w.path / "restart.res", w.path / "tb.res");
     // A hotter garnet-biotite pair: more magnesian garnet.
@@ -565,7 +565,7 @@ TEST(Examples, ThermobarometryBatchOverCompositionFiles) {
     w.write("list.txt", "pelite.zun\nmissing.zun\nhot.zun\n");
     w.write("batch.dat", ",tb.res,,,list.txt\n");
     w.write("answers.txt", "check \"Batch Run?\"\npress Continue\nscreen Completion\npress Exit\n");
-    auto r = run_program(PELKAM_EXE, {"--script", "answers.txt"}, w.path);
+    auto r = runProgram(PELKAM_EXE, {"--script", "answers.txt"}, w.path);
     ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
     const auto log = w.lines("klv.log");
     // The plot files are named once the line's outputs are saved.
@@ -596,7 +596,7 @@ TEST(Examples, CompositionFileWrittenByTarvekIsReadByPelkam) {
     std::string line, kept;
     for (int i = 0; i < 5 && std::getline(in, line); ++i) kept += line + "\n";  // title, labels, grt, bt, pl
     w.write("pelite.OXI", kept);
-    auto t = run_program(TARVEK_EXE, {"pelite.OXI", "--ferric", "--calc", "1.02"}, w.path);
+    auto t = runProgram(TARVEK_EXE, {"pelite.OXI", "--ferric", "--calc", "1.02"}, w.path);
     ASSERT_EQ(t.exitCode, 0) << t.out << t.err;
     ASSERT_TRUE(w.exists("pelite.ZU1"));
 
@@ -610,7 +610,7 @@ TEST(Examples, CompositionFileWrittenByTarvekIsReadByPelkam) {
     ASSERT_EQ(written["BIOT"].size(), 6u);
     ASSERT_EQ(written["PLAG"].size(), 3u);
 
-    ExampleRun run = run_example(w, "thermobarometry", "= ../../data/example-pelite.zun", "= pelite.ZU1");
+    ExampleRun run = runExample(w, "thermobarometry", "= ../../data/example-pelite.zun", "= pelite.ZU1");
     EXPECT_EQ(run.examined, 2);
     // The summary lists the site fractions the run read, model by model.
     const std::string summary = w.read("summary.dat");

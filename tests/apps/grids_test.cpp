@@ -172,9 +172,9 @@ TEST_P(StableGrid, SameStableStretchesAsTheExhaustiveSearch) {
 
     apptest::WorkDir w(g.name);
     apptest::fs::copy_file(root / g.script, w.path / "answers.txt");
-    apptest::fs::copy_file(apptest::data_dir() / "rxtns_calib.dat", w.path / "rxtns_calib.dat");
-    w.write("PELKAM.fig", apptest::bundled_config(w));
-    const apptest::RunResult r = apptest::run_program(PELKAM_EXE, {"--script", "answers.txt"}, w.path);
+    apptest::fs::copy_file(apptest::dataDir() / "rxtns_calib.dat", w.path / "rxtns_calib.dat");
+    w.write("PELKAM.fig", apptest::bundledConfig(w));
+    const apptest::RunResult r = apptest::runProgram(PELKAM_EXE, {"--script", "answers.txt"}, w.path);
     ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
     io::PlotFileContents plot;
     s = io::readPlotFile((w.path / "plot.plt").string(), plot);

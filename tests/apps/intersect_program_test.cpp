@@ -19,7 +19,7 @@
 #include "io/composition_file.hpp"
 #include "io/sln_format.hpp"
 
-using apptest::run_program;
+using apptest::runProgram;
 using apptest::WorkDir;
 namespace fs = std::filesystem;
 
@@ -38,8 +38,8 @@ void runExample(const WorkDir& w, bool muscovite) {
     const fs::path root(PELKAM_SOURCE_DIR);
     fs::copy(root / "examples" / "thermobarometry", w.path, fs::copy_options::recursive | fs::copy_options::overwrite_existing);
     fs::copy_file(root / "data" / "rxtns_calib.dat", w.path / "rxtns_calib.dat");
-    fs::copy_file(apptest::data_dir() / "example-pelite.zun", w.path / "pelite.zun");
-    w.write("PELKAM.fig", apptest::bundled_config(w));
+    fs::copy_file(apptest::dataDir() / "example-pelite.zun", w.path / "pelite.zun");
+    w.write("PELKAM.fig", apptest::bundledConfig(w));
     std::string a = w.read("answers.txt");
     replace(a, "= ../../data/example-pelite.zun", "= pelite.zun");
     if (muscovite) {
@@ -47,7 +47,7 @@ void runExample(const WorkDir& w, bool muscovite) {
         replace(a, "set \"Variant 3\" = BT1991", "set \"Variant 3\" = IDEAL\nset \"Variant 4\" = BT1991");
     }
     w.write("answers.txt", a);
-    const apptest::RunResult r = run_program(PELKAM_EXE, {"--script", "answers.txt"}, w.path);
+    const apptest::RunResult r = runProgram(PELKAM_EXE, {"--script", "answers.txt"}, w.path);
     ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
 }
 
@@ -172,14 +172,14 @@ TEST(IntersectProgram, DependentReactionsWithMuscovite) {
     WorkDir w("ix_ms");
     runExample(w, true);
     const apptest::RunResult r =
-        run_program(PELKAM_INTERSECT_EXE, {"plot.plt", "--csv", "x.csv", "-o", "x.svg"}, w.path);
+        runProgram(PELKAM_INTERSECT_EXE, {"plot.plt", "--csv", "x.csv", "-o", "x.svg"}, w.path);
     ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
     EXPECT_NE(r.out.find("rank 3"), std::string::npos) << r.out;
     for (const char* comb : {"[4] = [1] + [2]", "[5] = [2] - [3]", "[6] = [1] + [2] - [3]"})
         EXPECT_NE(r.out.find(comb), std::string::npos) << comb << "\n" << r.out;
     EXPECT_NE(w.read("x.svg").find("<g id=\"INTERSECTIONS\""), std::string::npos);
     // pelkam-plot marks the same mean, with the summary beside the plot file.
-    const apptest::RunResult p = run_program(PELKAM_PLOT_EXE, {"plot.plt", "--intersections", "-o", "p.svg"}, w.path);
+    const apptest::RunResult p = runProgram(PELKAM_PLOT_EXE, {"plot.plt", "--intersections", "-o", "p.svg"}, w.path);
     ASSERT_EQ(p.exitCode, 0) << p.err;
     EXPECT_NE(w.read("p.svg").find("<g id=\"INTERSECTIONS\""), std::string::npos);
 
@@ -280,7 +280,7 @@ TEST(IntersectProgram, WrongInputIsNamed) {
         {{"plain.plt", "-o", "x.jpg"}, 2, "cannot tell the format"},
     };
     for (const Case& c : cases) {
-        const apptest::RunResult r = run_program(PELKAM_INTERSECT_EXE, c.args, w.path);
+        const apptest::RunResult r = runProgram(PELKAM_INTERSECT_EXE, c.args, w.path);
         const std::string all = r.out + r.err;
         EXPECT_EQ(r.exitCode, c.exit) << all;
         EXPECT_NE(all.find(c.says), std::string::npos) << all;

@@ -5,7 +5,7 @@
 
 #include "run_helpers.hpp"
 
-using apptest::run_program;
+using apptest::runProgram;
 using apptest::WorkDir;
 namespace fs = apptest::fs;
 
@@ -29,9 +29,9 @@ const std::string kCorrected = "screen \"Input error\"\npress Continue\nscreen 3
 // The restart file of the same run without the mistake.
 std::vector<std::string> cleanRestart() {
     WorkDir w("clean");
-    w.write("PELKAM.fig", apptest::bundled_config(w));
+    w.write("PELKAM.fig", apptest::bundledConfig(w));
     w.write("answers.txt", ptScript("si al o"));
-    auto r = run_program(PELKAM_EXE, {"--script", "answers.txt"}, w.path);
+    auto r = runProgram(PELKAM_EXE, {"--script", "answers.txt"}, w.path);
     EXPECT_EQ(r.exitCode, 0) << r.out << r.err;
     return w.lines("restart.res");
 }
@@ -59,9 +59,9 @@ TEST(Mistakes, ElementsAreTypedAgainOnTheOptionsScreen) {
     };
     for (const Case& c : cases) {
         WorkDir w("elements");
-        w.write("PELKAM.fig", apptest::bundled_config(w));
+        w.write("PELKAM.fig", apptest::bundledConfig(w));
         w.write("answers.txt", ptScript(c.elements, kCorrected));
-        auto r = run_program(PELKAM_EXE, {"--script", "answers.txt"}, w.path);
+        auto r = runProgram(PELKAM_EXE, {"--script", "answers.txt"}, w.path);
         ASSERT_EQ(r.exitCode, 0) << c.elements << "\n" << r.out << r.err;
         EXPECT_NE(r.out.find(c.console), std::string::npos) << r.out;
         EXPECT_NE(r.out.find(c.screen), std::string::npos) << r.out;
@@ -69,7 +69,7 @@ TEST(Mistakes, ElementsAreTypedAgainOnTheOptionsScreen) {
 
         w.write("answers.txt", ptScript(c.elements));
         for (const char* name : {"restart.res", "summary.dat", "plot.plt"}) fs::remove(w.path / name);
-        r = run_program(PELKAM_EXE, {"--script", "answers.txt"}, w.path);
+        r = runProgram(PELKAM_EXE, {"--script", "answers.txt"}, w.path);
         EXPECT_EQ(r.exitCode, 2);
         EXPECT_NE(r.err.find("says: " + std::string(c.screen)), std::string::npos) << r.err;
         EXPECT_FALSE(w.exists("restart.res"));
@@ -81,13 +81,13 @@ TEST(Mistakes, ElementsAreTypedAgainOnTheOptionsScreen) {
 // The same element line replayed from a restart file stops the run.
 TEST(Mistakes, ReplayedUnknownElementStops) {
     WorkDir w("replayelement");
-    w.write("PELKAM.fig", apptest::bundled_config(w));
+    w.write("PELKAM.fig", apptest::bundledConfig(w));
     std::vector<std::string> clean = cleanRestart();
     std::string text;
     for (const std::string& l : clean) text += (l == "SI AL O" ? std::string("SI AL O XX") : l) + "\n";
     w.write("old.res", text);
     w.write("answers.txt", "press Continue\npress Continue\nset \"Inter. Input\" = old.res\npress Next\n");
-    auto r = run_program(PELKAM_EXE, {"--script", "answers.txt"}, w.path);
+    auto r = runProgram(PELKAM_EXE, {"--script", "answers.txt"}, w.path);
     EXPECT_EQ(r.exitCode, 1) << r.out << r.err;
     EXPECT_NE(r.out.find(" ONE OF THE ELEMENTAL SYMBOLS COULD NOT BE RECOGNIZED."), std::string::npos) << r.out;
     EXPECT_FALSE(w.exists("restart.res"));
@@ -118,9 +118,9 @@ TEST(Mistakes, FilesThatCannotBeOpenedAreNamedAgain) {
     };
     for (const Case& c : cases) {
         WorkDir w("files");
-        w.write("PELKAM.fig", apptest::bundled_config(w) + c.config);
+        w.write("PELKAM.fig", apptest::bundledConfig(w) + c.config);
         w.write("answers.txt", ptScript("si al o", {}, c.firstScreens));
-        auto r = run_program(PELKAM_EXE, {"--script", "answers.txt"}, w.path);
+        auto r = runProgram(PELKAM_EXE, {"--script", "answers.txt"}, w.path);
         ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
         EXPECT_NE(r.out.find(c.message), std::string::npos) << r.out;
         EXPECT_EQ(w.lines("restart.res"), clean);
@@ -131,7 +131,7 @@ TEST(Mistakes, FilesThatCannotBeOpenedAreNamedAgain) {
 TEST(Mistakes, MissingConfigurationAndDatabaseAreNamed) {
     WorkDir w("noconfig");
     w.write("answers.txt", "press Continue\npress Continue\npress Next\nradio P-T\npress Next\n");
-    auto r = run_program(PELKAM_EXE, {"--script", "answers.txt"}, w.path);
+    auto r = runProgram(PELKAM_EXE, {"--script", "answers.txt"}, w.path);
     EXPECT_EQ(r.exitCode, 2);
     EXPECT_NE(r.out.find("No PELKAM.fig in the working directory"), std::string::npos) << r.out;
     EXPECT_NE(r.err.find("says: Error opening Mineral Data jun92.rqt: no such file (no PELKAM.fig)"),
@@ -146,9 +146,9 @@ TEST(Mistakes, MissingConfigurationAndDatabaseAreNamed) {
 // with status 1 saying that lines were skipped.
 TEST(Mistakes, BatchLogsBadLinesAndGoesOn) {
     WorkDir w("batchlines");
-    w.write("PELKAM.fig", apptest::bundled_config(w));
+    w.write("PELKAM.fig", apptest::bundledConfig(w));
     w.write("answers.txt", ptScript("si al o"));
-    ASSERT_EQ(run_program(PELKAM_EXE, {"--script", "answers.txt"}, w.path).exitCode, 0);
+    ASSERT_EQ(runProgram(PELKAM_EXE, {"--script", "answers.txt"}, w.path).exitCode, 0);
     const std::vector<std::string> good = w.lines("restart.res");
     fs::rename(w.path / "restart.res", w.path / "good.res");
     std::string truncated;
@@ -157,7 +157,7 @@ TEST(Mistakes, BatchLogsBadLinesAndGoesOn) {
     w.write("list.txt", "garnet.zun\n");
     w.write("batch.dat", ",cut.res,,,   \n\n,good.res,,,list.txt   \n , , , ,   \n,good.res,,,nolist.txt   \n");
     w.write("answers.txt", "check \"Batch Run?\"\npress Continue\nscreen Completion\npress Exit\n");
-    auto r = run_program(PELKAM_EXE, {"--script", "answers.txt"}, w.path);
+    auto r = runProgram(PELKAM_EXE, {"--script", "answers.txt"}, w.path);
     EXPECT_EQ(r.exitCode, 1) << r.out << r.err;
     EXPECT_NE(r.out.find("*  3 lines could not be run: see KLV.LOG *"), std::string::npos) << r.out;
     auto log = w.lines("klv.log");
@@ -175,7 +175,7 @@ TEST(Mistakes, BatchLogsBadLinesAndGoesOn) {
 // put right on the options screen, then the phases are chosen again.
 TEST(Mistakes, FluidWithoutFluidGoesBackToTheOptionsScreen) {
     WorkDir w("fluid");
-    w.write("PELKAM.fig", apptest::bundled_config(w));
+    w.write("PELKAM.fig", apptest::bundledConfig(w));
     const std::string phases =
         "screen \"End-member selection\"\nselect Phases = QUARTZ; KYANITE; ANDALUSITE; SILLIMANITE; MUSCOVITE; "
         "K-FELDSPAR; WATER\ncheck \"Use defaults (activity=1; no special options) for all endmembers\"\npress Next\n";
@@ -185,7 +185,7 @@ TEST(Mistakes, FluidWithoutFluidGoesBackToTheOptionsScreen) {
                 phases +
                 "screen \"Input error\"\npress Continue\nscreen 3\nset xH2O = 1.0\npress Next\n" + phases +
                 "screen \"Selection of Solution Models\"\nradio None\npress Next\nscreen Completion\npress Exit\n");
-    auto r = run_program(PELKAM_EXE, {"--script", "answers.txt"}, w.path);
+    auto r = runProgram(PELKAM_EXE, {"--script", "answers.txt"}, w.path);
     ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
     EXPECT_NE(r.out.find("xH2O is 0: leave out WATER or give xH2O on the options screen"), std::string::npos)
         << r.out;
@@ -200,13 +200,13 @@ TEST(Mistakes, FluidWithoutFluidGoesBackToTheOptionsScreen) {
 TEST(Mistakes, PathPrefixIsAddedOnceAfterAMistake) {
     WorkDir w("path");
     fs::create_directories(w.path / "out");
-    w.write("PELKAM.fig", apptest::bundled_config(w) + "SOLUTION DATA=none.sln\n");
+    w.write("PELKAM.fig", apptest::bundledConfig(w) + "SOLUTION DATA=none.sln\n");
     w.write("answers.txt",
             ptScript("si al o", {},
                      "press Continue\nscreen 1\ncheck \"Use path?\"\nset Path = out/\npress Next\nradio P-T\npress Next\n"
                      "screen \"Input error\"\npress Continue\nscreen \"Database version\"\npress Continue\n"
                      "screen 1\nset \"Mineral Solution Data\" = models.sln\npress Next\nscreen 2\npress Next\n"));
-    auto r = run_program(PELKAM_EXE, {"--script", "answers.txt"}, w.path);
+    auto r = runProgram(PELKAM_EXE, {"--script", "answers.txt"}, w.path);
     ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
     EXPECT_TRUE(w.exists("out/plot.plt"));
     EXPECT_FALSE(fs::exists(w.path / "out" / "out"));

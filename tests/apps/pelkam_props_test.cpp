@@ -13,7 +13,7 @@
 
 #include "run_helpers.hpp"
 
-using apptest::run_program;
+using apptest::runProgram;
 using apptest::WorkDir;
 
 namespace {
@@ -44,7 +44,7 @@ const Reference kReference[] = {
 const std::map<double, std::string> kCelsius = {{600.0, "326.85"}, {1000.0, "726.85"}, {1400.0, "1126.85"}};
 const std::map<double, std::string> kBar = {{1, "1"}, {5000, "5000"}, {10000, "10000"}, {20000, "20000"}};
 
-std::string database() { return (apptest::data_dir() / "thermo1988.dat").string(); }
+std::string database() { return (apptest::dataDir() / "thermo1988.dat").string(); }
 
 std::vector<std::string> lines(const std::string& text) {
     std::vector<std::string> out;
@@ -83,7 +83,7 @@ TEST(PelkamProps, SingleMineralsAgreeWithReferenceValues) {
     std::vector<std::string> args = {"--db", database(), "--csv"};
     for (const auto& a : allPoints()) args.push_back(a);
     for (const char* item : {"Ky", "Sil", "Qz", "Mag", "Kfs", "Dol", "Ms"}) args.push_back(item);
-    auto r = run_program(PROPS_EXE, args, w.path);
+    auto r = runProgram(PROPS_EXE, args, w.path);
     ASSERT_EQ(r.exitCode, 0) << r.err;
     auto values = csvValues(r.out);
     for (const Reference& ref : kReference) {
@@ -100,7 +100,7 @@ TEST(PelkamProps, ReactionIsTheDifferenceOfItsPhases) {
     // Names and abbreviations in any case, coefficients with or without blanks.
     for (const char* item : {"Ky = Sil", "3 Ky = 3 Sil", "2Ky=2Sil", "0.5 kyanite+ 0.5Ky =SILLIMANITE"})
         args.push_back(item);
-    auto r = run_program(PROPS_EXE, args, w.path);
+    auto r = runProgram(PROPS_EXE, args, w.path);
     ASSERT_EQ(r.exitCode, 0) << r.err;
     auto values = csvValues(r.out);
     int checked = 0;
@@ -122,7 +122,7 @@ TEST(PelkamProps, ReactionIsTheDifferenceOfItsPhases) {
 
 TEST(PelkamProps, CsvRowsCoverEveryTemperatureAndPressureInOrder) {
     WorkDir w("props_csv");
-    auto r = run_program(PROPS_EXE, {"--db", database(), "--csv", "--T", "400, 600.5", "--P", "1,5000,1e4", "Ky", "Qz"},
+    auto r = runProgram(PROPS_EXE, {"--db", database(), "--csv", "--T", "400, 600.5", "--P", "1,5000,1e4", "Ky", "Qz"},
                          w.path);
     ASSERT_EQ(r.exitCode, 0) << r.err;
     auto rows = lines(r.out);
@@ -151,7 +151,7 @@ TEST(PelkamProps, CsvRowsCoverEveryTemperatureAndPressureInOrder) {
 
 TEST(PelkamProps, PlainOutputIsAlignedColumns) {
     WorkDir w("props_plain");
-    auto r = run_program(PROPS_EXE, {"--db", database(), "--T", "326.85,1126.85", "--P", "1,20000", "Ky",
+    auto r = runProgram(PROPS_EXE, {"--db", database(), "--T", "326.85,1126.85", "--P", "1,20000", "Ky",
                                      "Ms + Qz = Kfs + Sil + H2O"},
                          w.path);
     ASSERT_EQ(r.exitCode, 0) << r.err;
@@ -184,7 +184,7 @@ TEST(PelkamProps, FluidItemsUseTheChosenRoutines) {
         std::vector<std::string> args = {"--db", database(), "--csv", "--T", t, "--P", p};
         for (const auto& a : extra) args.push_back(a);
         for (const auto& i : items) args.push_back(i);
-        auto r = run_program(PROPS_EXE, args, w.path);
+        auto r = runProgram(PROPS_EXE, args, w.path);
         EXPECT_EQ(r.exitCode, 0) << r.err;
         return csvValues(r.out);
     };
@@ -220,7 +220,7 @@ TEST(PelkamProps, FluidCompositionOfItems) {
         for (const char* item : {"H2O", "CO2", "Cc + Qz = Wo + CO2"}) args.push_back(item);
         // A reaction with both species needs the composition.
         if (!x.empty()) args.push_back("Mgs + H2O = Brc + CO2");
-        auto r = run_program(PROPS_EXE, args, w.path);
+        auto r = runProgram(PROPS_EXE, args, w.path);
         EXPECT_EQ(r.exitCode, 0) << r.err;
         return csvValues(r.out);
     };
@@ -288,7 +288,7 @@ TEST(PelkamProps, FluidStatesAgreeWithReferenceValues) {
     for (const FluidReference& ref : fluidReferences()) {
         std::vector<std::string> args = {"--fluid", ref.species, "--T", ref.t, "--P", ref.p, "--csv"};
         for (const auto& o : ref.options) args.push_back(o);
-        auto r = run_program(PROPS_EXE, args, w.path);
+        auto r = runProgram(PROPS_EXE, args, w.path);
         ASSERT_EQ(r.exitCode, 0) << r.err;
         auto rows = lines(r.out);
         ASSERT_EQ(rows.size(), 2u) << r.out;
@@ -324,7 +324,7 @@ TEST(PelkamProps, HaarWaterGibbsEnergyOfTheFluidForm) {
                 {"300", "15000", -1, -307202.8125}};
     WorkDir w("props_haar");
     for (const Row& row : rows) {
-        auto r = run_program(PROPS_EXE, {"--fluid", "h2o", "--T", row.t, "--P", row.p, "--csv"}, w.path);
+        auto r = runProgram(PROPS_EXE, {"--fluid", "h2o", "--T", row.t, "--P", row.p, "--csv"}, w.path);
         ASSERT_EQ(r.exitCode, 0) << r.err;
         auto out = lines(r.out);
         ASSERT_EQ(out.size(), 2u);
@@ -343,7 +343,7 @@ TEST(PelkamProps, HaarWaterGibbsEnergyOfTheFluidForm) {
 
 TEST(PelkamProps, FluidTableColumnsAndOrder) {
     WorkDir w("props_fluid_columns");
-    auto r = run_program(PROPS_EXE, {"--fluid", "CO2,H2O,S2", "--T", "500,650", "--P", "1e3,2000", "--xco2", "0.40",
+    auto r = runProgram(PROPS_EXE, {"--fluid", "CO2,H2O,S2", "--T", "500,650", "--P", "1e3,2000", "--xco2", "0.40",
                                      "--csv", "--co2-routine", "3"},
                          w.path);
     ASSERT_EQ(r.exitCode, 0) << r.err;
@@ -371,7 +371,7 @@ TEST(PelkamProps, FluidTableColumnsAndOrder) {
     }
 
     // Aligned columns: every line as long as the header, which ends with G's name.
-    auto plain = run_program(PROPS_EXE, {"--fluid", "O2,H2O", "--T", "500", "--P", "1000"}, w.path);
+    auto plain = runProgram(PROPS_EXE, {"--fluid", "O2,H2O", "--T", "500", "--P", "1000"}, w.path);
     ASSERT_EQ(plain.exitCode, 0) << plain.err;
     auto text = lines(plain.out);
     ASSERT_EQ(text.size(), 3u);
@@ -380,7 +380,7 @@ TEST(PelkamProps, FluidTableColumnsAndOrder) {
     for (const auto& l : text) EXPECT_EQ(l.size(), text[0].size()) << l;
 
     // A species absent from the fluid has no activity.
-    auto absent = run_program(PROPS_EXE, {"--fluid", "H2O", "--T", "500", "--P", "1000", "--xco2", "1", "--csv"}, w.path);
+    auto absent = runProgram(PROPS_EXE, {"--fluid", "H2O", "--T", "500", "--P", "1000", "--xco2", "1", "--csv"}, w.path);
     ASSERT_EQ(absent.exitCode, 0) << absent.err;
     EXPECT_EQ(split(lines(absent.out)[1], ',')[5], "0");
 }
@@ -412,7 +412,7 @@ TEST(PelkamProps, FluidOptionErrorsExitWithStatusTwo) {
         {{"--fluid", "H2O", "--fluid", "CO2", "--T", "500", "--P", "1"}, "--fluid given twice"},
     };
     for (const Case& c : cases) {
-        auto r = run_program(PROPS_EXE, c.args, w.path);
+        auto r = runProgram(PROPS_EXE, c.args, w.path);
         EXPECT_EQ(r.exitCode, 2) << c.message << "\n" << r.err;
         EXPECT_NE(r.err.find(c.message), std::string::npos) << c.message << "\n" << r.err;
         EXPECT_TRUE(r.out.empty()) << r.out;
@@ -445,7 +445,7 @@ std::string smallDatabase(bool broken) {
 TEST(PelkamProps, ItemWithACommaIsQuotedInCsv) {
     WorkDir w("props_quote");
     w.write("small.dat", smallDatabase(false));
-    auto r = run_program(PROPS_EXE, {"--db", "small.dat", "--csv", "--T", "25", "--P", "1", "Odd,1", "Ky"}, w.path);
+    auto r = runProgram(PROPS_EXE, {"--db", "small.dat", "--csv", "--T", "25", "--P", "1", "Odd,1", "Ky"}, w.path);
     ASSERT_EQ(r.exitCode, 0) << r.err;
     auto rows = lines(r.out);
     ASSERT_EQ(rows.size(), 3u);
@@ -481,7 +481,7 @@ TEST(PelkamProps, WrongItemsAndNumbersExitWithStatusTwo) {
         {{"--db", db, "--T", "300", "--P", "1", "--pressure", "1", "Ky"}, "unknown option"},
     };
     for (const Case& c : cases) {
-        auto r = run_program(PROPS_EXE, c.args, w.path);
+        auto r = runProgram(PROPS_EXE, c.args, w.path);
         EXPECT_EQ(r.exitCode, 2) << c.message << "\n" << r.err;
         EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
         EXPECT_TRUE(r.out.empty()) << r.out;
@@ -491,7 +491,7 @@ TEST(PelkamProps, WrongItemsAndNumbersExitWithStatusTwo) {
 TEST(PelkamProps, DatabaseErrorStopsWithStatusOne) {
     WorkDir w("props_stop");
     w.write("broken.dat", smallDatabase(true));
-    auto r = run_program(PROPS_EXE, {"--db", "broken.dat", "--T", "300", "--P", "1", "Ky"}, w.path);
+    auto r = runProgram(PROPS_EXE, {"--db", "broken.dat", "--T", "300", "--P", "1", "Ky"}, w.path);
     EXPECT_EQ(r.exitCode, 1) << r.err;
     EXPECT_NE(r.err.find("broken.dat"), std::string::npos) << r.err;
     EXPECT_TRUE(r.out.empty()) << r.out;
@@ -501,7 +501,7 @@ TEST(PelkamProps, FluidRoutineOutsideItsRangeIsNamedOnceOnStandardError) {
     WorkDir w("props_range");
     // The Holland-Powell polynomial below 100 bar: the values are printed,
     // the routine, its range and the first point named once.
-    auto r = run_program(PROPS_EXE,
+    auto r = runProgram(PROPS_EXE,
                          {"--db", database(), "--T", "600", "--P", "1,20,1000", "--water-routine", "3", "--csv",
                           "Brc = Per + H2O"},
                          w.path);
@@ -511,14 +511,14 @@ TEST(PelkamProps, FluidRoutineOutsideItsRangeIsNamedOnceOnStandardError) {
               "pelkam-props: Holland and Powell (89) fugacity polynomial for H2O used outside its range (usable from "
               "100 bar up), first at 600 C and 1 bar; the values there are not reliable\n");
     // Within its range nothing is said.
-    r = run_program(PROPS_EXE, {"--db", database(), "--T", "600", "--P", "1000", "--water-routine", "3", "Brc"},
+    r = runProgram(PROPS_EXE, {"--db", database(), "--T", "600", "--P", "1000", "--water-routine", "3", "Brc"},
                     w.path);
     EXPECT_EQ(r.exitCode, 0);
     EXPECT_TRUE(r.err.empty()) << r.err;
 
     // Kerrick-Jacobs mixing inside the loop of water's isotherm: activity
     // factors near the mole fractions (they were 2e42), nothing to report.
-    r = run_program(PROPS_EXE, {"--fluid", "H2O,CO2", "--T", "372,373.9,376", "--P", "100", "--xco2", "0.01", "--csv"},
+    r = runProgram(PROPS_EXE, {"--fluid", "H2O,CO2", "--T", "372,373.9,376", "--P", "100", "--xco2", "0.01", "--csv"},
                     w.path);
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_TRUE(r.err.empty()) << r.err;
@@ -545,7 +545,7 @@ TEST(PelkamProps, EnergyThatIsNotFiniteNamesItsPhaseAndIsNeverPrinted) {
     for (const bool csv : {false, true}) {
         std::vector<std::string> args = {"--db", "inf.dat", "--T", "600", "--P", "1000", "Brc", "Per", "Brc = Per + H2O"};
         if (csv) args.push_back("--csv");
-        auto r = run_program(PROPS_EXE, args, w.path);
+        auto r = runProgram(PROPS_EXE, args, w.path);
         EXPECT_EQ(r.exitCode, 3) << r.err;
         EXPECT_EQ(r.err, "pelkam-props: Gibbs energy of BRUCITE (Brc) is not a finite number, first at 600 C and "
                          "1000 bar: check its values in the database\n");
@@ -566,7 +566,7 @@ TEST(PelkamProps, UnknownDataLineCodeStopsNamingFileLineAndCode) {
     ASSERT_NE(at, std::string::npos);
     db.insert(at + 1, "CNaN            1.0\n");
     w.write("code.dat", db);
-    auto r = run_program(PROPS_EXE, {"--db", "code.dat", "--T", "300", "--P", "1", "Ky"}, w.path);
+    auto r = runProgram(PROPS_EXE, {"--db", "code.dat", "--T", "300", "--P", "1", "Ky"}, w.path);
     EXPECT_EQ(r.exitCode, 1) << r.err;
     EXPECT_NE(r.err.find("(code.dat, line 7)"), std::string::npos) << r.err;
     EXPECT_NE(r.err.find("unknown data-line code \"CNaN\""), std::string::npos) << r.err;
@@ -575,7 +575,7 @@ TEST(PelkamProps, UnknownDataLineCodeStopsNamingFileLineAndCode) {
 
 TEST(PelkamProps, HelpDescribesTheForm) {
     WorkDir w("props_help");
-    auto r = run_program(PROPS_EXE, {"--help"}, w.path);
+    auto r = runProgram(PROPS_EXE, {"--help"}, w.path);
     EXPECT_EQ(r.exitCode, 0);
     for (const char* word : {"--db FILE", "--T LIST", "--P LIST", "--csv", "3 Ky = 3 Sil", "Exit status", "--fluid SPECIES",
                              "--xco2 X", "--water-routine N", "--co2-routine N", "--mixing N",
@@ -590,14 +590,14 @@ TEST(PelkamProps, HelpDescribesTheForm) {
 // (computed independently), the failures with their exit status.
 TEST(PelkamProps, SolutionModelsAndCompositionFile) {
     WorkDir w("props_models");
-    const std::string sln = (apptest::data_dir() / "solution-models.sln").string();
-    const std::string zun = (apptest::data_dir() / "example-pelite.zun").string();
+    const std::string sln = (apptest::dataDir() / "solution-models.sln").string();
+    const std::string zun = (apptest::dataDir() / "example-pelite.zun").string();
     auto run = [&](std::vector<std::string> extra) {
         std::vector<std::string> args = {"--db", database(), "--sln", sln, "--zun", zun, "--T", "600", "--P", "6000"};
         args.insert(args.end(), extra.begin(), extra.end());
-        return run_program(PROPS_EXE, args, w.path);
+        return runProgram(PROPS_EXE, args, w.path);
     };
-    auto pure = run_program(PROPS_EXE, {"--db", database(), "--csv", "--T", "600", "--P", "6000", "Grs", "An", "Ky",
+    auto pure = runProgram(PROPS_EXE, {"--db", database(), "--csv", "--T", "600", "--P", "6000", "Grs", "An", "Ky",
                                         "Grs + 2 Ky + Qz = 3 An"},
                             w.path);
     ASSERT_EQ(pure.exitCode, 0) << pure.err;
@@ -641,21 +641,21 @@ TEST(PelkamProps, SolutionModelsAndCompositionFile) {
         EXPECT_EQ(f.exitCode, b.exit) << f.err;
         EXPECT_NE(f.err.find(b.says), std::string::npos) << f.err;
     }
-    auto f = run_program(PROPS_EXE, {"--db", database(), "--sln", sln, "--models", "all", "--T", "600", "--P", "1", "Grs"},
+    auto f = runProgram(PROPS_EXE, {"--db", database(), "--sln", sln, "--models", "all", "--T", "600", "--P", "1", "Grs"},
                          w.path);
     EXPECT_EQ(f.exitCode, 2);
     EXPECT_NE(f.err.find("need all of --sln FILE, --zun FILE and --models LIST"), std::string::npos) << f.err;
     for (const auto& [file, says] : std::vector<std::pair<std::string, std::string>>{
              {"z0.zun", "**ERROR** X=0 for cation#1 on site#1 of GROSSULAR"},
              {"bad.zun", "Check format - error reading file: bad.zun (bad.zun, line 2, field 1)"}}) {
-        f = run_program(PROPS_EXE, {"--db", database(), "--sln", sln, "--zun", file, "--models", "GARN", "--T", "600",
+        f = runProgram(PROPS_EXE, {"--db", database(), "--sln", sln, "--zun", file, "--models", "GARN", "--T", "600",
                                     "--P", "1", "Grs"},
                         w.path);
         EXPECT_EQ(f.exitCode, 1) << file;
         EXPECT_NE(f.err.find(says), std::string::npos) << f.err;
     }
     // Help names the options.
-    auto h = run_program(PROPS_EXE, {"--help"}, w.path);
+    auto h = runProgram(PROPS_EXE, {"--help"}, w.path);
     for (const char* o : {"--sln FILE", "--zun FILE", "--models LIST", "RTlna_J_per_mol"})
         EXPECT_NE(h.out.find(o), std::string::npos) << o;
 }

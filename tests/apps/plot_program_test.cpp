@@ -15,7 +15,7 @@
 #include "run_helpers.hpp"
 
 using apptest::fs::path;
-using apptest::run_program;
+using apptest::runProgram;
 using apptest::WorkDir;
 
 namespace {
@@ -53,13 +53,13 @@ Plotted plotExample(WorkDir& w, const std::string& name) {
     apptest::fs::copy(root / "examples" / name, w.path,
                       apptest::fs::copy_options::recursive | apptest::fs::copy_options::overwrite_existing);
     apptest::fs::copy_file(root / "data" / "rxtns_calib.dat", w.path / "rxtns_calib.dat");
-    w.write("PELKAM.fig", apptest::bundled_config(w));
+    w.write("PELKAM.fig", apptest::bundledConfig(w));
     Plotted p;
-    apptest::RunResult run = run_program(PELKAM_EXE, {"--script", "answers.txt"}, w.path);
+    apptest::RunResult run = runProgram(PELKAM_EXE, {"--script", "answers.txt"}, w.path);
     EXPECT_EQ(run.exitCode, 0) << run.err;
     core::Status s = io::readPlotFile((w.path / "plot.plt").string(), p.plot);
     EXPECT_TRUE(s.ok()) << s.describe();
-    p.result = run_program(PELKAM_PLOT_EXE,
+    p.result = runProgram(PELKAM_PLOT_EXE,
                            {"plot.plt", "-o", "plot.svg", "-o", "plot.dxf", "-o", "plot.png", "--csv", "points.csv",
                             "--invariant-points", "invariant.csv", "--summary", "summary.dat", "--db", "thermo1988.dat"},
                            w.path);
@@ -176,8 +176,8 @@ TEST(PlotProgram, BrokenPlotFilesNameTheLineAndLeaveNoOutput) {
     apptest::fs::copy(path(PELKAM_SOURCE_DIR) / "examples" / "aluminosilicates", w.path,
                       apptest::fs::copy_options::recursive | apptest::fs::copy_options::overwrite_existing);
     apptest::fs::copy_file(path(PELKAM_SOURCE_DIR) / "data" / "rxtns_calib.dat", w.path / "rxtns_calib.dat");
-    w.write("PELKAM.fig", apptest::bundled_config(w));
-    ASSERT_EQ(run_program(PELKAM_EXE, {"--script", "answers.txt"}, w.path).exitCode, 0);
+    w.write("PELKAM.fig", apptest::bundledConfig(w));
+    ASSERT_EQ(runProgram(PELKAM_EXE, {"--script", "answers.txt"}, w.path).exitCode, 0);
     const std::string plot = w.read("plot.plt");
     // Cut inside the points of the second curve, and a letter in a number.
     const std::size_t cut = plot.find("\n", plot.find("   17    0    0    0    0") + 30);
@@ -186,7 +186,7 @@ TEST(PlotProgram, BrokenPlotFilesNameTheLineAndLeaveNoOutput) {
     bad.replace(bad.find("505.5734"), 8, "505.57x4");
     w.write("bad.plt", bad);
     for (const char* name : {"cut.plt", "bad.plt"}) {
-        apptest::RunResult r = run_program(PELKAM_PLOT_EXE,
+        apptest::RunResult r = runProgram(PELKAM_PLOT_EXE,
                                            {name, "-o", "out.svg", "-o", "out.dxf", "--csv", "out.csv"}, w.path);
         EXPECT_EQ(r.exitCode, 1) << name;
         EXPECT_NE(r.err.find(std::string(name) + ", line "), std::string::npos) << r.err;
@@ -195,11 +195,11 @@ TEST(PlotProgram, BrokenPlotFilesNameTheLineAndLeaveNoOutput) {
     for (const auto& e : apptest::fs::directory_iterator(w.path))
         EXPECT_EQ(e.path().filename().string().find(".tmp"), std::string::npos) << e.path();
     // Usage errors.
-    EXPECT_EQ(run_program(PELKAM_PLOT_EXE, {}, w.path).exitCode, 2);
-    EXPECT_EQ(run_program(PELKAM_PLOT_EXE, {"plot.plt", "-o", "x.jpg"}, w.path).exitCode, 2);
+    EXPECT_EQ(runProgram(PELKAM_PLOT_EXE, {}, w.path).exitCode, 2);
+    EXPECT_EQ(runProgram(PELKAM_PLOT_EXE, {"plot.plt", "-o", "x.jpg"}, w.path).exitCode, 2);
     EXPECT_FALSE(w.exists("x.jpg"));
     // Without an output option the diagram goes beside the plot file.
-    ASSERT_EQ(run_program(PELKAM_PLOT_EXE, {"plot.plt"}, w.path).exitCode, 0);
+    ASSERT_EQ(runProgram(PELKAM_PLOT_EXE, {"plot.plt"}, w.path).exitCode, 0);
     EXPECT_TRUE(w.exists("plot.svg"));
     EXPECT_NE(w.read("plot.svg").find("database: not given"), std::string::npos);
 }

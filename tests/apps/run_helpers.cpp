@@ -45,7 +45,7 @@ std::vector<std::string> WorkDir::lines(const std::string& name) const {
     return out;
 }
 
-RunResult run_program(const std::string& exe, const std::vector<std::string>& args, const fs::path& dir,
+RunResult runProgram(const std::string& exe, const std::vector<std::string>& args, const fs::path& dir,
                       long fileSizeLimit) {
     RunResult r;
     // Captured beside the directory, so that a full disk in it does not lose them.
@@ -81,10 +81,10 @@ RunResult run_program(const std::string& exe, const std::vector<std::string>& ar
     return r;
 }
 
-std::string bundled_config(const WorkDir& w) {
-    fs::copy_file(data_dir() / "thermo1988.dat", w.path / "thermo1988.dat", fs::copy_options::overwrite_existing);
-    fs::copy_file(data_dir() / "empty.aqu", w.path / "empty.aqu", fs::copy_options::overwrite_existing);
-    fs::copy_file(data_dir() / "solution-models.sln", w.path / "models.sln", fs::copy_options::overwrite_existing);
+std::string bundledConfig(const WorkDir& w) {
+    fs::copy_file(dataDir() / "thermo1988.dat", w.path / "thermo1988.dat", fs::copy_options::overwrite_existing);
+    fs::copy_file(dataDir() / "empty.aqu", w.path / "empty.aqu", fs::copy_options::overwrite_existing);
+    fs::copy_file(dataDir() / "solution-models.sln", w.path / "models.sln", fs::copy_options::overwrite_existing);
     return "MINERAL DATA=thermo1988.dat\nAQUEOUS DATA=empty.aqu\nSOLUTION DATA=models.sln\n";
 }
 

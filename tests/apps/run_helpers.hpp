@@ -30,14 +30,14 @@ struct RunResult {
 // Runs `exe` with `args` in `dir`, standard input from /dev/null.  A
 // `fileSizeLimit` (bytes) makes every write beyond that size fail as on a
 // full disk.
-RunResult run_program(const std::string& exe, const std::vector<std::string>& args, const fs::path& dir,
+RunResult runProgram(const std::string& exe, const std::vector<std::string>& args, const fs::path& dir,
                       long fileSizeLimit = -1);
 
 // The bundled data directory.
-inline fs::path data_dir() { return fs::path(PELKAM_SOURCE_DIR) / "data"; }
+inline fs::path dataDir() { return fs::path(PELKAM_SOURCE_DIR) / "data"; }
 
 // Copies the bundled database, the empty aqueous file and the solution
 // models into `w` and returns a PELKAM.fig naming them.
-std::string bundled_config(const WorkDir& w);
+std::string bundledConfig(const WorkDir& w);
 
 }  // namespace apptest

@@ -6,7 +6,7 @@
 #include "io/plot_reader.hpp"
 #include "run_helpers.hpp"
 
-using apptest::run_program;
+using apptest::runProgram;
 using apptest::WorkDir;
 
 namespace {
@@ -37,7 +37,7 @@ std::string contains(const std::vector<std::string>& lines, const std::string& t
 
 TEST(ScriptedRun, OptionsScreenWithAnInputErrorThenCompletion) {
     WorkDir w("options");
-    w.write("PELKAM.fig", apptest::bundled_config(w));
+    w.write("PELKAM.fig", apptest::bundledConfig(w));
     std::string script = std::string(kToOptions) +
                          "screen \"Global Options\"\n"
                          "set \"Row 1 min\" = 1\n"  // no decimal point: refused
@@ -55,7 +55,7 @@ TEST(ScriptedRun, OptionsScreenWithAnInputErrorThenCompletion) {
                          "screen Completion\n"
                          "press Exit\n";
     w.write("answers.txt", script);
-    auto r = run_program(PELKAM_EXE, {"--script", "answers.txt"}, w.path);
+    auto r = runProgram(PELKAM_EXE, {"--script", "answers.txt"}, w.path);
     ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
 
     auto summary = w.lines("summary.dat");
@@ -97,9 +97,9 @@ std::string txRunScript() {
 
 TEST(ScriptedRun, ReplayWritesTheSameRecords) {
     WorkDir w("replay");
-    w.write("PELKAM.fig", apptest::bundled_config(w));
+    w.write("PELKAM.fig", apptest::bundledConfig(w));
     w.write("answers.txt", txRunScript());
-    auto r = run_program(PELKAM_EXE, {"--script", "answers.txt"}, w.path);
+    auto r = runProgram(PELKAM_EXE, {"--script", "answers.txt"}, w.path);
     ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
     // Kerrick-Jacobs mixing raised the lowest temperature: said on the console and in the summary.
     const std::string note = "lowest temperature raised from 300 to 350 C: the mixing rule is valid from 350 C";
@@ -129,17 +129,17 @@ TEST(ScriptedRun, ReplayWritesTheSameRecords) {
             "press Continue\npress Continue\n"
             "set \"Inter. Input\" = old.res\npress Next\n"
             "screen Completion\npress Exit\n");
-    r = run_program(PELKAM_EXE, {"--script", "answers.txt"}, w.path);
+    r = runProgram(PELKAM_EXE, {"--script", "answers.txt"}, w.path);
     ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
     EXPECT_EQ(w.lines("restart.res"), first);
 }
 
 TEST(ScriptedRun, ReplayFileWithAWrongAnswerStops) {
     WorkDir w("badreplay");
-    w.write("PELKAM.fig", apptest::bundled_config(w));
+    w.write("PELKAM.fig", apptest::bundledConfig(w));
     w.write("old.res", "9 DIAGRAM TYPE: 1=PT 2=TX 3=PX 4=TA 5=PA 6=AA\n");
     w.write("answers.txt", "press Continue\npress Continue\nset \"Inter. Input\" = old.res\npress Next\n");
-    auto r = run_program(PELKAM_EXE, {"--script", "answers.txt"}, w.path);
+    auto r = runProgram(PELKAM_EXE, {"--script", "answers.txt"}, w.path);
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_NE(r.out.find(" ***ERROR IN INPUT DATA, EXECUTION TERMINATED"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("old.res, line 1, field 1"), std::string::npos) << r.out;
@@ -161,10 +161,10 @@ TEST(ScriptedRun, ReplayedWindowWithoutPhysicalSenseStops) {
     };
     for (const auto& [replay, message] : cases) {
         WorkDir w("window");
-        w.write("PELKAM.fig", apptest::bundled_config(w));
+        w.write("PELKAM.fig", apptest::bundledConfig(w));
         w.write("old.res", replay);
         w.write("answers.txt", "press Continue\npress Continue\nset \"Inter. Input\" = old.res\npress Next\n");
-        auto r = run_program(PELKAM_EXE, {"--script", "answers.txt"}, w.path);
+        auto r = runProgram(PELKAM_EXE, {"--script", "answers.txt"}, w.path);
         EXPECT_EQ(r.exitCode, 1);
         EXPECT_NE(r.out.find(" ***ERROR IN INPUT DATA, EXECUTION TERMINATED"), std::string::npos) << r.out;
         EXPECT_NE(r.out.find(message), std::string::npos) << r.out;
@@ -173,10 +173,10 @@ TEST(ScriptedRun, ReplayedWindowWithoutPhysicalSenseStops) {
 
 TEST(ScriptedRun, ReplayFileEndingEarlyStops) {
     WorkDir w("eofreplay");
-    w.write("PELKAM.fig", apptest::bundled_config(w));
+    w.write("PELKAM.fig", apptest::bundledConfig(w));
     w.write("old.res", "1 DIAGRAM TYPE: 1=PT 2=TX 3=PX 4=TA 5=PA 6=AA\n");
     w.write("answers.txt", "press Continue\npress Continue\nset \"Inter. Input\" = old.res\npress Next\n");
-    auto r = run_program(PELKAM_EXE, {"--script", "answers.txt"}, w.path);
+    auto r = runProgram(PELKAM_EXE, {"--script", "answers.txt"}, w.path);
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_NE(r.out.find(" ***END OF FILE IN INPUT DATA,EXECUTION TERMINATED"), std::string::npos) << r.out;
 }
@@ -188,14 +188,14 @@ TEST(ScriptedRun, MissingDataFileAsksForReassignment) {
             "press Continue\npress Continue\npress Next\nradio P-T\npress Next\n"
             "screen \"Input error\"\n"
             "press Quit\n");
-    auto r = run_program(PELKAM_EXE, {"--script", "answers.txt"}, w.path);
+    auto r = runProgram(PELKAM_EXE, {"--script", "answers.txt"}, w.path);
     EXPECT_EQ(r.exitCode, 0) << r.out << r.err;
     EXPECT_FALSE(w.exists("summary.dat"));
 }
 
 TEST(ScriptedRun, ReassignmentThenSuccess) {
     WorkDir w("reassign");
-    apptest::bundled_config(w);
+    apptest::bundledConfig(w);
     w.write("PELKAM.fig", "MINERAL DATA=nowhere.dat\nAQUEOUS DATA=empty.aqu\nSOLUTION DATA=models.sln\n");
     w.write("answers.txt",
             std::string("press Continue\npress Continue\npress Next\nradio P-T\npress Next\n"
@@ -207,16 +207,16 @@ TEST(ScriptedRun, ReassignmentThenSuccess) {
                         "screen \"Selection of Diagram Variables\"\npress Next\n"
                         "screen \"Global Options\"\npress Next\n") +
                 kSelection + "screen Completion\npress Exit\n");
-    auto r = run_program(PELKAM_EXE, {"--script", "answers.txt"}, w.path);
+    auto r = runProgram(PELKAM_EXE, {"--script", "answers.txt"}, w.path);
     EXPECT_EQ(r.exitCode, 0) << r.out << r.err;
     EXPECT_TRUE(w.exists("restart.res"));
 }
 
 TEST(ScriptedRun, ScriptThatDoesNotFitNamesScreenAndLine) {
     WorkDir w("misfit");
-    w.write("PELKAM.fig", apptest::bundled_config(w));
+    w.write("PELKAM.fig", apptest::bundledConfig(w));
     w.write("answers.txt", "press Continue\nset \"No Such Field\" = 1\n");
-    auto r = run_program(PELKAM_EXE, {"--script", "answers.txt"}, w.path);
+    auto r = runProgram(PELKAM_EXE, {"--script", "answers.txt"}, w.path);
     EXPECT_EQ(r.exitCode, 2);
     EXPECT_NE(r.err.find("line 2"), std::string::npos) << r.err;
     EXPECT_NE(r.err.find("Database version"), std::string::npos) << r.err;
@@ -224,27 +224,27 @@ TEST(ScriptedRun, ScriptThatDoesNotFitNamesScreenAndLine) {
 
 TEST(ScriptedRun, MissingScriptAndBadArguments) {
     WorkDir w("args");
-    auto r = run_program(PELKAM_EXE, {"--script", "nothere.txt"}, w.path);
+    auto r = runProgram(PELKAM_EXE, {"--script", "nothere.txt"}, w.path);
     EXPECT_EQ(r.exitCode, 2);
     EXPECT_NE(r.err.find("nothere.txt"), std::string::npos);
-    r = run_program(PELKAM_EXE, {"--bogus"}, w.path);
+    r = runProgram(PELKAM_EXE, {"--bogus"}, w.path);
     EXPECT_EQ(r.exitCode, 2);
-    r = run_program(PELKAM_EXE, {"--help"}, w.path);
+    r = runProgram(PELKAM_EXE, {"--help"}, w.path);
     EXPECT_EQ(r.exitCode, 0);
     EXPECT_NE(r.out.find("--script FILE"), std::string::npos);
-    r = run_program(PELKAM_EXE, {"--version"}, w.path);
+    r = runProgram(PELKAM_EXE, {"--version"}, w.path);
     EXPECT_EQ(r.out, "pelkam 2.34\n");
     // Without a terminal and without a script the program says what to do.
-    r = run_program(PELKAM_EXE, {}, w.path);
+    r = runProgram(PELKAM_EXE, {}, w.path);
     EXPECT_EQ(r.exitCode, 2);
     EXPECT_NE(r.err.find("--script"), std::string::npos);
 }
 
 TEST(ScriptedRun, UnusableConfigurationValueIsReported) {
     WorkDir w("badcfg");
-    w.write("PELKAM.fig", apptest::bundled_config(w) + "PLOTFILE=\n");
+    w.write("PELKAM.fig", apptest::bundledConfig(w) + "PLOTFILE=\n");
     w.write("answers.txt", std::string(kToOptions) + "press Next\n" + kSelection + "screen Completion\npress Exit\n");
-    auto r = run_program(PELKAM_EXE, {"--script", "answers.txt"}, w.path);
+    auto r = runProgram(PELKAM_EXE, {"--script", "answers.txt"}, w.path);
     EXPECT_EQ(r.exitCode, 0) << r.err;
     EXPECT_NE(r.out.find("PELKAM.fig, line 4: PLOTFILE= names no file"), std::string::npos) << r.out;
     EXPECT_TRUE(w.exists("plot.plt"));
@@ -252,7 +252,7 @@ TEST(ScriptedRun, UnusableConfigurationValueIsReported) {
 
 TEST(ScriptedRun, GeothermAskedOnTheConsoleAndRecorded) {
     WorkDir w("geotherm");
-    w.write("PELKAM.fig", apptest::bundled_config(w));
+    w.write("PELKAM.fig", apptest::bundledConfig(w));
     w.write("answers.txt",
             "press Continue\npress Continue\npress Next\nradio Act-Temp\npress Next\n"
             "screen 3\nset \"Row 1 min\" = -1.\npress Next\n"
@@ -263,7 +263,7 @@ TEST(ScriptedRun, GeothermAskedOnTheConsoleAndRecorded) {
             "check \"Use defaults (activity=1; no special options) for all endmembers\"\npress Next\n"
             "screen \"Selection of Solution Models\"\npress Next\n"
             "screen Completion\npress Exit\n");
-    auto r = run_program(PELKAM_EXE, {"--script", "answers.txt"}, w.path);
+    auto r = runProgram(PELKAM_EXE, {"--script", "answers.txt"}, w.path);
     ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
     auto restart = w.lines("restart.res");
     ASSERT_GE(restart.size(), 3u);
@@ -274,13 +274,13 @@ TEST(ScriptedRun, GeothermAskedOnTheConsoleAndRecorded) {
 
 TEST(ScriptedRun, BatchLineReplaysItsRunAndLogs) {
     WorkDir w("batch");
-    w.write("PELKAM.fig", apptest::bundled_config(w));
+    w.write("PELKAM.fig", apptest::bundledConfig(w));
     w.write("answers.txt", txRunScript());
-    ASSERT_EQ(run_program(PELKAM_EXE, {"--script", "answers.txt"}, w.path).exitCode, 0);
+    ASSERT_EQ(runProgram(PELKAM_EXE, {"--script", "answers.txt"}, w.path).exitCode, 0);
     std::filesystem::rename(w.path / "restart.res", w.path / "grid.res");
     w.write("batch.dat", ",grid.res,,,   \n");
     w.write("answers.txt", "check \"Batch Run?\"\npress Continue\nscreen Completion\npress Exit\n");
-    auto r = run_program(PELKAM_EXE, {"--script", "answers.txt"}, w.path);
+    auto r = runProgram(PELKAM_EXE, {"--script", "answers.txt"}, w.path);
     ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
     EXPECT_TRUE(w.exists("grid.sum"));
     EXPECT_TRUE(w.exists("grid.plt"));
@@ -293,17 +293,17 @@ TEST(ScriptedRun, BatchLineReplaysItsRunAndLogs) {
 TEST(ScriptedRun, MissingBatchFileStops) {
     WorkDir w("nobatch");
     w.write("answers.txt", "check \"Batch Run?\"\npress Continue\nscreen \"Input error\"\npress Continue\n");
-    auto r = run_program(PELKAM_EXE, {"--script", "answers.txt"}, w.path);
+    auto r = runProgram(PELKAM_EXE, {"--script", "answers.txt"}, w.path);
     EXPECT_EQ(r.exitCode, 1);
 }
 
 TEST(ScriptedRun, MalformedDatabaseStopsWithItsMessage) {
     WorkDir w("baddb");
-    apptest::bundled_config(w);
+    apptest::bundledConfig(w);
     apptest::fs::copy_file(apptest::fs::path(PELKAM_FIXTURES) / "database" / "err_unknown_symbol.dat", w.path / "bad.dat");
     w.write("PELKAM.fig", "MINERAL DATA=bad.dat\nAQUEOUS DATA=empty.aqu\nSOLUTION DATA=models.sln\n");
     w.write("answers.txt", std::string(kToOptions) + "set Elements = si al o\npress Next\n");
-    auto r = run_program(PELKAM_EXE, {"--script", "answers.txt"}, w.path);
+    auto r = runProgram(PELKAM_EXE, {"--script", "answers.txt"}, w.path);
     EXPECT_EQ(r.exitCode, 1) << r.out << r.err;
     EXPECT_NE(r.out.find(" ONE OF THE ELEMENTAL SYMBOLS COULD NOT BE RECOGNIZED."), std::string::npos) << r.out;
     EXPECT_FALSE(w.exists("summary.dat"));
@@ -312,8 +312,8 @@ TEST(ScriptedRun, MalformedDatabaseStopsWithItsMessage) {
 
 TEST(ScriptedRun, ChosenReactionsFromTheSelectionScreen) {
     WorkDir w("choose");
-    w.write("PELKAM.fig", apptest::bundled_config(w));
-    apptest::fs::copy_file(apptest::data_dir() / "rxtns_calib.dat", w.path / "rxtns_calib.dat");
+    w.write("PELKAM.fig", apptest::bundledConfig(w));
+    apptest::fs::copy_file(apptest::dataDir() / "rxtns_calib.dat", w.path / "rxtns_calib.dat");
     w.write("answers.txt",
             std::string(kToOptions) +
                 "screen 3\nset Elements = k al si o h\nset \"Row 1 min\" = 1.\nset \"Row 1 max\" = 10000.\n"
@@ -325,7 +325,7 @@ TEST(ScriptedRun, ChosenReactionsFromTheSelectionScreen) {
                 "screen \"Selection of Solution Models\"\nradio None\npress Next\n"
                 "screen \"REACTION SELECTION\"\nradio \"Calculate only suggested reactions\"\npress Next\n"
                 "screen Completion\npress Exit\n");
-    auto r = run_program(PELKAM_EXE, {"--script", "answers.txt"}, w.path);
+    auto r = runProgram(PELKAM_EXE, {"--script", "answers.txt"}, w.path);
     ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
     auto listing = w.lines("rxtns.lst");
     ASSERT_GE(listing.size(), 8u);
@@ -345,7 +345,7 @@ TEST(ScriptedRun, FluidRoutineOutsideItsRangeIsReportedOnceAndCurvesStopShort) {
     // polynomial is usable from 100 bar up.  The curve is traced down to
     // there; the console and the summary name the routine once.
     WorkDir w("hp_range");
-    w.write("PELKAM.fig", apptest::bundled_config(w));
+    w.write("PELKAM.fig", apptest::bundledConfig(w));
     w.write("answers.txt",
             std::string(kToOptions) +
                 "screen 3\nset Elements = mg o h\nset \"Row 1 min\" = 1.\nset \"Row 1 max\" = 3000.\n"
@@ -354,7 +354,7 @@ TEST(ScriptedRun, FluidRoutineOutsideItsRangeIsReportedOnceAndCurvesStopShort) {
                 "check \"Use defaults (activity=1; no special options) for all endmembers\"\npress Next\n"
                 "screen \"Selection of Solution Models\"\nradio None\npress Next\n"
                 "screen Completion\npress Exit\n");
-    auto r = run_program(PELKAM_EXE, {"--script", "answers.txt"}, w.path);
+    auto r = runProgram(PELKAM_EXE, {"--script", "answers.txt"}, w.path);
     ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
     const std::string note = "Holland and Powell (89) fugacity polynomial for H2O used outside its range (usable from "
                              "100 bar up), first at ";
@@ -388,7 +388,7 @@ TEST(ScriptedRun, TxCO2CurveAt150BarIsSmoothWhereWaterHasTwoRoots) {
     // rises steadily with xCO2 (it zig-zagged when the mixture took a root
     // of the wrong branch).
     WorkDir w("tx150");
-    w.write("PELKAM.fig", apptest::bundled_config(w));
+    w.write("PELKAM.fig", apptest::bundledConfig(w));
     w.write("answers.txt",
             "press Continue\npress Continue\npress Next\nradio T-xCO2\npress Next\n"
             "screen 3\nset Elements = ca si\nset \"Row 1 min\" = 150.\nset \"Row 2 min\" = 350.\n"
@@ -397,7 +397,7 @@ TEST(ScriptedRun, TxCO2CurveAt150BarIsSmoothWhereWaterHasTwoRoots) {
             "screen \"End-member selection\"\nselect Phases = CALCITE; QUARTZ; WOLLASTONITE; WATER; CARBON DIOXIDE\n"
             "check \"Use defaults (activity=1; no special options) for all endmembers\"\npress Next\n"
             "screen \"Selection of Solution Models\"\nradio None\npress Next\nscreen Completion\npress Exit\n");
-    auto r = run_program(PELKAM_EXE, {"--script", "answers.txt"}, w.path);
+    auto r = runProgram(PELKAM_EXE, {"--script", "answers.txt"}, w.path);
     ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
     EXPECT_EQ(r.out.find("outside its range"), std::string::npos) << r.out;
     io::PlotFileContents plot;

@@ -29,7 +29,7 @@ struct PtyResult {
 
 // Runs `exe` in `dir` on an 80x24 pseudo-terminal, typing the keys of each
 // step once its text has appeared; gives up after ten seconds.
-PtyResult run_on_pty(const std::string& exe, const std::string& dir, const std::vector<Step>& steps) {
+PtyResult runOnPty(const std::string& exe, const std::string& dir, const std::vector<Step>& steps) {
     PtyResult r;
     winsize ws{};
     ws.ws_row = 24;
@@ -88,7 +88,7 @@ PtyResult run_on_pty(const std::string& exe, const std::string& dir, const std::
 TEST(TerminalRun, AboutBatchQuestionAndDatabaseScreens) {
     apptest::WorkDir w("pty");
     const std::string kEnter = "\r", kF10 = "\033[21~";
-    PtyResult r = run_on_pty(PELKAM_EXE, w.path.string(),
+    PtyResult r = runOnPty(PELKAM_EXE, w.path.string(),
                              {{"Batch Run?", kEnter},  // Continue
                               {"version not set in PELKAM.FIG", kF10}});
     EXPECT_FALSE(r.timedOut) << r.screen;
@@ -105,7 +105,7 @@ TEST(TerminalRun, AboutBatchQuestionAndDatabaseScreens) {
 // same, as the status line says.
 TEST(TerminalRun, TarvekLeavesOnEscape) {
     apptest::WorkDir w("pty_tarvek");
-    PtyResult r = run_on_pty(TARVEK_EXE, w.path.string(), {{"F2 console lines", "\033"}});
+    PtyResult r = runOnPty(TARVEK_EXE, w.path.string(), {{"F2 console lines", "\033"}});
     EXPECT_FALSE(r.timedOut) << r.screen;
     EXPECT_EQ(r.exitCode, 0) << r.screen;
     EXPECT_NE(r.screen.find("Enter presses a button  Esc = Exit"), std::string::npos) << r.screen;

@@ -10,7 +10,7 @@
 #   io      core, model, calc
 #   ui      core
 #   app     core, model, calc, io, ui, render
-#   api     core, model, calc, io (and the public headers include/pelkam)
+#   api     core, model, calc, io, intersect, formula (and the public headers include/pelkam)
 #   include/pelkam  the public headers: calc (the run request)
 #   python  the Python module: the public headers only
 #   formula core, io;  tarvek  core, io, ui, formula;  render  core, model, calc, io;
@@ -33,7 +33,7 @@ declare -A allowed=(
   [io]="core model calc io"
   [ui]="core ui"
   [app]="core model calc io ui render app"
-  [api]="core model calc io api pelkam"
+  [api]="core model calc io intersect formula api pelkam"
   [include]="pelkam calc"
   [python]="pelkam python"
   [formula]="core io formula"

@@ -16,7 +16,7 @@ core::Status basisOf(SelectionRun& r, std::initializer_list<std::pair<const char
     r.choose(codes);
     if (core::Status s = r.compact(); !s) return s;
     core::Status s = calc::chooseBasis(*r.system, *r.phases, *r.sel);
-    for (const std::string& line : s.message) r.streams.write_line(6, line);
+    for (const std::string& line : s.message) r.streams.writeLine(6, line);
     return s;
 }
 

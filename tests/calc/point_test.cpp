@@ -117,7 +117,7 @@ const PhaseTable& bundledPhases() {
     static const std::unique_ptr<PhaseTable> table = [] {
         io::testing::Harness h;
         auto t = std::make_unique<PhaseTable>();
-        if (!h.start(io::testing::bundled_database(), "SI AL MG FE CA NA K TI H C O").ok()) return t;
+        if (!h.start(io::testing::bundledDatabase(), "SI AL MG FE CA NA K TI H C O").ok()) return t;
         io::LoadOptions o;
         o.waterRoutine = 1;
         if (!h.load(o).ok()) return t;
@@ -165,7 +165,7 @@ struct DiagramRun {
     double logActivityAt(int i) const { return ev->point().logActivity[static_cast<std::size_t>(i)]; }
     double logActivity(std::string_view name) const { return logActivityAt(idx(name)); }
     int add(PhaseRecord p) {
-        p.special = model::special_phase_of(p.name);
+        p.special = model::specialPhaseOf(p.name);
         p.nameFlags = model::name_flags_of(p.name);
         (*phases)[phases->count] = std::move(p);
         return phases->count++;

@@ -13,7 +13,7 @@ BundledDatabase loadBundled(const std::string& elements, int waterRoutine, int d
     BundledDatabase db;
     io::Streams streams;
     std::string* messages = &db.messages;
-    streams.set_console(io::Console{[messages](std::string_view l) { *messages += std::string(l) + "\n"; },
+    streams.setConsole(io::Console{[messages](std::string_view l) { *messages += std::string(l) + "\n"; },
                                          [](std::string&) { return false; }});
     if (streams.open(3, bundledFile("thermo1988.dat"), io::OpenMode::Existing) != 0) return db;
     const std::string aqueous = aqueousFile.empty() ? bundledFile("empty.aqu") : aqueousFile;

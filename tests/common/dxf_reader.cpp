@@ -1,4 +1,5 @@
 #include "common/dxf_reader.hpp"
+#include "core/text.hpp"
 
 #include <cstdlib>
 #include <sstream>
@@ -6,11 +7,7 @@
 namespace testdxf {
 namespace {
 
-std::string trimmed(const std::string& s) {
-    const std::size_t a = s.find_first_not_of(" \t\r");
-    if (a == std::string::npos) return "";
-    return s.substr(a, s.find_last_not_of(" \t\r") - a + 1);
-}
+using core::trimmed;
 
 }  // namespace
 

@@ -69,7 +69,7 @@ struct SelectionRun {
     ui::PelkamScreens screens;
 
     SelectionRun() {
-        streams.set_console({[this](std::string_view l) { out.emplace_back(l); }, [](std::string&) { return false; }});
+        streams.setConsole({[this](std::string_view l) { out.emplace_back(l); }, [](std::string&) { return false; }});
         settings.solutionFile = bundled("solution-models.sln");
         streams.open(io::kUnitMaster, dir.file("summary.dat"), io::OpenMode::NewOrReplace);
     }
@@ -88,8 +88,8 @@ struct SelectionRun {
     }
 
     void script(const std::string& text) {
-        tk = ui::make_scripted_toolkit_from_text(text, "test.ans");
-        screens = ui::create_pelkam_screens(*tk);
+        tk = ui::makeScriptedToolkitFromText(text, "test.ans");
+        screens = ui::createPelkamScreens(*tk);
     }
 
     // Replays `text` as the interactive input.
@@ -131,7 +131,7 @@ struct SelectionRun {
     // Compacts the selection; a message goes to the interactive output.
     core::Status compact() {
         core::Status s = calc::compactSelection(*phases, *system, *sel);
-        for (const std::string& line : s.message) streams.write_line(io::kUnitOutput, line);
+        for (const std::string& line : s.message) streams.writeLine(io::kUnitOutput, line);
         return s;
     }
     bool said(std::string_view line) const {

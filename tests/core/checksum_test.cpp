@@ -14,6 +14,6 @@ TEST(Sha256, KnownDigests) {
          "248d6a61d20638b8e5c026930c3e6039a33ce45964ff2167f6ecedd419db06c1"},
         {std::string(1000000, 'a'), "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0"},
     };
-    for (const Case& c : cases) EXPECT_EQ(core::sha256_hex(c.text), c.digest) << c.text.size();
-    EXPECT_FALSE(core::sha256_of_file("no/such/file.dat").has_value());
+    for (const Case& c : cases) EXPECT_EQ(core::sha256Hex(c.text), c.digest) << c.text.size();
+    EXPECT_FALSE(core::sha256OfFile("no/such/file.dat").has_value());
 }

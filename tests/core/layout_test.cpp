@@ -16,7 +16,7 @@ namespace {
 std::string w1(const char* layout, Value v) {
     Layout l(layout);
     EXPECT_TRUE(l.ok()) << l.error();
-    return write_line(l, std::span<const Value>(&v, 1));
+    return writeLine(l, std::span<const Value>(&v, 1));
 }
 
 std::vector<std::string> wr(const char* layout, const std::vector<Value>& values) {
@@ -30,7 +30,7 @@ std::vector<long long> ints(int from, int to) {
     for (int i = from; i <= to; ++i) v.push_back(i);
     return v;
 }
-std::vector<Value> as_values(const std::vector<long long>& v) { return {v.begin(), v.end()}; }
+std::vector<Value> asValues(const std::vector<long long>& v) { return {v.begin(), v.end()}; }
 
 // Reads one real from `record` with `layout`; NaN on any failure.
 double r1(const char* layout, std::string_view record) {
@@ -66,8 +66,8 @@ TEST(LayoutParse, ItemsGroupsAndReuseStart) {
     EXPECT_EQ(it[3].repeat, 2);
     EXPECT_EQ(it[4].kind, ItemKind::I);
     EXPECT_EQ(it[6].text, "it's");
-    EXPECT_EQ(l.reuse_start(), 1);
-    EXPECT_EQ(Layout("(16F8.1)").reuse_start(), 0);
+    EXPECT_EQ(l.reuseStart(), 1);
+    EXPECT_EQ(Layout("(16F8.1)").reuseStart(), 0);
     // Outer parentheses are the layout's own, not a group.
     EXPECT_EQ(Layout("(3(I2,:,','))").items()[0].kind, ItemKind::Group);
     EXPECT_EQ(Layout("(I2),(I3)").items().size(), 4u);
@@ -141,10 +141,10 @@ TEST(ReadNumbers, BadFieldsAreErrorsNamingRecordFieldAndText) {
         EXPECT_TRUE(std::isnan(r1("(F5.1)", bad))) << bad;
     }
     long long n = 0;
-    EXPECT_FALSE(parse_integer_field("  1.", n));
-    EXPECT_FALSE(parse_integer_field(" 1e3", n));
-    EXPECT_FALSE(parse_integer_field("99999999999999999999", n));
-    ASSERT_TRUE(parse_integer_field(" -  42", n));
+    EXPECT_FALSE(parseIntegerField("  1.", n));
+    EXPECT_FALSE(parseIntegerField(" 1e3", n));
+    EXPECT_FALSE(parseIntegerField("99999999999999999999", n));
+    ASSERT_TRUE(parseIntegerField(" -  42", n));
     EXPECT_EQ(n, -42);
 
     Layout l("(2F5.1/F5.1)");
@@ -223,7 +223,7 @@ TEST(ReadText, SeveralRecordsSlashReuseAndEnd) {
     } src;
     src.lines = {"  7.0  8.0", "  9.0", "rest"};
     int used = 0;
-    ASSERT_TRUE(read_from(src, Layout("(F5.1,/,F5.1,/)"), std::span<const Target>(tv.data(), 2), used).done());
+    ASSERT_TRUE(readFrom(src, Layout("(F5.1,/,F5.1,/)"), std::span<const Target>(tv.data(), 2), used).done());
     EXPECT_DOUBLE_EQ(v[0], 7.0);
     EXPECT_DOUBLE_EQ(v[1], 9.0);
     EXPECT_EQ(used, 3);
@@ -252,7 +252,7 @@ TEST(WriteNumbers, FixedPoint) {
     EXPECT_EQ(w1("(F8.2)", -0.004), "    0.00");
     EXPECT_EQ(w1("(F3.0)", -0.125), " 0.");
     EXPECT_EQ(w1("(F8.3)", -0.0), "   0.000");
-    EXPECT_EQ(format_fixed(12.5, 6, 2), " 12.50");
+    EXPECT_EQ(formatFixed(12.5, 6, 2), " 12.50");
 }
 
 TEST(WriteNumbers, ExponentForms) {
@@ -270,8 +270,8 @@ TEST(WriteNumbers, ExponentForms) {
     EXPECT_EQ(w1("(D12.5)", 1e100), " 0.10000+101");
     EXPECT_EQ(w1("(E12.5)", -1.2345e-120), "-0.12345-119");
     EXPECT_EQ(w1("(D12.1)", 1e-100), "     0.1D-99");
-    EXPECT_EQ(format_exponent(-2.5, 12, 5), "-0.25000D+01");
-    EXPECT_EQ(format_exponent(-2.5, 12, 5, 'E'), "-0.25000E+01");
+    EXPECT_EQ(formatExponent(-2.5, 12, 5), "-0.25000D+01");
+    EXPECT_EQ(formatExponent(-2.5, 12, 5, 'E'), "-0.25000E+01");
 }
 
 TEST(WriteNumbers, GeneralFormSwitchesAfterRounding) {
@@ -321,7 +321,7 @@ TEST(WriteText, TextItems) {
     EXPECT_EQ(w1("(A2)", std::string_view("abc")), "ab");
     EXPECT_EQ(w1("(A)", std::string_view("abc ")), "abc ");
     std::vector<Value> v = {std::string_view("QUARTZ"), 1.0, -2.5, 0.0, 3e-7};
-    EXPECT_EQ(write_line(Layout("(1X,A20,1X,4G23.15)"), v),
+    EXPECT_EQ(writeLine(Layout("(1X,A20,1X,4G23.15)"), v),
               " QUARTZ                  1.00000000000000      -2.50000000000000    "
               "   0.00000000000000      0.300000000000000E-06");
 }
@@ -337,25 +337,25 @@ TEST(WriteRecords, ReuseGroupsColonAndTrailingItems) {
     EXPECT_EQ(recs[2].substr(56), "    39.0");
 
     using R = std::vector<std::string>;
-    EXPECT_EQ(wr("(2I3,:,'x',I3)", as_values(ints(1, 2))), R{"  1  2"});
-    EXPECT_EQ(wr("(2I3,'x',I3)", as_values(ints(1, 2))), R{"  1  2x"});
-    EXPECT_EQ(wr("('a',I3,'b')", as_values(ints(1, 3))), (R{"a  1b", "a  2b", "a  3b"}));
-    EXPECT_EQ(wr("('a',I3,/'b')", as_values(ints(1, 2))), (R{"a  1", "b", "a  2", "b"}));
-    EXPECT_EQ(wr("('h',2('a',I3,'b'))", as_values(ints(1, 5))), (R{"ha  1ba  2b", "a  3ba  4b", "a  5ba"}));
-    EXPECT_EQ(wr("('h',2('a',I3,'b'),'t')", as_values(ints(1, 5))),
+    EXPECT_EQ(wr("(2I3,:,'x',I3)", asValues(ints(1, 2))), R{"  1  2"});
+    EXPECT_EQ(wr("(2I3,'x',I3)", asValues(ints(1, 2))), R{"  1  2x"});
+    EXPECT_EQ(wr("('a',I3,'b')", asValues(ints(1, 3))), (R{"a  1b", "a  2b", "a  3b"}));
+    EXPECT_EQ(wr("('a',I3,/'b')", asValues(ints(1, 2))), (R{"a  1", "b", "a  2", "b"}));
+    EXPECT_EQ(wr("('h',2('a',I3,'b'))", asValues(ints(1, 5))), (R{"ha  1ba  2b", "a  3ba  4b", "a  5ba"}));
+    EXPECT_EQ(wr("('h',2('a',I3,'b'),'t')", asValues(ints(1, 5))),
               (R{"ha  1ba  2bt", "a  3ba  4bt", "a  5ba"}));
-    EXPECT_EQ(wr("(I3, 2(1X, 2(I2,'-')))", as_values(ints(1, 10))),
+    EXPECT_EQ(wr("(I3, 2(1X, 2(I2,'-')))", asValues(ints(1, 10))),
               (R{"  1  2- 3-  4- 5-", "  6- 7-  8- 9-", " 10-"}));
-    EXPECT_EQ(wr("(3(I2,:,','))", as_values(ints(1, 7))), (R{" 1, 2, 3,", " 4, 5, 6,", " 7"}));
-    EXPECT_EQ(wr("(I2,2(1X,I2,'a'),1X,I2)", as_values(ints(1, 8))), (R{" 1  2a  3a  4", "  5a  6a  7", "  8a"}));
-    EXPECT_EQ(wr("(1X,I4,'/',I2,'=Total',/,'  #  dH')", as_values(ints(3, 4))), (R{"    3/ 4=Total", "  #  dH"}));
+    EXPECT_EQ(wr("(3(I2,:,','))", asValues(ints(1, 7))), (R{" 1, 2, 3,", " 4, 5, 6,", " 7"}));
+    EXPECT_EQ(wr("(I2,2(1X,I2,'a'),1X,I2)", asValues(ints(1, 8))), (R{" 1  2a  3a  4", "  5a  6a  7", "  8a"}));
+    EXPECT_EQ(wr("(1X,I4,'/',I2,'=Total',/,'  #  dH')", asValues(ints(3, 4))), (R{"    3/ 4=Total", "  #  dH"}));
     EXPECT_EQ(wr("('only text')", {}), R{"only text"});
     EXPECT_EQ(wr("(5X,I3)", {}), R{""});
-    EXPECT_EQ(wr("(I3,5X)", as_values(ints(7, 7))), R{"  7"});  // X adds no trailing blanks
+    EXPECT_EQ(wr("(I3,5X)", asValues(ints(7, 7))), R{"  7"});  // X adds no trailing blanks
     EXPECT_EQ(wr("(/,3A14)", {std::string_view("P"), std::string_view("T")}), (R{"", "P             T             "}));
     // A layout without value items writes once and does not loop.
-    EXPECT_EQ(wr("('x')", as_values(ints(1, 3))), R{"x"});
-    EXPECT_EQ(write_line(Layout("(2I2)"), as_values(ints(1, 3))), " 1 2\n 3");
+    EXPECT_EQ(wr("('x')", asValues(ints(1, 3))), R{"x"});
+    EXPECT_EQ(writeLine(Layout("(2I2)"), asValues(ints(1, 3))), " 1 2\n 3");
 }
 
 // A number too wide for its field is reported with its record, its place in
@@ -385,7 +385,7 @@ TEST(WriteRecords, OverflowNamesRecordFieldItemAndValue) {
         Sink sink;
         FieldOverflow o;
         o.field = 99;  // cleared by the write
-        write_to(sink, Layout(c.layout), c.values, &o);
+        writeTo(sink, Layout(c.layout), c.values, &o);
         EXPECT_EQ(o.record, c.record) << c.layout;
         EXPECT_EQ(o.field, c.field) << c.layout;
         EXPECT_EQ(o.item, c.item) << c.layout;

@@ -29,7 +29,7 @@ std::vector<std::string> split(const std::string& s, char sep) {
     return out;
 }
 
-std::vector<std::map<std::string, std::string>> read_csv(const std::string& path) {
+std::vector<std::map<std::string, std::string>> readCsv(const std::string& path) {
     std::ifstream in(path);
     std::string line;
     std::getline(in, line);
@@ -78,7 +78,7 @@ const Analysis& find(const OxideFileContents& c, const std::string& label) {
     return none;
 }
 
-OxideFileContents read_example(const std::string& file, int headerLines = 0, bool mapping = false,
+OxideFileContents readExample(const std::string& file, int headerLines = 0, bool mapping = false,
                                Version v = Version::V232) {
     OxideRunOptions o;
     o.baseName = kExamples + file;
@@ -86,7 +86,7 @@ OxideFileContents read_example(const std::string& file, int headerLines = 0, boo
     o.mapping = mapping;
     o.version = v;
     OxideFileContents c;
-    core::Status s = read_oxide_file(o, c);
+    core::Status s = readOxideFile(o, c);
     EXPECT_TRUE(s.ok()) << s.describe();
     return c;
 }
@@ -102,17 +102,17 @@ double fraction(const SchemeResult& r, const std::string& name) {
 
 // Cations, charge, Al(IV)/Al(VI) and fractions of every reference pass.
 TEST(FormulaReference, EveryPassAgreesWithTheIndependentValues) {
-    auto rows = read_csv(kFixtures + "formula-reference-values.csv");
+    auto rows = readCsv(kFixtures + "formula-reference-values.csv");
     ASSERT_EQ(rows.size(), 12u);
     const char* cationColumns[] = {"Si", "Ti", "Al", "Fe3", "Fe2", "Mn", "Mg", "Ca", "Na", "K", "Cr"};
     const Element elements[] = {Si, Ti, Al, Fe3, Fe2, Mn, Mg, Ca, Na, K, Cr};
     std::map<std::string, OxideFileContents> files;
     for (const auto& row : rows) {
         SCOPED_TRACE(row.at("label") + " pass " + row.at("pass"));
-        if (!files.count(row.at("file"))) files[row.at("file")] = read_example(row.at("file"));
+        if (!files.count(row.at("file"))) files[row.at("file")] = readExample(row.at("file"));
         const Analysis& a = find(files[row.at("file")], row.at("label"));
         EXPECT_EQ(a.code, row.at("code"));
-        SchemeResult r = run_scheme(a, SchemeOptions{});
+        SchemeResult r = runScheme(a, SchemeOptions{});
         std::size_t pass = std::stoul(row.at("pass"));
         ASSERT_GE(r.passes.size(), pass);
         const Recalculation& x = r.passes[pass - 1];
@@ -137,7 +137,7 @@ TEST(FormulaReference, EveryPassAgreesWithTheIndependentValues) {
 // the cation-based formula is scaled to the published oxygens through its
 // total charge).
 TEST(FormulaReference, MendedSchemesComeNearThePublishedFormulae) {
-    auto rows = read_csv(kFixtures + "published_formulae.csv");
+    auto rows = readCsv(kFixtures + "published_formulae.csv");
     ASSERT_EQ(rows.size(), 7u);
     std::map<std::string, Element> names = {{"Si", Si}, {"Al", Al}, {"Fe3", Fe3}, {"Fe2", Fe2}, {"Mn", Mn},
                                             {"Mg", Mg}, {"Ca", Ca}, {"Na", Na},   {"K", K},     {"Ba", Ba}};
@@ -145,8 +145,8 @@ TEST(FormulaReference, MendedSchemesComeNearThePublishedFormulae) {
     ferric.ferric = true;
     for (const auto& row : rows) {
         SCOPED_TRACE(row.at("label"));
-        OxideFileContents c = read_example(row.at("file"));
-        SchemeResult r = run_scheme(find(c, row.at("label")), ferric);
+        OxideFileContents c = readExample(row.at("file"));
+        SchemeResult r = runScheme(find(c, row.at("label")), ferric);
         ASSERT_FALSE(r.passes.empty());
         const Recalculation& x = r.passes[0];
         double q = 0;
@@ -165,60 +165,60 @@ TEST(FormulaReference, MendedSchemesComeNearThePublishedFormulae) {
 TEST(FormulaRecalculation, TotalIronIsConserved) {
     // The andradite reports all iron as Fe2O3 with a charge deficit beyond
     // it: its iron stays ferric instead of vanishing.
-    OxideFileContents g = read_example("garnet.OXI");
+    OxideFileContents g = readExample("garnet.OXI");
     for (const OxideFileItem& i : g.items) {
-        for (const Recalculation& x : run_scheme(i.analysis, {}).passes) {
+        for (const Recalculation& x : runScheme(i.analysis, {}).passes) {
             SCOPED_TRACE(i.analysis.label);
             EXPECT_NEAR(x.totalIron(), x.fe3Read + x.fe2Read, 1e-12);
             EXPECT_GE(x.cations[Fe3], 0);
             EXPECT_GE(x.cations[Fe2], 0);
         }
     }
-    Recalculation adr = run_scheme(find(g, "GARN adr-Reskovic"), {}).passes[0];
+    Recalculation adr = runScheme(find(g, "GARN adr-Reskovic"), {}).passes[0];
     EXPECT_NEAR(adr.cations[Fe3], 1.926, 0.002);
     EXPECT_NEAR(adr.ironShortfall, 0.128, 0.002);
     // Charge balance raises Fe3+ by the deficit (0.153 at 8 cations) and
     // lowers Fe2+ by as much.
-    OxideFileContents p = read_example("pelite.OXI");
-    Recalculation lmu = run_scheme(find(p, "GARN grt-LMU"), {}).passes[0];
+    OxideFileContents p = readExample("pelite.OXI");
+    Recalculation lmu = runScheme(find(p, "GARN grt-LMU"), {}).passes[0];
     EXPECT_NEAR(lmu.cations[Fe3], lmu.deficit, 1e-12);
     EXPECT_NEAR(lmu.cations[Fe2], lmu.fe2Read - lmu.deficit, 1e-12);
 }
 
 TEST(FormulaRecalculation, CationRulesAndModes) {
-    OxideFileContents m = read_example("mafic.OXI");
+    OxideFileContents m = readExample("mafic.OXI");
     // Olivine (mode 5): Si..Mg sum to 3; Ni, Cr and Ca stay outside and
     // nothing is renormalised after the Fe3+ step.
-    Recalculation ol = run_scheme(find(m, "OLIV ol-GDS70"), {}).passes[0];
+    Recalculation ol = runScheme(find(m, "OLIV ol-GDS70"), {}).passes[0];
     double inSum = 0;
     for (int e = Si; e <= Mg; ++e) inSum += ol.cations[e];
     EXPECT_NEAR(inSum, 3.0, 1e-9);
     EXPECT_GT(ol.cationSum, 3.0);
     // Spinel: Fe3+ = 2 - Al - Cr - V - Ti on three cations.
-    Recalculation mt = run_scheme(find(m, "SPIN mt-OK2019"), {}).passes[0];
+    Recalculation mt = runScheme(find(m, "SPIN mt-OK2019"), {}).passes[0];
     const CationArray& c = mt.cations;
     EXPECT_NEAR(c[Fe3], 2 - c[Al] - c[Cr] - c[V] - c[Ti], 1e-12);
     EXPECT_NEAR(c[Fe3], 1.986, 0.002);
     EXPECT_NEAR(c[Fe2], mt.fe2Read - c[Fe3], 1e-12);
     // A rule that asks for negative Fe3+ leaves all iron ferrous.
-    Recalculation cr = run_scheme(find(m, "SPIN sp-cc-test007"), {}).passes[0];
+    Recalculation cr = runScheme(find(m, "SPIN sp-cc-test007"), {}).passes[0];
     EXPECT_LT(cr.fe3Rule, -0.5);
     EXPECT_EQ(cr.cations[Fe3], 0);
     EXPECT_NEAR(cr.cations[Fe2], cr.fe2Read, 1e-12);
     // Anions stay out of the cation sum: F and Cl change no cation.
-    OxideFileContents p = read_example("pelite.OXI");
+    OxideFileContents p = readExample("pelite.OXI");
     Analysis mica = find(p, "MICA phe-K9108");
-    Recalculation plain = run_scheme(mica, {}).passes[0];
+    Recalculation plain = runScheme(mica, {}).passes[0];
     mica.oxides[F] = 2.5f;
     mica.oxides[Cl] = 0.5f;
-    Recalculation withAnions = run_scheme(mica, {}).passes[0];
+    Recalculation withAnions = runScheme(mica, {}).passes[0];
     for (int e = Si; e <= K; ++e) EXPECT_NEAR(withAnions.cations[e], plain.cations[e], 1e-12);
 }
 
 TEST(FormulaSchemes, SiteModels) {
-    OxideFileContents m = read_example("mafic.OXI");
+    OxideFileContents m = readExample("mafic.OXI");
     // Omphacite with Na > Al: M1 takes no more Al than the analysis holds.
-    SchemeResult omp = run_scheme(find(m, "CPX omp-SY462"), {});
+    SchemeResult omp = runScheme(find(m, "CPX omp-SY462"), {});
     EXPECT_EQ(omp.scheme, "CPX2");
     EXPECT_LE(fraction(omp, "AlM1"), omp.passes[0].cations[Al] + 1e-12);
     ASSERT_TRUE(omp.entry);
@@ -226,7 +226,7 @@ TEST(FormulaSchemes, SiteModels) {
     EXPECT_EQ(omp.entry->values.size(), 8u);
     for (const Fraction& f : omp.fractions) EXPECT_GE(f.value, 0) << f.name;
     // Amphibole: 20 sites, A site and T1 fractions within [0, 1].
-    SchemeResult hbl = run_scheme(find(m, "AMPH hbl-SVS-11-01"), {});
+    SchemeResult hbl = runScheme(find(m, "AMPH hbl-SVS-11-01"), {});
     ASSERT_TRUE(hbl.entry);
     EXPECT_EQ(hbl.entry->values.size(), 20u);
     EXPECT_NEAR(fraction(hbl, "NaA") + fraction(hbl, "KA") + fraction(hbl, "vA"), 1.0, 1e-9);
@@ -234,7 +234,7 @@ TEST(FormulaSchemes, SiteModels) {
     // An order constant other than 1 moves iron to M4 and keeps the totals.
     SchemeOptions ordered;
     ordered.amphiboleOrderConstant = 5;
-    SchemeResult hbl5 = run_scheme(find(m, "AMPH hbl-SVS-11-01"), ordered);
+    SchemeResult hbl5 = runScheme(find(m, "AMPH hbl-SVS-11-01"), ordered);
     auto iron = [&](const SchemeResult& r) {
         return 2 * fraction(r, "FeM2") + 2 * fraction(r, "FeM4") + 3 * fraction(r, "FeM1");
     };
@@ -247,29 +247,29 @@ TEST(FormulaSchemes, SiteModels) {
     fsp.oxides[Ca] = 0.3f;
     fsp.oxides[Na] = 0.65f;
     fsp.oxides[K] = 0.05f;
-    SchemeResult pl = run_scheme(fsp, {});
+    SchemeResult pl = runScheme(fsp, {});
     EXPECT_NEAR(fraction(pl, "An"), 0.3, 1e-6);
     EXPECT_TRUE(pl.passes.empty());
     // BIO6 takes Fe3+/Fe from the value after the last column.
-    OxideFileContents e = read_example("edge_format.OXI", 1);
+    OxideFileContents e = readExample("edge_format.OXI", 1);
     const Analysis& b = find(e, "b bt-extra-value");
     EXPECT_EQ(b.code, "BIO6");
     EXPECT_FLOAT_EQ(b.extraValue, 0.12f);
-    SchemeResult bt = run_scheme(b, {});
+    SchemeResult bt = runScheme(b, {});
     EXPECT_NEAR(bt.fe3Used, 0.12 * bt.passes[0].totalIron(), 1e-6);
     // Garnet: the 3 % option wins over the calculated Fe3+.
     SchemeOptions both;
     both.ferric = both.garnet3Percent = true;
-    SchemeResult gt = run_scheme(find(read_example("pelite.OXI"), "GARN grt-LMU"), both);
+    SchemeResult gt = runScheme(find(readExample("pelite.OXI"), "GARN grt-LMU"), both);
     EXPECT_NEAR(gt.fe3Used, 0.03 * gt.passes[0].totalIron(), 1e-12);
 }
 
 TEST(FormulaOxideFile, LabelsCodesAndLayouts) {
-    EXPECT_EQ(kOxideLabels[*match_oxide_label("SI02")].element, Si);
-    EXPECT_EQ(kOxideLabels[*match_oxide_label("fe2o3")].element, Fe3);
-    EXPECT_EQ(kOxideLabels[*match_oxide_label("F")].element, F);
-    EXPECT_FALSE(match_oxide_label("FE"));
-    EXPECT_FALSE(match_oxide_label("Total(wt%)"));
+    EXPECT_EQ(kOxideLabels[*matchOxideLabel("SI02")].element, Si);
+    EXPECT_EQ(kOxideLabels[*matchOxideLabel("fe2o3")].element, Fe3);
+    EXPECT_EQ(kOxideLabels[*matchOxideLabel("F")].element, F);
+    EXPECT_FALSE(matchOxideLabel("FE"));
+    EXPECT_FALSE(matchOxideLabel("Total(wt%)"));
     struct Case {
         const char* line;
         Version v;
@@ -284,22 +284,22 @@ TEST(FormulaOxideFile, LabelsCodesAndLayouts) {
         {"x,G,1", Version::V232, "xx  ", "x"},
     };
     for (const Case& c : cases) {
-        CodeScan s = scan_mineral_code(c.line, 1, c.v);
+        CodeScan s = scanMineralCode(c.line, 1, c.v);
         EXPECT_EQ(s.code, c.code) << c.line;
         EXPECT_EQ(s.label, c.label) << c.line;
     }
-    EXPECT_EQ(scan_mineral_code("12 G grt,1", 3, Version::V232).code, "GARN");
-    EXPECT_EQ(oxide_file_name("sub/run.1.oxi"), "sub/run.OXI");
-    EXPECT_EQ(composition_file_name("x", Version::V102, true), "x.ZU1");
-    EXPECT_EQ(composition_file_name("x", Version::V232, true), "x.ZU3");
-    EXPECT_EQ(composition_file_name("x", Version::V232, false), "x.ZU2");
+    EXPECT_EQ(scanMineralCode("12 G grt,1", 3, Version::V232).code, "GARN");
+    EXPECT_EQ(oxideFileName("sub/run.1.oxi"), "sub/run.OXI");
+    EXPECT_EQ(compositionFileName("x", Version::V102, true), "x.ZU1");
+    EXPECT_EQ(compositionFileName("x", Version::V232, true), "x.ZU3");
+    EXPECT_EQ(compositionFileName("x", Version::V232, false), "x.ZU2");
 
     // The edge-case files give the numbers of the analyses they repeat.
-    OxideFileContents e = read_example("edge_format.OXI", 1);
+    OxideFileContents e = readExample("edge_format.OXI", 1);
     ASSERT_EQ(e.items.size(), 4u);
     EXPECT_EQ(e.items[2].analysis.code, "xx  ");
-    OxideFileContents p = read_example("pelite.OXI");
-    OxideFileContents map = read_example("edge_mapping.OXI", 0, true);
+    OxideFileContents p = readExample("pelite.OXI");
+    OxideFileContents map = readExample("edge_mapping.OXI", 0, true);
     const Analysis& lmu = find(p, "GARN grt-LMU");
     for (const Analysis* a : {&e.items[0].analysis, &e.items[1].analysis, &map.items[0].analysis}) {
         for (int k = 0; k < kElementCount; ++k) EXPECT_EQ(a->oxides[k], lmu.oxides[k]) << a->label << " " << k;
@@ -308,7 +308,7 @@ TEST(FormulaOxideFile, LabelsCodesAndLayouts) {
     EXPECT_FALSE(map.items[1].analysis.hasMap);
     EXPECT_DOUBLE_EQ(map.items[0].analysis.mapX, 1250.5);
     // Two blocks: the second label line is found by stepping back.
-    OxideFileContents m = read_example("mafic.OXI");
+    OxideFileContents m = readExample("mafic.OXI");
     EXPECT_EQ(m.items.size(), 13u);
     EXPECT_FLOAT_EQ(find(m, "SPIN mt-OK2019").oxides[Fe2], 92.0809f);
 }
@@ -426,19 +426,19 @@ TEST(FormulaOutputs, CompositionFileUpdate) {
         ASSERT_TRUE(write_composition_entry(path, {"M" + std::to_string(10 + i), "h", {1.0, -0.5}}).ok());
     CompositionFile f;
     ASSERT_TRUE(CompositionFile::load(path, f).ok());
-    EXPECT_EQ(f.entry_count(), 12);
+    EXPECT_EQ(f.entryCount(), 12);
     EXPECT_NE(w.read("c.ZU2").find("M20  1.0000-.5000\n"), std::string::npos);
     // Value layouts by code.
-    EXPECT_EQ(composition_value_line({"MICA", "", {0.9, 0.1, 0.95, 1.0, 0.9}}), "MICA .9000 .1000 .9500 1.0000.9000");
-    EXPECT_EQ(composition_value_line({"QTZ ", "", {99.5, 0.25}}), "QTZ  99.50 0.250");
+    EXPECT_EQ(compositionValueLine({"MICA", "", {0.9, 0.1, 0.95, 1.0, 0.9}}), "MICA .9000 .1000 .9500 1.0000.9000");
+    EXPECT_EQ(compositionValueLine({"QTZ ", "", {99.5, 0.25}}), "QTZ  99.50 0.250");
 }
 
 TEST(FormulaApi, OneAnalysis) {
-    AnalysisResult r = recalculate_analysis(
+    AnalysisResult r = recalculateAnalysis(
         {{"SiO2", 34.96}, {"FeO", 36.77}, {"MnO", 0.52}, {"MgO", 27.04}, {"Total", 99.29}}, "oliv");
     ASSERT_TRUE(r.status.ok()) << r.status.describe();
     EXPECT_NEAR(r.scheme.passes[0].cations[Mg] * 4 / 3.99, 1.140, 0.03);  // published on 4 O
     EXPECT_NEAR(fraction(r.scheme, "xMg") * 2, r.scheme.passes[0].cations[Mg], 1e-12);
-    EXPECT_EQ(recalculate_analysis({{"Y2O3", 1}}, "GARN").status.value, "Y2O3");
-    EXPECT_FALSE(recalculate_analysis({{"SiO2", 1}}, "XXXX").status.ok());
+    EXPECT_EQ(recalculateAnalysis({{"Y2O3", 1}}, "GARN").status.value, "Y2O3");
+    EXPECT_FALSE(recalculateAnalysis({{"SiO2", 1}}, "XXXX").status.ok());
 }

@@ -236,7 +236,7 @@ TEST(CompositionFile, RunStopsOnAMissingCompositionOrAVanishingActivity) {
         gaspRun(r, c.zun, "press Next\nscreen Input error\npress Continue\n");
         core::Status s = prepareIn(r);
         EXPECT_EQ(s.code, StatusCode::Stop) << c.message << " " << r.tk->failure();
-        EXPECT_EQ(core::rtrim(r.tk->get_text(r.screens[ui::kInputErrorScreen], ui::kErrMessage)), c.message);
+        EXPECT_EQ(core::rtrim(r.tk->getText(r.screens[ui::kInputErrorScreen], ui::kErrMessage)), c.message);
         ASSERT_FALSE(r.out.empty());
         EXPECT_NE(r.out.back().find("gasp.zun"), std::string::npos) << r.out.back();
     }

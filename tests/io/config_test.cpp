@@ -28,7 +28,7 @@ RunSettings configured(const std::string& text, std::vector<std::string>* warnin
     TempDir d;
     d.write("PELKAM.fig", text);
     RunSettings rs;
-    EXPECT_TRUE(io::read_configuration(rs, d.path.string(), warnings));
+    EXPECT_TRUE(io::readConfiguration(rs, d.path.string(), warnings));
     return rs;
 }
 
@@ -38,7 +38,7 @@ TEST(Configuration, DefaultsWithoutFile) {
     TempDir d;
     RunSettings rs;
     rs.unitNames[io::kThermoSlot] = "something.dat";
-    EXPECT_FALSE(io::read_configuration(rs, d.path.string(), nullptr));
+    EXPECT_FALSE(io::readConfiguration(rs, d.path.string(), nullptr));
     EXPECT_EQ(rs.unitNames[io::kThermoSlot], "jun92.rqt");
     EXPECT_EQ(rs.unitNames[io::kAqueousSlot], "hkf81.aqu");
     EXPECT_EQ(rs.unitNames[io::kMasterSlot], "summary.dat");
@@ -48,7 +48,7 @@ TEST(Configuration, DefaultsWithoutFile) {
     EXPECT_EQ(rs.unitNames[io::kInputSlot], "CON:");
     EXPECT_EQ(rs.unitNames[io::kOutputSlot], "CON:");
     // Without a configuration the database screen offers "use the file named in it".
-    auto g = app::guess_database_version(rs);
+    auto g = app::guessDatabaseVersion(rs);
     EXPECT_EQ(g.version, 0);
     EXPECT_EQ(g.message, "version not set in PELKAM.FIG   ");
 }
@@ -134,7 +134,7 @@ TEST(Configuration, FoundWhateverTheLetterCase) {
         TempDir d;
         d.write(name, "PLOTFILE=found.plt\n");
         RunSettings rs;
-        EXPECT_TRUE(io::read_configuration(rs, d.path.string(), nullptr)) << name;
+        EXPECT_TRUE(io::readConfiguration(rs, d.path.string(), nullptr)) << name;
         EXPECT_EQ(rs.unitNames[io::kPlotSlot], "found.plt") << name;
     }
 }
@@ -143,35 +143,35 @@ TEST(DatabaseVersion, RecognisedPairsAreCaseBlindAndNamesKept) {
     RunSettings rs;
     rs.unitNames[io::kThermoSlot] = "dec06.dat";
     rs.solutionFile = "Dec06.sln";
-    auto g = app::guess_database_version(rs);
+    auto g = app::guessDatabaseVersion(rs);
     EXPECT_EQ(g.version, 2);
     EXPECT_EQ(g.message, "set as version 2.3 in PELKAM.FIG");
     EXPECT_EQ(rs.unitNames[io::kThermoSlot], "dec06.dat");
     rs.unitNames[io::kThermoSlot] = "JUN92.RQT";
     rs.solutionFile = "jun92.sln";
-    g = app::guess_database_version(rs);
+    g = app::guessDatabaseVersion(rs);
     EXPECT_EQ(g.version, 1);
     EXPECT_EQ(g.message, "set as version 1 in PELKAM.FIG  ");
     rs.solutionFile = "dec06.sln";
-    EXPECT_EQ(app::guess_database_version(rs).version, 0);
+    EXPECT_EQ(app::guessDatabaseVersion(rs).version, 0);
 }
 
 TEST(RestartClash, RenamesTheOutput) {
     RunSettings rs;
     rs.unitNames[io::kInputSlot] = "run1.res";
     rs.unitNames[io::kRestartSlot] = "run1.res";
-    app::apply_restart_clash(rs);
+    app::applyRestartClash(rs);
     EXPECT_EQ(rs.unitNames[io::kRestartSlot], "restart.lrs");
 
     rs.unitNames[io::kInputSlot] = "restart.lrs";
     rs.unitNames[io::kRestartSlot] = "restart.lrs";
-    app::apply_restart_clash(rs);
+    app::applyRestartClash(rs);
     EXPECT_EQ(rs.unitNames[io::kRestartSlot], "restart.2rs");
 
     // Checked twice: the new name is checked against the input as well.
     rs.unitNames[io::kInputSlot] = "restart.lrs";
     rs.unitNames[io::kRestartSlot] = "restart.lrs";
-    app::apply_restart_clash(rs);
+    app::applyRestartClash(rs);
     EXPECT_NE(rs.unitNames[io::kRestartSlot], rs.unitNames[io::kInputSlot]);
 }
 
@@ -179,7 +179,7 @@ TEST(RestartClash, NamesDifferingInCaseOnlyDoNotClashUnlessOneFile) {
     RunSettings rs;
     rs.unitNames[io::kInputSlot] = "RESTART.RES";
     rs.unitNames[io::kRestartSlot] = "restart.res";
-    app::apply_restart_clash(rs);
+    app::applyRestartClash(rs);
     EXPECT_EQ(rs.unitNames[io::kRestartSlot], "restart.res");
 }
 
@@ -189,7 +189,7 @@ TEST(RestartClash, InputFoundThroughCaseBlindLookupIsNotOverwritten) {
     RunSettings rs;
     rs.unitNames[io::kInputSlot] = (d.path / "RESTART.RES").string();
     rs.unitNames[io::kRestartSlot] = (d.path / "restart.res").string();
-    app::apply_restart_clash(rs);
+    app::applyRestartClash(rs);
     EXPECT_EQ(rs.unitNames[io::kRestartSlot], "restart.lrs");
 }
 
@@ -200,7 +200,7 @@ TEST(PathRule, PrefixUpToFirstBlank) {
     rs.unitNames[io::kMasterSlot] = "summary.dat";
     rs.unitNames[io::kRestartSlot] = "restart.res";
     rs.unitNames[io::kInputSlot] = "CON:";
-    app::apply_path(rs, true);
+    app::applyPath(rs, true);
     EXPECT_EQ(rs.usePath, 'Y');
     EXPECT_EQ(rs.unitNames[io::kPlotSlot], "work/plot.plt");
     EXPECT_EQ(rs.unitNames[io::kMasterSlot], "work/summary.dat");
@@ -210,18 +210,18 @@ TEST(PathRule, PrefixUpToFirstBlank) {
     RunSettings replay;
     replay.path = core::pad("dir/", 25);
     replay.unitNames[io::kInputSlot] = "old.res";
-    app::apply_path(replay, true);
+    app::applyPath(replay, true);
     EXPECT_EQ(replay.unitNames[io::kInputSlot], "dir/old.res");
 }
 
 TEST(PathRule, NotAppliedWithoutBlankOrUnchecked) {
     RunSettings rs;
     rs.path = std::string(25, 'd');
-    app::apply_path(rs, true);
+    app::applyPath(rs, true);
     EXPECT_EQ(rs.unitNames[io::kPlotSlot], "plot.plt");
     RunSettings off;
     off.path = core::pad("work/", 25);
-    app::apply_path(off, false);
+    app::applyPath(off, false);
     EXPECT_EQ(off.usePath, 'N');
     EXPECT_EQ(off.unitNames[io::kPlotSlot], "plot.plt");
 }
@@ -244,13 +244,13 @@ TEST(Reassign, MessageNamesTheFileAndWhy) {
         {dir, false, "it is a directory"},
         {"", true, "no file name given"},
     };
-    for (const Case& c : cases) EXPECT_EQ(app::open_failure_reason(c.name, c.reading), c.reason) << c.name;
+    for (const Case& c : cases) EXPECT_EQ(app::openFailureReason(c.name, c.reading), c.reason) << c.name;
 
-    EXPECT_EQ(app::open_error_message("Mineral Data", "jun92.rqt", "no such file", " (no PELKAM.fig)"),
+    EXPECT_EQ(app::openErrorMessage("Mineral Data", "jun92.rqt", "no such file", " (no PELKAM.fig)"),
               "Error opening Mineral Data jun92.rqt: no such file (no PELKAM.fig)");
     // A long name gives up its front; the message fits the 90-character field.
     std::string longName = std::string(60, 'd') + "/thermo.dat";
-    std::string m = app::open_error_message("Mineral Solution Data", longName, "no such file");
+    std::string m = app::openErrorMessage("Mineral Solution Data", longName, "no such file");
     EXPECT_LE(m.size(), 90u);
     EXPECT_EQ(m.substr(0, 39), "Error opening Mineral Solution Data ...");
     EXPECT_NE(m.find("d/thermo.dat: no such file"), std::string::npos) << m;

@@ -15,10 +15,10 @@ namespace io::testing {
 inline std::string fixture(std::string_view name) {
     return std::string(PELKAM_FIXTURES) + "/database/" + std::string(name);
 }
-inline std::string bundled_database() { return std::string(PELKAM_SOURCE_DIR) + "/data/thermo1988.dat"; }
+inline std::string bundledDatabase() { return std::string(PELKAM_SOURCE_DIR) + "/data/thermo1988.dat"; }
 
 // A database line as the messages quote it: a blank and the line as A100.
-inline std::string quoted_line(std::string_view line) { return " " + core::pad(line, 100); }
+inline std::string quotedLine(std::string_view line) { return " " + core::pad(line, 100); }
 
 struct Harness {
     io::Streams streams;
@@ -27,7 +27,7 @@ struct Harness {
     std::unique_ptr<model::PhaseTable> phases = std::make_unique<model::PhaseTable>();
 
     Harness() {
-        streams.set_console({[this](std::string_view l) { out.emplace_back(l); }, {}});
+        streams.setConsole({[this](std::string_view l) { out.emplace_back(l); }, {}});
     }
     bool open(const std::string& path, int unit = 3) {
         return streams.open(unit, path, io::OpenMode::Existing) == 0;

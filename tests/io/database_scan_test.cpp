@@ -52,7 +52,7 @@ struct Scan {
     explicit Scan(const std::string& text) {
         file = fs::temp_directory_path() / ("scan_test_" + std::to_string(::getpid()) + ".dat");
         std::ofstream(file, std::ios::binary) << text;
-        streams.set_console({[this](std::string_view l) { messages.emplace_back(l); }, {}});
+        streams.setConsole({[this](std::string_view l) { messages.emplace_back(l); }, {}});
     }
     ~Scan() { fs::remove(file); }
 

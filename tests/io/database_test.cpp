@@ -14,11 +14,11 @@ namespace {
 using core::StatusCode;
 using testing::fixture;
 using testing::Harness;
-using testing::quoted_line;
+using testing::quotedLine;
 
 constexpr const char* kTestSystem = "SI AL O K H C";  // no FE
 
-LoadOptions pt_run() {
+LoadOptions ptRun() {
     LoadOptions o;
     o.waterRoutine = 2;  // keep the water phase's values
     return o;
@@ -27,7 +27,7 @@ LoadOptions pt_run() {
 TEST(Loading, SectionsFilterAndDataLines) {
     Harness h;
     ASSERT_TRUE(h.start(fixture("loading.dat"), kTestSystem).ok());
-    ASSERT_TRUE(h.load(pt_run()).ok());
+    ASSERT_TRUE(h.load(ptRun()).ok());
     const model::PhaseTable& t = *h.phases;
     // Fayalite (iron), the unknown section, methane, the aqueous section and
     // everything after *END are not loaded.
@@ -75,7 +75,7 @@ TEST(Loading, SectionsFilterAndDataLines) {
 TEST(Loading, BlankFieldsImpliedDecimalsAndVolumeScaling) {
     Harness h;
     ASSERT_TRUE(h.start(fixture("loading.dat"), kTestSystem).ok());
-    ASSERT_TRUE(h.load(pt_run()).ok());
+    ASSERT_TRUE(h.load(ptRun()).ok());
     const model::PhaseRecord& san = *h.phase("SANIDINE");
     const model::PhaseTable& t = *h.phases;
     // "123" in F15.5 is 0.00123; "123." is 123.
@@ -123,7 +123,7 @@ TEST(Loading, BlankFieldsImpliedDecimalsAndVolumeScaling) {
 TEST(Loading, PhaseWithoutValidDataGivesBackItsRecords) {
     Harness h;
     ASSERT_TRUE(h.start(fixture("loading.dat"), kTestSystem).ok());
-    ASSERT_TRUE(h.load(pt_run()).ok());
+    ASSERT_TRUE(h.load(ptRun()).ok());
     const model::PhaseTable& t = *h.phases;
     EXPECT_EQ(h.phase("NODATA"), nullptr);
     // Quartz holds lambda record 1; the dropped phase took 2, 3 and disorder
@@ -138,7 +138,7 @@ TEST(Loading, PhaseWithoutValidDataGivesBackItsRecords) {
     // Kept when asked to keep everything.
     Harness all;
     ASSERT_TRUE(all.start(fixture("loading.dat"), kTestSystem).ok());
-    LoadOptions o = pt_run();
+    LoadOptions o = ptRun();
     o.keepAll = true;
     ASSERT_TRUE(all.load(o).ok());
     ASSERT_NE(all.phase("NODATA"), nullptr);
@@ -150,7 +150,7 @@ TEST(Loading, PhaseWithoutValidDataGivesBackItsRecords) {
 TEST(Loading, ActivityRunReadsAqueousSectionAndKeepsAxisGas) {
     Harness h;
     ASSERT_TRUE(h.start(fixture("loading.dat"), kTestSystem, 4).ok());
-    LoadOptions o = pt_run();
+    LoadOptions o = ptRun();
     o.diagramType = 4;
     o.axisText = "methane";
     ASSERT_TRUE(h.load(o).ok());
@@ -204,7 +204,7 @@ TEST(AqueousFile, ReadOnlyWhenTheSystemHoldsCharge) {
         Harness h;
         ASSERT_TRUE(h.start(fixture("aqueous_switch.dat"), c.elements, c.diagram).ok());
         ASSERT_TRUE(h.open(fixture("aqueous_ions.aqu"), 4));
-        LoadOptions o = pt_run();
+        LoadOptions o = ptRun();
         o.diagramType = c.diagram;
         ASSERT_TRUE(h.load(o).ok());
         ASSERT_EQ(h.phases->count, static_cast<int>(c.names.size()));
@@ -216,7 +216,7 @@ TEST(AqueousFile, SlotsOfThePlainAndSecondModels) {
     Harness h;
     ASSERT_TRUE(h.start(fixture("aqueous_switch.dat"), "SI O H E", 4).ok());
     ASSERT_TRUE(h.open(fixture("aqueous_ions.aqu"), 4));
-    LoadOptions o = pt_run();
+    LoadOptions o = ptRun();
     o.diagramType = 4;
     ASSERT_TRUE(h.load(o).ok());
     // Plain: C8 K0 K5 K1 K4, C9 K2 K6 K3; a zero keeps; C3 is not for H+.
@@ -343,11 +343,11 @@ TEST(BadFiles, EachErrorWritesItsMessageAndStops) {
         EXPECT_EQ(s.field, c.field);
         std::vector<std::string> want;
         if (c.heading) {
-            want = {" ERROR IN THERMODYNAMIC DATA BANK.  LINE IN ERROR IS", quoted_line(c.quotedLine)};
+            want = {" ERROR IN THERMODYNAMIC DATA BANK.  LINE IN ERROR IS", quotedLine(c.quotedLine)};
             want.insert(want.end(), c.message.begin(), c.message.end());
         } else {
             want = c.message;
-            want.push_back(quoted_line(c.quotedLine));
+            want.push_back(quotedLine(c.quotedLine));
         }
         EXPECT_EQ(h.out, want);
     }
@@ -361,7 +361,7 @@ TEST(BadFiles, DataFieldThatIsNotANumber) {
     EXPECT_EQ(s.line, 10);
     EXPECT_EQ(s.field, 3);
     EXPECT_EQ(h.out, (std::vector<std::string>{" ERROR IN THERMODYNAMIC DATA BANK.  LINE IN ERROR IS",
-                                               quoted_line("ST       -2711.0       -2594220.0    83.5x          4.414"),
+                                               quotedLine("ST       -2711.0       -2594220.0    83.5x          4.414"),
                                                " IN PARTICULAR, FIELD 3 OF THE DATA LINE IS NOT A NUMBER."}));
 
     Harness col;
@@ -420,7 +420,7 @@ TEST_F(WrittenBank, UnknownDataLineCodeStopsNamingFileLineAndCode) {
         const std::string& code = c.code;
         EXPECT_NE(s.describe().find("unknown data-line code \"" + code + "\""), std::string::npos) << s.describe();
         ASSERT_EQ(h.out.size(), 4u);
-        EXPECT_EQ(h.out[1], quoted_line(line));
+        EXPECT_EQ(h.out[1], quotedLine(line));
         EXPECT_EQ(h.out[2], " IN PARTICULAR, THE CODE " + code + " OF THE DATA LINE IS UNKNOWN (LINE " +
                                 std::to_string(s.line) + " OF " + path_.string() + ").");
     }
@@ -460,8 +460,8 @@ TEST(BadFiles, TruncationWarningsDoNotStop) {
     EXPECT_EQ((*h.phases)[1].abbreviation, "Abcdefgh");
     const std::string line = "ABCDEFGHIJKLMNOPQRSTU   SI(1)O(2)   Abcdefghi";
     EXPECT_EQ(h.out, (std::vector<std::string>{" TRUNCATION OF PHASE NAME TO 20 CHARACTERS  LINE IN QUESTION IS: ",
-                                               quoted_line(line), " ABREVIATION TRUNCATED.  LINE IN QUESTION IS:",
-                                               quoted_line(line)}));
+                                               quotedLine(line), " ABREVIATION TRUNCATED.  LINE IN QUESTION IS:",
+                                               quotedLine(line)}));
 }
 
 TEST(BadFiles, MalformedElementHeaderNamesLineAndField) {
@@ -499,7 +499,7 @@ TEST(BundledDatabase, AllPhasesOfItsElementsWithValuesFromTheFile) {
     // are not comments.
     int headers = 0;
     {
-        std::ifstream f(testing::bundled_database());
+        std::ifstream f(testing::bundledDatabase());
         std::string line;
         for (int n = 1; std::getline(f, line); ++n)
             if (n > 11 && line.find('(') != std::string::npos && line.find('!') == std::string::npos) ++headers;
@@ -507,8 +507,8 @@ TEST(BundledDatabase, AllPhasesOfItsElementsWithValuesFromTheFile) {
     ASSERT_EQ(headers, 70);
 
     Harness h;
-    ASSERT_TRUE(h.start(testing::bundled_database(), "O SI AL MG FE CA NA K TI H C").ok());
-    ASSERT_TRUE(h.load(pt_run()).ok());
+    ASSERT_TRUE(h.start(testing::bundledDatabase(), "O SI AL MG FE CA NA K TI H C").ok());
+    ASSERT_TRUE(h.load(ptRun()).ok());
     const model::PhaseTable& t = *h.phases;
     EXPECT_EQ(t.count, headers);
     int minerals = 0, gases = 0;

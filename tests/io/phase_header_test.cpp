@@ -8,13 +8,13 @@ namespace {
 
 using core::StatusCode;
 using testing::Harness;
-using testing::quoted_line;
+using testing::quotedLine;
 
 // The element table of the bundled database (34 elements, E at position 31).
 class FormulaTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(h.open(testing::bundled_database()));
+        ASSERT_TRUE(h.open(testing::bundledDatabase()));
         ASSERT_TRUE(readElementHeader(h.streams, 3, *h.system).ok());
     }
     double at(const std::array<double, model::kMaxElements>& row, const char* symbol) const {
@@ -65,7 +65,7 @@ TEST_F(FormulaTest, IntegerAndDecimalCoefficientsAcceptedFractionRefused) {
     core::Status s = parseFormula("SI(1/2)O(1)", line, *h.system, row, h.streams, 6);
     EXPECT_EQ(s.code, StatusCode::Stop);
     EXPECT_EQ(h.out, (std::vector<std::string>{" ONE OF THE COEFFICIENTS IN A FORMULA HAS NON-NUMERIC SYMBOLS ",
-                                               " EMBEDED IN IT.  LINE IN QUESTION IS: ", quoted_line(line)}));
+                                               " EMBEDED IN IT.  LINE IN QUESTION IS: ", quotedLine(line)}));
 }
 
 TEST_F(FormulaTest, HeaderPartsAndTheirTerminators) {
@@ -87,7 +87,7 @@ TEST_F(FormulaTest, HeaderPartsAndTheirTerminators) {
     EXPECT_EQ(s.code, StatusCode::Stop);
     EXPECT_EQ(s.field, 1);
     EXPECT_EQ(h.out, (std::vector<std::string>{
-                         " ERROR IN THERMODYNAMIC DATA BANK.  LINE IN ERROR IS", quoted_line(""),
+                         " ERROR IN THERMODYNAMIC DATA BANK.  LINE IN ERROR IS", quotedLine(""),
                          " IN PARTICULAR, THE ENTIRE LINE IS BLANK THUS THERE IS NO PHASE/SPECIES NAME."}));
 }
 
@@ -147,7 +147,7 @@ TEST_F(FormulaTest, UnknownElementStops) {
     EXPECT_EQ(s.code, StatusCode::Stop);
     EXPECT_EQ(h.out, (std::vector<std::string>{" ONE OF THE ELEMENTAL SYMBOLS COULD NOT BE RECOGNIZED.",
                                                "  SYMBOL IN QUESTION IS: XX      ",
-                                               " AND IS CONTAINED IN THE LINE: ", quoted_line("SYSTEM   SI(1)XX(1)")}));
+                                               " AND IS CONTAINED IN THE LINE: ", quotedLine("SYSTEM   SI(1)XX(1)")}));
 }
 
 TEST_F(FormulaTest, SymbolsFarRightAreKeptAndBlankLineIsRefused) {
@@ -164,17 +164,17 @@ TEST_F(FormulaTest, SymbolsFarRightAreKeptAndBlankLineIsRefused) {
 }
 
 TEST(SpecialPhases, NamesSelectTheirRoutines) {
-    EXPECT_EQ(model::special_phase_of("CALCITESS"), model::SpecialPhase::Calcite);
-    EXPECT_EQ(model::special_phase_of("Ccss                "), model::SpecialPhase::Calcite);
-    EXPECT_EQ(model::special_phase_of("ALENSTATITE"), model::SpecialPhase::AlEnstatite);
-    EXPECT_EQ(model::special_phase_of("FE_CORDIERITE"), model::SpecialPhase::Cordierite);
-    EXPECT_EQ(model::special_phase_of("hCd"), model::SpecialPhase::HydCordierite);
-    EXPECT_EQ(model::special_phase_of("PYRRHOTITE3"), model::SpecialPhase::Pyrrhotite);
-    EXPECT_EQ(model::special_phase_of("CORDIERITEX"), model::SpecialPhase::None);
-    EXPECT_EQ(model::special_phase_of("calcitess"), model::SpecialPhase::None);
-    EXPECT_TRUE(model::is_quartz_name("QUARTZ              "));
-    EXPECT_TRUE(model::is_quartz_name("Qz"));
-    EXPECT_FALSE(model::is_quartz_name("BETA-QUARTZ"));
+    EXPECT_EQ(model::specialPhaseOf("CALCITESS"), model::SpecialPhase::Calcite);
+    EXPECT_EQ(model::specialPhaseOf("Ccss                "), model::SpecialPhase::Calcite);
+    EXPECT_EQ(model::specialPhaseOf("ALENSTATITE"), model::SpecialPhase::AlEnstatite);
+    EXPECT_EQ(model::specialPhaseOf("FE_CORDIERITE"), model::SpecialPhase::Cordierite);
+    EXPECT_EQ(model::specialPhaseOf("hCd"), model::SpecialPhase::HydCordierite);
+    EXPECT_EQ(model::specialPhaseOf("PYRRHOTITE3"), model::SpecialPhase::Pyrrhotite);
+    EXPECT_EQ(model::specialPhaseOf("CORDIERITEX"), model::SpecialPhase::None);
+    EXPECT_EQ(model::specialPhaseOf("calcitess"), model::SpecialPhase::None);
+    EXPECT_TRUE(model::isQuartzName("QUARTZ              "));
+    EXPECT_TRUE(model::isQuartzName("Qz"));
+    EXPECT_FALSE(model::isQuartzName("BETA-QUARTZ"));
 }
 
 }  // namespace

@@ -92,7 +92,7 @@ struct PlotRun {
     }
     ~PlotRun() {
         writer.reset();
-        st.close_all();
+        st.closeAll();
         std::error_code ec;
         if (!std::getenv("PELKAM_KEEP_PLOT_TEST")) fs::remove_all(dir, ec);
     }
@@ -175,9 +175,9 @@ TEST(PlotFile, HeaderAndCurvesReadBack) {
         scratch.push_back("   533.333  4834.367     0.200     0.000     LABEL " + std::to_string(i) +
                           std::string(60, 'x'));
     }
-    for (const std::string& l : scratch) r.st.write_line(kLabels, l);
+    for (const std::string& l : scratch) r.st.writeLine(kLabels, l);
     r.start("Mole fraction CO2 1000 bar", " Log a(QUARTZ) : 300 bar\nTemperature (C)", kLabels);
-    EXPECT_FALSE(r.st.is_open(kLabels));
+    EXPECT_FALSE(r.st.isOpen(kLabels));
 
     // Two stretches of 9 and 3 points with a lone point between them.
     const auto pts = join(join(line(200, 1001, 700, 1001, 9), {{720.5, 1500.25, 3}}), line(100, 3000, 150, 3100, 3));

@@ -80,7 +80,7 @@ struct Fixture {
         streams.rewind(9);
         std::vector<std::string> lines;
         std::string line;
-        while (streams.read_line(9, line).done()) lines.push_back(line);
+        while (streams.readLine(9, line).done()) lines.push_back(line);
         return lines;
     }
 };
@@ -486,7 +486,7 @@ TEST(PropertySummary, SectionsAndBlocksAbsentWhenNotNeeded) {
     streams.rewind(9);
     std::vector<std::string> some;
     std::string line;
-    while (streams.read_line(9, line).done()) some.push_back(line);
+    while (streams.readLine(9, line).done()) some.push_back(line);
     EXPECT_FALSE(contains(some, "GASES"));
     EXPECT_FALSE(contains(some, "AQUEOUS"));
     EXPECT_FALSE(contains(some, lead("WATER")));
@@ -516,7 +516,7 @@ TEST(PropertySummary, BadReferencesWriteNothing) {
               core::StatusCode::Error);
     std::string line;
     streams.rewind(9);
-    EXPECT_FALSE(streams.read_line(9, line).done());
+    EXPECT_FALSE(streams.readLine(9, line).done());
 }
 
 }  // namespace

@@ -20,26 +20,26 @@ TEST(DataProvenance, BuiltFromTheFileAndReadBack) {
     fs::create_directories(dir);
     const std::string db = (dir / "a database with a long name.dat").string();
     std::ofstream(db, std::ios::binary) << "abc";
-    DataProvenance p = provenance_of(kSolutionDataRole, db);
+    DataProvenance p = provenanceOf(kSolutionDataRole, db);
     EXPECT_EQ(p.sha256, "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
     EXPECT_TRUE(p.label.empty());
     std::ofstream(db, std::ios::binary) << "  34 MINERALS 1988   \r\nO  SI\n";
-    p = provenance_of(kThermoDataRole, db, true);
+    p = provenanceOf(kThermoDataRole, db, true);
     EXPECT_EQ(p.label, "MINERALS 1988");
-    EXPECT_EQ(provenance_line(p), " THERMO DATA    " + db + "  MINERALS 1988  SHA-256 " + p.sha256);
+    EXPECT_EQ(provenanceLine(p), " THERMO DATA    " + db + "  MINERALS 1988  SHA-256 " + p.sha256);
 
-    const std::string record = provenance_record(p);
+    const std::string record = provenanceRecord(p);
     EXPECT_EQ(record.substr(0, 37), "*** DATA FILE: THERMO DATA   SHA-256 ");
     DataProvenance back;
-    ASSERT_TRUE(read_provenance_record(record, back));
+    ASSERT_TRUE(readProvenanceRecord(record, back));
     EXPECT_EQ(back.role, "THERMO DATA");
     EXPECT_EQ(back.name, db);
     EXPECT_EQ(back.sha256, p.sha256);
 
-    const DataProvenance missing = provenance_of(kAqueousDataRole, (dir / "none.aqu").string());
+    const DataProvenance missing = provenanceOf(kAqueousDataRole, (dir / "none.aqu").string());
     EXPECT_FALSE(missing.read());
     EXPECT_EQ(missing.error, std::strerror(ENOENT));
-    EXPECT_NE(provenance_line(missing).find("not read: "), std::string::npos);
+    EXPECT_NE(provenanceLine(missing).find("not read: "), std::string::npos);
     fs::remove_all(dir);
 }
 
@@ -49,9 +49,9 @@ TEST(DataProvenance, MalformedRecordsAreNotTaken) {
                                "*** DATA FILE: THERMO DATA   SHA-256 " + std::string(64, 'G') + "  x.dat",
                                "*** DATA FILE: THERMO DATA   SHA-256 "};
     DataProvenance p;
-    for (const std::string& line : bad) EXPECT_FALSE(read_provenance_record(line, p)) << line;
-    EXPECT_FALSE(read_provenance_record("*** DATA FILE: THERMO DATA   SHA-256 " + digest + "  ", p));
-    EXPECT_TRUE(read_provenance_record("*** DATA FILE: AQUEOUS DATA  SHA-256 " + digest + "  my data.aqu", p));
+    for (const std::string& line : bad) EXPECT_FALSE(readProvenanceRecord(line, p)) << line;
+    EXPECT_FALSE(readProvenanceRecord("*** DATA FILE: THERMO DATA   SHA-256 " + digest + "  ", p));
+    EXPECT_TRUE(readProvenanceRecord("*** DATA FILE: AQUEOUS DATA  SHA-256 " + digest + "  my data.aqu", p));
     EXPECT_EQ(p.name, "my data.aqu");
     EXPECT_EQ(p.role, "AQUEOUS DATA");
 }

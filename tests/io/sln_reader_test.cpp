@@ -28,8 +28,8 @@ std::string header(const std::string& abbr, int each, int members, const std::st
 // A reciprocal term line (6X,2I1,1X,4I1,1X,4I1,2X,3F10.3) after `lead` in columns 1-6.
 std::string recip(const std::string& lead, const std::string& sites, const std::string& plus, const std::string& minus,
                   double g0, double g1, double g2) {
-    return core::pad(lead, 6) + sites + " " + plus + " " + minus + "  " + core::format_fixed(g0, 10, 3) +
-           core::format_fixed(g1, 10, 3) + core::format_fixed(g2, 10, 3) + "\n";
+    return core::pad(lead, 6) + sites + " " + plus + " " + minus + "  " + core::formatFixed(g0, 10, 3) +
+           core::formatFixed(g1, 10, 3) + core::formatFixed(g2, 10, 3) + "\n";
 }
 
 }  // namespace

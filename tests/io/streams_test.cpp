@@ -40,7 +40,7 @@ protected:
         ss << in.rdbuf();
         return ss.str();
     }
-    std::size_t files_in_dir() const {
+    std::size_t filesInDir() const {
         return static_cast<std::size_t>(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()));
     }
 
@@ -50,7 +50,7 @@ protected:
 TEST_F(StreamsTest, OpenStatusCodes) {
     Streams st;
     EXPECT_EQ(st.open(3, path("missing.dat"), OpenMode::Existing), 1);
-    EXPECT_FALSE(st.is_open(3));
+    EXPECT_FALSE(st.isOpen(3));
     EXPECT_EQ(st.open(0, path("a"), OpenMode::Scratch), 3);
     EXPECT_EQ(st.open(100, path("a"), OpenMode::Scratch), 3);
     EXPECT_EQ(st.open(3, dir_.string(), OpenMode::Existing), 4);
@@ -65,22 +65,22 @@ TEST_F(StreamsTest, ReadLinesEndOfFileRewindBackspace) {
     Streams st;
     ASSERT_EQ(st.open(3, path("in.dat"), OpenMode::Existing), 0);
     std::string line;
-    ASSERT_TRUE(st.read_line(3, line).done());
+    ASSERT_TRUE(st.readLine(3, line).done());
     EXPECT_EQ(line, "one");
-    ASSERT_TRUE(st.read_line(3, line).done());
+    ASSERT_TRUE(st.readLine(3, line).done());
     EXPECT_EQ(line, "two");
-    ASSERT_TRUE(st.read_line(3, line).done());
+    ASSERT_TRUE(st.readLine(3, line).done());
     EXPECT_EQ(line, "three");
-    EXPECT_EQ(st.line_number(3), 3);
-    EXPECT_EQ(st.read_line(3, line).result, core::ReadResult::EndOfFile);
-    EXPECT_EQ(st.read_line(3, line).result, core::ReadResult::EndOfFile);  // stays at the end
+    EXPECT_EQ(st.lineNumber(3), 3);
+    EXPECT_EQ(st.readLine(3, line).result, core::ReadResult::EndOfFile);
+    EXPECT_EQ(st.readLine(3, line).result, core::ReadResult::EndOfFile);  // stays at the end
     ASSERT_TRUE(st.backspace(3));
-    ASSERT_TRUE(st.read_line(3, line).done());
+    ASSERT_TRUE(st.readLine(3, line).done());
     EXPECT_EQ(line, "three");
     ASSERT_TRUE(st.rewind(3));
-    ASSERT_TRUE(st.read_line(3, line).done());
+    ASSERT_TRUE(st.readLine(3, line).done());
     EXPECT_EQ(line, "one");
-    EXPECT_EQ(st.read_line(9, line).result, core::ReadResult::Error);  // not open
+    EXPECT_EQ(st.readLine(9, line).result, core::ReadResult::Error);  // not open
     ASSERT_TRUE(st.close(3));
     EXPECT_EQ(get("in.dat"), "one\r\ntwo\nthree");  // only read: left as it was
 }
@@ -108,7 +108,7 @@ TEST_F(StreamsTest, RecordReadsReportStreamLineAndAdvance) {
     ASSERT_TRUE(st.read_record(4, core::Layout("(F5.1/F5.1)"), t).done());
     EXPECT_DOUBLE_EQ(a, 1.0);
     EXPECT_DOUBLE_EQ(b, 3.0);
-    EXPECT_EQ(st.line_number(4), 2);
+    EXPECT_EQ(st.lineNumber(4), 2);
 }
 
 TEST_F(StreamsTest, WrittenFileAppearsOnlyWhenClosed) {
@@ -118,13 +118,13 @@ TEST_F(StreamsTest, WrittenFileAppearsOnlyWhenClosed) {
         double v[] = {1.5, -2.25};
         std::vector<core::Value> vals(v, v + 2);
         ASSERT_TRUE(st.write_record(7, core::Layout("(2F8.2)"), vals));
-        ASSERT_TRUE(st.write_line(7, "end"));
+        ASSERT_TRUE(st.writeLine(7, "end"));
         EXPECT_FALSE(Streams::inquire(path("out.dat")));
         ASSERT_TRUE(st.close(7));
         EXPECT_TRUE(Streams::inquire(path("out.dat")));
     }
     EXPECT_EQ(get("out.dat"), "    1.50   -2.25\nend\n");
-    EXPECT_EQ(files_in_dir(), 1u);  // no temporary left behind
+    EXPECT_EQ(filesInDir(), 1u);  // no temporary left behind
 }
 
 TEST_F(StreamsTest, UnclosedFilesAreDiscardedUnlessKept) {
@@ -134,10 +134,10 @@ TEST_F(StreamsTest, UnclosedFilesAreDiscardedUnlessKept) {
         ASSERT_EQ(st.open(7, path("old.dat"), OpenMode::NewOrReplace), 0);
         ASSERT_EQ(st.open(8, path("new.dat"), OpenMode::NewOrReplace), 0);
         ASSERT_EQ(st.open(6, path("log.dat"), OpenMode::NewOrReplace), 0);
-        st.write_line(7, "half");
-        st.write_line(8, "half");
-        st.write_line(6, "kept");
-        st.keep_on_abort(6);
+        st.writeLine(7, "half");
+        st.writeLine(8, "half");
+        st.writeLine(6, "kept");
+        st.keepOnAbort(6);
     }
     EXPECT_EQ(get("old.dat"), "previous\n");
     EXPECT_FALSE(Streams::inquire(path("new.dat")));
@@ -149,9 +149,9 @@ TEST_F(StreamsTest, WritingAfterReadingMakesTheLastRecord) {
     Streams st;
     ASSERT_EQ(st.open(10, path("f.dat"), OpenMode::Existing), 0);
     std::string line;
-    st.read_line(10, line);
-    st.write_line(10, "X");
-    EXPECT_EQ(st.read_line(10, line).result, core::ReadResult::EndOfFile);
+    st.readLine(10, line);
+    st.writeLine(10, "X");
+    EXPECT_EQ(st.readLine(10, line).result, core::ReadResult::EndOfFile);
     ASSERT_TRUE(st.close(10));
     EXPECT_EQ(get("f.dat"), "1\nX\n");
 }
@@ -159,15 +159,15 @@ TEST_F(StreamsTest, WritingAfterReadingMakesTheLastRecord) {
 TEST_F(StreamsTest, EndFileTruncatesAndSavesWhileOpen) {
     Streams st;
     ASSERT_EQ(st.open(8, path("plot.plt"), OpenMode::NewOrReplace), 0);
-    for (const char* l : {"a", "b", "c"}) st.write_line(8, l);
+    for (const char* l : {"a", "b", "c"}) st.writeLine(8, l);
     ASSERT_TRUE(st.backspace(8));
     ASSERT_TRUE(st.end_file(8));
     EXPECT_EQ(get("plot.plt"), "a\nb\n");
-    EXPECT_TRUE(st.is_open(8));
+    EXPECT_TRUE(st.isOpen(8));
     // The next run of a batch rewinds and writes from the start.
     ASSERT_TRUE(st.rewind(8));
-    st.write_line(8, "z");
-    ASSERT_TRUE(st.close_all());
+    st.writeLine(8, "z");
+    ASSERT_TRUE(st.closeAll());
     EXPECT_EQ(get("plot.plt"), "z\n");
 }
 
@@ -175,9 +175,9 @@ TEST_F(StreamsTest, AppendKeepsExistingRecords) {
     put("klv.log", "first");
     Streams st;
     ASSERT_EQ(st.open(11, path("klv.log"), OpenMode::Append), 0);
-    st.write_line(11, "second");
+    st.writeLine(11, "second");
     ASSERT_EQ(st.open(12, path("fresh.log"), OpenMode::Append), 0);
-    ASSERT_TRUE(st.close_all());
+    ASSERT_TRUE(st.closeAll());
     EXPECT_EQ(get("klv.log"), "first\nsecond\n");
     EXPECT_TRUE(Streams::inquire(path("fresh.log")));
     EXPECT_EQ(get("fresh.log"), "");
@@ -195,43 +195,43 @@ TEST_F(StreamsTest, ScratchStaysInMemory) {
     EXPECT_DOUBLE_EQ(v[2], 3.0);
     ASSERT_TRUE(st.end_file(25));
     ASSERT_TRUE(st.close(25));
-    EXPECT_EQ(files_in_dir(), 0u);
+    EXPECT_EQ(filesInDir(), 0u);
 }
 
 TEST_F(StreamsTest, ConsoleUnitsUseTheInstalledConsole) {
-    EXPECT_TRUE(is_console_name("CON:"));
-    EXPECT_TRUE(is_console_name("con:   "));
-    EXPECT_FALSE(is_console_name("Con:"));
-    EXPECT_FALSE(is_console_name(" CON:"));
+    EXPECT_TRUE(isConsoleName("CON:"));
+    EXPECT_TRUE(isConsoleName("con:   "));
+    EXPECT_FALSE(isConsoleName("Con:"));
+    EXPECT_FALSE(isConsoleName(" CON:"));
 
     std::vector<std::string> input = {"  2.5", "rest"};
     std::vector<std::string> output;
     std::size_t next = 0;
     Streams st;
-    st.set_console(Console{[&](std::string_view l) { output.emplace_back(l); },
+    st.setConsole(Console{[&](std::string_view l) { output.emplace_back(l); },
                            [&](std::string& l) {
                                if (next >= input.size()) return false;
                                l = input[next++];
                                return true;
                            }});
     ASSERT_EQ(st.open(5, "con:  ", OpenMode::Existing), 0);
-    EXPECT_TRUE(st.is_console(5));
+    EXPECT_TRUE(st.isConsole(5));
     double v = 0;
     core::Target t = &v;
     ASSERT_TRUE(st.read_record(5, core::Layout("(F5.1)"), std::span<const core::Target>(&t, 1)).done());
     EXPECT_DOUBLE_EQ(v, 2.5);
     std::string line;
-    ASSERT_TRUE(st.read_line(5, line).done());
+    ASSERT_TRUE(st.readLine(5, line).done());
     EXPECT_EQ(line, "rest");
-    EXPECT_EQ(st.read_line(5, line).result, core::ReadResult::EndOfFile);
+    EXPECT_EQ(st.readLine(5, line).result, core::ReadResult::EndOfFile);
 
     // Unit 6 starts on the console; a console opened for writing only cannot be read.
-    ASSERT_TRUE(st.write_line(6, " HELLO"));
+    ASSERT_TRUE(st.writeLine(6, " HELLO"));
     ASSERT_EQ(st.open(9, "CON:", OpenMode::NewOrReplace), 0);
     std::vector<core::Value> n = {42LL};
     ASSERT_TRUE(st.write_record(9, core::Layout("(I4)"), n));
     EXPECT_EQ(output, (std::vector<std::string>{" HELLO", "  42"}));
-    EXPECT_EQ(st.read_line(9, line).result, core::ReadResult::Error);
+    EXPECT_EQ(st.readLine(9, line).result, core::ReadResult::Error);
     EXPECT_EQ(st.read_record(42, core::Layout("(F5.1)"), std::span<const core::Target>(&t, 1)).result, core::ReadResult::Error);
 }
 
@@ -240,7 +240,7 @@ TEST_F(StreamsTest, FreeFormatThroughUnits) {
     ASSERT_EQ(st.open(2, path("PELKAM.FIG"), OpenMode::NewOrReplace), 0);
     std::vector<core::Value> vals = {1LL, 2.5, std::string_view("abc")};
     ASSERT_TRUE(st.write_free(2, vals));
-    ASSERT_TRUE(st.write_line(2, "1 oops"));
+    ASSERT_TRUE(st.writeLine(2, "1 oops"));
     ASSERT_TRUE(st.rewind(2));
     int i = 0;
     double d = 0;
@@ -261,18 +261,18 @@ TEST_F(StreamsTest, FreeFormatThroughUnits) {
 TEST_F(StreamsTest, DeferredSavesAreCommittedTogether) {
     put("sum.dat", "old summary\n");
     Streams st;
-    st.defer_saves(true);
+    st.deferSaves(true);
     ASSERT_EQ(st.open(7, path("sum.dat"), OpenMode::NewOrReplace), 0);
-    st.write_line(7, "first try");
+    st.writeLine(7, "first try");
     ASSERT_TRUE(st.close(7));
     ASSERT_EQ(st.open(7, path("sum.dat"), OpenMode::NewOrReplace), 0);
-    st.write_line(7, "summary");
+    st.writeLine(7, "summary");
     ASSERT_EQ(st.open(8, path("a.p1"), OpenMode::NewOrReplace), 0);
-    st.write_line(8, "plot a");
+    st.writeLine(8, "plot a");
     ASSERT_EQ(st.open(8, path("b.p1"), OpenMode::NewOrReplace), 0);  // a.p1 waits for the commit
-    st.write_line(8, "plot b");
+    st.writeLine(8, "plot b");
     ASSERT_TRUE(st.close(7));
-    EXPECT_EQ(st.deferred_names(), (std::vector<std::string>{path("a.p1"), path("sum.dat")}));
+    EXPECT_EQ(st.deferredNames(), (std::vector<std::string>{path("a.p1"), path("sum.dat")}));
     EXPECT_EQ(get("sum.dat"), "old summary\n");
     EXPECT_FALSE(Streams::inquire(path("a.p1")));
 
@@ -281,16 +281,16 @@ TEST_F(StreamsTest, DeferredSavesAreCommittedTogether) {
     EXPECT_EQ(get("sum.dat"), "summary\n");
     EXPECT_EQ(get("a.p1"), "plot a\n");
     EXPECT_EQ(get("b.p1"), "plot b\n");
-    EXPECT_FALSE(st.is_open(8));
-    EXPECT_TRUE(st.deferred_names().empty());
-    EXPECT_EQ(files_in_dir(), 3u);
+    EXPECT_FALSE(st.isOpen(8));
+    EXPECT_TRUE(st.deferredNames().empty());
+    EXPECT_EQ(filesInDir(), 3u);
 
     // Abandoned outputs leave the disk as it was.
     ASSERT_EQ(st.open(8, path("b.p1"), OpenMode::NewOrReplace), 0);
-    st.write_line(8, "never saved");
+    st.writeLine(8, "never saved");
     st.abandon(units);
     EXPECT_EQ(get("b.p1"), "plot b\n");
-    EXPECT_FALSE(st.is_open(8));
+    EXPECT_FALSE(st.isOpen(8));
 }
 
 // A file that cannot be written completely (here: beyond the file-size
@@ -301,11 +301,11 @@ TEST_F(StreamsTest, CommitThatCannotWriteEverythingChangesNothing) {
     put("sum.dat", "old summary\n");
     put("plot.plt", "old plot\n");
     Streams st;
-    st.defer_saves(true);
+    st.deferSaves(true);
     ASSERT_EQ(st.open(8, path("plot.plt"), OpenMode::NewOrReplace), 0);
     ASSERT_EQ(st.open(7, path("sum.dat"), OpenMode::NewOrReplace), 0);
-    st.write_line(8, "new plot");
-    for (int i = 0; i < 200; ++i) st.write_line(7, std::string(79, 's'));
+    st.writeLine(8, "new plot");
+    for (int i = 0; i < 200; ++i) st.writeLine(7, std::string(79, 's'));
     const int units[] = {8, 7};
 
     rlimit before{};
@@ -323,8 +323,8 @@ TEST_F(StreamsTest, CommitThatCannotWriteEverythingChangesNothing) {
     EXPECT_EQ(s.why, std::strerror(EFBIG));
     EXPECT_EQ(get("plot.plt"), "old plot\n");
     EXPECT_EQ(get("sum.dat"), "old summary\n");
-    EXPECT_EQ(files_in_dir(), 2u);
-    EXPECT_TRUE(st.is_open(7));
+    EXPECT_EQ(filesInDir(), 2u);
+    EXPECT_TRUE(st.isOpen(7));
 
     // A target that has become a directory cannot be replaced.
     fs::remove(dir_ / "plot.plt");
@@ -334,7 +334,7 @@ TEST_F(StreamsTest, CommitThatCannotWriteEverythingChangesNothing) {
     EXPECT_EQ(s.file, path("plot.plt"));
     EXPECT_EQ(s.what, "cannot replace the output file");
     EXPECT_EQ(get("sum.dat"), "old summary\n");  // renamed after the plot file: untouched
-    EXPECT_EQ(files_in_dir(), 2u);
+    EXPECT_EQ(filesInDir(), 2u);
 }
 
 // Units whose fields must fit refuse a number written as asterisks: the
@@ -343,20 +343,20 @@ TEST_F(StreamsTest, CommitThatCannotWriteEverythingChangesNothing) {
 TEST_F(StreamsTest, ValueTooWideFailsTheFile) {
     put("sum.dat", "old\n");
     Streams st;
-    st.require_fit(7);
+    st.requireFit(7);
     ASSERT_EQ(st.open(7, path("sum.dat"), OpenMode::NewOrReplace), 0);
     ASSERT_EQ(st.open(9, path("free.dat"), OpenMode::NewOrReplace), 0);
-    st.write_line(7, "header");
+    st.writeLine(7, "header");
     std::vector<core::Value> row = {1.0, 1234567.5};
     EXPECT_FALSE(st.write_record(7, core::Layout("(2F8.1)"), row));
     EXPECT_TRUE(st.write_record(9, core::Layout("(2F8.1)"), row));
-    core::Status f = st.unit_failure(7);
+    core::Status f = st.unitFailure(7);
     EXPECT_EQ(f.file, path("sum.dat"));
     EXPECT_EQ(f.line, 2);
     EXPECT_EQ(f.field, 2);
     EXPECT_EQ(f.value, "1234567.5");
     EXPECT_NE(f.why.find("F8.1"), std::string::npos);
-    EXPECT_TRUE(st.unit_failure(9).ok());
+    EXPECT_TRUE(st.unitFailure(9).ok());
     EXPECT_FALSE(st.close(7));
     EXPECT_EQ(st.failure().line, 2);
     ASSERT_TRUE(st.close(9));
@@ -374,9 +374,9 @@ TEST_F(StreamsTest, SignalDuringCommitLeavesNoTemporary) {
     pid_t child = fork();
     if (child == 0) {
         Streams st;
-        st.defer_saves(true);
+        st.deferSaves(true);
         if (st.open(7, path("big.dat"), OpenMode::NewOrReplace) != 0) _exit(2);
-        for (int i = 0; i < kLines; ++i) st.write_line(7, line);
+        for (int i = 0; i < kLines; ++i) st.writeLine(7, line);
         const int units[] = {7};
         if (write(ready[1], "c", 1) != 1) _exit(4);  // about to commit
         _exit(st.commit(units).ok() ? 0 : 3);
@@ -389,7 +389,7 @@ TEST_F(StreamsTest, SignalDuringCommitLeavesNoTemporary) {
     bool signalled = false;
     int status = 0;
     while (waitpid(child, &status, WNOHANG) == 0) {
-        if (!signalled && files_in_dir() > 0) {
+        if (!signalled && filesInDir() > 0) {
             kill(child, SIGTERM);
             signalled = true;
         }
@@ -415,8 +415,8 @@ TEST_F(StreamsTest, StaleTemporariesOfDeadProcessesAreRemoved) {
                                             ".notes.tmp", "plot.plt"};
     for (const std::string& f : files) put(f.c_str(), "x");
     const std::vector<std::string> outputs = {path("plot.plt")};
-    EXPECT_EQ(remove_stale_temporaries(outputs), std::vector<std::string>{path(files[0].c_str())});
-    EXPECT_EQ(files_in_dir(), files.size() - 1);
+    EXPECT_EQ(removeStaleTemporaries(outputs), std::vector<std::string>{path(files[0].c_str())});
+    EXPECT_EQ(filesInDir(), files.size() - 1);
 }
 
 }  // namespace

@@ -220,7 +220,7 @@ TEST(Activity, PlagioclaseRule) {
 // the vanishing-activity message and the listing line.
 TEST(Activity, OrthopyroxeneTermMessageAndListing) {
     std::string header = core::pad("OPX 03         Opx with ordering", 35);
-    for (double p : {1000.0, 1.0, 0.1, -500.0, 0.5, 0.02}) header += core::format_fixed(p, 10, 2);
+    for (double p : {1000.0, 1.0, 0.1, -500.0, 0.5, 0.02}) header += core::formatFixed(p, 10, 2);
     header += "\n";
     auto set = parsed(header + "(1):MG,FE,AL\nEN MG\nFS FE\nMATS AL\nIDEAL    i\nEND\n");
     model::SolutionModel& m = set->models[0];

@@ -30,11 +30,11 @@ struct InDirectory {
     ~InDirectory() { fs::current_path(old); }
 };
 
-core::Status run_script(const std::string& script) {
-    auto tk = ui::make_scripted_toolkit_from_text(script, "t.ans");
+core::Status runScript(const std::string& script) {
+    auto tk = ui::makeScriptedToolkitFromText(script, "t.ans");
     EXPECT_TRUE(tk);
     TarvekSettings s;
-    core::Status st = run_tarvek(*tk, s);
+    core::Status st = runTarvek(*tk, s);
     EXPECT_TRUE(tk->failure().empty()) << tk->failure();
     return st;
 }
@@ -45,7 +45,7 @@ TEST(TarvekRun, ScreenRunsAFileShowsPagesAndReportsFailures) {
     InDirectory d("screen");
     fs::copy(kBad + "/good_one.OXI", "good_one.OXI");
     fs::copy(kBad + "/bad_unknown_oxide.OXI", "bad_unknown_oxide.OXI");
-    EXPECT_TRUE(run_script("screen Tarvek\nset \"Oxide file\" = good_one\nradio 1007\npress version 2.32\n"
+    EXPECT_TRUE(runScript("screen Tarvek\nset \"Oxide file\" = good_one\nradio 1007\npress version 2.32\n"
                            "screen Done\npress Do another\n"
                            "screen Tarvek\nset \"Oxide file\" = !INFO\npress version 1.02\n"
                            "screen !info\npress Back\n"
@@ -61,12 +61,12 @@ TEST(TarvekRun, ScreenRunsAFileShowsPagesAndReportsFailures) {
 }
 
 TEST(TarvekRun, BatchLinesListsAndPrefixes) {
-    BatchLine star = parse_batch_line("sub/,opt1,opt2,opt3,*list_star.lst");
+    BatchLine star = parseBatchLine("sub/,opt1,opt2,opt3,*list_star.lst");
     EXPECT_EQ(star.prefix, "sub/");
     EXPECT_EQ(star.listFile, "list_star.lst");
     EXPECT_EQ(star.options[1], "opt2");
-    EXPECT_EQ(parse_batch_line("dir/,a,b,c,x.lst,rest").listFile, "dir/x.lst");
-    EXPECT_TRUE(parse_batch_line("dir/,a,b,c,").listBlank);
+    EXPECT_EQ(parseBatchLine("dir/,a,b,c,x.lst,rest").listFile, "dir/x.lst");
+    EXPECT_TRUE(parseBatchLine("dir/,a,b,c,").listBlank);
 
     InDirectory d("batch");
     for (const auto& e : fs::recursive_directory_iterator(kBad)) {
@@ -76,7 +76,7 @@ TEST(TarvekRun, BatchLinesListsAndPrefixes) {
     }
     BatchReport report;
     std::vector<std::string> progress;
-    ASSERT_TRUE(run_batch("BATCH.DAT", OxideRunOptions{}, report,
+    ASSERT_TRUE(runBatch("BATCH.DAT", OxideRunOptions{}, report,
                           [&](std::string_view l) { progress.emplace_back(l); })
                     .ok());
     EXPECT_EQ(report.filesDone, 2);  // good_one and sub/good_two
@@ -87,8 +87,8 @@ TEST(TarvekRun, BatchLinesListsAndPrefixes) {
     EXPECT_TRUE(fs::exists("good_one.ZU2"));
     EXPECT_TRUE(fs::exists("sub/good_two.ZU2"));
     EXPECT_TRUE(fs::exists("oliv.p"));  // the last file's plot files replace the first's
-    EXPECT_EQ(run_batch("nothing.dat", OxideRunOptions{}, report).what, "Cannot open file BATCH.DAT - check & rerun ");
+    EXPECT_EQ(runBatch("nothing.dat", OxideRunOptions{}, report).what, "Cannot open file BATCH.DAT - check & rerun ");
 
     // The screen's batch box runs the same and reports the failures.
-    EXPECT_TRUE(run_script("screen Tarvek\ncheck \"Batch Run?\"\npress version 2.32\nscreen OOPS\npress QUIT\n").ok());
+    EXPECT_TRUE(runScript("screen Tarvek\ncheck \"Batch Run?\"\npress version 2.32\nscreen OOPS\npress QUIT\n").ok());
 }

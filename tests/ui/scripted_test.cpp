@@ -31,7 +31,7 @@ ControlDef def(int id, ControlKind kind, std::string caption, int group = 0, std
     return c;
 }
 
-ScreenResource order_screen() {
+ScreenResource orderScreen() {
     ScreenResource r{42, "Order Form", "Shop: order", {}};
     r.controls.push_back(def(10, ControlKind::Static, "Your order"));
     r.controls.push_back(def(11, ControlKind::Edit, "Customer Name", 0, "", 12));
@@ -60,20 +60,20 @@ struct Harness {
     int s;
 
     explicit Harness(std::string script, std::string name = "")
-        : tk(std::move(script), std::move(name), &console, &trace), s(tk.create(order_screen())) {
+        : tk(std::move(script), std::move(name), &console, &trace), s(tk.create(orderScreen())) {
         const char* phases[] = {"ALMANDINE", "ALMANDINE-H", "PYROPE", "GROSSULAR", "QUARTZ"};
-        tk.set_list_count(s, 41, 5);
-        for (int i = 0; i < 5; ++i) tk.set_list_item(s, 41, i, phases[i]);
-        tk.set_list_count(s, 42, 3);
-        tk.set_list_item(s, 42, 0, "small");
-        tk.set_list_item(s, 42, 1, "medium");
-        tk.set_list_item(s, 42, 2, "large");
-        tk.set_list_count(s, 43, 3);
-        tk.set_list_item(s, 43, 0, "GARN-A  garnet, ideal sites");
-        tk.set_list_item(s, 43, 1, "GARN-B  garnet, Margules");
-        tk.set_list_item(s, 43, 2, "OPX     orthopyroxene");
+        tk.setListCount(s, 41, 5);
+        for (int i = 0; i < 5; ++i) tk.setListItem(s, 41, i, phases[i]);
+        tk.setListCount(s, 42, 3);
+        tk.setListItem(s, 42, 0, "small");
+        tk.setListItem(s, 42, 1, "medium");
+        tk.setListItem(s, 42, 2, "large");
+        tk.setListCount(s, 43, 3);
+        tk.setListItem(s, 43, 0, "GARN-A  garnet, ideal sites");
+        tk.setListItem(s, 43, 1, "GARN-B  garnet, Margules");
+        tk.setListItem(s, 43, 2, "OPX     orthopyroxene");
     }
-    bool run() { return tk.run_screen(s); }
+    bool run() { return tk.runScreen(s); }
 };
 
 TEST(ScriptedDirectives, EveryDirectiveSetsItsControl) {
@@ -93,15 +93,15 @@ press Next
 )");
     EXPECT_TRUE(h.run());
     EXPECT_EQ(h.tk.failure(), "");
-    EXPECT_EQ(h.tk.get_text(h.s, 11), "Ann Smith");
-    EXPECT_EQ(h.tk.get_text(h.s, 12), "  two blanks kept  ");
-    EXPECT_TRUE(h.tk.get_check(h.s, 22));
-    EXPECT_FALSE(h.tk.get_check(h.s, 21));
-    EXPECT_TRUE(h.tk.get_check(h.s, 31));
-    EXPECT_FALSE(h.tk.get_check(h.s, 32));
-    EXPECT_THAT(h.tk.selected_indices(h.s, 41), ElementsAre(1, 2, 4));
-    EXPECT_EQ(h.tk.selected_index(h.s, 42), 1);
-    EXPECT_EQ(h.tk.selected_index(h.s, 43), 1);
+    EXPECT_EQ(h.tk.getText(h.s, 11), "Ann Smith");
+    EXPECT_EQ(h.tk.getText(h.s, 12), "  two blanks kept  ");
+    EXPECT_TRUE(h.tk.getCheck(h.s, 22));
+    EXPECT_FALSE(h.tk.getCheck(h.s, 21));
+    EXPECT_TRUE(h.tk.getCheck(h.s, 31));
+    EXPECT_FALSE(h.tk.getCheck(h.s, 32));
+    EXPECT_THAT(h.tk.selectedIndices(h.s, 41), ElementsAre(1, 2, 4));
+    EXPECT_EQ(h.tk.selectedIndex(h.s, 42), 1);
+    EXPECT_EQ(h.tk.selectedIndex(h.s, 43), 1);
     EXPECT_TRUE(h.tk.finished());
 }
 
@@ -119,22 +119,22 @@ press Next
 )");
     int refreshes = 0;
     std::vector<int> seen;
-    h.tk.on_command(h.s, 60, [&] {
+    h.tk.onCommand(h.s, 60, [&] {
         ++refreshes;
-        seen = h.tk.selected_indices(h.s, 41);
+        seen = h.tk.selectedIndices(h.s, 41);
         if (refreshes == 1) {
             // An exact name wins over the longer name it begins.
             EXPECT_THAT(seen, ElementsAre(0));
-            EXPECT_EQ(h.tk.selected_index(h.s, 42), 2);
-            EXPECT_EQ(h.tk.selected_index(h.s, 43), 2);
+            EXPECT_EQ(h.tk.selectedIndex(h.s, 42), 2);
+            EXPECT_EQ(h.tk.selectedIndex(h.s, 43), 2);
         }
     });
     EXPECT_TRUE(h.run());
     EXPECT_EQ(h.tk.failure(), "");
     EXPECT_EQ(refreshes, 2);
     EXPECT_THAT(seen, ElementsAre(0, 1, 2, 3, 4));
-    EXPECT_THAT(h.tk.selected_indices(h.s, 41), ElementsAre(3));
-    EXPECT_EQ(h.tk.selected_index(h.s, 42), -1);
+    EXPECT_THAT(h.tk.selectedIndices(h.s, 41), ElementsAre(3));
+    EXPECT_EQ(h.tk.selectedIndex(h.s, 42), -1);
 }
 
 TEST(ScriptedDirectives, ControlsByIdAndScreenByNumberOrTitle) {
@@ -147,23 +147,23 @@ press 1
 )");
     EXPECT_TRUE(h.run());
     EXPECT_EQ(h.tk.failure(), "");
-    EXPECT_EQ(h.tk.get_text(h.s, 11), "Bo");
-    EXPECT_TRUE(h.tk.get_check(h.s, 24));
-    EXPECT_FALSE(h.tk.get_check(h.s, 23));
+    EXPECT_EQ(h.tk.getText(h.s, 11), "Bo");
+    EXPECT_TRUE(h.tk.getCheck(h.s, 24));
+    EXPECT_FALSE(h.tk.getCheck(h.s, 23));
 }
 
 TEST(ScriptedDirectives, CommentsBlankLinesAndCarriageReturns) {
     Harness h("   # indented comment\r\n\r\n\tset Note = x # not a comment\r\n  press Next\r\n");
     EXPECT_TRUE(h.run());
-    EXPECT_EQ(h.tk.get_text(h.s, 12), "x # not a comment");
+    EXPECT_EQ(h.tk.getText(h.s, 12), "x # not a comment");
 }
 
 TEST(ScriptedDirectives, PressExitEndsTheProgramWithoutFailure) {
     Harness h("set Note = a\npress Exit\nset Note = b\n");
     EXPECT_FALSE(h.run());
-    EXPECT_TRUE(h.tk.program_ended());
+    EXPECT_TRUE(h.tk.programEnded());
     EXPECT_EQ(h.tk.failure(), "");
-    EXPECT_EQ(h.tk.get_text(h.s, 12), "a");
+    EXPECT_EQ(h.tk.getText(h.s, 12), "a");
     EXPECT_FALSE(h.tk.finished());
 }
 
@@ -177,29 +177,29 @@ set Note = two
 press Next
 )",
                        "", &console);
-    ScreenResource a = order_screen();
+    ScreenResource a = orderScreen();
     a.name = "First";
-    ScreenResource b = order_screen();
+    ScreenResource b = orderScreen();
     b.name = "Second";
     int sa = tk.create(a);
     int sb = tk.create(b);
-    EXPECT_TRUE(tk.run_screen(sa));
-    EXPECT_TRUE(tk.run_screen(sb));
-    EXPECT_EQ(tk.get_text(sa, 12), "one");
-    EXPECT_EQ(tk.get_text(sb, 12), "two");
+    EXPECT_TRUE(tk.runScreen(sa));
+    EXPECT_TRUE(tk.runScreen(sb));
+    EXPECT_EQ(tk.getText(sa, 12), "one");
+    EXPECT_EQ(tk.getText(sb, 12), "two");
 }
 
 TEST(ScriptedConsole, AnswersAndConsoleLines) {
     Harness h("answer   0.500000  0.010000\nanswer \" quoted \"\nanswer\npress Next\n");
     std::string a;
-    ASSERT_TRUE(h.tk.prompt_line(" Geotherm: input d1 and d2 ", a));
+    ASSERT_TRUE(h.tk.promptLine(" Geotherm: input d1 and d2 ", a));
     EXPECT_EQ(a, "  0.500000  0.010000") << "leading blanks after the separating blank count";
-    ASSERT_TRUE(h.tk.prompt_line("again", a));
+    ASSERT_TRUE(h.tk.promptLine("again", a));
     EXPECT_EQ(a, " quoted ");
-    ASSERT_TRUE(h.tk.prompt_line("again", a));
+    ASSERT_TRUE(h.tk.promptLine("again", a));
     EXPECT_EQ(a, "");
-    h.tk.console_line("1: GARNET");
-    h.tk.console_line("2: OPX");
+    h.tk.consoleLine("1: GARNET");
+    h.tk.consoleLine("2: OPX");
     EXPECT_EQ(h.console.str(), "1: GARNET\n2: OPX\n");
     EXPECT_TRUE(h.run());
 }
@@ -207,15 +207,15 @@ TEST(ScriptedConsole, AnswersAndConsoleLines) {
 TEST(ScriptedConsole, QuestionWithoutAnswerLineFails) {
     Harness h("press Next\n");
     std::string a = "unchanged";
-    EXPECT_FALSE(h.tk.prompt_line(" Geotherm: input d1 and d2 ", a));
+    EXPECT_FALSE(h.tk.promptLine(" Geotherm: input d1 and d2 ", a));
     EXPECT_EQ(a, "unchanged");
     EXPECT_EQ(h.tk.failure(),
               "answer script line 1 (\"press Next\") does not fit the console question \"Geotherm: input d1 and d2\": "
               "an answer line is needed");
-    EXPECT_TRUE(h.tk.program_ended());
+    EXPECT_TRUE(h.tk.programEnded());
 
     Harness end("");
-    EXPECT_FALSE(end.tk.prompt_line("Q?", a));
+    EXPECT_FALSE(end.tk.promptLine("Q?", a));
     EXPECT_THAT(end.tk.failure(), HasSubstr("answer script ended while the console asks \"Q?\""));
 }
 
@@ -230,7 +230,7 @@ TEST(ScriptedTrace, ShownScreensAndLinesAreTraced) {
 std::string misfit(const std::string& script) {
     Harness h(script);
     EXPECT_FALSE(h.run()) << script;
-    EXPECT_TRUE(h.tk.program_ended());
+    EXPECT_TRUE(h.tk.programEnded());
     return h.tk.failure();
 }
 
@@ -281,8 +281,8 @@ TEST(ScriptedMisfits, EachKindOfMisfit) {
 TEST(ScriptedMisfits, StopOnAMessageScreenGivesItsMessage) {
     for (const char* script : {"press Next\n", ""}) {
         ScriptedToolkit tk(script, "run.ans");
-        PelkamScreens s = create_pelkam_screens(tk);
-        EXPECT_FALSE(show_input_error(s, "missing decimal point in P-T values - try again"));
+        PelkamScreens s = createPelkamScreens(tk);
+        EXPECT_FALSE(showInputError(s, "missing decimal point in P-T values - try again"));
         EXPECT_THAT(tk.failure(), HasSubstr("screen \"Input error\""));
         EXPECT_THAT(tk.failure(), HasSubstr("(in run.ans)\n  the screen \"OOPS! Input error somewhere!\" says: "
                                             "missing decimal point in P-T values - try again"))
@@ -309,7 +309,7 @@ TEST(ScriptedMisfits, DisabledControlCannotBeChanged) {
 TEST(ScriptedMisfits, FailedSelectionChangesNothing) {
     Harness h("select Phases = 1; KYANITE\n");
     EXPECT_FALSE(h.run());
-    EXPECT_THAT(h.tk.selected_indices(h.s, 41), IsEmpty());
+    EXPECT_THAT(h.tk.selectedIndices(h.s, 41), IsEmpty());
 }
 
 TEST(ScriptedSyntax, UnreadableLinesAreReportedBeforeAnyScreen) {
@@ -330,22 +330,22 @@ TEST(ScriptedSyntax, UnreadableLinesAreReportedBeforeAnyScreen) {
     };
     for (const Case& c : cases) {
         Harness h(c.script);
-        EXPECT_THAT(h.tk.syntax_error(), HasSubstr(c.message)) << c.script;
+        EXPECT_THAT(h.tk.syntaxError(), HasSubstr(c.message)) << c.script;
         EXPECT_FALSE(h.run());
-        EXPECT_EQ(h.tk.failure(), h.tk.syntax_error());
-        EXPECT_EQ(h.tk.get_text(h.s, 12), "") << "no line was applied";
+        EXPECT_EQ(h.tk.failure(), h.tk.syntaxError());
+        EXPECT_EQ(h.tk.getText(h.s, 12), "") << "no line was applied";
     }
 }
 
 TEST(ScriptedSyntax, CheckCaptionEndingInOnOrOff) {
     ScriptedToolkit tk("check Lights on\ncheck \"Lights on\" off\ncheck on\npress Next\n", "");
-    ScreenResource r = order_screen();
+    ScreenResource r = orderScreen();
     r.controls.push_back(def(70, ControlKind::Check, "Lights on"));
     r.controls.push_back(def(71, ControlKind::Check, "on"));
     int s = tk.create(r);
-    EXPECT_TRUE(tk.run_screen(s)) << tk.failure();
-    EXPECT_FALSE(tk.get_check(s, 70));
-    EXPECT_TRUE(tk.get_check(s, 71));
+    EXPECT_TRUE(tk.runScreen(s)) << tk.failure();
+    EXPECT_FALSE(tk.getCheck(s, 70));
+    EXPECT_TRUE(tk.getCheck(s, 71));
 }
 
 class ScriptFile : public ::testing::Test {
@@ -385,34 +385,34 @@ screen input error
 press Quit
 )");
     std::string error;
-    std::unique_ptr<Toolkit> tk = make_scripted_toolkit(path, &error);
+    std::unique_ptr<Toolkit> tk = makeScriptedToolkit(path, &error);
     ASSERT_NE(tk, nullptr) << error;
-    PelkamScreens s = create_pelkam_screens(*tk);
-    EXPECT_TRUE(tk->run_screen(s[kBatchScreen]));
-    EXPECT_FALSE(tk->get_check(s[kBatchScreen], kBatchCheck));
-    EXPECT_TRUE(tk->run_screen(s[kFilesScreen]));
-    EXPECT_EQ(tk->get_text(s[kFilesScreen], kFilesMineral), "DEC06.DAT");
-    EXPECT_EQ(tk->get_text(s[kFilesScreen], kFilesMaster), "  summary.dat");
-    EXPECT_TRUE(tk->get_check(s[kFilesScreen], kFilesUsePath));
-    EXPECT_TRUE(tk->get_check(s[kFilesScreen], kFilesRestartLast));
-    EXPECT_FALSE(tk->get_check(s[kFilesScreen], kFilesRestartNo));
-    EXPECT_TRUE(tk->run_screen(s[kDiagramScreen]));
-    EXPECT_TRUE(tk->get_check(s[kDiagramScreen], kDiagActAct));
-    EXPECT_TRUE(tk->run_screen(s[kOptionsScreen]));
-    EXPECT_TRUE(tk->get_check(s[kOptionsScreen], kOptCO2Routine3));
-    EXPECT_TRUE(tk->get_check(s[kOptionsScreen], kOptFullNames));
-    EXPECT_FALSE(show_input_error(s, "min & max reversed - try again"));
-    EXPECT_TRUE(tk->program_ended());
+    PelkamScreens s = createPelkamScreens(*tk);
+    EXPECT_TRUE(tk->runScreen(s[kBatchScreen]));
+    EXPECT_FALSE(tk->getCheck(s[kBatchScreen], kBatchCheck));
+    EXPECT_TRUE(tk->runScreen(s[kFilesScreen]));
+    EXPECT_EQ(tk->getText(s[kFilesScreen], kFilesMineral), "DEC06.DAT");
+    EXPECT_EQ(tk->getText(s[kFilesScreen], kFilesMaster), "  summary.dat");
+    EXPECT_TRUE(tk->getCheck(s[kFilesScreen], kFilesUsePath));
+    EXPECT_TRUE(tk->getCheck(s[kFilesScreen], kFilesRestartLast));
+    EXPECT_FALSE(tk->getCheck(s[kFilesScreen], kFilesRestartNo));
+    EXPECT_TRUE(tk->runScreen(s[kDiagramScreen]));
+    EXPECT_TRUE(tk->getCheck(s[kDiagramScreen], kDiagActAct));
+    EXPECT_TRUE(tk->runScreen(s[kOptionsScreen]));
+    EXPECT_TRUE(tk->getCheck(s[kOptionsScreen], kOptCO2Routine3));
+    EXPECT_TRUE(tk->getCheck(s[kOptionsScreen], kOptFullNames));
+    EXPECT_FALSE(showInputError(s, "min & max reversed - try again"));
+    EXPECT_TRUE(tk->programEnded());
     EXPECT_EQ(tk->failure(), "");
 }
 
 TEST_F(ScriptFile, OptionsScreenSharedCaptionNeedsAnId) {
     std::string path = write("run.ans", "radio H&P(90)\npress Next\n");
     std::string error;
-    std::unique_ptr<Toolkit> tk = make_scripted_toolkit(path, &error);
+    std::unique_ptr<Toolkit> tk = makeScriptedToolkit(path, &error);
     ASSERT_NE(tk, nullptr) << error;
-    PelkamScreens s = create_pelkam_screens(*tk);
-    EXPECT_FALSE(tk->run_screen(s[kOptionsScreen]));
+    PelkamScreens s = createPelkamScreens(*tk);
+    EXPECT_FALSE(tk->runScreen(s[kOptionsScreen]));
     EXPECT_THAT(tk->failure(), StartsWith("answer script line 1 (\"radio H&P(90)\") does not fit screen "
                                           "\"Global Options\": \"H&P(90)\" names 3 controls"));
     EXPECT_THAT(tk->failure(), HasSubstr("(in " + path + ")"));
@@ -420,25 +420,25 @@ TEST_F(ScriptFile, OptionsScreenSharedCaptionNeedsAnId) {
 
 TEST_F(ScriptFile, UnreadableFilesAndLinesAreRefused) {
     std::string error;
-    EXPECT_EQ(make_scripted_toolkit((dir / "missing.ans").string(), &error), nullptr);
+    EXPECT_EQ(makeScriptedToolkit((dir / "missing.ans").string(), &error), nullptr);
     EXPECT_THAT(error, HasSubstr("cannot open answer script"));
     EXPECT_THAT(error, HasSubstr("missing.ans"));
 
     error.clear();
-    EXPECT_EQ(make_scripted_toolkit(dir.string(), &error), nullptr);
+    EXPECT_EQ(makeScriptedToolkit(dir.string(), &error), nullptr);
     EXPECT_THAT(error, HasSubstr("is a directory"));
 
     error.clear();
     std::string bad = write("bad.ans", "press Next\npres Next\n");
-    EXPECT_EQ(make_scripted_toolkit(bad, &error), nullptr);
+    EXPECT_EQ(makeScriptedToolkit(bad, &error), nullptr);
     EXPECT_EQ(error, "answer script line 2 (\"pres Next\") cannot be read: unknown directive \"pres\" (in " + bad + ")");
 }
 
 TEST(ScriptedFactory, FromTextReportsUnreadableLinesAtFirstInput) {
-    std::unique_ptr<Toolkit> tk = make_scripted_toolkit_from_text("bogus line\n", "inline");
+    std::unique_ptr<Toolkit> tk = makeScriptedToolkitFromText("bogus line\n", "inline");
     ASSERT_NE(tk, nullptr);
-    int s = tk->create(order_screen());
-    EXPECT_FALSE(tk->run_screen(s));
+    int s = tk->create(orderScreen());
+    EXPECT_FALSE(tk->runScreen(s));
     EXPECT_THAT(tk->failure(), HasSubstr("unknown directive \"bogus\" (in inline)"));
 }
 

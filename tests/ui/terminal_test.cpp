@@ -51,7 +51,7 @@ struct PtyRun {
     int exitCode = -1;
 };
 
-void write_all(int fd, const std::string& s) {
+void writeAll(int fd, const std::string& s) {
     std::size_t done = 0;
     while (done < s.size()) {
         ssize_t n = ::write(fd, s.data() + done, s.size() - done);
@@ -62,7 +62,7 @@ void write_all(int fd, const std::string& s) {
 
 // Runs `child` in a forked process on a pseudo-terminal of the given size,
 // feeding it the keys of `steps`; kills it after ten seconds.
-PtyRun run_in_pty(const std::function<std::string()>& child, const std::vector<Step>& steps, int rows = 24,
+PtyRun runInPty(const std::function<std::string()>& child, const std::vector<Step>& steps, int rows = 24,
                   int cols = 80) {
     PtyRun run;
     int pipefd[2];
@@ -86,7 +86,7 @@ PtyRun run_in_pty(const std::function<std::string()>& child, const std::vector<S
         ::close(pipefd[0]);
         setenv("TERM", "xterm", 1);
         std::string result = child();
-        write_all(pipefd[1], result);
+        writeAll(pipefd[1], result);
         ::close(pipefd[1]);
         std::fflush(nullptr);
         _exit(0);
@@ -108,7 +108,7 @@ PtyRun run_in_pty(const std::function<std::string()>& child, const std::vector<S
             std::size_t at = run.terminal.find(steps[step].waitFor, searchFrom);
             if (at != std::string::npos) {
                 searchFrom = at + steps[step].waitFor.size();
-                write_all(master, steps[step].send);
+                writeAll(master, steps[step].send);
                 ++step;
                 continue;
             }
@@ -152,7 +152,7 @@ ControlDef def(int id, ControlKind kind, std::string caption, int row, int col, 
     return c;
 }
 
-ScreenResource test_form() {
+ScreenResource testForm() {
     ScreenResource r{1, "Test Form", "Test Form Title", {}};
     r.controls.push_back(def(10, ControlKind::Static, "A small form", 1, 2));
     r.controls.push_back(def(11, ControlKind::Edit, "Name", 2, 2, 0, "ab", 10));
@@ -171,34 +171,34 @@ ScreenResource test_form() {
 }
 
 // Runs the test form on the terminal and reports its values as text.
-std::string run_form() {
+std::string runForm() {
     std::string error;
-    std::unique_ptr<Toolkit> tk = make_terminal_toolkit(&error);
+    std::unique_ptr<Toolkit> tk = makeTerminalToolkit(&error);
     if (!tk) return "error=" + error + "\n";
-    int s = tk->create(test_form());
-    tk->set_list_count(s, 41, 3000);
+    int s = tk->create(testForm());
+    tk->setListCount(s, 41, 3000);
     for (int i = 0; i < 3000; ++i) {
         std::string item = "item " + std::to_string(i) + " ";
         item.resize(199, '.');
         item += '|';
-        tk->set_list_item(s, 41, i, item);
+        tk->setListItem(s, 41, i, item);
     }
-    tk->set_list_count(s, 51, 3);
-    tk->set_list_item(s, 51, 0, "small");
-    tk->set_list_item(s, 51, 1, "medium");
-    tk->set_list_item(s, 51, 2, "large");
-    bool cont = tk->run_screen(s);
+    tk->setListCount(s, 51, 3);
+    tk->setListItem(s, 51, 0, "small");
+    tk->setListItem(s, 51, 1, "medium");
+    tk->setListItem(s, 51, 2, "large");
+    bool cont = tk->runScreen(s);
     std::ostringstream out;
     out << "continue=" << cont << "\n";
-    out << "ended=" << tk->program_ended() << "\n";
+    out << "ended=" << tk->programEnded() << "\n";
     out << "failure=" << tk->failure() << "\n";
-    out << "name=" << tk->get_text(s, 11) << "\n";
-    out << "red=" << tk->get_check(s, 21) << " blue=" << tk->get_check(s, 22) << "\n";
-    out << "loud=" << tk->get_check(s, 31) << "\n";
+    out << "name=" << tk->getText(s, 11) << "\n";
+    out << "red=" << tk->getCheck(s, 21) << " blue=" << tk->getCheck(s, 22) << "\n";
+    out << "loud=" << tk->getCheck(s, 31) << "\n";
     out << "items=";
-    for (int i : tk->selected_indices(s, 41)) out << i << ",";
+    for (int i : tk->selectedIndices(s, 41)) out << i << ",";
     out << "\n";
-    out << "size=" << tk->selected_index(s, 51) << "\n";
+    out << "size=" << tk->selectedIndex(s, 51) << "\n";
     tk.reset();
     return out.str();
 }
@@ -215,7 +215,7 @@ TEST(TerminalBackend, KeysChangeEveryKindOfControl) {
              kTab + kEnter},                  // drop-down opens
         {"large", std::string(kDown) + kEnter +  // drop-down: second item
                       kTab + kEnter}};           // "Next"
-    PtyRun run = run_in_pty(run_form, steps);
+    PtyRun run = runInPty(runForm, steps);
     EXPECT_EQ(run.exitCode, 0);
     EXPECT_THAT(run.result, HasSubstr("continue=1\nended=0\nfailure=\n"));
     EXPECT_THAT(run.result, HasSubstr("name=abcd\n"));
@@ -235,7 +235,7 @@ TEST(TerminalBackend, KeysChangeEveryKindOfControl) {
 
 TEST(TerminalBackend, EnterInAnEditFieldPressesTheDefaultButton) {
     std::vector<Step> steps = {{"Test Form Title", std::string(kHome) + "z" + kEnter}};
-    PtyRun run = run_in_pty(run_form, steps);
+    PtyRun run = runInPty(runForm, steps);
     EXPECT_THAT(run.result, HasSubstr("continue=1\n"));
     EXPECT_THAT(run.result, HasSubstr("name=zab\n"));
 }
@@ -243,14 +243,14 @@ TEST(TerminalBackend, EnterInAnEditFieldPressesTheDefaultButton) {
 TEST(TerminalBackend, ShiftTabAndArrowsMoveBetweenControls) {
     // Shift-Tab from the edit field wraps to "Exit"; Up from there is "Next".
     std::vector<Step> steps = {{"Test Form Title", std::string(kShiftTab) + kUp + " "}};
-    PtyRun run = run_in_pty(run_form, steps);
+    PtyRun run = runInPty(runForm, steps);
     EXPECT_THAT(run.result, HasSubstr("continue=1\nended=0\n"));
 }
 
 TEST(TerminalBackend, EscapeAndF10PressExit) {
-    PtyRun esc = run_in_pty(run_form, {{"Test Form Title", "\033"}});
+    PtyRun esc = runInPty(runForm, {{"Test Form Title", "\033"}});
     EXPECT_THAT(esc.result, HasSubstr("continue=0\nended=1\nfailure=\n"));
-    PtyRun f10 = run_in_pty(run_form, {{"Test Form Title", kF10}});
+    PtyRun f10 = runInPty(runForm, {{"Test Form Title", kF10}});
     EXPECT_THAT(f10.result, HasSubstr("continue=0\nended=1\nfailure=\n"));
 }
 
@@ -258,13 +258,13 @@ TEST(TerminalBackend, EscapeAndF10PressExit) {
 // "y" leaves.  The status line names what Enter and Esc press.
 TEST(TerminalBackend, EscapeOnAnEditedFormAsksFirst) {
     const std::string question = "What was entered on this screen is lost.";
-    PtyRun stay = run_in_pty(run_form, {{"Test Form Title", "x\033"}, {question, std::string("n") + kEnter}});
+    PtyRun stay = runInPty(runForm, {{"Test Form Title", "x\033"}, {question, std::string("n") + kEnter}});
     EXPECT_THAT(stay.result, HasSubstr("continue=1\nended=0\n"));
     EXPECT_THAT(stay.result, HasSubstr("name=abx\n"));
     EXPECT_THAT(stay.terminal, HasSubstr("Enter = Next  Esc = Exit"));
     EXPECT_THAT(stay.terminal, HasSubstr("Press \"Exit\"?"));
 
-    PtyRun leave = run_in_pty(run_form, {{"Test Form Title", std::string(kTab) + kDown + " " + kF10}, {question, "y"}});
+    PtyRun leave = runInPty(runForm, {{"Test Form Title", std::string(kTab) + kDown + " " + kF10}, {question, "y"}});
     EXPECT_THAT(leave.result, HasSubstr("continue=0\nended=1\nfailure=\n"));
 }
 
@@ -272,7 +272,7 @@ TEST(TerminalBackend, TinyTerminalStillWorks) {
     // 30x8: the form is clipped and scrolled to the focus.
     std::vector<Step> steps = {{"Test Form",
                                 std::string(kTab) + kTab + kTab + kDown + " " + kTab + kTab + kEnter}};
-    PtyRun run = run_in_pty(run_form, steps, 8, 30);
+    PtyRun run = runInPty(runForm, steps, 8, 30);
     EXPECT_EQ(run.exitCode, 0);
     EXPECT_THAT(run.result, HasSubstr("continue=1\n"));
     EXPECT_THAT(run.result, HasSubstr("items=1,\n"));
@@ -281,23 +281,23 @@ TEST(TerminalBackend, TinyTerminalStillWorks) {
 TEST(TerminalBackend, ProgressRedrawsAndConsoleLinesSurvive) {
     auto child = [] {
         std::string error;
-        std::unique_ptr<Toolkit> tk = make_terminal_toolkit(&error);
+        std::unique_ptr<Toolkit> tk = makeTerminalToolkit(&error);
         if (!tk) return "error=" + error + "\n";
         ScreenResource r{11, "Progress", "Calculating things...", {}};
         r.controls.push_back(def(1101, ControlKind::Static, "", 2, 2, 0, {}, 60));
         int s = tk->create(r);
         tk->show(s, 0);
-        tk->set_text(s, 1101, "hidden text");
+        tk->setText(s, 1101, "hidden text");
         tk->show(s, 1);
-        tk->set_text(s, 1101, "Starting time = 10:11:12");
-        tk->console_line("a console line for later");
+        tk->setText(s, 1101, "Starting time = 10:11:12");
+        tk->consoleLine("a console line for later");
         std::string answer;
-        bool ok = tk->prompt_line(" Geotherm: input d1 and d2 ", answer);
-        tk->set_text(s, 1101, "Finished");
+        bool ok = tk->promptLine(" Geotherm: input d1 and d2 ", answer);
+        tk->setText(s, 1101, "Finished");
         tk.reset();
         return "ok=" + std::to_string(ok) + "\nanswer=[" + answer + "]\n";
     };
-    PtyRun run = run_in_pty(child, {{"Geotherm: input d1 and d2", "  0.5  0.25\r"}});
+    PtyRun run = runInPty(child, {{"Geotherm: input d1 and d2", "  0.5  0.25\r"}});
     EXPECT_EQ(run.exitCode, 0);
     EXPECT_THAT(run.result, HasSubstr("ok=1\nanswer=[  0.5  0.25]\n"));
     EXPECT_THAT(run.terminal, HasSubstr("Calculating things..."));
@@ -312,13 +312,13 @@ TEST(TerminalBackend, ProgressRedrawsAndConsoleLinesSurvive) {
 TEST(TerminalBackend, EscapeAnswersNoConsoleQuestion) {
     auto child = [] {
         std::string error;
-        std::unique_ptr<Toolkit> tk = make_terminal_toolkit(&error);
+        std::unique_ptr<Toolkit> tk = makeTerminalToolkit(&error);
         if (!tk) return "error=" + error + "\n";
         std::string answer = "kept";
-        bool ok = tk->prompt_line("Question?", answer);
+        bool ok = tk->promptLine("Question?", answer);
         return "ok=" + std::to_string(ok) + " answer=" + answer + "\n";
     };
-    PtyRun run = run_in_pty(child, {{"Question?", "12\033"}});
+    PtyRun run = runInPty(child, {{"Question?", "12\033"}});
     EXPECT_THAT(run.result, HasSubstr("ok=0 answer=kept\n"));
 }
 
@@ -334,9 +334,9 @@ TEST(TerminalBackend, RefusesToRunWithoutATerminal) {
         dup2(null, STDIN_FILENO);
         dup2(null, STDOUT_FILENO);
         std::string error;
-        std::unique_ptr<Toolkit> tk = make_terminal_toolkit(&error);
+        std::unique_ptr<Toolkit> tk = makeTerminalToolkit(&error);
         std::string result = (tk ? std::string("made") : std::string("null")) + ":" + error;
-        write_all(pipefd[1], result);
+        writeAll(pipefd[1], result);
         _exit(0);
     }
     ::close(pipefd[1]);
