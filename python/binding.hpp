@@ -106,5 +106,7 @@ void bindProperties(py::module_& m);
 void bindSolutionModels(py::module_& m);
 void bindCurve(py::module_& m);
 void bindDiagram(py::module_& m);
+void bindIntersections(py::module_& m);
+void bindFormula(py::module_& m);
 
 }  // namespace pelkam::python

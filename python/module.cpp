@@ -55,11 +55,12 @@ PYBIND11_MODULE(pelkam, m) {
     using namespace pelkam::python;
     m.doc() =
         "The equilibrium calculator's library: thermodynamic databases, Gibbs energies of phases\n"
-        "and reactions, fluids, solution models, equilibrium curves, whole diagrams and plot files.\n"
+        "and reactions, fluids, solution models, equilibrium curves, whole diagrams and plot files,\n"
+        "the intersections of a diagram's curves, and mineral formulae of oxide analyses.\n"
         "\n"
         "Units throughout: T in degrees C, P in bar, mole fraction xCO2 of CO2 in the H2O-CO2\n"
         "fluid, energies in J/mol (a reaction's in J per mole of reaction as written, products\n"
-        "minus reactants), volumes in cm3/mol.  Arrays of T, P and xCO2 broadcast against each\n"
+        "minus reactants), volumes in cm3/mol, oxides in weight per cent.  Arrays of T, P and xCO2 broadcast against each\n"
         "other as numpy arrays do; scalars give a float.  Errors raise pelkam.Error (DataError,\n"
         "FileError, RequestError) with the library's message: what, why, file, line and field.\n"
         "\n"
@@ -73,4 +74,6 @@ PYBIND11_MODULE(pelkam, m) {
     bindProperties(m);
     bindCurve(m);
     bindDiagram(m);
+    bindIntersections(m);
+    bindFormula(m);
 }

@@ -99,6 +99,15 @@ struct PyEvaluator {
         return points.result(std::move(out));
     }
 
+    py::object activity(const py::handle& phase, const py::handle& T, const py::handle& P, const py::handle& x) {
+        const int i = phaseIndex(db(), phase);
+        const Points points(T, P, x);
+        py::array_t<double> out = points.empty();
+        double* d = out.mutable_data();
+        run(points, [&](py::ssize_t k, const Point& at) { d[k] = evaluator.activity(i, at); });
+        return points.result(std::move(out));
+    }
+
     py::dict fluid(FluidSpecies species, const py::handle& T, const py::handle& P, const py::handle& x) {
         const Points points(T, P, x);
         const double nan = std::numeric_limits<double>::quiet_NaN();
@@ -179,6 +188,11 @@ constexpr const char* kActivityDoc =
     "phase without a model), or the sum of coefficient times that term over a reaction (J), at T\n"
     "(degrees C) and P (bar), from the activities of the composition file of `models`.";
 
+constexpr const char* kEndMemberDoc =
+    "The activity of a phase as an end-member of its solution model at the composition of the\n"
+    "composition file of `models` (dimensionless, the reciprocal term included; 1 for a phase\n"
+    "without a model), at T (degrees C) and P (bar): exp(activity_term / (R T)).";
+
 constexpr const char* kFluidDoc =
     "The state of a fluid species at T (degrees C) and P (bar): a dict of arrays (floats for\n"
     "scalars) 'phi' (fugacity coefficient; NaN under water routine 1 for H2O), 'activity' (mole\n"
@@ -229,6 +243,7 @@ void bindProperties(py::module_& m) {
              kReactionDoc)
         .def("activity_term", &PyEvaluator::activityTerm, "item"_a, "T"_a, "P"_a, "xCO2"_a = py::none(),
              kActivityDoc)
+        .def("activity", &PyEvaluator::activity, "phase"_a, "T"_a, "P"_a, "xCO2"_a = py::none(), kEndMemberDoc)
         .def("fluid", [](PyEvaluator& e, const py::handle& s, const py::handle& T, const py::handle& P,
                          const py::handle& x) { return e.fluid(speciesOf(s), T, P, x); },
              "species"_a, "T"_a, "P"_a, "xCO2"_a = py::none(), kFluidDoc)
@@ -253,6 +268,10 @@ void bindProperties(py::module_& m) {
                               const py::handle& T, const py::handle& P, const py::handle& x) {
         return PyEvaluator(db, models).activityTerm(item, T, P, x);
     }, "database"_a, "models"_a, "item"_a, "T"_a, "P"_a, "xCO2"_a = py::none(), kActivityDoc);
+    m.def("activity", [](const Database& db, const SolutionModels& models, const py::handle& phase,
+                         const py::handle& T, const py::handle& P, const py::handle& x) {
+        return PyEvaluator(db, models).activity(phase, T, P, x);
+    }, "database"_a, "models"_a, "phase"_a, "T"_a, "P"_a, "xCO2"_a = py::none(), kEndMemberDoc);
     m.def("fluid", [](const py::handle& s, const py::handle& T, const py::handle& P, const py::handle& x,
                       const FluidRoutines& routines) { return PyEvaluator(routines).fluid(speciesOf(s), T, P, x); },
           "species"_a, "T"_a, "P"_a, "xCO2"_a = py::none(), "routines"_a = FluidRoutines{}, kFluidDoc);

@@ -120,3 +120,64 @@ def test_the_worked_example_from_a_run_request(db, tmp_path):
         np.testing.assert_allclose(read.y, computed.y, atol=5e-3)
         assert [len(x) for x, _ in read.stretches] == [len(x) for x, _ in computed.stretches]
         assert sum(read.new_stretch) == len(read.stretches)
+
+
+def oxide_analyses(name):
+    """The analyses of an oxide file of examples/oxide-analyses: {label: [(oxide, wt%), ...]}; a line of
+    oxide names (after the title line) holds for the analyses below it."""
+    analyses, oxides = {}, []
+    for line in (SOURCE / "examples" / "oxide-analyses" / name).read_text().splitlines()[1:]:
+        fields = line.split(",")
+        if fields[0] == "SiO2":
+            oxides = fields
+        elif line.strip():
+            analyses[fields[0]] = list(zip(oxides, map(float, fields[1:])))
+    return analyses
+
+
+def test_mineral_formulae_of_the_bundled_analyses():
+    # reference/formula-reference-values.csv: cations of every pass, Al(IV)/Al(VI), fractions.
+    rows = reference_rows("../formula/formula-reference-values.csv")
+    analyses = {name: oxide_analyses(name) for name in {r["file"] for r in rows}}
+    for r in rows:
+        f = pelkam.recalculate_oxides(analyses[r["file"]][r["label"]], r["code"])
+        p = f.passes[int(r["pass"]) - 1]
+        for column in ["Si", "Ti", "Al", "Fe3", "Fe2", "Mn", "Mg", "Ca", "Na", "K", "Cr"]:
+            assert abs(p.cations.get(column, 0) - float(r[column])) <= 1e-3, (r["label"], column)
+        for got, column in [(p.cation_sum, "cation_sum"), (p.al_iv, "AlIV"), (p.al_vi, "AlVI")]:
+            assert abs(got - float(r[column])) <= 1e-3, (r["label"], column)
+        for name in ["Gr", "Py", "Alm", "Sp", "An", "Ab", "Or"]:
+            if r[name]:
+                assert abs(f.fractions[name] - float(r[name])) <= 1e-3, (r["label"], name)
+    bad = [("SiO2", 1.0), ("Y2O3", 1.0)]
+    try:
+        pelkam.recalculate_oxides(bad, "GARN")
+        raise AssertionError("Y2O3 taken")
+    except pelkam.RequestError as e:
+        assert (e.field, e.value) == (2, "Y2O3")
+
+
+def test_intersections_meet_at_the_triple_point():
+    # reference/aluminosilicate-triple-point.md: 505.58 C, 3736.7 bar; the traced
+    # curves meet within about 2 C and 20 bar of it.
+    db = pelkam.load_database(DATABASE, "AL SI O")
+    request = pelkam.RunRequest(element_line="AL SI O", options=pelkam.DiagramOptions(
+        t_min=200, t_max=900, p_min=1, p_max=10000, x_h2o=1))
+    request.phases.phases = pelkam.phase_answers(db, ["And", "Ky", "Sil"])
+    analysis = pelkam.analyse_intersections(pelkam.compute_diagram(request, DATABASE))
+    assert analysis.independent_reactions == 2 and len(analysis.dependent_curves) == 1
+    assert analysis.intersections
+    for i in analysis.intersections:
+        assert abs(i.x - 505.58) <= 2 and abs(i.y - 3736.7) <= 20, i
+    assert abs(analysis.scatter.mean_x - 505.58) <= 2 and abs(analysis.scatter.mean_y - 3736.7) <= 20
+
+
+def test_end_member_activity_of_ideal_garnet():
+    # Ideal mixing on garnet's three X sites: a = X^3 with the example file's X(Mg) 0.15, X(Fe) 0.72.
+    db = pelkam.load_database(DATABASE, "FE MG AL SI O")
+    models = pelkam.load_solution_models(db, str(SOURCE / "data" / "solution-models.sln"),
+                                         str(SOURCE / "data" / "example-pelite.zun"), {"GARN": "IDEAL"})
+    T, P = np.array([500.0, 600.0, 700.0]), 5000.0
+    for name, x in [("PYROPE", 0.15), ("ALMANDINE", 0.72)]:
+        np.testing.assert_allclose(pelkam.activity(db, models, name, T, P), x ** 3, rtol=1e-6)
+    np.testing.assert_array_equal(pelkam.activity(db, models, "Ky", T, P), 1.0)
