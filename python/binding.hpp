@@ -6,6 +6,7 @@
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
+#include <span>
 #include <string>
 #include <utility>
 #include <vector>
@@ -64,6 +65,10 @@ public:
         return p;
     }
     bool hasXCO2() const { return x_ != nullptr; }
+    // The arrays as spans (xCO2 empty when not given).
+    std::span<const double> T() const { return {t_, static_cast<std::size_t>(size_)}; }
+    std::span<const double> P() const { return {p_, static_cast<std::size_t>(size_)}; }
+    std::span<const double> xCO2() const { return {x_, x_ ? static_cast<std::size_t>(size_) : 0}; }
     // A float64 array of the common shape to fill, and the result to hand
     // back: a Python float when every input was a scalar.
     template <class T = double>

@@ -57,7 +57,7 @@ void bindCurve(py::module_& m) {
             return "<Curve \"" + c.reaction + "\": " + std::to_string(c.stretches.size()) + " stretches>";
         });
 
-    m.def("trace_reaction", [](const Database& db, const py::handle& reaction, const CurveWindow& window,
+    m.def("trace_reaction", [](const Database& db, const py::object& reaction, const CurveWindow& window,
                                const std::vector<std::string>& competing) {
         const Reaction r = reactionOf(db, reaction);
         py::gil_scoped_release unlocked;

@@ -12,7 +12,7 @@ std::string joined(const std::vector<std::string>& symbols) {
 }
 
 // The elements given as "K AL SI O H" or as a list of symbols.
-std::string elementLine(const py::handle& elements) {
+std::string elementLine(const py::object& elements) {
     if (py::isinstance<py::str>(elements)) return elements.cast<std::string>();
     return joined(elements.cast<std::vector<std::string>>());
 }
@@ -158,7 +158,7 @@ void bindDatabase(py::module_& m) {
         .def_property_readonly("messages", &Database::messages, "the warnings the loader wrote")
         .def_property_readonly("index", &Database::index, "the index of the loaded phases")
         .def("__len__", &Database::phaseCount)
-        .def("__getitem__", [](const Database& db, const py::handle& phase) { return db.phase(phaseIndex(db, phase)); },
+        .def("__getitem__", [](const Database& db, const py::object& phase) { return db.phase(phaseIndex(db, phase)); },
              "The phase at an index (load order) or written as a name or abbreviation.")
         .def("find", [](const Database& db, const std::string& text) {
             const int i = db.find(text);
@@ -168,7 +168,7 @@ void bindDatabase(py::module_& m) {
             const int i = db.indexOf(p);
             return i < 0 ? py::object(py::none()) : py::object(py::int_(i));
         }, "phase"_a, "The index of the loaded phase with this header (of a DatabaseIndex entry), or None.")
-        .def("formula", [](const Database& db, const py::handle& phase) {
+        .def("formula", [](const Database& db, const py::object& phase) {
             return formulaText(db.phase(phaseIndex(db, phase)), db.elements());
         }, "phase"_a, "The formula of a phase (index, name or abbreviation), as pelkam.formula writes it.")
         .def("table", [](const Database& db) { return phaseTable(db.phases(), db.elements()); },
@@ -179,7 +179,7 @@ void bindDatabase(py::module_& m) {
                    " phases>";
         });
 
-    m.def("load_database", [](const std::string& path, const py::handle& elements, DiagramType type,
+    m.def("load_database", [](const std::string& path, const py::object& elements, DiagramType type,
                               const FluidRoutines& routines, const std::string& aqueousFile) {
         LoadOptions options;
         options.diagramType = type;

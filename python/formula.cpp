@@ -51,7 +51,7 @@ void bindFormula(py::module_& m) {
             return "<MineralFormula " + f.scheme + ", " + std::to_string(f.passes.size()) + " passes>";
         });
 
-    m.def("recalculate_oxides", [](const py::handle& oxides, const std::string& code, const FormulaOptions& options) {
+    m.def("recalculate_oxides", [](const py::object& oxides, const std::string& code, const FormulaOptions& options) {
         std::vector<std::pair<std::string, double>> analysis;
         const py::object items = py::isinstance<py::dict>(oxides) ? oxides.attr("items")() : py::reinterpret_borrow<py::object>(oxides);
         for (const py::handle& item : items) analysis.push_back(item.cast<std::pair<std::string, double>>());

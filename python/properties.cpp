@@ -44,11 +44,19 @@ struct PyEvaluator {
     // warns (pelkam.NoticeWarning) of the notices and routine lines that are new.
     template <class F>
     void run(const Points& points, F f) {
+        runAll([&] {
+            for (py::ssize_t i = 0; i < points.size(); ++i) f(i, points.at(i));
+        });
+    }
+
+    // Runs `body` without the interpreter lock, then warns as run does.
+    template <class F>
+    void runAll(F body) {
         std::vector<std::string> news;
         {
             py::gil_scoped_release unlocked;
             std::lock_guard<std::mutex> lock(mutex);
-            for (py::ssize_t i = 0; i < points.size(); ++i) f(i, points.at(i));
+            body();
             const std::vector<Notice> notices = evaluator.notices();
             for (std::size_t k = noticesWarned; k < notices.size(); ++k) news.push_back(notices[k].text);
             noticesWarned = notices.size();
@@ -61,29 +69,29 @@ struct PyEvaluator {
             if (PyErr_WarnEx(category.ptr(), text.c_str(), 1) != 0) throw py::error_already_set();
     }
 
-    py::object gibbs(const py::handle& phase, const py::handle& T, const py::handle& P, const py::handle& x) {
+    py::object gibbs(const py::object& phase, const py::object& T, const py::object& P, const py::object& x) {
         const int i = phaseIndex(db(), phase);
         const Points points(T, P, x);
         py::array_t<double> out = points.empty();
-        double* d = out.mutable_data();
-        run(points, [&](py::ssize_t k, const Point& at) { d[k] = evaluator.phaseGibbs(i, at); });
+        const std::span<double> d(out.mutable_data(), static_cast<std::size_t>(points.size()));
+        runAll([&] { evaluator.phaseGibbs(i, points.T(), points.P(), points.xCO2(), d); });
         return points.result(std::move(out));
     }
 
-    py::object reactionGibbs(const py::handle& reaction, const py::handle& T, const py::handle& P,
-                             const py::handle& x) {
+    py::object reactionGibbs(const py::object& reaction, const py::object& T, const py::object& P,
+                             const py::object& x) {
         const Reaction r = reactionOf(db(), reaction);
         const Points points(T, P, x);
         if (r.hasWater() && r.hasCarbonDioxide() && !points.hasXCO2())
             raiseRequest("reaction \"" + r.text + "\" has both H2O and CO2: give xCO2, the fluid's mole fraction of CO2",
                          r.text);
         py::array_t<double> out = points.empty();
-        double* d = out.mutable_data();
-        run(points, [&](py::ssize_t k, const Point& at) { d[k] = evaluator.reactionGibbs(r, at); });
+        const std::span<double> d(out.mutable_data(), static_cast<std::size_t>(points.size()));
+        runAll([&] { evaluator.reactionGibbs(r, points.T(), points.P(), points.xCO2(), d); });
         return points.result(std::move(out));
     }
 
-    py::object activityTerm(const py::handle& item, const py::handle& T, const py::handle& P, const py::handle& x) {
+    py::object activityTerm(const py::object& item, const py::object& T, const py::object& P, const py::object& x) {
         const Points points(T, P, x);
         py::array_t<double> out = points.empty();
         double* d = out.mutable_data();
@@ -99,7 +107,7 @@ struct PyEvaluator {
         return points.result(std::move(out));
     }
 
-    py::object activity(const py::handle& phase, const py::handle& T, const py::handle& P, const py::handle& x) {
+    py::object activity(const py::object& phase, const py::object& T, const py::object& P, const py::object& x) {
         const int i = phaseIndex(db(), phase);
         const Points points(T, P, x);
         py::array_t<double> out = points.empty();
@@ -108,7 +116,7 @@ struct PyEvaluator {
         return points.result(std::move(out));
     }
 
-    py::dict fluid(FluidSpecies species, const py::handle& T, const py::handle& P, const py::handle& x) {
+    py::dict fluid(FluidSpecies species, const py::object& T, const py::object& P, const py::object& x) {
         const Points points(T, P, x);
         const double nan = std::numeric_limits<double>::quiet_NaN();
         py::array_t<double> phi = points.empty(), activity = points.empty(), volume = points.empty(), G = points.empty();
@@ -125,7 +133,7 @@ struct PyEvaluator {
                         "volume_cm3"_a = points.result(volume), "G"_a = points.result(G));
     }
 
-    py::dict aqueousWater(const py::handle& T, const py::handle& P) {
+    py::dict aqueousWater(const py::object& T, const py::object& P) {
         const Points points(T, P, py::none());
         py::array_t<double> rho = points.empty(), eps = points.empty();
         py::array_t<bool> usable = points.empty<bool>();
@@ -142,7 +150,7 @@ struct PyEvaluator {
     }
 };
 
-FluidSpecies speciesOf(const py::handle& species) {
+FluidSpecies speciesOf(const py::object& species) {
     if (!py::isinstance<py::str>(species)) return species.cast<FluidSpecies>();
     const std::string s = phaseNameKey(species.cast<std::string>());
     for (auto [name, value] : {std::pair{"H2O", FluidSpecies::H2O}, std::pair{"CO2", FluidSpecies::CO2},
@@ -244,8 +252,8 @@ void bindProperties(py::module_& m) {
         .def("activity_term", &PyEvaluator::activityTerm, "item"_a, "T"_a, "P"_a, "xCO2"_a = py::none(),
              kActivityDoc)
         .def("activity", &PyEvaluator::activity, "phase"_a, "T"_a, "P"_a, "xCO2"_a = py::none(), kEndMemberDoc)
-        .def("fluid", [](PyEvaluator& e, const py::handle& s, const py::handle& T, const py::handle& P,
-                         const py::handle& x) { return e.fluid(speciesOf(s), T, P, x); },
+        .def("fluid", [](PyEvaluator& e, const py::object& s, const py::object& T, const py::object& P,
+                         const py::object& x) { return e.fluid(speciesOf(s), T, P, x); },
              "species"_a, "T"_a, "P"_a, "xCO2"_a = py::none(), kFluidDoc)
         .def("aqueous_water", &PyEvaluator::aqueousWater, "T"_a, "P"_a, kWaterDoc)
         .def("notices", [](PyEvaluator& e) {
@@ -257,25 +265,25 @@ void bindProperties(py::module_& m) {
            "evaluator was made.");
 
     using Opt = std::optional<SolutionModels>;
-    m.def("gibbs", [](const Database& db, const py::handle& phase, const py::handle& T, const py::handle& P,
-                      const py::handle& x, const Opt& models) { return evaluatorFor(db, models)->gibbs(phase, T, P, x); },
+    m.def("gibbs", [](const Database& db, const py::object& phase, const py::object& T, const py::object& P,
+                      const py::object& x, const Opt& models) { return evaluatorFor(db, models)->gibbs(phase, T, P, x); },
           "database"_a, "phase"_a, "T"_a, "P"_a, "xCO2"_a = py::none(), "models"_a = py::none(), kGibbsDoc);
-    m.def("reaction_gibbs", [](const Database& db, const py::handle& r, const py::handle& T, const py::handle& P,
-                               const py::handle& x, const Opt& models) {
+    m.def("reaction_gibbs", [](const Database& db, const py::object& r, const py::object& T, const py::object& P,
+                               const py::object& x, const Opt& models) {
         return evaluatorFor(db, models)->reactionGibbs(r, T, P, x);
     }, "database"_a, "reaction"_a, "T"_a, "P"_a, "xCO2"_a = py::none(), "models"_a = py::none(), kReactionDoc);
-    m.def("activity_term", [](const Database& db, const SolutionModels& models, const py::handle& item,
-                              const py::handle& T, const py::handle& P, const py::handle& x) {
+    m.def("activity_term", [](const Database& db, const SolutionModels& models, const py::object& item,
+                              const py::object& T, const py::object& P, const py::object& x) {
         return PyEvaluator(db, models).activityTerm(item, T, P, x);
     }, "database"_a, "models"_a, "item"_a, "T"_a, "P"_a, "xCO2"_a = py::none(), kActivityDoc);
-    m.def("activity", [](const Database& db, const SolutionModels& models, const py::handle& phase,
-                         const py::handle& T, const py::handle& P, const py::handle& x) {
+    m.def("activity", [](const Database& db, const SolutionModels& models, const py::object& phase,
+                         const py::object& T, const py::object& P, const py::object& x) {
         return PyEvaluator(db, models).activity(phase, T, P, x);
     }, "database"_a, "models"_a, "phase"_a, "T"_a, "P"_a, "xCO2"_a = py::none(), kEndMemberDoc);
-    m.def("fluid", [](const py::handle& s, const py::handle& T, const py::handle& P, const py::handle& x,
+    m.def("fluid", [](const py::object& s, const py::object& T, const py::object& P, const py::object& x,
                       const FluidRoutines& routines) { return PyEvaluator(routines).fluid(speciesOf(s), T, P, x); },
           "species"_a, "T"_a, "P"_a, "xCO2"_a = py::none(), "routines"_a = FluidRoutines{}, kFluidDoc);
-    m.def("aqueous_water", [](const py::handle& T, const py::handle& P) {
+    m.def("aqueous_water", [](const py::object& T, const py::object& P) {
         return PyEvaluator(FluidRoutines{}).aqueousWater(T, P);
     }, "T"_a, "P"_a, kWaterDoc);
     m.def("uses_aqueous_water", &usesAqueousWater, "phase"_a,

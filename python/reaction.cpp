@@ -56,12 +56,12 @@ void bindReaction(py::module_& m) {
         "abbreviation, else by name) and checks the balance of every element, the charge included.\n"
         "Raises RequestError for an unknown phase, a reaction without net change or an unbalanced\n"
         "one (naming the excess of each element).";
-    m.def("balance_reaction", [](const DatabaseIndex& index, const py::handle& text) {
+    m.def("balance_reaction", [](const DatabaseIndex& index, const py::object& text) {
         const ReactionText t = py::isinstance<ReactionText>(text) ? text.cast<ReactionText>()
                                                                    : take(parseReaction(text.cast<std::string>()));
         return take(balanceReaction(index, t));
     }, "index"_a, "text"_a, balanceDoc);
-    m.def("balance_reaction", [](const Database& db, const py::handle& text) { return reactionOf(db, text); },
+    m.def("balance_reaction", [](const Database& db, const py::object& text) { return reactionOf(db, text); },
           "database"_a, "text"_a, balanceDoc);
 }
 

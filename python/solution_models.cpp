@@ -6,7 +6,7 @@ namespace pelkam::python {
 namespace {
 
 // The models given as "all", {"GARN": "GT1990", "PLAG": ""} or a list of codes.
-SolutionChoice choiceOf(const py::handle& models) {
+SolutionChoice choiceOf(const py::object& models) {
     if (py::isinstance<SolutionChoice>(models)) return models.cast<SolutionChoice>();
     SolutionChoice choice;
     if (py::isinstance<py::str>(models)) {
@@ -51,7 +51,7 @@ void bindSolutionModels(py::module_& m) {
              "phase has an activity or no model.");
 
     m.def("load_solution_models", [](const Database& db, const std::string& solutionFile,
-                                     const std::string& compositionFile, const py::handle& models) {
+                                     const std::string& compositionFile, const py::object& models) {
         return take(loadSolutionModels(db, solutionFile, compositionFile, choiceOf(models)));
     }, "database"_a, "solution_file"_a, "composition_file"_a, "models"_a = "all",
           "Reads the solution-properties file and the composition file for the phases of `database`.\n"

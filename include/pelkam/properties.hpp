@@ -9,6 +9,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -105,6 +106,15 @@ public:
     // phase of the reaction that the database did not load gives a result
     // that is not a number.
     double reactionGibbs(const Reaction& reaction, const Point& at);
+    // phaseGibbs and reactionGibbs at many points, the same values as one
+    // call per point with the phases found once: out[i] at T_C[i] (degrees
+    // C), P_bar[i] (bar) and xCO2[i] (xCO2 empty: none, as Point::xCO2).  The
+    // spans have one length (out as long as T_C; the shorter of the others
+    // gives NaN beyond its end).  J/mol, J per mole of reaction.
+    void phaseGibbs(int phase, std::span<const double> T_C, std::span<const double> P_bar,
+                    std::span<const double> xCO2, std::span<double> out);
+    void reactionGibbs(const Reaction& reaction, std::span<const double> T_C, std::span<const double> P_bar,
+                       std::span<const double> xCO2, std::span<double> out);
     // The water of the aqueous routines at `at`.
     AqueousWater aqueousWater(const Point& at);
     // The solution-model term of a phase, R T ln a plus the model's
