@@ -5,7 +5,7 @@ it: cmake, a C++20 compiler, python3-dev, python3-numpy, pybind11-dev) and build
 the interpreter that runs pip.  On Debian, whose own interpreter is managed by its packages,
 install into a virtual environment that sees numpy:
 
-    python3 -m venv --system-site-packages ~/pelkam-env
+    /usr/bin/python3 -m venv --system-site-packages ~/pelkam-env
     ~/pelkam-env/bin/pip install .
 """
 import os

@@ -51,6 +51,7 @@ void pointsOf(py::class_<C>& cls) {
 
 void bindDiagram(py::module_& m) {
     py::enum_<OptionCode>(m, "OptionCode", "What the run does with a phase (PhaseAnswer.option_code).")
+        .value("NOT_CHOSEN", OptionCode::kNotChosen)
         .value("INCLUDE", OptionCode::kInclude)
         .value("EXCLUDE", OptionCode::kExclude)
         .value("INCLUDE_ALL", OptionCode::kIncludeAll, "in every reaction")
@@ -97,7 +98,7 @@ void bindDiagram(py::module_& m) {
     keywordInit(phase);
     phase.def_readwrite("name", &PhaseAnswer::name, "the phase name")
         .def_property("option_code", [](const PhaseAnswer& a) { return static_cast<OptionCode>(a.optionCode); },
-                      [](PhaseAnswer& a, OptionCode c) { a.optionCode = c; })
+                      [](PhaseAnswer& a, int c) { a.optionCode = c; }, "an OptionCode (or its number)")
         .def_readwrite("activity", &PhaseAnswer::activity,
                        "as entered: an activity, or (zero or negative) a log10 activity")
         .def("__repr__", [](const PhaseAnswer& a) {

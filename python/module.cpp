@@ -67,6 +67,7 @@ PYBIND11_MODULE(pelkam, m) {
         "    import pelkam\n"
         "    db = pelkam.load_database('data/thermo1988.dat', 'K AL SI O H')\n"
         "    pelkam.reaction_gibbs(db, 'Ms + Qz = Kfs + Sil + H2O', T=600, P=[1000, 2000, 3000])\n";
+    m.attr("__version__") = PELKAM_VERSION;
     bindErrors(m);
     bindDatabase(m);
     bindReaction(m);

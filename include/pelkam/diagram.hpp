@@ -29,9 +29,9 @@ using FluidChoice = model::FluidModelChoice;
 // with a phase in the run, in the order of the solution file).
 using ModelAnswer = calc::ModelAnswer;
 using SolutionAnswers = calc::SolutionAnswers;
-// The option code of a phase answer: kInclude 0, kExclude 1, kIncludeAll 2
-// (in every reaction), kProject 3 (projection phase), kTestOnly 4 (only in
-// the stability tests), kPlain 5.
+// The option code of a phase answer: kNotChosen -1 (an exclusion), kInclude
+// 0, kExclude 1, kIncludeAll 2 (in every reaction), kProject 3 (projection
+// phase), kTestOnly 4 (only in the stability tests), kPlain 5.
 using OptionCode = calc::OptionCode;
 
 // The answers that take the phases written in `included` (names or

@@ -99,6 +99,10 @@ def test_phases_and_reactions_as_the_database_has_them(db):
     assert pelkam.system_elements(index, ["Ky", "Qz"]) == ["O", "SI", "AL"]
     r = pelkam.balance_reaction(db, "2 kyanite + Qz = sillimanite + Qz + SIL")
     assert [(t.coefficient, t.phase.name) for t in r.terms] == [(-2, "KYANITE"), (2, "SILLIMANITE")]
+    answers = pelkam.phase_answers(db, ["Ky"])
+    assert [a.option_code for a in answers].count(pelkam.OptionCode.INCLUDE) == 1
+    answers[0].option_code = 4  # a number is taken as its code
+    assert answers[0].option_code == pelkam.OptionCode.TEST_ONLY
     text = pelkam.parse_reaction("1.5 Kfs + H+ = 0.5 Ms + 3 Qz + K+")
     assert [(t.coefficient, t.phase) for t in text.terms] == [(-1.5, "Kfs"), (-1, "H+"), (0.5, "Ms"), (3, "Qz"), (1, "K+")]
 
