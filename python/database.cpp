@@ -37,6 +37,29 @@ py::object found(const PhaseInfo* p) { return p == nullptr ? py::object(py::none
 
 }  // namespace
 
+int phaseIndex(const Database& database, const py::handle& phase) {
+    if (py::isinstance<py::str>(phase)) {
+        const std::string text = phase.cast<std::string>();
+        const int i = database.find(text);
+        if (i < 0)
+            raiseRequest("unknown phase '" + text + "': no abbreviation or name among the phases loaded from " +
+                             database.file() + " matches it",
+                         text);
+        return i;
+    }
+    if (py::isinstance<PhaseInfo>(phase)) {
+        const PhaseInfo& info = phase.cast<const PhaseInfo&>();
+        const int i = database.indexOf(info);
+        if (i < 0) raiseRequest("phase " + info.name + " is not loaded in this database", info.name);
+        return i;
+    }
+    const int i = phase.cast<int>();
+    if (i < 0 || i >= database.phaseCount())
+        throw py::index_error("phase index " + std::to_string(i) + " out of range: the database has " +
+                              std::to_string(database.phaseCount()) + " phases");
+    return i;
+}
+
 void bindDatabase(py::module_& m) {
     py::enum_<DiagramType>(m, "DiagramType", "The diagram types; x and y are the horizontal and vertical axes.")
         .value("PT", DiagramType::PT, "x temperature (C), y pressure (bar)")

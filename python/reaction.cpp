@@ -17,6 +17,23 @@ std::string termsRepr(const Reaction& r) {
 
 }  // namespace
 
+Reaction reactionOf(const Database& database, const py::handle& reaction) {
+    Reaction r;
+    if (py::isinstance<Reaction>(reaction)) {
+        r = reaction.cast<Reaction>();
+    } else {
+        const ReactionText text = py::isinstance<ReactionText>(reaction)
+                                      ? reaction.cast<ReactionText>()
+                                      : take(parseReaction(reaction.cast<std::string>()));
+        r = take(balanceReaction(database.index(), text));
+    }
+    for (const Reaction::Term& t : r.terms)
+        if (database.indexOf(t.phase) < 0)
+            raiseRequest("phase " + t.phase.name + " of reaction \"" + r.text + "\" is not loaded in this database",
+                         t.phase.name);
+    return r;
+}
+
 void bindReaction(py::module_& m) {
     py::class_<ReactionText> text(m, "ReactionText",
                                   "A phase or a reaction as written: terms with decimal coefficients (negative for\n"

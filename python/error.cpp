@@ -1,6 +1,5 @@
-// Errors: pelkam.Error and its kinds as Python exceptions that carry what
-// failed, why and where; and the helpers that turn a phase or a reaction
-// given from Python into the library's.
+// Errors (pelkam/error.hpp): pelkam.Error and its kinds as Python exceptions
+// that carry what failed, why and where.
 #include "python/binding.hpp"
 
 namespace pelkam::python {
@@ -37,46 +36,6 @@ void raiseRequest(std::string what, std::string value) {
     e.what = std::move(what);
     e.value = std::move(value);
     raise(std::move(e));
-}
-
-int phaseIndex(const Database& database, const py::handle& phase) {
-    if (py::isinstance<py::str>(phase)) {
-        const std::string text = phase.cast<std::string>();
-        const int i = database.find(text);
-        if (i < 0)
-            raiseRequest("unknown phase '" + text + "': no abbreviation or name among the phases loaded from " +
-                             database.file() + " matches it",
-                         text);
-        return i;
-    }
-    if (py::isinstance<PhaseInfo>(phase)) {
-        const PhaseInfo& info = phase.cast<const PhaseInfo&>();
-        const int i = database.indexOf(info);
-        if (i < 0) raiseRequest("phase " + info.name + " is not loaded in this database", info.name);
-        return i;
-    }
-    const int i = phase.cast<int>();
-    if (i < 0 || i >= database.phaseCount())
-        throw py::index_error("phase index " + std::to_string(i) + " out of range: the database has " +
-                              std::to_string(database.phaseCount()) + " phases");
-    return i;
-}
-
-Reaction reactionOf(const Database& database, const py::handle& reaction) {
-    Reaction r;
-    if (py::isinstance<Reaction>(reaction)) {
-        r = reaction.cast<Reaction>();
-    } else {
-        const ReactionText text = py::isinstance<ReactionText>(reaction)
-                                      ? reaction.cast<ReactionText>()
-                                      : take(parseReaction(reaction.cast<std::string>()));
-        r = take(balanceReaction(database.index(), text));
-    }
-    for (const Reaction::Term& t : r.terms)
-        if (database.indexOf(t.phase) < 0)
-            raiseRequest("phase " + t.phase.name + " of reaction \"" + r.text + "\" is not loaded in this database",
-                         t.phase.name);
-    return r;
 }
 
 void bindErrors(py::module_& m) {
