@@ -1,6 +1,7 @@
 """The module against independent references (tests/fixtures/model, copies of the project's
 shared sets): mineral energies, fluid states, end-member activities of a composition file,
 aqueous species and their water; and the worked example's plot file from a run request."""
+import warnings
 from collections import defaultdict
 
 import numpy as np
@@ -181,3 +182,24 @@ def test_end_member_activity_of_ideal_garnet():
     for name, x in [("PYROPE", 0.15), ("ALMANDINE", 0.72)]:
         np.testing.assert_allclose(pelkam.activity(db, models, name, T, P), x ** 3, rtol=1e-6)
     np.testing.assert_array_equal(pelkam.activity(db, models, "Ky", T, P), 1.0)
+
+
+def test_log_k_of_reactions_among_minerals_water_and_species():
+    # reference/aqueous-logk-values.csv, column logK_program: log K = -dG / (19.1444 (T + 273.15)).
+    rows = reference_rows("aqueous-logk-values.csv")
+    for r in rows:
+        r["reaction"] = r["reaction"].replace("H2(g)", "H2")  # hydrogen gas, abbreviated H2 in the database
+    aqueous = str(SOURCE / "data" / "aqueous-hkf.aqu")
+    index = pelkam.index_database(DATABASE, aqueous)
+    phases = {t.phase for r in rows for t in pelkam.parse_reaction(r["reaction"]).terms}
+    db = pelkam.load_database(DATABASE, pelkam.system_elements(index, sorted(phases)),
+                              diagram_type=pelkam.DiagramType.ActivityT, aqueous_file=aqueous)
+    for reaction in sorted({r["reaction"] for r in rows}):
+        points = [r for r in rows if r["reaction"] == reaction]
+        T = np.array([float(r["T_C"]) for r in points])
+        P = np.array([float(r["P_bar"]) for r in points])
+        with warnings.catch_warnings():
+            warnings.simplefilter("ignore", pelkam.NoticeWarning)  # water below 0.7 g/cm3 at some points
+            log_k = -pelkam.reaction_gibbs(db, reaction, T, P) / (19.1444 * (T + 273.15))
+        np.testing.assert_allclose(log_k, [float(r["logK_program"]) for r in points], rtol=0, atol=6e-4,
+                                   err_msg=reaction)
