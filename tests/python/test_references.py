@@ -120,6 +120,7 @@ def test_the_worked_example_from_a_run_request(db, tmp_path):
         np.testing.assert_allclose(read.x, computed.x, atol=5e-5)
         np.testing.assert_allclose(read.y, computed.y, atol=5e-3)
         assert [len(x) for x, _ in read.stretches] == [len(x) for x, _ in computed.stretches]
+        assert [label.text for label in read.labels] == [label.text for label in computed.labels]
         assert sum(read.new_stretch) == len(read.stretches)
 
 
