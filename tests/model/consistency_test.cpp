@@ -219,12 +219,12 @@ struct PhaseCase {
     model::FluidModelChoice routines{};
     double xCO2 = 0;
     Fluid fluid = Fluid::None;
-    double noise = 0;              // J/mol: how finely the routine resolves G (its searches)
-    double volumeTolerance = 1e-9; // relative: how closely the routine's volume is the slope of its G
-    std::vector<double> Pkinks{};  // pressures where the routine switches (G continuous, V not)
-    std::vector<double> Psteps{};  // pressures where it switches with a step in G
-    bool positive = true;          // S and V positive (not where G holds another phase's potential)
-    double hT = 0.1, hP = 1e-4;    // difference steps: K, and a fraction of P
+    double noise = 0;               // J/mol: how finely the routine resolves G (its searches)
+    double volumeTolerance = 1e-9;  // relative: how closely the routine's volume is the slope of its G
+    std::vector<double> Pkinks{};   // pressures where the routine switches (G continuous, V not)
+    std::vector<double> Psteps{};   // pressures where it switches with a step in G
+    bool positive = true;           // S and V positive (not where G holds another phase's potential)
+    double hT = 0.1, hP = 1e-4;     // difference steps: K, and a fraction of P
 };
 
 void PrintTo(const PhaseCase& c, std::ostream* os) { *os << c.label; }
@@ -441,7 +441,8 @@ TEST_P(PhaseConsistency, EntropyAndVolumeAreTheDerivativesOfAContinuousG) {
                     EXPECT_GT(S, 0) << where(T, P);
                     EXPECT_GT(V, 0) << where(T, P);
                 }
-                if (const auto s = expectedEntropy(t, rec, T, P)) EXPECT_NEAR(S, *s, 1e-7 + 2 * n / c.hT) << where(T, P);
+                if (const auto s = expectedEntropy(t, rec, T, P))
+                    EXPECT_NEAR(S, *s, 1e-7 + 2 * n / c.hT) << where(T, P);
                 std::optional<double> v;
                 if (c.fluid == Fluid::None && P > 1) v = expectedMineralVolume(t, rec, T, P);
                 if (c.fluid == Fluid::Pure && !(c.routines.water == 1 && P > 10000)) {
@@ -471,7 +472,8 @@ TEST_P(PhaseConsistency, EntropyAndVolumeAreTheDerivativesOfAContinuousG) {
             for (std::size_t k = 0; k + 1 < c.P.size(); ++k) {
                 for (double kink : kinks.all)
                     if (kink > c.P[k] && kink < c.P[k + 1]) expectContinuous(T, 0, 0, 1, kinks, kink);
-                for (const auto& [a, b] : piecesOf(c.P[k], c.P[k + 1], kinks.all, std::clamp(c.P[k] / 4, 100.0, 1000.0))) {
+                const double width = std::clamp(c.P[k] / 4, 100.0, 1000.0);
+                for (const auto& [a, b] : piecesOf(c.P[k], c.P[k + 1], kinks.all, width)) {
                     const double h = std::min(stepP(a), (b - a) / 50), n = noise(T, a);
                     const double integral = gauss5([&](double P) { return probe.V(T, P, h); }, a, b);
                     EXPECT_NEAR(probe.G(T, b) - probe.G(T, a), integral, 2 * n + (1e-9 + 2 * n / h) * (b - a))
@@ -540,7 +542,8 @@ TEST(GibbsHelmholtz, ContinuousAcrossLambdaAndDisorderTransitions) {
             }
             for (const auto& [k, stepS] : steps) {
                 if (k < 350 || k > 1600) continue;  // (the lower limits at 298 K)
-                const std::string at = std::string(name) + " at " + std::to_string(k) + " K, " + std::to_string(P) + " bar";
+                const std::string at = std::string(name) + " at " + std::to_string(k) + " K, " +
+                                       std::to_string(P) + " bar";
                 // Quadratic extrapolation to the kink from k + delta, 2 delta, 3 delta on one side.
                 struct Side {
                     double G = 0, S = 0, H = 0;
@@ -619,15 +622,15 @@ double betaQuartzIncrement(const PhaseTable& t, const PhaseRecord& qz, double T,
 // Every reaction under every routine (the fluid routines only where it has
 // a fluid, the gas equations on and off where it has a gas), in pure water,
 // an H2O-CO2 fluid and pure CO2, with fixed activities of a mineral and the
-// gases, on a T-P grid across the beta-quartz line (and a quarter of a
-// kelvin on either side of it): ReactionGibbs is the sum
-// of coefficient times PhaseGibbs, except that (a) quartz in the beta-quartz
-// field adds its increment and (b) a fluid species absent from the fluid
-// (mole fraction below 1e-30) is taken at an activity of 1e-30 (1e-30 in
-// single precision), where PhaseGibbs gives 1,000,000 J/mol.  Both forms are
-// evaluated at the same kelvin; only the fluid state of ReactionGibbs is
-// 6.1e-6 K lower (its fluid routine adds 273.15 in single precision), which
-// moves a fluid's term by less than 5e-3 J per mole of it.
+// gases, on a T-P grid across the beta-quartz line (and a quarter of a kelvin
+// on either side of it): ReactionGibbs is the sum of coefficient times
+// PhaseGibbs, except that (a) quartz in the beta-quartz field adds its
+// increment and (b) a fluid species absent from the fluid (mole fraction
+// below 1e-30) is taken at an activity of 1e-30 (held in single precision),
+// where PhaseGibbs gives 1,000,000 J/mol.  Both forms are evaluated at the
+// same kelvin; only the fluid state of ReactionGibbs is 6.1e-6 K lower (its
+// fluid routine adds 273.15 in single precision), which moves a fluid's term
+// by less than 5e-3 J per mole of it.
 TEST(ReactionGibbs, SumOfPhaseEnergiesWithTheBetaQuartzAndAbsentFluidRules) {
     int points = 0, beta = 0, absent = 0;
     for (const ReactionCase& r : kReactions) {
@@ -682,7 +685,8 @@ TEST(ReactionGibbs, SumOfPhaseEnergiesWithTheBetaQuartzAndAbsentFluidRules) {
                                     at.x[static_cast<std::size_t>(p.kind)] < 1e-30) {
                                     Probe present = probe;
                                     present.ctx.point.x[model::kWater] = p.kind == model::kWater ? 1 : 0;
-                                    present.ctx.point.x[model::kCarbonDioxide] = p.kind == model::kCarbonDioxide ? 1 : 0;
+                                    present.ctx.point.x[model::kCarbonDioxide] =
+                                        p.kind == model::kCarbonDioxide ? 1 : 0;
                                     g = present.G(T, P) + kR * T * std::log(static_cast<double>(1e-30f));
                                     ++absent;
                                 }
