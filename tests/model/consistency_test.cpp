@@ -441,8 +441,9 @@ TEST_P(PhaseConsistency, EntropyAndVolumeAreTheDerivativesOfAContinuousG) {
                     EXPECT_GT(S, 0) << where(T, P);
                     EXPECT_GT(V, 0) << where(T, P);
                 }
-                if (const auto s = expectedEntropy(t, rec, T, P))
+                if (const auto s = expectedEntropy(t, rec, T, P)) {
                     EXPECT_NEAR(S, *s, 1e-7 + 2 * n / c.hT) << where(T, P);
+                }
                 std::optional<double> v;
                 if (c.fluid == Fluid::None && P > 1) v = expectedMineralVolume(t, rec, T, P);
                 if (c.fluid == Fluid::Pure && !(c.routines.water == 1 && P > 10000)) {
@@ -452,7 +453,9 @@ TEST_P(PhaseConsistency, EntropyAndVolumeAreTheDerivativesOfAContinuousG) {
                     v = standardVolume(rec, T, P) +
                         model::FluidProperties(probe.ctx, probe.ctx.point, rec.kind, 0).volume / 10;
                 }
-                if (v) EXPECT_NEAR(V, *v, c.volumeTolerance * std::fabs(*v) + 2 * n / hP) << where(T, P);
+                if (v) {
+                    EXPECT_NEAR(V, *v, c.volumeTolerance * std::fabs(*v) + 2 * n / hP) << where(T, P);
+                }
             }
             for (std::size_t k = 0; k + 1 < c.T.size(); ++k) {
                 for (double kink : kinks.all)
