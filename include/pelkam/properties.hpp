@@ -38,7 +38,10 @@ enum class FluidSpecies : int { H2O = 1, CO2 = 2, O2 = 3, H2 = 4, S2 = 5 };
 struct FluidState {
     std::optional<double> phi;         // fugacity coefficient (not under water routine 1)
     double activity = 1;               // mole fraction times activity coefficient (0 for a species absent from the fluid)
-    std::optional<double> volume_cm3;  // molar volume, cm3/mol (not under the Holland and Powell polynomial)
+    // Molar volume, cm3/mol (not under the Holland and Powell polynomial).
+    // The Haar routine gives G above 10 kbar from its high-pressure fit but
+    // holds the volume at its 10 kbar value there.
+    std::optional<double> volume_cm3;
     std::optional<double> G;           // Haar water Gibbs energy, J/mol (H2O under water routine 1 only)
 };
 
