@@ -205,8 +205,9 @@ constexpr const char* kFluidDoc =
     "The state of a fluid species at T (degrees C) and P (bar): a dict of arrays (floats for\n"
     "scalars) 'phi' (fugacity coefficient; NaN under water routine 1 for H2O), 'activity' (mole\n"
     "fraction times activity coefficient; 0 for a species absent from the fluid), 'volume_cm3'\n"
-    "(molar volume, cm3/mol; NaN under the Holland and Powell polynomial) and 'G' (the Haar water\n"
-    "Gibbs energy, J/mol: H2O under water routine 1 only, else NaN).\n"
+    "(molar volume, cm3/mol; NaN under the Holland and Powell polynomial; the Haar routine holds it\n"
+    "at its 10 kbar value above 10 kbar) and 'G' (the Haar water Gibbs energy, J/mol: H2O under\n"
+    "water routine 1 only, else NaN).\n"
     "\n"
     "species: 'H2O', 'CO2', 'O2', 'H2', 'S2' or a FluidSpecies.  H2O and CO2 are taken in the\n"
     "H2O-CO2 fluid of mole fraction xCO2 (None: 0 for H2O, 1 for CO2), O2, H2 and S2 pure.";
