@@ -13,11 +13,16 @@
 namespace pelkam {
 
 // The public phase kinds are the model's.
-static_assert(kMineral == model::kMineral && kWater == model::kWater && kCarbonDioxide == model::kCarbonDioxide &&
-              kOxygenGas == model::kOxygenGas && kHydrogenGas == model::kHydrogenGas &&
-              kSulfurGas == model::kSulfurGas && kOtherGas == model::kAxisGas &&
-              kAqueousPlain == model::kAqueousPlain && kAqueousHelgeson == model::kAqueousHelgeson &&
-              kAqueousTanger == model::kAqueousTanger);
+static_assert(int{kMineral} == int{model::kMineral} &&
+              int{kWater} == int{model::kWater} &&
+              int{kCarbonDioxide} == int{model::kCarbonDioxide} &&
+              int{kOxygenGas} == int{model::kOxygenGas} &&
+              int{kHydrogenGas} == int{model::kHydrogenGas} &&
+              int{kSulfurGas} == int{model::kSulfurGas} &&
+              int{kOtherGas} == int{model::kAxisGas} &&
+              int{kAqueousPlain} == int{model::kAqueousPlain} &&
+              int{kAqueousHelgeson} == int{model::kAqueousHelgeson} &&
+              int{kAqueousTanger} == int{model::kAqueousTanger});
 
 namespace detail {
 namespace {

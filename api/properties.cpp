@@ -27,6 +27,8 @@ struct Evaluator::Impl {
         gibbs.table = table;
         gibbs.models = solutions ? &solutions->models : nullptr;
         gibbs.events = &events;
+        // The routines' warnings are dropped until a sink is given.
+        gibbs.fluidCache.warn = [](std::string_view) {};
     }
 
     // The point state at `at` with the fluid `x` (mole fraction by kind).
@@ -100,7 +102,7 @@ Evaluator::Evaluator(Evaluator&&) noexcept = default;
 Evaluator& Evaluator::operator=(Evaluator&&) noexcept = default;
 
 void Evaluator::onWarning(std::function<void(std::string_view line)> sink) {
-    impl_->gibbs.fluidCache.warn = std::move(sink);
+    impl_->gibbs.fluidCache.warn = sink ? std::move(sink) : [](std::string_view) {};
 }
 
 double Evaluator::phaseGibbs(int phase, const Point& at) {
