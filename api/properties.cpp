@@ -134,6 +134,26 @@ bool pointOf(std::span<const double> T_C, std::span<const double> P_bar, std::sp
     return true;
 }
 
+// Evaluates `f` at every point of the arrays (NaN where a point is not
+// valid), with the fluid of `at` or the pure fluid of the species taking part.
+template <class F>
+void overPoints(Evaluator::Impl& m, std::span<const double> T_C, std::span<const double> P_bar,
+                std::span<const double> xCO2, bool water, bool co2, std::span<double> out, F f) {
+    Point at;
+    model::PointState& point = m.point;
+    m.pointAt(at, {});
+    for (std::size_t i = 0; i < out.size(); ++i) {
+        if (!pointOf(T_C, P_bar, xCO2, i, at)) {
+            out[i] = std::numeric_limits<double>::quiet_NaN();
+            continue;
+        }
+        point.P = at.P_bar;
+        point.t = at.T_C;
+        point.x = Evaluator::Impl::fluidOf(at, water, co2);
+        out[i] = f(point);
+    }
+}
+
 }  // namespace
 
 void Evaluator::phaseGibbs(int phase, std::span<const double> T_C, std::span<const double> P_bar,
@@ -145,19 +165,8 @@ void Evaluator::phaseGibbs(int phase, std::span<const double> T_C, std::span<con
         return;
     }
     const int kind = (*m.table)[phase].kind;
-    Point at;
-    model::PointState& point = m.point;
-    m.pointAt(at, {});
-    for (std::size_t i = 0; i < out.size(); ++i) {
-        if (!pointOf(T_C, P_bar, xCO2, i, at)) {
-            out[i] = nan;
-            continue;
-        }
-        point.P = at.P_bar;
-        point.t = at.T_C;
-        point.x = Impl::fluidOf(at, kind == model::kWater, kind == model::kCarbonDioxide);
-        out[i] = model::ChemicalPotential(m.gibbs, point, phase);
-    }
+    overPoints(m, T_C, P_bar, xCO2, kind == model::kWater, kind == model::kCarbonDioxide, out,
+               [&](const model::PointState& point) { return model::ChemicalPotential(m.gibbs, point, phase); });
 }
 
 void Evaluator::reactionGibbs(const Reaction& reaction, std::span<const double> T_C, std::span<const double> P_bar,
@@ -171,20 +180,10 @@ void Evaluator::reactionGibbs(const Reaction& reaction, std::span<const double> 
     }
     model::makeReactionTerms(*m.table, m.coefficients.data(), m.terms);
     const bool species = reaction.hasAqueousSpecies();
-    Point at;
-    model::PointState& point = m.point;
-    m.pointAt(at, {});
-    for (std::size_t i = 0; i < out.size(); ++i) {
-        if (!pointOf(T_C, P_bar, xCO2, i, at)) {
-            out[i] = nan;
-            continue;
-        }
-        point.P = at.P_bar;
-        point.t = at.T_C;
-        point.x = Impl::fluidOf(at, water, co2);
-        out[i] = species ? model::ReactionGibbsBySpecies(m.gibbs, point, m.terms)
-                         : model::ReactionGibbs(m.gibbs, point, m.terms);
-    }
+    overPoints(m, T_C, P_bar, xCO2, water, co2, out, [&](const model::PointState& point) {
+        return species ? model::ReactionGibbsBySpecies(m.gibbs, point, m.terms)
+                       : model::ReactionGibbs(m.gibbs, point, m.terms);
+    });
 }
 
 double Evaluator::reactionGibbs(const Reaction& reaction, const Point& at) {
