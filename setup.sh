@@ -4,7 +4,8 @@
 #                              and draws its diagram (plot.svg, plot.png, plot.dxf);
 #                              oxide-analyses runs tarvek on its oxide file
 #   ./setup.sh test            runs every test, then again under AddressSanitizer
-#                              and UndefinedBehaviorSanitizer
+#                              and UndefinedBehaviorSanitizer (all but the Python
+#                              module's, which are run in the first pass only)
 #   ./setup.sh                 only installs and builds
 set -euo pipefail
 cd "$(dirname "$0")"
@@ -12,7 +13,8 @@ ROOT=$(pwd)
 JOBS=$(nproc 2>/dev/null || echo 2)
 
 packages=(g++ make cmake pkg-config libgtest-dev libgmock-dev libbenchmark-dev libncurses-dev libcairo2-dev
-          fonts-dejavu-core)
+          fonts-dejavu-core
+          python3-dev python3-numpy pybind11-dev python3-pytest python3-matplotlib)
 missing=()
 for p in "${packages[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
@@ -25,9 +27,16 @@ if ((${#missing[@]})); then
   DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq "${missing[@]}"
 fi
 
+# The Python module is built for Debian's interpreter, which must have numpy.
+PYTHON=/usr/bin/python3
+if ! "$PYTHON" -c "import numpy" >/dev/null 2>&1; then
+  echo "setup: $PYTHON cannot import numpy (Debian package python3-numpy): the Python module needs it"
+  exit 1
+fi
+
 build() {  # build DIR [cmake options...]; TARGETS limits what is built
   local dir=$1; shift
-  cmake -S "$ROOT" -B "$dir" -DCMAKE_BUILD_TYPE=Release "$@" >/dev/null
+  cmake -S "$ROOT" -B "$dir" -DCMAKE_BUILD_TYPE=Release -DPython_EXECUTABLE="$PYTHON" "$@" >/dev/null
   if [ -n "${TARGETS:-}" ]; then
     cmake --build "$dir" -j"$JOBS" --target $TARGETS
   else

@@ -2,6 +2,7 @@
 // chemical system, as the calculator does both.
 #include <algorithm>
 #include <bitset>
+#include <cstdio>
 
 #include "api/internal.hpp"
 #include "calc/diagram_type.hpp"
@@ -12,11 +13,16 @@
 namespace pelkam {
 
 // The public phase kinds are the model's.
-static_assert(kMineral == model::kMineral && kWater == model::kWater && kCarbonDioxide == model::kCarbonDioxide &&
-              kOxygenGas == model::kOxygenGas && kHydrogenGas == model::kHydrogenGas &&
-              kSulfurGas == model::kSulfurGas && kOtherGas == model::kAxisGas &&
-              kAqueousPlain == model::kAqueousPlain && kAqueousHelgeson == model::kAqueousHelgeson &&
-              kAqueousTanger == model::kAqueousTanger);
+static_assert(int{kMineral} == int{model::kMineral} &&
+              int{kWater} == int{model::kWater} &&
+              int{kCarbonDioxide} == int{model::kCarbonDioxide} &&
+              int{kOxygenGas} == int{model::kOxygenGas} &&
+              int{kHydrogenGas} == int{model::kHydrogenGas} &&
+              int{kSulfurGas} == int{model::kSulfurGas} &&
+              int{kOtherGas} == int{model::kAxisGas} &&
+              int{kAqueousPlain} == int{model::kAqueousPlain} &&
+              int{kAqueousHelgeson} == int{model::kAqueousHelgeson} &&
+              int{kAqueousTanger} == int{model::kAqueousTanger});
 
 namespace detail {
 namespace {
@@ -103,6 +109,23 @@ const PhaseInfo* DatabaseIndex::find(std::string_view text) const {
     for (const PhaseInfo& p : phases)
         if (nameKey(p.name) == key) return &p;
     return nullptr;
+}
+
+std::string formulaText(const PhaseInfo& phase, std::span<const std::string> elements) {
+    const std::size_t n = std::min(elements.size(), phase.composition.size());
+    std::string out;
+    auto write = [&](std::size_t e) {
+        char number[32];
+        std::snprintf(number, sizeof number, "%.6g", phase.composition[e]);
+        out += elements[e] + "(" + number + ")";
+    };
+    auto last = [&](std::size_t e) { return elements[e] == "O" || elements[e] == "H"; };
+    for (std::size_t e = 0; e < n; ++e)
+        if (phase.composition[e] != 0.0 && !last(e)) write(e);
+    for (const char* symbol : {"O", "H"})
+        for (std::size_t e = 0; e < n; ++e)
+            if (phase.composition[e] != 0.0 && elements[e] == symbol) write(e);
+    return out;
 }
 
 Result<DatabaseIndex> indexDatabase(const std::string& path, const std::string& aqueousFile) {

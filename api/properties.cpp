@@ -1,4 +1,5 @@
 // Energies of phases and reactions and the state of fluid species at a point.
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -26,6 +27,8 @@ struct Evaluator::Impl {
         gibbs.table = table;
         gibbs.models = solutions ? &solutions->models : nullptr;
         gibbs.events = &events;
+        // The routines' warnings are dropped until a sink is given.
+        gibbs.fluidCache.warn = [](std::string_view) {};
     }
 
     // The point state at `at` with the fluid `x` (mole fraction by kind).
@@ -99,7 +102,7 @@ Evaluator::Evaluator(Evaluator&&) noexcept = default;
 Evaluator& Evaluator::operator=(Evaluator&&) noexcept = default;
 
 void Evaluator::onWarning(std::function<void(std::string_view line)> sink) {
-    impl_->gibbs.fluidCache.warn = std::move(sink);
+    impl_->gibbs.fluidCache.warn = sink ? std::move(sink) : [](std::string_view) {};
 }
 
 double Evaluator::phaseGibbs(int phase, const Point& at) {
@@ -116,6 +119,71 @@ AqueousWater Evaluator::aqueousWater(const Point& at) {
     const model::AqueousWater w =
         model::aqueousWaterAt(impl_->gibbs.fluidCache.water, at.T_C + model::kKelvinSingle, at.P_bar);
     return AqueousWater{w.rho, w.eps, w.usable};
+}
+
+namespace {
+
+// The points of the array forms: T_C[i], P_bar[i] and xCO2[i] (none when
+// empty); false beyond the end of a span.
+bool pointOf(std::span<const double> T_C, std::span<const double> P_bar, std::span<const double> xCO2, std::size_t i,
+             Point& at) {
+    if (i >= T_C.size() || i >= P_bar.size() || (!xCO2.empty() && i >= xCO2.size())) return false;
+    at.T_C = T_C[i];
+    at.P_bar = P_bar[i];
+    if (!xCO2.empty()) at.xCO2 = xCO2[i];
+    return true;
+}
+
+// Evaluates `f` at every point of the arrays (NaN where a point is not
+// valid), with the fluid of `at` or the pure fluid of the species taking part.
+template <class F>
+void overPoints(Evaluator::Impl& m, std::span<const double> T_C, std::span<const double> P_bar,
+                std::span<const double> xCO2, bool water, bool co2, std::span<double> out, F f) {
+    Point at;
+    model::PointState& point = m.point;
+    m.pointAt(at, {});
+    for (std::size_t i = 0; i < out.size(); ++i) {
+        if (!pointOf(T_C, P_bar, xCO2, i, at)) {
+            out[i] = std::numeric_limits<double>::quiet_NaN();
+            continue;
+        }
+        point.P = at.P_bar;
+        point.t = at.T_C;
+        point.x = Evaluator::Impl::fluidOf(at, water, co2);
+        out[i] = f(point);
+    }
+}
+
+}  // namespace
+
+void Evaluator::phaseGibbs(int phase, std::span<const double> T_C, std::span<const double> P_bar,
+                           std::span<const double> xCO2, std::span<double> out) {
+    Impl& m = *impl_;
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    if (m.table == nullptr || phase < 0 || phase >= m.table->count) {
+        std::fill(out.begin(), out.end(), nan);
+        return;
+    }
+    const int kind = (*m.table)[phase].kind;
+    overPoints(m, T_C, P_bar, xCO2, kind == model::kWater, kind == model::kCarbonDioxide, out,
+               [&](const model::PointState& point) { return model::ChemicalPotential(m.gibbs, point, phase); });
+}
+
+void Evaluator::reactionGibbs(const Reaction& reaction, std::span<const double> T_C, std::span<const double> P_bar,
+                              std::span<const double> xCO2, std::span<double> out) {
+    Impl& m = *impl_;
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const bool water = reaction.hasWater(), co2 = reaction.hasCarbonDioxide();
+    if (m.table == nullptr || !m.resolve(reaction) || (water && co2 && xCO2.empty())) {
+        std::fill(out.begin(), out.end(), nan);
+        return;
+    }
+    model::makeReactionTerms(*m.table, m.coefficients.data(), m.terms);
+    const bool species = reaction.hasAqueousSpecies();
+    overPoints(m, T_C, P_bar, xCO2, water, co2, out, [&](const model::PointState& point) {
+        return species ? model::ReactionGibbsBySpecies(m.gibbs, point, m.terms)
+                       : model::ReactionGibbs(m.gibbs, point, m.terms);
+    });
 }
 
 double Evaluator::reactionGibbs(const Reaction& reaction, const Point& at) {

@@ -237,20 +237,20 @@ Status runSteps(RunContext& ctx, Back from, const std::string& message, Setback&
         return s;
     }
     const int phaseCount = ctx.selection.mainCount + ctx.selection.testCount;
-    // 10. The activity axes.
+    // 6. The activity axes.
     rs.xAxisText = ctx.selection.xAxis.text;
     rs.yAxisText = ctx.selection.yAxis.text;
-    // 6. Batch notes.
+    // 7. Batch notes.
     if (rs.batchMode == 'Y') {
         std::string run = trimmed(rs.batchLine.runName), dir = trimmed(rs.batchLine.directory);
         if (!run.empty()) ctx.streams.writeLine(io::kUnitMaster, "**** Restart file = " + run);
         if (!dir.empty()) ctx.streams.writeLine(io::kUnitMaster, "**** Path used = " + dir);
     }
-    // 7. Property summary; 8. solid-solution parameters.
+    // 8. Property summary; 9. solid-solution parameters.
     io::writePropertySummary(ctx.streams, io::kUnitMaster, ctx.system, ctx.phases, ctx.selection.logActivity, rs.fluid,
                              phaseCount);
     writeSolidSolutionTable(ctx, phaseCount);
-    // 9. Label style.
+    // 10. Label style.
     if (Status s = labelStyle(ctx); !s) return s;
     // 11. Rows of the reactions calculated by a replayed run.
     if (Status s = readReplayedRows(ctx); !s) return s;

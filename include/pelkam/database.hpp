@@ -76,6 +76,14 @@ struct PhaseInfo {
     }
 };
 
+// The formula of `phase` in the notation of the database files, e.g.
+// "SI(3)AL(3)K(1)O(12)H(2)" for muscovite: every element of `elements` (the
+// elements its composition is given over, DatabaseIndex::elements or
+// Database::elements) with a non-zero number of atoms per formula unit, in
+// that order except that O and then H come last; numbers to six
+// significant digits.
+std::string formulaText(const PhaseInfo& phase, std::span<const std::string> elements);
+
 // What a database file holds: its elements and every phase header, without
 // loading anything.
 struct DatabaseIndex {

@@ -20,7 +20,19 @@ namespace pelkam {
 // the last calculated reactions.
 using RunRequest = calc::RunRequest;
 using PhaseAnswer = calc::PhaseAnswer;
+using PhaseAnswers = calc::PhaseAnswers;
 using DiagramOptions = calc::DiagramOptions;
+// The fluid routines of DiagramOptions::fluid (the codes of FluidRoutines).
+using FluidChoice = model::FluidModelChoice;
+// A row of the solution-model screen (use flag 'Y' or 'N', variant keyword,
+// model name) and the screen's answers (composition file, one row per model
+// with a phase in the run, in the order of the solution file).
+using ModelAnswer = calc::ModelAnswer;
+using SolutionAnswers = calc::SolutionAnswers;
+// The option code of a phase answer: kNotChosen -1 (an exclusion), kInclude
+// 0, kExclude 1, kIncludeAll 2 (in every reaction), kProject 3 (projection
+// phase), kTestOnly 4 (only in the stability tests), kPlain 5.
+using OptionCode = calc::OptionCode;
 
 // The answers that take the phases written in `included` (names or
 // abbreviations, Database::find) into a run at unit activity and leave

@@ -9,6 +9,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -37,7 +38,10 @@ enum class FluidSpecies : int { H2O = 1, CO2 = 2, O2 = 3, H2 = 4, S2 = 5 };
 struct FluidState {
     std::optional<double> phi;         // fugacity coefficient (not under water routine 1)
     double activity = 1;               // mole fraction times activity coefficient (0 for a species absent from the fluid)
-    std::optional<double> volume_cm3;  // molar volume, cm3/mol (not under the Holland and Powell polynomial)
+    // Molar volume, cm3/mol (not under the Holland and Powell polynomial).
+    // The Haar routine gives G above 10 kbar from its high-pressure fit but
+    // holds the volume at its 10 kbar value there.
+    std::optional<double> volume_cm3;
     std::optional<double> G;           // Haar water Gibbs energy, J/mol (H2O under water routine 1 only)
 };
 
@@ -105,6 +109,15 @@ public:
     // phase of the reaction that the database did not load gives a result
     // that is not a number.
     double reactionGibbs(const Reaction& reaction, const Point& at);
+    // phaseGibbs and reactionGibbs at many points, the same values as one
+    // call per point with the phases found once: out[i] at T_C[i] (degrees
+    // C), P_bar[i] (bar) and xCO2[i] (xCO2 empty: none, as Point::xCO2).  The
+    // spans have one length (out as long as T_C; the shorter of the others
+    // gives NaN beyond its end).  J/mol, J per mole of reaction.
+    void phaseGibbs(int phase, std::span<const double> T_C, std::span<const double> P_bar,
+                    std::span<const double> xCO2, std::span<double> out);
+    void reactionGibbs(const Reaction& reaction, std::span<const double> T_C, std::span<const double> P_bar,
+                       std::span<const double> xCO2, std::span<double> out);
     // The water of the aqueous routines at `at`.
     AqueousWater aqueousWater(const Point& at);
     // The solution-model term of a phase, R T ln a plus the model's

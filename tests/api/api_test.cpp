@@ -282,6 +282,36 @@ TEST(Library, MineralFormulaOfAnAnalysis) {
     EXPECT_FALSE(pelkam::recalculateOxides({{"SiO2", 1}}, "XXXX").ok());
 }
 
+// The array forms give what one call per point gives: minerals (quartz with
+// its lambda), water in a mixed fluid, a phase, and the NaN of a fluid
+// without xCO2 or of points past the end of a shorter span.
+TEST(Library, ArrayFormsAgreeWithOneCallPerPoint) {
+    const pelkam::Database db = aluminosilicateSystem();
+    const std::vector<double> T = {300, 574.9, 575.1, 800, 899}, P = {1, 1, 2000, 6000, 9999};
+    const std::vector<double> x = {0, 0.1, 0.5, 0.9, 1};
+    pelkam::Evaluator arrays(db), single(db);
+    std::vector<double> out(T.size());
+    for (const char* text : {"Ms + Qz = Kfs + Sil + H2O", "3 Ky = 3 Sil", "Qz"}) {
+        const pelkam::Reaction r = reactionOf(db, text);
+        for (const std::vector<double>* xs : {static_cast<const std::vector<double>*>(nullptr), &x}) {
+            const std::span<const double> fluid = xs ? std::span<const double>(*xs) : std::span<const double>();
+            arrays.reactionGibbs(r, T, P, fluid, out);
+            for (std::size_t i = 0; i < T.size(); ++i) {
+                const pelkam::Point at{T[i], P[i], xs ? std::optional<double>((*xs)[i]) : std::nullopt};
+                EXPECT_EQ(out[i], single.reactionGibbs(r, at)) << text << " point " << i;
+            }
+            const int phase = db.find("H2O");
+            arrays.phaseGibbs(phase, T, P, fluid, out);
+            for (std::size_t i = 0; i < T.size(); ++i)
+                EXPECT_EQ(out[i], single.phaseGibbs(phase, {T[i], P[i], xs ? std::optional<double>((*xs)[i]) : std::nullopt}));
+        }
+    }
+    const std::vector<double> shortP = {1000, 2000};
+    arrays.reactionGibbs(reactionOf(db, "Ky = Sil"), T, shortP, {}, out);
+    EXPECT_FALSE(std::isnan(out[1]));
+    EXPECT_TRUE(std::isnan(out[2]) && std::isnan(out[4]));
+}
+
 // examples/api: traces Ms + Qz = Kfs + Sil + H2O and prints points of it with
 // the reaction's Gibbs energy there.
 TEST(Library, TheExampleProgramTracesTheMuscoviteCurve) {

@@ -18,7 +18,7 @@ using apptest::WorkDir;
 
 namespace {
 
-// Rows of /work/shared/reference/mineral-reference-values.csv (apparent Gibbs
+// Rows of tests/fixtures/model/mineral-reference-values.csv (apparent Gibbs
 // energy of minerals of the bundled database, computed independently of this
 // project), T in kelvin.
 struct Reference {
@@ -175,7 +175,7 @@ TEST(PelkamProps, PlainOutputIsAlignedColumns) {
 // Fluid items get their full fluid terms: without --xco2 each item's fluid
 // is the pure fluid of its species.  Between two routines only the fugacity
 // coefficient changes, so the difference of G is R T ln(phi1/phi2), with the
-// coefficients of /work/shared/reference/fluid-reference-values.csv
+// coefficients of tests/fixtures/model/fluid-reference-values.csv
 // (KJ81_pure, HP_poly and KT91_CO2 rows).
 TEST(PelkamProps, FluidItemsUseTheChosenRoutines) {
     WorkDir w("props_fluid");
@@ -204,7 +204,7 @@ TEST(PelkamProps, FluidItemsUseTheChosenRoutines) {
     EXPECT_NEAR(g[1] - g[0], R * T600 * std::log(phi[1] / phi[0]), 1.0);
     EXPECT_NEAR(g[2] - g[1], R * T600 * std::log(phi[2] / phi[1]), 1.0);
     // Under the Haar routine water's database values are replaced by the
-    // water energy of /work/shared/reference/water-reference-values.csv.
+    // water energy of tests/fixtures/model/water-reference-values.csv.
     auto haar = run({}, "500", "2000", {"H2O"});
     EXPECT_NEAR(haar[key("H2O", "500", "2000")], -354580.1777, 0.06);
 }
@@ -242,7 +242,7 @@ TEST(PelkamProps, FluidCompositionOfItems) {
     EXPECT_EQ(at(co2, "H2O"), 1000000.0);
 }
 
-// --fluid rows against /work/shared/reference/fluid-reference-values.csv
+// --fluid rows against tests/fixtures/model/fluid-reference-values.csv
 // (phi, activity and volume columns; computed independently with the same
 // equations) and water-reference-values.csv (WaterGibbsHaar for routine 1).
 struct FluidReference {

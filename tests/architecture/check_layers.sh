@@ -12,6 +12,7 @@
 #   app     core, model, calc, io, ui, render
 #   api     core, model, calc, io, intersect, formula (and the public headers include/pelkam)
 #   include/pelkam  the public headers: calc (the run request)
+#   python  the Python module: the public headers only
 #   formula core, io;  tarvek  core, io, ui, formula;  render  core, model, calc, io;
 #   intersect  core, model, calc, io, render
 #
@@ -34,6 +35,7 @@ declare -A allowed=(
   [app]="core model calc io ui render app"
   [api]="core model calc io intersect formula api pelkam"
   [include]="pelkam calc"
+  [python]="pelkam python"
   [formula]="core io formula"
   [tarvek]="core io ui formula tarvek"
   [render]="core model calc io render"

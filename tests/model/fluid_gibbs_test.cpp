@@ -77,7 +77,7 @@ double gasStandardState(const model::PhaseRecord& p, double T) {
 // ---------------------------------------------------------------------------
 // The fluid term of PhaseGibbs
 
-// Rows of /work/shared/reference/water-reference-values.csv (WaterGibbsHaar,
+// Rows of tests/fixtures/model/water-reference-values.csv (WaterGibbsHaar,
 // J/mol, of the program's restricted Haar equation, computed independently).
 struct WaterRow {
     double t, P, G;
@@ -102,7 +102,7 @@ TEST(FluidGibbs, WaterUnderHaarIsTheWaterEnergyPlusRTLnA) {
     EXPECT_NEAR(gibbsAt(contextOn(table, 500, 2000, 0.4, 1, 1, 2), water) - pure, R * T * std::log(0.6), 1e-6);
 }
 
-// Rows of /work/shared/reference/fluid-reference-values.csv (columns phi and
+// Rows of tests/fixtures/model/fluid-reference-values.csv (columns phi and
 // activity; computed independently with the same equations).
 struct FluidRow {
     const char* species;
