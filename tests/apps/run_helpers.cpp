@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <csignal>
+#include <cstdlib>
 
 namespace apptest {
 
@@ -68,6 +69,8 @@ RunResult runProgram(const std::string& exe, const std::vector<std::string>& arg
         argv.push_back(const_cast<char*>(exe.c_str()));
         for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
         argv.push_back(nullptr);
+        // Progress lines would make standard error depend on the machine's speed.
+        if (std::getenv("PELKAM_PROGRESS") == nullptr) setenv("PELKAM_PROGRESS", "0", 1);
         execv(exe.c_str(), argv.data());
         _exit(127);
     }
