@@ -48,34 +48,39 @@ pelkam::Reaction reactionIn(const pelkam::Database& db, const char* text) {
     return pelkam::balanceReaction(db.index(), pelkam::parseReaction(text).value()).value();
 }
 
-void BM_CppApi(benchmark::State& state) {
-    const Case& c = kCases[state.range(0)];
-    const pelkam::Database db = pelkam::loadDatabase(kDatabase, c.elements).value();
-    const pelkam::Reaction reaction = reactionIn(db, c.reaction);
-    pelkam::Evaluator evaluator(db);
+// The database, reaction and evaluator of a case, and the points.
+struct CppCase {
+    const Case& c;
+    pelkam::Database db;
+    pelkam::Reaction reaction;
+    pelkam::Evaluator evaluator;
     const Points& p = points();
-    std::vector<double> out(kPoints);
+    std::vector<double> out = std::vector<double>(kPoints);
+    explicit CppCase(const benchmark::State& state)
+        : c(kCases[state.range(0)]),
+          db(pelkam::loadDatabase(kDatabase, c.elements).value()),
+          reaction(reactionIn(db, c.reaction)),
+          evaluator(db) {}
+};
+
+void BM_CppApi(benchmark::State& state) {
+    CppCase k(state);
     for (auto _ : state) {
         for (std::size_t i = 0; i < kPoints; ++i)
-            out[i] = evaluator.reactionGibbs(reaction, pelkam::Point{p.T[i], p.P[i], std::nullopt});
-        benchmark::DoNotOptimize(out.data());
+            k.out[i] = k.evaluator.reactionGibbs(k.reaction, pelkam::Point{k.p.T[i], k.p.P[i], std::nullopt});
+        benchmark::DoNotOptimize(k.out.data());
     }
-    state.SetLabel(c.reaction);
+    state.SetLabel(k.c.reaction);
     state.SetItemsProcessed(static_cast<long>(state.iterations() * kPoints));
 }
 
 void BM_CppApiArrays(benchmark::State& state) {
-    const Case& c = kCases[state.range(0)];
-    const pelkam::Database db = pelkam::loadDatabase(kDatabase, c.elements).value();
-    const pelkam::Reaction reaction = reactionIn(db, c.reaction);
-    pelkam::Evaluator evaluator(db);
-    const Points& p = points();
-    std::vector<double> out(kPoints);
+    CppCase k(state);
     for (auto _ : state) {
-        evaluator.reactionGibbs(reaction, p.T, p.P, {}, out);
-        benchmark::DoNotOptimize(out.data());
+        k.evaluator.reactionGibbs(k.reaction, k.p.T, k.p.P, {}, k.out);
+        benchmark::DoNotOptimize(k.out.data());
     }
-    state.SetLabel(c.reaction);
+    state.SetLabel(k.c.reaction);
     state.SetItemsProcessed(static_cast<long>(state.iterations() * kPoints));
 }
 
