@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include "core/polynomial.hpp"
+
 namespace model {
 namespace {
 
@@ -24,14 +26,8 @@ constexpr double kDielectric[5][5] = {
 }  // namespace
 
 double waterDielectricConstant(double TK, double rho) {
-    // Horner in rho inside Horner in TK.
-    double eps = 0.0;
-    for (int i = 4; i >= 0; --i) {
-        double row = 0.0;
-        for (int j = 4 - i; j >= 0; --j) row = row * rho + kDielectric[i][j];
-        eps = eps * TK + row;
-    }
-    return eps;
+    // kDielectric[i][j] multiplies TK^i rho^j.
+    return core::triangularPolynomial(kDielectric, TK, rho);
 }
 
 double aqueousPotentialTanger(const PhaseRecord& p, double TK, double P, double eps) {

@@ -10,6 +10,8 @@
 #include <array>
 #include <cmath>
 
+#include "core/polynomial.hpp"
+
 namespace model {
 namespace {
 
@@ -354,15 +356,7 @@ WaterState stateAt(const Isotherm& it, double P, double rho) {
 // 273.15. Used above 10 kbar only, where it starts from zero.
 double highPressureTerm(double P, double T) {
     const double t = T - kCelsiusOffset;
-    auto W = [t](double p) {
-        double sum = 0;
-        for (int o = 4; o >= 0; --o) {
-            double row = 0;
-            for (int m = 4 - o; m >= 0; --m) row = row * t + kHighP[o][m];
-            sum = sum * p + row;
-        }
-        return sum;
-    };
+    auto W = [t](double p) { return core::triangularPolynomial(kHighP, p, t); };
     return kCalorie * (W(P) - W(kHighPressure));
 }
 
